@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Velmora builds and tests against.
+# Does nothing when every package is already present.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  libsdl2-dev libegl-dev libgl-dev libgles-dev libepoxy-dev
+  libegl-mesa0 libgl1-mesa-dri libgbm1
+  libfreetype-dev libfontconfig-dev
+  fonts-ipafont-gothic fonts-ipafont-mincho fonts-vlgothic
+  libpng-dev libjpeg62-turbo-dev zlib1g-dev
+  libogg-dev libvorbis-dev libtheora-dev
+  liblua5.2-dev libonig-dev codeblocks-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+
+# Another process (unattended upgrades, a parallel setup) may hold the dpkg lock.
+retry() {
+  local n
+  for n in 1 2 3 4 5 6 7 8 9 10; do
+    "$@" && return 0
+    echo "setup-deps: '$*' failed (try $n), retrying in 15 s" >&2
+    sleep 15
+  done
+  return 1
+}
+
+echo "setup-deps: installing ${missing[*]}"
+retry $SUDO apt-get update -q
+retry $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"

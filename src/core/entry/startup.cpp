@@ -1,0 +1,57 @@
+#include "core/entry/startup.h"
+
+#include <cstdlib>
+#include <ctime>
+
+#include "core/report.h"
+#include "core/state.h"
+#include "core/textconv.h"
+#include "platform/platform.h"
+#include "resource/resource.h"
+#include "script/control.h"
+#include "script/expression.h"
+#include "script/interp.h"
+#include "script/loader.h"
+
+namespace velmora {
+namespace {
+
+uint32_t g_startTime = 0;
+
+void releaseScriptMachinery() {
+  script::clearControlState();
+  script::resetInterpreter();
+  script::resetVariables();
+  script::releaseScriptTables();
+}
+
+}  // namespace
+
+unsigned startTime() { return g_startTime; }
+
+int runInterpreter() {
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  resource::openArchives();
+  // The fixed tables of sprites, backlog and save protection are zeroed by
+  // their owners when they are created.
+  if (!script::loadScriptIndex()) return 0;
+  const ScriptKey start = crc64_hash(script::kStartScriptPath);
+  if (!script::textBlocks(start)) {
+    showErrorBox(sj("開始スクリプトが読み込めませんでした"));
+    return 0;
+  }
+  if (!script::loadScript(start, script::slotLines(0))) return 0;
+  script::slotChanged(0);
+  script::registerOwnCommands();
+  g_startTime = platform::nowMs();
+  script::runScript();
+
+  // Release, in the fixed order: settings, interpreter state, slots, tables,
+  // render device, sound channels, indexes.
+  releaseScriptMachinery();
+  resource::closeArchives();
+  releaseFileMemory();
+  return 1;
+}
+
+}  // namespace velmora

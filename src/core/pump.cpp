@@ -1,0 +1,78 @@
+#include "core/pump.h"
+
+#include "core/state.h"
+#include "platform/events.h"
+#include "platform/platform.h"
+
+namespace velmora {
+namespace {
+
+void defaultWindowProcedure(WindowMessage& msg) {
+  if (msg.message == WM_CLOSE) setCloseRequestPending(true);
+}
+
+void noPresenter(int, uint32_t, uint32_t, int) {}
+
+struct PumpState {
+  WindowMessage record;
+  WindowProcedure proc = defaultWindowProcedure;
+  FramePresenter presenter = noPresenter;
+  DialogFilter dialog = nullptr;
+  WaitSettings settings;
+  bool closePending = false;
+};
+PumpState P;
+
+bool endsEffect(const WindowMessage& m) {
+  if (m.message == WM_KEYDOWN && (m.wParam == 13 || m.wParam == 17)) return true;
+  return m.message == WM_LBUTTONUP;
+}
+
+}  // namespace
+
+WindowMessage& messageRecord() { return P.record; }
+
+int drainWindowMessages(WindowMessage& msg) {
+  if (!platform::pollMessage(msg)) return 1;
+  if (P.dialog && P.dialog(msg)) return 1;
+  if (msg.message == WM_QUIT) return 0;
+  P.proc(msg);
+  return 1;
+}
+
+void setWindowProcedure(WindowProcedure proc) { P.proc = proc ? proc : defaultWindowProcedure; }
+bool closeRequestPending() { return P.closePending; }
+void setCloseRequestPending(bool pending) { P.closePending = pending; }
+void setFramePresenter(FramePresenter presenter) { P.presenter = presenter ? presenter : noPresenter; }
+WaitSettings& waitSettings() { return P.settings; }
+void setDialogFilter(DialogFilter filter) { P.dialog = filter; }
+
+void timedFrameWait(int a, uint32_t duration, int c) {
+  WindowMessage& msg = P.record;
+  const uint32_t start = platform::nowMs();
+  uint32_t elapsed = 0;
+  int wheelSum = 0;
+  while (elapsed < duration) {
+    if (drainWindowMessages(msg) == 0) {
+      quitRequest = 1;
+      return;
+    }
+    if (P.closePending) break;
+    if (P.settings.effectCancel) {
+      if (endsEffect(msg)) break;
+      // Each wheel message counts once: a notch must not reach the threshold
+      // by being seen again on passes that took no new message.
+      if (msg.message == WM_MOUSEWHEEL && P.settings.wheelThreshold != 0) {
+        wheelSum += wheelDelta(msg);
+        if (wheelSum <= -P.settings.wheelThreshold) return;
+        if (wheelSum >= P.settings.wheelThreshold) wheelSum = 0;
+        msg.message = WM_NULL;
+      }
+    }
+    P.presenter(a, elapsed, duration, c);
+    elapsed = platform::nowMs() - start;
+  }
+  msg.message = WM_NULL;
+}
+
+}  // namespace velmora

@@ -1,0 +1,42 @@
+#pragma once
+// The message pump and timed wait that every waiting command shares.
+#include <cstdint>
+
+#include "platform/message.h"
+
+namespace velmora {
+
+// The one message record of the run; every loop reads messages into it.
+WindowMessage& messageRecord();
+
+// Takes at most one message without waiting. 1: none, or one was handled;
+// 0: a quit message (the caller sets quitRequest).
+int drainWindowMessages(WindowMessage& msg);
+
+// The main window procedure (installed by the display); the default one only
+// records close requests.
+using WindowProcedure = void (*)(WindowMessage& msg);
+void setWindowProcedure(WindowProcedure proc);
+
+// A close request (close button) is pending until the script takes it.
+bool closeRequestPending();
+void setCloseRequestPending(bool pending);
+
+// Draws one frame of a timed effect: (a, elapsed ms, duration ms, c).
+using FramePresenter = void (*)(int a, uint32_t elapsed, uint32_t duration, int c);
+void setFramePresenter(FramePresenter presenter);
+
+// Settings the timed wait obeys (EffectCancel and the wheel threshold).
+struct WaitSettings {
+  bool effectCancel = true;
+  int wheelThreshold = 0;
+};
+WaitSettings& waitSettings();
+
+void timedFrameWait(int a, uint32_t duration, int c);
+
+// A modeless dialog that takes its own messages first (the Find dialog).
+using DialogFilter = bool (*)(WindowMessage& msg);
+void setDialogFilter(DialogFilter filter);
+
+}  // namespace velmora

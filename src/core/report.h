@@ -1,0 +1,43 @@
+#pragma once
+// Error reporting: errorc adds the command and the script position to a
+// message; every error box is also appended to Information.txt.
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+// Languages as the script bridge numbers them; others add no script context.
+enum ScriptLanguage { kLanguageOwn = 1, kLanguageLua = 2, kLanguageSquirrel = 3 };
+
+// Builds the report text for a message in the context of one language.
+using TraceBuilder = std::string (*)(std::string_view message);
+
+void setActiveLanguage(int language);
+int activeLanguage();
+void setTraceBuilder(int language, TraceBuilder builder);
+
+// The name of the command being executed (at most 63 bytes are kept).
+void setErrcmd(std::string_view name);
+const char* errcmd();
+
+// mode 0 prints to standard output; any other mode shows the error box.
+void errorc(std::string_view message, int mode);
+
+void showErrorBox(std::string_view text);
+int confirmYesNo(std::string_view text);       // 6 yes, 7 no
+void showInformation(std::string_view text);
+int confirmYesNoCancel(std::string_view text);  // 6 yes, 7 no, 2 cancel
+
+// Labels the next three-button box puts on its Yes and No buttons; every box
+// clears them.
+void setCustomConfirmLabels(std::string yes, std::string no);
+
+// Folder (with trailing '/', or empty for the game folder) that holds the log.
+void setSaveRoot(std::string root);
+const std::string& saveRoot();
+std::string logFilePath();
+
+// Console redirection is a no-op here: standard output is always there.
+void setConsole(bool on);
+
+}  // namespace velmora

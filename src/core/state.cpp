@@ -1,0 +1,47 @@
+#include "core/state.h"
+
+#include <cstdlib>
+
+namespace velmora {
+
+std::atomic<int> quitRequest{0};
+
+namespace {
+struct SharedState {
+  char* memory = nullptr;
+  size_t size = 0;
+  RunOptions options;
+};
+SharedState S;
+}  // namespace
+
+char* fileMemory() { return S.memory; }
+size_t fileSize() { return S.size; }
+
+bool growFileMemory(size_t n) {
+  if (n <= S.size && S.memory) return true;
+  std::free(S.memory);
+  S.memory = static_cast<char*>(std::malloc(n ? n : 1));
+  S.size = S.memory ? n : 0;
+  return S.memory != nullptr;
+}
+
+void releaseFileMemory() {
+  std::free(S.memory);
+  S.memory = nullptr;
+  S.size = 0;
+}
+
+int32_t readEngineInt(const char* text, size_t length) {
+  size_t i = 0;
+  while (i < length && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < length && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  uint32_t v = 0;
+  for (; i < length && text[i] != '\0'; ++i) v = v * 10 + static_cast<uint32_t>(text[i] - '0');
+  return static_cast<int32_t>(negative ? 0u - v : v);
+}
+
+RunOptions& runOptions() { return S.options; }
+
+}  // namespace velmora

@@ -1,0 +1,33 @@
+#pragma once
+// Process-wide helpers every subsystem shares.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace velmora {
+
+// Non-zero ends the program: every wait returns, and the interpreter stops
+// after the current command.
+extern std::atomic<int> quitRequest;
+
+// The growable buffer shared by the script loader and the resource reader.
+char* fileMemory();
+size_t fileSize();
+// Makes the buffer hold at least n bytes (it never shrinks). On allocation
+// failure the buffer is released, fileSize() becomes 0 and false is returned.
+bool growFileMemory(size_t n);
+void releaseFileMemory();
+
+// The integer reader for numbers in files: leading blanks skipped, optional
+// sign, then value * 10 + digit for every further character (non-digits too).
+int32_t readEngineInt(const char* text, size_t length);
+
+// Options of this run, set once from the command line.
+struct RunOptions {
+  bool headless = false;
+  int answer = 7;  // what confirmation boxes answer in headless mode (6 yes, 7 no, 2 cancel)
+};
+RunOptions& runOptions();
+
+}  // namespace velmora

@@ -1,0 +1,43 @@
+// Time: the steady clock in milliseconds, or a virtual clock that advances only
+// when the engine sleeps or presents frames, so that test runs repeat exactly.
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/platform.h"
+#include "platform/vclock.h"
+
+namespace velmora::platform {
+namespace {
+struct ClockState {
+  std::atomic<bool> isVirtual{false};
+  std::atomic<uint32_t> virtualNow{0};
+  std::chrono::steady_clock::time_point origin = std::chrono::steady_clock::now();
+};
+ClockState C;
+}  // namespace
+
+uint32_t nowMs() {
+  if (C.isVirtual.load(std::memory_order_relaxed)) return C.virtualNow.load(std::memory_order_relaxed);
+  auto d = std::chrono::steady_clock::now() - C.origin;
+  // Start away from zero so that "no time recorded yet" stays distinguishable.
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count()) + 1000;
+}
+
+void sleepMs(uint32_t ms) {
+  if (C.isVirtual.load(std::memory_order_relaxed)) {
+    advanceVirtualClock(ms);
+    std::this_thread::yield();
+    return;
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void setVirtualClock(bool on) {
+  if (on) C.virtualNow.store(1000);
+  C.isVirtual.store(on);
+}
+bool virtualClock() { return C.isVirtual.load(); }
+void advanceVirtualClock(uint32_t ms) { C.virtualNow.fetch_add(ms ? ms : 1); }
+
+}  // namespace velmora::platform

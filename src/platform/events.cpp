@@ -1,0 +1,158 @@
+#include "platform/events.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace velmora::platform {
+namespace {
+
+struct KeyMapping {
+  SDL_Keycode sdl;
+  int vk;
+};
+
+// Keys with a Windows virtual-key code that is not their character.
+const KeyMapping kKeyTable[] = {
+    {SDLK_BACKSPACE, 8},   {SDLK_TAB, 9},        {SDLK_RETURN, 13},     {SDLK_KP_ENTER, 13},
+    {SDLK_LSHIFT, 16},     {SDLK_RSHIFT, 16},    {SDLK_LCTRL, 17},      {SDLK_RCTRL, 17},
+    {SDLK_LALT, 18},       {SDLK_RALT, 18},      {SDLK_PAUSE, 19},      {SDLK_CAPSLOCK, 20},
+    {SDLK_ESCAPE, 27},     {SDLK_SPACE, 32},     {SDLK_PAGEUP, 33},     {SDLK_PAGEDOWN, 34},
+    {SDLK_END, 35},        {SDLK_HOME, 36},      {SDLK_LEFT, 37},       {SDLK_UP, 38},
+    {SDLK_RIGHT, 39},      {SDLK_DOWN, 40},      {SDLK_PRINTSCREEN, 44}, {SDLK_INSERT, 45},
+    {SDLK_DELETE, 46},     {SDLK_LGUI, 91},      {SDLK_RGUI, 92},       {SDLK_APPLICATION, 93},
+    {SDLK_KP_0, 96},       {SDLK_KP_1, 97},      {SDLK_KP_2, 98},       {SDLK_KP_3, 99},
+    {SDLK_KP_4, 100},      {SDLK_KP_5, 101},     {SDLK_KP_6, 102},      {SDLK_KP_7, 103},
+    {SDLK_KP_8, 104},      {SDLK_KP_9, 105},     {SDLK_KP_MULTIPLY, 106}, {SDLK_KP_PLUS, 107},
+    {SDLK_KP_MINUS, 109},  {SDLK_KP_PERIOD, 110}, {SDLK_KP_DIVIDE, 111}, {SDLK_F1, 112},
+    {SDLK_F2, 113},        {SDLK_F3, 114},       {SDLK_F4, 115},        {SDLK_F5, 116},
+    {SDLK_F6, 117},        {SDLK_F7, 118},       {SDLK_F8, 119},        {SDLK_F9, 120},
+    {SDLK_F10, 121},       {SDLK_F11, 122},      {SDLK_F12, 123},       {SDLK_NUMLOCKCLEAR, 144},
+    {SDLK_SCROLLLOCK, 145}, {SDLK_SEMICOLON, 186}, {SDLK_EQUALS, 187},  {SDLK_COMMA, 188},
+    {SDLK_MINUS, 189},     {SDLK_PERIOD, 190},   {SDLK_SLASH, 191},     {SDLK_BACKQUOTE, 192},
+    {SDLK_LEFTBRACKET, 219}, {SDLK_BACKSLASH, 220}, {SDLK_RIGHTBRACKET, 221}, {SDLK_QUOTE, 222},
+};
+
+std::vector<std::string> g_dropped;
+
+uint64_t mouseKeyBits() {
+  Uint32 b = SDL_GetMouseState(nullptr, nullptr);
+  const Uint8* keys = SDL_GetKeyboardState(nullptr);
+  uint64_t bits = 0;
+  if (b & SDL_BUTTON_LMASK) bits |= MK_LBUTTON;
+  if (b & SDL_BUTTON_RMASK) bits |= MK_RBUTTON;
+  if (b & SDL_BUTTON_MMASK) bits |= MK_MBUTTON;
+  if (keys[SDL_SCANCODE_LSHIFT] || keys[SDL_SCANCODE_RSHIFT]) bits |= MK_SHIFT;
+  if (keys[SDL_SCANCODE_LCTRL] || keys[SDL_SCANCODE_RCTRL]) bits |= MK_CONTROL;
+  return bits;
+}
+
+int64_t packPoint(int x, int y) {
+  return static_cast<int64_t>((static_cast<uint32_t>(y & 0xFFFF) << 16) | static_cast<uint32_t>(x & 0xFFFF));
+}
+
+void setMouse(WindowMessage& m, uint32_t type, int x, int y) {
+  m.message = type;
+  m.x = x;
+  m.y = y;
+  m.lParam = packPoint(x, y);
+  m.wParam = mouseKeyBits();
+}
+
+uint32_t buttonMessage(Uint8 button, bool down) {
+  switch (button) {
+    case SDL_BUTTON_LEFT: return down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+    case SDL_BUTTON_RIGHT: return down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+    case SDL_BUTTON_MIDDLE: return down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+    default: return WM_NULL;
+  }
+}
+
+bool translate(const SDL_Event& e, WindowMessage& m) {
+  m = WindowMessage{};
+  m.time = nowMs();
+  SDL_GetMouseState(&m.x, &m.y);
+  switch (e.type) {
+    case SDL_QUIT: m.message = WM_QUIT; return true;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+      int vk = virtualKeyOf(e.key.keysym.sym);
+      if (vk == 0) return false;
+      bool alt = (e.key.keysym.mod & KMOD_ALT) != 0 && vk != 18;
+      m.message = e.type == SDL_KEYDOWN ? (alt ? WM_SYSKEYDOWN : WM_KEYDOWN) : (alt ? WM_SYSKEYUP : WM_KEYUP);
+      m.wParam = static_cast<uint64_t>(vk);
+      m.lParam = e.key.repeat ? (1ll << 30) : 0;
+      return true;
+    }
+    case SDL_TEXTINPUT:
+      m.message = WM_CHAR;
+      std::memcpy(m.text, e.text.text, std::min(sizeof(m.text) - 1, std::strlen(e.text.text)));
+      m.wParam = static_cast<unsigned char>(e.text.text[0]);
+      return true;
+    case SDL_MOUSEMOTION: setMouse(m, WM_MOUSEMOVE, e.motion.x, e.motion.y); return true;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+      uint32_t type = buttonMessage(e.button.button, e.type == SDL_MOUSEBUTTONDOWN);
+      if (type == WM_NULL) return false;
+      if (type == WM_LBUTTONDOWN && e.button.clicks == 2) type = WM_LBUTTONDBLCLK;
+      setMouse(m, type, e.button.x, e.button.y);
+      return true;
+    }
+    case SDL_MOUSEWHEEL: {
+      int delta = (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y) * 120;
+      setMouse(m, WM_MOUSEWHEEL, m.x, m.y);
+      m.wParam = (m.wParam & 0xFFFF) | (static_cast<uint64_t>(static_cast<uint16_t>(delta)) << 16);
+      return delta != 0;
+    }
+    case SDL_DROPFILE:
+      if (e.drop.file) {
+        g_dropped.emplace_back(e.drop.file);
+        SDL_free(e.drop.file);
+      }
+      m.message = WM_DROPFILES;
+      return true;
+    case SDL_WINDOWEVENT:
+      switch (e.window.event) {
+        case SDL_WINDOWEVENT_CLOSE: m.message = WM_CLOSE; return true;
+        case SDL_WINDOWEVENT_FOCUS_GAINED: m.message = WM_SETFOCUS; return true;
+        case SDL_WINDOWEVENT_FOCUS_LOST: m.message = WM_KILLFOCUS; return true;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+          m.message = WM_SIZE;
+          m.lParam = packPoint(e.window.data1, e.window.data2);
+          return true;
+        default: return false;
+      }
+    default: return false;
+  }
+}
+
+}  // namespace
+
+int virtualKeyOf(int sdlKeycode) {
+  if (sdlKeycode >= 'a' && sdlKeycode <= 'z') return sdlKeycode - 'a' + 'A';
+  if (sdlKeycode >= '0' && sdlKeycode <= '9') return sdlKeycode;
+  for (const auto& k : kKeyTable)
+    if (k.sdl == sdlKeycode) return k.vk;
+  return 0;
+}
+
+bool pollMessage(WindowMessage& out) {
+  if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) {
+    if (e.type == SDL_DROPFILE && !e.drop.file) continue;
+    if (translate(e, out)) return true;
+  }
+  return false;
+}
+
+std::vector<std::string> takeDroppedFiles() {
+  std::vector<std::string> out;
+  out.swap(g_dropped);
+  return out;
+}
+
+}  // namespace velmora::platform

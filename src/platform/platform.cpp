@@ -1,0 +1,83 @@
+#include "platform/platform.h"
+
+#include <SDL.h>
+#include <unistd.h>
+
+#include <climits>
+
+namespace velmora::platform {
+
+bool init() {
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");  // a close is a request the script answers
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
+  return SDL_Init(SDL_INIT_EVENTS | SDL_INIT_TIMER) == 0;
+}
+
+void shutdown() { SDL_Quit(); }
+
+std::string executableFolder() {
+  char buf[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
+  if (n <= 0) return {};
+  std::string path(buf, static_cast<size_t>(n));
+  size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(0, slash + 1);
+}
+
+int showMessageBox(BoxKind kind, const std::string& title, const std::string& text, const std::string& yesLabel,
+                   const std::string& noLabel) {
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return -1;
+  SDL_MessageBoxButtonData buttons[3];
+  int count = 0;
+  auto add = [&](int id, const char* label, Uint32 flags) { buttons[count++] = {flags, id, label}; };
+  Uint32 flags = SDL_MESSAGEBOX_INFORMATION;
+  switch (kind) {
+    case BoxKind::Error:
+      flags = SDL_MESSAGEBOX_ERROR;
+      add(kAnswerOk, "OK", SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT);
+      break;
+    case BoxKind::Information:
+      add(kAnswerOk, "OK", SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT);
+      break;
+    case BoxKind::YesNo:
+      flags = SDL_MESSAGEBOX_WARNING;
+      add(kAnswerYes, "Yes", SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT);
+      add(kAnswerNo, "No", SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT);
+      break;
+    case BoxKind::YesNoCancel:
+      flags = SDL_MESSAGEBOX_WARNING;
+      add(kAnswerYes, yesLabel.empty() ? "Yes" : yesLabel.c_str(), SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT);
+      add(kAnswerNo, noLabel.empty() ? "No" : noLabel.c_str(), 0);
+      add(kAnswerCancel, "Cancel", SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT);
+      break;
+  }
+  SDL_MessageBoxData data{};
+  data.flags = flags;
+  data.window = SDL_GL_GetCurrentWindow();  // centred over the main window when one exists
+  data.title = title.c_str();
+  data.message = text.c_str();
+  data.numbuttons = count;
+  data.buttons = buttons;
+  int pressed = -1;
+  if (SDL_ShowMessageBox(&data, &pressed) != 0) return -1;
+  if (pressed < 0) return kind == BoxKind::YesNo ? kAnswerNo : kind == BoxKind::YesNoCancel ? kAnswerCancel : kAnswerOk;
+  return pressed;
+}
+
+void cursorPosition(int& x, int& y) { SDL_GetGlobalMouseState(&x, &y); }
+void warpCursor(int x, int y) { SDL_WarpMouseGlobal(x, y); }
+
+void monitorSize(int& width, int& height) {
+  SDL_DisplayMode mode;
+  SDL_Window* w = SDL_GL_GetCurrentWindow();
+  int index = w ? SDL_GetWindowDisplayIndex(w) : 0;
+  if (SDL_WasInit(SDL_INIT_VIDEO) && SDL_GetCurrentDisplayMode(index < 0 ? 0 : index, &mode) == 0) {
+    width = mode.w;
+    height = mode.h;
+  } else {
+    width = 1280;
+    height = 720;
+  }
+}
+
+}  // namespace velmora::platform

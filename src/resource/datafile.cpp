@@ -1,0 +1,149 @@
+// The engine's own data files: raw, or a 4-byte length and a zlib stream.
+#include <zlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "core/report.h"
+#include "core/state.h"
+#include "core/textconv.h"
+#include "resource/resource.h"
+
+namespace velmora::resource {
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Reads the file into a block; returns -1 after reporting.
+int readWhole(const char* path, std::vector<char>& bytes) {
+  File f(std::fopen(path, "rb"));
+  if (!f) {
+    showErrorBox(std::string(path) + " " + std::strerror(errno));
+    return -1;
+  }
+  std::fseek(f.get(), 0, SEEK_END);
+  long length = std::ftell(f.get());
+  std::fseek(f.get(), 0, SEEK_SET);
+  if (length <= 0 || static_cast<unsigned long>(length) > kMaxDataFile) {
+    showErrorBox(std::string(path) + sj(" は不正なファイルです"));
+    return -1;
+  }
+  bytes.resize(static_cast<size_t>(length));
+  if (std::fread(bytes.data(), 1, bytes.size(), f.get()) != bytes.size()) {
+    showErrorBox(std::string(path) + sj(" の読み込みに失敗しました"));
+    return -1;
+  }
+  return 0;
+}
+
+// Unpacks into a target that provides room for n bytes plus the zero byte.
+template <class Reserve>
+int unpack(const char* path, const std::vector<char>& bytes, Reserve reserve, size_t& size) {
+  if (bytes.size() < 4) {
+    showErrorBox(std::string(path) + sj(" の読み込みに失敗しました"));
+    return -1;
+  }
+  uint32_t length;
+  std::memcpy(&length, bytes.data(), 4);
+  size_t room = size_t(length) + length / 8 + 12;
+  char* out = reserve(room);
+  if (!out) {
+    showErrorBox(std::string(path) + sj(" のメモリを確保出来ませんでした"));
+    return -1;
+  }
+  uLongf outLength = length;
+  int rc = uncompress(reinterpret_cast<Bytef*>(out), &outLength, reinterpret_cast<const Bytef*>(bytes.data() + 4),
+                      bytes.size() - 4);
+  // A stream shorter than its header claims is as broken as a corrupt one.
+  if (rc != Z_OK || outLength != length) {
+    showErrorBox(std::string(path) + sj(" の読み込みに失敗しました"));
+    return -1;
+  }
+  size = length;
+  out[size] = '\0';
+  return 0;
+}
+
+}  // namespace
+
+int readDataFile(const char* path, bool packed, std::string& out) {
+  std::vector<char> bytes;
+  if (readWhole(path, bytes) != 0) return -1;
+  if (!packed) {
+    out.assign(bytes.begin(), bytes.end());
+    return 0;
+  }
+  size_t size = 0;
+  std::string buffer;
+  int rc = unpack(path, bytes, [&](size_t n) { buffer.resize(n + 1); return buffer.data(); }, size);
+  if (rc == 0) {
+    buffer.resize(size);
+    out = std::move(buffer);
+  }
+  return rc;
+}
+
+int readDataFileShared(const char* path, bool packed, size_t& size) {
+  std::vector<char> bytes;
+  if (readWhole(path, bytes) != 0) return -1;
+  auto reserve = [&](size_t n) -> char* { return growFileMemory(n + 1) ? fileMemory() : nullptr; };
+  if (packed) return unpack(path, bytes, reserve, size);
+  char* out = reserve(bytes.size());
+  if (!out) {
+    showErrorBox(std::string(path) + sj(" のメモリを確保出来ませんでした"));
+    return -1;
+  }
+  std::memcpy(out, bytes.data(), bytes.size());
+  size = bytes.size();
+  out[size] = '\0';
+  return 0;
+}
+
+int writeDataFile(const char* path, bool packed, std::string_view bytes) {
+  std::vector<Bytef> packedBytes;
+  if (packed) {
+    uLongf room = compressBound(bytes.size());
+    try {
+      packedBytes.resize(room + 4);
+    } catch (const std::bad_alloc&) {
+      showErrorBox(std::string(path) + sj(" のメモリを確保出来ませんでした"));
+      return -1;
+    }
+    uint32_t length = static_cast<uint32_t>(bytes.size());
+    std::memcpy(packedBytes.data(), &length, 4);
+    if (compress2(packedBytes.data() + 4, &room, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size(), 9) != Z_OK) {
+      showErrorBox(std::string(path) + sj(" の保存に失敗しました"));
+      return -1;
+    }
+    packedBytes.resize(room + 4);
+    bytes = std::string_view(reinterpret_cast<const char*>(packedBytes.data()), packedBytes.size());
+  }
+  // Write beside the target and rename over it, so a failed write keeps the old file.
+  std::string temp = std::string(path) + ".tmp";
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  if (!f) {
+    showErrorBox(std::string(path) + " " + std::strerror(errno));
+    return -1;
+  }
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  ok = (std::fflush(f) == 0) && ok;
+  ok = (fsync(fileno(f)) == 0 || errno == EINVAL) && ok;
+  int savedErrno = errno;
+  ok = (std::fclose(f) == 0) && ok;
+  if (!ok || std::rename(temp.c_str(), path) != 0) {
+    if (ok) savedErrno = errno;
+    std::remove(temp.c_str());
+    showErrorBox(std::string(path) + " " + std::strerror(savedErrno));
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace velmora::resource

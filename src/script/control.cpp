@@ -1,0 +1,397 @@
+// Transfers of control. Every command works only through the interpreter
+// registers: a jump sets the line one before its target and raises
+// jumpRequest, so that the loop's line advance lands on the target.
+#include "script/control.h"
+
+#include "core/report.h"
+#include "core/sjis.h"
+#include "core/textconv.h"
+#include "script/expression.h"
+#include "script/expression_internal.h"
+#include "script/interp.h"
+#include "script/loader.h"
+
+namespace velmora::script {
+namespace {
+
+using detail::splitItems;
+using detail::toInt32;
+using detail::trimBlanks;
+
+struct LoopRecord {
+  int startLine = 0, startPart = 0;
+  int exitLine = -1, exitPart = -1;  // known once the loop's next has run
+  int32_t* counter = nullptr;        // null: the loop counts in 'own'
+  int32_t own = 0;
+  uint64_t epoch = 0;  // variablesEpoch() when the counter was resolved
+  int32_t limit = 0, step = 1;
+  bool ascending = true;
+};
+
+struct ControlState {
+  std::vector<GosubFrame> frames;  // one per active gosub
+  std::vector<int> savedLoopCounts;
+  std::vector<LoopRecord> loops;  // index < loopDepth are open
+  int loopDepth = 0;
+  int loopCount = 0;  // loops opened since the current subroutine level began
+  // One entry per gosub depth: 2 an if waits, 1 a branch ran, 0 an else ran.
+  std::vector<int> ifState = std::vector<int>(8, 0);
+};
+ControlState C;
+
+ScriptKey startScriptKey() {
+  static const ScriptKey key = crc64_hash(kStartScriptPath);
+  return key;
+}
+
+struct Position {
+  int line, part;
+};
+
+// Where execution resumes after the current part.
+Position afterCurrentPart() {
+  const Registers& r = registers();
+  if (r.currentPart + 1 < r.partCount) return {r.currentLine - 1, r.currentPart + 1};
+  return {r.currentLine, 0};
+}
+
+void resumeAt(int line, int part) {
+  Registers& r = registers();
+  r.currentLine = line;
+  r.currentPart = part;
+  r.jumpRequest = 1;
+}
+
+void skipRestOfLine() { resumeAt(registers().currentLine, 0); }
+
+void selectScript(ScriptKey key) {
+  Registers& r = registers();
+  if (key == startScriptKey()) {
+    r.scriptSwitchRequest = kSwitchToSlot0;
+  } else if (key == r.subScriptKey) {
+    r.scriptSwitchRequest = kSwitchToSlot1;
+  } else {
+    r.subScriptKey = key;
+    r.subScriptName = scriptDisplayName(key);
+    r.scriptSwitchRequest = kSwitchLoadSlot1;
+  }
+}
+
+void reportMissingLabel(std::string_view label) {
+  errorc(std::string(label) + sj("ラベルが存在しません"), 1);
+}
+
+void jumpTo(const LabelInfo& label) {
+  resumeAt(label.line - 1, 0);
+  selectScript(label.owner);
+}
+
+int& ifState() {
+  size_t depth = C.frames.size();
+  if (depth >= C.ifState.size()) C.ifState.resize(depth + 1, 0);
+  return C.ifState[depth];
+}
+
+}  // namespace
+
+const std::vector<GosubFrame>& gosubFrames() { return C.frames; }
+int gosubDepth() { return static_cast<int>(C.frames.size()); }
+int loopDepth() { return C.loopDepth; }
+
+void jumpToLabel(std::string_view label) {
+  auto info = findLabel(label);
+  if (!info) return reportMissingLabel(label);
+  jumpTo(*info);
+}
+
+void gosubLabel(std::string_view label) {
+  auto info = findLabel(label);
+  if (!info) return reportMissingLabel(label);
+  const Registers& r = registers();
+  Position back = afterCurrentPart();
+  GosubFrame f;
+  f.slot = r.activeSlot;
+  f.script = r.activeSlot == 0 ? startScriptKey() : r.subScriptKey;
+  f.returnLine = back.line;
+  f.returnPart = back.part;
+  C.frames.push_back(f);
+  C.savedLoopCounts.push_back(C.loopCount);
+  jumpTo(*info);
+  C.loopCount = 0;
+}
+
+void clearControlState() {
+  C = ControlState{};
+}
+
+void cmd_goto(const char* args) {
+  setErrcmd("goto");
+  jumpToLabel(evaluate(args).text);
+}
+
+void cmd_gosub(const char* args) {
+  setErrcmd("gosub");
+  gosubLabel(evaluate(args).text);
+}
+
+void cmd_return(const char* args) {
+  setErrcmd("return");
+  ScriptValue v = evaluate(args);
+  if (C.frames.empty()) {
+    errorc(sj("gosub が一度も実行されていません"), 1);
+    return;
+  }
+  C.loopDepth = std::max(0, C.loopDepth - C.loopCount);
+  GosubFrame f = C.frames.back();
+  C.frames.pop_back();
+  C.loopCount = C.savedLoopCounts.back();
+  C.savedLoopCounts.pop_back();
+  if (v.kind == kKindString && !v.text.empty()) {
+    jumpToLabel(v.text);
+  } else {
+    resumeAt(f.returnLine, f.returnPart);
+    selectScript(f.script);
+  }
+  if (C.frames.empty()) registers().userSubName.clear();
+}
+
+void cmd_labelExist(const char* args) {
+  setErrcmd("labelExist");
+  std::vector<std::string> items = splitItems(args);
+  if (items.empty()) return;
+  int32_t* result = numericReference(items[0]);
+  if (!result) return;
+  bool exists = items.size() >= 2 && findLabel(evaluate(items[1]).text).has_value();
+  *result = exists ? 1 : 0;
+}
+
+void cmd_defsub(const char* args) {
+  setErrcmd("defsub");
+  userSubTable().insert(crc32_hash(trimBlanks(args)));
+}
+
+// ---- getParam ---------------------------------------------------------------
+
+namespace {
+
+bool takenLiterally(char c) { return c == '-' || isIdentChar(c); }
+
+void splitTarget(std::string_view target, std::string_view& ref, std::string_view& fallback, bool& hasFallback) {
+  hasFallback = false;
+  for (size_t i = 0; i < target.size(); ++i) {
+    if (isLeadByte(target[i])) {
+      ++i;
+    } else if (target[i] == '=') {
+      ref = trimBlanks(target.substr(0, i));
+      fallback = target.substr(i + 1);
+      hasFallback = true;
+      return;
+    }
+  }
+  ref = trimBlanks(target);
+}
+
+}  // namespace
+
+void cmd_getParam(const char* args) {
+  setErrcmd("getParam");
+  std::vector<std::string> targets = splitItems(args);
+  std::vector<std::string> given = splitItems(registers().callArguments);
+  for (size_t i = 0; i < targets.size(); ++i) {
+    std::string_view ref, fallback;
+    bool hasFallback;
+    splitTarget(targets[i], ref, fallback, hasFallback);
+    if (ref.empty()) continue;
+    bool present = i < given.size();
+    if (ref[0] == '$') {
+      std::string* var = stringReference(ref);
+      if (!var) continue;
+      if (present && !given[i].empty() && takenLiterally(given[i][0])) {
+        *var = given[i];
+        continue;
+      }
+      ScriptValue v = present ? evaluate(given[i]) : ScriptValue{};
+      if (v.kind == kKindInvalid) v = hasFallback ? evaluate(fallback) : ScriptValue{};
+      *var = v.text;
+    } else if (ref[0] == '%') {
+      int32_t* var = numericReference(ref);
+      if (!var) continue;
+      ScriptValue v = present ? evaluate(given[i]) : ScriptValue{};
+      if (v.kind == kKindInvalid) v = hasFallback ? evaluate(fallback) : ScriptValue{};
+      *var = toInt32(v.number);
+    }
+  }
+}
+
+// ---- for, next, break, continue ----------------------------------------------
+
+namespace {
+
+LoopRecord* topLoop() { return C.loopDepth > 0 ? &C.loops[C.loopDepth - 1] : nullptr; }
+
+int32_t& counterOf(LoopRecord& rec) {
+  // A reset of every variable freed what the record points at.
+  if (rec.counter && rec.epoch != variablesEpoch()) rec.counter = nullptr;
+  return rec.counter ? *rec.counter : rec.own;
+}
+
+// Steps the counter; true when the loop has run its course.
+bool stepLoop(LoopRecord& rec) {
+  int32_t& v = counterOf(rec);
+  v = static_cast<int32_t>(static_cast<uint32_t>(v) + static_cast<uint32_t>(rec.step));
+  return rec.ascending ? v > rec.limit : v < rec.limit;
+}
+
+// A loop that a subroutine's caller opened never takes the count below 0.
+void closeLoop() {
+  if (C.loopCount > 0) --C.loopCount;
+  if (C.loopDepth > 0) --C.loopDepth;
+  if (C.loopDepth == 0) C.loops.clear();
+}
+
+void leaveLoop(LoopRecord& rec) {
+  int line = rec.exitLine, part = rec.exitPart;
+  closeLoop();
+  registers().skipToNext = 0;
+  resumeAt(line, part);
+}
+
+}  // namespace
+
+void cmd_for(const char* args) {
+  setErrcmd("for");
+  std::vector<std::string> items = splitItems(args);
+  auto number = [&](size_t i) { return i < items.size() ? toInt32(evaluate(items[i]).number) : 0; };
+  int32_t from = number(1), to = number(2);
+  int32_t step = items.size() == 4 ? number(3) : 1;
+  Position body = afterCurrentPart();
+  LoopRecord rec;
+  rec.startLine = body.line;
+  rec.startPart = body.part;
+  // A counter that names nothing still counts, in the record itself.
+  rec.counter = items.empty() ? nullptr : numericReference(items[0]);
+  rec.epoch = variablesEpoch();
+  rec.limit = to;
+  rec.step = step;
+  rec.ascending = step >= 0;
+  ++C.loopCount;
+  ++C.loopDepth;
+  if (C.loops.size() < static_cast<size_t>(C.loopDepth)) C.loops.push_back(rec);
+  else C.loops[C.loopDepth - 1] = rec;
+  if ((step > 0 && from > to) || (step < 0 && from < to)) registers().skipToNext = 1;
+  counterOf(C.loops[C.loopDepth - 1]) = from;
+}
+
+void cmd_next(const char*) {
+  setErrcmd("next");
+  Registers& r = registers();
+  LoopRecord* rec = topLoop();
+  if (!rec) {
+    r.skipToNext = 0;
+    return;
+  }
+  if (r.skipToNext) {
+    closeLoop();
+    r.skipToNext = 0;
+    return;
+  }
+  if (stepLoop(*rec)) {
+    closeLoop();
+    return;
+  }
+  if (rec->exitLine == -1) {
+    Position after = afterCurrentPart();
+    rec->exitLine = after.line;
+    rec->exitPart = after.part;
+  }
+  resumeAt(rec->startLine, rec->startPart);
+}
+
+void cmd_continue(const char*) {
+  setErrcmd("continue");
+  LoopRecord* rec = topLoop();
+  if (!rec) return;
+  if (!stepLoop(*rec)) return resumeAt(rec->startLine, rec->startPart);
+  if (rec->exitLine == -1) registers().skipToNext = 1;
+  else leaveLoop(*rec);
+}
+
+void cmd_break(const char*) {
+  setErrcmd("break");
+  LoopRecord* rec = topLoop();
+  if (!rec) return;
+  if (rec->exitLine == -1) registers().skipToNext = 1;
+  else leaveLoop(*rec);
+}
+
+// ---- if, elseif, else -------------------------------------------------------
+
+namespace {
+
+// Length of the condition: up to the ')' that brings the depth from 1 back
+// to 0; quoted text is passed over so that a ")" literal cannot end it.
+size_t conditionLength(std::string_view s) {
+  int depth = 0;
+  char quote = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    char c = s[i];
+    if (isLeadByte(c)) {
+      ++i;
+    } else if (quote) {
+      if (c == quote) quote = 0;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      if (depth-- == 1) return i + 1;
+    }
+  }
+  return 0;
+}
+
+void runStatement(std::string_view statement, int state) {
+  Registers& r = registers();
+  r.rewriteBuffer.assign(statement);
+  r.rewriteRequest = 1;
+  ifState() = state;
+}
+
+// The condition and the statement after it: exactly one byte after the ')'
+// is skipped.
+void conditional(const char* args) {
+  std::string_view text(args);
+  size_t n = conditionLength(text);
+  if (n == 0) {
+    errorc(sj("式が不正です"), 1);
+    return skipRestOfLine();
+  }
+  if (evaluate(text.substr(0, n)).number == 0) return skipRestOfLine();
+  runStatement(n + 1 < text.size() ? text.substr(n + 1) : std::string_view(), 1);
+}
+
+}  // namespace
+
+void cmd_if(const char* args) {
+  setErrcmd("if");
+  ifState() = 2;
+  conditional(args);
+}
+
+void cmd_elseif(const char* args) {
+  setErrcmd("elseif");
+  if (ifState() == 1) return skipRestOfLine();
+  conditional(args);
+}
+
+void cmd_else(const char* args) {
+  setErrcmd("else");
+  if (ifState() == 1) return skipRestOfLine();
+  std::string_view text(args);
+  if (text.empty()) return;
+  size_t i = 0;
+  while (i < text.size() && !(text[i] >= 'a' && text[i] <= 'z')) i += isLeadByte(text[i]) ? 2 : 1;
+  runStatement(i < text.size() ? text.substr(i) : std::string_view(), 0);
+}
+
+}  // namespace velmora::script

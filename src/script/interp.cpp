@@ -1,0 +1,335 @@
+#include "script/interp.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/report.h"
+#include "core/sjis.h"
+#include "core/state.h"
+#include "core/textconv.h"
+#include "script/control.h"
+
+namespace velmora::script {
+namespace {
+
+constexpr size_t kMaxName = 31;
+constexpr size_t kMaxInlineArgs = 127;
+
+// A part with its command name resolved once; the text of a line never
+// changes while its slot holds it, so the split and the lookup are cached.
+struct Part {
+  std::string text;
+  bool resolved = false;
+  uint8_t nameLength = 0;
+  CommandHandler handler = nullptr;  // found in the command table
+};
+
+struct CachedLine {
+  bool split = false;
+  std::vector<Part> parts;
+};
+
+struct InterpState {
+  Registers regs;
+  std::array<LineArray, 2> slots;
+  std::array<std::vector<CachedLine>, 2> cache;
+  std::unordered_map<std::string, CommandHandler> commands;
+  std::unordered_set<uint32_t> userSubs;
+  std::unordered_map<uint32_t, int> luaFunctions, squirrelFunctions;
+  ForeignCaller luaCaller = nullptr, squirrelCaller = nullptr;
+  TextLineHandler textLine = nullptr;
+  TextPartHooks hooks;
+  std::vector<std::string> scratchSplit;
+  std::array<uint32_t, 2> generation{};  // bumped whenever a slot is refilled
+  std::vector<Part> working;             // the current line's parts once one was rewritten
+  bool usingWorking = false;
+};
+InterpState I;
+
+size_t nameLength(std::string_view text) {
+  size_t n = 0;
+  while (n < text.size() && n < kMaxName && isIdentChar(text[n])) ++n;
+  return n;
+}
+
+const std::vector<Part>& cachedParts(int slot, int line) {
+  auto& cache = I.cache[slot];
+  if (cache.size() != I.slots[slot].size()) cache.assign(I.slots[slot].size(), CachedLine{});
+  CachedLine& c = cache[line];
+  if (!c.split) {
+    splitPartsInto(I.slots[slot][line], ':', I.scratchSplit);
+    c.parts.clear();
+    for (auto& s : I.scratchSplit) c.parts.push_back(Part{std::move(s)});
+    c.split = true;
+  }
+  return c.parts;
+}
+
+void resolve(Part& p) {
+  p.nameLength = static_cast<uint8_t>(nameLength(p.text));
+  auto it = I.commands.find(std::string(p.text, 0, p.nameLength));
+  p.handler = it == I.commands.end() ? nullptr : it->second;
+  p.resolved = true;
+}
+
+// The argument text: everything after the name, separator included, but only
+// when at least two bytes follow the name.
+const char* argumentText(const Part& p) {
+  return p.text.size() >= size_t(p.nameLength) + 2 ? p.text.c_str() + p.nameLength : "";
+}
+
+enum class PartResult { Next, EndLoop };
+
+PartResult runCommandPart(Part& p, int& forDepth) {
+  if (!p.resolved) resolve(p);
+  std::string_view name(p.text.data(), p.nameLength);
+  const char* args = argumentText(p);
+  Registers& r = I.regs;
+  if (r.skipToNext) {
+    if (name == "for") {
+      ++forDepth;
+    } else if (name == "next") {
+      if (forDepth > 0) {
+        --forDepth;
+      } else if (p.handler) {
+        p.handler(args);
+        applyRequests();
+      }
+    }
+    return PartResult::Next;
+  }
+  if (p.handler) {
+    p.handler(args);
+    if (quitRequest) return PartResult::EndLoop;
+  } else if (uint32_t h = crc32_hash(name); I.userSubs.count(h)) {
+    r.userSubName.assign(name);
+    r.callArguments.assign(args, std::min<size_t>(std::strlen(args), 255));
+    gosubLabel("*" + std::string(name));
+  } else if (auto it = I.luaFunctions.find(h); it != I.luaFunctions.end() && I.luaCaller) {
+    I.luaCaller(name, args, it->second);
+  } else if (auto it2 = I.squirrelFunctions.find(h); it2 != I.squirrelFunctions.end() && I.squirrelCaller) {
+    I.squirrelCaller(name, args, it2->second);
+  } else {
+    setErrcmd(name);
+    errorc(sj("未対応の命令です"), 1);
+    return PartResult::Next;
+  }
+  applyRequests();
+  return PartResult::Next;
+}
+
+int defaultTextLine(std::string_view line, size_t textStart, size_t, size_t) {
+  if (textStart < line.size()) line.remove_prefix(textStart);
+  else if (textStart > 0) line = {};
+  std::string utf8 = sjis_to_utf8(line);
+  while (!utf8.empty() && (utf8.back() == '\r' || utf8.back() == ' ')) utf8.pop_back();
+  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+  std::fputc('\n', stdout);
+  return 1;
+}
+
+size_t lineLength(int line) {
+  const LineArray& lines = activeLines();
+  return line >= 0 && line < static_cast<int>(lines.size()) ? lines[line].size() : 0;
+}
+
+// Backlog and read-mark steps of a text line that opens a new text block.
+// Returns the offset where the text starts on the (possibly advanced) line.
+size_t startTextBlock() {
+  Registers& r = I.regs;
+  r.lastTextLine = r.currentLine;
+  size_t textStart = 0;
+  const std::string& line = activeLines()[r.currentLine];
+  static const std::string& open = sj("【");
+  static const std::string& close = sj("】");
+  if (line.compare(0, open.size(), open) == 0) {
+    size_t i = open.size();
+    while (i < line.size() && line.compare(i, close.size(), close) != 0) i += isLeadByte(line[i]) ? 2 : 1;
+    if (I.hooks.setSpeakerName) I.hooks.setSpeakerName(std::string_view(line).substr(open.size(), std::min<size_t>(i - open.size(), 255)));
+    size_t after = std::min(line.size(), i + close.size());
+    if (after < line.size() && line.find_first_not_of(" \t\r", after) != std::string::npos) {
+      textStart = after;
+    } else if (r.currentLine + 1 < static_cast<int>(activeLines().size())) {
+      ++r.lastTextLine;
+      ++r.currentLine;
+    }
+  }
+  TextBlockTable* blocks = activeTextBlocks();
+  auto it = blocks ? blocks->find(r.currentLine) : TextBlockTable::iterator{};
+  if (!blocks || it == blocks->end()) {
+    showErrorBox(sj("既読チェックミス ") + std::to_string(r.currentLine) + "/" +
+                 std::to_string(blocks ? blocks->size() : 0));
+  } else if (I.hooks.readMark) {
+    I.hooks.readMark(it->second);
+  }
+  if (I.hooks.recordPosition) I.hooks.recordPosition(activeScriptKey(), r.currentLine);
+  return textStart;
+}
+
+// Without a backlog, a line opens a new entry exactly where a text block starts.
+bool blockStartsHere() {
+  TextBlockTable* blocks = activeTextBlocks();
+  return !blocks || blocks->count(I.regs.currentLine) != 0;
+}
+
+PartResult runTextPart() {
+  Registers& r = I.regs;
+  size_t textStart = 0;
+  bool emptyEntry = I.hooks.backlogEntryEmpty ? I.hooks.backlogEntryEmpty() : blockStartsHere();
+  if (r.currentLine != r.lastTextLine && emptyEntry) {
+    textStart = startTextBlock();
+    if (r.preTextHook) {
+      --r.currentLine;
+      gosubLabel("*pretext_lb");
+      applyRequests();
+      return PartResult::Next;
+    }
+  }
+  const int line = r.currentLine;
+  TextLineHandler show = I.textLine ? I.textLine : defaultTextLine;
+  if (show(activeLines()[line], textStart, lineLength(line + 1), lineLength(line + 2)) == 0) return PartResult::EndLoop;
+  if (quitRequest) return PartResult::EndLoop;
+  if (r.postTextHook && I.hooks.pageState && I.hooks.pageState() != 0) {
+    if (r.textStartOffset >= 0) --r.currentLine;
+    gosubLabel("*text_lb");
+    applyRequests();
+  }
+  return PartResult::Next;
+}
+
+void switchScripts() {
+  Registers& r = I.regs;
+  while (r.scriptSwitchRequest != kSwitchNone) {
+    int request = r.scriptSwitchRequest;
+    r.scriptSwitchRequest = kSwitchNone;
+    if (request == kSwitchToSlot0) {
+      r.activeSlot = 0;
+    } else if (request == kSwitchToSlot1) {
+      r.activeSlot = 1;
+    } else {
+      I.slots[1].clear();
+      I.cache[1].clear();
+      ++I.generation[1];
+      loadScript(r.subScriptKey, I.slots[1]);
+      r.activeSlot = 1;
+    }
+    if (r.loadHook) {
+      r.loadHook = 0;
+      gosubLabel("*load_lb");
+    }
+  }
+}
+
+}  // namespace
+
+Registers& registers() { return I.regs; }
+LineArray& slotLines(int slot) { return I.slots[slot & 1]; }
+LineArray& activeLines() { return I.slots[I.regs.activeSlot & 1]; }
+ScriptKey activeScriptKey() { return I.regs.activeSlot == 0 ? crc64_hash(kStartScriptPath) : I.regs.subScriptKey; }
+TextBlockTable* activeTextBlocks() { return textBlocks(activeScriptKey()); }
+
+void registerCommand(std::string_view name, CommandHandler handler) { I.commands[std::string(name)] = handler; }
+CommandHandler findCommand(std::string_view name) {
+  auto it = I.commands.find(std::string(name));
+  return it == I.commands.end() ? nullptr : it->second;
+}
+size_t commandCount() { return I.commands.size(); }
+std::unordered_set<uint32_t>& userSubTable() { return I.userSubs; }
+std::unordered_map<uint32_t, int>& luaFunctionTable() { return I.luaFunctions; }
+std::unordered_map<uint32_t, int>& squirrelFunctionTable() { return I.squirrelFunctions; }
+void setForeignCaller(int language, ForeignCaller caller) {
+  (language == kLanguageLua ? I.luaCaller : I.squirrelCaller) = caller;
+}
+void setTextLineHandler(TextLineHandler handler) { I.textLine = handler; }
+TextPartHooks& textPartHooks() { return I.hooks; }
+
+static void rewriteCurrentPart(const std::string& text) {
+  Registers& r = I.regs;
+  if (!I.usingWorking) {
+    const auto& parts = cachedParts(r.activeSlot, r.currentLine);
+    I.working.assign(parts.begin(), parts.end());
+    I.usingWorking = true;
+  }
+  if (r.currentPart >= 0 && r.currentPart < static_cast<int>(I.working.size())) I.working[r.currentPart] = Part{text};
+}
+
+void applyRequests() {
+  Registers& r = I.regs;
+  if (r.rewriteRequest) {
+    r.rewriteRequest = 0;
+    // The rewritten text goes into a working copy of the line, never into the cache.
+    rewriteCurrentPart(r.rewriteBuffer);
+    --r.currentPart;
+  }
+  if (r.scriptSwitchRequest != kSwitchNone) switchScripts();
+}
+
+void runScript() {
+  Registers& r = I.regs;
+  int forDepth = 0;
+  while (r.currentLine >= 0 && r.currentLine < static_cast<int>(activeLines().size())) {
+    const int slot = r.activeSlot;
+    const int lineIndex = r.currentLine;
+    const uint32_t generation = I.generation[slot];
+    if (!activeLines()[lineIndex].empty()) {
+      I.usingWorking = false;
+      if (r.jumpRequest) r.jumpRequest = 0;
+      else r.currentPart = 0;
+      r.partCount = static_cast<int>(cachedParts(slot, lineIndex).size());
+      while (r.currentPart < r.partCount) {
+        auto& parts = I.usingWorking ? I.working : const_cast<std::vector<Part>&>(cachedParts(slot, lineIndex));
+        Part& p = parts[r.currentPart];
+        char c = p.text.empty() ? '\0' : p.text[0];
+        PartResult result = PartResult::Next;
+        if (isAsciiLetter(c)) result = runCommandPart(p, forDepth);
+        else if (c != '\0' && c != '*' && !r.skipToNext) result = runTextPart();
+        if (result == PartResult::EndLoop) return;
+        if (r.jumpRequest) break;
+        ++r.currentPart;
+        // A switch of script or line without a jump (a speaker line that
+        // advanced to its text) leaves this line's remaining parts behind.
+        if (r.activeSlot != slot || r.currentLine != lineIndex || I.generation[slot] != generation) break;
+      }
+    }
+    ++r.currentLine;
+  }
+}
+
+int runInlineCommand(const char* text, size_t& pos, size_t end) {
+  ++pos;
+  size_t start = pos;
+  while (pos < end && pos - start < kMaxName && isIdentChar(text[pos])) ++pos;
+  std::string name(text + start, pos - start);
+  CommandHandler h = findCommand(name);
+  if (!h) {
+    setErrcmd(name);
+    errorc(sj("未対応の命令です"), 1);
+    return 1;
+  }
+  size_t a = pos;
+  while (a < end && text[a] != ']') a += isLeadByte(text[a]) ? 2 : 1;
+  std::string args(text + pos, std::min(std::min(a, end) - pos, kMaxInlineArgs));
+  h(args.c_str());
+  if (quitRequest) return 0;
+  pos = std::min(a, end);
+  return 1;
+}
+
+void slotChanged(int slot) {
+  I.cache[slot & 1].clear();
+  ++I.generation[slot & 1];
+}
+
+void resetInterpreter() {
+  I.regs = Registers{};
+  for (int s = 0; s < 2; ++s) {
+    I.slots[s].clear();
+    I.cache[s].clear();
+  }
+  I.working.clear();
+  I.usingWorking = false;
+  ++I.generation[0];
+  ++I.generation[1];
+}
+
+}  // namespace velmora::script

@@ -1,0 +1,107 @@
+#pragma once
+// The interpreter: registers, the four command tables and the loop.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "core/hash.h"
+#include "script/loader.h"
+#include "script/value.h"
+
+namespace velmora::script {
+
+using CommandHandler = void (*)(const char* args);
+
+enum SwitchRequest { kSwitchNone = 0, kSwitchToSlot0 = 1, kSwitchToSlot1 = 2, kSwitchLoadSlot1 = 4 };
+
+// Process-wide interpreter registers (the execution position and requests).
+struct Registers {
+  int activeSlot = 0;
+  int currentLine = 0;
+  int currentPart = 0;
+  int partCount = 0;
+  int jumpRequest = 0;
+  int rewriteRequest = 0;
+  std::string rewriteBuffer;  // replacement for the current part (at most 255 bytes)
+  int skipToNext = 0;
+  int scriptSwitchRequest = kSwitchNone;
+  ScriptKey subScriptKey = 0;
+  std::string subScriptName;  // printable name of the sub-script
+  int loadHook = 0;
+  int preTextHook = 0;
+  int postTextHook = 0;
+  int lastTextLine = -1;
+  std::string userSubName;   // at most 31 bytes
+  std::string callArguments;  // at most 255 bytes
+  int textStartOffset = -1;   // pending offset of text after a speaker name
+};
+Registers& registers();
+
+// The two script slots and the text-block table in use. Whoever refills a
+// slot's lines calls slotChanged, which drops the loop's cached splits.
+LineArray& slotLines(int slot);
+void slotChanged(int slot);
+LineArray& activeLines();
+ScriptKey activeScriptKey();
+TextBlockTable* activeTextBlocks();
+
+// Command tables.
+void registerCommand(std::string_view name, CommandHandler handler);
+CommandHandler findCommand(std::string_view name);
+size_t commandCount();
+std::unordered_set<uint32_t>& userSubTable();
+
+// Foreign-language function tables: name hash -> declared result kind, and
+// the caller that runs such a function (installed by the language host).
+using ForeignCaller = void (*)(std::string_view name, const char* args, int resultKind);
+std::unordered_map<uint32_t, int>& luaFunctionTable();
+std::unordered_map<uint32_t, int>& squirrelFunctionTable();
+void setForeignCaller(int language, ForeignCaller caller);
+
+// Registers the language's own commands, in their fixed order.
+void registerOwnCommands();
+
+// Splits at the separator: quotes respected, '//' and ';' end the text, every
+// part trimmed; a text starting with a lead byte is one part.
+std::vector<std::string> splitParts(std::string_view text, char separator);
+void splitPartsInto(std::string_view text, char separator, std::vector<std::string>& out);
+
+ArgumentList parseArguments(const char* args);
+
+// Numbers as text: "0", or an optional '-', the integer part and, when the
+// fraction is not zero, '.' and the fraction to six places without trailing zeros.
+std::string formatNumber(double value);
+// A value as print shows it: strings as they are, numbers formatted.
+std::string valueText(const ScriptValue& v);
+
+// The loop; returns when the active script has no more lines or a quit.
+void runScript();
+// Applies the requests a handler left (rewrite, script switch, load hook).
+void applyRequests();
+
+// A '[command args]' inside message text; pos points at '[' on entry and at
+// the ']' (or the end of the name) on return. 0 means the program is to stop.
+int runInlineCommand(const char* text, size_t& pos, size_t end);
+
+// The message window's hand-over for text lines; 0 stops the program.
+using TextLineHandler = int (*)(std::string_view line, size_t textStart, size_t nextLength, size_t afterNextLength);
+void setTextLineHandler(TextLineHandler handler);
+
+// Hooks of the backlog and message window that the text-part steps call.
+struct TextPartHooks {
+  bool (*backlogEntryEmpty)() = nullptr;
+  void (*setSpeakerName)(std::string_view name) = nullptr;
+  void (*readMark)(int32_t& flag) = nullptr;      // updates read, skip and auto states
+  void (*recordPosition)(ScriptKey key, int line) = nullptr;
+  int (*pageState)() = nullptr;
+};
+TextPartHooks& textPartHooks();
+
+// Empties both slots and resets the registers (release, tests).
+void resetInterpreter();
+
+}  // namespace velmora::script

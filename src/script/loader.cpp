@@ -1,0 +1,227 @@
+#include "script/loader.h"
+
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "core/report.h"
+#include "core/sjis.h"
+#include "core/state.h"
+#include "core/textconv.h"
+#include "resource/packer.h"
+
+namespace velmora::script {
+namespace {
+
+struct LoaderState {
+  std::unordered_map<ScriptKey, ScriptIndexEntry> index;
+  bool indexLoaded = false;
+  std::string path = "script.dat";
+  std::unordered_map<uint32_t, int> labels;
+  std::unordered_map<uint32_t, ScriptKey> labelOwners;
+  std::unordered_map<ScriptKey, std::string> names;
+  std::unordered_map<ScriptKey, TextBlockTable> textBlocks;
+};
+LoaderState L;
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+uint32_t readLe32(const unsigned char* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+void reportBadFile(const std::string& path) { showErrorBox(path + sj(" は不正なファイルです")); }
+
+// Reads and unmasks the index; every offset and size is checked against the
+// file so that a damaged file is reported instead of read past its end.
+bool readIndex(std::FILE* f) {
+  std::vector<resource::IndexRecord> records;
+  uint64_t length = 0;
+  if (!resource::readIndex(f, records, length)) return reportBadFile(L.path), false;
+  for (const auto& r : records) {
+    if (uint64_t(r.offset) + r.size > length) return reportBadFile(L.path), false;
+    L.index[r.key] = ScriptIndexEntry{r.flag, r.offset, r.size, r.fourth};
+  }
+  return true;
+}
+
+void appendLine(void* target, std::string_view line) { static_cast<LineArray*>(target)->emplace_back(line); }
+
+bool loadScriptFrom(std::FILE* f, ScriptKey key, const ScriptIndexEntry& e, LineArray& lines) {
+  const std::string name = scriptName(key);
+  std::vector<unsigned char> packed;
+  try {
+    packed.resize(e.packedSize);
+  } catch (const std::bad_alloc&) {
+    showErrorBox(sj("スクリプトのメモリを確保出来ませんでした"));
+    return false;
+  }
+  if (std::fseek(f, e.offset, SEEK_SET) != 0 || std::fread(packed.data(), 1, packed.size(), f) != packed.size()) {
+    showErrorBox(name + sj(": スクリプトの読み込みに失敗しました"));
+    return false;
+  }
+  const uint32_t mask = static_cast<uint32_t>(key) ^ titleKey();
+  for (size_t i = 0; i + 4 <= packed.size(); i += 4) {
+    uint32_t w = readLe32(&packed[i]) ^ mask;
+    std::memcpy(&packed[i], &w, 4);  // the engine targets little-endian machines only
+  }
+  const size_t want = size_t(e.unpackedSize) * 2;
+  if (fileSize() < want && !growFileMemory(want)) {
+    showErrorBox(sj("スクリプトのメモリを確保出来ませんでした"));
+    return false;
+  }
+  uLongf outLength = e.unpackedSize;
+  int rc = uncompress(reinterpret_cast<Bytef*>(fileMemory()), &outLength, packed.data(), packed.size());
+  if (rc != Z_OK) {
+    showErrorBox(name + sj(": スクリプトの読み込みに失敗しました"));
+    return false;
+  }
+  splitLines(fileMemory(), outLength, appendLine, &lines);
+  return true;
+}
+
+bool isLabelEnd(char c) { return c == ':' || c == '/' || c == ' ' || c == '\t' || c == '\r'; }
+
+[[noreturn]] void fatalLabelError(const std::string& text) {
+  showErrorBox(text);
+  std::fflush(nullptr);
+  std::_Exit(0);
+}
+
+}  // namespace
+
+bool splitLines(const char* bytes, size_t length, LineSink sink, void* target) {
+  size_t start = 0, i = 0;
+  while (i < length) {
+    unsigned char c = static_cast<unsigned char>(bytes[i]);
+    if (isLeadByte(c)) {
+      i += 2;
+    } else if (c == '\n') {
+      sink(target, std::string_view(bytes + start, i - start));
+      start = ++i;
+    } else {
+      ++i;
+    }
+  }
+  // A last line without a line feed needs at least two bytes to count.
+  if (length > start && length - start >= 2) sink(target, std::string_view(bytes + start, length - start));
+  return true;
+}
+
+void splitLinesInto(std::string_view text, LineArray& lines) {
+  splitLines(text.data(), text.size(), appendLine, &lines);
+}
+
+bool scanLabels(ScriptKey key, const LineArray& lines, TextBlockTable& blocks, std::string* fatal) {
+  const std::string name = scriptName(key);
+  const int count = static_cast<int>(lines.size());
+  for (int f = 0; f < count; ++f) {
+    const std::string& line = lines[f];
+    if (line.empty() || isAsciiLetter(line[0])) continue;
+    if (line[0] != '*') {
+      blocks.emplace(f, 0);
+      while (f + 1 < count && !lines[f + 1].empty()) ++f;
+      ++f;  // the empty line that ends the block
+      continue;
+    }
+    size_t i = 1;
+    while (i < line.size() && !isLabelEnd(line[i])) {
+      if (isLeadByte(line[i]) && i + 1 < line.size()) {
+        i += 2;
+      } else if (isIdentChar(line[i])) {
+        ++i;
+      } else {
+        std::string text = name + "[" + std::to_string(f + 1) + "] " + line + sj(" ※ラベル名が不正です");
+        if (fatal) return *fatal = text, false;
+        fatalLabelError(text);
+      }
+    }
+    uint32_t hash = crc32_hash2(line.data(), i);
+    if (L.labels.count(hash)) {
+      std::string text = name + "[" + std::to_string(f + 1) + "] " + line + sj(" ※ラベルが重複しています");
+      if (fatal) return *fatal = text, false;
+      fatalLabelError(text);
+    }
+    L.labels[hash] = f;
+    L.labelOwners[hash] = key;
+  }
+  L.names[key] = name;
+  return true;
+}
+
+bool loadScriptIndex(const char* path) {
+  L.path = path;
+  File f(std::fopen(path, "rb"));
+  if (!f) {
+    showErrorBox(std::string("script.dat ") + std::strerror(errno));
+    return false;
+  }
+  L.indexLoaded = true;
+  titleKey();
+  if (!readIndex(f.get())) return false;
+  LineArray lines;
+  for (const auto& [key, entry] : L.index) {
+    lines.clear();
+    if (!loadScriptFrom(f.get(), key, entry, lines)) return false;
+    scanLabels(key, lines, L.textBlocks[key]);
+  }
+  return true;
+}
+
+bool loadScript(ScriptKey key, LineArray& lines) {
+  auto it = L.index.find(key);
+  if (!L.indexLoaded || it == L.index.end()) {
+    showErrorBox(scriptName(key) + sj(": スクリプトファイルハッシュが不正です"));
+    return false;
+  }
+  File f(std::fopen(L.path.c_str(), "rb"));
+  if (!f) {
+    showErrorBox(std::string("script.dat ") + std::strerror(errno));
+    return false;
+  }
+  return loadScriptFrom(f.get(), key, it->second, lines);
+}
+
+std::optional<LabelInfo> findLabel(uint32_t labelHash) {
+  auto it = L.labels.find(labelHash);
+  if (it == L.labels.end()) return std::nullopt;
+  return LabelInfo{it->second, L.labelOwners[labelHash]};
+}
+
+TextBlockTable* textBlocks(ScriptKey key) {
+  auto it = L.textBlocks.find(key);
+  return it == L.textBlocks.end() ? nullptr : &it->second;
+}
+
+const std::unordered_map<ScriptKey, TextBlockTable>& allTextBlocks() { return L.textBlocks; }
+
+const ScriptIndexEntry* indexEntry(ScriptKey key) {
+  auto it = L.index.find(key);
+  return it == L.index.end() ? nullptr : &it->second;
+}
+
+size_t indexSize() { return L.index.size(); }
+
+const std::string& scriptDisplayName(ScriptKey key) {
+  auto it = L.names.find(key);
+  if (it != L.names.end()) return it->second;
+  return L.names.emplace(key, scriptName(key)).first->second;
+}
+
+void releaseScriptTables() {
+  L.labels.clear();
+  L.labelOwners.clear();
+  L.names.clear();
+  L.textBlocks.clear();
+  L.index.clear();
+  L.indexLoaded = false;
+}
+
+}  // namespace velmora::script

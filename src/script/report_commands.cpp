@@ -1,0 +1,174 @@
+// The own-language reporting commands and the script position that errorc
+// adds to every message while the own language is active.
+#include <cmath>
+#include <cstdio>
+
+#include "core/report.h"
+#include "core/state.h"
+#include "core/textconv.h"
+#include "script/control.h"
+#include "script/expression.h"
+#include "script/interp.h"
+
+namespace velmora::script {
+
+std::string formatNumber(double value) {
+  if (value == 0 || std::isnan(value)) return "0";
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.6f", std::fabs(value));
+  std::string s(buf);
+  size_t dot = s.find('.');
+  if (dot != std::string::npos) {
+    size_t last = s.find_last_not_of('0');
+    s.erase(last == dot ? dot : last + 1);
+  }
+  if (s == "0") return "0";
+  return value < 0 ? "-" + s : s;
+}
+
+std::string valueText(const ScriptValue& v) { return v.kind == kKindNumber ? formatNumber(v.number) : v.text; }
+
+namespace {
+
+std::string ownLanguageTrace(std::string_view message) {
+  const Registers& r = registers();
+  std::string text = r.userSubName + " " + std::string(message) + "\r\n";
+  for (const GosubFrame& f : gosubFrames()) {
+    text += scriptDisplayName(f.script) + "[" + std::to_string(f.returnLine + 1) + "]\r\n";
+  }
+  text += r.activeSlot == 0 ? std::string(kStartScriptPath) : r.subScriptName;
+  text += "[" + std::to_string(r.currentLine + 1) + "] " + errcmd();
+  return text;
+}
+
+void cmd_console(const char* args) {
+  setErrcmd("console");
+  ArgumentList a = parseArguments(args);
+  setConsole(a.count() > 0 && a.values[0].number != 0);
+}
+
+void cmd_print(const char* args) {
+  setErrcmd("print");
+  ArgumentList a = parseArguments(args);
+  for (const ScriptValue& v : a.values) {
+    std::string s = valueText(v);
+    std::fwrite(s.data(), 1, s.size(), stdout);
+  }
+  std::fflush(stdout);
+}
+
+void cmd_error(const char* args) {
+  setErrcmd("error");
+  ArgumentList a = parseArguments(args);
+  if (a.count() == 1 || a.count() == 2) {
+    int mode = a.count() == 2 ? static_cast<int>(a.values[1].number) : 1;
+    errorc(valueText(a.values[0]), mode);
+  } else {
+    errorc(sj("引数の数が不正です"), 1);
+  }
+}
+
+void cmd_confirm(const char* args) {
+  setErrcmd("confirm");
+  ArgumentList a = parseArguments(args);
+  if (a.count() != 2) {
+    errorc(sj("引数の数が不正です"), 1);
+    return;
+  }
+  int answer = confirmYesNo(valueText(a.values[0]));
+  if (int32_t* result = numericReference(a.raw[1])) *result = answer == 6 ? 1 : 0;
+}
+
+void cmd_inform(const char* args) {
+  setErrcmd("inform");
+  ArgumentList a = parseArguments(args);
+  if (a.count() < 1) {
+    errorc(sj("引数の数が不正です"), 1);
+    return;
+  }
+  showInformation(valueText(a.values[0]));
+}
+
+void cmd_end(const char*) {
+  setErrcmd("end");
+  quitRequest = 1;
+}
+
+struct OwnCommand {
+  const char* name;
+  CommandHandler handler;  // null: not built yet
+};
+
+// The language's own commands in their registration order.
+const OwnCommand kOwnCommands[] = {
+    {"console", cmd_console},
+    {"print", cmd_print},
+    {"error", cmd_error},
+    {"confirm", cmd_confirm},
+    {"inform", cmd_inform},
+    {"end", cmd_end},
+    {"count", nullptr},
+    {"regexp_create", nullptr},
+    {"regexp_count", nullptr},
+    {"regexp_replace", nullptr},
+    {"regexp_trans", nullptr},
+    {"getParentFolderName", nullptr},
+    {"getBaseName", nullptr},
+    {"getExtensionName", nullptr},
+    {"existFile", nullptr},
+    {"copyFile", nullptr},
+    {"moveFile", nullptr},
+    {"deleteFile", nullptr},
+    {"loadLibrary", nullptr},
+    {"int", cmd_int},
+    {"string", cmd_string},
+    {"variableExist", cmd_variableExist},
+    {"variableErase", cmd_variableErase},
+    {"cal", cmd_cal},
+    {"rand", nullptr},
+    {"itos16", nullptr},
+    {"len", nullptr},
+    {"mid", nullptr},
+    {"upper", nullptr},
+    {"lower", nullptr},
+    {"match", nullptr},
+    {"split", nullptr},
+    {"regexp_match", nullptr},
+    {"regexp_split", nullptr},
+    {"loadFile", nullptr},
+    {"saveFile", nullptr},
+    {"setFileList", nullptr},
+    {"getFileList", nullptr},
+    {"loadText", nullptr},
+    {"saveText", nullptr},
+    {"getText", nullptr},
+    {"setText", nullptr},
+    {"insertText", nullptr},
+    {"addText", nullptr},
+    {"sortText", nullptr},
+    {"clearText", nullptr},
+    {"for", cmd_for},
+    {"next", cmd_next},
+    {"break", cmd_break},
+    {"continue", cmd_continue},
+    {"if", cmd_if},
+    {"elseif", cmd_elseif},
+    {"else", cmd_else},
+    {"defsub", cmd_defsub},
+    {"getParam", cmd_getParam},
+    {"goto", cmd_goto},
+    {"gosub", cmd_gosub},
+    {"return", cmd_return},
+    {"labelExist", cmd_labelExist},
+};
+static_assert(std::size(kOwnCommands) == 59, "the own language has 59 commands");
+
+}  // namespace
+
+void registerOwnCommands() {
+  setTraceBuilder(kLanguageOwn, ownLanguageTrace);
+  for (const OwnCommand& c : kOwnCommands)
+    if (c.handler) registerCommand(c.name, c.handler);
+}
+
+}  // namespace velmora::script

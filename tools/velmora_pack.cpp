@@ -1,0 +1,241 @@
+// velmora-pack: packs a game's scripts into script.dat and its resources into
+// numbered archives, and lists or extracts them again. Members are known only
+// by the hash of their path, so listing and extracting need candidate names.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/hash.h"
+#include "core/textconv.h"
+#include "resource/packer.h"
+
+namespace fs = std::filesystem;
+using velmora::resource::IndexRecord;
+using velmora::resource::PackedMember;
+
+namespace {
+
+const char kUsage[] =
+    "usage:\n"
+    "  velmora-pack scripts GAME_SRC OUT/script.dat [--sjis]\n"
+    "  velmora-pack archive SRC_DIR OUT/arcN.dat [--mask]\n"
+    "  velmora-pack list FILE [--names NAMES.txt]\n"
+    "  velmora-pack extract FILE --names NAMES.txt OUT_DIR\n";
+
+bool readFile(const fs::path& p, std::string& out) {
+  std::ifstream in(p, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  out = ss.str();
+  return true;
+}
+
+bool writeFile(const fs::path& p, const std::string& bytes) {
+  if (p.has_parent_path()) fs::create_directories(p.parent_path());
+  fs::path temp = p;
+  temp += ".tmp";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out || !out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) || !out.flush()) {
+      std::fprintf(stderr, "velmora-pack: cannot write %s\n", p.c_str());
+      return false;
+    }
+  }
+  std::error_code ec;
+  fs::rename(temp, p, ec);
+  if (ec) std::fprintf(stderr, "velmora-pack: cannot write %s: %s\n", p.c_str(), ec.message().c_str());
+  return !ec;
+}
+
+// Every regular file under root, as a relative path with forward slashes, sorted.
+std::vector<std::string> filesUnder(const fs::path& root) {
+  std::vector<std::string> out;
+  for (const auto& e : fs::recursive_directory_iterator(root))
+    if (e.is_regular_file()) out.push_back(fs::relative(e.path(), root).generic_string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+// UTF-8 source to CP932, or a message naming the file, line and column.
+bool toSjis(const std::string& name, const std::string& utf8, std::string& out) {
+  size_t bad = 0;
+  if (velmora::utf8_to_sjis_strict(utf8, out, bad)) return true;
+  size_t line = 1 + static_cast<size_t>(std::count(utf8.begin(), utf8.begin() + bad, '\n'));
+  size_t lineStart = utf8.rfind('\n', bad == 0 ? 0 : bad - 1);
+  size_t column = bad - (lineStart == std::string::npos || bad == 0 ? 0 : lineStart + 1) + 1;
+  if (bad == 0) column = 1;
+  size_t len = 1;
+  while (bad + len < utf8.size() && (static_cast<unsigned char>(utf8[bad + len]) & 0xC0) == 0x80) ++len;
+  std::fprintf(stderr, "velmora-pack: %s:%zu:%zu: '%s' has no code in code page 932 (or is not UTF-8)\n",
+               name.c_str(), line, column, utf8.substr(bad, len).c_str());
+  return false;
+}
+
+int packScripts(const fs::path& src, const fs::path& out, bool sjis) {
+  fs::path dir = src / "script";
+  if (!fs::is_directory(dir)) {
+    std::fprintf(stderr, "velmora-pack: %s has no script/ folder\n", src.c_str());
+    return 1;
+  }
+  std::vector<PackedMember> scripts;
+  for (const std::string& rel : filesUnder(dir)) {
+    if (fs::path(rel).extension() != ".txt") continue;
+    PackedMember m{"script/" + rel, {}};
+    std::string raw;
+    if (!readFile(dir / rel, raw)) {
+      std::fprintf(stderr, "velmora-pack: cannot read %s\n", (dir / rel).c_str());
+      return 1;
+    }
+    if (sjis) m.bytes = std::move(raw);
+    else if (!toSjis((dir / rel).string(), raw, m.bytes)) return 1;
+    scripts.push_back(std::move(m));
+  }
+  if (scripts.empty()) {
+    std::fprintf(stderr, "velmora-pack: no script/**/*.txt under %s\n", src.c_str());
+    return 1;
+  }
+  if (!writeFile(out, velmora::resource::buildScriptFile(scripts))) return 1;
+  std::printf("%zu scripts -> %s\n", scripts.size(), out.c_str());
+  return 0;
+}
+
+int packArchive(const fs::path& src, const fs::path& out, bool mask) {
+  if (!fs::is_directory(src)) {
+    std::fprintf(stderr, "velmora-pack: %s is not a folder\n", src.c_str());
+    return 1;
+  }
+  std::vector<PackedMember> members;
+  for (const std::string& rel : filesUnder(src)) {
+    PackedMember m{rel, {}};
+    if (!readFile(src / rel, m.bytes)) {
+      std::fprintf(stderr, "velmora-pack: cannot read %s\n", (src / rel).c_str());
+      return 1;
+    }
+    members.push_back(std::move(m));
+  }
+  if (!writeFile(out, velmora::resource::buildArchive(members, mask))) return 1;
+  std::printf("%zu members -> %s\n", members.size(), out.c_str());
+  return 0;
+}
+
+std::map<uint64_t, std::string> readNames(const std::string& file) {
+  std::map<uint64_t, std::string> names;
+  std::string text;
+  if (file.empty() || !readFile(file, text)) return names;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (!line.empty()) names[velmora::crc64_hash(line)] = line;
+  }
+  return names;
+}
+
+bool looksLikeScripts(const fs::path& file) { return file.filename() == "script.dat"; }
+
+bool loadIndex(const fs::path& file, std::string& bytes, std::vector<IndexRecord>& index) {
+  if (!readFile(file, bytes)) {
+    std::fprintf(stderr, "velmora-pack: cannot read %s\n", file.c_str());
+    return false;
+  }
+  if (!velmora::resource::readIndex(bytes, index)) {
+    std::fprintf(stderr, "velmora-pack: %s: the index is damaged or the file is truncated\n", file.c_str());
+    return false;
+  }
+  return true;
+}
+
+int list(const fs::path& file, const std::string& namesFile) {
+  std::string bytes;
+  std::vector<IndexRecord> index;
+  if (!loadIndex(file, bytes, index)) return 1;
+  auto names = readNames(namesFile);
+  bool scripts = looksLikeScripts(file);
+  for (const IndexRecord& r : index) {
+    auto it = names.find(r.key);
+    uint32_t size = r.size;
+    if (!scripts && it != names.end()) {
+      const std::string& p = it->second;
+      size ^= p.size() / 4 < p.size() ? static_cast<uint8_t>(p[p.size() / 4]) : 0;
+    }
+    std::printf("%-13s %10u%s %s\n", velmora::scriptName(r.key).c_str(), scripts ? r.fourth : size,
+                !scripts && it == names.end() ? "?" : " ", it == names.end() ? "" : it->second.c_str());
+  }
+  return 0;
+}
+
+int extract(const fs::path& file, const std::string& namesFile, const fs::path& outDir) {
+  std::string bytes;
+  std::vector<IndexRecord> index;
+  if (!loadIndex(file, bytes, index)) return 1;
+  auto names = readNames(namesFile);
+  int written = 0, failed = 0;
+  for (const IndexRecord& r : index) {
+    auto it = names.find(r.key);
+    if (it == names.end()) continue;
+    std::string member;
+    bool ok = looksLikeScripts(file) ? velmora::resource::unpackScript(bytes, r, member)
+                                     : velmora::resource::extractMember(bytes, r, it->second, member);
+    if (!ok) {
+      std::fprintf(stderr, "velmora-pack: %s: member %s is damaged\n", file.c_str(), it->second.c_str());
+      ++failed;
+      continue;
+    }
+    if (!writeFile(outDir / it->second, member)) return 1;
+    ++written;
+  }
+  std::printf("%d of %zu members extracted to %s\n", written, index.size(), outDir.c_str());
+  return failed ? 1 : 0;
+}
+
+std::string optionValue(std::vector<std::string>& args, const std::string& name) {
+  auto it = std::find(args.begin(), args.end(), name);
+  if (it == args.end() || it + 1 == args.end()) return {};
+  std::string v = *(it + 1);
+  args.erase(it, it + 2);
+  return v;
+}
+
+bool takeFlag(std::vector<std::string>& args, const std::string& name) {
+  auto it = std::find(args.begin(), args.end(), name);
+  if (it == args.end()) return false;
+  args.erase(it);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+    std::fputs(kUsage, args.empty() ? stderr : stdout);
+    return args.empty() ? 2 : 0;
+  }
+  std::string command = args[0];
+  args.erase(args.begin());
+  try {
+    if (command == "scripts") {
+      bool sjis = takeFlag(args, "--sjis");
+      if (args.size() == 2) return packScripts(args[0], args[1], sjis);
+    } else if (command == "archive") {
+      bool mask = takeFlag(args, "--mask");
+      if (args.size() == 2) return packArchive(args[0], args[1], mask);
+    } else if (command == "list") {
+      std::string names = optionValue(args, "--names");
+      if (args.size() == 1) return list(args[0], names);
+    } else if (command == "extract") {
+      std::string names = optionValue(args, "--names");
+      if (args.size() == 2 && !names.empty()) return extract(args[0], names, args[1]);
+    }
+  } catch (const fs::filesystem_error& e) {
+    std::fprintf(stderr, "velmora-pack: %s\n", e.what());
+    return 1;
+  }
+  std::fputs(kUsage, stderr);
+  return 2;
+}
