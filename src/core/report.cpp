@@ -70,6 +70,7 @@ void errorc(std::string_view message, int mode) {
   if (b) text = b(message);
   else text.assign(message);
   if (mode == 0) {
+    text = sjis_to_utf8(text);  // the console speaks UTF-8 here
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);

@@ -199,6 +199,12 @@ bool utf8_to_sjis_strict(std::string_view utf8, std::string& out, size_t& badOff
   return true;
 }
 
+std::string hostPath(std::string_view sjisPath) {
+  for (char c : sjisPath)
+    if (static_cast<unsigned char>(c) >= 0x80) return sjis_to_utf8(sjisPath);
+  return std::string(sjisPath);
+}
+
 const std::string& sj(const char* utf8Literal) {
   static std::mutex lock;
   static std::map<const char*, std::string> cache;  // keyed by the literal's address

@@ -22,6 +22,10 @@ char16_t cp932ToUnicode(unsigned code);
 // A BMP code point to its CP932 code, 0 if none (0 maps from U+0000 only).
 unsigned unicodeToCp932(char16_t u);
 
+// A game path (Shift_JIS, as scripts write it) as the host file system names
+// it: UTF-8 where the path has non-ASCII bytes, otherwise unchanged.
+std::string hostPath(std::string_view sjisPath);
+
 // A Japanese message written in UTF-8 in the source, as the engine's CP932 text.
 // Converted once per distinct literal and kept for the life of the process.
 const std::string& sj(const char* utf8Literal);

@@ -82,7 +82,7 @@ namespace {
 std::FILE* openChecked(const char* path, const std::string& who, const char* tag, uint32_t& size, uint64_t& key) {
   uint64_t k = crc64_hash(path);
   const ArchiveEntry* e = A.present ? findArchiveEntry(k) : nullptr;
-  std::FILE* f = std::fopen(e ? e->archive.c_str() : path, "rb");
+  std::FILE* f = std::fopen(e ? e->archive.c_str() : hostPath(path).c_str(), "rb");
   struct stat st;
   if (f && !e && (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode))) {
     std::fclose(f);
@@ -160,7 +160,7 @@ int loadFileS(const char* path, std::string& out) {
 bool resourceExists(const char* path) {
   if (A.present && findArchiveEntry(crc64_hash(path))) return true;
   struct stat st;
-  return stat(path, &st) == 0 && !S_ISDIR(st.st_mode);
+  return stat(hostPath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 }  // namespace velmora::resource

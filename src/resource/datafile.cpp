@@ -23,7 +23,7 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // Reads the file into a block; returns -1 after reporting.
 int readWhole(const char* path, std::vector<char>& bytes) {
-  File f(std::fopen(path, "rb"));
+  File f(std::fopen(hostPath(path).c_str(), "rb"));
   if (!f) {
     showErrorBox(std::string(path) + " " + std::strerror(errno));
     return -1;
@@ -126,7 +126,8 @@ int writeDataFile(const char* path, bool packed, std::string_view bytes) {
     bytes = std::string_view(reinterpret_cast<const char*>(packedBytes.data()), packedBytes.size());
   }
   // Write beside the target and rename over it, so a failed write keeps the old file.
-  std::string temp = std::string(path) + ".tmp";
+  const std::string host = hostPath(path);
+  std::string temp = host + ".tmp";
   std::FILE* f = std::fopen(temp.c_str(), "wb");
   if (!f) {
     showErrorBox(std::string(path) + " " + std::strerror(errno));
@@ -137,7 +138,7 @@ int writeDataFile(const char* path, bool packed, std::string_view bytes) {
   ok = (fsync(fileno(f)) == 0 || errno == EINVAL) && ok;
   int savedErrno = errno;
   ok = (std::fclose(f) == 0) && ok;
-  if (!ok || std::rename(temp.c_str(), path) != 0) {
+  if (!ok || std::rename(temp.c_str(), host.c_str()) != 0) {
     if (ok) savedErrno = errno;
     std::remove(temp.c_str());
     showErrorBox(std::string(path) + " " + std::strerror(savedErrno));

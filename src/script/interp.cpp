@@ -190,7 +190,7 @@ PartResult runTextPart() {
   if (show(activeLines()[line], textStart, lineLength(line + 1), lineLength(line + 2)) == 0) return PartResult::EndLoop;
   if (quitRequest) return PartResult::EndLoop;
   if (r.postTextHook && I.hooks.pageState && I.hooks.pageState() != 0) {
-    if (r.textStartOffset >= 0) --r.currentLine;
+    if (I.hooks.resumeOffset && I.hooks.resumeOffset() != 0) --r.currentLine;
     gosubLabel("*text_lb");
     applyRequests();
   }

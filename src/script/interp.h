@@ -37,7 +37,6 @@ struct Registers {
   int lastTextLine = -1;
   std::string userSubName;   // at most 31 bytes
   std::string callArguments;  // at most 255 bytes
-  int textStartOffset = -1;   // pending offset of text after a speaker name
 };
 Registers& registers();
 
@@ -98,6 +97,7 @@ struct TextPartHooks {
   void (*readMark)(int32_t& flag) = nullptr;      // updates read, skip and auto states
   void (*recordPosition)(ScriptKey key, int line) = nullptr;
   int (*pageState)() = nullptr;
+  int (*resumeOffset)() = nullptr;  // non-zero while a line is laid out only in part
 };
 TextPartHooks& textPartHooks();
 

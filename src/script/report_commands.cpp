@@ -9,6 +9,7 @@
 #include "script/control.h"
 #include "script/expression.h"
 #include "script/interp.h"
+#include "script/library.h"
 
 namespace velmora::script {
 
@@ -50,8 +51,9 @@ void cmd_console(const char* args) {
 void cmd_print(const char* args) {
   setErrcmd("print");
   ArgumentList a = parseArguments(args);
+  // The terminal here speaks UTF-8, not the scripts' code page.
   for (const ScriptValue& v : a.values) {
-    std::string s = valueText(v);
+    std::string s = sjis_to_utf8(valueText(v));
     std::fwrite(s.data(), 1, s.size(), stdout);
   }
   std::fflush(stdout);
@@ -125,28 +127,28 @@ const OwnCommand kOwnCommands[] = {
     {"variableExist", cmd_variableExist},
     {"variableErase", cmd_variableErase},
     {"cal", cmd_cal},
-    {"rand", nullptr},
-    {"itos16", nullptr},
-    {"len", nullptr},
-    {"mid", nullptr},
-    {"upper", nullptr},
-    {"lower", nullptr},
-    {"match", nullptr},
-    {"split", nullptr},
-    {"regexp_match", nullptr},
-    {"regexp_split", nullptr},
-    {"loadFile", nullptr},
-    {"saveFile", nullptr},
-    {"setFileList", nullptr},
-    {"getFileList", nullptr},
-    {"loadText", nullptr},
-    {"saveText", nullptr},
-    {"getText", nullptr},
-    {"setText", nullptr},
-    {"insertText", nullptr},
-    {"addText", nullptr},
-    {"sortText", nullptr},
-    {"clearText", nullptr},
+    {"rand", cmd_rand},
+    {"itos16", cmd_itos16},
+    {"len", cmd_len},
+    {"mid", cmd_mid},
+    {"upper", cmd_upper},
+    {"lower", cmd_lower},
+    {"match", cmd_match},
+    {"split", cmd_split},
+    {"regexp_match", cmd_regexp_match},
+    {"regexp_split", cmd_regexp_split},
+    {"loadFile", cmd_loadFile},
+    {"saveFile", cmd_saveFile},
+    {"setFileList", cmd_setFileList},
+    {"getFileList", cmd_getFileList},
+    {"loadText", cmd_loadText},
+    {"saveText", cmd_saveText},
+    {"getText", cmd_getText},
+    {"setText", cmd_setText},
+    {"insertText", cmd_insertText},
+    {"addText", cmd_addText},
+    {"sortText", cmd_sortText},
+    {"clearText", cmd_clearText},
     {"for", cmd_for},
     {"next", cmd_next},
     {"break", cmd_break},

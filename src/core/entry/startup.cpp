@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "core/glide.h"
 #include "core/report.h"
 #include "core/state.h"
 #include "core/textconv.h"
@@ -49,6 +50,7 @@ int runInterpreter() {
   // Release, in the fixed order: settings, interpreter state, slots, tables,
   // render device, sound channels, indexes.
   releaseScriptMachinery();
+  joinCursorGlide();
   resource::closeArchives();
   releaseFileMemory();
   return 1;

@@ -1,0 +1,300 @@
+// Files, the file list and the text list of the own language's library.
+#include <dirent.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "core/report.h"
+#include "core/sjis.h"
+#include "core/textconv.h"
+#include "resource/resource.h"
+#include "script/library.h"
+
+namespace velmora::script {
+namespace {
+
+enum TextMode : uint8_t { kModeSjis = 0, kModeUtf16Le = 1, kModeUtf16Be = 2 };
+
+struct ListState {
+  std::vector<std::string> text;
+  uint8_t mode = kModeSjis;
+  std::vector<std::string> files;
+};
+ListState LS;
+
+std::string lineEnd() {
+  switch (LS.mode) {
+    case kModeUtf16Le: return std::string("\x0A\x00", 2);
+    case kModeUtf16Be: return std::string("\x00\x0A", 2);
+    default: return "\r\n";
+  }
+}
+
+// Whole-file writes go through a temporary file so that a failure keeps the
+// old contents; other open modes (appending) write in place.
+bool writeBytes(const std::string& path, const std::vector<std::string_view>& pieces, const char* mode) {
+  const std::string host = hostPath(path);
+  bool replace = std::strcmp(mode, "wb") == 0 || std::strcmp(mode, "w") == 0;
+  std::string target = replace ? host + ".tmp" : host;
+  std::FILE* f = std::fopen(target.c_str(), mode);
+  if (!f) {
+    errorc(path + " " + std::strerror(errno), 1);
+    return false;
+  }
+  bool ok = true;
+  for (std::string_view p : pieces) ok = std::fwrite(p.data(), 1, p.size(), f) == p.size() && ok;
+  ok = std::fclose(f) == 0 && ok;
+  if (replace && (!ok || std::rename(target.c_str(), host.c_str()) != 0)) {
+    int e = errno;
+    std::remove(target.c_str());
+    errorc(path + " " + std::strerror(e), 1);
+    return false;
+  }
+  return ok;
+}
+
+bool prepareFolder(const std::string& path, char sep) {
+  PathParts parts;
+  if (!splitPath(path, parts, sep)) {
+    errorc(sj("正常にパスが読み込めませんでした"), 1);
+    return false;
+  }
+  if (!ensureFolder(parts.folder)) {
+    errorc(sj("フォルダを作成出来ませんでした"), 1);
+    return false;
+  }
+  return true;
+}
+
+bool isDirectory(const std::string& host) {
+  struct stat st;
+  return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Names of one folder in a fixed order (the host returns them unordered).
+std::vector<std::string> folderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* d = opendir(hostPath(folder.empty() ? "./" : folder).c_str());
+  if (!d) return names;
+  while (dirent* e = readdir(d)) names.emplace_back(e->d_name);
+  closedir(d);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void listFolder(std::string folder, const std::string& pattern, bool recurse) {
+  if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') {
+    size_t back = std::count(folder.begin(), folder.end(), '\\'), fwd = std::count(folder.begin(), folder.end(), '/');
+    folder.push_back(back > fwd ? '\\' : '/');
+  }
+  // "*.*" also matches names without a dot, as on the platform scripts came from.
+  std::string glob = hostPath(pattern == "*.*" ? "*" : pattern);
+  const std::vector<std::string> names = folderNames(folder);
+  for (const std::string& host : names) {
+    if (host[0] == '.' || host == "Thumbs.db" || isDirectory(hostPath(folder) + host)) continue;
+    if (fnmatch(glob.c_str(), host.c_str(), FNM_CASEFOLD) == 0) LS.files.push_back(folder + utf8_to_sjis(host));
+  }
+  if (!recurse || pattern.find_first_of("*?") == std::string::npos) return;
+  const char sep = folder.empty() ? '/' : folder.back();
+  for (const std::string& host : names)
+    if (host[0] != '.' && isDirectory(hostPath(folder) + host)) listFolder(folder + utf8_to_sjis(host) + sep, pattern, true);
+}
+
+bool lineInRange(int32_t line) {
+  if (line >= 1 && static_cast<size_t>(line) <= LS.text.size()) return true;
+  errorc(sj("行数の指定が範囲を超えています"), 1);
+  return false;
+}
+
+// Folds case and kana type for the sort that ignores them.
+std::string sortKey(const std::string& s) {
+  std::string k = s;
+  for (size_t i = 0; i < k.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(k[i]);
+    if (isLeadByte(c) && i + 1 < k.size()) {
+      unsigned code = (c << 8) | static_cast<unsigned char>(k[i + 1]);
+      if (code >= 0x8260 && code <= 0x8279) {
+        k[i + 1] = static_cast<char>((code & 0xFF) + 0x21);
+      } else if ((code >= 0x8340 && code <= 0x837E) || (code >= 0x8380 && code <= 0x8393)) {
+        k[i] = static_cast<char>(0x82);
+        k[i + 1] = static_cast<char>((code & 0xFF) + 0x5F);
+      }
+      ++i;
+    } else if (c >= 'A' && c <= 'Z') {
+      k[i] = static_cast<char>(c + 32);
+    }
+  }
+  return k;
+}
+
+void splitTextList(const std::string& bytes) {
+  LS.text.clear();
+  LS.mode = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE'   ? kModeUtf16Le
+            : bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF' ? kModeUtf16Be
+                                                                            : kModeSjis;
+  size_t start = 0;
+  if (LS.mode == kModeSjis) {
+    for (size_t i = 0; i < bytes.size(); i += isLeadByte(bytes[i]) ? 2 : 1) {
+      if (bytes[i] == '\n') {
+        LS.text.push_back(bytes.substr(start, i + 1 - start));
+        start = i + 1;
+      }
+    }
+  } else {
+    const size_t lf = LS.mode == kModeUtf16Le ? 0 : 1;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+      if (bytes[i + lf] == '\n' && bytes[i + 1 - lf] == '\0') {
+        LS.text.push_back(bytes.substr(start, i + 2 - start));
+        start = i + 2;
+      }
+    }
+  }
+  if (start < bytes.size()) LS.text.push_back(bytes.substr(start));
+}
+
+}  // namespace
+
+void clearLists() {
+  LS.text.clear();
+  LS.files.clear();
+  LS.mode = kModeSjis;
+}
+
+void cmd_loadFile(const char* args) {
+  setErrcmd("loadFile");
+  RawArguments a(args);
+  std::string bytes;
+  if (resource::loadFileS(a.text(0).c_str(), bytes))
+    if (std::string* v = a.stringTarget(1)) *v = std::move(bytes);
+}
+
+void cmd_saveFile(const char* args) {
+  setErrcmd("saveFile");
+  RawArguments a(args);
+  std::string path = a.text(0), text = a.text(1);
+  if (prepareFolder(path, '\\')) writeBytes(path, {text}, "wb");
+}
+
+void cmd_setFileList(const char* args) {
+  setErrcmd("setFileList");
+  RawArguments a(args);
+  std::string folder = a.text(0), pattern = a.text(1);
+  int32_t flags = a.integer(2);
+  if (flags & 8) {
+    if (folder.empty()) folder = "./";
+  } else {
+    LS.files.clear();
+  }
+  listFolder(folder, pattern, flags & 1);
+  if (int32_t* n = a.integerTarget(3)) *n = static_cast<int32_t>(LS.files.size());
+}
+
+void cmd_getFileList(const char* args) {
+  setErrcmd("getFileList");
+  RawArguments a(args);
+  int32_t i = a.integer(1);
+  if (i < 0 || static_cast<size_t>(i) >= LS.files.size()) {
+    errorc(sj("リストの範囲を超えています"), 1);
+    return;
+  }
+  if (std::string* v = a.stringTarget(0)) *v = LS.files[i];
+}
+
+const std::vector<std::string>& fileList() { return LS.files; }
+
+void cmd_loadText(const char* args) {
+  setErrcmd("loadText");
+  RawArguments a(args);
+  std::string bytes;
+  if (!resource::loadFileS(a.text(0).c_str(), bytes)) return;
+  splitTextList(bytes);
+  if (int32_t* n = a.integerTarget(1)) *n = static_cast<int32_t>(LS.text.size());
+}
+
+void cmd_saveText(const char* args) {
+  setErrcmd("saveText");
+  RawArguments a(args);
+  std::string path = a.text(0);
+  int32_t first = a.count() > 1 ? a.integer(1) : 0;
+  int32_t end = a.count() > 2 ? a.integer(2) : static_cast<int32_t>(LS.text.size());
+  std::string mode = a.count() > 3 ? a.text(3) : "wb";
+  // Only the C library's own mode texts reach fopen.
+  static const char* const kModes[] = {"wb", "w", "ab", "a", "wb+", "w+b", "w+", "ab+", "a+b", "a+"};
+  if (std::none_of(std::begin(kModes), std::end(kModes), [&](const char* m) { return mode == m; })) mode = "wb";
+  first = std::max(first, 0);
+  end = std::min<int32_t>(end, static_cast<int32_t>(LS.text.size()));
+  if (!prepareFolder(path, '/')) return;
+  std::vector<std::string_view> pieces;
+  for (int32_t i = first; i < end; ++i) pieces.emplace_back(LS.text[i]);
+  writeBytes(path, pieces, mode.c_str());
+}
+
+void cmd_getText(const char* args) {
+  setErrcmd("getText");
+  RawArguments a(args);
+  int32_t line = a.integer(1);
+  if (!lineInRange(line)) return;
+  std::string s = LS.text[line - 1];
+  if (a.integer(2) == 0) s = std::string(trimText(s));
+  if (std::string* v = a.stringTarget(0)) *v = s;
+}
+
+void cmd_setText(const char* args) {
+  setErrcmd("setText");
+  RawArguments a(args);
+  int32_t line = a.integer(1);
+  if (lineInRange(line)) LS.text[line - 1] = a.text(0) + (a.integer(2) ? lineEnd() : "");
+}
+
+void cmd_insertText(const char* args) {
+  setErrcmd("insertText");
+  RawArguments a(args);
+  int32_t line = a.integer(1);
+  if (lineInRange(line)) LS.text.insert(LS.text.begin() + (line - 1), a.text(0) + (a.integer(2) ? lineEnd() : ""));
+}
+
+void cmd_addText(const char* args) {
+  setErrcmd("addText");
+  RawArguments a(args);
+  LS.text.push_back((a.integer(1) ? lineEnd() : "") + a.text(0) + (a.integer(2) ? lineEnd() : ""));
+}
+
+void cmd_sortText(const char* args) {
+  setErrcmd("sortText");
+  RawArguments a(args);
+  int32_t first = a.integer(0), last = a.integer(1), flags = a.integer(2);
+  const int32_t n = static_cast<int32_t>(LS.text.size());
+  if (first < 0 || first > n || last < 0 || last > n) {
+    errorc(sj("行数の指定が範囲を超えています"), 1);
+    return;
+  }
+  if (first == 0) first = 1;
+  if (last == 0) last = n;
+  if (first > last) return;
+  auto begin = LS.text.begin() + (first - 1), end = LS.text.begin() + last;
+  const bool fold = flags & 4, descending = flags & 2;
+  std::vector<std::pair<std::string, std::string>> keyed;
+  for (auto it = begin; it != end; ++it) keyed.emplace_back(fold ? sortKey(*it) : *it, std::move(*it));
+  std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& x, const auto& y) {
+    return descending ? y.first < x.first : x.first < y.first;
+  });
+  std::vector<std::string> sorted;
+  for (auto& [key, line] : keyed)
+    if (!(flags & 1) || sorted.empty() || sorted.back() != line) sorted.push_back(std::move(line));
+  size_t removed = static_cast<size_t>(last - first + 1) - sorted.size();
+  std::move(sorted.begin(), sorted.end(), begin);
+  LS.text.erase(end - static_cast<std::ptrdiff_t>(removed), end);
+}
+
+void cmd_clearText(const char*) {
+  setErrcmd("clearText");
+  LS.text.clear();
+}
+
+const std::vector<std::string>& textList() { return LS.text; }
+
+}  // namespace velmora::script

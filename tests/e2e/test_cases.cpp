@@ -1,0 +1,82 @@
+// The script-level cases under tests/cases/NAME/: each is a small game
+// (UTF-8 scripts under script/) packed with velmora-pack and run headless.
+// Standard output must equal expected.txt; Information.txt (in UTF-8 here)
+// must equal expected-log.txt, or be absent when that file is. A file
+// named args holds extra command-line options (e.g. --answer yes).
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "core/textconv.h"
+#include "support/tempdir.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kCases = fs::path(VELMORA_SOURCE_DIR) / "tests" / "cases";
+
+std::string capture(const std::string& command, int& code) {
+  std::string out;
+  std::FILE* p = popen(command.c_str(), "r");
+  if (!p) return out;
+  std::array<char, 4096> buf;
+  size_t n;
+  while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
+  int status = pclose(p);
+  code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return out;
+}
+
+std::string trimEnd(std::string s) {
+  while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
+  return s;
+}
+
+class ScriptCase : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ScriptCase, MatchesItsExpectedOutput) {
+  const fs::path src = kCases / GetParam();
+  test::TempDir dir;
+  const std::string bin = VELMORA_BINARY_DIR;
+  int code = 0;
+  std::string packed = capture(bin + "/velmora-pack scripts '" + src.string() + "' game/script.dat 2>&1", code);
+  ASSERT_EQ(code, 0) << packed;
+  if (fs::exists(src / "files")) fs::copy(src / "files", "game", fs::copy_options::recursive);
+  std::string args = fs::exists(src / "args") ? trimEnd(test::readFile(src / "args")) : "";
+  std::string out = capture(bin + "/velmora --headless " + args + " game 2>/dev/null", code);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(out, test::readFile(src / "expected.txt"));
+  const fs::path log = "game/Information.txt";
+  if (fs::exists(src / "expected-log.txt")) {
+    ASSERT_TRUE(fs::exists(log));
+    EXPECT_EQ(sjis_to_utf8(test::readFile(log)), test::readFile(src / "expected-log.txt"));
+  } else {
+    EXPECT_FALSE(fs::exists(log)) << sjis_to_utf8(test::readFile(log));
+  }
+}
+
+std::vector<std::string> caseNames() {
+  std::vector<std::string> names;
+  if (fs::is_directory(kCases))
+    for (const auto& e : fs::directory_iterator(kCases))
+      if (fs::exists(e.path() / "expected.txt")) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ScriptCase, ::testing::ValuesIn(caseNames()),
+                         [](const auto& info) {
+                           std::string n = info.param;
+                           for (char& c : n)
+                             if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+                           return n;
+                         });
+
+}  // namespace
+}  // namespace velmora
