@@ -196,7 +196,10 @@ void splitTarget(std::string_view target, std::string_view& ref, std::string_vie
 void cmd_getParam(const char* args) {
   setErrcmd("getParam");
   std::vector<std::string> targets = splitItems(args);
-  std::vector<std::string> given = splitItems(registers().callArguments);
+  // Outside a user subroutine the buffer still holds the last call's text;
+  // it counts as no arguments, so that every target takes its default.
+  const Registers& r = registers();
+  std::vector<std::string> given = r.userSubName.empty() ? std::vector<std::string>() : splitItems(r.callArguments);
   for (size_t i = 0; i < targets.size(); ++i) {
     std::string_view ref, fallback;
     bool hasFallback;

@@ -25,8 +25,14 @@ constexpr size_t kTokenCacheLimit = 8192;
 // empty operand instead of exhausting the stack.
 constexpr int kMaxDepth = 400;
 
+struct Memo {
+  const char* data = nullptr;
+  const TokenList* list = nullptr;
+};
+
 struct EvalState {
   std::unordered_map<std::string, TokenList, NameHash, std::equal_to<>> cache;
+  std::array<Memo, 256> memo{};
   const std::string* exprText = nullptr;
   std::string retained;  // owns the shown text once its cache entry is gone
   bool error = false;
@@ -150,15 +156,22 @@ void tokenize(std::string_view s, TokenList& out) {
 }
 
 const TokenList& cachedTokens(std::string_view text) {
+  // The loop hands a part the same argument pointer every time it runs, so a
+  // pointer-keyed memo (checked against the text) saves hashing it.
+  Memo& m = E.memo[(reinterpret_cast<uintptr_t>(text.data()) >> 3) % E.memo.size()];
+  if (m.data == text.data() && m.list && m.list->source == text) return *m.list;
   auto it = E.cache.find(text);
-  if (it != E.cache.end()) return it->second;
-  if (E.cache.size() >= kTokenCacheLimit) {
-    retainExpressionText();
-    E.cache.clear();
+  if (it == E.cache.end()) {
+    if (E.cache.size() >= kTokenCacheLimit) {
+      retainExpressionText();
+      E.cache.clear();
+      E.memo.fill(Memo{});
+    }
+    it = E.cache.try_emplace(std::string(text)).first;
+    tokenize(text, it->second);
   }
-  auto& list = E.cache.try_emplace(std::string(text)).first->second;
-  tokenize(text, list);
-  return list;
+  m = Memo{text.data(), &it->second};
+  return it->second;
 }
 
 void retainExpressionText() {
@@ -175,7 +188,7 @@ void beginExpression(const std::string& text) {
 
 bool evaluationFailed() { return E.error; }
 
-int32_t toInt32(double v) {
+int32_t wrapToInt32(double v) {
   if (!std::isfinite(v)) return 0;
   v = std::trunc(v);
   if (std::fabs(v) >= 9.0e18) v = std::fmod(v, 4294967296.0);
@@ -262,6 +275,16 @@ void plus(ScriptValue& a, const ScriptValue& b) {
 }
 
 }  // namespace
+
+int32_t* cachedNamedInteger(const Token& t) {
+  uint64_t gen = variableGeneration();
+  if (t.refSign != '%' || t.refGeneration != gen) {
+    t.ref = namedInteger(t.text);
+    t.refGeneration = gen;
+    t.refSign = '%';
+  }
+  return static_cast<int32_t*>(t.ref);
+}
 
 const Token& Parser::cur() const { return pos_ < end_ ? list_.tokens[pos_] : endToken(); }
 
@@ -474,13 +497,7 @@ int32_t* Parser::numericRef(std::string* named) {
   if (t.kind == kTokWord) {
     next();
     if (named) *named = t.text;
-    uint64_t gen = variableGeneration();
-    if (t.refSign != '%' || t.refGeneration != gen) {
-      t.ref = namedInteger(t.text);
-      t.refGeneration = gen;
-      t.refSign = '%';
-    }
-    return static_cast<int32_t*>(t.ref);
+    return cachedNamedInteger(t);
   }
   if (depth_ >= kMaxDepth) return nullptr;
   if (t.is('%')) {
@@ -540,6 +557,10 @@ std::string* Parser::stringRef(std::string* named) {
 }
 
 ScriptValue evaluateRange(const TokenList& list, size_t begin, size_t end) {
+  double n;
+  if (end >= list.tokens.size() && evaluateCompiled(list, begin, n)) {
+    return ScriptValue{std::string(), n, E.error ? kKindInvalid : kKindNumber};
+  }
   Parser p(list, begin, end);
   if (p.cur().kind == kTokEnd) return ScriptValue{};
   ScriptValue v = p.expression();

@@ -28,10 +28,29 @@ struct Token {
   bool is(char c) const { return kind == kTokOp && op == c; }
 };
 
+// A purely numeric expression compiled to a stack program (expression_fast.cpp).
+struct Instr {
+  uint8_t op = 0;
+  uint32_t token = 0;  // a named reference's word token
+  double constant = 0;
+  int32_t* numbered = nullptr;
+};
+
 struct TokenList {
   std::string source;
   std::vector<Token> tokens;
+  // 0 not tried yet, 1 the program evaluates tokens from programBegin on,
+  // -1 the general parser is needed.
+  mutable int8_t compiled = 0;
+  mutable uint32_t programBegin = 0;
+  mutable std::vector<Instr> program;
 };
+
+// Evaluates with the compiled program when the tokens from begin to the end
+// form a numeric expression; false when the general parser must do it.
+bool evaluateCompiled(const TokenList& list, size_t begin, double& result);
+// The named numeric variable of a word token, remembered in the token.
+int32_t* cachedNamedInteger(const Token& word);
 
 void tokenize(std::string_view text, TokenList& out);
 // The tokens of a text, kept for the next evaluation of the same text.
@@ -44,8 +63,12 @@ void retainExpressionText();
 void beginExpression(const std::string& text);
 bool evaluationFailed();
 
-// Wraps modulo 2^32; NaN and infinities give 0.
-int32_t toInt32(double v);
+// Truncates toward zero and wraps modulo 2^32; NaN and infinities give 0.
+int32_t wrapToInt32(double v);
+inline int32_t toInt32(double v) {
+  if (v > -2147483649.0 && v < 2147483648.0) return static_cast<int32_t>(v);
+  return wrapToInt32(v);
+}
 
 class Parser {
  public:

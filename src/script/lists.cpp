@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/replace_file.h"
 #include "core/report.h"
 #include "core/sjis.h"
 #include "core/textconv.h"
@@ -37,24 +38,22 @@ std::string lineEnd() {
 // Whole-file writes go through a temporary file so that a failure keeps the
 // old contents; other open modes (appending) write in place.
 bool writeBytes(const std::string& path, const std::vector<std::string_view>& pieces, const char* mode) {
-  const std::string host = hostPath(path);
-  bool replace = std::strcmp(mode, "wb") == 0 || std::strcmp(mode, "w") == 0;
-  std::string target = replace ? host + ".tmp" : host;
-  std::FILE* f = std::fopen(target.c_str(), mode);
+  if (std::strcmp(mode, "wb") == 0 || std::strcmp(mode, "w") == 0) {
+    ReplaceFile out(path);
+    bool ok = out.file() != nullptr;
+    for (std::string_view p : pieces) ok = ok && out.write(p.data(), p.size());
+    if (ok && out.commit()) return true;
+    errorc(path + " " + std::strerror(errno), 1);
+    return false;
+  }
+  std::FILE* f = std::fopen(hostPath(path).c_str(), mode);
   if (!f) {
     errorc(path + " " + std::strerror(errno), 1);
     return false;
   }
   bool ok = true;
   for (std::string_view p : pieces) ok = std::fwrite(p.data(), 1, p.size(), f) == p.size() && ok;
-  ok = std::fclose(f) == 0 && ok;
-  if (replace && (!ok || std::rename(target.c_str(), host.c_str()) != 0)) {
-    int e = errno;
-    std::remove(target.c_str());
-    errorc(path + " " + std::strerror(e), 1);
-    return false;
-  }
-  return ok;
+  return std::fclose(f) == 0 && ok;
 }
 
 bool prepareFolder(const std::string& path, char sep) {

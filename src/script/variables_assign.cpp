@@ -1,4 +1,5 @@
 // cal: assignment to numeric, string and byte targets.
+#include <array>
 #include <unordered_map>
 
 #include "core/report.h"
@@ -193,23 +194,37 @@ void runItem(const TokenList& item) {
 // The items of a cal argument text, tokenised once per distinct text.
 constexpr size_t kPlanCacheLimit = 4096;
 
+using PlanTable = std::unordered_map<std::string, std::vector<TokenList>, NameHash, std::equal_to<>>;
+
+struct Memo {
+  const char* data = nullptr;
+  const PlanTable::value_type* plan = nullptr;
+};
+
 struct AssignState {
-  std::unordered_map<std::string, std::vector<TokenList>, NameHash, std::equal_to<>> plans;
+  PlanTable plans;
+  std::array<Memo, 256> memo{};
 };
 AssignState A;
 
 const std::vector<TokenList>& plan(std::string_view args) {
+  // Keyed first by the argument pointer, which the loop keeps per part.
+  Memo& m = A.memo[(reinterpret_cast<uintptr_t>(args.data()) >> 3) % A.memo.size()];
+  if (m.data == args.data() && m.plan && m.plan->first == args) return m.plan->second;
   auto it = A.plans.find(args);
-  if (it != A.plans.end()) return it->second;
-  if (A.plans.size() >= kPlanCacheLimit) {
-    retainExpressionText();
-    A.plans.clear();
+  if (it == A.plans.end()) {
+    if (A.plans.size() >= kPlanCacheLimit) {
+      retainExpressionText();
+      A.plans.clear();
+      A.memo.fill(Memo{});
+    }
+    it = A.plans.try_emplace(std::string(args)).first;
+    std::vector<std::string> texts = splitItems(args);
+    it->second.resize(texts.size());
+    for (size_t i = 0; i < texts.size(); ++i) tokenize(texts[i], it->second[i]);
   }
-  auto& items = A.plans.try_emplace(std::string(args)).first->second;
-  std::vector<std::string> texts = splitItems(args);
-  items.resize(texts.size());
-  for (size_t i = 0; i < texts.size(); ++i) tokenize(texts[i], items[i]);
-  return items;
+  m = Memo{args.data(), &*it};
+  return it->second;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The evaluator: tokens, the five levels and their quirks, references.
 #include "lang_harness.h"
+#include "script/expression_internal.h"
 
 namespace velmora::script::lang_test {
 namespace {
@@ -191,6 +192,35 @@ TEST_F(Expression, ExactReferences) {
   EXPECT_NE(stringReference("$s"), nullptr);
   EXPECT_NE(stringReference("$%a"), nullptr);
   EXPECT_EQ(stringReference("$(s)"), nullptr);
+}
+
+// Numeric expressions run as compiled programs; the general parser must give
+// the same value for each, and the quirky ones must still reach the parser.
+TEST_F(Expression, CompiledProgramsAgreeWithTheParser) {
+  exec(cmd_int, " a = 7, b = -3");
+  numberedIntegers()[5] = 11;
+  const char* cases[] = {
+      "1 + 2 * 3 - 4 / 8", "%a * %b % 4", "-%a \\ 2", "(%a + 1) * (%b - 1)", "%a << 33 >> 1",
+      "0xffffffff & 0xff | 0x100 ^ 3", "%a && %b || 0", "%a == 7 != 0", "%a <= %b", "%a >= 7 > 0",
+      "%a < 8", "--%a", "-!0", "!-%b", "!(%a - 7)", "+-+%5", "%5 / 0", "-(1 - 1)", "%a % 0",
+      "3000000000 + 1.5", "%undeclared + %300", "1 = 2 1", "1 !x 1", "(1 + 2", "1 2", "%a %b",
+      "-(abc)", "%(3) + 1", "%%a", "1 +", "*(1)",
+  };
+  for (const char* text : cases) {
+    std::string src = utf8_to_sjis(text);
+    detail::TokenList list;
+    detail::tokenize(src, list);
+    detail::beginExpression(list.source);
+    detail::Parser parser(list, 0, list.tokens.size());
+    ScriptValue expected = parser.expression();
+    ScriptValue got = evaluate(src);
+    EXPECT_EQ(got.kind, expected.kind) << text;
+    EXPECT_EQ(got.text, expected.text) << text;
+    if (std::isnan(expected.number)) EXPECT_TRUE(std::isnan(got.number)) << text;
+    else EXPECT_EQ(got.number, expected.number) << text;
+  }
+  EXPECT_EQ(detail::cachedTokens("%a * %b % 4").compiled, 1);
+  EXPECT_EQ(detail::cachedTokens("1 = 2 1").compiled, -1);
 }
 
 TEST_F(Expression, ReportShowsPositionAndExpression) {
