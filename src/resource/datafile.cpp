@@ -1,6 +1,5 @@
 // The engine's own data files: raw, or a 4-byte length and a zlib stream.
 #include <zlib.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -8,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/replace_file.h"
 #include "core/report.h"
 #include "core/state.h"
 #include "core/textconv.h"
@@ -125,23 +125,14 @@ int writeDataFile(const char* path, bool packed, std::string_view bytes) {
     packedBytes.resize(room + 4);
     bytes = std::string_view(reinterpret_cast<const char*>(packedBytes.data()), packedBytes.size());
   }
-  // Write beside the target and rename over it, so a failed write keeps the old file.
-  const std::string host = hostPath(path);
-  std::string temp = host + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) {
+  // Written beside the target and renamed over it: a failed write keeps the old file.
+  ReplaceFile out(path);
+  if (!out.file()) {
     showErrorBox(std::string(path) + " " + std::strerror(errno));
     return -1;
   }
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = (std::fflush(f) == 0) && ok;
-  ok = (fsync(fileno(f)) == 0 || errno == EINVAL) && ok;
-  int savedErrno = errno;
-  ok = (std::fclose(f) == 0) && ok;
-  if (!ok || std::rename(temp.c_str(), host.c_str()) != 0) {
-    if (ok) savedErrno = errno;
-    std::remove(temp.c_str());
-    showErrorBox(std::string(path) + " " + std::strerror(savedErrno));
+  if (!out.write(bytes.data(), bytes.size()) || !out.commit()) {
+    showErrorBox(std::string(path) + " " + std::strerror(errno));
     return -1;
   }
   return 0;
