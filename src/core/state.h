@@ -27,6 +27,7 @@ int32_t readEngineInt(const char* text, size_t length);
 struct RunOptions {
   bool headless = false;
   int answer = 7;  // what confirmation boxes answer in headless mode (6 yes, 7 no, 2 cancel)
+  std::string inheritGame;  // --inherit: the sibling game whose settings a headless first run takes
 };
 RunOptions& runOptions();
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "bindings/library_commands.h"
 #include "core/glide.h"
 #include "core/report.h"
 #include "core/state.h"
@@ -44,12 +45,14 @@ int runInterpreter() {
   if (!script::loadScript(start, script::slotLines(0))) return 0;
   script::slotChanged(0);
   script::registerOwnCommands();
+  bindings::registerLibraryBridgeCommands();
   g_startTime = platform::nowMs();
   script::runScript();
 
   // Release, in the fixed order: settings, interpreter state, slots, tables,
   // render device, sound channels, indexes.
   releaseScriptMachinery();
+  bindings::releasePluginLibraries();
   joinCursorGlide();
   resource::closeArchives();
   releaseFileMemory();

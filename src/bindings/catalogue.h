@@ -1,0 +1,63 @@
+#pragma once
+// The engine's command catalogue: 264 names, each bound to one core. The own
+// language, Lua and Squirrel all register from this one table.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bindings/bridge.h"
+
+namespace velmora::bindings {
+
+enum class Family : uint8_t {
+  Message, Font, ReadMark, Presentation, Volume, SettingsFile, SaveSlot, Screenshot, System,
+  ScriptHost, Lookahead, Drawing, Button, Sprite, SpriteImage, Movie, Motion, Sound, Count
+};
+
+enum CatalogueFlags : uint8_t {
+  kOwnOnly = 1,  // not offered to Lua and Squirrel
+  kList = 2,     // several results that form one list (a Squirrel array)
+};
+
+struct CatalogueEntry {
+  const char* name;
+  Family family;
+  const char* arguments;  // one letter per argument: n integer, r real, s string
+  const char* results;    // the results in order, same letters
+  uint8_t flags;
+};
+
+constexpr size_t kCatalogueSize = 264;
+
+std::span<const CatalogueEntry> catalogue();
+// Position of a name in the catalogue, or -1.
+int catalogueIndex(std::string_view name);
+// What a Lua wrapper returns: the number of values the command pushes.
+int luaResultCount(const CatalogueEntry& entry);
+bool offeredToForeignLanguages(const CatalogueEntry& entry);
+
+// Families bind their cores by name; a name outside the catalogue is a
+// programming error and is reported.
+struct CoreBinding {
+  const char* name;
+  CommandCore core;
+};
+void bindCores(std::span<const CoreBinding> cores);
+CommandCore boundCore(size_t index);
+
+// Runs the core of a catalogue entry with a context of the active language;
+// a core not built yet reports that. Returns the Lua result count.
+int callCatalogueCommand(size_t index, CommandContext context);
+
+// Fills the own-language command table with all 264 names, in catalogue
+// order, and binds the cores this library owns. Each command not built yet
+// reports that on its first call after this.
+void registerCatalogue();
+
+// The names whose family has not been built yet.
+std::vector<std::string> commandsNotBuilt();
+
+}  // namespace velmora::bindings

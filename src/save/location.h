@@ -1,0 +1,59 @@
+#pragma once
+// The save root: the game folder or a folder under the player's Documents,
+// chosen once and remembered in the marker save.dat; settings inheritance
+// between games of the same maker.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora::save {
+
+// The Documents folder without a trailing '/': xdg-user-dir, else
+// $XDG_DOCUMENTS_DIR, else ~/Documents.
+std::string documentsFolder();
+// Documents + "/" + maker + "/" + game + "/".
+std::string documentsRoot(std::string_view maker, std::string_view game);
+
+// The save folder: the save root followed by "save/".
+std::string saveFolder();
+
+// Games under parent (ending in '/') that have a save/setting.dat, by the
+// path between parent and "/save/setting.dat", sorted.
+std::vector<std::string> inheritableGames(const std::string& parent);
+
+// How the player answered the inheritance choice.
+struct InheritanceChoice {
+  bool quit = false;
+  int game = -1;  // index into the candidates, -1 for none
+};
+// The dialog toolkit installs the real window; until then each candidate is
+// offered in a confirmation box, and a headless run takes --inherit NAME.
+using InheritanceChooser = InheritanceChoice (*)(const std::vector<std::string>& games);
+void setInheritanceChooser(InheritanceChooser chooser);
+
+// What loading the settings also brings up: the already-read data and the
+// sound volumes, installed by their subsystems.
+struct SettingsLoadHooks {
+  void (*loadAlreadyRead)() = nullptr;
+  void (*applyVolumes)() = nullptr;
+};
+SettingsLoadHooks& settingsLoadHooks();
+
+// Chooses the save root (asking on the first run), offers inheritance and
+// reads the settings. Stops with the quit request set when the player quits.
+void loadSetting(std::string_view maker, std::string_view game);
+
+// True once loadSetting has fixed the save root for this run.
+bool saveLocationChosen();
+
+// Written at release when loadSetting chose a save root in this run.
+void writeSettingsAtExit();
+
+// Forgets the choice of this run (tests).
+void resetSaveLocation();
+
+// Binds loadSetting, saveSetting, the save protection commands and
+// getCurrentDirectory into the catalogue.
+void bindSaveCommands();
+
+}  // namespace velmora::save

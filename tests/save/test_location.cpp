@@ -1,0 +1,165 @@
+#include "save/save_fixture.h"
+
+namespace velmora::save {
+namespace {
+
+using core::SettingKey;
+using test_support::SaveTest;
+
+class SaveLocation : public SaveTest {
+ protected:
+  // A sibling game's settings, written as that game would have.
+  void writeSiblingSettings(const std::string& game) {
+    setSaveRoot(docs() + "/Maker/" + game + "/");
+    core::setting(SettingKey::TextSpeed) = 35;
+    setSaveProtect(3, 1);
+    script::cmd_int("s_cleared=9");
+    ASSERT_TRUE(writeSettingsFile());
+    core::resetSettings();
+    resetSaveProtect();
+    script::resetVariables();
+    setSaveRoot("");
+  }
+  std::string currentDirectory() {
+    script::cmd_string("dir");
+    run("getCurrentDirectory", " $dir");
+    return str("dir");
+  }
+};
+
+TEST_F(SaveLocation, AnEmptyMarkerKeepsSavesInTheGameFolder) {
+  test::writeFile("save.dat", "");
+  std::filesystem::create_directory("save");
+  core::setting(SettingKey::TextSpeed) = 35;
+  ASSERT_TRUE(writeSettingsFile());
+  core::resetSettings();
+  run("loadSetting", " \"Maker\", \"Game\"");
+  EXPECT_EQ(quitRequest.load(), 0);
+  EXPECT_EQ(currentDirectory(), "");
+  EXPECT_EQ(saveFolder(), "save/");
+  EXPECT_EQ(core::setting(SettingKey::TextSpeed), 35);
+  EXPECT_EQ(test::readFile("save.dat"), "");
+}
+
+TEST_F(SaveLocation, AMarkerWithOneUsesTheDocumentsFolder) {
+  test::writeFile("save.dat", "1");
+  run("loadSetting", " \"Maker\", \"Game\"");
+  EXPECT_EQ(quitRequest.load(), 0);
+  const std::string root = docs() + "/Maker/Game/";
+  EXPECT_EQ(currentDirectory(), root);
+  EXPECT_EQ(settingsPath(), root + "save/setting.dat");
+  EXPECT_EQ(core::setting(SettingKey::Interpolation), 2);  // first run there
+  writeSettingsAtExit();
+  EXPECT_TRUE(std::filesystem::exists(root + "save/setting.dat"));
+}
+
+TEST_F(SaveLocation, TheOlderMarkerInTheSaveFolderCountsToo) {
+  test::writeFile("save/save.dat", "1");
+  run("loadSetting", " \"Maker\", \"Game\"");
+  EXPECT_EQ(currentDirectory(), docs() + "/Maker/Game/");
+  EXPECT_FALSE(std::filesystem::exists("save.dat"));
+}
+
+TEST_F(SaveLocation, AMissingMarkerAsksAndRemembersTheAnswer) {
+  runOptions().answer = 6;
+  run("loadSetting", " \"Maker\", \"Game\"");
+  EXPECT_EQ(quitRequest.load(), 0);
+  EXPECT_EQ(test::readFile("save.dat"), "1");
+  EXPECT_EQ(currentDirectory(), docs() + "/Maker/Game/");
+}
+
+TEST_F(SaveLocation, RefusingBothPlacesOrCancellingQuits) {
+  for (int answer : {7, 2}) {
+    quitRequest = 0;
+    runOptions().answer = answer;
+    run("loadSetting", " \"Maker\", \"Game\"");
+    EXPECT_EQ(quitRequest.load(), 1) << answer;
+    EXPECT_FALSE(std::filesystem::exists("save.dat"));
+    EXPECT_FALSE(saveLocationChosen());
+    writeSettingsAtExit();  // nothing was chosen: nothing is written
+    EXPECT_FALSE(std::filesystem::exists("save"));
+  }
+}
+
+TEST_F(SaveLocation, AFirstStartTakesTheChosenSiblingsSettings) {
+  writeSiblingSettings("GameA");
+  test::writeFile("save.dat", "1");
+  runOptions().inheritGame = "GameA";
+  run("loadSetting", " \"Maker\", \"GameB\"");
+  EXPECT_EQ(quitRequest.load(), 0);
+  EXPECT_EQ(core::setting(SettingKey::TextSpeed), 35);
+  EXPECT_EQ(saveProtect(3), 1);
+  EXPECT_EQ(num("s_cleared"), 9);
+  // Written at once, so a second start reads its own file.
+  const std::string own = docs() + "/Maker/GameB/save/setting.dat";
+  ASSERT_TRUE(std::filesystem::exists(own));
+  core::resetSettings();
+  run("loadSetting", " \"Maker\", \"GameB\"");
+  EXPECT_EQ(core::setting(SettingKey::TextSpeed), 35);
+}
+
+TEST_F(SaveLocation, WithoutAChoiceTheFirstStartWritesDefaults) {
+  writeSiblingSettings("GameA");
+  test::writeFile("save.dat", "1");
+  runOptions().inheritGame = "NoSuchGame";
+  run("loadSetting", " \"Maker\", \"GameB\"");
+  EXPECT_EQ(core::setting(SettingKey::TextSpeed), 20);
+  EXPECT_EQ(saveProtect(3), 0);
+  EXPECT_EQ(num("s_cleared"), -999);
+  EXPECT_TRUE(std::filesystem::exists(docs() + "/Maker/GameB/save/setting.dat"));
+}
+
+InheritanceChoice quitChoice(const std::vector<std::string>&) { return InheritanceChoice{true, -1}; }
+
+TEST_F(SaveLocation, QuittingTheInheritanceChoiceReadsAndWritesNothing) {
+  writeSiblingSettings("GameA");
+  test::writeFile("save.dat", "1");
+  setInheritanceChooser(quitChoice);
+  run("loadSetting", " \"Maker\", \"GameB\"");
+  setInheritanceChooser(nullptr);
+  EXPECT_EQ(quitRequest.load(), 1);
+  EXPECT_FALSE(std::filesystem::exists(docs() + "/Maker/GameB/save/setting.dat"));
+}
+
+TEST_F(SaveLocation, OnlySaveFolderSettingsNameAGame) {
+  const std::string parent = docs() + "/Maker/";
+  test::writeFile(parent + "GameA/save/setting.dat", "x");
+  test::writeFile(parent + "Series/GameC/save/setting.dat", "x");
+  test::writeFile(parent + "Loose/setting.dat", "x");
+  test::writeFile(parent + "Old/save/oldsetting.dat", "x");
+  test::writeFile(parent + "save/setting.dat", "x");
+  std::filesystem::create_directories(parent + "Dir/save/setting.dat");
+  EXPECT_EQ(inheritableGames(parent), (std::vector<std::string>{"GameA", "Series/GameC"}));
+  EXPECT_TRUE(inheritableGames(docs() + "/Nobody/").empty());
+}
+
+TEST_F(SaveLocation, ProtectionCommandsSetClearAndToggle) {
+  script::cmd_int("p");
+  run("setSaveProtect", " 5, 2");
+  run("getSaveProtect", " 5, %p");
+  EXPECT_EQ(num("p"), 1);
+  run("setSaveProtect", " 5, 2");
+  run("getSaveProtect", " 5, %p");
+  EXPECT_EQ(num("p"), 0);
+  run("setSaveProtect", " 7, 1");
+  run("setSaveProtect", " 7, 1");
+  EXPECT_EQ(saveProtect(7), 1);
+  run("setSaveProtect", " 7, 0");
+  EXPECT_EQ(saveProtect(7), 0);
+  run("setSaveProtect", " 100, 1");  // no such slot
+  run("getSaveProtect", " 100, %p");
+  EXPECT_EQ(num("p"), 0);
+}
+
+TEST_F(SaveLocation, SaveSettingWritesUnderTheChosenRoot) {
+  test::writeFile("save.dat", "");
+  run("loadSetting", " \"Maker\", \"Game\"");
+  run("setPointWait", " 300");
+  run("saveSetting");
+  core::resetSettings();
+  ASSERT_TRUE(readSettingsFile(""));
+  EXPECT_EQ(core::setting(SettingKey::PointWait), 44);
+}
+
+}  // namespace
+}  // namespace velmora::save

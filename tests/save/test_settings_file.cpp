@@ -1,0 +1,187 @@
+#include <zlib.h>
+
+#include <cstring>
+
+#include "platform/platform.h"
+#include "platform/vclock.h"
+#include "resource/resource.h"
+#include "save/save_fixture.h"
+
+namespace velmora::save {
+namespace {
+
+using core::SettingForm;
+using core::SettingKey;
+using test_support::SaveTest;
+
+using SettingsFile = SaveTest;
+
+// A value for every key that differs from its default and survives the file form.
+int32_t distinctValue(size_t i, SettingForm form) {
+  switch (form) {
+    case SettingForm::Megabytes: return static_cast<int32_t>(i + 1) << 20;
+    case SettingForm::LowBit: return 1;
+    case SettingForm::Colour: return 0xA0B0C0 + static_cast<int32_t>(i);
+    default: return 1000 + static_cast<int32_t>(i) * 7 - (i % 3 == 0 ? 5000 : 0);
+  }
+}
+
+TEST_F(SettingsFile, EveryKeyAndListSurvivesAWriteAndARead) {
+  for (size_t i = 0; i < core::kSettingKeyCount; ++i) {
+    auto key = static_cast<SettingKey>(i);
+    const auto& spec = core::settingSpec(key);
+    if (spec.form == SettingForm::Text) core::settingText(key) = std::string("text") + spec.name + sj("テキスト");
+    else core::setting(key) = distinctValue(i, spec.form);
+  }
+  setSaveProtect(0, 1);
+  setSaveProtect(99, 1);
+  script::cmd_int("s_count=-42, s_TotalTime=0, other=5");
+  script::cmd_string(utf8_to_sjis("s_name='名前', s_empty=''").c_str());
+  ASSERT_TRUE(writeSettingsFile());
+  const std::string written = core::settingKeyLines();
+
+  core::resetSettings();
+  resetSaveProtect();
+  script::resetVariables();
+  ASSERT_TRUE(readSettingsFile(""));
+  EXPECT_EQ(core::settingKeyLines(), written);
+  EXPECT_EQ(saveProtect(0), 1);
+  EXPECT_EQ(saveProtect(1), 0);
+  EXPECT_EQ(saveProtect(99), 1);
+  EXPECT_EQ(num("s_count"), -42);
+  EXPECT_EQ(num("other"), -999);  // only system variables are kept
+  EXPECT_EQ(str("s_name"), "名前");
+  EXPECT_EQ(str("s_empty"), "");
+  EXPECT_EQ(core::currentText().textSpeed, core::setting(SettingKey::TextSpeed));
+}
+
+TEST_F(SettingsFile, TheTextEndsWithTheThreeLists) {
+  setSaveProtect(2, 1);
+  script::cmd_int("s_a=3");
+  script::cmd_string("s_b='x'");
+  std::string text = buildSettingsText();
+  std::string protect = "saveProtect=0,0,1,";
+  for (int i = 3; i < 100; ++i) protect += "0,";
+  EXPECT_NE(text.find("\r\nWallPaper = \r\n" + protect + "\r\nInteger=s_a=3,\r\nString=s_b='x',\r\n"),
+            std::string::npos);
+}
+
+TEST_F(SettingsFile, PathsAreWrittenWithForwardSlashes) {
+  core::settingText(SettingKey::CursorFile) = "cur\\arrow.cur";
+  core::settingText(SettingKey::WallPaper) = sj("壁\\紙");  // the trail byte of 壁 is not a separator
+  std::string text = buildSettingsText();
+  EXPECT_NE(text.find("\r\nCursorFile = cur/arrow.cur\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\r\nWallPaper = " + sj("壁/紙") + "\r\n"), std::string::npos);
+}
+
+TEST_F(SettingsFile, ACommaInASystemStringCutsItOnReading) {
+  script::cmd_string("s_t='a,b'");
+  ASSERT_TRUE(writeSettingsFile());
+  script::resetVariables();
+  ASSERT_TRUE(readSettingsFile(""));
+  EXPECT_EQ(str("s_t"), "a");
+}
+
+TEST_F(SettingsFile, EachWriteAddsTheWholeTimeSinceStartUp) {
+  platform::setVirtualClock(true);
+  setPlayStartTime(platform::nowMs());
+  script::cmd_int("s_TotalTime=1000");
+  platform::advanceVirtualClock(500);
+  ASSERT_TRUE(writeSettingsFile());
+  EXPECT_EQ(num("s_TotalTime"), 1500);
+  ASSERT_TRUE(writeSettingsFile());
+  EXPECT_EQ(num("s_TotalTime"), 2000);
+  script::cmd_int("s_TotalTime=2147483600");
+  ASSERT_TRUE(writeSettingsFile());
+  EXPECT_EQ(num("s_TotalTime"), 360000000);  // past the 32-bit range: 100 hours
+  platform::setVirtualClock(false);
+}
+
+TEST_F(SettingsFile, AMissingFileGivesFirstRunDefaults) {
+  EXPECT_FALSE(readSettingsFile(""));
+  EXPECT_EQ(core::setting(SettingKey::Interpolation), 2);
+  EXPECT_EQ(num("s_TotalTime"), 0);
+  EXPECT_EQ(takeLog(), "");
+}
+
+TEST_F(SettingsFile, AnExistingFileDefinesTheTotalTimeOnlyWhenMissing) {
+  ASSERT_TRUE(writeSettingsFile());
+  script::resetVariables();
+  ASSERT_TRUE(readSettingsFile(""));
+  EXPECT_EQ(num("s_TotalTime"), 0);
+  script::cmd_int("s_TotalTime=77");
+  std::string text = core::settingKeyLines();  // no Integer list: the value stays
+  ASSERT_EQ(resource::writeDataFile("save/setting.dat", true, text), 0);
+  ASSERT_TRUE(readSettingsFile(""));
+  EXPECT_EQ(num("s_TotalTime"), 77);
+  EXPECT_EQ(core::setting(SettingKey::Interpolation), 0);
+}
+
+std::string packedWithLength(uint32_t length, const std::string& text) {
+  std::string out(4, '\0');
+  std::memcpy(out.data(), &length, 4);
+  uLongf room = compressBound(text.size());
+  std::string packed(room, '\0');
+  compress2(reinterpret_cast<Bytef*>(packed.data()), &room, reinterpret_cast<const Bytef*>(text.data()), text.size(), 9);
+  return out + packed.substr(0, room);
+}
+
+TEST_F(SettingsFile, BrokenFilesAreReportedAndChangeNothing) {
+  const std::string path = "save/setting.dat";
+  struct Case {
+    std::string bytes;
+    std::string message;
+  } cases[] = {
+      {"", " は不正なファイルです"},
+      {std::string(0x100001, 'x'), " は不正なファイルです"},
+      {"ab", " の読み込みに失敗しました"},
+      {std::string("\x10\0\0\0garbage!", 11), " の読み込みに失敗しました"},
+      {packedWithLength(0xFFFFFFF0u, "TextSpeed = 35"), " のメモリを確保出来ませんでした"},
+      {packedWithLength(100000, "TextSpeed = 35"), " の読み込みに失敗しました"},
+      {packedWithLength(40, "TextSpeed = 35"), " の読み込みに失敗しました"},
+  };
+  for (const Case& c : cases) {
+    test::writeFile(path, c.bytes);
+    EXPECT_FALSE(readSettingsFile(""));
+    EXPECT_EQ(takeLog(), path + c.message + "\n") << c.bytes.size();
+    EXPECT_EQ(core::setting(SettingKey::TextSpeed), 20);
+  }
+  test::writeFile(path, packedWithLength(14, "TextSpeed = 35"));
+  EXPECT_TRUE(readSettingsFile(""));
+  EXPECT_EQ(core::setting(SettingKey::TextSpeed), 35);
+}
+
+TEST_F(SettingsFile, AFailedWriteKeepsThePreviousFile) {
+  core::setting(SettingKey::TextSpeed) = 35;
+  ASSERT_TRUE(writeSettingsFile());
+  const std::string before = test::readFile("save/setting.dat");
+  std::filesystem::create_directory("save/setting.dat.tmp");  // the temporary file cannot be made
+  core::setting(SettingKey::TextSpeed) = 99;
+  EXPECT_FALSE(writeSettingsFile());
+  EXPECT_NE(takeLog().find("save/setting.dat "), std::string::npos);
+  EXPECT_EQ(test::readFile("save/setting.dat"), before);
+}
+
+TEST_F(SettingsFile, AFolderThatCannotBeMadeStopsTheWrite) {
+  test::writeFile("blocked", "a file where the save root should be");
+  setSaveRoot("blocked/");
+  EXPECT_FALSE(writeSettingsFile());
+  setSaveRoot("");
+  EXPECT_FALSE(std::filesystem::exists("save"));
+}
+
+TEST_F(SettingsFile, ProtectionFlagsMissingFromAShortListReadAsZero) {
+  setSaveProtect(50, 1);
+  std::filesystem::create_directory("save");
+  std::string text = core::settingKeyLines() + "saveProtect=1,0,1\r\n";
+  ASSERT_EQ(resource::writeDataFile("save/setting.dat", true, text), 0);
+  ASSERT_TRUE(readSettingsFile(""));
+  EXPECT_EQ(saveProtect(0), 1);
+  EXPECT_EQ(saveProtect(2), 1);
+  EXPECT_EQ(saveProtect(50), 0);
+  EXPECT_EQ(saveProtect(100), 0);
+  EXPECT_EQ(saveProtect(-1), 0);
+}
+
+}  // namespace
+}  // namespace velmora::save
