@@ -23,15 +23,7 @@ struct LibraryState {
 };
 LibraryState LB;
 
-// A script's path on the host: '\' separates folders here too.
-fs::path hostFile(std::string_view sjis) {
-  std::string p(sjis);
-  for (size_t i = 0; i < p.size(); ++i) {
-    if (isLeadByte(p[i])) ++i;
-    else if (p[i] == '\\') p[i] = '/';
-  }
-  return fs::path(hostPath(p));
-}
+fs::path hostFile(std::string_view sjis) { return fs::path(hostPath(sjis)); }
 
 void core_count(CommandContext c) {
   setErrcmd("count");
@@ -105,7 +97,7 @@ void core_getExtensionName(CommandContext c) {
 void core_existFile(CommandContext c) {
   setErrcmd("existFile");
   std::string path(stringArg(c, 1));
-  for (size_t i = 0; i < path.size(); ++i) {
+  for (size_t i = 0; i < path.size(); ++i) {  // archive keys are spelled with '/'
     if (isLeadByte(path[i])) ++i;
     else if (path[i] == '\\') path[i] = '/';
   }

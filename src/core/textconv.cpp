@@ -200,9 +200,14 @@ bool utf8_to_sjis_strict(std::string_view utf8, std::string& out, size_t& badOff
 }
 
 std::string hostPath(std::string_view sjisPath) {
-  for (char c : sjisPath)
-    if (static_cast<unsigned char>(c) >= 0x80) return sjis_to_utf8(sjisPath);
-  return std::string(sjisPath);
+  std::string path(sjisPath);
+  bool ascii = true;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (isLeadByte(path[i])) ascii = false, ++i;
+    else if (path[i] == '\\') path[i] = '/';
+    else if (static_cast<unsigned char>(path[i]) >= 0x80) ascii = false;
+  }
+  return ascii ? path : sjis_to_utf8(path);
 }
 
 const std::string& sj(const char* utf8Literal) {

@@ -23,7 +23,7 @@ char16_t cp932ToUnicode(unsigned code);
 unsigned unicodeToCp932(char16_t u);
 
 // A game path (Shift_JIS, as scripts write it) as the host file system names
-// it: UTF-8 where the path has non-ASCII bytes, otherwise unchanged.
+// it: a backslash separates folders as '/' does, and non-ASCII text becomes UTF-8.
 std::string hostPath(std::string_view sjisPath);
 
 // A Japanese message written in UTF-8 in the source, as the engine's CP932 text.

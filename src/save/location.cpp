@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "core/pump.h"
 #include "core/report.h"
 #include "core/state.h"
 #include "core/textconv.h"
@@ -21,6 +22,8 @@ namespace {
 constexpr const char* kMarker = "save.dat";
 constexpr const char* kOldMarker = "save/save.dat";
 constexpr std::string_view kGameSettingsTail = "/save/setting.dat";
+constexpr int kWheelDelta = 120;
+constexpr int kDefaultWheelLines = 3;
 
 InheritanceChoice chooseByBoxes(const std::vector<std::string>& games);
 
@@ -206,6 +209,8 @@ void loadSetting(std::string_view maker, std::string_view game) {
   } else {
     readSettingsFile("");
   }
+  // No system wheel-lines setting to read here: one notch of three lines.
+  if (waitSettings().wheelThreshold == 0) waitSettings().wheelThreshold = kWheelDelta / kDefaultWheelLines;
   if (L.hooks.loadAlreadyRead) L.hooks.loadAlreadyRead();
   if (L.hooks.applyVolumes) L.hooks.applyVolumes();
 }

@@ -95,9 +95,6 @@ TEST_F(Bridge, SettingsCommandsStoreAsTheirRuleSays) {
   run("setMessageClick", " 5");
   run("getMessageClick", " %r");
   EXPECT_EQ(r(), 1);
-  run("setEffectSkip", " 7");
-  run("getEffectSkip", " %r");
-  EXPECT_EQ(r(), 7);
   run("setEffectCancel", " 0");
   EXPECT_FALSE(waitSettings().effectCancel);
   run("setWindowAlpha");  // a missing argument reads 0

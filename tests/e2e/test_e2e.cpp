@@ -107,3 +107,24 @@ TEST_F(EndToEnd, ScriptsAndArchivesRoundTripThroughListAndExtract) {
 
 }  // namespace
 }  // namespace velmora
+
+namespace velmora {
+namespace {
+
+TEST(Plugins, ALoadedLibraryCallsTheEngine) {
+  test::TempDir dir;
+  test::writeFile("src/script/0.txt",
+                  "loadLibrary \"plugin/test_plugin.dll\"\n"
+                  "loadLibrary \"plugin/missing.dll\"\n");
+  ASSERT_EQ(shell(kPack + " scripts src game/script.dat").code, 0);
+  std::filesystem::create_directories("game/plugin");
+  std::filesystem::copy_file(VELMORA_TEST_PLUGIN, "game/plugin/test_plugin.so");
+  Result r = shell(kEngine + " game");
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, " plugin CBF43926 loadLibrary memory\r\nscript/0.txt[1] loadLibrary\n");
+  EXPECT_EQ(test::readFile("game/Information.txt"),
+            utf8_to_sjis(" plugin/missing.dll 読み込ませんでした\r\nscript/0.txt[2] loadLibrary\n"));
+}
+
+}  // namespace
+}  // namespace velmora

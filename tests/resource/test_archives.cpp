@@ -52,7 +52,13 @@ TEST_F(Archives, ArchivedMembersShadowLooseFilesUnderTheirExactSpelling) {
   EXPECT_EQ(load("se/y.wav"), "loose-y");
   EXPECT_EQ(load("SE/x.wav"), "other case");
   EXPECT_TRUE(resourceExists("se/x.wav"));
-  EXPECT_FALSE(resourceExists("se\\x.wav"));
+  test::writeFile("arc1.dat", buildArchive({{"bg/only.png", "archived only"}}, false));
+  closeArchives();
+  openArchives();
+  EXPECT_TRUE(resourceExists("bg/only.png"));
+  EXPECT_FALSE(resourceExists("bg\\only.png"));  // keys are exact spellings
+  EXPECT_FALSE(resourceExists("BG/only.png"));
+  EXPECT_EQ(load("se\\y.wav"), "loose-y");  // a loose file's backslash separates folders
   EXPECT_FALSE(resourceExists("se"));  // a folder is not a resource
   uint32_t size = 0;
   uint64_t key = 1;

