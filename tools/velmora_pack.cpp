@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "check.h"
 #include "core/hash.h"
 #include "core/textconv.h"
 #include "resource/packer.h"
@@ -20,12 +21,68 @@ using velmora::resource::PackedMember;
 
 namespace {
 
-const char kUsage[] =
-    "usage:\n"
-    "  velmora-pack scripts GAME_SRC OUT/script.dat [--sjis]\n"
-    "  velmora-pack archive SRC_DIR OUT/arcN.dat [--mask]\n"
-    "  velmora-pack list FILE [--names NAMES.txt]\n"
-    "  velmora-pack extract FILE --names NAMES.txt OUT_DIR\n";
+std::string optionValue(std::vector<std::string>& args, const std::string& name);
+bool takeFlag(std::vector<std::string>& args, const std::string& name);
+
+struct Subcommand {
+  const char* name;
+  const char* usage;
+  const char* help;
+};
+
+const Subcommand kSubcommands[] = {
+    {"scripts", "velmora-pack scripts GAME_SRC OUT/script.dat [--sjis]",
+     "Packs every script/**/*.txt under GAME_SRC under its game path (script/0.txt is\n"
+     "the start script). Sources are UTF-8 unless --sjis says they are Shift_JIS;\n"
+     "a character without a code page 932 code stops with file, line and column.\n"},
+    {"archive", "velmora-pack archive SRC_DIR OUT/arcN.dat [--mask]",
+     "Packs every file under SRC_DIR under its relative path with forward slashes.\n"
+     "--mask masks the members' bytes. Games read arc0.dat ... arc8.dat, stopping at\n"
+     "the first missing number; a later archive wins over an earlier one.\n"},
+    {"list", "velmora-pack list FILE [--names NAMES.txt]",
+     "Lists every key of script.dat or an archive in base 32 with its size, and the\n"
+     "path where a line of NAMES.txt hashes to the key ('?' marks an archive size\n"
+     "that needs the path to be known).\n"},
+    {"extract", "velmora-pack extract FILE --names NAMES.txt OUT_DIR",
+     "Writes out every member that a line of NAMES.txt names.\n"},
+    {"check", "velmora-pack check GAME_SRC [--archive-src DIR]... [--sjis]",
+     "Checks the scripts under GAME_SRC before packing: invalid and duplicate\n"
+     "labels, labels hidden in text blocks, jumps to missing labels, unknown\n"
+     "commands, for without next, lines over 511 bytes, characters without a code\n"
+     "page 932 code, and resource paths found neither in GAME_SRC nor in an\n"
+     "archive source. Prints file:line: messages; exits 1 when there are errors.\n"},
+};
+
+std::string usage() {
+  std::string u = "usage:\n";
+  for (const Subcommand& s : kSubcommands) u += std::string("  ") + s.usage + "\n";
+  u += "  velmora-pack SUBCOMMAND --help\n";
+  return u;
+}
+
+bool printSubcommandHelp(const std::string& name) {
+  for (const Subcommand& s : kSubcommands)
+    if (name == s.name) {
+      std::printf("usage: %s\n\n%s", s.usage, s.help);
+      return true;
+    }
+  return false;
+}
+
+int check(const std::string& src, std::vector<std::string>& args, bool sjis) {
+  velmora::tools::CheckOptions options;
+  options.gameSource = src;
+  options.sjis = sjis;
+  for (std::string dir = optionValue(args, "--archive-src"); !dir.empty(); dir = optionValue(args, "--archive-src"))
+    options.archiveSources.push_back(dir);
+  int errors = 0, warnings = 0;
+  for (const auto& f : velmora::tools::checkGame(options)) {
+    std::printf("%s:%d: %s: %s\n", f.file.c_str(), f.line, f.error ? "error" : "warning", f.message.c_str());
+    (f.error ? errors : warnings)++;
+  }
+  std::printf("%d errors, %d warnings\n", errors, warnings);
+  return errors ? 1 : 0;
+}
 
 bool readFile(const fs::path& p, std::string& out) {
   std::ifstream in(p, std::ios::binary);
@@ -213,11 +270,16 @@ bool takeFlag(std::vector<std::string>& args, const std::string& name) {
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-    std::fputs(kUsage, args.empty() ? stderr : stdout);
+    std::fputs(usage().c_str(), args.empty() ? stderr : stdout);
     return args.empty() ? 2 : 0;
   }
   std::string command = args[0];
   args.erase(args.begin());
+  if (takeFlag(args, "--help") || takeFlag(args, "-h")) {
+    if (printSubcommandHelp(command)) return 0;
+    std::fprintf(stderr, "velmora-pack: no subcommand '%s'\n%s", command.c_str(), usage().c_str());
+    return 2;
+  }
   try {
     if (command == "scripts") {
       bool sjis = takeFlag(args, "--sjis");
@@ -231,11 +293,16 @@ int main(int argc, char** argv) {
     } else if (command == "extract") {
       std::string names = optionValue(args, "--names");
       if (args.size() == 2 && !names.empty()) return extract(args[0], names, args[1]);
+    } else if (command == "check") {
+      bool sjis = takeFlag(args, "--sjis");
+      std::string src = args.empty() ? "" : args[0];
+      if (!src.empty()) args.erase(args.begin());
+      if (!src.empty()) return check(src, args, sjis);
     }
   } catch (const fs::filesystem_error& e) {
     std::fprintf(stderr, "velmora-pack: %s\n", e.what());
     return 1;
   }
-  std::fputs(kUsage, stderr);
+  std::fputs(usage().c_str(), stderr);
   return 2;
 }

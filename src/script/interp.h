@@ -63,6 +63,7 @@ void setForeignCaller(int language, ForeignCaller caller);
 
 // Registers the language's own commands, in their fixed order.
 void registerOwnCommands();
+std::vector<std::string_view> ownCommandNames();
 
 // Splits at the separator: quotes respected, '//' and ';' end the text, every
 // part trimmed; a text starting with a lead byte is one part.

@@ -167,6 +167,12 @@ static_assert(std::size(kOwnCommands) == 59, "the own language has 59 commands")
 
 }  // namespace
 
+std::vector<std::string_view> ownCommandNames() {
+  std::vector<std::string_view> names;
+  for (const OwnCommand& c : kOwnCommands) names.push_back(c.name);
+  return names;
+}
+
 void registerOwnCommands() {
   setTraceBuilder(kLanguageOwn, ownLanguageTrace);
   for (const OwnCommand& c : kOwnCommands)

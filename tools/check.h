@@ -1,0 +1,25 @@
+#pragma once
+// The script checker: what would stop or misdirect a game, found before it
+// is packed, each as "file:line: message".
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace velmora::tools {
+
+struct CheckOptions {
+  std::filesystem::path gameSource;                 // holds script/**/*.txt
+  std::vector<std::filesystem::path> archiveSources;  // folders packed into archives
+  bool sjis = false;                                // sources are Shift_JIS already
+};
+
+struct Finding {
+  std::string file;
+  int line = 0;
+  bool error = true;  // false: a warning
+  std::string message;
+};
+
+std::vector<Finding> checkGame(const CheckOptions& options);
+
+}  // namespace velmora::tools
