@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "check.h"
+#include "reference.h"
 #include "core/hash.h"
 #include "core/textconv.h"
 #include "resource/packer.h"
@@ -51,6 +52,8 @@ const Subcommand kSubcommands[] = {
      "commands, for without next, lines over 511 bytes, characters without a code\n"
      "page 932 code, and resource paths found neither in GAME_SRC nor in an\n"
      "archive source. Prints file:line: messages; exits 1 when there are errors.\n"},
+    {"reference", "velmora-pack reference",
+     "Prints the reference of the engine's commands in Markdown (docs/commands.md).\n"},
 };
 
 std::string usage() {
@@ -293,6 +296,8 @@ int main(int argc, char** argv) {
     } else if (command == "extract") {
       std::string names = optionValue(args, "--names");
       if (args.size() == 2 && !names.empty()) return extract(args[0], names, args[1]);
+    } else if (command == "reference") {
+      if (args.empty()) return std::fputs(velmora::tools::commandReference().c_str(), stdout) < 0;
     } else if (command == "check") {
       bool sjis = takeFlag(args, "--sjis");
       std::string src = args.empty() ? "" : args[0];
