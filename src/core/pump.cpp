@@ -1,5 +1,6 @@
 #include "core/pump.h"
 
+#include "core/scenario.h"
 #include "core/state.h"
 #include "platform/events.h"
 #include "platform/platform.h"
@@ -33,6 +34,7 @@ bool endsEffect(const WindowMessage& m) {
 WindowMessage& messageRecord() { return P.record; }
 
 int drainWindowMessages(WindowMessage& msg) {
+  scenario::poll();  // a scenario's input is due before the queue is read
   if (!platform::pollMessage(msg)) return 1;
   if (P.dialog && P.dialog(msg)) return 1;
   if (msg.message == WM_QUIT) return 0;

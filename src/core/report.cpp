@@ -21,7 +21,7 @@ struct ReportState {
 ReportState R;
 
 void appendToLog(std::string_view text) {
-  std::FILE* f = std::fopen(logFilePath().c_str(), "ab");
+  std::FILE* f = std::fopen(hostPath(logFilePath()).c_str(), "ab");
   if (!f) return;  // a log that cannot be opened is skipped; the box still shows
   std::fwrite(text.data(), 1, text.size(), f);
   std::fputc('\n', f);

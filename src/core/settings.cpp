@@ -1,5 +1,7 @@
 #include "core/settings.h"
 
+#include "core/state.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <numeric>
@@ -292,14 +294,7 @@ void settingChanged(SettingKey key, SettingSource source) {
   if (SettingEffect e = S.effects[indexOf(key)]) e(key, source);
 }
 
-int32_t readSettingInt(std::string_view text) {
-  size_t i = skipBlanks(text, 0);
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  uint32_t v = 0;
-  for (; i < text.size() && text[i] != '\0'; ++i) v = v * 10 + digitValue(static_cast<unsigned char>(text[i]));
-  return static_cast<int32_t>(negative ? 0u - v : v);
-}
+int32_t readSettingInt(std::string_view text) { return readEngineInt(text.data(), text.size()); }
 
 int32_t readSettingColour(std::string_view text) {
   size_t i = skipBlanks(text, std::min<size_t>(2, text.size()));

@@ -32,13 +32,22 @@ void releaseFileMemory() {
   S.size = 0;
 }
 
+// Every character is a digit: 0-9, letters as base-32 digits 10-31 (either
+// case), anything else 0.
+static uint32_t engineDigit(unsigned char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'V') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'v') return c - 'a' + 10;
+  return 0;
+}
+
 int32_t readEngineInt(const char* text, size_t length) {
   size_t i = 0;
   while (i < length && (text[i] == ' ' || text[i] == '\t')) ++i;
   bool negative = false;
   if (i < length && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
   uint32_t v = 0;
-  for (; i < length && text[i] != '\0'; ++i) v = v * 10 + static_cast<uint32_t>(text[i] - '0');
+  for (; i < length && text[i] != '\0'; ++i) v = v * 10 + engineDigit(static_cast<unsigned char>(text[i]));
   return static_cast<int32_t>(negative ? 0u - v : v);
 }
 

@@ -20,14 +20,16 @@ bool growFileMemory(size_t n);
 void releaseFileMemory();
 
 // The integer reader for numbers in files: leading blanks skipped, optional
-// sign, then value * 10 + digit for every further character (non-digits too).
+// sign, then value * 10 + digit for every further character, letters counting
+// 10-31 and other characters 0.
 int32_t readEngineInt(const char* text, size_t length);
 
 // Options of this run, set once from the command line.
 struct RunOptions {
   bool headless = false;
   int answer = 7;  // what confirmation boxes answer in headless mode (6 yes, 7 no, 2 cancel)
-  std::string inheritGame;  // --inherit: the sibling game whose settings a headless first run takes
+  std::string inheritGame;
+  uint32_t frameMs = 0;  // --frame-ms: how far a presented frame moves the virtual clock (0: 1000/60)  // --inherit (UTF-8): the sibling game whose settings a headless first run takes
 };
 RunOptions& runOptions();
 

@@ -26,7 +26,7 @@ std::string executableFolder() {
 
 int showMessageBox(BoxKind kind, const std::string& title, const std::string& text, const std::string& yesLabel,
                    const std::string& noLabel) {
-  if (!SDL_WasInit(SDL_INIT_VIDEO)) return -1;
+  // Boxes work before the video subsystem is up; failing that (no display) the caller falls back.
   SDL_MessageBoxButtonData buttons[3];
   int count = 0;
   auto add = [&](int id, const char* label, Uint32 flags) { buttons[count++] = {flags, id, label}; };

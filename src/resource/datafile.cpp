@@ -52,8 +52,18 @@ int unpack(const char* path, const std::vector<char>& bytes, Reserve reserve, si
   }
   uint32_t length;
   std::memcpy(&length, bytes.data(), 4);
+  // zlib never packs better than about 1032:1; a header claiming more is
+  // damaged, and is refused before anything that large is allocated.
+  if (length > (bytes.size() - 4) * 1032 + 64) {
+    showErrorBox(std::string(path) + sj(" の読み込みに失敗しました"));
+    return -1;
+  }
   size_t room = size_t(length) + length / 8 + 12;
-  char* out = reserve(room);
+  char* out = nullptr;
+  try {
+    out = reserve(room);
+  } catch (const std::bad_alloc&) {
+  }
   if (!out) {
     showErrorBox(std::string(path) + sj(" のメモリを確保出来ませんでした"));
     return -1;

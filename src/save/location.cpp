@@ -36,7 +36,7 @@ LocationState L;
 
 bool isRegularFile(const std::string& path) {
   struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return stat(hostPath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 std::string withoutTrailingSlashes(std::string s) {
@@ -70,9 +70,8 @@ MarkerContent askSaveLocation(std::string_view maker, std::string_view game) {
         "ドキュメントにセーブデータを保存しても宜しいですか？\n\nドキュメントを選ぶと同じブランドのゲームのセーブデータが\n"
         "ドキュメントにあれば設定を一部引き継げるようになります。\n"));
     if (answer == 6) {
-      // The folder names are the system's; the box shows engine text.
-      std::string shown = utf8_to_sjis(documentsFolder()) + "/" + std::string(maker) + "/" + std::string(game) + "/";
-      if (confirmYesNo(sj("ドキュメントにセーブデータを作りますか？\n") + shown) == 6) return MarkerContent::Documents;
+      if (confirmYesNo(sj("ドキュメントにセーブデータを作りますか？\n") + documentsRoot(maker, game)) == 6)
+        return MarkerContent::Documents;
     } else if (answer == 7) {
       if (confirmYesNo(sj("ゲームフォルダにセーブデータを作りますか？")) == 6) return MarkerContent::GameFolder;
     } else {
@@ -118,7 +117,7 @@ MarkerContent findMarker(std::string_view maker, std::string_view game) {
 }
 
 InheritanceChoice chooseHeadless(const std::vector<std::string>& games) {
-  const std::string& wanted = runOptions().inheritGame;
+  const std::string wanted = utf8_to_sjis(runOptions().inheritGame);
   auto it = std::find(games.begin(), games.end(), wanted);
   return InheritanceChoice{false, wanted.empty() || it == games.end() ? -1 : static_cast<int>(it - games.begin())};
 }
@@ -166,8 +165,9 @@ std::string documentsFolder() {
   return withoutTrailingSlashes(dir);
 }
 
+// The system names the folder in UTF-8; the engine's paths are its own text.
 std::string documentsRoot(std::string_view maker, std::string_view game) {
-  return documentsFolder() + "/" + std::string(maker) + "/" + std::string(game) + "/";
+  return utf8_to_sjis(documentsFolder()) + "/" + std::string(maker) + "/" + std::string(game) + "/";
 }
 
 std::string saveFolder() { return saveRoot() + "save/"; }
@@ -175,15 +175,17 @@ std::string saveFolder() { return saveRoot() + "save/"; }
 std::vector<std::string> inheritableGames(const std::string& parent) {
   namespace fs = std::filesystem;
   std::vector<std::string> games;
+  const std::string hostParent = hostPath(parent);
   std::error_code ec;
-  fs::recursive_directory_iterator it(parent, fs::directory_options::skip_permission_denied, ec), end;
+  fs::recursive_directory_iterator it(hostParent, fs::directory_options::skip_permission_denied, ec), end;
   for (; !ec && it != end; it.increment(ec)) {
     std::string path = it->path().string();
-    if (path.size() <= parent.size() + kGameSettingsTail.size()) continue;
+    if (path.size() <= hostParent.size() + kGameSettingsTail.size()) continue;
     if (path.compare(path.size() - kGameSettingsTail.size(), kGameSettingsTail.size(), kGameSettingsTail) != 0) continue;
     std::error_code typeError;
     if (!it->is_regular_file(typeError)) continue;
-    games.push_back(path.substr(parent.size(), path.size() - parent.size() - kGameSettingsTail.size()));
+    std::string name = path.substr(hostParent.size(), path.size() - hostParent.size() - kGameSettingsTail.size());
+    games.push_back(utf8_to_sjis(name));
   }
   std::sort(games.begin(), games.end());
   return games;
@@ -198,17 +200,18 @@ void loadSetting(std::string_view maker, std::string_view game) {
   if (content == MarkerContent::Quit) return;
   std::string parent, root;
   if (content == MarkerContent::Documents) {
-    parent = documentsFolder() + "/" + std::string(maker) + "/";
+    parent = utf8_to_sjis(documentsFolder()) + "/" + std::string(maker) + "/";
     root = parent + std::string(game) + "/";
   }
   setSaveRoot(root);
-  L.chosen = true;
   if (!root.empty() && !isRegularFile(settingsPath())) {
     inheritSettings(parent);
+    // Writing at exit would make the next start skip the offer.
     if (quitRequest) return;
   } else {
     readSettingsFile("");
   }
+  L.chosen = true;
   // No system wheel-lines setting to read here: one notch of three lines.
   if (waitSettings().wheelThreshold == 0) waitSettings().wheelThreshold = kWheelDelta / kDefaultWheelLines;
   if (L.hooks.loadAlreadyRead) L.hooks.loadAlreadyRead();

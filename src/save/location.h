@@ -11,14 +11,15 @@ namespace velmora::save {
 // The Documents folder without a trailing '/': xdg-user-dir, else
 // $XDG_DOCUMENTS_DIR, else ~/Documents.
 std::string documentsFolder();
-// Documents + "/" + maker + "/" + game + "/".
+// Documents + "/" + maker + "/" + game + "/", as engine text (paths in the
+// engine are Shift_JIS; files are opened through hostPath).
 std::string documentsRoot(std::string_view maker, std::string_view game);
 
 // The save folder: the save root followed by "save/".
 std::string saveFolder();
 
-// Games under parent (ending in '/') that have a save/setting.dat, by the
-// path between parent and "/save/setting.dat", sorted.
+// Games under parent (engine text, ending in '/') that have a
+// save/setting.dat, by the path between parent and "/save/setting.dat", sorted.
 std::vector<std::string> inheritableGames(const std::string& parent);
 
 // How the player answered the inheritance choice.

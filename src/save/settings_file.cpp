@@ -35,7 +35,7 @@ SettingsFileState F;
 
 bool isRegularFile(const std::string& path) {
   struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return stat(hostPath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 uint32_t playStartTime() {
@@ -77,8 +77,8 @@ void appendLists(std::string& text) {
 bool makeSaveFolder() {
   std::error_code ec;
   std::string folder = saveRoot() + "save";
-  std::filesystem::create_directories(folder, ec);
-  if (ec && !std::filesystem::is_directory(folder)) {
+  std::filesystem::create_directories(hostPath(folder), ec);
+  if (ec && !std::filesystem::is_directory(hostPath(folder))) {
     showErrorBox(folder + " " + ec.message());
     return false;
   }

@@ -42,6 +42,7 @@ struct InterpState {
   std::vector<std::string> scratchSplit;
   std::array<uint32_t, 2> generation{};  // bumped whenever a slot is refilled
   std::vector<Part> working;             // the current line's parts once one was rewritten
+  std::string lastShown;                 // the last line the fallback text handler printed
   bool usingWorking = false;
 };
 InterpState I;
@@ -121,6 +122,7 @@ PartResult runCommandPart(Part& p, int& forDepth) {
 int defaultTextLine(std::string_view line, size_t textStart, size_t, size_t) {
   if (textStart < line.size()) line.remove_prefix(textStart);
   else if (textStart > 0) line = {};
+  I.lastShown.assign(line);
   std::string utf8 = sjis_to_utf8(line);
   while (!utf8.empty() && (utf8.back() == '\r' || utf8.back() == ' ')) utf8.pop_back();
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
@@ -241,6 +243,7 @@ void setForeignCaller(int language, ForeignCaller caller) {
   (language == kLanguageLua ? I.luaCaller : I.squirrelCaller) = caller;
 }
 void setTextLineHandler(TextLineHandler handler) { I.textLine = handler; }
+const std::string& lastPrintedTextLine() { return I.lastShown; }
 TextPartHooks& textPartHooks() { return I.hooks; }
 
 static void rewriteCurrentPart(const std::string& text) {

@@ -90,6 +90,8 @@ int runInlineCommand(const char* text, size_t& pos, size_t end);
 // The message window's hand-over for text lines; 0 stops the program.
 using TextLineHandler = int (*)(std::string_view line, size_t textStart, size_t nextLength, size_t afterNextLength);
 void setTextLineHandler(TextLineHandler handler);
+// Without a message window text lines are printed; the last one printed.
+const std::string& lastPrintedTextLine();
 
 // Hooks of the backlog and message window that the text-part steps call.
 struct TextPartHooks {

@@ -83,7 +83,8 @@ TEST(Cp932, StrictConversionNamesTheFirstBadCharacter) {
 TEST(EngineInt, ReadsLikeTheFileReaderDoes) {
   EXPECT_EQ(readEngineInt("  -12", 5), -12);
   EXPECT_EQ(readEngineInt("+7", 2), 7);
-  EXPECT_EQ(readEngineInt("12a", 3), 12 * 10 + ('a' - '0'));  // no digit check
+  EXPECT_EQ(readEngineInt("12a", 3), 130);  // letters are digits 10-31
+  EXPECT_EQ(readEngineInt("1z", 2), 10);    // past v a character counts 0
   EXPECT_EQ(readEngineInt("", 0), 0);
   EXPECT_EQ(readEngineInt("99\0 5", 5), 99);
 }

@@ -148,9 +148,14 @@ TEST_F(DataFiles, RejectsEmptyOversizedAndTruncatedFiles) {
   test::writeFile("short.dat", packed);
   EXPECT_EQ(readDataFile("short.dat", true, out), -1);
   EXPECT_EQ(readDataFile("missing.dat", true, out), -1);
+  std::string forged = test::readFile("short.dat");
+  forged[3] = static_cast<char>(0x7F);  // claims two gigabytes: refused, not allocated
+  test::writeFile("forged.dat", forged);
+  EXPECT_EQ(readDataFile("forged.dat", true, out), -1);
   EXPECT_EQ(test::readFile("Information.txt"),
             "empty.dat" + sj(" は不正なファイルです") + "\n" + "big.dat" + sj(" は不正なファイルです") + "\n" +
-                "short.dat" + sj(" の読み込みに失敗しました") + "\n" + "missing.dat " + std::strerror(ENOENT) + "\n");
+                "short.dat" + sj(" の読み込みに失敗しました") + "\n" + "missing.dat " + std::strerror(ENOENT) + "\n" +
+                "forged.dat" + sj(" の読み込みに失敗しました") + "\n");
 }
 
 TEST_F(DataFiles, AFailedWriteKeepsThePreviousFile) {

@@ -10,7 +10,7 @@ class SaveLocation : public SaveTest {
  protected:
   // A sibling game's settings, written as that game would have.
   void writeSiblingSettings(const std::string& game) {
-    setSaveRoot(docs() + "/Maker/" + game + "/");
+    setSaveRoot(utf8_to_sjis(docs() + "/Maker/" + game + "/"));
     core::setting(SettingKey::TextSpeed) = 35;
     setSaveProtect(3, 1);
     script::cmd_int("s_cleared=9");
@@ -60,9 +60,17 @@ TEST_F(SaveLocation, TheOlderMarkerInTheSaveFolderCountsToo) {
   EXPECT_FALSE(std::filesystem::exists("save.dat"));
 }
 
+const char kWhere[] =
+    "[Confirm] ドキュメントにセーブデータを保存しても宜しいですか？\n\nドキュメントを選ぶと同じブランドのゲームのセーブデータが\n"
+    "ドキュメントにあれば設定を一部引き継げるようになります。\n";
+
 TEST_F(SaveLocation, AMissingMarkerAsksAndRemembersTheAnswer) {
   runOptions().answer = 6;
+  testing::internal::CaptureStderr();
   run("loadSetting", " \"Maker\", \"Game\"");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            kWhere + std::string(" -> yes\n[Confirm] ドキュメントにセーブデータを作りますか？\n") + docs() +
+                "/Maker/Game/ -> yes\n");
   EXPECT_EQ(quitRequest.load(), 0);
   EXPECT_EQ(test::readFile("save.dat"), "1");
   EXPECT_EQ(currentDirectory(), docs() + "/Maker/Game/");
@@ -72,7 +80,11 @@ TEST_F(SaveLocation, RefusingBothPlacesOrCancellingQuits) {
   for (int answer : {7, 2}) {
     quitRequest = 0;
     runOptions().answer = answer;
+    testing::internal::CaptureStderr();
     run("loadSetting", " \"Maker\", \"Game\"");
+    std::string asked = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(asked, answer == 2 ? kWhere + std::string(" -> cancel\n")
+                                 : kWhere + std::string(" -> no\n[Confirm] ゲームフォルダにセーブデータを作りますか？ -> no\n"));
     EXPECT_EQ(quitRequest.load(), 1) << answer;
     EXPECT_FALSE(std::filesystem::exists("save.dat"));
     EXPECT_FALSE(saveLocationChosen());
@@ -83,8 +95,10 @@ TEST_F(SaveLocation, RefusingBothPlacesOrCancellingQuits) {
 
 TEST_F(SaveLocation, AFirstStartTakesTheChosenSiblingsSettings) {
   writeSiblingSettings("GameA");
+  writeSiblingSettings("ゲーム");  // named in UTF-8 on disk, in Shift_JIS inside the engine
   test::writeFile("save.dat", "1");
-  runOptions().inheritGame = "GameA";
+  ASSERT_TRUE(std::filesystem::exists(docs() + "/Maker/ゲーム/save/setting.dat"));
+  runOptions().inheritGame = "ゲーム";
   run("loadSetting", " \"Maker\", \"GameB\"");
   EXPECT_EQ(quitRequest.load(), 0);
   EXPECT_EQ(core::setting(SettingKey::TextSpeed), 35);
@@ -109,6 +123,18 @@ TEST_F(SaveLocation, WithoutAChoiceTheFirstStartWritesDefaults) {
   EXPECT_TRUE(std::filesystem::exists(docs() + "/Maker/GameB/save/setting.dat"));
 }
 
+// Until the inheritance window lands, each candidate gets a box of its own.
+TEST_F(SaveLocation, WithADisplayEachSiblingIsOfferedInABox) {
+  writeSiblingSettings("GameA");
+  test::writeFile("save.dat", "1");
+  runOptions().headless = false;  // no video yet: the boxes answer as headless ones do
+  runOptions().answer = 6;
+  testing::internal::CaptureStderr();
+  run("loadSetting", " \"Maker\", \"GameB\"");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Confirm] 「GameA」の設定を引き継ぎますか？ -> yes\n");
+  EXPECT_EQ(core::setting(SettingKey::TextSpeed), 35);
+}
+
 InheritanceChoice quitChoice(const std::vector<std::string>&) { return InheritanceChoice{true, -1}; }
 
 TEST_F(SaveLocation, QuittingTheInheritanceChoiceReadsAndWritesNothing) {
@@ -118,6 +144,7 @@ TEST_F(SaveLocation, QuittingTheInheritanceChoiceReadsAndWritesNothing) {
   run("loadSetting", " \"Maker\", \"GameB\"");
   setInheritanceChooser(nullptr);
   EXPECT_EQ(quitRequest.load(), 1);
+  writeSettingsAtExit();
   EXPECT_FALSE(std::filesystem::exists(docs() + "/Maker/GameB/save/setting.dat"));
 }
 
@@ -125,11 +152,12 @@ TEST_F(SaveLocation, OnlySaveFolderSettingsNameAGame) {
   const std::string parent = docs() + "/Maker/";
   test::writeFile(parent + "GameA/save/setting.dat", "x");
   test::writeFile(parent + "Series/GameC/save/setting.dat", "x");
+  test::writeFile(parent + "ゲーム/save/setting.dat", "x");
   test::writeFile(parent + "Loose/setting.dat", "x");
   test::writeFile(parent + "Old/save/oldsetting.dat", "x");
   test::writeFile(parent + "save/setting.dat", "x");
   std::filesystem::create_directories(parent + "Dir/save/setting.dat");
-  EXPECT_EQ(inheritableGames(parent), (std::vector<std::string>{"GameA", "Series/GameC"}));
+  EXPECT_EQ(inheritableGames(parent), (std::vector<std::string>{"GameA", "Series/GameC", sj("ゲーム")}));
   EXPECT_TRUE(inheritableGames(docs() + "/Nobody/").empty());
 }
 

@@ -9,20 +9,27 @@
 
 #include "core/entry/startup.h"
 #include "core/pump.h"
+#include "core/scenario.h"
 #include "core/state.h"
 #include "platform/platform.h"
+#include "platform/vclock.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: velmora [--headless] [--answer yes|no|cancel] [--version] [--help] [GAME_DIR]\n"
+    "usage: velmora [OPTION]... [GAME_DIR]\n"
     "\n"
     "Runs the game in GAME_DIR (default: the executable's folder when it holds\n"
     "script.dat, else the current folder).\n"
-    "  --headless       no window or sound device; boxes go to standard error\n"
-    "  --answer WORD    what confirmation boxes answer in headless mode (default no)\n"
-    "  --version        print the version and exit\n"
-    "  --help           print this text and exit\n";
+    "  --headless             no window or sound device; boxes go to standard error\n"
+    "  --answer WORD          what confirmation boxes answer headless: yes, no (default), cancel\n"
+    "  --inherit NAME         headless first run: take the settings of the sibling game NAME\n"
+    "  --virtual-clock        time moves only with presented frames and sleeps (repeatable runs)\n"
+    "  --frame-ms N           how far one frame moves the virtual clock (default 1000/60)\n"
+    "  --input FILE           drive the run with a scenario file; exit 3 when an expectation fails\n"
+    "  --screenshot-at MS PATH  write the screen to PATH when MS milliseconds have passed\n"
+    "  --version              print the version and exit\n"
+    "  --help                 print this text and exit\n";
 
 bool isFile(const std::string& path) {
   struct stat st;
@@ -51,6 +58,21 @@ Arguments parseCommandLine(int argc, char** argv) {
         std::fprintf(stderr, "velmora: --answer takes yes, no or cancel, not '%s'\n", v.c_str());
         a.ok = false;
       }
+    } else if (arg == "--inherit" && i + 1 < argc) {
+      o.inheritGame = argv[++i];
+    } else if (arg == "--virtual-clock") {
+      velmora::platform::setVirtualClock(true);
+    } else if (arg == "--frame-ms" && i + 1 < argc) {
+      o.frameMs = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+    } else if (arg == "--input" && i + 1 < argc) {
+      std::string error;
+      if (!velmora::scenario::load(argv[++i], error)) {
+        std::fprintf(stderr, "velmora: %s\n", error.c_str());
+        a.ok = false;
+      }
+    } else if (arg == "--screenshot-at" && i + 2 < argc) {
+      uint32_t ms = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+      velmora::scenario::addScreenshotAt(ms, argv[++i]);
     } else if (arg == "--version") {
       std::printf("velmora 0.1.0\n");
       a.exitNow = true;
@@ -92,7 +114,9 @@ int main(int argc, char** argv) {
   velmora::platform::init();
   velmora::messageRecord() = velmora::WindowMessage{};
   int ran = velmora::runInterpreter();
+  int failed = velmora::scenario::finish();
   velmora::platform::shutdown();
   std::fflush(stdout);
+  if (failed) return 3;
   return ran ? static_cast<int>(velmora::messageRecord().message == velmora::WM_QUIT ? velmora::messageRecord().wParam : 0) : 1;
 }

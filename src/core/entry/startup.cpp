@@ -3,13 +3,19 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "bindings/catalogue.h"
+#include "bindings/host_commands.h"
+#include "bindings/catalogue.h"
 #include "bindings/library_commands.h"
 #include "core/glide.h"
 #include "core/report.h"
+#include "core/scenario.h"
 #include "core/state.h"
 #include "core/textconv.h"
 #include "platform/platform.h"
 #include "resource/resource.h"
+#include "save/location.h"
+#include "save/settings_file.h"
 #include "script/control.h"
 #include "script/expression.h"
 #include "script/interp.h"
@@ -19,6 +25,20 @@ namespace velmora {
 namespace {
 
 uint32_t g_startTime = 0;
+
+bool readVariable(const std::string& reference, std::string& value) {
+  if (int32_t* n = script::numericReference(reference)) return value = std::to_string(*n), true;
+  if (std::string* s = script::stringReference(reference)) return value = *s, true;
+  return false;
+}
+
+std::string printedText() { return script::lastPrintedTextLine(); }
+
+void installScenarioHooks() {
+  scenario::Hooks& h = scenario::hooks();
+  h.readVariable = readVariable;
+  if (!h.currentText) h.currentText = printedText;
+}
 
 void releaseScriptMachinery() {
   script::clearControlState();
@@ -46,11 +66,18 @@ int runInterpreter() {
   script::slotChanged(0);
   script::registerOwnCommands();
   bindings::registerLibraryBridgeCommands();
+  bindings::registerCatalogue();
+  save::bindSaveCommands();
+  installScenarioHooks();
   g_startTime = platform::nowMs();
+  save::setPlayStartTime(g_startTime);
   script::runScript();
+  scenario::runEnded();
 
   // Release, in the fixed order: settings, interpreter state, slots, tables,
   // render device, sound channels, indexes.
+  save::writeSettingsAtExit();
+  bindings::releaseScriptHosts();
   releaseScriptMachinery();
   bindings::releasePluginLibraries();
   joinCursorGlide();
