@@ -4,7 +4,6 @@
 #include <ctime>
 
 #include "bindings/catalogue.h"
-#include "bindings/host_commands.h"
 #include "bindings/catalogue.h"
 #include "bindings/library_commands.h"
 #include "core/glide.h"
@@ -77,7 +76,6 @@ int runInterpreter() {
   // Release, in the fixed order: settings, interpreter state, slots, tables,
   // render device, sound channels, indexes.
   save::writeSettingsAtExit();
-  bindings::releaseScriptHosts();
   releaseScriptMachinery();
   bindings::releasePluginLibraries();
   joinCursorGlide();
