@@ -135,16 +135,21 @@ std::string expand(const std::string& repl, const std::string& text, const OnigR
   return out;
 }
 
+// m/…/flags, /…/flags, or a bare pattern.
+Form searchForm(const std::string& pattern) {
+  Form f;
+  std::string written = !pattern.empty() && pattern[0] == '/' ? "m" + pattern : pattern;
+  if (!parseForm(written, 'm', f)) f = Form{'m', pattern, {}, {}};
+  return f;
+}
+
 size_t charWidth(const std::string& s, size_t i) { return isLeadByte(s[i]) && i + 1 < s.size() ? 2 : 1; }
 
 }  // namespace
 
 bool match(const std::string& text, const std::string& pattern, Match& out) {
   out = Match{};
-  Form f;
-  std::string written = !pattern.empty() && pattern[0] == '/' ? "m" + pattern : pattern;
-  if (!parseForm(written, 'm', f)) f = Form{'m', pattern, {}, {}};
-  OnigRegex re = compile(f);
+  OnigRegex re = compile(searchForm(pattern));
   if (!re) return false;
   Region rg(onig_region_new());
   if (searchFrom(re, text, 0, rg.get())) {
@@ -259,10 +264,7 @@ bool transliterate(const std::string& text, const std::string& pattern, std::str
 
 bool split(const std::string& text, const std::string& pattern, std::vector<std::string>& pieces) {
   pieces.clear();
-  Form f;
-  std::string written = !pattern.empty() && pattern[0] == '/' ? "m" + pattern : pattern;
-  if (!parseForm(written, 'm', f)) f = Form{'m', pattern, {}, {}};
-  OnigRegex re = compile(f);
+  OnigRegex re = compile(searchForm(pattern));
   if (!re) return false;
   Region rg(onig_region_new());
   size_t from = 0, start = 0;
