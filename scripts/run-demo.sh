@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Runs the demo game from the build folder, headless when there is no display.
+# Runs the demo game from the build folder. Without a display it runs
+# headless on the virtual clock and writes the title screen to
+# build/demo-title.png.
 set -euo pipefail
 build=${1:-build}
-args=()
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  args+=(--headless)
+  shot="$(cd "$build" && pwd)/demo-title.png"
+  "$build/velmora" --headless --virtual-clock --screenshot-at 0 "$shot" "$build/demo"
+  echo "demo: the title screen is in $shot"
+else
+  exec "$build/velmora" "$build/demo"
 fi
-exec "$build/velmora" "${args[@]}" "$build/demo"

@@ -10,6 +10,7 @@
 #include "core/entry/startup.h"
 #include "core/pump.h"
 #include "core/scenario.h"
+#include "render/display.h"
 #include "core/state.h"
 #include "platform/platform.h"
 #include "platform/vclock.h"
@@ -115,6 +116,7 @@ int main(int argc, char** argv) {
   velmora::messageRecord() = velmora::WindowMessage{};
   int ran = velmora::runInterpreter();
   int failed = velmora::scenario::finish();
+  velmora::render::releaseDisplay();
   velmora::platform::shutdown();
   std::fflush(stdout);
   if (failed) return 3;

@@ -4,7 +4,6 @@
 #include <ctime>
 
 #include "bindings/catalogue.h"
-#include "bindings/catalogue.h"
 #include "bindings/library_commands.h"
 #include "core/glide.h"
 #include "core/report.h"
@@ -15,6 +14,13 @@
 #include "resource/resource.h"
 #include "save/location.h"
 #include "save/settings_file.h"
+#include "render/display.h"
+#include "render/geometry.h"
+#include "render/render.h"
+#include "image/image.h"
+#include "platform/vclock.h"
+#include "sprite/picture.h"
+#include "sprite/sprite.h"
 #include "script/control.h"
 #include "script/expression.h"
 #include "script/interp.h"
@@ -33,10 +39,36 @@ bool readVariable(const std::string& reference, std::string& value) {
 
 std::string printedText() { return script::lastPrintedTextLine(); }
 
+bool screenshot(const std::string& path, std::string& error) {
+  const render::Geometry& g = render::geometry();
+  if (!render::deviceCreated() || g.screenWidth <= 0) return error = "no screen has been created", false;
+  image::Image* shot = render::getRenderImage(g.screenWidth, g.screenHeight);
+  if (!shot) return error = "the screen could not be read back", false;
+  bool ok = image::saveImage(path.c_str(), shot, image::kSavePng, 24, 9, 0) == 1;
+  image::freeImage(shot);
+  return ok || (error = "the picture could not be written", false);
+}
+
+void logicalToWindow(int& x, int& y) { render::logicalToWindow(render::geometry(), x, y, x, y); }
+
+// Each presented frame counts for the scenario and moves the virtual clock,
+// by --frame-ms or by 1000/60 ms (16 and 17 ms steps that add up exactly).
+void frameTick() {
+  static uint64_t frames = 0;
+  scenario::noteFrame();
+  if (!platform::virtualClock()) return;
+  ++frames;
+  uint32_t ms = runOptions().frameMs;
+  platform::advanceVirtualClock(ms ? ms : static_cast<uint32_t>(frames * 1000 / 60 - (frames - 1) * 1000 / 60));
+}
+
 void installScenarioHooks() {
   scenario::Hooks& h = scenario::hooks();
   h.readVariable = readVariable;
   if (!h.currentText) h.currentText = printedText;
+  h.screenshot = screenshot;
+  h.logicalToWindow = logicalToWindow;
+  render::addFrameUpdate(frameTick);
 }
 
 void releaseScriptMachinery() {
@@ -67,6 +99,8 @@ int runInterpreter() {
   bindings::registerLibraryBridgeCommands();
   bindings::registerCatalogue();
   save::bindSaveCommands();
+  sprite::bindSpriteCores();
+  render::bindRenderCores();
   installScenarioHooks();
   g_startTime = platform::nowMs();
   save::setPlayStartTime(g_startTime);
@@ -77,6 +111,9 @@ int runInterpreter() {
   // render device, sound channels, indexes.
   save::writeSettingsAtExit();
   releaseScriptMachinery();
+  sprite::clearTable();
+  render::releaseRenderDevice();
+  sprite::clearCache();
   bindings::releasePluginLibraries();
   joinCursorGlide();
   resource::closeArchives();

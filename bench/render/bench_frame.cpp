@@ -1,0 +1,123 @@
+// Frame costs headless: engine-side submission for 1000 sprites, and whole
+// frames of a typical scene and of 1000 small sprites at 1280 x 720.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "bindings/bridge.h"
+#include "bindings/catalogue.h"
+#include "core/report.h"
+#include "core/settings.h"
+#include "core/state.h"
+#include "image/image.h"
+#include "platform/platform.h"
+#include "render/display.h"
+#include "render/render.h"
+#include "script/interp.h"
+#include "sprite/sprite.h"
+
+namespace {
+
+using namespace velmora;
+
+void run(const char* name, const std::string& args) {
+  bindings::installOwnBridge();
+  script::findCommand(name)(args.c_str());
+}
+
+void savePicture(const char* path, int w, int h, uint32_t colour) {
+  image::Image* img = image::createImage(w, h, 32);
+  for (int i = 0; i < w * h; ++i) img->pixels[i] = colour ^ static_cast<uint32_t>(i * 2654435761u & 0x00FFFFFF);
+  image::saveImage(path, img, image::kSavePng, 32, 0, 0);
+  image::freeImage(img);
+}
+
+// One process-wide display: 1280 x 720, no pacing.
+void openDisplay() {
+  static bool open = false;
+  if (open) return;
+  open = true;
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  char tmpl[] = "/tmp/velmora-bench-XXXXXX";
+  if (chdir(mkdtemp(tmpl)) != 0) std::abort();
+  runOptions().headless = true;
+  core::resetSettings();
+  core::setting(core::SettingKey::VSyncWait) = 0;
+  platform::init();
+  script::registerOwnCommands();
+  bindings::registerCatalogue();
+  sprite::bindSpriteCores();
+  render::bindRenderCores();
+  savePicture("bg.png", 1280, 720, 0xFF204060);
+  savePicture("s.png", 32, 32, 0x80FFFFFF);
+  savePicture("c.png", 256, 256, 0xC0FFFFFF);
+  run("screen", "1280,720,1280,2");
+}
+
+void scene(int small, int large) {
+  sprite::clearTable();
+  run("sp", "999,\"bg.png\",0,1");
+  for (int i = 0; i < large; ++i) {
+    const std::string n = std::to_string(100 + i);
+    run("sp", n + ",\"c.png\",0,1");
+    run("sp_xy", n + "," + std::to_string(100 + i * 100) + ",360");
+  }
+  for (int i = 0; i < small; ++i) {
+    const std::string n = std::to_string(i < 998 ? i : 998);
+    run("sp", n + ",\"s.png\",0,1");
+    run("sp_xy", n + "," + std::to_string((i * 37) % 1280) + "," + std::to_string((i * 53) % 720));
+    run("sp_rxyz", n + ",0,0," + std::to_string(i % 360));
+  }
+  run("draw", "");
+}
+
+void BM_SubmitThousandSprites(benchmark::State& state) {
+  openDisplay();
+  scene(998, 0);
+  for (auto _ : state) {
+    // Placement is redone every frame, as for moving sprites.
+    for (int n = 0; n < 998; ++n) sprite::frontSlot(n)->dirty = true;
+    render::drawScene(false);
+  }
+  render::present(0, 0, 0, 0);
+}
+BENCHMARK(BM_SubmitThousandSprites)->Unit(benchmark::kMillisecond);
+
+void BM_FrameTypicalScene(benchmark::State& state) {
+  openDisplay();
+  scene(0, 10);
+  for (auto _ : state) {
+    render::present(0, 0, 0, 0);
+    image::Image* img = render::getRenderImage(1, 1);  // waits for the GPU
+    image::freeImage(img);
+  }
+}
+BENCHMARK(BM_FrameTypicalScene)->Unit(benchmark::kMillisecond);
+
+void BM_FrameThousandSmallSprites(benchmark::State& state) {
+  openDisplay();
+  scene(998, 0);
+  for (auto _ : state) {
+    render::present(0, 0, 0, 0);
+    image::Image* img = render::getRenderImage(1, 1);
+    image::freeImage(img);
+  }
+}
+BENCHMARK(BM_FrameThousandSmallSprites)->Unit(benchmark::kMillisecond);
+
+void BM_LoadFullHdPictureAndUpload(benchmark::State& state) {
+  openDisplay();
+  savePicture("hd.png", 1920, 1080, 0xFF336699);
+  for (auto _ : state) {
+    run("sp", "500,\"hd.png\",4,1");  // flag 4: past the cache
+    run("draw3", "");
+    render::present(0, 0, 0, 0);
+    image::Image* img = render::getRenderImage(1, 1);
+    image::freeImage(img);
+  }
+}
+BENCHMARK(BM_LoadFullHdPictureAndUpload)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,56 @@
+// Picture loading: a cache hit, and decoding a full-screen PNG.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <string>
+
+#include "core/settings.h"
+#include "image/image.h"
+#include "sprite/picture.h"
+
+namespace {
+
+using namespace velmora;
+
+std::string writeNoise(int w, int h) {
+  std::string path = (std::filesystem::temp_directory_path() / ("velmora-bench-" + std::to_string(w) + ".png")).string();
+  image::Image* im = image::createImage(w, h, 32);
+  uint32_t v = 12345;
+  for (int i = 0; i < im->count; ++i) {
+    v = v * 1103515245u + 12345u;  // mixed content: photographs compress poorly
+    im->pixels[i] = 0xFF000000u | ((i % w) * 255 / w) << 16 | ((i / w) * 255 / h) << 8 | (v >> 24 & 31);
+  }
+  image::saveImage(path.c_str(), im, image::kSavePng, 0, 6, 0);
+  image::freeImage(im);
+  return path;
+}
+
+void CachedHit(benchmark::State& state) {
+  const int w = int(state.range(0)), h = int(state.range(1));
+  std::string path = writeNoise(w, h);
+  core::setting(core::SettingKey::CacheMaxSize) = 256 << 20;
+  image::Image* first = sprite::loadPicture(path.c_str(), nullptr, true, true);
+  image::freeImage(first);
+  for (auto _ : state) {
+    image::Image* p = sprite::loadPicture(path.c_str(), nullptr, true, true);
+    benchmark::DoNotOptimize(p);
+    image::freeImage(p);
+  }
+  sprite::clearCache();
+  std::filesystem::remove(path);
+}
+BENCHMARK(CachedHit)->Args({256, 256})->Args({800, 600})->Args({1920, 1080})->Unit(benchmark::kMicrosecond);
+
+void DecodeFullScreenPng(benchmark::State& state) {
+  std::string path = writeNoise(1920, 1080);
+  core::setting(core::SettingKey::CacheMaxSize) = 0;
+  for (auto _ : state) {
+    image::Image* p = sprite::loadPicture(path.c_str(), nullptr, false, true);
+    benchmark::DoNotOptimize(p);
+    image::freeImage(p);
+  }
+  std::filesystem::remove(path);
+}
+BENCHMARK(DecodeFullScreenPng)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,201 @@
+#include "platform/window.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+
+namespace velmora::platform {
+namespace {
+
+struct WindowState {
+  SDL_Window* window = nullptr;
+  SDL_GLContext context = nullptr;
+  bool exclusive = false;
+};
+WindowState W;
+
+bool videoUp(std::string& error) {
+  if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    error = SDL_GetError();
+    return false;
+  }
+  return true;
+}
+
+int displayOfWindow() {
+  int index = W.window ? SDL_GetWindowDisplayIndex(W.window) : 0;
+  return index < 0 ? 0 : index;
+}
+
+}  // namespace
+
+bool createMainWindow(const std::string& titleUtf8, bool sizing, std::string& error) {
+  if (W.window) return true;
+  if (!videoUp(error)) return false;
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
+  if (sizing) flags |= SDL_WINDOW_RESIZABLE;
+  W.window = SDL_CreateWindow(titleUtf8.c_str(), 0, 0, 1, 1, flags);
+  if (!W.window) {
+    error = SDL_GetError();
+    return false;
+  }
+  return true;
+}
+
+bool mainWindowExists() { return W.window != nullptr; }
+
+void destroyMainWindow() {
+  destroyGLContext();
+  if (W.exclusive) leaveExclusiveMode();
+  if (W.window) SDL_DestroyWindow(W.window);
+  W.window = nullptr;
+}
+
+void setMainWindowTitle(const std::string& titleUtf8) {
+  if (W.window) SDL_SetWindowTitle(W.window, titleUtf8.c_str());
+}
+
+bool createGLContext(std::string& error) {
+  if (W.context) return true;
+  if (!W.window) {
+    error = "no window";
+    return false;
+  }
+  W.context = SDL_GL_CreateContext(W.window);
+  if (!W.context) {
+    error = SDL_GetError();
+    return false;
+  }
+  SDL_GL_MakeCurrent(W.window, W.context);
+  return true;
+}
+
+bool glContextExists() { return W.context != nullptr; }
+
+void destroyGLContext() {
+  if (W.context) SDL_GL_DeleteContext(W.context);
+  W.context = nullptr;
+}
+
+void swapMainWindow() {
+  if (W.window && W.context) SDL_GL_SwapWindow(W.window);
+}
+
+bool setSwapInterval(int interval) { return W.context && SDL_GL_SetSwapInterval(interval) == 0; }
+
+bool mainWindowMonitor(MonitorInfo& out) {
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
+  const int index = displayOfWindow();
+  SDL_Rect r;
+  if (SDL_GetDisplayBounds(index, &r) != 0) return false;
+  out.left = r.x, out.top = r.y, out.width = r.w, out.height = r.h;
+  SDL_DisplayMode mode;
+  // The desktop mode, not a kind-0 mode in force, decides the refresh rate.
+  if (SDL_GetDesktopDisplayMode(index, &mode) == 0) {
+    out.refreshHz = mode.refresh_rate;
+    out.bitsPerPixel = static_cast<int>(SDL_BITSPERPIXEL(mode.format));
+  }
+  if (SDL_GetCurrentDisplayMode(index, &mode) == 0) out.bitsPerPixel = static_cast<int>(SDL_BITSPERPIXEL(mode.format));
+  return true;
+}
+
+std::vector<std::string> displayModeLines() {
+  std::vector<std::string> lines;
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return lines;
+  const int index = displayOfWindow();
+  const int n = SDL_GetNumDisplayModes(index);
+  for (int i = 0; i < n; ++i) {
+    SDL_DisplayMode m;
+    if (SDL_GetDisplayMode(index, i, &m) != 0) continue;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%d x %d %dbit %dHz", m.w, m.h, static_cast<int>(SDL_BITSPERPIXEL(m.format)), m.refresh_rate);
+    lines.emplace_back(buf);
+  }
+  return lines;
+}
+
+void windowBorders(int& left, int& top, int& right, int& bottom) {
+  left = top = right = bottom = 0;
+  if (W.window) SDL_GetWindowBordersSize(W.window, &top, &left, &bottom, &right);
+}
+
+void clientPosition(int& x, int& y) {
+  x = y = 0;
+  if (W.window) SDL_GetWindowPosition(W.window, &x, &y);
+}
+
+void clientSize(int& w, int& h) {
+  w = h = 0;
+  if (W.window) SDL_GetWindowSize(W.window, &w, &h);
+}
+
+void drawableSize(int& w, int& h) {
+  w = h = 0;
+  if (W.window) SDL_GL_GetDrawableSize(W.window, &w, &h);
+}
+
+void placeWindow(int x, int y, int w, int h) {
+  if (!W.window) return;
+  SDL_SetWindowSize(W.window, w > 0 ? w : 1, h > 0 ? h : 1);
+  SDL_SetWindowPosition(W.window, x, y);
+}
+
+void setWindowSizing(bool sizing) {
+  if (W.window) SDL_SetWindowResizable(W.window, sizing ? SDL_TRUE : SDL_FALSE);
+}
+
+void setBorderless(bool borderless) {
+  if (W.window) SDL_SetWindowBordered(W.window, borderless ? SDL_FALSE : SDL_TRUE);
+}
+
+void setTopmost(bool topmost) {
+  if (W.window) SDL_SetWindowAlwaysOnTop(W.window, topmost ? SDL_TRUE : SDL_FALSE);
+}
+
+void setSizeLimits(int minW, int minH, int maxW, int maxH) {
+  if (!W.window) return;
+  if (minW > 0 && minH > 0) SDL_SetWindowMinimumSize(W.window, minW, minH);
+  if (maxW > 0 && maxH > 0) SDL_SetWindowMaximumSize(W.window, maxW, maxH);
+}
+
+void showMainWindow() {
+  if (W.window) SDL_ShowWindow(W.window);
+}
+
+void raiseMainWindow() {
+  if (W.window) SDL_RaiseWindow(W.window);
+}
+
+bool windowMaximised() { return W.window && (SDL_GetWindowFlags(W.window) & SDL_WINDOW_MAXIMIZED); }
+bool windowMinimised() { return W.window && (SDL_GetWindowFlags(W.window) & SDL_WINDOW_MINIMIZED); }
+
+bool enterExclusiveMode(int w, int h) {
+  if (!W.window) return false;
+  const int index = displayOfWindow();
+  const int n = SDL_GetNumDisplayModes(index);
+  for (int i = 0; i < n; ++i) {
+    SDL_DisplayMode m;
+    if (SDL_GetDisplayMode(index, i, &m) != 0 || m.w != w || m.h != h) continue;
+    if (SDL_SetWindowDisplayMode(W.window, &m) != 0) return false;
+    if (SDL_SetWindowFullscreen(W.window, SDL_WINDOW_FULLSCREEN) != 0) return false;
+    W.exclusive = true;
+    return true;
+  }
+  return false;
+}
+
+void leaveExclusiveMode() {
+  if (W.window && W.exclusive) SDL_SetWindowFullscreen(W.window, 0);
+  W.exclusive = false;
+}
+
+bool inExclusiveMode() { return W.exclusive; }
+
+}  // namespace velmora::platform

@@ -1,0 +1,62 @@
+#pragma once
+// The main window and its OpenGL context. Sizes are client sizes; positions
+// are desktop coordinates of the client area unless a name says "outer".
+#include <string>
+#include <vector>
+
+namespace velmora::platform {
+
+// Brings up the video subsystem (once) and creates the hidden, GL-capable
+// main window. False with the SDL error in error.
+bool createMainWindow(const std::string& titleUtf8, bool sizing, std::string& error);
+bool mainWindowExists();
+void destroyMainWindow();
+void setMainWindowTitle(const std::string& titleUtf8);
+
+// A 3.3 core context on the main window (made current). False with the error.
+bool createGLContext(std::string& error);
+bool glContextExists();
+void destroyGLContext();
+void swapMainWindow();
+bool setSwapInterval(int interval);
+
+struct MonitorInfo {
+  int left = 0, top = 0, width = 0, height = 0;
+  int refreshHz = 0;
+  int bitsPerPixel = 32;
+};
+// The monitor nearest to the main window (the first one without a window).
+bool mainWindowMonitor(MonitorInfo& out);
+// Every mode of that monitor as "W x H bpp Hz" lines for the report.
+std::vector<std::string> displayModeLines();
+
+// Decoration thicknesses around the client area (0 where the window system
+// gives none, e.g. headless).
+void windowBorders(int& left, int& top, int& right, int& bottom);
+void clientPosition(int& x, int& y);
+void clientSize(int& w, int& h);
+void drawableSize(int& w, int& h);
+
+void placeWindow(int x, int y, int w, int h);
+void setWindowSizing(bool sizing);
+void setBorderless(bool borderless);
+void setTopmost(bool topmost);
+void setSizeLimits(int minW, int minH, int maxW, int maxH);
+void showMainWindow();
+void raiseMainWindow();
+bool windowMaximised();
+bool windowMinimised();
+
+// Kind-0 full screen: a real mode change to w x h when the monitor offers it
+// (true), else false and nothing changed.
+bool enterExclusiveMode(int w, int h);
+void leaveExclusiveMode();
+bool inExclusiveMode();
+
+// One process per key: a lock file in the user's runtime folder. False when
+// another process holds it. Taking a new key releases the old one.
+bool takeInstanceLock(const std::string& key);
+bool instanceLockHeldElsewhere(const std::string& key);
+void releaseInstanceLock();
+
+}  // namespace velmora::platform

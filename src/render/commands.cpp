@@ -1,0 +1,124 @@
+// The display and frame command cores, and what the display installs into
+// the settings, the message pump and the cursor glide.
+#include <array>
+
+#include "bindings/bridge.h"
+#include "bindings/catalogue.h"
+#include "core/glide.h"
+#include "core/pump.h"
+#include "core/report.h"
+#include "core/settings.h"
+#include "core/state.h"
+#include "platform/window.h"
+#include "render/display.h"
+#include "render/geometry.h"
+#include "render/internal.h"
+#include "sprite/sprite.h"
+
+namespace velmora::render {
+namespace {
+
+using namespace velmora::bindings;
+using core::setting;
+using K = core::SettingKey;
+
+void cmd_screen(CommandContext c) {
+  setErrcmd("screen");
+  const int w = intArg(c, 1), h = intArg(c, 2), t = intArg(c, 3), flags = intArg(c, 4);
+  if (!startScreen(w, h, t, flags)) quitRequest = 1;
+}
+
+void cmd_setWindowText(CommandContext c) {
+  setErrcmd("setWindowText");
+  setWindowText(stringArg(c, 1));
+}
+
+void cmd_getScreenRate(CommandContext c) {
+  setErrcmd("getScreenRate");
+  intResult(c, 1, screenRatePercent(geometry()));
+}
+
+void cmd_getScreenWidth(CommandContext c) {
+  setErrcmd("getScreenWidth");
+  intResult(c, 1, geometry().screenWidth);
+}
+
+void cmd_getScreenHeight(CommandContext c) {
+  setErrcmd("getScreenHeight");
+  const Geometry& g = geometry();
+  intResult(c, 1, g.screenWidth2 ? g.screenHeight2 * g.screenWidth / g.screenWidth2 : g.screenHeight);
+}
+
+void cmd_getScreenAspect2(CommandContext c) {
+  setErrcmd("getScreenAspect2");
+  intResult(c, 1, geometry().aspectChoice);
+}
+
+void cmd_draw(CommandContext) {
+  setErrcmd("draw");
+  drawFrame();
+}
+
+void cmd_draw2(CommandContext) {
+  setErrcmd("draw2");
+  drawFrameIfAnimating();
+}
+
+void cmd_draw3(CommandContext) {
+  setErrcmd("draw3");
+  commitOnly();
+}
+
+const CoreBinding kRenderCores[] = {
+    {"screen", cmd_screen},
+    {"setWindowText", cmd_setWindowText},
+    {"getScreenRate", cmd_getScreenRate},
+    {"getScreenWidth", cmd_getScreenWidth},
+    {"getScreenHeight", cmd_getScreenHeight},
+    {"getScreenAspect2", cmd_getScreenAspect2},
+    {"draw", cmd_draw},
+    {"draw2", cmd_draw2},
+    {"draw3", cmd_draw3},
+};
+
+// setFullScreen and setScreenAspect store first; the switch compares with
+// what is in force, so an unchanged value does nothing.
+void fullScreenChanged(K, core::SettingSource source) {
+  if (source == core::SettingSource::Command) switchFullScreen(setting(K::FullScreen) != 0, false);
+}
+
+void aspectChanged(K, core::SettingSource) { switchAspect(setting(K::ScreenAspect)); }
+
+void framePresenter(int a, uint32_t elapsed, uint32_t duration, int c) { present(a, elapsed, duration, c); }
+
+void releaseSlot(sprite::Slot& slot) {
+  if (deviceCreated()) releaseSlotTextures(slot);
+}
+
+}  // namespace
+
+void bindRenderCores() {
+  bindCores(kRenderCores);
+  core::setSettingEffect(K::FullScreen, fullScreenChanged);
+  core::setSettingEffect(K::ScreenAspect, aspectChanged);
+  setFramePresenter(framePresenter);
+  setScreenPointMapper(logicalToDesktop);
+  sprite::setGpuReleaser(releaseSlot);
+}
+
+void releaseRenderDevice() {
+  DeviceState& d = device();
+  if (d.created) {
+    releaseRenderResources();
+    releasePrograms();
+    if (d.vbo) glDeleteBuffers(1, &d.vbo);
+    if (d.vao) glDeleteVertexArrays(1, &d.vao);
+    GLuint samplers[3] = {d.samplerLinear, d.samplerPoint, d.samplerLinearMip};
+    if (d.samplerLinear) glDeleteSamplers(3, samplers);
+    if (d.whiteTexture) glDeleteTextures(1, &d.whiteTexture);
+  }
+  d = DeviceState{};
+  setFramePresenter(nullptr);
+}
+
+}  // namespace velmora::render

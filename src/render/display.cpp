@@ -1,0 +1,335 @@
+#include "render/display.h"
+
+#include <cstdio>
+#include <string>
+
+#include "core/pump.h"
+#include "core/report.h"
+#include "core/settings.h"
+#include "core/state.h"
+#include "core/textconv.h"
+#include "image/image.h"
+#include "platform/platform.h"
+#include "platform/window.h"
+#include "render/geometry.h"
+#include "render/render.h"
+#include "sprite/picture.h"
+#include "sprite/sprite.h"
+
+namespace velmora::render {
+namespace {
+
+using core::setting;
+using K = core::SettingKey;
+
+// The separate settings tool takes this key while it runs.
+constexpr const char* kSettingToolKey = "Engine Setting";
+
+struct DisplayState {
+  std::string title = kDefaultTitle;
+  bool started = false;
+  bool modeChanging = false;  // window messages from a mode change leave the geometry alone
+  int appliedFullScreen = -1;
+  int appliedAspect = -1;
+};
+DisplayState D;
+
+void appendLog(const std::string& text) {
+  std::FILE* f = std::fopen(logFilePath().c_str(), "ab");
+  if (!f) return;
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::fclose(f);
+}
+
+std::string format(const char* fmt, int a, int b, int c, int d) {
+  char buf[160];
+  std::snprintf(buf, sizeof buf, fmt, a, b, c, d);
+  return buf;
+}
+
+std::string settingsLines() {
+  return format("FullScreen%d FullMode%d WindowWidth%d VSyncWait%d\n", setting(K::FullScreen), setting(K::FullMode),
+                setting(K::WindowWidth), setting(K::VSyncWait)) +
+         format("Resolution%d ScreenAspect%d CacheMaxSize%d LookaHead%d\n", setting(K::Resolution),
+                setting(K::ScreenAspect), setting(K::CacheMaxSize) >> 20, setting(K::LookaHead)) +
+         format("Interpolation%d MaxTextureSize%d ColorMode%d ColorBlend%d\n", setting(K::Interpolation),
+                setting(K::MaxTextureSize), setting(K::ColorMode), setting(K::ColorBlend));
+}
+
+bool fullScreen() { return setting(K::FullScreen) != 0; }
+
+void publishScreenFacts() {
+  const Geometry& g = geometry();
+  sprite::ScreenFacts facts;
+  facts.width = g.screenWidth;
+  facts.height = g.screenHeight;
+  facts.displayRate = g.displayRate;
+  facts.pictureRatio = g.pictureRatio;
+  sprite::setScreenFacts(facts);
+}
+
+void readFrameSizes() {
+  Geometry& g = geometry();
+  int l = 0, t = 0, r = 0, b = 0;
+  platform::windowBorders(l, t, r, b);
+  g.frameX = (l + r) / 2;
+  g.frameY = b;
+  g.captionHeight = t > b ? t - b : 0;
+  // The menu bar is drawn over the scene, so it takes no client space.
+  g.menuHeight = 0;
+  g.menuAttached = setting(K::WindowMenu) && setting(K::MenuLock1);
+  recomputeFrame(g);
+}
+
+void outerPosition(int& x, int& y) {
+  const Geometry& g = geometry();
+  const int outerW = setting(K::WindowWidth) + g.extraW, outerH = setting(K::WindowHeight) + g.extraH;
+  const bool centre = setting(K::WindowPos) == 0;
+  if (centre) {
+    x = g.monitorLeft + ((g.monitorWidth - outerW) >> 1);
+    y = g.monitorTop + ((g.monitorHeight - outerH) >> 1);
+  } else if (platform::windowMaximised()) {
+    x = g.monitorLeft + ((g.monitorWidth - outerW) >> 1);
+    y = g.captionHeight - g.captionTop;
+  } else {
+    x = setting(K::ClientLeft);
+    y = setting(K::ClientTop);
+  }
+}
+
+void applyFullScreenMode(bool keep) {
+  Geometry& g = geometry();
+  if (setting(K::FullMode) != 0) {
+    platform::leaveExclusiveMode();
+    refreshMonitor();
+    g.kind0Width = kKind0Width, g.kind0Height = kKind0Height;
+  } else if (!platform::inExclusiveMode()) {
+    // Without an 800 x 600 mode the picture fills a borderless window over
+    // the monitor, and the kind-0 mapping uses that window's size.
+    refreshMonitor();
+    if (platform::enterExclusiveMode(kKind0Width, kKind0Height)) g.kind0Width = kKind0Width, g.kind0Height = kKind0Height;
+    else g.kind0Width = g.monitorWidth, g.kind0Height = g.monitorHeight;
+  }
+  platform::setBorderless(true);
+  platform::setWindowSizing(false);
+  if (!platform::inExclusiveMode()) platform::placeWindow(g.monitorLeft, g.monitorTop, g.monitorWidth, g.monitorHeight);
+  platform::setTopmost(setting(K::WindowMost) != 0);
+  platform::showMainWindow();
+  screenChange(keep);
+}
+
+void applyWindowMode(bool keep, bool centre, bool reposition) {
+  Geometry& g = geometry();
+  if (platform::inExclusiveMode()) {
+    D.modeChanging = true;
+    platform::leaveExclusiveMode();
+    D.modeChanging = false;
+  }
+  int x = 0, y = 0;
+  if (!centre || setting(K::WindowPos) == 1) {
+    if (platform::windowMaximised()) x = g.monitorLeft + ((g.monitorWidth - setting(K::WindowWidth) - g.extraW) >> 1), y = g.captionHeight - g.captionTop;
+    else x = setting(K::ClientLeft), y = setting(K::ClientTop);
+  } else {
+    outerPosition(x, y);
+  }
+  (void)reposition;
+  platform::setBorderless(false);
+  platform::setWindowSizing(setting(K::WindowChange) == 0);
+  if (!g.presets.empty()) platform::setSizeLimits(g.presets[0].width, g.presets[0].height, g.largestWidth, g.largestHeight);
+  platform::placeWindow(x + g.frameX, y + g.captionTop, setting(K::WindowWidth), setting(K::WindowHeight));
+  platform::setTopmost(setting(K::WindowMost) != 0);
+  platform::showMainWindow();
+  screenChange(keep);
+}
+
+// What the window system tells the main window (close, focus, size).
+void mainWindowProcedure(WindowMessage& msg) {
+  switch (msg.message) {
+    case WM_CLOSE: setCloseRequestPending(true); break;
+    case WM_SETFOCUS: setting(K::SystemActive) |= 2; break;
+    case WM_KILLFOCUS: setting(K::SystemActive) &= ~2; break;
+    case WM_SIZE: {
+      if (!D.started || fullScreen() || D.modeChanging) break;
+      Geometry& g = geometry();
+      if (platform::windowMinimised()) {
+        g.sizeState = kSizeMinimised;
+        break;
+      }
+      int w = lowWordX(msg.lParam), h = highWordY(msg.lParam);
+      int cx = 0, cy = 0;
+      platform::clientPosition(cx, cy);
+      setting(K::ClientLeft) = cx - g.frameX;
+      setting(K::ClientTop) = cy - g.captionTop;
+      g.sizeState = platform::windowMaximised() ? kSizeMaximised : (g.sizeState == kSizeMaximised ? kSizeRestored : kSizeNormal);
+      if (!correctClientSize(g, w, h)) break;
+      setting(K::WindowWidth) = w;
+      setting(K::WindowHeight) = h;
+      int aw = 0, ah = 0;
+      platform::clientSize(aw, ah);
+      if (aw != w || ah != h) platform::placeWindow(cx, cy, w, h);
+      updatePresentGeometry();
+      break;
+    }
+    default: break;
+  }
+}
+
+}  // namespace
+
+bool createMainWindow(std::string_view title) {
+  D.title.assign(title);
+  const std::string key = sjis_to_utf8(D.title);
+  if (!platform::takeInstanceLock(key)) return false;
+  if (platform::instanceLockHeldElsewhere(kSettingToolKey)) {
+    showErrorBox(sj("設定ツールの起動中は実行出来ません"));
+    return false;
+  }
+  std::string error;
+  if (!platform::createMainWindow(key, setting(K::WindowChange) == 0, error)) {
+    showErrorBox("CreateWindow Main");
+    return false;
+  }
+  setWindowProcedure(mainWindowProcedure);
+  sprite::applyCacheAutoSize();
+  return true;
+}
+
+bool mainWindowExists() { return platform::mainWindowExists(); }
+
+void setWindowText(std::string_view title) {
+  if (!platform::mainWindowExists()) {
+    if (!createMainWindow(title)) quitRequest = 1;
+    return;
+  }
+  std::string next(title);
+  if (!platform::takeInstanceLock(sjis_to_utf8(next))) {
+    quitRequest = 1;
+    return;
+  }
+  D.title = next;
+  platform::setMainWindowTitle(sjis_to_utf8(D.title));
+}
+
+const std::string& windowTitle() { return D.title; }
+
+void refreshMonitor() {
+  Geometry& g = geometry();
+  platform::MonitorInfo m;
+  if (!platform::mainWindowMonitor(m)) {
+    showErrorBox("GetMonitorInfo");
+    if (g.monitorWidth == 0) m.width = 1280, m.height = 720, m.refreshHz = 60;
+    else m.left = g.monitorLeft, m.top = g.monitorTop, m.width = g.monitorWidth, m.height = g.monitorHeight;
+  }
+  monitorGeometry(g, m.left, m.top, m.width, m.height, m.refreshHz);
+}
+
+bool displayStart(int designWidth, int designHeight, int pictureWidth, int flags) {
+  (void)flags;  // bit 1 skips the start-up settings dialog, which this build does not show
+  writeSystemReport();
+  image::CpuSettings cpu;
+  cpu.thread = setting(K::Thread) != 0;
+  cpu.mmx = setting(K::MMX) != 0;
+  cpu.sse = setting(K::SSE) != 0;
+  cpu.sse2 = setting(K::SSE2) != 0;
+  image::selectRoutines(cpu);
+  if (setting(K::Resolution) == 0) setting(K::Resolution) = designWidth;
+  if (quitRequest) {
+    appendLog(settingsLines());
+    return false;
+  }
+  Geometry& g = geometry();
+  setDisplayRates(g, designWidth, designHeight, pictureWidth);
+  readFrameSizes();
+  platform::MonitorInfo m;
+  if (platform::mainWindowMonitor(m)) g.monitorLeft = m.left, g.monitorTop = m.top, g.monitorWidth = m.width, g.monitorHeight = m.height, g.monitorRefresh = m.refreshHz;
+  else showErrorBox("GetMonitorInfo");
+  screenSizeSetup(g, designWidth, designHeight, true);
+  publishScreenFacts();
+  std::string lines;
+  for (int k = 1; k < kFullModeCount; ++k) {
+    const Rect s = g.source[k], d = g.destination[k];
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "Src%d %4d, %4d, %4d, %4d\tDest%d %4d, %4d, %4d, %4d\n", k, s.left, s.top, s.right,
+                  s.bottom, k, d.left, d.top, d.right, d.bottom);
+    lines += buf;
+  }
+  appendLog(lines + D.title + "\n");
+  D.appliedAspect = setting(K::ScreenAspect);
+  return true;
+}
+
+bool startScreen(int designWidth, int designHeight, int pictureWidth, int flags) {
+  if (setting(K::Resolution) == 0) setting(K::Resolution) = designWidth;
+  if (!platform::mainWindowExists() && !createMainWindow(D.title)) return false;
+  if (!displayStart(designWidth, designHeight, pictureWidth, flags)) return false;
+  if (!createDevice()) return false;
+  if (!createRenderResources()) return false;
+  D.started = true;
+  D.appliedFullScreen = setting(K::FullScreen) != 0;
+  applyDisplayMode(true, true, false);
+  return quitRequest == 0;
+}
+
+void applyDisplayMode(bool keep, bool centre, bool reposition) {
+  if (!platform::mainWindowExists()) return;
+  if (fullScreen()) applyFullScreenMode(keep);
+  else applyWindowMode(keep, centre, reposition);
+}
+
+void switchFullScreen(bool on, bool raiseCounter) {
+  const int value = on ? 1 : 0;
+  if (D.appliedFullScreen == value) return;
+  setting(K::FullScreen) = value;
+  D.appliedFullScreen = value;
+  if (raiseCounter) ++geometry().fullScreenCounter;
+  if (D.started) applyDisplayMode(setting(K::FullMode) == 1, true, false);
+}
+
+void switchAspect(int value) {
+  value = value != 0 ? 1 : 0;
+  if (D.appliedAspect == value) return;
+  D.appliedAspect = value;
+  Geometry& g = geometry();
+  if (!D.started) {
+    setting(K::ScreenAspect) = value;
+    return;
+  }
+  changeAspect(g, value, platform::windowMaximised());
+  publishScreenFacts();
+  applyDisplayMode(setting(K::Interpolation) == 0, false, false);
+  for (int n = 0; n < sprite::kSpriteCount; ++n)
+    for (int s = 0; s < 2; ++s)
+      if (sprite::Slot* slot = sprite::slot(n, s)) slot->dirty = true;
+}
+
+int aspectTextOffset(bool textShiftFlag) {
+  return setting(K::ScreenAspect) == 1 && textShiftFlag ? geometry().aspectOffset : 0;
+}
+
+void zoomPanPoll() {
+  if (!fullScreen() || setting(K::FullMode) != 4) return;
+  int cx = 0, cy = 0;
+  platform::cursorPosition(cx, cy);
+  if (zoomPanStep(geometry(), cx, cy) && setting(K::Interpolation) != 0) updatePresentGeometry();
+}
+
+void logicalToDesktop(int& x, int& y) {
+  int wx = 0, wy = 0;
+  logicalToWindow(geometry(), x, y, wx, wy);
+  int cx = 0, cy = 0;
+  platform::clientPosition(cx, cy);
+  x = wx + cx;
+  y = wy + cy;
+}
+
+void windowToLogicalPoint(int x, int y, int& lx, int& ly) { windowToLogical(geometry(), x, y, lx, ly); }
+
+void releaseDisplay() {
+  platform::destroyMainWindow();
+  platform::releaseInstanceLock();
+  D.started = false;
+  D.appliedFullScreen = -1;
+  D.appliedAspect = -1;
+}
+
+}  // namespace velmora::render

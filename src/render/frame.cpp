@@ -1,0 +1,285 @@
+// One frame: update steps, the scene pass into the scene target, the present
+// quad, pacing and the present call.
+#include <algorithm>
+#include <climits>
+#include <numeric>
+#include <vector>
+
+#include "core/report.h"
+#include "core/settings.h"
+#include "core/state.h"
+#include "core/textconv.h"
+#include "platform/platform.h"
+#include "platform/window.h"
+#include "render/internal.h"
+#include "sprite/sprite.h"
+
+namespace velmora::render {
+namespace {
+
+using core::setting;
+using K = core::SettingKey;
+
+constexpr int kScenePassCount = 4;
+constexpr GLenum kGlContextLost = 0x0507;
+
+struct FrameState {
+  std::vector<GpuVertex> vertices;
+  std::vector<FrameStep> updates;
+  TrackStep trackStep = nullptr;
+  TextLayerDrawer textLayer = nullptr;
+  ScenePass passes[kScenePassCount] = {};
+  int windowVisible = 3;
+};
+FrameState F;
+
+Rect clipped(const Rect& r, int w, int h) {
+  return {std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, w), std::min(r.bottom, h)};
+}
+
+GLuint sceneFbo() {
+  const DeviceState& d = device();
+  return d.present.target == SceneTarget::BackSurface ? d.g_pBackSurface : d.g_pBackBuffer;
+}
+
+// The present quad: the scene texture into the back buffer over the quad.
+void presentQuad() {
+  DeviceState& d = device();
+  if (d.present.target != SceneTarget::BackSurface) return;
+  bindTarget(d.g_pBackBuffer, d.backBufferWidth, d.backBufferHeight);
+  drawScreenQuad(d.g_pBackTexture, d.present.quad, d.present.linear);
+}
+
+// Software pacing by time alone: the raster position cannot be read here.
+void pace() {
+  DeviceState& d = device();
+  if (!(setting(K::VSyncWait) & 2)) return;
+  int p = geometry().refreshP, q = geometry().refreshQ;
+  if (setting(K::LimitFPS) > 0) p = core::frameInterval().numerator, q = core::frameInterval().denominator;
+  if (p <= 0 || q <= 0) return;
+  if (d.carry > p) d.carry = 0;
+  uint32_t now = platform::nowMs();
+  while (static_cast<int64_t>(now - d.lastPresent) * q + d.carry < p) {
+    platform::sleepMs(1);
+    now = platform::nowMs();
+  }
+  d.carry += static_cast<int64_t>(now - d.lastPresent) * q - p;
+  d.lastPresent = now;
+}
+
+void presentCall() {
+  DeviceState& d = device();
+  int dw = 0, dh = 0, cw = 0, ch = 0;
+  platform::drawableSize(dw, dh);
+  platform::clientSize(cw, ch);
+  if (dw <= 0 || dh <= 0) return;
+  Rect src{0, 0, d.backBufferWidth, d.backBufferHeight}, dst{0, 0, cw, ch};
+  if (d.present.rectangles) {
+    src = clipped(d.present.source, d.backBufferWidth, d.backBufferHeight);
+    dst = d.present.destination;
+    // The part of the destination cut off with the source goes too.
+    dst.left += src.left - d.present.source.left;
+    dst.top += src.top - d.present.source.top;
+    dst.right -= d.present.source.right - src.right;
+    dst.bottom -= d.present.source.bottom - src.bottom;
+  }
+  const float sx = cw > 0 ? static_cast<float>(dw) / static_cast<float>(cw) : 1.0f;
+  const float sy = ch > 0 ? static_cast<float>(dh) / static_cast<float>(ch) : 1.0f;
+  const int x0 = static_cast<int>(static_cast<float>(dst.left) * sx), x1 = static_cast<int>(static_cast<float>(dst.right) * sx);
+  const int y0 = dh - static_cast<int>(static_cast<float>(dst.top) * sy);
+  const int y1 = dh - static_cast<int>(static_cast<float>(dst.bottom) * sy);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  glViewport(0, 0, dw, dh);
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, d.g_pBackBuffer);
+  const bool same = src.width() == x1 - x0 && src.height() == y0 - y1;
+  // Target rows run top-down and window rows bottom-up: the blit flips.
+  glBlitFramebuffer(src.left, src.top, src.right, src.bottom, x0, y0, x1, y1, GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  platform::swapMainWindow();
+  if (takeGlError() == kGlContextLost) {
+    showErrorBox(std::string("DeviceReset2 ") + glErrorName(kGlContextLost));
+    quitRequest = 1;
+  }
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  d.targetFbo = UINT_MAX;
+}
+
+void endOfFrame() {
+  pace();
+  presentCall();
+}
+
+}  // namespace
+
+void bindTarget(GLuint fbo, int width, int height) {
+  DeviceState& d = device();
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+  glViewport(0, 0, width, height);
+  d.targetFbo = fbo;
+  d.targetWidth = width;
+  d.targetHeight = height;
+}
+
+void streamBegin() { F.vertices.clear(); }
+
+size_t streamPush(const GpuVertex* vertices, size_t count) {
+  const size_t first = F.vertices.size();
+  F.vertices.insert(F.vertices.end(), vertices, vertices + count);
+  return first;
+}
+
+void streamUpload() {
+  DeviceState& d = device();
+  glBindVertexArray(d.vao);
+  glBindBuffer(GL_ARRAY_BUFFER, d.vbo);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(F.vertices.size() * sizeof(GpuVertex)), F.vertices.data(),
+               GL_STREAM_DRAW);
+}
+
+void streamDraw(size_t first, size_t count) {
+  glDrawArrays(GL_TRIANGLE_STRIP, static_cast<GLint>(first), static_cast<GLsizei>(count));
+}
+
+// Pixel edges map straight onto pixel edges here, which is what the half-
+// pixel shift of screen-space quads achieves on a device with pixel centres
+// on integers.
+void pushScreenQuad(const Rect& r, float u0, float v0, float u1, float v1, uint32_t colour, GpuVertex out[4]) {
+  const DeviceState& d = device();
+  const float w = static_cast<float>(d.targetWidth), h = static_cast<float>(d.targetHeight);
+  auto nx = [&](int x) { return 2.0f * static_cast<float>(x) / w - 1.0f; };
+  auto ny = [&](int y) { return 2.0f * static_cast<float>(y) / h - 1.0f; };
+  out[0] = {nx(r.left), ny(r.top), 0, 1, u0, v0, u0, v0, colour};
+  out[1] = {nx(r.right), ny(r.top), 0, 1, u1, v0, u1, v0, colour};
+  out[2] = {nx(r.left), ny(r.bottom), 0, 1, u0, v1, u0, v1, colour};
+  out[3] = {nx(r.right), ny(r.bottom), 0, 1, u1, v1, u1, v1, colour};
+}
+
+void drawScreenQuad(GLuint texture, const Rect& r, bool linear) {
+  DeviceState& d = device();
+  GpuVertex v[4];
+  pushScreenQuad(r, 0, 0, 1, 1, 0xFFFFFFFF, v);
+  applyBlendRow(static_cast<int>(BlendRow::Replace));
+  useProgram(ProgramId::Sprite);
+  const Program& p = program(ProgramId::Sprite);
+  glUniform1i(p.stage1, 0);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glBindSampler(0, linear ? d.samplerLinear : d.samplerPoint);
+  streamBegin();
+  streamPush(v, 4);
+  streamUpload();
+  streamDraw(0, 4);
+  glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+void updatePresentGeometry() {
+  DeviceState& d = device();
+  const Geometry& g = geometry();
+  PresentGeometry& p = d.present;
+  const int interp = setting(K::Interpolation), mode = setting(K::FullMode);
+  const bool full = setting(K::FullScreen) != 0;
+  p = PresentGeometry{};
+  p.linear = interp != 1;
+  if (interp == 0 || (full && mode == 0)) {
+    p.target = SceneTarget::BackBuffer;
+    p.rectangles = interp == 0 && full && mode >= 2;
+    if (p.rectangles) p.source = fullScreenSource(g, mode), p.destination = fullScreenDestination(g, mode);
+    return;
+  }
+  p.target = SceneTarget::BackSurface;
+  p.rectangles = true;
+  if (full) {
+    p.quad = fullScreenDestination(g, mode);
+    p.filtered = mode != 2;
+  } else {
+    p.quad = {0, 0, setting(K::WindowWidth), setting(K::WindowHeight)};
+    p.filtered = setting(K::WindowWidth) != g.screenWidth;
+  }
+  // The filter shaders are not loaded: filtered presents sample linearly.
+  if (!p.filtered) p.linear = interp != 1;
+  p.source = p.destination = p.quad;
+}
+
+void setScenePass(int index, ScenePass pass) {
+  if (index >= 0 && index < kScenePassCount) F.passes[index] = pass;
+}
+
+void drawScene(bool after) {
+  DeviceState& d = device();
+  const GLuint fbo = d.targetFbo;
+  const int w = d.targetWidth, h = d.targetHeight;
+  drawRenderTargetSprites(after);
+  bindTarget(fbo, w, h);
+  drawGroup(0, after, INT_MAX, 0);
+  if ((F.windowVisible & 2) && F.textLayer) {
+    F.textLayer();
+    bindTarget(fbo, w, h);
+  }
+  drawGroup(0, after, -1, INT_MIN);
+}
+
+void present(int index, uint32_t elapsed, uint32_t duration, int easing) {
+  DeviceState& d = device();
+  if (!d.created || !d.resources) return;
+  takeGlError();
+  for (FrameStep step : F.updates) step();
+  const Geometry& g = geometry();
+  bindTarget(sceneFbo(), g.screenWidth, g.screenHeight);
+  if (index > 0 && index < kScenePassCount && F.passes[index]) F.passes[index](elapsed, duration, easing);
+  else drawScene(false);
+  presentQuad();
+  endOfFrame();
+}
+
+void addFrameUpdate(FrameStep step) {
+  if (step) F.updates.push_back(step);
+}
+void setTrackStep(TrackStep step) { F.trackStep = step; }
+void setTextLayerDrawer(TextLayerDrawer drawer) { F.textLayer = drawer; }
+void setWindowVisibleFlags(int flags) { F.windowVisible = flags; }
+int windowVisibleFlags() { return F.windowVisible; }
+
+void drawFrame() {
+  if (F.trackStep) F.trackStep();
+  sprite::commitAll();
+  if (!sprite::jumpLoading()) present(0, 0, 0, 0);
+}
+
+bool drawFrameIfAnimating() {
+  const bool animating = F.trackStep && F.trackStep();
+  Geometry& g = geometry();
+  if (!animating && g.panSteps == 0) {
+    platform::sleepMs(1);
+    return false;
+  }
+  sprite::commitAll();
+  if (!sprite::jumpLoading()) present(0, 0, 0, 0);
+  g.panSteps = 0;
+  return true;
+}
+
+void commitOnly() { sprite::commitAll(); }
+
+int setRenderTarget2(int index, int spriteNumber) {
+  setErrcmd("SetRenderTarget2");
+  DeviceState& d = device();
+  if (!d.resources) return static_cast<int>(GL_INVALID_OPERATION);
+  if (spriteNumber <= 0) {
+    const Geometry& g = geometry();
+    bindTarget(sceneFbo(), g.screenWidth, g.screenHeight);
+    return 0;
+  }
+  sprite::Slot* s = sprite::validNumber(spriteNumber) ? sprite::frontSlot(spriteNumber) : nullptr;
+  if (!s || !s->renderTarget) {
+    errorc(std::to_string(spriteNumber) + sj(" 画像が読み込まれていません"), 1);
+    return -1;
+  }
+  if (!s->gpu.renderSurface) recreateRenderTargetSprites();
+  (void)index;  // one colour attachment per framebuffer here
+  bindTarget(glName(s->gpu.renderSurface), s->imageWidth, s->imageHeight);
+  return static_cast<int>(takeGlError());
+}
+
+}  // namespace velmora::render

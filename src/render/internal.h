@@ -1,0 +1,149 @@
+#pragma once
+// State shared by the render files: the device record, programs, the blend
+// table and the vertex stream. Only src/render includes this.
+#include <epoxy/gl.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "render/geometry.h"
+#include "render/render.h"
+
+namespace velmora::sprite {
+struct Slot;
+}
+
+namespace velmora::render {
+
+// One vertex as the GPU takes it: clip position (placement already applied
+// on the CPU, so sprites batch into one buffer), two texture pairs, colour.
+struct GpuVertex {
+  float x, y, z, w;
+  float u0, v0, u1, v1;
+  uint32_t colour;  // 0xAARRGGBB
+};
+static_assert(sizeof(GpuVertex) == 36);
+
+// Fragment programs. Sprite is the two fixed-function texture stages; the
+// others are the named pixel shaders.
+enum class ProgramId : uint8_t { Sprite, AlphaMask1, AlphaMask2, Stand, Stand4, Stand7, Count };
+constexpr size_t kProgramCount = static_cast<size_t>(ProgramId::Count);
+
+struct Program {
+  GLuint id = 0;
+  GLint stage1 = -1, colourOp = -1, factor = -1, c0 = -1, c1 = -1;
+};
+
+// What texture stage 1 does to the stage-0 colour.
+enum class Stage1 : uint8_t { Off, Premultiplied, TowardsBlack, TowardsWhite, ColourOp };
+
+enum class BlendRow : uint8_t { Replace, Alpha, Add, Subtract, Multiply, Screen, Lighten, Darken, Exclusion, Count };
+constexpr size_t kBlendRowCount = static_cast<size_t>(BlendRow::Count);
+
+struct BlendSetting {
+  Stage1 stage1;
+  GLenum equation;
+  GLenum source, destination;  // unused by min and max
+};
+
+struct Caps {
+  int maxTextureSize = 0;
+  int maxWidth = 0, maxHeight = 0;
+  bool pow2 = false, square = false, mipMaps = false;
+  bool blendFactor = true, blendOp = true;
+  int pixelShaderMajor = 3, vertexShaderMajor = 3;
+  bool pointStretch = true, linearStretch = true;
+  bool scanLine = false;  // the raster position is never readable here
+};
+
+enum class SceneTarget : uint8_t { BackBuffer, BackSurface };
+
+struct PresentGeometry {
+  SceneTarget target = SceneTarget::BackBuffer;
+  bool rectangles = false;
+  Rect source, destination;  // present call rectangles (back buffer -> window)
+  Rect quad;                 // where the scene texture is drawn into the back buffer
+  bool filtered = false;     // the filter's present function (else the plain one)
+  bool linear = true;
+};
+
+struct DeviceState {
+  bool created = false;
+  bool resources = false;
+  GLenum formatRender = GL_RGB8, formatTexture = GL_RGBA8;  // g_pFormatRender, g_pFormatTexture
+  Caps caps;
+  std::array<float, 256> lookup{};
+
+  // Back buffer: what the present call shows, of the present-parameter size.
+  GLuint g_pBackBuffer = 0, backBufferTexture = 0;
+  int backBufferWidth = 0, backBufferHeight = 0;
+  GLuint g_pBackTexture = 0, g_pBackSurface = 0;
+  GLuint g_pRenderTexture = 0, g_pRenderSurface = 0;
+  GLuint g_pMaskTexture = 0;
+  PresentGeometry present;
+
+  std::array<Program, kProgramCount> programs{};
+  GLuint vao = 0, vbo = 0;
+  GLuint samplerLinear = 0, samplerPoint = 0, samplerLinearMip = 0;
+  GLuint whiteTexture = 0;
+
+  // Software pacing.
+  uint32_t lastPresent = 0;
+  int64_t carry = 0;
+
+  // Current draw target size (for clip-space conversion and the placement
+  // aspect), and the FBO bound.
+  int targetWidth = 0, targetHeight = 0;
+  GLuint targetFbo = 0;
+};
+
+DeviceState& device();
+const BlendSetting& blendSetting(int row, bool blendOpCapable);
+
+// ---- shaders ---------------------------------------------------------------
+bool createPrograms();
+void releasePrograms();
+const char* programName(ProgramId id);
+
+// ---- target and state helpers ---------------------------------------------
+void bindTarget(GLuint fbo, int width, int height);
+// Applies a blend row and returns the stage-1 work for the sprite program.
+Stage1 applyBlendRow(int row);
+void useProgram(ProgramId id);
+const Program& program(ProgramId id);
+
+// ---- vertex stream -----------------------------------------------------------
+// Vertices of the frame are collected, uploaded once, then drawn in runs.
+void streamBegin();
+size_t streamPush(const GpuVertex* vertices, size_t count);
+void streamUpload();
+void streamDraw(size_t first, size_t count);
+// Pixel rectangle of the bound target as a two-triangle strip.
+void pushScreenQuad(const Rect& r, float u0, float v0, float u1, float v1, uint32_t colour, GpuVertex out[4]);
+// Draws one textured rectangle at once (present, fades).
+void drawScreenQuad(GLuint texture, const Rect& r, bool linear);
+
+// ---- sprites -----------------------------------------------------------------
+void drawGroup(int group, bool after, int keyFrom, int keyTo);
+void drawRenderTargetSprites(bool after);
+void uploadSlot(sprite::Slot& slot);
+void releaseSlotTextures(sprite::Slot& slot);
+void recreateRenderTargetSprites();
+void releaseRenderTargetSprites();
+// Placement: the world, view and projection of a slot for a target size.
+void placeSlot(sprite::Slot& slot, int targetWidth, int targetHeight);
+// trackMask bits 0 and 1: X and Y move along a track (no whole-pixel snap).
+void placeSlotWithTracks(sprite::Slot& slot, int trackMask, int targetWidth, int targetHeight);
+void multiplyPlacement(const sprite::Slot& slot, float out[16]);
+
+// ---- misc ---------------------------------------------------------------------
+void appendLog(const std::string& text);
+void reportGl(const std::string& operation, GLenum code);
+// Drains the GL error queue; returns the first error or GL_NO_ERROR.
+GLenum takeGlError();
+GLuint glName(void* handle);
+void* handleOf(GLuint name);
+
+}  // namespace velmora::render

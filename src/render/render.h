@@ -1,0 +1,83 @@
+#pragma once
+// The render device: creation with its fallbacks, the render targets, frame
+// composition in the fixed layer order, presentation with pacing, screen
+// changes and the device-reset callbacks. Main thread only.
+#include <cstdint>
+
+namespace velmora::image {
+struct Image;
+}
+
+namespace velmora::render {
+
+// ---- start-up and release -------------------------------------------------
+// Binds screen, setWindowText, getScreenRate/Width/Height, getScreenAspect2,
+// draw, draw2 and draw3; installs the setting effects, the frame presenter
+// and the cursor mapper. Call once after the catalogue is registered.
+void bindRenderCores();
+// Release order: after the sprite table is cleared, before the sound device.
+void releaseRenderDevice();
+
+bool createDevice();
+bool deviceCreated();
+bool createRenderResources();
+void releaseRenderResources();
+
+// ---- frames ----------------------------------------------------------------
+// present(0, 0, 0, 0) is a plain frame; transitions pass their index, elapsed
+// and duration (ms) and easing.
+void present(int index, uint32_t elapsed, uint32_t duration, int easing);
+using ScenePass = void (*)(uint32_t elapsed, uint32_t duration, int easing);
+// Transitions install passes 1-3; null puts the plain pass back.
+void setScenePass(int index, ScenePass pass);
+// Draws the scene into the bound target; after = the transition's "after"
+// picture (pending replacements drawn from their other slot).
+void drawScene(bool after);
+
+// Steps run at the start of every frame (motion, sound fades, movie frames).
+using FrameStep = void (*)();
+void addFrameUpdate(FrameStep step);
+// The frame-track step of draw/draw2; returns true when something changed or
+// is still animating (motion tracks, quakes).
+using TrackStep = bool (*)();
+void setTrackStep(TrackStep step);
+// The message text layer, drawn between keys >= 0 and keys < 0.
+using TextLayerDrawer = void (*)();
+void setTextLayerDrawer(TextLayerDrawer drawer);
+// Window-visible flags of the message window: bit 0 window sprites, bit 1 text.
+void setWindowVisibleFlags(int flags);
+int windowVisibleFlags();
+
+// draw, draw2 (true when it drew), draw3.
+void drawFrame();
+bool drawFrameIfAnimating();
+void commitOnly();
+
+// Recomputes where the scene goes for the current window and mode.
+void updatePresentGeometry();
+// After a change of window size, full screen, filter or vsync.
+bool screenChange(bool keep);
+
+// The scene target read back into a new image (w x h from the top left).
+image::Image* getRenderImage(int width, int height);
+
+// ---- textures (handles are GL names carried in a pointer) ---------------
+void* createTexture(int width, int height, int levels);
+void* createRenderTargetTexture(int width, int height, void*& surface);
+void releaseTexture(void*& texture);
+void releaseSurface(void*& surface);
+// A whole image into one level (zero-filled beyond it); 1 on success.
+int writeTexture2(void* texture, int level, const image::Image* picture);
+// The part (x, y, w, h) of an image into a texture at its origin.
+int writeTexture3(void* texture, const image::Image* picture, int x, int y, int w, int h);
+// SetRenderTarget2: sprite > 0 draws into that group sprite, else the scene.
+int setRenderTarget2(int index, int sprite);
+
+// ---- device-reset callbacks ------------------------------------------------
+using DeviceCallback = void (*)();
+void addDeviceResetCallback(DeviceCallback release, DeviceCallback recreate);
+
+// GL error name ("GL_INVALID_OPERATION", ...), framebuffer status names too.
+const char* glErrorName(unsigned code);
+
+}  // namespace velmora::render

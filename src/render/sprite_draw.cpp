@@ -1,0 +1,290 @@
+// Sprites on the GPU: tile uploads, render-target groups, and the draw of a
+// group in draw-key order as one vertex upload and one draw per tile.
+#include <algorithm>
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "core/report.h"
+#include "core/settings.h"
+#include "image/image.h"
+#include "render/internal.h"
+#include "sprite/sprite.h"
+
+namespace velmora::render {
+namespace {
+
+using core::setting;
+using K = core::SettingKey;
+
+enum class Look : uint8_t { Plain, Mask, CrossFade };
+
+struct DrawItem {
+  size_t first;  // vertex index of the tile's strip
+  GLuint texture0, texture1;
+  ProgramId programId;
+  int blend;
+  int stage1;
+  int colourOp;
+  float factor[4];
+  float c0, c1;
+  bool mip;
+};
+
+struct DrawState {
+  std::vector<DrawItem> items;
+  image::Image maskView{};  // borrowed view of a slot's mask picture
+};
+DrawState DS;
+
+int levelsFor(int w, int h) {
+  int levels = 1;
+  while ((w >> levels) > 0 || (h >> levels) > 0) ++levels;
+  return levels;
+}
+
+void releaseTiles(std::array<void*, sprite::kMaxTiles>& tiles) {
+  for (void*& t : tiles) releaseTexture(t);
+}
+
+bool wantsMipMaps(const sprite::Slot& s) {
+  return (s.loadFlags & sprite::kLoadMipMaps) && device().caps.mipMaps;
+}
+
+void uploadTiles(sprite::Slot& s) {
+  const bool mip = wantsMipMaps(s);
+  const bool sameSize = s.gpu.width == s.imageWidth && s.gpu.height == s.imageHeight && s.gpu.tile[0];
+  if (!sameSize) {
+    releaseTiles(s.gpu.tile);
+    const int levels = mip ? levelsFor(s.tileTexWidth, s.tileTexHeight) : 1;
+    for (int i = 0; i < s.tileCount && i < sprite::kMaxTiles; ++i)
+      s.gpu.tile[static_cast<size_t>(i)] = createTexture(s.tileTexWidth, s.tileTexHeight, levels);
+    s.gpu.width = s.imageWidth;
+    s.gpu.height = s.imageHeight;
+  }
+  for (int i = 0; i < s.tileCount && i < static_cast<int>(s.tiles.size()); ++i) {
+    const sprite::Tile& t = s.tiles[static_cast<size_t>(i)];
+    void* tex = s.gpu.tile[static_cast<size_t>(i)];
+    if (!tex) continue;
+    writeTexture3(tex, s.picture, t.x, t.y, t.width, t.height);
+    if (mip) glGenerateMipmap(GL_TEXTURE_2D);
+  }
+}
+
+// The mask lies over the picture: tile i of the mask covers tile i of the
+// picture when both have the same size, else one texture holds the mask.
+void uploadMask(sprite::Slot& s) {
+  releaseTiles(s.gpu.mask);
+  if (!s.mask || !s.mask->pixels) return;
+  const bool matches = s.mask->width == s.imageWidth && s.mask->height == s.imageHeight;
+  if (matches) {
+    for (int i = 0; i < s.tileCount && i < static_cast<int>(s.tiles.size()); ++i) {
+      const sprite::Tile& t = s.tiles[static_cast<size_t>(i)];
+      void* tex = createTexture(s.tileTexWidth, s.tileTexHeight, 1);
+      writeTexture3(tex, s.mask, t.x, t.y, t.width, t.height);
+      s.gpu.mask[static_cast<size_t>(i)] = tex;
+    }
+  } else {
+    void* tex = createTexture(s.mask->width, s.mask->height, 1);
+    writeTexture2(tex, 0, s.mask);
+    s.gpu.mask[0] = tex;
+  }
+}
+
+void ensureRenderTarget(sprite::Slot& s) {
+  if (s.gpu.renderTarget && s.gpu.width == s.imageWidth && s.gpu.height == s.imageHeight) return;
+  releaseTexture(s.gpu.renderTarget);
+  releaseSurface(s.gpu.renderSurface);
+  if (s.imageWidth <= 0 || s.imageHeight <= 0) return;
+  s.gpu.renderTarget = createRenderTargetTexture(s.imageWidth, s.imageHeight, s.gpu.renderSurface);
+  s.gpu.width = s.imageWidth;
+  s.gpu.height = s.imageHeight;
+}
+
+uint32_t channel(uint32_t c, int shift) { return (c >> shift) & 0xFF; }
+
+ProgramId standFor(int colourMode) {
+  if (colourMode == 4) return ProgramId::Stand4;
+  if (colourMode == 7) return ProgramId::Stand7;
+  return ProgramId::Stand;  // other modes fade without a colour step of their own
+}
+
+bool drawable(const sprite::Slot* s) {
+  if (!s || s->alpha == 0) return false;
+  if ((s->loadFlags & (sprite::kLoadWindowLayer | sprite::kLoadWindowLayerQuake)) && !(windowVisibleFlags() & 1)) return false;
+  return s->renderTarget || s->picture;
+}
+
+// Vertices of one slot in clip space, rows flipped for top-down targets.
+void pushSlot(sprite::Slot& s, int trackMask, const DrawItem& base, GLuint maskOrOld0,
+              const std::array<void*, sprite::kMaxTiles>* second) {
+  const DeviceState& d = device();
+  if (s.dirty) placeSlotWithTracks(s, trackMask, d.targetWidth, d.targetHeight);
+  float m[16];
+  multiplyPlacement(s, m);
+  const size_t tiles = std::min<size_t>(s.vertices.size() / 4, static_cast<size_t>(std::max(s.tileCount, 1)));
+  for (size_t t = 0; t < tiles; ++t) {
+    GpuVertex v[4];
+    for (int k = 0; k < 4; ++k) {
+      const sprite::TileVertex& tv = s.vertices[t * 4 + static_cast<size_t>(k)];
+      const float x = tv.x * m[0] + tv.y * m[4] + tv.z * m[8] + m[12];
+      const float y = tv.x * m[1] + tv.y * m[5] + tv.z * m[9] + m[13];
+      const float z = tv.x * m[2] + tv.y * m[6] + tv.z * m[10] + m[14];
+      const float w = tv.x * m[3] + tv.y * m[7] + tv.z * m[11] + m[15];
+      v[k] = {x, -y, 2 * z - w, w, tv.u0, tv.v0, tv.u1, tv.v1, tv.diffuse};
+    }
+    DrawItem item = base;
+    item.first = streamPush(v, 4);
+    item.texture0 = s.renderTarget ? glName(s.gpu.renderTarget) : glName(s.gpu.tile[t]);
+    if (second) item.texture1 = glName((*second)[t] ? (*second)[t] : (*second)[0]);
+    else item.texture1 = maskOrOld0;
+    DS.items.push_back(item);
+  }
+}
+
+void collectSprite(int n, bool after) {
+  sprite::Slot* s = after ? sprite::afterSlot(n) : sprite::frontSlot(n);
+  if (!drawable(s)) return;
+  if (s->renderTarget) ensureRenderTarget(*s);
+  else if (s->upload) uploadSlot(*s);
+  const sprite::Sprite& r = sprite::record(n);
+  DrawItem base{};
+  base.programId = ProgramId::Sprite;
+  base.blend = std::clamp(s->blend, 0, static_cast<int>(kBlendRowCount) - 1);
+  base.stage1 = static_cast<int>(blendSetting(base.blend, device().caps.blendOp).stage1);
+  base.mip = wantsMipMaps(*s);
+  if (setting(K::ColorBlend) && s->colourMode != 0) {
+    base.stage1 = static_cast<int>(Stage1::ColourOp);
+    base.colourOp = s->colourMode;
+  }
+  base.factor[0] = static_cast<float>(channel(s->colour, 16)) / 255.0f;
+  base.factor[1] = static_cast<float>(channel(s->colour, 8)) / 255.0f;
+  base.factor[2] = static_cast<float>(channel(s->colour, 0)) / 255.0f;
+  base.factor[3] = static_cast<float>(channel(s->colour, 24)) / 255.0f;
+  const bool shaders = device().caps.pixelShaderMajor >= 2;
+  sprite::Slot* old = sprite::slot(n, r.front);
+  sprite::Slot* fresh = sprite::slot(n, r.front ^ 1);
+  if (r.linked != 0 && shaders && old && fresh && fresh->picture && !s->renderTarget) {
+    if (fresh->upload) uploadSlot(*fresh);
+    if (old->upload) uploadSlot(*old);
+    base.programId = standFor(s->colourMode);
+    base.c0 = std::min(static_cast<float>(r.linked) / 256.0f, 1.0f);
+    // New picture on stage 0, the old one on stage 1, the old slot's placement.
+    DS.items.reserve(DS.items.size() + static_cast<size_t>(fresh->tileCount));
+    const size_t firstItem = DS.items.size();
+    pushSlot(*old, static_cast<int>(r.trackMask), base, 0, &old->gpu.tile);
+    for (size_t i = firstItem; i < DS.items.size(); ++i)
+      DS.items[i].texture1 = DS.items[i].texture0,
+      DS.items[i].texture0 = glName(fresh->gpu.tile[i - firstItem] ? fresh->gpu.tile[i - firstItem] : fresh->gpu.tile[0]);
+    return;
+  }
+  if (s->mask && shaders && s->gpu.mask[0]) {
+    base.programId = s->maskReverse ? ProgramId::AlphaMask2 : ProgramId::AlphaMask1;
+    const int v = s->maskVague;
+    const int p = std::min(s->maskProgress, 512);
+    base.c0 = 255.0f / static_cast<float>(std::max(v, 1));
+    base.c1 = static_cast<float>(v + 255) * static_cast<float>(p) / 130560.0f;
+    const bool perTile = s->gpu.mask[1] != nullptr || s->tileCount == 1;
+    pushSlot(*s, static_cast<int>(r.trackMask), base, glName(s->gpu.mask[0]), perTile ? &s->gpu.mask : nullptr);
+    return;
+  }
+  pushSlot(*s, static_cast<int>(r.trackMask), base, device().whiteTexture, nullptr);
+}
+
+void execute() {
+  if (DS.items.empty()) return;
+  DeviceState& d = device();
+  streamUpload();
+  int blend = -1;
+  ProgramId current = ProgramId::Count;
+  for (const DrawItem& it : DS.items) {
+    if (it.programId != current) useProgram(it.programId), current = it.programId;
+    if (it.blend != blend) applyBlendRow(it.blend), blend = it.blend;
+    const Program& p = program(it.programId);
+    if (p.stage1 >= 0) glUniform1i(p.stage1, it.stage1);
+    if (p.colourOp >= 0) glUniform1i(p.colourOp, it.colourOp);
+    if (p.factor >= 0) glUniform4fv(p.factor, 1, it.factor);
+    if (p.c0 >= 0) glUniform4f(p.c0, it.c0, 0, 0, 0);
+    if (p.c1 >= 0) {
+      if (it.programId == ProgramId::Stand4 || it.programId == ProgramId::Stand7) glUniform4fv(p.c1, 1, it.factor);
+      else glUniform4f(p.c1, it.c1, 0, 0, 0);
+    }
+    glActiveTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_2D, it.texture1 ? it.texture1 : d.whiteTexture);
+    glBindSampler(1, d.samplerLinear);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, it.texture0);
+    glBindSampler(0, it.mip ? d.samplerLinearMip : d.samplerLinear);
+    streamDraw(it.first, 4);
+  }
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+}  // namespace
+
+void uploadSlot(sprite::Slot& s) {
+  if ((s.upload & sprite::kUploadPixels) && s.picture) uploadTiles(s);
+  if (s.upload & sprite::kUploadMask) uploadMask(s);
+  s.upload = 0;
+}
+
+void releaseSlotTextures(sprite::Slot& s) {
+  releaseTiles(s.gpu.tile);
+  releaseTiles(s.gpu.mask);
+  releaseTexture(s.gpu.renderTarget);
+  releaseSurface(s.gpu.renderSurface);
+  s.gpu.width = s.gpu.height = 0;
+}
+
+void drawGroup(int group, bool after, int keyFrom, int keyTo) {
+  streamBegin();
+  DS.items.clear();
+  const std::map<int, int>& order = sprite::drawOrder(group);
+  for (auto it = order.rbegin(); it != order.rend(); ++it) {
+    if (it->first > keyFrom) continue;
+    if (it->first < keyTo) break;
+    collectSprite(it->second, after);
+  }
+  execute();
+}
+
+void drawRenderTargetSprites(bool after) {
+  const std::set<int>& targets = sprite::renderTargets();
+  for (auto it = targets.rbegin(); it != targets.rend(); ++it) {
+    const int n = *it;
+    if (n <= 0) continue;
+    sprite::Slot* s = after ? sprite::afterSlot(n) : sprite::frontSlot(n);
+    if (!s) {
+      showErrorBox("RenderTextureA " + std::to_string(n) + " Not Found");
+      continue;
+    }
+    if (!s->renderTarget) continue;
+    ensureRenderTarget(*s);
+    if (!s->gpu.renderSurface) continue;
+    bindTarget(glName(s->gpu.renderSurface), s->imageWidth, s->imageHeight);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawGroup(n, after, INT_MAX, INT_MIN);
+  }
+}
+
+void recreateRenderTargetSprites() {
+  for (int n : sprite::renderTargets())
+    for (int i = 0; i < 2; ++i)
+      if (sprite::Slot* s = sprite::slot(n, i); s && s->renderTarget) ensureRenderTarget(*s);
+}
+
+void releaseRenderTargetSprites() {
+  for (int n : sprite::renderTargets())
+    for (int i = 0; i < 2; ++i)
+      if (sprite::Slot* s = sprite::slot(n, i); s && s->renderTarget) {
+        releaseTexture(s->gpu.renderTarget);
+        releaseSurface(s->gpu.renderSurface);
+        s->gpu.width = s->gpu.height = 0;
+      }
+}
+
+}  // namespace velmora::render

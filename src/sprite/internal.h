@@ -1,0 +1,69 @@
+#pragma once
+// The sprite table's private state and the helpers its command files share.
+#include <span>
+#include <string_view>
+
+#include "bindings/catalogue.h"
+#include "sprite/sprite.h"
+
+namespace velmora::sprite {
+
+struct TableState {
+  std::array<Sprite, kSpriteCount> sprites{};
+  std::array<std::array<Slot*, 2>, kSpriteCount> slots{};
+  std::array<std::map<int, int>, kSpriteCount> order;  // per group: draw key -> sprite
+  std::array<std::set<int>, kSpriteCount> members;     // per group
+  std::array<int, kSpriteCount> registeredIn{};        // group whose tables hold the sprite, -1 none
+  std::set<int> renderTargets;
+  TextureLimits limits;
+  ScreenFacts screen;
+  MotionHooks motion;
+  GpuReleaser releaser = nullptr;
+  bool jump = false;
+  TableState() { registeredIn.fill(-1); }
+};
+TableState& table();
+
+// Motion-track kinds, as trackMask bits.
+enum TrackKind { kTrackX, kTrackY, kTrackW, kTrackH, kTrackRX, kTrackRY, kTrackRZ, kTrackA, kTrackL, kTrackC,
+                 kTrackM, kTrackS };
+
+// ---- slots -------------------------------------------------------------------
+Slot* newSlot();
+// Frees the picture, the mask and the device objects, keeps the slot.
+void releasePicture(Slot& s);
+void freeSlot(Slot*& s);
+// Defaults of a new slot (position at the screen centre, origin 1, 1, ...).
+void resetProperties(Slot& s);
+void copyProperties(Slot& to, const Slot& from);
+// Tiling of a picture of w × h (all frames); false after reporting.
+bool layTiles(Slot& s, int w, int h, int frames);
+void buildVertices(Slot& s);
+void setVertexAlpha(Slot& s);
+// Gives the slot its picture (taken), tiles it and asks for an upload.
+bool attachPicture(Slot& s, image::Image* picture, int frames, int resolution);
+
+// ---- table -------------------------------------------------------------------
+void enterGroup(int n, int group);  // replaces any earlier entry, key from the order
+void leaveGroup(int n);
+void rekey(int n);
+// The slot set-up after a picture went into the back slot (load step 7).
+bool prepareBackSlot(int n, Slot*& back, bool& fresh);
+void finishLoad(int n, bool fresh, uint32_t loadFlags);
+
+// " 画像が読み込まれていません" after the number.
+void reportNoPicture(int n);
+bool checkNumber(int n);
+
+// ---- loading -----------------------------------------------------------------
+bool loadSpritePicture(int n, const char* path, uint32_t flags, int frames);
+bool loadFramedPicture(int n, const char* path, uint32_t flags, int w, int h);
+void applyImageEffects(const Sprite& r, image::Image*& picture);
+
+// ---- command families ----------------------------------------------------------
+std::span<const bindings::CoreBinding> spriteCores();
+std::span<const bindings::CoreBinding> spriteImageCores();
+std::span<const bindings::CoreBinding> loadingCores();
+std::span<const bindings::CoreBinding> lookaheadCores();
+
+}  // namespace velmora::sprite

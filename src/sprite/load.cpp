@@ -1,0 +1,388 @@
+// Loading pictures into sprites: sp, sp_cut, sp_st, sp_mask, spg, sp_reload.
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "bindings/bridge.h"
+#include "core/report.h"
+#include "core/textconv.h"
+#include "image/image.h"
+#include "sprite/internal.h"
+#include "sprite/picture.h"
+
+namespace velmora::sprite {
+
+namespace {
+
+using bindings::CommandContext;
+using bindings::intArg;
+using bindings::stringArg;
+
+bool highResolutionActive(int resolution) { return resolution == 2 && table().screen.displayRate > 1.0f; }
+
+// Properties a new picture takes over from the picture it replaces.
+void takeOver(Slot& to, const Slot& from) {
+  to.group = from.group;
+  to.alpha = from.alpha;
+  to.blend = from.blend;
+  to.frame = from.frame;
+  to.colourMode = from.colourMode;
+  to.colour = from.colour;
+  to.originX = from.originX;
+  to.originY = from.originY;
+  to.x = from.x;
+  to.y = from.y;
+  to.scaleW = from.scaleW;
+  to.scaleH = from.scaleH;
+  to.rotX = from.rotX;
+  to.rotY = from.rotY;
+  to.rotZ = from.rotZ;
+}
+
+void copyName(char (&to)[128], std::string_view text) {
+  size_t n = std::min(text.size(), sizeof to - 1);
+  std::memcpy(to, text.data(), n);
+  to[n] = 0;
+}
+
+bool cutPicture(const Sprite& r, image::Image*& picture, int resolution) {
+  if (!r.cutW || !r.cutH) return true;
+  int x = r.cutX, y = r.cutY, w = r.cutW, h = r.cutH;
+  if (highResolutionActive(resolution)) {
+    const float k = table().screen.pictureRatio;
+    if (x != -1) x = int(float(x) * k);
+    y = int(float(y) * k);
+    w = int(float(w) * k);
+    h = int(float(h) * k);
+  }
+  if (x == -1) x = (picture->width - w) / 2;
+  if (image::clippingImage2(picture, x, y, w, h)) return true;
+  image::freeImage(picture);
+  return false;
+}
+
+}  // namespace
+
+void applyImageEffects(const Sprite& r, image::Image*& p) {
+  auto sbyte = [](int v, int shift) { return int(int8_t((v >> shift) & 255)); };
+  if (r.negative) image::negaposiImage(p);
+  if (r.grayscale) image::grayscalImage(p);
+  if (r.turn == 1) image::flipHorizontalImage2(p);
+  else if (r.turn == 2) image::flipVerticalImage2(p);
+  else if (r.turn == 3) image::rotateImage2(p, 180.0, 0.0, 0);
+  if (r.brightnessContrast) image::bcImage(p, sbyte(r.brightnessContrast, 8), sbyte(r.brightnessContrast, 0));
+  if (r.colour) image::colorImage(p, sbyte(r.colour, 16), sbyte(r.colour, 8), sbyte(r.colour, 0));
+  if (r.hsl) image::hslImage(p, int(int16_t(uint32_t(r.hsl) >> 16)), sbyte(r.hsl, 8), sbyte(r.hsl, 0));
+  if (r.blur) image::blurImage(p, r.blur >> 16, r.blur & 0xFFFF);
+  if (r.mosaic) image::mosaicImage(p, r.mosaic >> 16, r.mosaic & 0xFFFF);
+}
+
+// The back slot to fill: created when missing. fresh = the sprite had no
+// slots at all.
+bool prepareBackSlot(int n, Slot*& back, bool& fresh) {
+  TableState& t = table();
+  Sprite& r = t.sprites[n];
+  fresh = !t.slots[n][0] && !t.slots[n][1];
+  Slot*& ref = t.slots[n][(r.front ^ 1) & 1];
+  if (!ref) ref = newSlot();
+  if (!ref) {
+    errorc(std::to_string(n) + sj(" spSetting\nメモリを確保出来ませんでした"), 1);
+    return false;
+  }
+  back = ref;
+  return true;
+}
+
+// Load step 7: what the new back slot keeps, and the pending state.
+void finishLoad(int n, bool fresh, uint32_t loadFlags) {
+  TableState& t = table();
+  Sprite& r = t.sprites[n];
+  Slot* back = backSlot(n);
+  Slot*& frontRef = t.slots[n][r.front & 1];
+  if (fresh) {
+    resetProperties(*back);
+    back->loadFlags = loadFlags;
+    frontRef = newSlot();
+    if (!frontRef) {
+      errorc(std::to_string(n) + sj("spSetting2\nメモリを確保出来ませんでした"), 1);
+      freeSlot(t.slots[n][(r.front ^ 1) & 1]);
+      return;
+    }
+    copyProperties(*frontRef, *back);
+    r.order = 0;
+    enterGroup(n, 0);
+    r.pending = kPendingPicture;
+  } else if (r.pending & kPendingDelete) {
+    resetProperties(*back);
+    back->loadFlags = loadFlags;
+    r.order = 0;
+    enterGroup(n, 0);
+    r.pending = kPendingPicture | kPendingReleaseFront;
+  } else if (r.pending & kPendingPicture) {
+    back->loadFlags = loadFlags;
+  } else {
+    if (!(r.pending & kPendingProperties) && frontRef) takeOver(*back, *frontRef);
+    back->loadFlags = loadFlags;
+    buildVertices(*back);
+    r.pending = kPendingPicture | kPendingReleaseFront;
+  }
+  r.endDelete = 0;
+}
+
+namespace {
+
+// Steps 1-2 of every load: a sprite whose motion ends in deletion goes now.
+void clearForLoad(int n) {
+  Sprite& r = table().sprites[n];
+  if (r.endDelete) {
+    r.pending = kPendingDelete;
+    commitSprite(n);
+  }
+}
+
+bool placePicture(int n, image::Image* picture, int frames, int resolution, uint32_t flags) {
+  Slot* back = nullptr;
+  bool fresh = false;
+  if (!prepareBackSlot(n, back, fresh)) {
+    image::freeImage(picture);
+    return false;
+  }
+  bool ok;
+  if (picture) {
+    ok = attachPicture(*back, picture, frames, resolution);
+  } else {  // jump mode: a placeholder the save restore rebuilds
+    releasePicture(*back);
+    ok = layTiles(*back, 1, 1, 1);
+    back->resolution = 1;
+  }
+  if (!ok) {
+    if (fresh) freeSlot(table().slots[n][(table().sprites[n].front ^ 1) & 1]);
+    else releasePicture(*back);
+    return false;
+  }
+  finishLoad(n, fresh, flags);
+  return backSlot(n) != nullptr;
+}
+
+image::Image* decodeForSprite(int n, const std::string& path, uint32_t flags, int& resolution) {
+  resolution = 1;
+  image::Image* picture = loadWholePicture(path.c_str(), &resolution, !(flags & kLoadNoCache));
+  if (!picture) return nullptr;
+  const Sprite& r = table().sprites[n];
+  if (!cutPicture(r, picture, resolution)) return nullptr;
+  applyImageEffects(r, picture);
+  return picture;
+}
+
+}  // namespace
+
+bool loadSpritePicture(int n, const char* rawPath, uint32_t flags, int frames) {
+  if (!validNumber(n)) return false;
+  clearForLoad(n);
+  std::string path = normalisePath(rawPath);
+  image::Image* picture = nullptr;
+  int resolution = 1;
+  if (!table().jump) {
+    picture = decodeForSprite(n, path, flags, resolution);
+    if (!picture) return false;
+  }
+  if (!placePicture(n, picture, frames, resolution, flags)) return false;
+  Sprite& r = table().sprites[n];
+  copyName(r.name, path);
+  r.fontFace[0] = kKindPicture;
+  return true;
+}
+
+bool loadFramedPicture(int n, const char* rawPath, uint32_t flags, int w, int h) {
+  if (!validNumber(n)) return false;
+  clearForLoad(n);
+  std::string path = normalisePath(rawPath);
+  image::Image* canvas = nullptr;
+  int resolution = 1;
+  if (!table().jump) {
+    image::Image* picture = decodeForSprite(n, path, flags, resolution);
+    if (!picture) return false;
+    int cw = w, ch = h;
+    if (highResolutionActive(resolution)) {
+      cw = int(float(w) * table().screen.pictureRatio);
+      ch = int(float(h) * table().screen.pictureRatio);
+    }
+    canvas = image::createImage(cw, ch, 32);
+    if (!canvas) {
+      errorc(path + " loadImage3\n" + std::to_string(cw) + "," + std::to_string(ch) +
+                 sj(" メモリを確保出来ませんでした"),
+             1);
+      image::freeImage(picture);
+      return false;
+    }
+    std::memset(canvas->pixels, 0, size_t(canvas->count) * 4);
+    image::compositeImage(canvas, picture, 0, (cw - picture->width) >> 1, ch - picture->height, 0);
+    image::freeImage(picture);
+  }
+  if (!placePicture(n, canvas, 1, resolution, flags)) return false;
+  Sprite& r = table().sprites[n];
+  copyName(r.name, path);
+  r.fontFace[0] = kKindFramed;
+  return true;
+}
+
+namespace {
+
+void cmd_sp(CommandContext c) {
+  setErrcmd("sp");
+  int n = intArg(c, 1);
+  std::string path(stringArg(c, 2));
+  uint32_t flags = uint32_t(intArg(c, 3));
+  int frames = intArg(c, 4);
+  if (!validNumber(n)) return;
+  Sprite& r = table().sprites[n];
+  r.cutX = r.cutY = r.cutW = r.cutH = 0;
+  loadSpritePicture(n, path.c_str(), flags, frames);
+}
+
+void cmd_sp_cut(CommandContext c) {
+  setErrcmd("sp_cut");
+  int n = intArg(c, 1);
+  std::string path(stringArg(c, 2));
+  uint32_t flags = uint32_t(intArg(c, 3));
+  int frames = intArg(c, 4);
+  int x = intArg(c, 5), y = intArg(c, 6), w = intArg(c, 7), h = intArg(c, 8);
+  if (!validNumber(n)) return;
+  Sprite& r = table().sprites[n];
+  r.cutX = x;
+  r.cutY = y;
+  r.cutW = w;
+  r.cutH = h;
+  loadSpritePicture(n, path.c_str(), flags, frames);
+}
+
+// Canvas size of a framed picture in script units.
+void framedSize(const Slot& s, int& w, int& h) {
+  w = s.width;
+  h = s.height;
+  if (s.resolution == 2 && table().screen.displayRate > 1.0f && table().screen.pictureRatio > 0.0f) {
+    w = int(float(w) / table().screen.pictureRatio);
+    h = int(float(h) / table().screen.pictureRatio);
+  }
+}
+
+void cmd_sp_st(CommandContext c) {
+  setErrcmd("sp_st");
+  int n = intArg(c, 1);
+  std::string path(stringArg(c, 2));
+  uint32_t flags = uint32_t(intArg(c, 3));
+  int w = intArg(c, 4), h = intArg(c, 5);
+  int time = intArg(c, 6);
+  (void)intArg(c, 7);  // delay: the cross-fade belongs to the motion tracks
+  if (!validNumber(n)) return;
+  const Sprite& r = table().sprites[n];
+  Slot* current = frontSlot(n);
+  // A timed switch cross-fades two equal canvases.
+  if (time > 0 && current && r.fontFace[0] == kKindFramed) {
+    int cw = 0, ch = 0;
+    framedSize(*current, cw, ch);
+    if (cw != w || ch != h) {
+      bool onPending = (r.pending & kPendingPicture) != 0;
+      errorc(std::to_string(n) + sj(onPending ? " 切り替え前の画像サイズと違います２" : " 切り替え前の画像サイズと違います１"),
+             1);
+      return;
+    }
+  }
+  loadFramedPicture(n, path.c_str(), flags, w, h);
+}
+
+void cmd_sp_mask(CommandContext c) {
+  setErrcmd("sp_mask");
+  int n = intArg(c, 1);
+  std::string path = normalisePath(stringArg(c, 2));
+  int reverse = intArg(c, 3), progress = intArg(c, 4), vague = intArg(c, 5);
+  if (!validNumber(n)) return;
+  Slot* s = afterSlot(n);
+  if (!s) return reportNoPicture(n);
+  int resolution = 1;
+  image::Image* mask = loadWholePicture(path.c_str(), &resolution, !(s->loadFlags & kLoadNoCache));
+  if (!mask) return;
+  image::freeImage(s->mask);
+  s->mask = mask;
+  Slot probe{};
+  if (layTiles(probe, mask->width, mask->height, 1)) {
+    s->maskTileColumns = probe.tileColumns;
+    s->maskTileRows = probe.tileRows;
+  }
+  s->maskReverse = reverse;
+  s->maskProgress = progress;
+  s->maskVague = (vague - 1) & 511;
+  s->upload |= kUploadMask;
+  copyName(table().sprites[n].maskName, path);
+}
+
+void cmd_spg(CommandContext c) {
+  setErrcmd("spg");
+  int n = intArg(c, 1);
+  int w = intArg(c, 2), h = intArg(c, 3);
+  uint32_t flags = uint32_t(intArg(c, 4));
+  if (!validNumber(n)) return;
+  const ScreenFacts& f = table().screen;
+  if (flags & kLoadNoSave) {
+    w = int(float(w) * f.displayRate + 0.5f);
+    h = int(float(h) * f.displayRate + 0.5f);
+  } else if ((flags & kLoadNoCache) && f.displayRate > 1.0f) {
+    w = int(float(w) * f.pictureRatio + 0.5f);
+    h = int(float(h) * f.pictureRatio + 0.5f);
+  }
+  if (w <= 0 || h <= 0) return;
+  clearForLoad(n);
+  Slot* back = nullptr;
+  bool fresh = false;
+  if (!prepareBackSlot(n, back, fresh)) return;
+  releasePicture(*back);
+  // The device draws into a texture of exactly this size.
+  TextureLimits saved = table().limits;
+  table().limits = TextureLimits{};
+  bool ok = layTiles(*back, w, h, 1);
+  table().limits = saved;
+  if (ok) {
+    back->tileTexWidth = w;
+    back->tileTexHeight = h;
+    back->renderTarget = true;
+    back->resolution = 0;
+    buildVertices(*back);
+  }
+  if (!ok) {
+    if (fresh) freeSlot(table().slots[n][(table().sprites[n].front ^ 1) & 1]);
+    return;
+  }
+  finishLoad(n, fresh, flags);
+  Sprite& r = table().sprites[n];
+  r.name[0] = 0;
+  r.fontFace[0] = kKindRenderTarget;
+  table().renderTargets.insert(n);
+}
+
+void cmd_sp_reload(CommandContext c) {
+  setErrcmd("sp_reload");
+  int n = intArg(c, 1);
+  if (!validNumber(n)) return;
+  const Sprite& r = table().sprites[n];
+  Slot* s = afterSlot(n);
+  if (!s || r.endDelete || (r.pending & kPendingDelete)) return;
+  std::string name(r.name, strnlen(r.name, sizeof r.name));
+  if (r.fontFace[0] == kKindFramed) {
+    int w = 0, h = 0;
+    framedSize(*s, w, h);
+    loadFramedPicture(n, name.c_str(), s->loadFlags, w, h);
+  } else if (r.fontFace[0] == kKindPicture && !name.empty()) {
+    loadSpritePicture(n, name.c_str(), s->loadFlags, s->frames);
+  }
+}
+
+const bindings::CoreBinding kLoadingCores[] = {
+    {"sp", cmd_sp},         {"sp_cut", cmd_sp_cut}, {"sp_st", cmd_sp_st},
+    {"sp_mask", cmd_sp_mask}, {"spg", cmd_spg},     {"sp_reload", cmd_sp_reload},
+};
+
+}  // namespace
+
+std::span<const bindings::CoreBinding> loadingCores() { return kLoadingCores; }
+
+}  // namespace velmora::sprite

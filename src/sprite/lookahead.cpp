@@ -1,0 +1,239 @@
+// Look-ahead loading. The scan of the coming lines (script lines, regular
+// expressions) always runs on the main thread; the worker started around a
+// transition only evicts and decodes, and touches nothing but the cache (under
+// its lock) and its own read buffer. Its messages wait for finishLookahead.
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <set>
+#include <thread>
+
+#include "bindings/bridge.h"
+#include "bindings/catalogue.h"
+#include "core/hash.h"
+#include "core/pump.h"
+#include "core/report.h"
+#include "core/settings.h"
+#include "core/sjis.h"
+#include "core/state.h"
+#include "image/image.h"
+#include "resource/resource.h"
+#include "script/control.h"
+#include "script/interp.h"
+#include "script/regex.h"
+#include "sprite/internal.h"
+#include "sprite/picture.h"
+#include "sprite/picture_internal.h"
+
+namespace velmora::sprite {
+
+namespace {
+
+struct LookaheadState {
+  std::map<uint32_t, std::string> patterns;  // crc32 of a command name
+  std::map<uint32_t, std::string> stops;     // crc32 of a path
+  bool restoring = false;
+  VoicePreloader voicePreloader = nullptr;
+  // The worker hand-off: the main thread fills `paths`, `budget` before the
+  // start and reads `deferred` only after `done` reads -1.
+  std::thread worker;
+  std::atomic<int> done{0};
+  std::vector<std::string> paths;
+  uint64_t budget = 0;
+  std::vector<std::string> deferred;
+  FileBuffer workerBuffer;
+};
+LookaheadState L;
+
+bool identifierChar(char c) {
+  return c == '.' || c == '@' || c == '_' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
+         (c >= 'a' && c <= 'z');
+}
+bool asciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+int lookaheadStartLine() {
+  const auto& frames = script::gosubFrames();
+  if (!frames.empty()) return frames.front().returnLine + 1;
+  return script::registers().currentLine + 1;
+}
+
+bool lookaheadAllowed() { return !L.restoring && core::setting(core::SettingKey::LookaHead) != 0; }
+
+std::vector<uint64_t> keysOf(const std::vector<std::string>& paths) {
+  std::vector<uint64_t> keys;
+  for (const std::string& p : paths) {
+    int r = 1;
+    keys.push_back(crc64_hash(highResolutionChoice(p, r)));
+  }
+  return keys;
+}
+
+void preloadAll(const std::vector<std::string>& paths, uint64_t budget, FileBuffer& buffer,
+                std::vector<std::string>* deferred) {
+  keepOnly(keysOf(paths));
+  for (const std::string& p : paths) preloadInto(p, budget, buffer, deferred, 0);
+}
+
+void reportDeferred() {
+  for (const std::string& message : L.deferred) {
+    if (message.size() > 1 && message[0] == '\x01') {
+      FileBuffer probe;  // fails again, with the reader's own report
+      uint32_t size = 0;
+      resource::loadFile(message.c_str() + 1, probe.data, size, probe.capacity);
+      std::free(probe.data);
+    } else {
+      errorc(message, 1);
+    }
+  }
+  L.deferred.clear();
+}
+
+}  // namespace
+
+void setLookaheadPattern(std::string_view command, std::string_view pattern) {
+  L.patterns[crc32_hash(command)] = std::string(pattern);
+}
+
+void addLookaheadStop(std::string_view path) { L.stops[crc32_hash(path)] = std::string(path); }
+
+void clearLookaheadTables() {
+  L.patterns.clear();
+  L.stops.clear();
+}
+
+void setRestoreRunning(bool on) { L.restoring = on; }
+void setVoicePreloader(VoicePreloader preloader) { L.voicePreloader = preloader; }
+
+std::vector<std::string> collectLookaheadPaths() {
+  std::set<std::string> collected;
+  const script::LineArray& lines = script::slotLines(1);
+  for (size_t i = static_cast<size_t>(std::max(0, lookaheadStartLine())); i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    if (line.empty() || !asciiLetter(line[0])) continue;
+    size_t n = 0;
+    while (n < line.size() && identifierChar(line[n])) ++n;
+    auto entry = L.patterns.find(crc32_hash(std::string_view(line).substr(0, n)));
+    if (entry == L.patterns.end()) continue;
+    std::string arguments = n + 1 < line.size() ? line.substr(n + 1) : std::string();
+    std::string out;
+    int count = 0;
+    std::string path = normalisePath(script::regex::substitute(arguments, entry->second, out, count) ? out : arguments);
+    if (L.stops.count(crc32_hash(path))) break;
+    collected.insert(path);
+  }
+  for (const auto& [hash, path] : L.stops) collected.insert(path);
+  return {collected.begin(), collected.end()};
+}
+
+void runLookahead() {
+  if (!lookaheadAllowed()) return;
+  waitForLookaheadWorker();
+  preloadAll(collectLookaheadPaths(), cacheBudget(), mainFileBuffer(), nullptr);
+}
+
+void startLookahead() {
+  if (L.worker.joinable()) return;
+  if (image::workerThreads() <= 1 || !lookaheadAllowed()) return;
+  L.paths = collectLookaheadPaths();
+  L.budget = cacheBudget();
+  L.deferred.clear();
+  L.done.store(0, std::memory_order_release);
+  L.worker = std::thread([] {
+    preloadAll(L.paths, L.budget, L.workerBuffer, &L.deferred);
+    L.done.store(-1, std::memory_order_release);
+  });
+}
+
+bool lookaheadWorkerRunning() { return L.worker.joinable() && L.done.load(std::memory_order_acquire) != -1; }
+
+void finishLookahead() {
+  if (image::workerThreads() <= 1) {
+    runLookahead();
+    return;
+  }
+  if (!L.worker.joinable()) return;
+  while (L.done.load(std::memory_order_acquire) != -1) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (!drainWindowMessages(messageRecord())) {
+      quitRequest = 1;
+      return;  // the release joins it
+    }
+  }
+  L.worker.join();
+  reportDeferred();
+}
+
+void waitForLookaheadWorker() {
+  if (!L.worker.joinable()) return;
+  L.worker.join();
+  L.deferred.clear();
+  std::free(L.workerBuffer.data);
+  L.workerBuffer = {};
+}
+
+void runVoiceLookahead() {
+  if (core::setting(core::SettingKey::LookaHead) == 0) return;
+  const script::LineArray& lines = script::slotLines(1);
+  for (size_t i = static_cast<size_t>(std::max(0, lookaheadStartLine())); i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    if (line.size() < 2 || uint8_t(line[0]) != 0x81 || uint8_t(line[1]) != 0x79) continue;
+    std::vector<std::string> voices;
+    std::string field;
+    int index = 0;
+    for (size_t p = 2; p < line.size(); ++p) {
+      if (uint8_t(line[p]) == 0x81 && p + 1 < line.size() && uint8_t(line[p + 1]) == 0x7A) {
+        if (index > 0 && !field.empty()) voices.push_back(field);
+        break;
+      }
+      if (isLeadByte(line[p]) && p + 1 < line.size()) {
+        field.append(line, p, 2);
+        ++p;
+      } else if (line[p] == ',') {
+        if (index++ > 0 && !field.empty()) voices.push_back(field);
+        field.clear();
+      } else {
+        field += line[p];
+      }
+    }
+    if (voices.empty()) continue;
+    for (const std::string& v : voices) {
+      std::string path = "vo/" + v.substr(1, 3) + "/" + v + ".ogg";
+      if (L.voicePreloader) L.voicePreloader(path);
+    }
+    return;
+  }
+}
+
+// ---- command cores ------------------------------------------------------------
+namespace {
+using bindings::CommandContext;
+
+void cmd_lookahead_set(CommandContext c) {
+  setErrcmd("lookahead_set");
+  setLookaheadPattern(bindings::stringArg(c, 1), bindings::stringArg(c, 2));
+}
+void cmd_lookahead_stop(CommandContext c) {
+  setErrcmd("lookahead_stop");
+  addLookaheadStop(bindings::stringArg(c, 1));
+}
+void cmd_lookahead(CommandContext) {
+  setErrcmd("lookahead");
+  runLookahead();
+}
+void cmd_lookahead2(CommandContext) {
+  setErrcmd("lookahead2");
+  runVoiceLookahead();
+}
+
+const bindings::CoreBinding kLookaheadCores[] = {
+    {"lookahead_set", cmd_lookahead_set},
+    {"lookahead_stop", cmd_lookahead_stop},
+    {"lookahead", cmd_lookahead},
+    {"lookahead2", cmd_lookahead2},
+};
+}  // namespace
+
+std::span<const bindings::CoreBinding> lookaheadCores() { return kLookaheadCores; }
+
+}  // namespace velmora::sprite

@@ -1,0 +1,37 @@
+#pragma once
+// Motion tracks, quakes and the motion-blur switch: the frame steps the
+// renderer runs, the quake offsets its placement adds, and the hooks the
+// message window and the transitions install.
+#include <cstdint>
+
+#include "sprite/sprite.h"
+
+namespace velmora::sprite {
+
+// Binds sp_ax ... sp_am, sp_ae, sp_alv, sp_qx/sp_qy, sc_qx/sc_qy and sc_mb, and
+// installs the table's motion hooks. Call once after bindSpriteCores().
+void bindMotionCores();
+
+// Once per frame before the scene is drawn (render::addFrameUpdate): quakes
+// and every track kind except the frame animation.
+void motionFrameStep();
+// The frame animation step of draw and draw2 (render::setTrackStep): true
+// when a frame changed or anything still moves or quakes.
+bool motionTrackStep();
+// Number of sprites whose frame changed in the last motionTrackStep().
+int lastFrameChanges();
+
+// Quake offsets for a slot of sprite n; true when a quake applies to it (even
+// while its offset happens to be 0), so resting-pixel rounding is skipped.
+bool quakeOffset(int n, const Slot& s, float& ox, float& oy);
+// The message window suppresses quake offsets while it says so.
+void setQuakeSuppressed(bool on);
+
+// sc_mb hands its switch to the transitions, which own the scene passes.
+using MotionBlurHandler = void (*)(bool on, int strength);
+void setMotionBlurHandler(MotionBlurHandler handler);
+
+// Drops every track and quake (shut-down and tests).
+void clearMotion();
+
+}  // namespace velmora::sprite

@@ -1,0 +1,291 @@
+// The picture loader and the image cache. The cache is shared with the
+// look-ahead worker, so every table operation happens under one lock; the
+// decoding itself runs outside it.
+#include "sprite/picture.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <unordered_map>
+
+#include "core/hash.h"
+#include "core/report.h"
+#include "core/settings.h"
+#include "core/sjis.h"
+#include "core/textconv.h"
+#include "image/image.h"
+#include "resource/resource.h"
+#include "sprite/picture_internal.h"
+#include "sprite/sprite.h"
+
+namespace velmora::sprite {
+
+namespace {
+
+struct CacheState {
+  std::mutex lock;
+  std::unordered_map<uint64_t, image::Image*> pictures;
+  std::unordered_map<uint64_t, uint32_t> stamps;
+  std::map<uint32_t, uint64_t> age;  // first entry = least recently used
+  uint32_t counter = 0;
+  uint64_t bytes = 0;
+  FileBuffer mainBuffer;  // the main thread's read buffer
+};
+CacheState K;
+
+uint64_t pictureBytes(const image::Image* p) { return uint64_t(p->width) * uint64_t(p->height) * 4; }
+
+// Callers hold K.lock.
+void freshStamp(uint64_t key) {
+  auto s = K.stamps.find(key);
+  if (s != K.stamps.end()) K.age.erase(s->second);
+  uint32_t stamp = K.counter++;
+  K.stamps[key] = stamp;
+  K.age[stamp] = key;
+}
+
+void evictKey(uint64_t key) {
+  auto p = K.pictures.find(key);
+  if (p == K.pictures.end()) return;
+  K.bytes -= pictureBytes(p->second);
+  image::freeImage(p->second);
+  K.pictures.erase(p);
+  auto s = K.stamps.find(key);
+  if (s != K.stamps.end()) {
+    K.age.erase(s->second);
+    K.stamps.erase(s);
+  }
+}
+
+// Adds a picture's bytes, makes room, and stores it under key (taking it).
+void storeLocked(uint64_t key, image::Image* picture, uint64_t budget) {
+  if (K.pictures.count(key)) {  // the other thread stored it meanwhile
+    image::freeImage(picture);
+    freshStamp(key);
+    return;
+  }
+  K.bytes += pictureBytes(picture);
+  while (K.bytes > budget && !K.age.empty())  // may empty the cache: the newcomer still goes in
+    evictKey(K.age.begin()->second);
+  K.pictures[key] = picture;
+  freshStamp(key);
+}
+
+// A 32-bit copy carrying the difference-image header.
+image::Image* headerCopy(const image::Image* source) {
+  image::Image* copy = image::createImage(source->width, source->height, 32);
+  if (!copy) return nullptr;
+  std::memcpy(copy->pixels, source->pixels, size_t(source->count) * 4);
+  std::memcpy(copy->name, source->name, sizeof copy->name);
+  copy->left = source->left;
+  copy->top = source->top;
+  copy->mode = source->mode;
+  return copy;
+}
+
+size_t directoryLength(std::string_view path) {
+  // Up to and including the last separator that is neither the first nor
+  // the last character.
+  size_t cut = 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (isLeadByte(path[i]) && i + 1 < path.size()) {
+      ++i;
+      continue;
+    }
+    if ((path[i] == '/' || path[i] == '\\') && i != 0 && i + 1 != path.size()) cut = i + 1;
+  }
+  return cut;
+}
+
+}  // namespace
+
+uint64_t cacheBudget() { return static_cast<uint32_t>(core::setting(core::SettingKey::CacheMaxSize)); }
+
+std::string normalisePath(std::string_view path) {
+  std::string out(path);
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (isLeadByte(out[i])) {
+      ++i;
+      continue;
+    }
+    if (out[i] == '\\') out[i] = '/';
+  }
+  return out;
+}
+
+std::string highResolutionChoice(std::string_view path, int& resolution) {
+  resolution = 1;
+  if (screenFacts().displayRate <= 1.0f) return std::string(path);
+  std::string candidate = "z/" + std::string(path);
+  if (!resource::resourceExists(candidate.c_str())) return std::string(path);
+  resolution = 2;
+  return candidate;
+}
+
+std::string baseOfDifference(std::string_view path, const char* name) {
+  return normalisePath(std::string(path.substr(0, directoryLength(path))) + name);
+}
+
+image::Image* readAndDecode(const char* path, FileBuffer& buffer, std::vector<std::string>* deferred) {
+  uint32_t size = 0;
+  if (deferred && !resource::resourceExists(path)) {
+    deferred->push_back(std::string("\x01") + path);  // let the main thread's read report it
+    return nullptr;
+  }
+  if (!resource::loadFile(path, buffer.data, size, buffer.capacity)) return nullptr;
+  image::Image* picture = image::loadImage(reinterpret_cast<const unsigned char*>(buffer.data), int(size));
+  if (!picture) {
+    std::string message = std::string(path) + sj(" を読み込めませんでした");
+    if (deferred) deferred->push_back(message);
+    else errorc(message, 1);
+  }
+  return picture;
+}
+
+image::Image* loadPicture(const char* path, int* resolution, bool useCache, bool choose) {
+  std::string chosen = path;
+  if (choose) {
+    int r = 1;
+    chosen = highResolutionChoice(path, r);
+    if (resolution) *resolution = r;
+  }
+  const uint64_t budget = cacheBudget();
+  const bool cached = useCache && budget != 0;
+  const uint64_t key = crc64_hash(chosen.c_str());
+  if (cached) {
+    std::lock_guard<std::mutex> hold(K.lock);
+    auto hit = K.pictures.find(key);
+    if (hit != K.pictures.end()) {
+      freshStamp(key);
+      image::Image* copy = headerCopy(hit->second);
+      if (!copy) errorc(chosen + sj(" をキャッシュから読み込めませんでした"), 1);
+      return copy;
+    }
+  }
+  image::Image* picture = readAndDecode(chosen.c_str(), K.mainBuffer, nullptr);
+  if (!picture || !cached) return picture;
+  if (image::Image* copy = headerCopy(picture)) {
+    std::lock_guard<std::mutex> hold(K.lock);
+    storeLocked(key, copy, budget);
+  }
+  return picture;
+}
+
+bool composeDifference(const char* path, image::Image*& picture, int* resolution, bool useCache) {
+  if (!picture || picture->name[0] == 0) return picture != nullptr;
+  std::string base = baseOfDifference(path, picture->name);
+  image::Image* whole = loadPicture(base.c_str(), resolution, useCache, true);
+  if (!whole) {
+    image::freeImage(picture);
+    return false;
+  }
+  image::compositeImage(whole, picture, int(picture->mode), picture->left, picture->top, 0);
+  image::freeImage(picture);
+  picture = whole;
+  return true;
+}
+
+image::Image* loadWholePicture(const char* path, int* resolution, bool useCache) {
+  image::Image* picture = loadPicture(path, resolution, useCache, true);
+  if (picture && !composeDifference(path, picture, resolution, useCache)) return nullptr;
+  return picture;
+}
+
+void preloadInto(const std::string& path, uint64_t budget, FileBuffer& buffer, std::vector<std::string>* deferred,
+                 int depth) {
+  int r = 1;
+  std::string chosen = highResolutionChoice(path, r);
+  if (budget == 0) return;
+  const uint64_t key = crc64_hash(chosen.c_str());
+  {
+    std::lock_guard<std::mutex> hold(K.lock);
+    if (K.pictures.count(key)) {
+      freshStamp(key);
+      return;
+    }
+  }
+  image::Image* picture = readAndDecode(chosen.c_str(), buffer, deferred);
+  if (!picture) return;
+  std::string base = picture->name[0] ? baseOfDifference(path, picture->name) : std::string();
+  {
+    std::lock_guard<std::mutex> hold(K.lock);
+    storeLocked(key, picture, budget);
+  }
+  // A difference image names its base; a chain of them is bounded so that
+  // two pictures naming each other cannot recurse for ever.
+  if (!base.empty() && depth < 8) preloadInto(base, budget, buffer, deferred, depth + 1);
+}
+
+FileBuffer& mainFileBuffer() { return K.mainBuffer; }
+
+void preloadPicture(const char* path) { preloadInto(path, cacheBudget(), K.mainBuffer, nullptr, 0); }
+
+void keepOnly(const std::vector<uint64_t>& keys) {
+  std::lock_guard<std::mutex> hold(K.lock);
+  std::vector<uint64_t> drop;
+  for (const auto& [key, picture] : K.pictures) {
+    bool keep = false;
+    for (uint64_t k : keys) keep = keep || k == key;
+    if (!keep) drop.push_back(key);
+  }
+  for (uint64_t key : drop) evictKey(key);
+}
+
+uint64_t cacheBytesUsed() {
+  std::lock_guard<std::mutex> hold(K.lock);
+  return K.bytes;
+}
+
+size_t cacheCount() {
+  std::lock_guard<std::mutex> hold(K.lock);
+  return K.pictures.size();
+}
+
+std::vector<uint64_t> cacheAgeOrder() {
+  std::lock_guard<std::mutex> hold(K.lock);
+  std::vector<uint64_t> keys;
+  for (const auto& [stamp, key] : K.age) keys.push_back(key);
+  return keys;
+}
+
+bool cacheHolds(std::string_view pathAfterChoice) {
+  std::lock_guard<std::mutex> hold(K.lock);
+  return K.pictures.count(crc64_hash(pathAfterChoice)) != 0;
+}
+
+void clearCache() {
+  waitForLookaheadWorker();
+  std::lock_guard<std::mutex> hold(K.lock);
+  for (auto& [key, picture] : K.pictures) image::freeImage(picture);
+  K.pictures.clear();
+  K.stamps.clear();
+  K.age.clear();
+  K.bytes = 0;
+  K.counter = 0;
+  std::free(K.mainBuffer.data);
+  K.mainBuffer = {};
+}
+
+uint64_t cacheSizeForMemory(uint64_t available) {
+  constexpr uint64_t MiB = 1u << 20;
+  if (available > 512 * MiB) return 256 * MiB;
+  if (available >= 256 * MiB) return available - 256 * MiB;
+  return 0;
+}
+
+void applyCacheAutoSize() {
+  if (!core::setting(core::SettingKey::CacheAutoSize)) return;
+  uint64_t available = 0;
+  if (std::FILE* f = std::fopen("/proc/meminfo", "r")) {
+    char line[256];
+    unsigned long long kb = 0;
+    while (std::fgets(line, sizeof line, f))
+      if (std::sscanf(line, "MemAvailable: %llu kB", &kb) == 1) available = uint64_t(kb) * 1024;
+    std::fclose(f);
+  }
+  core::setting(core::SettingKey::CacheMaxSize) = static_cast<int32_t>(cacheSizeForMemory(available));
+}
+
+}  // namespace velmora::sprite
