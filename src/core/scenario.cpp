@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <utility>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -95,6 +96,14 @@ int keyCode(const std::string& name) {
   return 0;
 }
 
+// Paths in a scenario are relative to where the engine was started, not to
+// the game folder it moves into.
+std::string launchRelative(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::path p(path);
+  return p.is_absolute() ? path : (std::filesystem::current_path(ec) / p).string();
+}
+
 std::string parseLine(const std::string& text, int line, Directive& d) {
   std::vector<std::string> w = words(text);
   size_t i = 0;
@@ -116,6 +125,7 @@ std::string parseLine(const std::string& text, int line, Directive& d) {
     for (const std::string& a : d.args)
       if (numeric && !isNumber(a, true)) return "'" + a + "' is not a number";
     if (d.kind == Kind::Key && keyCode(d.args[0]) == 0) return "unknown key '" + d.args[0] + "'";
+    if (d.kind == Kind::Screenshot) d.args[0] = launchRelative(d.args[0]);
     return {};
   }
   return "unknown directive '" + w[i] + "'";
@@ -213,7 +223,7 @@ void addScreenshotAt(uint32_t ms, const std::string& path) {
   d.when = When::AtMs;
   d.at = ms;
   d.kind = Kind::Screenshot;
-  d.args = {path};
+  d.args = {launchRelative(path)};
   S.directives.push_back(std::move(d));
 }
 

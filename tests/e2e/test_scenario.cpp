@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdio>
 
+#include "image/image.h"
+#include "support/pictures.h"
 #include "support/tempdir.h"
 
 namespace velmora {
@@ -64,6 +66,29 @@ TEST(Scenario, AScreenshotWithoutAScreenIsAFailure) {
   Outcome o = runScenario(kScript, "screenshot shot.png\n");
   EXPECT_EQ(o.code, 3);
   EXPECT_NE(o.err.find("screenshot shot.png: no screen has been created"), std::string::npos) << o.err;
+}
+
+// A full-screen opaque picture comes back from the screenshot as it was.
+TEST(Scenario, ScreenshotsCompareWithExpectedPictures) {
+  test::TempDir dir;
+  image::Image* bg = image::createImage(640, 480, 24);
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x)
+      bg->pixels[y * 640 + x] = 0xFF000000u | uint32_t(x * 255 / 639) << 16 | uint32_t(y * 255 / 479) << 8 | 0x40;
+  std::filesystem::create_directories("game");
+  ASSERT_EQ(image::saveImage("game/bg.png", bg, image::kSavePng, 24, 6, 0), 1);
+  image::freeImage(bg);
+  Outcome o = runScenario("screen 640, 480, 640, 0\nsp 900, \"bg.png\", 0, 1\ndraw\nend\n", "screenshot shot.png\n");
+  ASSERT_EQ(o.code, 0) << o.err;
+  EXPECT_EQ(test::comparePictures("game/bg.png", "shot.png", 0, 0, "diff.png"), "");
+  // A picture that differs is caught, and its difference picture written.
+  image::Image* other = test::readPicture("game/bg.png");
+  for (int i = 0; i < 100; ++i) other->pixels[i] ^= 0x00FF0000u;
+  image::saveImage("other.png", other, image::kSavePng, 24, 6, 0);
+  image::freeImage(other);
+  EXPECT_EQ(test::comparePictures("other.png", "shot.png", 2, 99, "diff.png").substr(0, 10), "100 pixels");
+  EXPECT_TRUE(std::filesystem::exists("diff.png"));
+  EXPECT_EQ(test::comparePictures("other.png", "shot.png", 2, 100, "diff2.png"), "");
 }
 
 }  // namespace
