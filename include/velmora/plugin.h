@@ -42,6 +42,31 @@ const char* errcmd(void);
 void DeviceLost(void);
 void DeviceReset(void);
 
+/* The Lua state and the Squirrel VM, NULL until the first loadLua or loadSqu
+   (and again after an error closed the Lua state or end closed either). The
+   Lua state is the C++ build of Lua 5.2 (lua5.2-c++: errors unwind as
+   exceptions); the Squirrel VM has 64-bit integers, float reals and 8-bit
+   chars. */
+struct lua_State;
+struct SQVM;
+extern struct lua_State* g_L;
+extern struct SQVM* g_V;
+
+/* A Squirrel native function: the VM's SQFUNCTION. */
+typedef long long (*VelmoraSquirrelFunction)(struct SQVM* vm);
+struct VelmoraSquirrelMethod {
+  const char* name;
+  VelmoraSquirrelFunction function;
+};
+
+/* A native function in a root-table slot of the VM. */
+void sq_register_func(struct SQVM* vm, const char* name, VelmoraSquirrelFunction function);
+/* A class in a root-table slot, with count methods (one named "constructor"
+   makes its instances). */
+void sq_register_class(struct SQVM* vm, const char* name, const struct VelmoraSquirrelMethod* methods, size_t count);
+/* An integer constant that scripts compiled afterwards see by name. */
+void sq_const_int(struct SQVM* vm, const char* name, long long value);
+
 #ifdef __cplusplus
 }
 #endif

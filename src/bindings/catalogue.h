@@ -49,7 +49,9 @@ void bindCores(std::span<const CoreBinding> cores);
 CommandCore boundCore(size_t index);
 
 // Runs the core of a catalogue entry with a context of the active language;
-// a core not built yet reports that. Returns the Lua result count.
+// a core not built yet reports that. Returns the Lua result count. The Lua
+// and Squirrel hosts register one closure per entry offered to them, holding
+// the index, that calls this (Lua returns the count, Squirrel always 1).
 int callCatalogueCommand(size_t index, CommandContext context);
 
 // Fills the own-language command table with all 264 names, in catalogue

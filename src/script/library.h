@@ -38,6 +38,9 @@ void cmd_clearText(const char* args);
 void clearLists();
 const std::vector<std::string>& textList();
 const std::vector<std::string>& fileList();
+// The paths setFileList would collect for a folder (empty: "./"), pattern
+// and flags, leaving the file list as it is.
+std::vector<std::string> collectFileList(std::string folder, const std::string& pattern, int32_t flags);
 
 // Pieces of a text at a one- or two-byte separator (Shift_JIS-aware); any
 // other separator, or an empty text, gives none.

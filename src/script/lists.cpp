@@ -205,6 +205,16 @@ void cmd_getFileList(const char* args) {
 
 const std::vector<std::string>& fileList() { return LS.files; }
 
+std::vector<std::string> collectFileList(std::string folder, const std::string& pattern, int32_t flags) {
+  if (folder.empty()) folder = "./";
+  std::vector<std::string> kept = std::move(LS.files);
+  LS.files.clear();
+  listFolder(folder, pattern, flags & 1);
+  std::vector<std::string> found = std::move(LS.files);
+  LS.files = std::move(kept);
+  return found;
+}
+
 void cmd_loadText(const char* args) {
   setErrcmd("loadText");
   RawArguments a(args);

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "bindings/catalogue.h"
+#include "bindings/host_commands.h"
 #include "bindings/library_commands.h"
 #include "core/glide.h"
 #include "core/report.h"
@@ -101,6 +102,7 @@ int runInterpreter() {
   save::bindSaveCommands();
   sprite::bindSpriteCores();
   render::bindRenderCores();
+  bindings::registerScriptHosts();
   installScenarioHooks();
   g_startTime = platform::nowMs();
   save::setPlayStartTime(g_startTime);
@@ -110,6 +112,7 @@ int runInterpreter() {
   // Release, in the fixed order: settings, interpreter state, slots, tables,
   // render device, sound channels, indexes.
   save::writeSettingsAtExit();
+  bindings::releaseScriptHosts();
   releaseScriptMachinery();
   sprite::clearTable();
   render::releaseRenderDevice();

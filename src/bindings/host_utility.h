@@ -1,0 +1,37 @@
+#pragma once
+// What the Lua and Squirrel hosts share: the utility globals both offer, the
+// line rebuild of loaded script files and source names for traces.
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "bindings/bridge.h"
+
+namespace velmora::bindings {
+
+// A utility global: its core and how many values a Lua wrapper returns.
+struct UtilityGlobal {
+  const char* name;
+  CommandCore core;
+  int luaResults;
+};
+
+constexpr size_t kUtilityCount = 25;
+// In the order the hosts register them.
+std::span<const UtilityGlobal, kUtilityCount> utilityGlobals();
+
+// The render device binds SetRenderTarget2 once it exists; until then the
+// function reports that it is not available.
+void bindSetRenderTarget2(CommandCore core);
+
+// A loaded script file as the hosts compile it: split at LF outside
+// double-byte characters, each line cut at its first zero byte and ended
+// with LF. A last line without LF is kept unless it is one control byte
+// (an end-of-file mark).
+std::string rebuildScriptText(std::string_view text);
+
+// A source name as traces show it: without the game folder in front.
+std::string traceSourceName(std::string_view source);
+
+}  // namespace velmora::bindings

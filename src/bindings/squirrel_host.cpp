@@ -1,0 +1,383 @@
+#include "bindings/squirrel_host.h"
+
+#include <array>
+#include <cstdarg>
+#include <cstdio>
+#include <utility>
+
+#include "bindings/catalogue.h"
+#include "bindings/host_exports.h"
+#include "bindings/host_utility.h"
+#include "bindings/squirrel_host_runtime.h"
+#include "core/report.h"
+#include "core/state.h"
+#include "core/textconv.h"
+#include "resource/resource.h"
+#include "script/expression.h"
+#include "script/interp.h"
+
+namespace velmora::bindings {
+namespace {
+
+// Error reports keep the newest text of what the VM printed.
+constexpr size_t kMessageCap = 16 * 1024;
+
+struct SquirrelHostState {
+  const SquirrelApi* sq = nullptr;  // bound with the first VM
+  bool missingReported = false;
+  int depth = 0;              // runs in progress: loadSqu from Squirrel nests them
+  bool closePending = false;  // end closed the VM while Squirrel code still ran
+  HSQUIRRELVM running = nullptr;  // the VM (or thread) whose command is executing
+  std::string messages;
+  ScriptBridge bridge;
+};
+SquirrelHostState S;
+
+HSQUIRRELVM vm(CommandContext c) { return static_cast<HSQUIRRELVM>(c); }
+
+// Arguments sit above `this`; slots past the top read as null.
+SQObjectType slotType(CommandContext c, int i) {
+  return i >= 1 && i + 1 <= S.sq->sq_gettop(vm(c)) ? S.sq->sq_gettype(vm(c), i + 1) : OT_NULL;
+}
+
+template <int K>
+int sqCount(CommandContext c) { return static_cast<int>(S.sq->sq_gettop(vm(c))) - 1 + K; }
+int sqKind(CommandContext c, int i) { return slotType(c, i); }
+bool sqNamesVariable(CommandContext, int) { return true; }
+
+float sqFloat(CommandContext c, int i) {
+  SQFloat f = 0;
+  SQObjectType t = slotType(c, i);
+  if (t == OT_INTEGER || t == OT_FLOAT) S.sq->sq_getfloat(vm(c), i + 1, &f);
+  return f;
+}
+double sqDouble(CommandContext c, int i) { return sqFloat(c, i); }
+
+int32_t sqInteger(CommandContext c, int i) {
+  SQObjectType t = slotType(c, i);
+  if (t == OT_FLOAT) return truncateToInt32(sqFloat(c, i));
+  SQInteger n = 0;
+  if (t == OT_INTEGER) S.sq->sq_getinteger(vm(c), i + 1, &n);
+  return static_cast<int32_t>(static_cast<uint32_t>(n));
+}
+
+const char* sqStringLength(CommandContext c, int i, size_t* length) {
+  const SQChar* s = nullptr;
+  if (slotType(c, i) != OT_STRING || SQ_FAILED(S.sq->sq_getstring(vm(c), i + 1, &s))) s = nullptr;
+  if (length) *length = s ? static_cast<size_t>(S.sq->sq_getsize(vm(c), i + 1)) : 0;
+  return s ? s : "";
+}
+const char* sqString(CommandContext c, int i) { return sqStringLength(c, i, nullptr); }
+
+void sqIntegerResult(CommandContext c, int, int32_t v) { S.sq->sq_pushinteger(vm(c), v); }
+void sqStringResult(CommandContext c, int, const char* t) { S.sq->sq_pushstring(vm(c), t ? t : "", -1); }
+void sqStringResultLength(CommandContext c, int, const char* t, size_t n) {
+  S.sq->sq_pushstring(vm(c), t ? t : "", t ? static_cast<SQInteger>(n) : 0);
+}
+void sqPushNull(CommandContext c) { S.sq->sq_pushnull(vm(c)); }
+void sqBeginList(CommandContext c) { S.sq->sq_newarray(vm(c), 0); }
+void sqSetListElement(CommandContext c, int) { S.sq->sq_arrayappend(vm(c), -2); }
+void sqAppendListElement(CommandContext c) { S.sq->sq_arrayappend(vm(c), -2); }
+void sqEnd(CommandContext) {
+  quitRequest = 1;
+  S.closePending = true;
+}
+
+ScriptBridge makeSquirrelBridge() {
+  ScriptBridge b;
+  b.argumentCount = {sqCount<0>, sqCount<1>, sqCount<2>, sqCount<3>, sqCount<4>, sqCount<5>, sqCount<6>};
+  b.argumentKind = sqKind;
+  b.stringKind = OT_STRING;
+  b.namesNumericVariable = sqNamesVariable;
+  b.namesStringVariable = sqNamesVariable;
+  b.integerArgument = sqInteger;
+  b.floatArgument = sqFloat;
+  b.doubleArgument = sqDouble;
+  b.stringArgument = sqString;
+  b.stringArgumentLength = sqStringLength;
+  b.integerResult = sqIntegerResult;
+  b.stringResult = sqStringResult;
+  b.stringResultLength = sqStringResultLength;
+  b.pushNothing = sqPushNull;
+  b.beginList = sqBeginList;
+  b.setListElement = sqSetListElement;
+  b.appendListElement = sqAppendListElement;
+  b.endProgram = sqEnd;
+  b.language = kLanguageSquirrel;
+  return b;
+}
+
+void keepMessage(std::string_view text) {
+  S.messages.append(text);
+  if (S.messages.size() <= kMessageCap) return;
+  // Start at a line when one begins close by, so that no character is cut.
+  size_t cut = S.messages.size() - kMessageCap;
+  size_t line = S.messages.find('\n', cut);
+  S.messages.erase(0, line != std::string::npos && line - cut < 256 ? line + 1 : cut);
+}
+
+// The VM's print and error output: standard output and the message buffer.
+void printAndKeep(HSQUIRRELVM, const SQChar* format, ...) {
+  va_list ap, again;
+  va_start(ap, format);
+  va_copy(again, ap);
+  char small[512];
+  int n = std::vsnprintf(small, sizeof small, format, ap);
+  std::string text;
+  if (n >= static_cast<int>(sizeof small)) {
+    text.resize(static_cast<size_t>(n) + 1);
+    std::vsnprintf(text.data(), text.size(), format, again);
+    text.resize(static_cast<size_t>(n));
+  } else if (n > 0) {
+    text.assign(small, static_cast<size_t>(n));
+  }
+  va_end(again);
+  va_end(ap);
+  std::string utf8 = sjis_to_utf8(text);
+  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+  std::fflush(stdout);
+  keepMessage(text);
+}
+
+// After end the VM only unwinds: the error handler has nothing to say.
+void printNothing(HSQUIRRELVM, const SQChar*, ...) {}
+
+SQInteger finishCall(HSQUIRRELVM v) {
+  if (!S.closePending) return 1;
+  S.sq->sq_setprintfunc(v, printAndKeep, printNothing);
+  return S.sq->sq_throwerror(v, "end");
+}
+
+template <size_t I>
+SQInteger catalogueWrapper(HSQUIRRELVM v) {
+  HSQUIRRELVM outer = std::exchange(S.running, v);
+  callCatalogueCommand(I, v);
+  S.running = outer;
+  return finishCall(v);
+}
+
+template <size_t I>
+SQInteger utilityWrapper(HSQUIRRELVM v) {
+  HSQUIRRELVM outer = std::exchange(S.running, v);
+  utilityGlobals()[I].core(v);
+  S.running = outer;
+  return finishCall(v);
+}
+
+template <size_t... I>
+constexpr std::array<SQFUNCTION, sizeof...(I)> catalogueWrappers(std::index_sequence<I...>) {
+  return {catalogueWrapper<I>...};
+}
+template <size_t... I>
+constexpr std::array<SQFUNCTION, sizeof...(I)> utilityWrappers(std::index_sequence<I...>) {
+  return {utilityWrapper<I>...};
+}
+constexpr auto kCatalogueWrappers = catalogueWrappers(std::make_index_sequence<kCatalogueSize>{});
+constexpr auto kUtilityWrappers = utilityWrappers(std::make_index_sequence<kUtilityCount>{});
+
+bool bindRuntime() {
+  if (S.sq) return true;
+  S.sq = squirrelApi();
+  if (S.sq) {
+    S.bridge = makeSquirrelBridge();
+    return true;
+  }
+  if (!S.missingReported) {  // once: every later use would say the same
+    S.missingReported = true;
+    errorc(sj("Squirrel の実行環境が見つかりません（Debian パッケージ ") + kSquirrelPackage +
+               sj(" をインストールしてください）"),
+           1);
+  }
+  return false;
+}
+
+bool ensureVM() {
+  if (g_V) return true;
+  if (!bindRuntime()) return false;
+  const SquirrelApi& sq = *S.sq;
+  HSQUIRRELVM v = sq.sq_open(1024);
+  if (!v) {
+    errorc(sj("メモリを確保出来ませんでした"), 1);
+    return false;
+  }
+  sq.sq_setprintfunc(v, printAndKeep, printAndKeep);
+  sq.sq_pushroottable(v);
+  sq.sqstd_register_iolib(v);
+  sq.sqstd_register_bloblib(v);
+  sq.sqstd_register_mathlib(v);
+  sq.sqstd_register_systemlib(v);
+  sq.sqstd_register_stringlib(v);
+  sq.sqstd_seterrorhandlers(v);
+  for (size_t i = 0; i < kUtilityCount; ++i) sq_register_func(v, utilityGlobals()[i].name, kUtilityWrappers[i]);
+  sq.sq_pop(v, 1);
+  const auto entries = catalogue();
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (offeredToForeignLanguages(entries[i])) sq_register_func(v, entries[i].name, kCatalogueWrappers[i]);
+  g_V = v;
+  S.bridge.activeVM = v;
+  return true;
+}
+
+void closeNow() {
+  if (g_V) S.sq->sq_close(g_V);
+  g_V = nullptr;
+  S.bridge.activeVM = nullptr;
+  S.closePending = false;
+  S.running = nullptr;
+  S.messages.clear();
+}
+
+// Calls the closure below params parameters with the Squirrel operations of
+// the bridge installed; the previous ones come back after.
+SQRESULT protectedCall(HSQUIRRELVM v, SQInteger params, bool result) {
+  ScriptBridge outer = bridge();
+  installBridge(S.bridge);
+  ++S.depth;
+  HSQUIRRELVM outerRunning = std::exchange(S.running, v);
+  SQRESULT r = S.sq->sq_call(v, params, result ? SQTrue : SQFalse, SQTrue);
+  S.running = outerRunning;
+  --S.depth;
+  installBridge(outer);
+  return r;
+}
+
+void finishRun() {
+  if (S.depth == 0 && S.closePending) closeNow();
+}
+
+bool resultTarget(const script::ArgumentList& a, int kind, int32_t*& number, std::string*& text) {
+  const std::string* raw = a.raw.empty() ? nullptr : &a.raw.back();
+  if (kind == 1 && !(raw && (number = script::numericReference(*raw)))) {
+    errorc(sj("数値変数が不正です"), 1);
+    return false;
+  }
+  if (kind == 2 && !(raw && (text = script::stringReference(*raw)))) {
+    errorc(sj("文字列変数が不正です"), 1);
+    return false;
+  }
+  return true;
+}
+
+// Numbers travel as single-precision reals, as the VM's reals are.
+bool pushArguments(HSQUIRRELVM v, const script::ArgumentList& a, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    const script::ScriptValue& value = a.values[i];
+    if (value.kind == script::kKindString) {
+      S.sq->sq_pushstring(v, value.text.data(), static_cast<SQInteger>(value.text.size()));
+    } else if (value.kind == script::kKindNumber) {
+      S.sq->sq_pushfloat(v, static_cast<SQFloat>(value.number));
+    } else {
+      errorc(sj("引数の型が不正です"), 1);
+      return false;
+    }
+  }
+  return true;
+}
+
+// The message buffer, or the VM's last error when nothing was printed.
+std::string vmMessage(HSQUIRRELVM v) {
+  if (!S.messages.empty()) return S.messages;
+  SQInteger top = S.sq->sq_gettop(v);
+  S.sq->sq_getlasterror(v);
+  const SQChar* s = nullptr;
+  std::string text = SQ_SUCCEEDED(S.sq->sq_getstring(v, -1, &s)) && s ? s : "";
+  S.sq->sq_settop(v, top);
+  return text;
+}
+
+void storeResult(HSQUIRRELVM v, std::string_view name, int32_t* number, std::string* text) {
+  SQObjectType t = S.sq->sq_gettype(v, -1);
+  if (number) {
+    SQFloat f = 0;
+    SQInteger n = 0;
+    if (t == OT_FLOAT && SQ_SUCCEEDED(S.sq->sq_getfloat(v, -1, &f))) *number = truncateToInt32(f);
+    else if (SQ_SUCCEEDED(S.sq->sq_getinteger(v, -1, &n))) *number = static_cast<int32_t>(static_cast<uint32_t>(n));
+    else *number = 0;
+  } else if (text) {
+    const SQChar* s = nullptr;
+    if (t == OT_STRING && SQ_SUCCEEDED(S.sq->sq_getstring(v, -1, &s))) {
+      text->assign(s, static_cast<size_t>(S.sq->sq_getsize(v, -1)));
+    } else {
+      setErrcmd(name);  // the call's commands wrote theirs
+      errorc(sj("戻り値が文字列ではありません"), 1);
+    }
+  }
+}
+
+}  // namespace
+
+void loadSquirrelFile(std::string_view file, CommandContext context) {
+  setErrcmd("loadSqu");
+  if (!ensureVM()) return;
+  std::string name(file), text;
+  if (!resource::loadFileS(name.c_str(), text)) return;
+  text = rebuildScriptText(text);
+  // From Squirrel the script runs on the calling VM (it may be a thread).
+  HSQUIRRELVM v = bridge().language == kLanguageSquirrel ? vm(context) : g_V;
+  const SquirrelApi& sq = *S.sq;
+  SQInteger top = sq.sq_gettop(v);
+  S.messages.clear();
+  if (SQ_FAILED(sq.sq_compilebuffer(v, text.data(), static_cast<SQInteger>(text.size()), name.c_str(), SQTrue))) {
+    errorc(name + sj(" を読み込めませんでした\n") + S.messages, 1);
+    sq.sq_settop(v, top);
+    return;
+  }
+  sq.sq_pushroottable(v);
+  if (SQ_FAILED(protectedCall(v, 1, false)) && !S.closePending)
+    errorc(name + sj(" を実行出来ませんでした\n") + S.messages, 1);
+  sq.sq_settop(v, top);
+  finishRun();
+}
+
+void callSquirrelFunction(std::string_view name, const char* args, int resultKind) {
+  setErrcmd(name);
+  script::ArgumentList a = script::parseArguments(args);
+  int32_t* number = nullptr;
+  std::string* text = nullptr;
+  if (!resultTarget(a, resultKind, number, text)) return;
+  size_t n = a.count() - (resultKind != 0 && a.count() > 0 ? 1 : 0);
+  if (!ensureVM()) return;
+  HSQUIRRELVM v = g_V;
+  const SquirrelApi& sq = *S.sq;
+  SQInteger top = sq.sq_gettop(v);
+  sq.sq_pushroottable(v);
+  sq.sq_pushstring(v, name.data(), static_cast<SQInteger>(name.size()));
+  S.messages.clear();
+  if (SQ_FAILED(sq.sq_get(v, -2))) {
+    errorc("sq_get\n" + vmMessage(v), 1);
+  } else {
+    sq.sq_pushroottable(v);
+    if (pushArguments(v, a, n)) {
+      S.messages.clear();
+      if (SQ_FAILED(protectedCall(v, static_cast<SQInteger>(n) + 1, resultKind != 0))) {
+        if (!S.closePending) errorc("sq_call\n" + S.messages, 1);
+      } else if (resultKind != 0 && !S.closePending) {
+        storeResult(v, name, number, text);
+      }
+    }
+  }
+  sq.sq_settop(v, top);
+  finishRun();
+}
+
+std::string squirrelTrace(std::string_view message) {
+  std::string text = std::string(errcmd()) + " " + std::string(message);
+  HSQUIRRELVM v = S.running ? S.running : g_V;
+  SQStackInfos si;
+  for (SQInteger level = 1; v && SQ_SUCCEEDED(S.sq->sq_stackinfos(v, level, &si)); ++level) {
+    text += "\n\t" + traceSourceName(si.source ? si.source : "") + ":" + std::to_string(si.line) + ": " +
+            (si.funcname ? si.funcname : "unknown");
+  }
+  return text;
+}
+
+bool squirrelVMOpen() { return g_V != nullptr; }
+
+void closeSquirrelVM() {
+  if (S.depth > 0) S.closePending = true;
+  else closeNow();
+}
+
+const std::string& squirrelMessages() { return S.messages; }
+
+}  // namespace velmora::bindings

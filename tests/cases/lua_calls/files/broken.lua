@@ -1,0 +1,3 @@
+function ok() return 1 end
+
+local x = = 1

@@ -1,0 +1,1 @@
+scenes = split("harbour,cave,treasure", ",")

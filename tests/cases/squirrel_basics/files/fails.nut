@@ -1,0 +1,3 @@
+print("fails|");
+local t = null;
+t.x <- 1;
