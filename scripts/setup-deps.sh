@@ -11,7 +11,7 @@ PACKAGES=(
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-vlgothic
   libpng-dev libjpeg62-turbo-dev zlib1g-dev
   libogg-dev libvorbis-dev libtheora-dev
-  liblua5.2-dev libonig-dev codeblocks-dev
+  liblua5.2-dev libonig-dev codeblocks-dev libcodeblocks0
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 
