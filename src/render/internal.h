@@ -134,8 +134,14 @@ void recreateRenderTargetSprites();
 void releaseRenderTargetSprites();
 // Placement: the world, view and projection of a slot for a target size.
 void placeSlot(sprite::Slot& slot, int targetWidth, int targetHeight);
+// Quake offsets of a sprite; present even at 0 keeps it off the pixel snap.
+struct QuakeOffset {
+  float x = 0, y = 0;
+  bool present = false;
+};
 // trackMask bits 0 and 1: X and Y move along a track (no whole-pixel snap).
-void placeSlotWithTracks(sprite::Slot& slot, int trackMask, int targetWidth, int targetHeight);
+void placeSlotWithTracks(sprite::Slot& slot, int trackMask, int targetWidth, int targetHeight,
+                         const QuakeOffset& offset = {});
 void multiplyPlacement(const sprite::Slot& slot, float out[16]);
 
 // ---- misc ---------------------------------------------------------------------

@@ -70,10 +70,11 @@ void yawPitchRoll(float yaw, float pitch, float roll, float m[16]) {
   m[10] = cp * cy;
 }
 
-void anchorPosition(const sprite::Slot& s, int trackMask, float& px, float& py, float& kw, float& kh) {
+void anchorPosition(const sprite::Slot& s, int trackMask, const QuakeOffset& o, float& px, float& py, float& kw,
+                    float& kh) {
   const sprite::ScreenFacts& f = sprite::screenFacts();
   const float rate = f.displayRate;
-  px = s.x, py = s.y, kw = s.scaleW, kh = s.scaleH;
+  px = s.x + o.x, py = s.y + o.y, kw = s.scaleW, kh = s.scaleH;
   if (rate == 1.0f) return;
   if (s.resolution == 1) {
     px *= rate, py *= rate, kw *= rate, kh *= rate;
@@ -82,8 +83,8 @@ void anchorPosition(const sprite::Slot& s, int trackMask, float& px, float& py, 
     px *= rate, py *= rate, kw *= pictureRate, kh *= pictureRate;
   } else {
     // Resting sprites sit on whole pixels; moving ones glide.
-    px = (trackMask & 1) ? px * rate : std::round(px * rate);
-    py = (trackMask & 2) ? py * rate : std::round(py * rate);
+    px = (o.present || (trackMask & 1)) ? px * rate : std::round(px * rate);
+    py = (o.present || (trackMask & 2)) ? py * rate : std::round(py * rate);
   }
 }
 
@@ -93,7 +94,7 @@ void placeSlot(sprite::Slot& s, int targetWidth, int targetHeight) {
   placeSlotWithTracks(s, 0, targetWidth, targetHeight);
 }
 
-void placeSlotWithTracks(sprite::Slot& s, int trackMask, int targetWidth, int targetHeight) {
+void placeSlotWithTracks(sprite::Slot& s, int trackMask, int targetWidth, int targetHeight, const QuakeOffset& offset) {
   const Camera c = camera(targetWidth, targetHeight);
   identity(s.view);
   s.view[14] = 2.0f;
@@ -106,7 +107,7 @@ void placeSlotWithTracks(sprite::Slot& s, int trackMask, int targetWidth, int ta
   s.projection[14] = -kNear * a;
 
   float px = 0, py = 0, kw = 1, kh = 1;
-  anchorPosition(s, trackMask, px, py, kw, kh);
+  anchorPosition(s, trackMask, offset, px, py, kw, kh);
   float x0, y0, z0, x1, y1, z1;
   unproject(c, 0, 0, x0, y0, z0);
   unproject(c, static_cast<float>(s.tileTexWidth), static_cast<float>(s.tileTexHeight), x1, y1, z1);

@@ -9,6 +9,7 @@
 #include "core/settings.h"
 #include "image/image.h"
 #include "render/internal.h"
+#include "sprite/motion.h"
 #include "sprite/sprite.h"
 
 namespace velmora::render {
@@ -116,10 +117,14 @@ bool drawable(const sprite::Slot* s) {
 }
 
 // Vertices of one slot in clip space, rows flipped for top-down targets.
-void pushSlot(sprite::Slot& s, int trackMask, const DrawItem& base, GLuint maskOrOld0,
+void pushSlot(int n, sprite::Slot& s, int trackMask, const DrawItem& base, GLuint maskOrOld0,
               const std::array<void*, sprite::kMaxTiles>* second) {
   const DeviceState& d = device();
-  if (s.dirty) placeSlotWithTracks(s, trackMask, d.targetWidth, d.targetHeight);
+  if (s.dirty) {
+    QuakeOffset o;
+    o.present = sprite::quakeOffset(n, s, o.x, o.y);
+    placeSlotWithTracks(s, trackMask, d.targetWidth, d.targetHeight, o);
+  }
   float m[16];
   multiplyPlacement(s, m);
   const size_t tiles = std::min<size_t>(s.vertices.size() / 4, static_cast<size_t>(std::max(s.tileCount, 1)));
@@ -172,7 +177,7 @@ void collectSprite(int n, bool after) {
     // New picture on stage 0, the old one on stage 1, the old slot's placement.
     DS.items.reserve(DS.items.size() + static_cast<size_t>(fresh->tileCount));
     const size_t firstItem = DS.items.size();
-    pushSlot(*old, static_cast<int>(r.trackMask), base, 0, &old->gpu.tile);
+    pushSlot(n, *old, static_cast<int>(r.trackMask), base, 0, &old->gpu.tile);
     for (size_t i = firstItem; i < DS.items.size(); ++i)
       DS.items[i].texture1 = DS.items[i].texture0,
       DS.items[i].texture0 = glName(fresh->gpu.tile[i - firstItem] ? fresh->gpu.tile[i - firstItem] : fresh->gpu.tile[0]);
@@ -185,10 +190,10 @@ void collectSprite(int n, bool after) {
     base.c0 = 255.0f / static_cast<float>(std::max(v, 1));
     base.c1 = static_cast<float>(v + 255) * static_cast<float>(p) / 130560.0f;
     const bool perTile = s->gpu.mask[1] != nullptr || s->tileCount == 1;
-    pushSlot(*s, static_cast<int>(r.trackMask), base, glName(s->gpu.mask[0]), perTile ? &s->gpu.mask : nullptr);
+    pushSlot(n, *s, static_cast<int>(r.trackMask), base, glName(s->gpu.mask[0]), perTile ? &s->gpu.mask : nullptr);
     return;
   }
-  pushSlot(*s, static_cast<int>(r.trackMask), base, device().whiteTexture, nullptr);
+  pushSlot(n, *s, static_cast<int>(r.trackMask), base, device().whiteTexture, nullptr);
 }
 
 void execute() {

@@ -1,6 +1,7 @@
 #pragma once
 // The sprite table's private state and the helpers its command files share.
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "bindings/catalogue.h"
@@ -58,6 +59,8 @@ bool checkNumber(int n);
 // ---- loading -----------------------------------------------------------------
 bool loadSpritePicture(int n, const char* path, uint32_t flags, int frames);
 bool loadFramedPicture(int n, const char* path, uint32_t flags, int w, int h);
+// The w x h canvas of a framed picture (sp_st rules), or null after reporting.
+image::Image* framedCanvas(int n, const std::string& path, uint32_t flags, int w, int h, int& resolution);
 void applyImageEffects(const Sprite& r, image::Image*& picture);
 
 // ---- command families ----------------------------------------------------------

@@ -8,6 +8,7 @@
 #include "core/textconv.h"
 #include "image/image.h"
 #include "sprite/internal.h"
+#include "sprite/motion.h"
 #include "sprite/picture.h"
 
 namespace velmora::sprite {
@@ -193,6 +194,28 @@ bool loadSpritePicture(int n, const char* rawPath, uint32_t flags, int frames) {
   return true;
 }
 
+image::Image* framedCanvas(int n, const std::string& path, uint32_t flags, int w, int h, int& resolution) {
+  image::Image* picture = decodeForSprite(n, path, flags, resolution);
+  if (!picture) return nullptr;
+  int cw = w, ch = h;
+  if (highResolutionActive(resolution)) {
+    cw = int(float(w) * table().screen.pictureRatio);
+    ch = int(float(h) * table().screen.pictureRatio);
+  }
+  image::Image* canvas = image::createImage(cw, ch, 32);
+  if (!canvas) {
+    errorc(path + " loadImage3\n" + std::to_string(cw) + "," + std::to_string(ch) +
+               sj(" メモリを確保出来ませんでした"),
+           1);
+    image::freeImage(picture);
+    return nullptr;
+  }
+  std::memset(canvas->pixels, 0, size_t(canvas->count) * 4);
+  image::compositeImage(canvas, picture, 0, (cw - picture->width) >> 1, ch - picture->height, 0);
+  image::freeImage(picture);
+  return canvas;
+}
+
 bool loadFramedPicture(int n, const char* rawPath, uint32_t flags, int w, int h) {
   if (!validNumber(n)) return false;
   clearForLoad(n);
@@ -200,24 +223,8 @@ bool loadFramedPicture(int n, const char* rawPath, uint32_t flags, int w, int h)
   image::Image* canvas = nullptr;
   int resolution = 1;
   if (!table().jump) {
-    image::Image* picture = decodeForSprite(n, path, flags, resolution);
-    if (!picture) return false;
-    int cw = w, ch = h;
-    if (highResolutionActive(resolution)) {
-      cw = int(float(w) * table().screen.pictureRatio);
-      ch = int(float(h) * table().screen.pictureRatio);
-    }
-    canvas = image::createImage(cw, ch, 32);
-    if (!canvas) {
-      errorc(path + " loadImage3\n" + std::to_string(cw) + "," + std::to_string(ch) +
-                 sj(" メモリを確保出来ませんでした"),
-             1);
-      image::freeImage(picture);
-      return false;
-    }
-    std::memset(canvas->pixels, 0, size_t(canvas->count) * 4);
-    image::compositeImage(canvas, picture, 0, (cw - picture->width) >> 1, ch - picture->height, 0);
-    image::freeImage(picture);
+    canvas = framedCanvas(n, path, flags, w, h, resolution);
+    if (!canvas) return false;
   }
   if (!placePicture(n, canvas, 1, resolution, flags)) return false;
   Sprite& r = table().sprites[n];
@@ -273,7 +280,7 @@ void cmd_sp_st(CommandContext c) {
   uint32_t flags = uint32_t(intArg(c, 3));
   int w = intArg(c, 4), h = intArg(c, 5);
   int time = intArg(c, 6);
-  (void)intArg(c, 7);  // delay: the cross-fade belongs to the motion tracks
+  int delay = intArg(c, 7);
   if (!validNumber(n)) return;
   const Sprite& r = table().sprites[n];
   Slot* current = frontSlot(n);
@@ -285,6 +292,11 @@ void cmd_sp_st(CommandContext c) {
       bool onPending = (r.pending & kPendingPicture) != 0;
       errorc(std::to_string(n) + sj(onPending ? " 切り替え前の画像サイズと違います２" : " 切り替え前の画像サイズと違います１"),
              1);
+      return;
+    }
+    // Jump mode lands at once; otherwise the motion tracks cross-fade.
+    if (!table().jump) {
+      addSwitchKey(n, normalisePath(path), flags, w, h, time, delay);
       return;
     }
   }

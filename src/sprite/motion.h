@@ -3,6 +3,7 @@
 // renderer runs, the quake offsets its placement adds, and the hooks the
 // message window and the transitions install.
 #include <cstdint>
+#include <string>
 
 #include "sprite/sprite.h"
 
@@ -30,6 +31,13 @@ void setQuakeSuppressed(bool on);
 // sc_mb hands its switch to the transitions, which own the scene passes.
 using MotionBlurHandler = void (*)(bool on, int strength);
 void setMotionBlurHandler(MotionBlurHandler handler);
+
+// sp_st with a time: switches n to the framed picture at path (canvas w x h)
+// by a cross-fade of time ms after delay ms.
+void addSwitchKey(int n, const std::string& path, uint32_t flags, int w, int h, int time, int delay);
+// Whether the draw code blends the two slots of a switch (pixel shaders 2 and
+// up); otherwise the step blends pixels and re-uploads the front slot.
+void setSwitchBlendOnGpu(bool on);
 
 // Drops every track and quake (shut-down and tests).
 void clearMotion();

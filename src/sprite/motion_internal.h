@@ -15,10 +15,11 @@ struct TrackKey {
   int flags = 0;       // bit 0 remove after playing, bit 1 delete the sprite at the end
   int repeat = 0;      // passes left: 0 endless, 1 last
   int from = 0, to = 0;
-  int duration = 2;    // always odd-free of 0: given | 2
+  int duration = 2;    // given | 2, so never 0
   int easing = 0;
   int second = 0;      // M: maskReverse
   std::string path;    // S: picture to switch to
+  bool begun = false;  // S: the picture has been loaded into the other slot
 };
 using KeyList = std::list<TrackKey>;
 
@@ -37,6 +38,11 @@ struct MotionState {
   bool suppressed = false;
   int frameChanges = 0;
   MotionBlurHandler motionBlur = nullptr;
+  // Picture switches: running ones, and on the CPU path the old picture while
+  // the front slot shows the blend.
+  std::set<int> switching;
+  std::map<int, image::Image*> switchOriginal;
+  bool switchOnGpu = true;
 };
 MotionState& motion();
 
@@ -51,8 +57,19 @@ int propertyValue(int n, int kind);
 // Writes a property to both slots; second < 0 keeps maskReverse.
 void writeProperty(int n, int kind, float value, int second);
 void finishMotion(int n);  // sp_ae
+void endTrack(int n, int kind);
+// The playing key (the first when none is recorded).
+KeyList::iterator currentOf(int n, int kind, KeyList& keys);
 void dropTracks(int n);
 bool anyTrack();
+
+// ---- picture switches (motion_switch.cpp) ------------------------------------
+// One S step; advances the track when the switch is over.
+void stepSwitch(int n, KeyList& keys, uint32_t now);
+// sp_ae and deletion: the switch ends where it is, the new picture in front.
+void endSwitch(int n);
+void dropSwitch(int n);
+bool advanceTrack(int n, int kind, KeyList& keys, uint32_t now);
 
 // ---- quakes (quake.cpp) -------------------------------------------------------
 Quake loadQuake(const Sprite& r, int axis);

@@ -2,11 +2,13 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
 
+#include "audio/audio.h"
 #include "core/entry/startup.h"
 #include "core/pump.h"
 #include "core/scenario.h"
@@ -29,6 +31,7 @@ const char kUsage[] =
     "  --frame-ms N           how far one frame moves the virtual clock (default 1000/60)\n"
     "  --input FILE           drive the run with a scenario file; exit 3 when an expectation fails\n"
     "  --screenshot-at MS PATH  write the screen to PATH when MS milliseconds have passed\n"
+    "  --audio-out FILE.wav   record what the mixer plays into a WAVE file\n"
     "  --version              print the version and exit\n"
     "  --help                 print this text and exit\n";
 
@@ -74,6 +77,8 @@ Arguments parseCommandLine(int argc, char** argv) {
     } else if (arg == "--screenshot-at" && i + 2 < argc) {
       uint32_t ms = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
       velmora::scenario::addScreenshotAt(ms, argv[++i]);
+    } else if (arg == "--audio-out" && i + 1 < argc) {
+      velmora::audio::setAudioOutput(std::filesystem::absolute(argv[++i]).string());  // before the move into the game folder
     } else if (arg == "--version") {
       std::printf("velmora 0.1.0\n");
       a.exitNow = true;

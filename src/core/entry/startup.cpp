@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "audio/audio.h"
 #include "bindings/catalogue.h"
 #include "bindings/host_commands.h"
 #include "bindings/library_commands.h"
@@ -20,6 +21,7 @@
 #include "render/render.h"
 #include "image/image.h"
 #include "platform/vclock.h"
+#include "sprite/motion.h"
 #include "sprite/picture.h"
 #include "sprite/sprite.h"
 #include "script/control.h"
@@ -101,7 +103,14 @@ int runInterpreter() {
   bindings::registerCatalogue();
   save::bindSaveCommands();
   sprite::bindSpriteCores();
+  sprite::bindMotionCores();
   render::bindRenderCores();
+  render::addFrameUpdate(sprite::motionFrameStep);
+  render::setTrackStep(sprite::motionTrackStep);
+  audio::bindSoundCores();
+  render::addFrameUpdate(audio::runPendingSounds);
+  sprite::setVoicePreloader(audio::preloadSound);
+  save::settingsLoadHooks().applyVolumes = audio::applyVolumeSettings;
   bindings::registerScriptHosts();
   installScenarioHooks();
   g_startTime = platform::nowMs();
@@ -114,8 +123,10 @@ int runInterpreter() {
   save::writeSettingsAtExit();
   bindings::releaseScriptHosts();
   releaseScriptMachinery();
+  sprite::clearMotion();
   sprite::clearTable();
   render::releaseRenderDevice();
+  audio::releaseSound();
   sprite::clearCache();
   bindings::releasePluginLibraries();
   joinCursorGlide();

@@ -1,0 +1,54 @@
+#pragma once
+// The 25 sound channels: streaming from memory with loop points, volumes,
+// fades, pan and ducking, mixed into one device.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace velmora::audio {
+
+enum ChannelState : int { kPlaying = 0, kPaused = 1, kStopped = 2 };
+
+// Binds the sound and volume command families.
+void bindSoundCores();
+// Frame step (render::addFrameUpdate): runs delayed sound commands that are due.
+void runPendingSounds();
+// Closes every channel, stops the workers and the device, finishes a recording.
+void releaseSound();
+// After the settings file was read: gains, categories and ducking maxima.
+void applyVolumeSettings();
+// Records what the mixer produces into a WAVE file (--audio-out); call before sd_create.
+void setAudioOutput(std::string path);
+// Jump mode (skipping to a point): sound commands only record what they would do.
+void setJumpMode(bool on);
+
+// What the look-ahead loads ahead of a voice line; kept until a channel
+// opening that name is closed.
+void preloadSound(const std::string& name);
+
+// Internal operations for movies and saves.
+void openSound(int channel, const std::string& name, uint32_t offset = 0, uint32_t size = 0);
+void playSound(int channel, int count, int fade, int start);
+void stopSound(int channel, int fade);
+void pauseSound(int channel, bool pause);
+struct ChannelSnapshot {
+  std::string name;
+  int state = kStopped;
+  int volume = 100, pan = 0, loopCounter = 0;
+  int64_t frame = 0;
+  bool pending = false;
+  std::string pendingName;
+};
+ChannelSnapshot channelSnapshot(int channel);
+
+// Tests: no device and no threads; stepWorkers runs one 10 ms worker step of
+// every running channel, mix produces frames as the device callback would.
+void setManualWorkers(bool on);
+void stepWorkers();
+void mix(int16_t* out, size_t frames);
+using ReportHook = void (*)(const std::string& message);
+void setReportHook(ReportHook hook);
+// sd_create without a device (the channels only).
+void createChannels();
+
+}  // namespace velmora::audio

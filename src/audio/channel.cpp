@@ -1,0 +1,541 @@
+// SoundChannel operations and the per-channel worker that refills the ring half by half.
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <new>
+
+#include "audio/internal.h"
+#include "core/hash.h"
+#include "core/report.h"
+#include "core/settings.h"
+#include "core/textconv.h"
+#include "platform/platform.h"
+#include "resource/resource.h"
+
+namespace velmora::audio {
+namespace {
+
+using Lock = std::unique_lock<std::mutex>;
+using core::SettingKey;
+
+void realSleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+uint8_t silenceByte(const SoundChannel& ch) { return ch.voice.format.bits == 8 ? 0x80 : 0x00; }
+
+void silenceVoice(SoundChannel& ch) {
+  std::lock_guard g(ch.voice.lock);
+  ch.voice.volume = kSilence;
+}
+
+double fadeValue(const SoundChannel& ch, FadeKind k, double stored) {
+  return ch.fades[k].duration ? ch.fades[k].current : stored;
+}
+
+// Caller holds ch.m.
+void applyVolume(SoundChannel& ch) {
+  int32_t level = volumeLevel(fadeValue(ch, kFadeVolume, ch.volume), fadeValue(ch, kFadeVolume2, ch.volume2), ch.gain);
+  std::lock_guard g(ch.voice.lock);
+  ch.voice.volume = level;
+}
+void applyPan(SoundChannel& ch) {
+  int32_t level = panLevel(fadeValue(ch, kFadePan, ch.pan));
+  std::lock_guard g(ch.voice.lock);
+  ch.voice.pan = level;
+}
+
+int& levelField(SoundChannel& ch, FadeKind k) { return k == kFadeVolume ? ch.volume : k == kFadeVolume2 ? ch.volume2 : ch.pan; }
+
+void applyLevel(SoundChannel& ch, FadeKind k) { k == kFadePan ? applyPan(ch) : applyVolume(ch); }
+
+void startFade(SoundChannel& ch, FadeKind k, double from, int to, int ms) {
+  Fade& f = ch.fades[k];
+  f.start = f.current = from;
+  f.target = to;
+  f.duration = ms;
+  f.startTime = platform::nowMs();
+}
+
+// Returns true when a stop-when-done fade has finished. Caller holds ch.m.
+bool advanceFades(SoundChannel& ch, uint32_t now) {
+  bool volume = false, pan = false, stop = false;
+  for (int k = 0; k < kFadeCount; ++k) {
+    Fade& f = ch.fades[size_t(k)];
+    if (!f.duration) continue;
+    uint32_t elapsed = now - f.startTime;
+    if (elapsed >= uint32_t(f.duration)) {
+      f.current = f.target;
+      f.duration = 0;
+      levelField(ch, FadeKind(k)) = int(f.target);
+      if (k == kFadeVolume && f.stopWhenDone) stop = true;
+      f.stopWhenDone = false;
+    } else {
+      f.current = f.start + (f.target - f.start) * double(elapsed) / double(f.duration);
+    }
+    (k == kFadePan ? pan : volume) = true;
+  }
+  if (volume) applyVolume(ch);
+  if (pan) applyPan(ch);
+  return stop;
+}
+
+// Caller holds ch.m. Decodes into scratch, then copies into the ring under
+// the voice lock so the device never waits for the decoder.
+void fillHalf(SoundChannel& ch, int half) {
+  const uint32_t hb = ch.voice.halfBytes;
+  ch.scratch.assign(hb, silenceByte(ch));
+  if (ch.state != kPlaying || ch.endCountdown > 0) {
+    if (ch.endCountdown > 0 && --ch.endCountdown == 0) {
+      ch.state = kStopped;
+      ch.name.clear();
+    }
+  } else {
+    uint32_t filled = 0;
+    int emptyReads = 0;
+    while (filled < hb) {
+      long n = ch.stream->read(ch.scratch.data() + filled, long(hb - filled));
+      if (n < 0) {
+        ch.state = kStopped;
+        break;
+      }
+      if (n == 0) {
+        // A loop start at or past the end would read nothing for ever.
+        if (ch.loopCounter == 0 || ++emptyReads > 1) {
+          std::fill(ch.scratch.begin() + filled, ch.scratch.end(), silenceByte(ch));
+          ch.endCountdown = 2;
+          break;
+        }
+        if (ch.loopCounter > 0) --ch.loopCounter;
+        ch.stream->seekFrame(ch.loopA);
+        continue;
+      }
+      emptyReads = 0;
+      filled += uint32_t(n);
+      if (ch.loopCounter != 0 && ch.stream->tellFrame() >= ch.loopC) {
+        if (ch.loopCounter > 0) --ch.loopCounter;
+        ch.stream->seekFrame(ch.loopB);
+      }
+    }
+  }
+  std::lock_guard g(ch.voice.lock);
+  std::memcpy(ch.voice.ring.data() + size_t(half) * hb, ch.scratch.data(), hb);
+}
+
+void finishWorker(SoundChannel& ch) {
+  std::lock_guard lk(ch.m);
+  {
+    std::lock_guard g(ch.voice.lock);
+    ch.voice.playing = false;
+  }
+  ch.state = kStopped;
+  ch.started = false;
+}
+
+void workerMain(SoundChannel* ch) {
+  for (bool first = true;; first = false) {
+    if (!first) {
+      std::unique_lock l(ch->sleepLock);
+      ch->wake.wait_for(l, std::chrono::milliseconds(10), [ch] { return !ch->run; });
+    }
+    duckingTick();
+    if (!workerStep(*ch)) break;
+  }
+  finishWorker(*ch);
+  ch->finished.store(true);
+}
+
+// Caller holds ch.m.
+void startWorker(SoundChannel& ch) {
+  ch.run = true;
+  ch.finished = false;
+  ch.started = false;
+  if (state().manual) {
+    ch.manualWorker = true;
+    return;
+  }
+  try {
+    ch.thread = std::thread(workerMain, &ch);
+  } catch (const std::exception&) {
+    ch.run = false;
+    ch.finished = true;
+    ch.state = kStopped;
+    report(ch.name + sj(" スレッドを作成出来ませんでした"));
+  }
+}
+
+// Caller holds ch.m through lk; it is released while waiting.
+void stopThread(SoundChannel& ch, Lock& lk) {
+  if (ch.finished) {
+    if (ch.thread.joinable()) ch.thread.join();
+    ch.manualWorker = false;
+    return;
+  }
+  ch.run = false;
+  ch.state = kPaused;
+  if (ch.manualWorker) {
+    ch.manualWorker = false;
+    ch.finished = true;
+    std::lock_guard g(ch.voice.lock);
+    ch.voice.playing = false;
+    ch.state = kStopped;
+    ch.started = false;
+    return;
+  }
+  lk.unlock();
+  {
+    std::lock_guard l(ch.sleepLock);  // so the wake cannot fall between its check and its wait
+  }
+  ch.wake.notify_all();
+  for (int waited = 0; waited < 1000 && !ch.finished; ++waited) realSleepMs(1);
+  bool ended = ch.finished;
+  if (ended) ch.thread.join();
+  else ch.thread.detach();  // it ends by itself once its decoder returns
+  lk.lock();
+  if (!ended) report(sj("音スレッドが正常に終了出来ませんでした"));
+}
+
+void rewindVoice(SoundChannel& ch) {
+  std::lock_guard g(ch.voice.lock);
+  ch.voice.playing = false;
+  ch.voice.position = 0;
+}
+
+// quiet: the look-ahead's guesses may name files that do not exist.
+bool loadBytes(const std::string& name, uint32_t offset, uint32_t size, std::string& out, bool quiet = false) {
+  if (resource::archivesPresent() && resource::findArchiveEntry(crc64_hash(name))) {
+    if (!resource::loadFileS(name.c_str(), out)) return false;
+  } else {
+    std::FILE* f = std::fopen(hostPath(name).c_str(), "rb");
+    if (!f) {
+      if (!quiet) report(name + " " + std::strerror(errno));
+      return false;
+    }
+    out.clear();
+    char block[65536];
+    for (size_t n; (n = std::fread(block, 1, sizeof block, f)) > 0;) out.append(block, n);
+    std::fclose(f);
+  }
+  if (size) {
+    size_t from = std::min<size_t>(offset, out.size());
+    out = out.substr(from, std::min<size_t>(size, out.size() - from));
+  }
+  return true;
+}
+
+// The file's bytes: from the preload cache when the look-ahead brought them.
+std::shared_ptr<const std::string> channelBytes(SoundChannel& ch, uint32_t offset, uint32_t size, int& type) {
+  {
+    std::lock_guard g(state().cacheLock);
+    auto it = state().cache.find(ch.hash);
+    if (it != state().cache.end() && !size) {
+      type = it->second.type;
+      return it->second.bytes;
+    }
+  }
+  try {
+    auto bytes = std::make_shared<std::string>();
+    if (!loadBytes(ch.name, offset, size, *bytes)) return nullptr;
+    type = detectType(*bytes);
+    return bytes;
+  } catch (const std::bad_alloc&) {
+    report(ch.name + sj(" メモリが確保出来ませんでした"));
+    return nullptr;
+  }
+}
+
+void clearChannel(SoundChannel& ch) {
+  ch.stream.reset();
+  if (ch.bytes) {
+    std::lock_guard g(state().cacheLock);
+    state().cache.erase(ch.hash);
+  }
+  ch.bytes.reset();
+  ch.hasBuffer = false;
+  ch.name.clear();
+  std::lock_guard g(ch.voice.lock);
+  ch.voice.playing = false;
+  ch.voice.ring.clear();
+  ch.voice.ring.shrink_to_fit();
+}
+
+}  // namespace
+
+bool workerStep(SoundChannel& ch) {
+  std::lock_guard lk(ch.m);
+  if (!ch.run) return false;
+  if (!ch.started) {
+    if (!ch.primed) fillHalf(ch, 0);
+    ch.primed = false;
+    ch.lastFilledFirst = true;
+    ch.started = true;
+    std::lock_guard g(ch.voice.lock);
+    ch.voice.playing = true;
+    return true;
+  }
+  if (advanceFades(ch, platform::nowMs())) return false;
+  if (ch.state != kPlaying) return true;
+  uint64_t frame;
+  uint32_t ringFrames;
+  {
+    std::lock_guard g(ch.voice.lock);
+    frame = ch.voice.position >> 32;
+    ringFrames = uint32_t(ch.voice.ring.size() / size_t(ch.voice.format.blockAlign));
+  }
+  bool inFirst = frame < ringFrames / 2;
+  if (inFirst && ch.lastFilledFirst) fillHalf(ch, 1), ch.lastFilledFirst = false;
+  else if (!inFirst && !ch.lastFilledFirst) fillHalf(ch, 0), ch.lastFilledFirst = true;
+  return true;
+}
+
+void stepWorkers() {
+  duckingTick();
+  for (SoundChannel& ch : state().channels) {
+    if (!ch.manualWorker || ch.finished) continue;
+    if (!workerStep(ch)) {
+      finishWorker(ch);
+      ch.finished = true;
+      ch.manualWorker = false;
+    }
+  }
+}
+
+void closeChannel(int n) {
+  SoundChannel& ch = channel(n);
+  Lock lk(ch.m);
+  ch.held = 0;
+  ch.fades = {};
+  ch.state = kStopped;
+  stopThread(ch, lk);
+  ch.state = kStopped;
+  ch.endCountdown = 0;
+  clearChannel(ch);
+}
+
+void openChannel(int n, const std::string& name, uint32_t offset, uint32_t size) {
+  closeChannel(n);
+  SoundChannel& ch = channel(n);
+  Lock lk(ch.m);
+  ch.name = name.substr(0, 255);
+  ch.hash = crc64_hash(ch.name);
+  int type = kTypeUnknown;
+  ch.bytes = channelBytes(ch, offset, size, type);
+  if (!ch.bytes) return clearChannel(ch);
+  std::string error;
+  ch.stream = openStream(ch.bytes, DataType(type), ch.name, error);
+  if (!error.empty()) report(error);
+  if (!ch.stream) return clearChannel(ch);
+  ch.type = type;
+  ch.loopA = ch.stream->loopA, ch.loopB = ch.stream->loopB, ch.loopC = ch.stream->loopC;
+  ch.volume = 100;
+  ch.held = 0;
+  ch.pan = 0;
+  const PcmFormat& f = ch.stream->format;
+  int32_t kb = std::clamp(core::setting(SettingKey::StreamBufferSize), 1, 4096);
+  uint32_t half = uint32_t(kb) * 1024 / uint32_t(f.blockAlign) * uint32_t(f.blockAlign);
+  try {
+    std::lock_guard g(ch.voice.lock);
+    ch.voice.format = f;
+    ch.voice.halfBytes = half;
+    ch.voice.ring.assign(size_t(half) * 2, f.bits == 8 ? 0x80 : 0);
+    ch.voice.position = 0;
+    ch.voice.playing = false;
+  } catch (const std::bad_alloc&) {
+    report(ch.name + sj(" メモリが確保出来ませんでした"));
+    return clearChannel(ch);
+  }
+  ch.hasBuffer = true;
+  applyVolume(ch);
+  applyPan(ch);
+}
+
+void playChannel(int n, int count, int fade, int start) {
+  SoundChannel& ch = channel(n);
+  Lock lk(ch.m);
+  if (!ch.stream) return;
+  // A worker already running is restarted, so the ring starts from its first half.
+  stopThread(ch, lk);
+  rewindVoice(ch);
+  ch.endCountdown = 0;
+  ch.loopCounter = count - 1;
+  if (fade >= 2) {
+    int target = ch.volume;
+    ch.volume = 0;
+    startFade(ch, kFadeVolume, 0, target, fade);
+    silenceVoice(ch);
+  } else {
+    ch.fades[kFadeVolume] = {};
+    applyVolume(ch);
+  }
+  if (ch.held) {
+    ch.stream->seekFrame(ch.held);
+    ch.held = 0;
+    ch.state = kPlaying;
+  } else if (start != 0 || ch.loopA != 0) {
+    ch.stream->seekFrame(start != 0 ? start : ch.loopA);
+    ch.state = kPlaying;
+    fillHalf(ch, 0);
+    ch.primed = true;
+  } else {
+    ch.state = kPlaying;
+  }
+  startWorker(ch);
+}
+
+void stopChannel(int n, int fade) {
+  SoundChannel& ch = channel(n);
+  {
+    Lock lk(ch.m);
+    if (!ch.hasBuffer) {
+      ch.name.clear();
+      return;
+    }
+    // Without a running worker nobody would advance the fade.
+    if (fade >= 2 && ch.state == kPlaying && !ch.finished) {
+      startFade(ch, kFadeVolume, fadeValue(ch, kFadeVolume, ch.volume), 0, fade);
+      ch.fades[kFadeVolume].stopWhenDone = true;
+      return;
+    }
+    silenceVoice(ch);
+  }
+  closeChannel(n);
+}
+
+void pauseChannel(int n, bool pause) {
+  SoundChannel& ch = channel(n);
+  Lock lk(ch.m);
+  if (!ch.stream) return;
+  if (pause) {
+    if (ch.held) return;
+    ch.state = kPaused;
+    ch.held = std::max<int64_t>(ch.stream->tellFrame(), 1);
+    std::lock_guard g(ch.voice.lock);
+    ch.voice.playing = false;
+    return;
+  }
+  if (!ch.held) return;
+  stopThread(ch, lk);
+  rewindVoice(ch);
+  ch.stream->seekFrame(ch.held);
+  ch.held = 0;
+  ch.endCountdown = 0;
+  ch.state = kPlaying;
+  startWorker(ch);
+}
+
+void seekChannel(int n, int64_t value, bool milliseconds) {
+  SoundChannel& ch = channel(n);
+  Lock lk(ch.m);
+  if (!ch.stream) return;
+  if (ch.state != kPlaying) {
+    int64_t frame = milliseconds ? value * ch.stream->format.rate / 1000 : value;
+    ch.held = std::max<int64_t>(frame, 1);
+    return;
+  }
+  stopThread(ch, lk);
+  rewindVoice(ch);
+  value = std::max<int64_t>(value, 0);
+  milliseconds ? ch.stream->seekMs(value) : ch.stream->seekFrame(value);
+  ch.endCountdown = 0;
+  ch.state = kPlaying;
+  startWorker(ch);
+}
+
+void setChannelLevel(int n, FadeKind k, int value, int fade) {
+  SoundChannel& ch = channel(n);
+  std::lock_guard lk(ch.m);
+  int& field = levelField(ch, k);
+  Fade& f = ch.fades[k];
+  if (!ch.hasBuffer || (value == field && !f.duration)) {
+    if (k == kFadeVolume2) field = value;
+    return;
+  }
+  if (fade < 2 || ch.state != kPlaying) {
+    field = value;
+    f = {};
+    applyLevel(ch, k);
+    return;
+  }
+  startFade(ch, k, fadeValue(ch, k, field), value, fade);
+}
+
+void duckingTick() {
+  SoundState& s = state();
+  if (!s.manual) {
+    // Claim this 10 ms tick; the other workers skip it.
+    auto real = std::chrono::steady_clock::now().time_since_epoch();
+    uint32_t tick = uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(real).count() / 10);
+    uint32_t last = s.duckTick.load();
+    if (last == tick || !s.duckTick.compare_exchange_strong(last, tick)) return;
+  }
+  bool voice;
+  {
+    SoundChannel& v = channel(15);
+    std::lock_guard g(v.m);
+    voice = v.hasBuffer && v.state == kPlaying;
+  }
+  std::lock_guard g(s.duckLock);
+  const DuckSettings& d = s.duck;
+  if (!s.ducked && voice) {
+    s.ducked = true;
+    if (d.bgmVolDown) for (int n : {1, 2}) setChannelLevel(n, kFadeVolume2, d.bgmMin, d.fadeVolDown);
+    if (d.seVolDown) for (int n : {3, 4}) setChannelLevel(n, kFadeVolume2, d.seMin, d.fadeVolDown);
+  } else if (s.ducked && !voice) {
+    s.ducked = false;
+    for (int n : {1, 2}) setChannelLevel(n, kFadeVolume2, d.bgmMax, d.fadeVolDown);
+    for (int n : {3, 4}) setChannelLevel(n, kFadeVolume2, d.seMax, d.fadeVolDown);
+  }
+}
+
+void recomputeGains() {
+  int master = core::setting(SettingKey::MasterMute) * core::setting(SettingKey::MasterVolume);
+  for (SoundChannel& ch : state().channels) {
+    std::lock_guard lk(ch.m);
+    ch.gain = ch.categorySwitch * ch.categoryVolume * master / 100;
+    if (ch.hasBuffer) applyVolume(ch);
+  }
+}
+
+void setCategory(int first, int last, int volume, int on) {
+  for (int n = first; n <= last; ++n) {
+    SoundChannel& ch = channel(n);
+    std::lock_guard lk(ch.m);
+    ch.categoryVolume = volume;
+    ch.categorySwitch = on;
+  }
+  recomputeGains();
+}
+
+void preloadSound(const std::string& name) {
+  uint64_t hash = crc64_hash(name);
+  {
+    std::lock_guard g(state().cacheLock);
+    if (state().cache.count(hash)) return;
+  }
+  try {
+    auto bytes = std::make_shared<std::string>();
+    if (!loadBytes(name, 0, 0, *bytes, true)) return;
+    int type = detectType(*bytes);
+    std::lock_guard g(state().cacheLock);
+    state().cache.emplace(hash, PreloadEntry{std::move(bytes), type});
+  } catch (const std::bad_alloc&) {
+    // A preload is only a head start; the open reports the shortage.
+  }
+}
+
+void mix(int16_t* out, size_t frames) {
+  // Grows once to the device's period; the callback then allocates nothing.
+  thread_local std::vector<float> acc;
+  acc.assign(2 * frames, 0.0f);
+  for (SoundChannel& ch : state().channels) {
+    std::lock_guard g(ch.voice.lock);
+    Voice& v = ch.voice;
+    if (!v.playing || v.ring.empty()) continue;
+    MixSource src{v.ring.data(), uint32_t(v.ring.size() / size_t(v.format.blockAlign)), v.format.channels,
+                  v.format.bits, v.format.rate, v.position, v.volume, v.pan};
+    mixInto(src, acc.data(), frames);
+    v.position = src.position;
+  }
+  finishMix(acc.data(), out, frames);
+}
+
+}  // namespace velmora::audio

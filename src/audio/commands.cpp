@@ -1,0 +1,340 @@
+// The sound and volume command families, delayed commands and jump mode.
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "audio/internal.h"
+#include "bindings/bridge.h"
+#include "bindings/catalogue.h"
+#include "core/report.h"
+#include "core/settings.h"
+#include "platform/platform.h"
+
+namespace velmora::audio {
+namespace {
+
+using bindings::CommandContext;
+using bindings::intArg;
+using bindings::intResult;
+using core::SettingKey;
+
+enum class Category : uint8_t { Movie, Bgm, Se, SysSe, SysVo, Vo, Count };
+struct CategorySpec {
+  int first, last;
+  SettingKey volume, mute;
+};
+constexpr CategorySpec kCategories[] = {
+    {0, 0, SettingKey::MovieVolume, SettingKey::MovieMute},  {1, 2, SettingKey::BgmVolume, SettingKey::BgmMute},
+    {3, 4, SettingKey::SeVolume, SettingKey::SeMute},        {5, 9, SettingKey::SysSeVolume, SettingKey::SysSeMute},
+    {10, 14, SettingKey::SysVoVolume, SettingKey::SysVoMute}, {15, 24, SettingKey::VoVolume, SettingKey::VoMute},
+};
+static_assert(std::size(kCategories) == size_t(Category::Count));
+
+void applyCategory(const CategorySpec& c) {
+  setCategory(c.first, c.last, core::setting(c.volume), core::setting(c.mute));
+}
+
+// Commands of the family run only after sd_create; before it a channel has no
+// state to act on.
+bool usable(int n) { return state().created && validChannel(n); }
+
+void dropPending(int n) { state().pending.erase(n); }
+
+void runOpenPlay(int n, const std::string& name, int fade, int volume, int pan, int count, int start) {
+  openChannel(n, name);
+  setChannelLevel(n, kFadeVolume, volume, 0);
+  setChannelLevel(n, kFadePan, pan, 0);
+  playChannel(n, count, fade, start);
+}
+
+void stopAndForget(int n, int fade) {
+  stopChannel(n, fade);
+  SoundChannel& ch = channel(n);
+  std::lock_guard lk(ch.m);
+  ch.name.clear();
+}
+
+void cmd_sd_create(CommandContext) {
+  setErrcmd("sd_create");
+  createSoundDevice();
+}
+
+void cmd_sd(CommandContext c) {
+  setErrcmd("sd");
+  int n = intArg(c, 1);
+  std::string name(bindings::stringArg(c, 2));
+  int fade = intArg(c, 3), delay = intArg(c, 4), volume = intArg(c, 5), pan = intArg(c, 6);
+  int count = intArg(c, 7), start = intArg(c, 8);
+  if (!usable(n)) return;
+  dropPending(n);
+  if (state().jump) {
+    closeChannel(n);
+    if (count != 0) return;
+    // Remembered so that a save made later brings the loop back.
+    SoundChannel& ch = channel(n);
+    std::lock_guard lk(ch.m);
+    ch.name = name.substr(0, 255);
+    ch.volume = volume, ch.pan = pan, ch.loopCounter = -1;
+    return;
+  }
+  if (delay > 0) {
+    state().pending[n] = {name, platform::nowMs() + uint32_t(delay), fade, volume, pan, count, start};
+    return;
+  }
+  runOpenPlay(n, name, fade, volume, pan, count, start);
+}
+
+void cmd_sd_load(CommandContext c) {
+  setErrcmd("sd_load");
+  int n = intArg(c, 1);
+  std::string name(bindings::stringArg(c, 2));
+  if (!usable(n)) return;
+  dropPending(n);
+  if (!state().jump) openChannel(n, name);
+}
+
+void cmd_sd_play(CommandContext c) {
+  setErrcmd("sd_play");
+  int n = intArg(c, 1);
+  int fade = intArg(c, 2), volume = intArg(c, 3), pan = intArg(c, 4), count = intArg(c, 5), start = intArg(c, 6);
+  if (!usable(n) || state().jump) return;
+  setChannelLevel(n, kFadeVolume, volume, 0);
+  setChannelLevel(n, kFadePan, pan, 0);
+  playChannel(n, count, fade, start);
+}
+
+void cmd_sd_pause(CommandContext c) {
+  setErrcmd("sd_pause");
+  int n = intArg(c, 1), flag = intArg(c, 2);
+  if (usable(n)) pauseChannel(n, flag != 0);
+}
+
+void cmd_sd_stop(CommandContext c) {
+  setErrcmd("sd_stop");
+  int n = intArg(c, 1), fade = intArg(c, 2), delay = intArg(c, 3);
+  if (!usable(n)) return;
+  dropPending(n);
+  if (state().jump) return stopAndForget(n, 0);
+  if (delay > 0) {
+    state().pending[n] = {std::string(), platform::nowMs() + uint32_t(delay), fade, 0, 0, 0, 0};
+    return;
+  }
+  stopAndForget(n, fade);
+}
+
+void storeOnly(int n, FadeKind k, int value) {
+  SoundChannel& ch = channel(n);
+  std::lock_guard lk(ch.m);
+  (k == kFadeVolume ? ch.volume : ch.pan) = value;
+}
+
+void levelCommand(CommandContext c, const char* name, FadeKind k) {
+  setErrcmd(name);
+  int n = intArg(c, 1), value = intArg(c, 2), fade = intArg(c, 3);
+  if (!usable(n)) return;
+  if (state().jump && k != kFadeVolume2) return storeOnly(n, k, value);
+  setChannelLevel(n, k, value, state().jump ? 0 : fade);
+}
+void cmd_sd_volume(CommandContext c) { levelCommand(c, "sd_volume", kFadeVolume); }
+void cmd_sd_volume2(CommandContext c) { levelCommand(c, "sd_volume2", kFadeVolume2); }
+void cmd_sd_panpot(CommandContext c) { levelCommand(c, "sd_panpot", kFadePan); }
+
+void cmd_sd_status(CommandContext c) {
+  setErrcmd("sd_status");
+  int n = intArg(c, 1);
+  int s = kStopped;
+  if (usable(n)) {
+    std::lock_guard lk(channel(n).m);
+    s = channel(n).state;
+  }
+  intResult(c, 2, s);
+}
+
+void cmd_sd_getFile(CommandContext c) {
+  setErrcmd("sd_getFile");
+  int n = intArg(c, 1);
+  std::string name;
+  if (usable(n)) {
+    std::lock_guard lk(channel(n).m);
+    name = channel(n).name;
+  }
+  bindings::stringResult(c, 2, name);
+}
+
+// The reader's answers; nothing loaded or a negative answer gives 0.
+template <int64_t (Stream::*Query)()>
+void queryCommand(CommandContext c, const char* name) {
+  setErrcmd(name);
+  int n = intArg(c, 1);
+  int64_t v = 0;
+  if (usable(n)) {
+    SoundChannel& ch = channel(n);
+    std::lock_guard lk(ch.m);
+    if (ch.stream) v = ((*ch.stream).*Query)();
+  }
+  intResult(c, 2, int32_t(v < 0 ? 0 : v));
+}
+void cmd_sd_nowTime(CommandContext c) { queryCommand<&Stream::tellMs>(c, "sd_nowTime"); }
+void cmd_sd_totalTime(CommandContext c) { queryCommand<&Stream::totalMs>(c, "sd_totalTime"); }
+void cmd_sd_nowSample(CommandContext c) { queryCommand<&Stream::tellFrame>(c, "sd_nowSample"); }
+void cmd_sd_totalSample(CommandContext c) { queryCommand<&Stream::totalFrames>(c, "sd_totalSample"); }
+
+void cmd_sd_seekTime(CommandContext c) {
+  setErrcmd("sd_seekTime");
+  int n = intArg(c, 1), ms = intArg(c, 2);
+  if (usable(n)) seekChannel(n, ms, true);
+}
+void cmd_sd_seekSample(CommandContext c) {
+  setErrcmd("sd_seekSample");
+  int n = intArg(c, 1), frame = intArg(c, 2);
+  if (usable(n)) seekChannel(n, frame, false);
+}
+
+void loopCommand(CommandContext c, const char* name, bool milliseconds) {
+  setErrcmd(name);
+  int n = intArg(c, 1);
+  int64_t v[3] = {intArg(c, 2), intArg(c, 3), intArg(c, 4)};
+  if (!usable(n)) return;
+  SoundChannel& ch = channel(n);
+  std::lock_guard lk(ch.m);
+  if (milliseconds) {
+    double perMs = (ch.stream ? ch.stream->format.rate : kDeviceRate) / 1000.0;
+    for (int64_t& x : v) x = int64_t(double(x) * perMs);
+  }
+  ch.loopA = v[0], ch.loopB = v[1], ch.loopC = v[2];
+}
+void cmd_sd_loopTime(CommandContext c) { loopCommand(c, "sd_loopTime", true); }
+void cmd_sd_loopSample(CommandContext c) { loopCommand(c, "sd_loopSample", false); }
+
+// Volume settings: setters store into the settings, getters read them back.
+enum class Effect : uint8_t { None, Master, Category };
+struct VolumeSpec {
+  const char* setName;
+  const char* getName;
+  SettingKey key;
+  bool onSwitch;  // nonzero stored as 1
+  Effect effect;
+  Category category;
+};
+constexpr VolumeSpec kVolumes[] = {
+    {"setMasterVolume", "getMasterVolume", SettingKey::MasterVolume, false, Effect::Master, Category::Count},
+    {"setMasterMute", "getMasterMute", SettingKey::MasterMute, true, Effect::Master, Category::Count},
+    {"setBgmVolume", "getBgmVolume", SettingKey::BgmVolume, false, Effect::Category, Category::Bgm},
+    {"setBgmMute", "getBgmMute", SettingKey::BgmMute, true, Effect::Category, Category::Bgm},
+    {"setSeVolume", "getSeVolume", SettingKey::SeVolume, false, Effect::Category, Category::Se},
+    {"setSeMute", "getSeMute", SettingKey::SeMute, true, Effect::Category, Category::Se},
+    {"setSysSeVolume", "getSysSeVolume", SettingKey::SysSeVolume, false, Effect::Category, Category::SysSe},
+    {"setSysSeMute", "getSysSeMute", SettingKey::SysSeMute, true, Effect::Category, Category::SysSe},
+    {"setVoVolume", "getVoVolume", SettingKey::VoVolume, false, Effect::Category, Category::Vo},
+    {"setVoMute", "getVoMute", SettingKey::VoMute, true, Effect::Category, Category::Vo},
+    {"setSysVoVolume", "getSysVoVolume", SettingKey::SysVoVolume, false, Effect::Category, Category::SysVo},
+    {"setSysVoMute", "getSysVoMute", SettingKey::SysVoMute, true, Effect::Category, Category::SysVo},
+    {"setVoiceCancel", "getVoiceCancel", SettingKey::VoiceCancel, true, Effect::None, Category::Count},
+    {"setVoiceWait", "getVoiceWait", SettingKey::VoiceWait, true, Effect::None, Category::Count},
+    {"setBgmVolDown", "getBgmVolDown", SettingKey::BgmVolDown, true, Effect::None, Category::Count},
+    {"setSeVolDown", "getSeVolDown", SettingKey::SeVolDown, true, Effect::None, Category::Count},
+};
+constexpr size_t kVolumeCount = std::size(kVolumes);
+
+template <size_t I>
+void volumeSetter(CommandContext c) {
+  const VolumeSpec& v = kVolumes[I];
+  setErrcmd(v.setName);
+  // The four switches take a real argument; the rest integers.
+  int32_t value = v.effect == Effect::None ? int32_t(bindings::doubleArg(c, 1) != 0.0) : intArg(c, 1);
+  if (v.onSwitch) value = value != 0;
+  core::setting(v.key) = value;
+  if (v.effect == Effect::Master) recomputeGains();
+  else if (v.effect == Effect::Category) applyCategory(kCategories[size_t(v.category)]);
+  else refreshDuckSettings();
+}
+
+template <size_t I>
+void volumeGetter(CommandContext c) {
+  setErrcmd(kVolumes[I].getName);
+  intResult(c, 1, core::setting(kVolumes[I].key));
+}
+
+std::array<bindings::CoreBinding, 2 * kVolumeCount> makeVolumeCores() {
+  std::array<bindings::CoreBinding, 2 * kVolumeCount> out{};
+  [&]<size_t... I>(std::index_sequence<I...>) {
+    ((out[2 * I] = {kVolumes[I].setName, volumeSetter<I>}, out[2 * I + 1] = {kVolumes[I].getName, volumeGetter<I>}),
+     ...);
+  }(std::make_index_sequence<kVolumeCount>{});
+  return out;
+}
+
+const bindings::CoreBinding kSoundCores[] = {
+    {"sd_create", cmd_sd_create},       {"sd", cmd_sd},
+    {"sd_load", cmd_sd_load},           {"sd_play", cmd_sd_play},
+    {"sd_pause", cmd_sd_pause},         {"sd_stop", cmd_sd_stop},
+    {"sd_volume", cmd_sd_volume},       {"sd_volume2", cmd_sd_volume2},
+    {"sd_panpot", cmd_sd_panpot},       {"sd_status", cmd_sd_status},
+    {"sd_getFile", cmd_sd_getFile},     {"sd_seekTime", cmd_sd_seekTime},
+    {"sd_nowTime", cmd_sd_nowTime},     {"sd_totalTime", cmd_sd_totalTime},
+    {"sd_loopTime", cmd_sd_loopTime},   {"sd_seekSample", cmd_sd_seekSample},
+    {"sd_nowSample", cmd_sd_nowSample}, {"sd_totalSample", cmd_sd_totalSample},
+    {"sd_loopSample", cmd_sd_loopSample},
+};
+
+}  // namespace
+
+void bindSoundCores() {
+  static const auto volumeCores = makeVolumeCores();
+  bindings::bindCores(kSoundCores);
+  bindings::bindCores(volumeCores);
+}
+
+void runPendingSounds() {
+  refreshDuckSettings();
+  frameFlush();
+  uint32_t now = platform::nowMs();
+  auto& pending = state().pending;
+  for (auto it = pending.begin(); it != pending.end();) {
+    if (int32_t(now - it->second.due) < 0) {
+      ++it;
+      continue;
+    }
+    PendingCommand p = std::move(it->second);
+    int n = it->first;
+    it = pending.erase(it);
+    if (p.name.empty()) stopAndForget(n, p.fade);
+    else runOpenPlay(n, p.name, p.fade, p.volume, p.pan, p.count, p.start);
+  }
+}
+
+void applyVolumeSettings() {
+  recomputeGains();
+  for (const CategorySpec& c : kCategories) applyCategory(c);
+  refreshDuckSettings();
+  for (int n = 1; n <= 4; ++n) setChannelLevel(n, kFadeVolume2, core::setting(n <= 2 ? SettingKey::BgmMax : SettingKey::SeMax), 0);
+}
+
+void openSound(int n, const std::string& name, uint32_t offset, uint32_t size) {
+  if (usable(n)) openChannel(n, name, offset, size);
+}
+void playSound(int n, int count, int fade, int start) {
+  if (usable(n)) playChannel(n, count, fade, start);
+}
+void stopSound(int n, int fade) {
+  if (usable(n)) stopChannel(n, fade);
+}
+void pauseSound(int n, bool pause) {
+  if (usable(n)) pauseChannel(n, pause);
+}
+
+ChannelSnapshot channelSnapshot(int n) {
+  ChannelSnapshot s;
+  if (!validChannel(n)) return s;
+  SoundChannel& ch = channel(n);
+  {
+    std::lock_guard lk(ch.m);
+    s.name = ch.name, s.state = ch.state, s.volume = ch.volume, s.pan = ch.pan, s.loopCounter = ch.loopCounter;
+    s.frame = ch.stream ? std::max<int64_t>(ch.stream->tellFrame(), 0) : 0;
+  }
+  auto it = state().pending.find(n);
+  if (it != state().pending.end()) s.pending = true, s.pendingName = it->second.name;
+  return s;
+}
+
+}  // namespace velmora::audio

@@ -1,0 +1,165 @@
+// The motion commands: keys for every track kind, finishing, the motion
+// query, sprite and screen quakes and the motion-blur switch.
+#include "bindings/bridge.h"
+#include "core/report.h"
+#include "platform/platform.h"
+#include "sprite/motion_internal.h"
+
+namespace velmora::sprite {
+
+namespace {
+
+using bindings::CommandContext;
+using bindings::intArg;
+
+// One kind: n, value, time, easing, mode.
+template <int Kind>
+void addOne(CommandContext c, const char* name) {
+  setErrcmd(name);
+  const int value = intArg(c, 2);
+  addKey(intArg(c, 1), Kind, Kind == kTrackRZ ? -value : value, intArg(c, 3), intArg(c, 4), intArg(c, 5));
+}
+
+void cmd_sp_ax(CommandContext c) { addOne<kTrackX>(c, "sp_ax"); }
+void cmd_sp_ay(CommandContext c) { addOne<kTrackY>(c, "sp_ay"); }
+void cmd_sp_aw(CommandContext c) { addOne<kTrackW>(c, "sp_aw"); }
+void cmd_sp_ah(CommandContext c) { addOne<kTrackH>(c, "sp_ah"); }
+void cmd_sp_arx(CommandContext c) { addOne<kTrackRX>(c, "sp_arx"); }
+void cmd_sp_ary(CommandContext c) { addOne<kTrackRY>(c, "sp_ary"); }
+void cmd_sp_arz(CommandContext c) { addOne<kTrackRZ>(c, "sp_arz"); }
+void cmd_sp_aa(CommandContext c) { addOne<kTrackA>(c, "sp_aa"); }
+void cmd_sp_al(CommandContext c) { addOne<kTrackL>(c, "sp_al"); }
+void cmd_sp_ac(CommandContext c) { addOne<kTrackC>(c, "sp_ac"); }
+
+// Several kinds with one time, easing and mode; the first refusal stops the rest.
+void addSeveral(CommandContext c, const char* name, std::initializer_list<int> kinds) {
+  setErrcmd(name);
+  const int n = intArg(c, 1);
+  const int count = int(kinds.size());
+  int values[3] = {};
+  for (int i = 0; i < count; ++i) values[i] = intArg(c, 2 + i);
+  const int time = intArg(c, 2 + count), easing = intArg(c, 3 + count), mode = intArg(c, 4 + count);
+  int i = 0;
+  for (int kind : kinds) {
+    const int v = kind == kTrackRZ ? -values[i] : values[i];
+    ++i;
+    if (!addKey(n, kind, v, time, easing, mode)) return;
+  }
+}
+
+void cmd_sp_axy(CommandContext c) { addSeveral(c, "sp_axy", {kTrackX, kTrackY}); }
+void cmd_sp_awh(CommandContext c) { addSeveral(c, "sp_awh", {kTrackW, kTrackH}); }
+void cmd_sp_arxyz(CommandContext c) { addSeveral(c, "sp_arxyz", {kTrackRX, kTrackRY, kTrackRZ}); }
+void cmd_sp_axya(CommandContext c) { addSeveral(c, "sp_axya", {kTrackX, kTrackY, kTrackA}); }
+
+void cmd_sp_am(CommandContext c) {
+  setErrcmd("sp_am");
+  const int n = intArg(c, 1), reverse = intArg(c, 2), progress = intArg(c, 3);
+  addKey(n, kTrackM, progress & 1023, intArg(c, 4), intArg(c, 5), intArg(c, 6), reverse & 255);
+}
+
+void cmd_sp_ae(CommandContext c) {
+  setErrcmd("sp_ae");
+  const int n = intArg(c, 1);
+  if (!validNumber(n)) return reportBadNumber(n);
+  finishMotion(n);
+}
+
+void cmd_sp_alv(CommandContext c) {
+  setErrcmd("sp_alv");
+  int first = intArg(c, 1), last = intArg(c, 2);
+  first = std::max(first, 0);
+  last = std::min(last, kSpriteCount - 1);
+  uint32_t moving = 0;
+  for (int n = first; n <= last; ++n) {
+    const Sprite& r = table().sprites[n];
+    moving |= r.trackMask;
+    if (r.fontFace[0] == kKindMovie && slot(n, 0)) moving |= 1;
+  }
+  bindings::intResult(c, 3, int32_t(moving));
+}
+
+// n / targets, amplitude, period, count, easing, type, delay.
+struct QuakeArgs {
+  int who, amplitude, period, count, easing, type, delay;
+};
+QuakeArgs quakeArgs(CommandContext c) {
+  return {intArg(c, 1), intArg(c, 2), intArg(c, 3), intArg(c, 4), intArg(c, 5), intArg(c, 6), intArg(c, 7)};
+}
+
+void spriteQuake(CommandContext c, const char* name, int axis) {
+  setErrcmd(name);
+  const QuakeArgs a = quakeArgs(c);
+  if (!validNumber(a.who)) return reportBadNumber(a.who);
+  if (!frontSlot(a.who)) return reportNoPicture(a.who);
+  Sprite& r = table().sprites[a.who];
+  Quake q;
+  startQuake(q, a.amplitude, a.period, a.count, a.easing, a.type, a.delay, platform::nowMs());
+  storeQuake(r, axis, q);
+  const bool other = loadQuake(r, axis ^ 1).amplitude != 0;
+  if (q.amplitude != 0 || other) motion().quaking.insert(a.who);
+  else motion().quaking.erase(a.who);
+  if (Slot* s = frontSlot(a.who)) s->dirty = true;
+}
+
+void screenQuake(CommandContext c, const char* name, int axis) {
+  setErrcmd(name);
+  const QuakeArgs a = quakeArgs(c);
+  MotionState& m = motion();
+  startQuake(m.screen[axis], a.amplitude, a.period, a.count, a.easing, a.type, a.delay, platform::nowMs());
+  m.screenTargets[axis] = a.who;
+  m.screenQuakeShown = true;  // the next frame puts every sprite back or in motion
+}
+
+void cmd_sp_qx(CommandContext c) { spriteQuake(c, "sp_qx", 0); }
+void cmd_sp_qy(CommandContext c) { spriteQuake(c, "sp_qy", 1); }
+void cmd_sc_qx(CommandContext c) { screenQuake(c, "sc_qx", 0); }
+void cmd_sc_qy(CommandContext c) { screenQuake(c, "sc_qy", 1); }
+
+void cmd_sc_mb(CommandContext c) {
+  setErrcmd("sc_mb");
+  const int on = intArg(c, 1), strength = intArg(c, 2);
+  if (motion().motionBlur) motion().motionBlur(on != 0, strength & 255);
+}
+
+const bindings::CoreBinding kMotionCores[] = {
+    {"sp_ax", cmd_sp_ax},       {"sp_ay", cmd_sp_ay},   {"sp_axy", cmd_sp_axy}, {"sp_aa", cmd_sp_aa},
+    {"sp_axya", cmd_sp_axya},   {"sp_aw", cmd_sp_aw},   {"sp_ah", cmd_sp_ah},   {"sp_awh", cmd_sp_awh},
+    {"sp_arx", cmd_sp_arx},     {"sp_ary", cmd_sp_ary}, {"sp_arz", cmd_sp_arz}, {"sp_arxyz", cmd_sp_arxyz},
+    {"sp_al", cmd_sp_al},       {"sp_ac", cmd_sp_ac},   {"sp_am", cmd_sp_am},   {"sp_ae", cmd_sp_ae},
+    {"sp_alv", cmd_sp_alv},     {"sp_qx", cmd_sp_qx},   {"sp_qy", cmd_sp_qy},   {"sc_qx", cmd_sc_qx},
+    {"sc_qy", cmd_sc_qy},       {"sc_mb", cmd_sc_mb},
+};
+
+// Property commands retarget the last key, so a glide ends where they said.
+void retargetHook(int n, int kind, float value) {
+  auto it = motion().tracks[size_t(kind)].find(n);
+  if (it == motion().tracks[size_t(kind)].end() || it->second.empty()) return;
+  int v = int(value);
+  if (kind == kTrackA || kind == kTrackL) v &= 255;
+  if (kind == kTrackC) v &= 0xFFFFFF;
+  if (kind == kTrackM) v &= 0x3FF;
+  it->second.back().to = v;
+}
+
+bool finalValueHook(int n, int kind, float& value) {
+  auto it = motion().tracks[size_t(kind)].find(n);
+  if (it == motion().tracks[size_t(kind)].end() || it->second.empty()) return false;
+  value = float(it->second.back().to);
+  return true;
+}
+
+}  // namespace
+
+void setMotionBlurHandler(MotionBlurHandler handler) { motion().motionBlur = handler; }
+
+void bindMotionCores() {
+  bindings::bindCores(kMotionCores);
+  MotionHooks hooks;
+  hooks.dropTracks = dropTracks;
+  hooks.retarget = retargetHook;
+  hooks.finalValue = finalValueHook;
+  setMotionHooks(hooks);
+}
+
+}  // namespace velmora::sprite

@@ -1,0 +1,291 @@
+// Channels end to end without a device: the tests step the workers every
+// 10 ms of mixed output on a virtual clock.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "audio/internal.h"
+#include "audio/sound_files.h"
+#include "bindings/bridge.h"
+#include "bindings/catalogue.h"
+#include "core/settings.h"
+#include "core/textconv.h"
+#include "platform/platform.h"
+#include "platform/vclock.h"
+#include "support/tempdir.h"
+
+namespace velmora::audio {
+namespace {
+
+std::vector<std::string> g_reports;
+void captureReport(const std::string& m) { g_reports.push_back(m); }
+
+// A call's arguments for the cores, read through a bridge of our own.
+struct Call {
+  std::vector<std::string> args;
+  std::vector<std::string> results = std::vector<std::string>(10);
+};
+int32_t argInt(void* c, int i) { return int32_t(std::atol(static_cast<Call*>(c)->args[size_t(i - 1)].c_str())); }
+double argDouble(void* c, int i) { return std::atof(static_cast<Call*>(c)->args[size_t(i - 1)].c_str()); }
+const char* argText(void* c, int i, size_t* n) {
+  const std::string& s = static_cast<Call*>(c)->args[size_t(i - 1)];
+  *n = s.size();
+  return s.c_str();
+}
+void resultInt(void* c, int i, int32_t v) { static_cast<Call*>(c)->results[size_t(i)] = std::to_string(v); }
+void resultText(void* c, int i, const char* t, size_t n) { static_cast<Call*>(c)->results[size_t(i)].assign(t, n); }
+
+std::string run(const char* name, std::vector<std::string> args) {
+  Call call{std::move(args)};
+  bindings::boundCore(size_t(bindings::catalogueIndex(name)))(&call);
+  return call.results[call.args.size() + 1];
+}
+
+class Channels : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static bool bound = false;
+    if (!bound) {
+      bindings::ScriptBridge b{};
+      b.integerArgument = argInt;
+      b.doubleArgument = argDouble;
+      b.stringArgumentLength = argText;
+      b.integerResult = resultInt;
+      b.stringResultLength = resultText;
+      bindings::installBridge(b);
+      bindSoundCores();
+      bound = true;
+    }
+    core::resetSettings();
+    platform::setVirtualClock(true);
+    setManualWorkers(true);
+    setReportHook(captureReport);
+    g_reports.clear();
+    createChannels();
+    applyVolumeSettings();  // categories back to the settings' defaults
+    for (int n = 1; n <= 4; ++n) channel(n).volume2 = 100;
+  }
+  void TearDown() override {
+    releaseSound();
+    setJumpMode(false);
+    platform::setVirtualClock(false);
+  }
+  // Left channel = frame number (mod 32768), right = its negation.
+  std::string rampWave(const char* name, int frames) {
+    std::vector<int16_t> s;
+    for (int f = 0; f < frames; ++f) s.push_back(int16_t(f & 0x7FFF)), s.push_back(int16_t(-(f & 0x7FFF)));
+    test::writeFile(name, test::waveBytes(s, 2, 44100));
+    return name;
+  }
+  // Steps 10 ms at a time: worker, then 441 frames of output.
+  std::vector<int16_t> play(int steps) {
+    std::vector<int16_t> out;
+    for (int i = 0; i < steps; ++i) {
+      stepWorkers();
+      std::vector<int16_t> block(882);
+      mix(block.data(), 441);
+      out.insert(out.end(), block.begin(), block.end());
+      platform::advanceVirtualClock(10);
+    }
+    return out;
+  }
+  int32_t voiceVolume(int n) {
+    std::lock_guard g(channel(n).voice.lock);
+    return channel(n).voice.volume;
+  }
+  test::TempDir dir;
+};
+
+constexpr size_t kLead = 0;
+
+TEST_F(Channels, EverySoundAndVolumeCommandIsBound) {
+  for (const bindings::CatalogueEntry& e : bindings::catalogue())
+    if (e.family == bindings::Family::Sound || e.family == bindings::Family::Volume) {
+      int i = bindings::catalogueIndex(e.name);
+      EXPECT_NE(bindings::boundCore(size_t(i)), nullptr) << e.name;
+    }
+}
+
+TEST_F(Channels, WaveLoopsAtTheEndOfTheReadThatPassesC) {
+  run("sd", {"1", rampWave("a.wav", 40000), "0", "0", "100", "0", "0", "0"});
+  run("sd_loopSample", {"1", "0", "1000", "5000"});
+  auto out = play(80);
+  // A half (16384 frames) is read at once: the jump to B follows it.
+  for (size_t f = 0; f < 16384; f += 997) ASSERT_EQ(out[kLead + 2 * f], int16_t(f)) << f;
+  for (size_t f = 0; f < 16384; f += 997) ASSERT_EQ(out[kLead + 2 * (16384 + f)], int16_t(1000 + f)) << f;
+  EXPECT_EQ(out[kLead + 2 * 5 + 1], -5);
+  run("sd_loopTime", {"1", "10", "1000", "-3"});
+  EXPECT_EQ(channel(1).loopA, 441);
+  EXPECT_EQ(channel(1).loopB, 44100);
+  EXPECT_EQ(channel(1).loopC, -132);
+  EXPECT_EQ(run("sd_status", {"1"}), "0");
+}
+
+TEST_F(Channels, PlaysOnceThenSilenceAndStops) {
+  run("sd", {"3", rampWave("b.wav", 20000), "0", "0", "100", "0", "1", "0"});
+  EXPECT_EQ(run("sd_totalSample", {"3"}), "20000");
+  EXPECT_EQ(run("sd_totalTime", {"3"}), "453");
+  auto out = play(200);
+  EXPECT_EQ(out[kLead + 2 * 19999], int16_t(19999));
+  EXPECT_EQ(out[kLead + 2 * 20000], 0);
+  EXPECT_EQ(run("sd_status", {"3"}), "2");
+  EXPECT_EQ(run("sd_getFile", {"3"}), "");
+}
+
+TEST_F(Channels, VolumeSettingsAndMasterMute) {
+  run("sd", {"1", rampWave("c.wav", 60000), "0", "0", "50", "0", "0", "0"});
+  EXPECT_EQ(voiceVolume(1), -602);
+  run("setBgmVolume", {"50"});
+  EXPECT_EQ(run("getBgmVolume", {}), "50");
+  EXPECT_EQ(voiceVolume(1), -1204);
+  run("setMasterMute", {"7"});
+  EXPECT_EQ(run("getMasterMute", {}), "1");
+  run("setMasterMute", {"0"});
+  EXPECT_EQ(voiceVolume(1), kSilence);
+  auto out = play(20);
+  for (int16_t v : out) ASSERT_EQ(v, 0);
+  run("setVoiceWait", {"0.5"});
+  EXPECT_EQ(run("getVoiceWait", {}), "1");
+}
+
+TEST_F(Channels, FadeMidpointAndPanFade) {
+  run("sd", {"2", rampWave("d.wav", 100000), "0", "0", "100", "0", "0", "0"});
+  play(2);
+  run("sd_volume", {"2", "0", "1000"});
+  run("sd_panpot", {"2", "100", "1000"});
+  platform::advanceVirtualClock(490);
+  play(2);  // 500 ms in when the workers look
+  EXPECT_EQ(voiceVolume(2), volumeLevel(50, 100, 100));
+  {
+    std::lock_guard g(channel(2).voice.lock);
+    EXPECT_EQ(channel(2).voice.pan, panLevel(50));
+  }
+  platform::advanceVirtualClock(600);
+  play(1);
+  EXPECT_EQ(voiceVolume(2), kSilence);
+  EXPECT_EQ(channel(2).volume, 0);
+}
+
+TEST_F(Channels, VoiceOnFifteenDucksMusicAndEffects) {
+  core::setting(core::SettingKey::FadeVolDown) = 200;
+  applyVolumeSettings();
+  run("sd", {"1", rampWave("m.wav", 200000), "0", "0", "100", "0", "0", "0"});
+  run("sd", {"3", "m.wav", "0", "0", "100", "0", "0", "0"});
+  EXPECT_EQ(voiceVolume(1), volumeLevel(100, 30, 100));  // BgmMax
+  run("sd", {"15", rampWave("v.wav", 22050), "0", "0", "100", "0", "1", "0"});
+  play(11);  // 100 ms into the 200 ms fade
+  EXPECT_EQ(voiceVolume(1), volumeLevel(100, 22.5, 100));
+  EXPECT_EQ(voiceVolume(3), volumeLevel(100, 75, 100));
+  play(15);
+  EXPECT_EQ(channel(1).volume2, 15);  // BgmMin
+  EXPECT_EQ(channel(3).volume2, 50);  // SeMin
+  play(100);  // the voice ends; the others come back
+  EXPECT_EQ(run("sd_status", {"15"}), "2");
+  EXPECT_EQ(channel(1).volume2, 30);
+  EXPECT_EQ(channel(3).volume2, 100);
+}
+
+TEST_F(Channels, SeekOnAStoppedChannelIsWhereResumeStarts) {
+  run("sd_load", {"4", rampWave("e.wav", 50000)});
+  run("sd_seekSample", {"4", "12345"});
+  EXPECT_EQ(run("sd_status", {"4"}), "2");
+  run("sd_pause", {"4", "0"});
+  auto out = play(3);
+  EXPECT_EQ(out[kLead], int16_t(12345));
+  run("sd_pause", {"4", "1"});
+  EXPECT_EQ(run("sd_status", {"4"}), "1");
+  // Both halves were filled ahead of the cursor: the reader is there.
+  EXPECT_EQ(channel(4).held, 12345 + 32768);
+  out = play(3);
+  EXPECT_EQ(out[0], 0);
+  run("sd_pause", {"4", "0"});
+  out = play(2);
+  EXPECT_EQ(out[kLead], int16_t((12345 + 32768) & 0x7FFF));
+  EXPECT_EQ(channelSnapshot(4).frame, 50000);  // the end of the file
+}
+
+TEST_F(Channels, DelayedStopFadesOutLater) {
+  run("sd", {"1", rampWave("f.wav", 200000), "0", "0", "100", "0", "0", "0"});
+  run("sd_stop", {"1", "500", "1000"});
+  platform::advanceVirtualClock(990);
+  runPendingSounds();
+  EXPECT_EQ(run("sd_status", {"1"}), "0");
+  platform::advanceVirtualClock(10);
+  runPendingSounds();
+  EXPECT_EQ(run("sd_getFile", {"1"}), "");
+  play(26);
+  EXPECT_EQ(run("sd_status", {"1"}), "0");  // still fading
+  EXPECT_NEAR(voiceVolume(1), volumeLevel(50, 100, 100), 50);
+  play(26);
+  EXPECT_EQ(run("sd_status", {"1"}), "2");
+}
+
+TEST_F(Channels, DelayedPlayAndReplacedPending) {
+  rampWave("g.wav", 30000);
+  run("sd", {"5", "g.wav", "0", "200", "100", "0", "1", "0"});
+  EXPECT_TRUE(channelSnapshot(5).pending);
+  run("sd_load", {"5", "g.wav"});  // drops the pending one
+  EXPECT_FALSE(channelSnapshot(5).pending);
+  run("sd", {"6", "g.wav", "0", "200", "100", "0", "1", "0"});
+  platform::advanceVirtualClock(200);
+  runPendingSounds();
+  EXPECT_EQ(run("sd_status", {"6"}), "0");
+  EXPECT_EQ(run("sd_getFile", {"6"}), "g.wav");
+}
+
+TEST_F(Channels, JumpModeRemembersOnlyEndlessSounds) {
+  rampWave("h.wav", 30000);
+  setJumpMode(true);
+  run("sd", {"1", "h.wav", "0", "0", "80", "10", "1", "0"});
+  EXPECT_EQ(run("sd_getFile", {"1"}), "");
+  run("sd", {"1", "h.wav", "0", "0", "80", "10", "0", "0"});
+  EXPECT_EQ(run("sd_getFile", {"1"}), "h.wav");
+  EXPECT_EQ(run("sd_status", {"1"}), "2");
+  ChannelSnapshot s = channelSnapshot(1);
+  EXPECT_EQ(s.volume, 80); EXPECT_EQ(s.pan, 10); EXPECT_EQ(s.loopCounter, -1);
+  run("sd_play", {"1", "0", "100", "0", "0", "0"});
+  EXPECT_EQ(run("sd_status", {"1"}), "2");
+}
+
+TEST_F(Channels, BadFilesReportAndLeaveTheChannelEmpty) {
+  test::writeFile("x.bin", "ID3 not a sound");
+  run("sd", {"7", "x.bin", "0", "0", "100", "0", "1", "0"});
+  run("sd", {"7", "missing.wav", "0", "0", "100", "0", "1", "0"});
+  ASSERT_EQ(g_reports.size(), 2u);
+  EXPECT_EQ(g_reports[0], "x.bin" + sj(" 未対応の形式です"));
+  EXPECT_EQ(g_reports[1].rfind("missing.wav ", 0), 0u);
+  EXPECT_EQ(run("sd_getFile", {"7"}), "");
+  EXPECT_EQ(run("sd_nowSample", {"7"}), "0");
+}
+
+TEST_F(Channels, VorbisLoopCommentLoopsWithoutEnd) {
+  auto tone = [](int64_t f, int) { return float(std::sin(double(f) * 0.01) * 0.3); };
+  test::writeFile("loop.ogg",
+                  test::vorbisBytes(460000, 44100, {"COMMENT=setSample 0,44100,441000"}, tone));
+  test::writeFile("two.ogg", test::vorbisBytes(8000, 44100, {"COMMENT=setSample 0,44100"}, tone));
+  run("sd", {"8", "two.ogg", "0", "0", "100", "0", "1", "0"});
+  ASSERT_EQ(g_reports.size(), 1u);
+  EXPECT_EQ(g_reports[0], "two.ogg" + sj(": 再生情報の引数の数が不正です"));
+  EXPECT_EQ(channel(8).loopC, 8000);
+
+  run("sd", {"1", "loop.ogg", "0", "0", "100", "0", "0", "0"});
+  int64_t highest = 0, wraps = 0, last = 0;
+  for (int step = 0; step < 2300; ++step) {
+    play(1);
+    int64_t now = channelSnapshot(1).frame;
+    highest = std::max(highest, now);
+    if (now < last) {
+      ++wraps;
+      EXPECT_LT(now, 44100 + 16384) << step;
+      EXPECT_GE(now, 44100);
+    }
+    last = now;
+  }
+  EXPECT_GE(wraps, 2);
+  EXPECT_LT(highest, 441000 + 4096);  // never far past C
+  EXPECT_EQ(run("sd_status", {"1"}), "0");
+}
+
+}  // namespace
+}  // namespace velmora::audio

@@ -1,0 +1,74 @@
+// Motion and quakes as the frame shows them: the frame step runs inside the
+// frame, and quake offsets move the drawn quad.
+#include "platform/vclock.h"
+#include "scene.h"
+#include "sprite/motion.h"
+
+namespace velmora::render::test {
+namespace {
+
+constexpr int kW = 64, kH = 48;
+
+class Motion : public Scene {
+ protected:
+  void SetUp() override {
+    Scene::SetUp();
+    sprite::bindMotionCores();
+    static bool installed = false;
+    if (!installed) {
+      addFrameUpdate(sprite::motionFrameStep);
+      setTrackStep(sprite::motionTrackStep);
+      installed = true;
+    }
+    platform::setVirtualClock(true);
+    screen(kW, kH);
+    // Frames are not cleared: a black backdrop that no quake reaches.
+    savePicture("bg.png", makePicture(kW, kH, [](int, int) { return 0xFF000000u; }));
+    run("sp", "900,\"bg.png\",3,1");
+    savePicture("w.png", makePicture(8, 8, [](int, int) { return 0xFFFFFFFFu; }));
+    run("sp", "5,\"w.png\",0,1");
+    run("sp_xy", "5,20,20");  // covers 16-23
+    start_ = platform::nowMs();
+  }
+  void TearDown() override {
+    sprite::clearMotion();
+    platform::setVirtualClock(false);
+    Scene::TearDown();
+  }
+  // The frame at ms after the start; true where pixel x of row 20 is lit.
+  std::vector<bool> rowAt(uint32_t ms) {
+    platform::advanceVirtualClock(start_ + ms - platform::nowMs());
+    image::Image* img = frame();
+    std::vector<bool> lit(kW);
+    for (int x = 0; x < kW; ++x) lit[size_t(x)] = (img->pixels[20 * kW + x] & 0xFF) > 128;
+    image::freeImage(img);
+    return lit;
+  }
+  static int firstLit(const std::vector<bool>& row) {
+    for (int x = 0; x < kW; ++x)
+      if (row[size_t(x)]) return x;
+    return -1;
+  }
+  uint32_t start_ = 0;
+};
+
+TEST_F(Motion, AGlideIsDrawnWhereTheClockSaysItIs) {
+  run("sp_ax", "5,40,98,0,0x100");
+  EXPECT_EQ(firstLit(rowAt(49)), 16 + 10);
+  EXPECT_EQ(firstLit(rowAt(98)), 16 + 20);
+  EXPECT_EQ(firstLit(rowAt(200)), 16 + 20);
+}
+
+TEST_F(Motion, QuakesMoveOnlyTheSpritesTheyReach) {
+  run("sp_qx", "5,10,100,0,0,0,0");
+  EXPECT_EQ(firstLit(rowAt(25)), 16 + 5);
+  run("sp_qx", "5,0,100,0,0,0,0");
+  EXPECT_EQ(firstLit(rowAt(50)), 16);
+  run("sc_qx", "2,6,100,0,0,0,0");  // window-layer sprites only
+  EXPECT_EQ(firstLit(rowAt(100)), 16);
+  run("sc_qx", "1,6,100,0,0,0,0");  // started at 100: the peak at 150
+  EXPECT_EQ(firstLit(rowAt(150)), 16 + 6);
+}
+
+}  // namespace
+}  // namespace velmora::render::test
