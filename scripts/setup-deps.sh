@@ -13,6 +13,7 @@ PACKAGES=(
   libogg-dev libvorbis-dev libtheora-dev
   liblua5.2-dev libonig-dev codeblocks-dev libcodeblocks0
   libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
 )
 
 missing=()
