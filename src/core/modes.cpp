@@ -1,0 +1,100 @@
+#include "core/modes.h"
+
+#include "core/settings.h"
+
+namespace velmora::modes {
+namespace {
+
+ReadingModes M;
+Hooks H;
+
+using core::SettingKey;
+
+int32_t& autoSkipSetting() { return core::setting(SettingKey::AlreadyReadAutoSkip); }
+
+bool windowShown() { return !H.windowVisibleFlags || H.windowVisibleFlags() != 0; }
+
+// Every change except starting skip ends a self-started skip's mark.
+void clearSelfStartedMark() { autoSkipSetting() &= ~2; }
+
+}  // namespace
+
+ReadingModes& reading() { return M; }
+Hooks& hooks() { return H; }
+
+int stopModes() {
+  if (M.modeWord) return 0;
+  M.modeWord = 1 + 16 * (2 * M.skip + M.autoMode);
+  autoSkipSetting() &= 1;
+  M.fast = M.skip = M.autoMode = 0;
+  return M.modeWord;
+}
+
+void startAuto() {
+  if (!windowShown()) return;
+  M.autoMode = 1;
+  M.modeWord = 2 + 32 * M.skip;
+  M.skip = M.fast = 0;
+  clearSelfStartedMark();
+}
+
+void toggleAuto() {
+  if (!windowShown()) return;
+  if (M.autoMode) {
+    M.autoMode = 0;
+    M.modeWord = 17;
+  } else {
+    M.autoMode = 1;
+    M.modeWord = 2;
+  }
+  M.skip = M.fast = 0;
+  clearSelfStartedMark();
+}
+
+void startSkip() {
+  if (!windowShown()) return;
+  if (!M.currentBlockRead && core::setting(SettingKey::AlreadyReadSkip) == 0) return;
+  M.modeWord = 3 + 16 * M.autoMode;
+  M.skip = M.fast = 1;
+  M.autoMode = 0;
+}
+
+void toggleSkip() {
+  if (!windowShown()) return;
+  if (M.skip) {
+    M.modeWord = 33;
+    M.skip = M.fast = M.autoMode = 0;
+    clearSelfStartedMark();
+    return;
+  }
+  if (!M.currentBlockRead && core::setting(SettingKey::AlreadyReadSkip) == 0) return;
+  M.modeWord = 3;
+  M.skip = M.fast = 1;
+  M.autoMode = 0;
+}
+
+void stopSkipAtUnread() {
+  M.modeWord = 33;
+  M.skip = M.fast = 0;
+}
+
+void endJumpMode() {
+  M.fast = M.skip = M.jump = 0;
+  M.modeWord = 65;
+  if (H.endJumpEffects) H.endJumpEffects();
+}
+
+int modeBits() {
+  return (M.autoMode ? 1 : 0) | (M.skip ? 2 : 0) | (M.fast ? 4 : 0) | (M.returnScript ? 8 : 0) |
+         (M.jump ? 16 : 0);
+}
+
+int takeModeWord() {
+  int word = M.modeWord;
+  M.modeWord = 0;
+  return word;
+}
+
+void resetModes() { M = ReadingModes{}; }
+
+}  // namespace velmora::modes

@@ -1,0 +1,57 @@
+#pragma once
+// The reading modes (auto, skip, fast, jump) and the pending mode word that
+// the event wait reports. The message window and the read marks change them;
+// the event wait and the window's key handling read and stop them. Main
+// thread only.
+#include <cstdint>
+
+#include "core/hash.h"
+
+namespace velmora::modes {
+
+struct ReadingModes {
+  int autoMode = 0;
+  int skip = 0;
+  int fast = 0;
+  int jump = 0;
+  // Pending mode-change code for the event wait; 0 = none.
+  int modeWord = 0;
+  // Where a restored save stack fast-forwards to; key 0 = none.
+  ScriptKey returnScript = 0;
+  int returnLine = 0;
+  // Time (engine ms) after which auto mode may advance; 0 = not armed.
+  uint32_t autoDeadline = 0;
+  // The read flag of the text block entered last, before it was set.
+  int currentBlockRead = 0;
+};
+ReadingModes& reading();
+
+// What the modes reach in higher layers, installed at start-up.
+struct Hooks {
+  // The message window's visible flags; starting a mode needs them non-zero.
+  int (*windowVisibleFlags)() = nullptr;
+  // Ending jump mode: restart looping sounds, clear the window flags and
+  // continue at the load hook.
+  void (*endJumpEffects)() = nullptr;
+};
+Hooks& hooks();
+
+// Stops auto and skip when no word is pending; returns the word it set
+// (1 + 16 * (2 * skip + auto)), or 0 when a word was already pending.
+int stopModes();
+// setAuto 1 / setSkip 1 and the toggles (setAuto 2, Shift; setSkip 2, Tab).
+void startAuto();
+void toggleAuto();
+void startSkip();
+void toggleSkip();
+// Skip stopped because unread text was reached (word 33).
+void stopSkipAtUnread();
+void endJumpMode();
+// bit 0 auto, bit 1 skip, bit 2 fast, bit 3 return target, bit 4 jump.
+int modeBits();
+// Takes the pending word (0 when none) and clears it.
+int takeModeWord();
+// Everything off, no word, no target (start of a run, tests).
+void resetModes();
+
+}  // namespace velmora::modes
