@@ -1,4 +1,5 @@
 // Loading pictures into sprites: sp, sp_cut, sp_st, sp_mask, spg, sp_reload.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -141,7 +142,8 @@ void clearForLoad(int n) {
   }
 }
 
-bool placePicture(int n, image::Image* picture, int frames, int resolution, uint32_t flags) {
+// Without a picture (jump mode) the slot becomes a placeholder of w x h.
+bool placePicture(int n, image::Image* picture, int frames, int resolution, uint32_t flags, int w = 1, int h = 1) {
   Slot* back = nullptr;
   bool fresh = false;
   if (!prepareBackSlot(n, back, fresh)) {
@@ -151,10 +153,11 @@ bool placePicture(int n, image::Image* picture, int frames, int resolution, uint
   bool ok;
   if (picture) {
     ok = attachPicture(*back, picture, frames, resolution);
-  } else {  // jump mode: a placeholder the save restore rebuilds
+  } else {  // jump mode: a placeholder rebuilt when the jump or the restore ends
     releasePicture(*back);
-    ok = layTiles(*back, 1, 1, 1);
+    ok = layTiles(*back, std::max(w, 1), std::max(h, 1), 1);
     back->resolution = 1;
+    back->placeholder = true;
   }
   if (!ok) {
     if (fresh) freeSlot(table().slots[n][(table().sprites[n].front ^ 1) & 1]);
@@ -165,6 +168,8 @@ bool placePicture(int n, image::Image* picture, int frames, int resolution, uint
   return backSlot(n) != nullptr;
 }
 
+}  // namespace
+
 image::Image* decodeForSprite(int n, const std::string& path, uint32_t flags, int& resolution) {
   resolution = 1;
   image::Image* picture = loadWholePicture(path.c_str(), &resolution, !(flags & kLoadNoCache));
@@ -174,8 +179,6 @@ image::Image* decodeForSprite(int n, const std::string& path, uint32_t flags, in
   applyImageEffects(r, picture);
   return picture;
 }
-
-}  // namespace
 
 bool loadSpritePicture(int n, const char* rawPath, uint32_t flags, int frames) {
   if (!validNumber(n)) return false;
@@ -226,10 +229,35 @@ bool loadFramedPicture(int n, const char* rawPath, uint32_t flags, int w, int h)
     canvas = framedCanvas(n, path, flags, w, h, resolution);
     if (!canvas) return false;
   }
-  if (!placePicture(n, canvas, 1, resolution, flags)) return false;
+  // A placeholder keeps the canvas size its rebuild asks for.
+  if (!placePicture(n, canvas, 1, resolution, flags, w, h)) return false;
   Sprite& r = table().sprites[n];
   copyName(r.name, path);
   r.fontFace[0] = kKindFramed;
+  return true;
+}
+
+void framedSize(const Slot& s, int& w, int& h) {
+  w = s.width;
+  h = s.height;
+  if (s.resolution == 2 && table().screen.displayRate > 1.0f && table().screen.pictureRatio > 0.0f) {
+    w = int(float(w) / table().screen.pictureRatio);
+    h = int(float(h) / table().screen.pictureRatio);
+  }
+}
+
+bool attachMask(Slot& s, const std::string& path) {
+  int resolution = 1;
+  image::Image* mask = loadWholePicture(path.c_str(), &resolution, !(s.loadFlags & kLoadNoCache));
+  if (!mask) return false;
+  image::freeImage(s.mask);
+  s.mask = mask;
+  Slot probe{};
+  if (layTiles(probe, mask->width, mask->height, 1)) {
+    s.maskTileColumns = probe.tileColumns;
+    s.maskTileRows = probe.tileRows;
+  }
+  s.upload |= kUploadMask;
   return true;
 }
 
@@ -261,16 +289,6 @@ void cmd_sp_cut(CommandContext c) {
   r.cutW = w;
   r.cutH = h;
   loadSpritePicture(n, path.c_str(), flags, frames);
-}
-
-// Canvas size of a framed picture in script units.
-void framedSize(const Slot& s, int& w, int& h) {
-  w = s.width;
-  h = s.height;
-  if (s.resolution == 2 && table().screen.displayRate > 1.0f && table().screen.pictureRatio > 0.0f) {
-    w = int(float(w) / table().screen.pictureRatio);
-    h = int(float(h) / table().screen.pictureRatio);
-  }
 }
 
 void cmd_sp_st(CommandContext c) {
@@ -311,20 +329,10 @@ void cmd_sp_mask(CommandContext c) {
   if (!validNumber(n)) return;
   Slot* s = afterSlot(n);
   if (!s) return reportNoPicture(n);
-  int resolution = 1;
-  image::Image* mask = loadWholePicture(path.c_str(), &resolution, !(s->loadFlags & kLoadNoCache));
-  if (!mask) return;
-  image::freeImage(s->mask);
-  s->mask = mask;
-  Slot probe{};
-  if (layTiles(probe, mask->width, mask->height, 1)) {
-    s->maskTileColumns = probe.tileColumns;
-    s->maskTileRows = probe.tileRows;
-  }
+  if (!attachMask(*s, path)) return;
   s->maskReverse = reverse;
   s->maskProgress = progress;
   s->maskVague = (vague - 1) & 511;
-  s->upload |= kUploadMask;
   copyName(table().sprites[n].maskName, path);
 }
 

@@ -123,6 +123,7 @@ struct Slot {
   image::Image* mask;                       // sp_mask picture, owned
   int32_t maskTileColumns, maskTileRows;    // mask tiling (same rules)
   bool dirty;                               // placement must be recomputed
+  bool placeholder;                         // loaded in jump mode: the picture is still to be read
 };
 
 struct TrackKey;  // motion keys, owned by the motion tracks

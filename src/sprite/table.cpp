@@ -91,6 +91,7 @@ void releasePicture(Slot& s) {
   image::freeImage(s.picture);
   image::freeImage(s.mask);
   s.upload = 0;
+  s.placeholder = false;
 }
 
 void freeSlot(Slot*& s) {

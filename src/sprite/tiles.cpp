@@ -120,6 +120,7 @@ bool attachPicture(Slot& s, image::Image* picture, int frames, int resolution) {
   image::freeImage(s.picture);
   s.picture = picture;
   s.renderTarget = false;
+  s.placeholder = false;
   s.resolution = resolution;
   s.upload |= kUploadPixels;
   return true;

@@ -16,6 +16,8 @@
 #include "resource/resource.h"
 #include "save/location.h"
 #include "save/settings_file.h"
+#include "save/screenshot.h"
+#include "save/store.h"
 #include "render/display.h"
 #include "render/geometry.h"
 #include "render/render.h"
@@ -111,6 +113,8 @@ int runInterpreter() {
   render::addFrameUpdate(audio::runPendingSounds);
   sprite::setVoicePreloader(audio::preloadSound);
   save::settingsLoadHooks().applyVolumes = audio::applyVolumeSettings;
+  save::registerSaveSections();
+  save::bindSaveSlotCommands();
   bindings::registerScriptHosts();
   installScenarioHooks();
   g_startTime = platform::nowMs();
@@ -125,6 +129,7 @@ int runInterpreter() {
   releaseScriptMachinery();
   sprite::clearMotion();
   sprite::clearTable();
+  save::releaseScreenShot();
   render::releaseRenderDevice();
   audio::releaseSound();
   sprite::clearCache();
