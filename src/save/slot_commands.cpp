@@ -13,6 +13,7 @@
 #include "core/snapshot.h"
 #include "core/textconv.h"
 #include "resource/resource.h"
+#include "save/image_log.h"
 #include "save/screenshot.h"
 #include "save/sections.h"
 #include "save/store.h"
@@ -150,13 +151,19 @@ void cmd_saveScreenShot(CommandContext c) {
   writeScreenShot(file, format, depth, value, option);
 }
 
+void cmd_getImgLog(CommandContext c) {
+  setErrcmd("getImgLog");
+  const int n = intArg(c, 1), back = intArg(c, 2);
+  getImgLog(n, back);
+}
+
 const bindings::CoreBinding kSlotCores[] = {
     {"makeSave", cmd_makeSave},         {"clearSave", cmd_clearSave},     {"pushSave", cmd_pushSave},
     {"saveSave", cmd_saveSave},         {"loadSave", cmd_loadSave},       {"popSave", cmd_popSave},
     {"setSaveText", cmd_setSaveText},   {"getSaveText", cmd_getSaveText}, {"loadSaveText", cmd_loadSaveText},
     {"existSave", cmd_existSave},       {"deleteSave", cmd_deleteSave},   {"getSaveTime", cmd_getSaveTime},
     {"getSaveNew", cmd_getSaveNew},     {"setScreenShot", cmd_setScreenShot},
-    {"saveScreenShot", cmd_saveScreenShot},
+    {"saveScreenShot", cmd_saveScreenShot}, {"getImgLog", cmd_getImgLog},
 };
 
 }  // namespace

@@ -63,7 +63,6 @@ bool loadFramedPicture(int n, const char* path, uint32_t flags, int w, int h);
 image::Image* framedCanvas(int n, const std::string& path, uint32_t flags, int w, int h, int& resolution);
 // The picture as a sprite load decodes it: cache, cut and image effects.
 image::Image* decodeForSprite(int n, const std::string& path, uint32_t flags, int& resolution);
-void applyImageEffects(const Sprite& r, image::Image*& picture);
 // Canvas size of a framed picture in script units.
 void framedSize(const Slot& s, int& w, int& h);
 // The sp_mask picture into a slot; the mask values are left as they are.

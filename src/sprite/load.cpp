@@ -197,6 +197,16 @@ bool loadSpritePicture(int n, const char* rawPath, uint32_t flags, int frames) {
   return true;
 }
 
+bool loadMadePicture(int n, image::Image* picture, int resolution) {
+  if (!validNumber(n)) {
+    image::freeImage(picture);
+    return false;
+  }
+  clearForLoad(n);
+  if (table().jump) image::freeImage(picture);
+  return placePicture(n, picture, 1, resolution, 0);
+}
+
 image::Image* framedCanvas(int n, const std::string& path, uint32_t flags, int w, int h, int& resolution) {
   image::Image* picture = decodeForSprite(n, path, flags, resolution);
   if (!picture) return nullptr;

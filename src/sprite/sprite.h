@@ -209,6 +209,13 @@ struct MotionHooks {
 };
 void setMotionHooks(const MotionHooks& hooks);
 
+// ---- pictures the engine makes ----------------------------------------------
+// A picture (taken) into sprite n's back slot with its slot set-up, as sp loads
+// one (load flags 0); in jump mode a placeholder. The caller names the sprite.
+bool loadMadePicture(int n, image::Image* picture, int resolution);
+// The load-time effect chain of a record's effect fields (negative ... mosaic).
+void applyImageEffects(const Sprite& r, image::Image*& picture);
+
 // ---- command cores ---------------------------------------------------------
 // Binds the sp, sp_* image-effect and lookahead command cores; call once after
 // the catalogue is registered.
