@@ -162,7 +162,16 @@ void cmd_sd_getFile(CommandContext c) {
 }
 
 // The reader's answers; nothing loaded or a negative answer gives 0.
-template <int64_t (Stream::*Query)()>
+int64_t heardMs(SoundChannel& ch) {
+  int64_t frame = heardFrame(ch);
+  const PcmFormat& f = ch.stream->format;
+  return frame < 0 ? frame : frame * f.blockAlign * 1000 / int64_t(f.bytesPerSecond);
+}
+int64_t heardSample(SoundChannel& ch) { return heardFrame(ch); }
+int64_t totalMs(SoundChannel& ch) { return ch.stream->totalMs(); }
+int64_t totalSample(SoundChannel& ch) { return ch.stream->totalFrames(); }
+
+template <int64_t (*Query)(SoundChannel&)>
 void queryCommand(CommandContext c, const char* name) {
   setErrcmd(name);
   int n = intArg(c, 1);
@@ -170,14 +179,15 @@ void queryCommand(CommandContext c, const char* name) {
   if (usable(n)) {
     SoundChannel& ch = channel(n);
     std::lock_guard lk(ch.m);
-    if (ch.stream) v = ((*ch.stream).*Query)();
+    if (ch.stream) v = Query(ch);
   }
   intResult(c, 2, int32_t(v < 0 ? 0 : v));
 }
-void cmd_sd_nowTime(CommandContext c) { queryCommand<&Stream::tellMs>(c, "sd_nowTime"); }
-void cmd_sd_totalTime(CommandContext c) { queryCommand<&Stream::totalMs>(c, "sd_totalTime"); }
-void cmd_sd_nowSample(CommandContext c) { queryCommand<&Stream::tellFrame>(c, "sd_nowSample"); }
-void cmd_sd_totalSample(CommandContext c) { queryCommand<&Stream::totalFrames>(c, "sd_totalSample"); }
+// "Now" is what the listener hears, not where the reader has got to.
+void cmd_sd_nowTime(CommandContext c) { queryCommand<heardMs>(c, "sd_nowTime"); }
+void cmd_sd_totalTime(CommandContext c) { queryCommand<totalMs>(c, "sd_totalTime"); }
+void cmd_sd_nowSample(CommandContext c) { queryCommand<heardSample>(c, "sd_nowSample"); }
+void cmd_sd_totalSample(CommandContext c) { queryCommand<totalSample>(c, "sd_totalSample"); }
 
 void cmd_sd_seekTime(CommandContext c) {
   setErrcmd("sd_seekTime");
@@ -330,7 +340,7 @@ ChannelSnapshot channelSnapshot(int n) {
   {
     std::lock_guard lk(ch.m);
     s.name = ch.name, s.state = ch.state, s.volume = ch.volume, s.pan = ch.pan, s.loopCounter = ch.loopCounter;
-    s.frame = ch.stream ? std::max<int64_t>(ch.stream->tellFrame(), 0) : 0;
+    s.frame = ch.stream ? std::max<int64_t>(heardFrame(ch), 0) : 0;
   }
   auto it = state().pending.find(n);
   if (it != state().pending.end()) s.pending = true, s.pendingName = it->second.name;
