@@ -26,7 +26,8 @@ void setJumpMode(bool on);
 // opening that name is closed.
 void preloadSound(const std::string& name);
 
-// Internal operations for movies and saves.
+// Internal operations for movies and saves. sd_create has run.
+bool soundCreated();
 void openSound(int channel, const std::string& name, uint32_t offset = 0, uint32_t size = 0);
 void playSound(int channel, int count, int fade, int start);
 void stopSound(int channel, int fade);

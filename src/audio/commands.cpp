@@ -320,6 +320,8 @@ void applyVolumeSettings() {
   for (int n = 1; n <= 4; ++n) setChannelLevel(n, kFadeVolume2, core::setting(n <= 2 ? SettingKey::BgmMax : SettingKey::SeMax), 0);
 }
 
+bool soundCreated() { return state().created; }
+
 void openSound(int n, const std::string& name, uint32_t offset, uint32_t size) {
   if (usable(n)) openChannel(n, name, offset, size);
 }

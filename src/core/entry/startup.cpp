@@ -20,6 +20,7 @@
 #include "render/geometry.h"
 #include "render/render.h"
 #include "image/image.h"
+#include "movie/movie.h"
 #include "platform/vclock.h"
 #include "sprite/motion.h"
 #include "sprite/picture.h"
@@ -109,6 +110,8 @@ int runInterpreter() {
   render::setTrackStep(sprite::motionTrackStep);
   audio::bindSoundCores();
   render::addFrameUpdate(audio::runPendingSounds);
+  movie::bindMovieCores();
+  render::addFrameUpdate(movie::movieFrameStep);
   sprite::setVoicePreloader(audio::preloadSound);
   save::settingsLoadHooks().applyVolumes = audio::applyVolumeSettings;
   bindings::registerScriptHosts();
@@ -124,6 +127,7 @@ int runInterpreter() {
   bindings::releaseScriptHosts();
   releaseScriptMachinery();
   sprite::clearMotion();
+  movie::releaseMovies();
   sprite::clearTable();
   render::releaseRenderDevice();
   audio::releaseSound();
