@@ -6,8 +6,6 @@
 // ART_DIR/vo/welcome.wav (a hummed stand-in that the build replaces with a
 // spoken line when espeak-ng is there), WORK_DIR/opening.ogv and
 // WORK_DIR/chime.wav.
-#include <vorbis/vorbisenc.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -17,6 +15,7 @@
 #include <vector>
 
 #include "theora_encode.h"
+#include "vorbis_encode.h"
 
 namespace {
 
@@ -65,56 +64,6 @@ Stereo titleMusic(int64_t& loopStart, int64_t& loopEnd) {
   }
   s.resize(size_t(2 * loopEnd));
   return s;
-}
-
-std::string vorbis(const Stereo& s, const std::string& comment) {
-  vorbis_info vi;
-  vorbis_info_init(&vi);
-  vorbis_encode_init_vbr(&vi, 2, kRate, 0.4f);
-  vorbis_comment vc;
-  vorbis_comment_init(&vc);
-  vorbis_comment_add(&vc, comment.c_str());
-  vorbis_dsp_state vd;
-  vorbis_block vb;
-  vorbis_analysis_init(&vd, &vi);
-  vorbis_block_init(&vd, &vb);
-  ogg_stream_state os;
-  ogg_stream_init(&os, 0x7171);
-  std::string out;
-  ogg_page og;
-  auto pages = [&](bool flush) {
-    while (flush ? ogg_stream_flush(&os, &og) : ogg_stream_pageout(&os, &og)) {
-      out.append(reinterpret_cast<const char*>(og.header), size_t(og.header_len));
-      out.append(reinterpret_cast<const char*>(og.body), size_t(og.body_len));
-    }
-  };
-  ogg_packet h[3];
-  vorbis_analysis_headerout(&vd, &vc, &h[0], &h[1], &h[2]);
-  for (ogg_packet& p : h) ogg_stream_packetin(&os, &p);
-  pages(true);
-  const int64_t frames = int64_t(s.size() / 2);
-  for (int64_t at = 0;; at += 4096) {
-    const int n = int(std::min<int64_t>(4096, frames - at));
-    if (n > 0) {
-      float** buf = vorbis_analysis_buffer(&vd, n);
-      for (int i = 0; i < n; ++i) buf[0][i] = s[size_t(2 * (at + i))], buf[1][i] = s[size_t(2 * (at + i) + 1)];
-    }
-    vorbis_analysis_wrote(&vd, std::max(n, 0));
-    while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-      vorbis_analysis(&vb, nullptr);
-      vorbis_bitrate_addblock(&vb);
-      ogg_packet op;
-      while (vorbis_bitrate_flushpacket(&vd, &op)) ogg_stream_packetin(&os, &op), pages(false);
-    }
-    if (n <= 0) break;
-  }
-  pages(true);
-  ogg_stream_clear(&os);
-  vorbis_block_clear(&vb);
-  vorbis_dsp_clear(&vd);
-  vorbis_comment_clear(&vc);
-  vorbis_info_clear(&vi);
-  return out;
 }
 
 std::string wave(const Stereo& s) {
@@ -174,7 +123,10 @@ int main(int argc, char** argv) {
   const fs::path art = argv[1], work = argv[2];
   int64_t a, b;
   Stereo music = titleMusic(a, b);
-  bool ok = save(art / "bgm/title.ogg", vorbis(music, "COMMENT=setSample 0," + std::to_string(a) + "," + std::to_string(b)));
+  const std::string loop = "COMMENT=setSample 0," + std::to_string(a) + "," + std::to_string(b);
+  bool ok = save(art / "bgm/title.ogg", velmora::tools::encodeVorbis(b, kRate, {loop}, [&](int64_t f, int c) {
+    return music[size_t(2 * f + c)];
+  }));
   ok &= save(art / "se/hover.wav", wave(blip(880, 1320, 0.06, 0.25)));
   Stereo click = blip(660, 440, 0.04, 0.35), high = blip(1320, 1760, 0.07, 0.3);
   click.insert(click.end(), high.begin(), high.end());

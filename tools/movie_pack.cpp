@@ -42,14 +42,6 @@ bool imageSize(const std::string& bytes, int& width, int& height) {
   return true;
 }
 
-std::string optionValue(std::vector<std::string>& args, const std::string& name) {
-  auto it = std::find(args.begin(), args.end(), name);
-  if (it == args.end() || it + 1 == args.end()) return {};
-  std::string value = *(it + 1);
-  args.erase(it, it + 2);
-  return value;
-}
-
 // The frames of a folder in name order, with times from --fps or --times.
 bool readFrames(const fs::path& dir, const std::string& fps, const std::string& timesFile, FileReader read,
                 std::vector<MjpgFrame>& frames, uint32_t& step, std::string& error) {
@@ -119,29 +111,26 @@ bool buildMjpgMovie(const std::vector<MjpgFrame>& frames, uint32_t duration, con
   return true;
 }
 
-int packMovie(std::vector<std::string> args, FileReader read, FileWriter write) {
-  std::string theora = optionValue(args, "--theora"), mjpg = optionValue(args, "--mjpg");
-  std::string soundPath = optionValue(args, "--sound"), fps = optionValue(args, "--fps");
-  std::string times = optionValue(args, "--times"), durationText = optionValue(args, "--duration");
-  if (args.size() != 1 || theora.empty() == mjpg.empty()) return 2;
+int packMovie(const MovieOptions& o, FileReader read, FileWriter write) {
+  if (o.out.empty() || o.theora.empty() == o.mjpg.empty()) return 2;
   std::string sound, out, error;
-  if (!soundPath.empty() && !read(soundPath, sound)) error = "cannot read " + soundPath;
+  if (!o.sound.empty() && !read(o.sound, sound)) error = "cannot read " + o.sound;
   bool ok = error.empty();
-  if (ok && !theora.empty()) {
+  if (ok && !o.theora.empty()) {
     std::string video;
-    ok = read(theora, video) ? buildTheoraMovie(video, sound, out, error) : (error = "cannot read " + theora, false);
+    ok = read(o.theora, video) ? buildTheoraMovie(video, sound, out, error) : (error = "cannot read " + o.theora, false);
   } else if (ok) {
     std::vector<MjpgFrame> frames;
     uint32_t step = 0;
-    ok = readFrames(mjpg, fps, times, read, frames, step, error);
-    uint32_t duration = durationText.empty() ? (ok ? frames.back().time + step : 0) : uint32_t(std::atol(durationText.c_str()));
+    ok = readFrames(o.mjpg, o.fps, o.times, read, frames, step, error);
+    uint32_t duration = o.duration.empty() ? (ok ? frames.back().time + step : 0) : uint32_t(std::atol(o.duration.c_str()));
     ok = ok && buildMjpgMovie(frames, duration, sound, out, error);
   }
   if (!ok) {
     std::fprintf(stderr, "velmora-pack movie: %s\n", error.c_str());
     return 1;
   }
-  return write(args[0], out) ? 0 : 1;
+  return write(o.out, out) ? 0 : 1;
 }
 
 }  // namespace velmora::tools

@@ -19,9 +19,13 @@ bool buildMjpgMovie(const std::vector<MjpgFrame>& frames, uint32_t duration, con
                     std::string& out, std::string& error);
 
 // velmora-pack movie: OUT (--theora VIDEO | --mjpg DIR (--fps N | --times FILE)
-// [--duration MS]) [--sound FILE]. Returns the exit code.
+// [--duration MS]) [--sound FILE]; empty strings for options not given.
+struct MovieOptions {
+  std::string out, theora, mjpg, sound, fps, times, duration;
+};
 using FileReader = bool (*)(const std::filesystem::path&, std::string&);
 using FileWriter = bool (*)(const std::filesystem::path&, const std::string&);
-int packMovie(std::vector<std::string> args, FileReader read, FileWriter write);
+// Returns the exit code; 2 when the options do not make a movie.
+int packMovie(const MovieOptions& options, FileReader read, FileWriter write);
 
 }  // namespace velmora::tools

@@ -305,7 +305,12 @@ int main(int argc, char** argv) {
       std::string names = optionValue(args, "--names");
       if (args.size() == 2 && !names.empty()) return extract(args[0], names, args[1]);
     } else if (command == "movie") {
-      int code = velmora::tools::packMovie(args, readFile, writeFile);
+      velmora::tools::MovieOptions o;
+      o.theora = optionValue(args, "--theora"), o.mjpg = optionValue(args, "--mjpg");
+      o.sound = optionValue(args, "--sound"), o.fps = optionValue(args, "--fps");
+      o.times = optionValue(args, "--times"), o.duration = optionValue(args, "--duration");
+      if (args.size() == 1) o.out = args[0];
+      int code = velmora::tools::packMovie(o, readFile, writeFile);
       if (code != 2) return code;
     } else if (command == "reference") {
       if (args.empty()) return std::fputs(velmora::tools::commandReference().c_str(), stdout) < 0;
