@@ -184,7 +184,8 @@ std::string mjpgMovie(std::vector<Pixels>& shown, const std::string& sound = {})
     image::freeImage(im);
     std::string bytes = velmora::test::readFile("frame.jpg");
     image::Image* decoded = image::loadImage(reinterpret_cast<const unsigned char*>(bytes.data()), int(bytes.size()));
-    shown.emplace_back(decoded->pixels, decoded->pixels + decoded->count);
+    const uint32_t* pixels = decoded->pixels;  // the record is packed: no reference to the field
+    shown.emplace_back(pixels, pixels + decoded->count);
     for (uint32_t& v : shown.back()) v |= 0xFF000000u;
     image::freeImage(decoded);
     frames.push_back({uint32_t(f * 100), f == 2 ? std::string() : bytes});
