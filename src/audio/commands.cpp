@@ -6,6 +6,7 @@
 #include "audio/internal.h"
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
+#include "core/modes.h"
 #include "core/report.h"
 #include "core/settings.h"
 #include "platform/platform.h"
@@ -40,6 +41,8 @@ bool usable(int n) { return state().created && validChannel(n); }
 
 void dropPending(int n) { state().pending.erase(n); }
 
+bool jumping() { return state().jump || modes::reading().jump; }
+
 void runOpenPlay(int n, const std::string& name, int fade, int volume, int pan, int count, int start) {
   openChannel(n, name);
   setChannelLevel(n, kFadeVolume, volume, 0);
@@ -67,7 +70,7 @@ void cmd_sd(CommandContext c) {
   int count = intArg(c, 7), start = intArg(c, 8);
   if (!usable(n)) return;
   dropPending(n);
-  if (state().jump) {
+  if (jumping()) {
     closeChannel(n);
     if (count != 0) return;
     // Remembered so that a save made later brings the loop back.
@@ -90,14 +93,14 @@ void cmd_sd_load(CommandContext c) {
   std::string name(bindings::stringArg(c, 2));
   if (!usable(n)) return;
   dropPending(n);
-  if (!state().jump) openChannel(n, name);
+  if (!jumping()) openChannel(n, name);
 }
 
 void cmd_sd_play(CommandContext c) {
   setErrcmd("sd_play");
   int n = intArg(c, 1);
   int fade = intArg(c, 2), volume = intArg(c, 3), pan = intArg(c, 4), count = intArg(c, 5), start = intArg(c, 6);
-  if (!usable(n) || state().jump) return;
+  if (!usable(n) || jumping()) return;
   setChannelLevel(n, kFadeVolume, volume, 0);
   setChannelLevel(n, kFadePan, pan, 0);
   playChannel(n, count, fade, start);
@@ -114,7 +117,7 @@ void cmd_sd_stop(CommandContext c) {
   int n = intArg(c, 1), fade = intArg(c, 2), delay = intArg(c, 3);
   if (!usable(n)) return;
   dropPending(n);
-  if (state().jump) return stopAndForget(n, 0);
+  if (jumping()) return stopAndForget(n, 0);
   if (delay > 0) {
     state().pending[n] = {std::string(), platform::nowMs() + uint32_t(delay), fade, 0, 0, 0, 0};
     return;
@@ -132,8 +135,8 @@ void levelCommand(CommandContext c, const char* name, FadeKind k) {
   setErrcmd(name);
   int n = intArg(c, 1), value = intArg(c, 2), fade = intArg(c, 3);
   if (!usable(n)) return;
-  if (state().jump && k != kFadeVolume2) return storeOnly(n, k, value);
-  setChannelLevel(n, k, value, state().jump ? 0 : fade);
+  if (jumping() && k != kFadeVolume2) return storeOnly(n, k, value);
+  setChannelLevel(n, k, value, jumping() ? 0 : fade);
 }
 void cmd_sd_volume(CommandContext c) { levelCommand(c, "sd_volume", kFadeVolume); }
 void cmd_sd_volume2(CommandContext c) { levelCommand(c, "sd_volume2", kFadeVolume2); }
@@ -310,6 +313,23 @@ void runPendingSounds() {
     it = pending.erase(it);
     if (p.name.empty()) stopAndForget(n, p.fade);
     else runOpenPlay(n, p.name, p.fade, p.volume, p.pan, p.count, p.start);
+  }
+}
+
+void restartLoopingSounds() {
+  if (!state().created) return;
+  for (int n = 0; n < kChannelCount; ++n) {
+    SoundChannel& ch = channel(n);
+    std::string name;
+    int volume, pan;
+    bool looping;
+    {
+      std::lock_guard lk(ch.m);
+      name = ch.name, volume = ch.volume, pan = ch.pan;
+      looping = !name.empty() && ch.loopCounter < 0;
+    }
+    closeChannel(n);
+    if (looping) runOpenPlay(n, name, 0, volume, pan, 0, 0);
   }
 }
 

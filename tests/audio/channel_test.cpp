@@ -9,6 +9,7 @@
 #include "audio/sound_files.h"
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
+#include "core/modes.h"
 #include "core/settings.h"
 #include "core/textconv.h"
 #include "platform/platform.h"
@@ -264,6 +265,20 @@ TEST_F(Channels, JumpModeRemembersOnlyEndlessSounds) {
   EXPECT_EQ(s.volume, 80); EXPECT_EQ(s.pan, 10); EXPECT_EQ(s.loopCounter, -1);
   run("sd_play", {"1", "0", "100", "0", "0", "0"});
   EXPECT_EQ(run("sd_status", {"1"}), "2");
+  setJumpMode(false);
+
+  // The reading modes' flag works the same; their end brings the loop back.
+  run("sd", {"3", "h.wav", "0", "0", "100", "0", "1", "0"});
+  modes::reading().jump = 1;
+  run("sd", {"2", "h.wav", "0", "0", "70", "-20", "0", "0"});
+  EXPECT_EQ(run("sd_status", {"2"}), "2");
+  modes::reading().jump = 0;
+  restartLoopingSounds();
+  EXPECT_EQ(run("sd_status", {"1"}), "0");
+  EXPECT_EQ(run("sd_status", {"2"}), "0");
+  EXPECT_EQ(run("sd_status", {"3"}), "2");  // played once: not brought back
+  s = channelSnapshot(2);
+  EXPECT_EQ(s.volume, 70); EXPECT_EQ(s.pan, -20); EXPECT_EQ(s.loopCounter, -1);
 }
 
 TEST_F(Channels, BadFilesReportAndLeaveTheChannelEmpty) {
