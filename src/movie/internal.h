@@ -1,8 +1,10 @@
 #pragma once
 // Movie playback records and what their workers share with the main thread.
 // The main thread owns the list and the sprites; a worker touches only its
-// record's hand-off (under handoff.lock), its state and progress atomics, and
-// in mode 0 the frame images it publishes one by one through ready[].
+// record's hand-off (under handoff.lock), the atomics (state, start, progress,
+// plays), the source and decoder, which the main thread leaves alone until the
+// worker has finished, and in mode 0 the frame images it publishes one by one
+// through ready[].
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
