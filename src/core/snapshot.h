@@ -134,9 +134,10 @@ struct TextLink {
   bool (*pageSnapshot)(int back, int& index) = nullptr;
   // The current backlog page moves back by n pages (after a popSave).
   void (*movePageBack)(int back) = nullptr;
-  // The 16 image records (192 bytes each) of the page n pages back, and that
-  // page's index in the ring; null when there is none.
-  const uint8_t* (*entryImages)(int back, int& entry) = nullptr;
+  // The ring index of the current backlog page, and the 16 image records
+  // (192 bytes each) of the page at a ring index; null when there are none.
+  int (*currentPage)() = nullptr;
+  const uint8_t* (*pageImages)(int entry) = nullptr;
 };
 TextLink& textLink();
 

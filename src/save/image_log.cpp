@@ -278,10 +278,17 @@ bool showImageLog(int n, const uint8_t* records, int entry) {
 
 void getImgLog(int n, int back) {
   const auto& link = snapshot::textLink();
-  if (back < 0 || back >= kBacklogPages || !link.entryImages) return;
-  int entry = 0;
-  const uint8_t* records = link.entryImages(back, entry);
+  if (back < 0 || back >= kBacklogPages || !link.currentPage || !link.pageImages) return;
+  const int entry = (link.currentPage() - back + kBacklogPages) % kBacklogPages;
+  const uint8_t* records = link.pageImages(entry);
   if (records && records[0]) showImageLog(n, records, entry);
+}
+
+image::Image* rebuildImageLog(int n) {
+  const auto& link = snapshot::textLink();
+  const int entry = uint8_t(sprite::record(n).name[1]);
+  const uint8_t* records = link.pageImages && entry < kBacklogPages ? link.pageImages(entry) : nullptr;
+  return records && records[0] ? imageLogPicture(records) : nullptr;
 }
 
 }  // namespace velmora::save

@@ -39,5 +39,8 @@ image::Image* imageLogPicture(const uint8_t* records);
 bool showImageLog(int n, const uint8_t* records, int entry);
 // getImgLog: the page `back` pages before the current one.
 void getImgLog(int n, int back);
+// The picture of an image-log sprite loaded in jump mode, from the page its
+// name records.
+image::Image* rebuildImageLog(int n);
 
 }  // namespace velmora::save

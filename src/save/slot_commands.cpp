@@ -17,6 +17,7 @@
 #include "save/screenshot.h"
 #include "save/sections.h"
 #include "save/store.h"
+#include "sprite/saved.h"
 
 namespace velmora::save {
 namespace {
@@ -173,6 +174,9 @@ void registerSaveSections() {
     snapshot::addSection(s);
 }
 
-void bindSaveSlotCommands() { bindings::bindCores(kSlotCores); }
+void bindSaveSlotCommands() {
+  bindings::bindCores(kSlotCores);
+  sprite::setKindBuilder(sprite::kKindImageLog, rebuildImageLog);
+}
 
 }  // namespace velmora::save

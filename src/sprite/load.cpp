@@ -140,6 +140,7 @@ void clearForLoad(int n) {
     r.pending = kPendingDelete;
     commitSprite(n);
   }
+  if (r.fontFace[0] == kKindMovie && table().movieStopper) table().movieStopper(n);
 }
 
 // Without a picture (jump mode) the slot becomes a placeholder of w x h.
@@ -205,6 +206,25 @@ bool loadMadePicture(int n, image::Image* picture, int resolution) {
   clearForLoad(n);
   if (table().jump) image::freeImage(picture);
   return placePicture(n, picture, 1, resolution, 0);
+}
+
+bool loadMovieCanvas(int n, int width, int height, uint32_t flags, const char* path) {
+  if (!validNumber(n)) return false;
+  image::Image* picture = nullptr;
+  if (!table().jump) {
+    constexpr int kLargest = 8192;
+    if (width > 0 && height > 0 && width <= kLargest && height <= kLargest) picture = image::createImage(width, height, 32);
+    if (!picture) {
+      errorc(std::to_string(n) + sj(" テクスチャが作れませんでした"), 1);
+      return false;
+    }
+    std::fill(picture->pixels, picture->pixels + picture->count, 0xFF000000u);
+  }
+  if (!placePicture(n, picture, 1, 1, flags)) return false;
+  Sprite& r = table().sprites[n];
+  copyName(r.name, normalisePath(path));
+  r.fontFace[0] = kKindMovie;
+  return true;
 }
 
 image::Image* framedCanvas(int n, const std::string& path, uint32_t flags, int w, int h, int& resolution) {

@@ -99,9 +99,12 @@ bool isTextSprite(const Sprite& r) { return r.fontFace[0] != 0 && r.fontFace[1] 
 bool rebuildPicture(int n, Slot& s) {
   const Sprite& r = table().sprites[n];
   const std::string name(r.name, strnlen(r.name, sizeof r.name));
-  if (isTextSprite(r)) return B.text && B.text(n, s);
   const uint8_t kind = uint8_t(r.fontFace[0]);
-  if (kind != kKindPicture && kind != kKindFramed) return B.kind[kind] && B.kind[kind](n, s);
+  if (isTextSprite(r) || (kind != kKindPicture && kind != kKindFramed)) {
+    const PlaceholderBuilder build = isTextSprite(r) ? B.text : B.kind[kind];
+    image::Image* made = build ? build(n) : nullptr;
+    return made && attachPicture(s, made, 1, 1);
+  }
   if (name.empty()) return false;
   int resolution = 1;
   image::Image* picture = nullptr;

@@ -76,8 +76,9 @@ void restoreSprite(const SavedSprite& s, uint32_t now);
 // their canvas, masks too, render targets keep their size) and shows it.
 void rebuildPlaceholders();
 // Kinds whose pictures live elsewhere (movies, text sprites, image-log
-// pictures) are rebuilt by their owners; false leaves the placeholder.
-using PlaceholderBuilder = bool (*)(int n, Slot& slot);
+// pictures) are made again by their owners: the picture (taken) the slot then
+// shows, in logical units; null leaves the placeholder.
+using PlaceholderBuilder = image::Image* (*)(int n);
 void setTextSpriteBuilder(PlaceholderBuilder builder);
 void setKindBuilder(int kindMark, PlaceholderBuilder builder);
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,6 +14,8 @@
 #include "audio/audio.h"
 #include "core/report.h"
 #include "core/snapshot.h"
+#include "movie/movie.h"
+#include "movie_pack.h"
 #include "platform/platform.h"
 #include "platform/vclock.h"
 #include "resource/packer.h"
@@ -57,16 +60,34 @@ class GameTest : public sprite::test::SpriteTest {
     audio::setManualWorkers(true);
     audio::bindSoundCores();
     audio::createChannels();
+    movie::bindMovieCores();
     snapshot::clearSections();
     registerSaveSections();
+    movie::registerMovieSection();
     bindSaveSlotCommands();
     sprite::test::writePicture("bg.png", 32, 24, 1);
     sprite::test::writePicture("a.png", 16, 8, 2);
     sprite::test::writePicture("mask.png", 16, 8, 3);
     velmora::test::writeFile("bgm.wav", waveFile(44100));
     velmora::test::writeFile("se.wav", waveFile(22050));
+    velmora::test::writeFile("m.mjpg", movieFile());
+  }
+  // Two JPEG frames of 40 x 30, 100 ms apart, in a movie of 100 s.
+  static std::string movieFile() {
+    std::vector<tools::MjpgFrame> frames;
+    for (uint32_t f = 0; f < 2; ++f) {
+      image::Image* im = image::createImage(40, 30, 24);
+      std::fill(im->pixels, im->pixels + im->count, f ? 0xFF2060A0u : 0xFFC08020u);
+      image::saveImage("frame.jpg", im, image::kSaveJpeg, 24, 90, 0);
+      image::freeImage(im);
+      frames.push_back({f * 100, velmora::test::readFile("frame.jpg")});
+    }
+    std::string out, error;
+    EXPECT_TRUE(tools::buildMjpgMovie(frames, 100000, "", out, error)) << error;
+    return out;
   }
   void TearDown() override {
+    movie::releaseMovies();
     audio::releaseSound();
     sprite::clearMotion();
     resetSaveSlots();
@@ -111,6 +132,7 @@ class GameTest : public sprite::test::SpriteTest {
     run("sp_g", "6, 5");
     run("sp_o", "6, 2");
     run("sp", "7, \"a.png\", 8, 1");  // never saved
+    run("sp_ani", "50, \"m.mjpg\", 0, 3, 1, 0");
     run("sc_qy", "1, 3, 1000, 0, 0, 0, 0");
     run("sd", "1, \"bgm.wav\", 0, 0, 80, -20, 0, 0");
     run("sd", "3, \"se.wav\", 0, 0, 60, 10, 3, 0");
@@ -172,6 +194,11 @@ class GameTest : public sprite::test::SpriteTest {
     for (int n = 1; n <= 4; ++n) {
       const audio::ChannelSnapshot c = audio::channelSnapshot(n);
       if (!c.name.empty() && c.loopCounter != 0) o << "sound " << n << " " << c.name << " " << c.loopCounter << " " << c.volumeTarget << " " << c.pan << "\n";
+    }
+    for (const auto& [n, m] : std::map<int, int>{{50, 0}}) {
+      movie::MovieInfo info;
+      if (movie::movieInfo(n, info))
+        o << "movie " << n << " " << info.mode << "," << info.plays << "," << info.frameCount << "," << info.duration << "\n";
     }
     for (const char* v : {"g_count"}) o << v << "=" << *script::numericReference(std::string("%") + v) << "\n";
     o << "g_who=" << *script::stringReference("$g_who") << "\n";

@@ -93,7 +93,7 @@ TEST_F(Damaged, APackedFileWithABrokenStream) {
 }
 
 TEST_F(Damaged, ValuesOutOfRangeAreBoundedAndUnknownKeysIgnored) {
-  std::string text = replaced(saved_, "1,1,1,5,0,0,0, 0\nSound1", "1,1,1,4000,0,0,0, 0\nSound1");
+  std::string text = replaced(saved_, "1,1,1,5,0,0,0, 0\nImageF50", "1,1,1,4000,0,0,0, 0\nImageF50");
   text = replaced(text, "ImageX10_0=400,0,1, 100,300,1002,0", "ImageX10_0=400,0,1, 100,300,-5,99");
   text = replaced(text, ",16,8,100,50,", ",100000,8,100,50,");
   text = replaced(text, "Integer=", "Image1000=x\nImageX2000_0=1,2,3\nSound9=bgm.wav,0,0,0,0\nUnknown=1\nInteger=");

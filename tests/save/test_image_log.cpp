@@ -129,19 +129,17 @@ TEST_F(ImageLog, AnEvenScaleTurnsOnceAnUnevenOneOnlyResizes) {
 TEST_F(ImageLog, GetImgLogFillsTheSpriteOrLeavesItAlone) {
   static Records page{};
   put(page, 0, {.path = "wide.png", .x = 48, .y = 32});
-  snapshot::textLink().entryImages = [](int back, int& entry) -> const uint8_t* {
-    entry = 190 + back;
-    return back == 2 ? page.data() : nullptr;
-  };
+  snapshot::textLink().currentPage = [] { return 4; };
+  snapshot::textLink().pageImages = [](int entry) -> const uint8_t* { return entry == 2 ? page.data() : nullptr; };
   run("getImgLog", "15, 1");
   EXPECT_EQ(sprite::backSlot(15), nullptr);
   run("getImgLog", "15, 2");
   sprite::commitAll();
   ASSERT_NE(sprite::frontSlot(15), nullptr);
   EXPECT_EQ(sprite::frontSlot(15)->picture->width, kW);
-  EXPECT_EQ(sprite::record(15).name[1], char(192));
+  EXPECT_EQ(sprite::record(15).name[1], char(2));
   EXPECT_EQ(sprite::record(15).fontFace[0], char(sprite::kKindImageLog));
-  snapshot::textLink().entryImages = nullptr;
+  snapshot::textLink() = snapshot::TextLink{};
 }
 
 }  // namespace

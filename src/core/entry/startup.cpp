@@ -22,6 +22,7 @@
 #include "render/geometry.h"
 #include "render/render.h"
 #include "image/image.h"
+#include "movie/movie.h"
 #include "platform/vclock.h"
 #include "sprite/motion.h"
 #include "sprite/picture.h"
@@ -111,9 +112,12 @@ int runInterpreter() {
   render::setTrackStep(sprite::motionTrackStep);
   audio::bindSoundCores();
   render::addFrameUpdate(audio::runPendingSounds);
+  movie::bindMovieCores();
+  render::addFrameUpdate(movie::movieFrameStep);
   sprite::setVoicePreloader(audio::preloadSound);
   save::settingsLoadHooks().applyVolumes = audio::applyVolumeSettings;
   save::registerSaveSections();
+  movie::registerMovieSection();
   save::bindSaveSlotCommands();
   bindings::registerScriptHosts();
   installScenarioHooks();
@@ -128,6 +132,7 @@ int runInterpreter() {
   bindings::releaseScriptHosts();
   releaseScriptMachinery();
   sprite::clearMotion();
+  movie::releaseMovies();
   sprite::clearTable();
   save::releaseScreenShot();
   render::releaseRenderDevice();
