@@ -2,6 +2,7 @@
 // The render device: creation with its fallbacks, the render targets, frame
 // composition in the fixed layer order, presentation with pacing, screen
 // changes and the device-reset callbacks. Main thread only.
+#include <cstddef>
 #include <cstdint>
 
 namespace velmora::image {
@@ -44,6 +45,14 @@ void setTrackStep(TrackStep step);
 // The message text layer, drawn between keys >= 0 and keys < 0.
 using TextLayerDrawer = void (*)();
 void setTextLayerDrawer(TextLayerDrawer drawer);
+// Square glyph textures of the text layer, drawn with their vertex colour's
+// alpha over the bound target at whole device pixels.
+struct GlyphQuad {
+  void* texture;
+  int left, top, edge;
+  uint32_t colour;  // alpha << 24 | 0xFFFFFF
+};
+void drawGlyphQuads(const GlyphQuad* quads, size_t count);
 // Window-visible flags of the message window: bit 0 window sprites, bit 1 text.
 void setWindowVisibleFlags(int flags);
 int windowVisibleFlags();

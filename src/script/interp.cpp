@@ -43,6 +43,7 @@ struct InterpState {
   std::array<uint32_t, 2> generation{};  // bumped whenever a slot is refilled
   std::vector<Part> working;             // the current line's parts once one was rewritten
   std::string lastShown;                 // the last line the fallback text handler printed
+  size_t pendingTextStart = 0;           // a speaker line's text start, kept across *pretext_lb
   bool usingWorking = false;
 };
 InterpState I;
@@ -181,12 +182,15 @@ PartResult runTextPart() {
   if (r.currentLine != r.lastTextLine && emptyEntry) {
     textStart = startTextBlock();
     if (r.preTextHook) {
+      I.pendingTextStart = textStart;
       --r.currentLine;
       gosubLabel("*pretext_lb");
       applyRequests();
       return PartResult::Next;
     }
   }
+  if (textStart == 0 && r.currentLine == r.lastTextLine) std::swap(textStart, I.pendingTextStart);
+  I.pendingTextStart = 0;
   const int line = r.currentLine;
   TextLineHandler show = I.textLine ? I.textLine : defaultTextLine;
   if (show(activeLines()[line], textStart, lineLength(line + 1), lineLength(line + 2)) == 0) return PartResult::EndLoop;

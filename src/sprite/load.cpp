@@ -194,6 +194,32 @@ bool loadSpritePicture(int n, const char* rawPath, uint32_t flags, int frames) {
   return true;
 }
 
+bool loadTextPicture(int n, image::Image* picture, uint32_t flags) {
+  if (!validNumber(n)) {
+    image::freeImage(picture);
+    return false;
+  }
+  clearForLoad(n);
+  if (table().jump) {
+    image::freeImage(picture);
+    picture = nullptr;
+  }
+  // Text pictures are drawn at device size: logical units.
+  return placePicture(n, picture, 1, 1, flags);
+}
+
+bool replaceFrontPicture(int n, image::Image* picture) {
+  Slot* s = validNumber(n) ? frontSlot(n) : nullptr;
+  if (!s || !picture) {
+    image::freeImage(picture);
+    return false;
+  }
+  if (!attachPicture(*s, picture, 1, 1)) return false;
+  buildVertices(*s);
+  s->dirty = true;
+  return true;
+}
+
 image::Image* framedCanvas(int n, const std::string& path, uint32_t flags, int w, int h, int& resolution) {
   image::Image* picture = decodeForSprite(n, path, flags, resolution);
   if (!picture) return nullptr;

@@ -208,6 +208,19 @@ struct MotionHooks {
 };
 void setMotionHooks(const MotionHooks& hooks);
 
+// ---- text pictures -------------------------------------------------------------
+// A rendered text picture (taken) into sprite n's back slot, as sp loads one;
+// in jump mode a placeholder. The caller fills name and font fields.
+bool loadTextPicture(int n, image::Image* picture, uint32_t flags);
+// Replaces the front slot's picture (taken) in place.
+bool replaceFrontPicture(int n, image::Image* picture);
+
+// ---- image log ---------------------------------------------------------------
+// Fills up to capacity 192-byte records with the sprites on screen (render-
+// target groups first, then the screen, each in draw order); a record whose
+// first byte is 0 ends a shorter list. Returns the number written.
+int recordImageLog(uint8_t* records, int capacity);
+
 // ---- command cores ---------------------------------------------------------
 // Binds the sp, sp_* image-effect and lookahead command cores; call once after
 // the catalogue is registered.

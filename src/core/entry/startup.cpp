@@ -8,6 +8,7 @@
 #include "bindings/host_commands.h"
 #include "bindings/library_commands.h"
 #include "core/glide.h"
+#include "core/modes.h"
 #include "core/report.h"
 #include "core/scenario.h"
 #include "core/state.h"
@@ -28,6 +29,8 @@
 #include "script/expression.h"
 #include "script/interp.h"
 #include "script/loader.h"
+#include "text/backlog.h"
+#include "text/message.h"
 
 namespace velmora {
 namespace {
@@ -74,6 +77,36 @@ void installScenarioHooks() {
   render::addFrameUpdate(frameTick);
 }
 
+// Jump mode spans the sprite loads, the sounds and the interpreter.
+void startJump() {
+  sprite::setJumpLoading(true);
+  audio::setJumpMode(true);
+}
+
+void endJump() {
+  sprite::setJumpLoading(false);
+  audio::setJumpMode(false);
+  for (int n = 0; n < 25; ++n) {
+    const audio::ChannelSnapshot s = audio::channelSnapshot(n);
+    audio::stopSound(n, 0);
+    if (s.loopCounter < 0 && !s.name.empty()) {
+      audio::openSound(n, s.name);
+      audio::playSound(n, 0, 0, 0);
+    }
+  }
+  text::window().windowVisible = 0;
+  render::setWindowVisibleFlags(0);
+  script::Registers& r = script::registers();
+  r.scriptSwitchRequest = script::kSwitchToSlot0;
+  r.loadHook = 1;
+  r.currentPart = 0;
+}
+
+void installJumpEffects() {
+  modes::hooks().startJumpEffects = startJump;
+  modes::hooks().endJumpEffects = endJump;
+}
+
 void releaseScriptMachinery() {
   script::clearControlState();
   script::resetInterpreter();
@@ -108,6 +141,9 @@ int runInterpreter() {
   render::addFrameUpdate(sprite::motionFrameStep);
   render::setTrackStep(sprite::motionTrackStep);
   audio::bindSoundCores();
+  text::bindTextCores();
+  save::settingsLoadHooks().loadAlreadyRead = text::loadAlreadyRead;
+  installJumpEffects();
   render::addFrameUpdate(audio::runPendingSounds);
   sprite::setVoicePreloader(audio::preloadSound);
   save::settingsLoadHooks().applyVolumes = audio::applyVolumeSettings;
@@ -123,6 +159,7 @@ int runInterpreter() {
   save::writeSettingsAtExit();
   bindings::releaseScriptHosts();
   releaseScriptMachinery();
+  text::releaseMessageWindow();
   sprite::clearMotion();
   sprite::clearTable();
   render::releaseRenderDevice();
