@@ -120,7 +120,9 @@ PartResult runCommandPart(Part& p, int& forDepth) {
   return PartResult::Next;
 }
 
-int defaultTextLine(std::string_view line, size_t textStart, size_t, size_t) {
+}  // namespace
+
+int printTextLine(std::string_view line, size_t textStart, size_t, size_t) {
   if (textStart < line.size()) line.remove_prefix(textStart);
   else if (textStart > 0) line = {};
   I.lastShown.assign(line);
@@ -130,6 +132,8 @@ int defaultTextLine(std::string_view line, size_t textStart, size_t, size_t) {
   std::fputc('\n', stdout);
   return 1;
 }
+
+namespace {
 
 size_t lineLength(int line) {
   const LineArray& lines = activeLines();
@@ -192,7 +196,7 @@ PartResult runTextPart() {
   if (textStart == 0 && r.currentLine == r.lastTextLine) std::swap(textStart, I.pendingTextStart);
   I.pendingTextStart = 0;
   const int line = r.currentLine;
-  TextLineHandler show = I.textLine ? I.textLine : defaultTextLine;
+  TextLineHandler show = I.textLine ? I.textLine : printTextLine;
   if (show(activeLines()[line], textStart, lineLength(line + 1), lineLength(line + 2)) == 0) return PartResult::EndLoop;
   if (quitRequest) return PartResult::EndLoop;
   if (r.postTextHook && I.hooks.pageState && I.hooks.pageState() != 0) {

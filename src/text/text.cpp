@@ -36,7 +36,14 @@ int resumeOffset() { return window().flow.resumeOffset; }
 
 int windowFlags() { return window().windowVisible; }
 
-std::string currentText() { return shownText(); }
+std::string currentText() { return window().created ? shownText() : script::lastPrintedTextLine(); }
+
+// Before setMessCreate there is nothing to show the text in: it is printed,
+// and still laid out so that the backlog and the waits behave the same.
+int textLine(std::string_view line, size_t textStart, size_t nextLength, size_t afterNextLength) {
+  if (!window().created) script::printTextLine(line, textStart, nextLength, afterNextLength);
+  return showTextLine(line, textStart, nextLength, afterNextLength);
+}
 
 }  // namespace
 
@@ -45,7 +52,7 @@ void bindTextCores() {
   bindings::bindCores(fontCores());
   bindings::bindCores(backlogCores());
   bindings::bindCores(textSpriteCores());
-  script::setTextLineHandler(showTextLine);
+  script::setTextLineHandler(textLine);
   script::TextPartHooks& h = script::textPartHooks();
   h.backlogEntryEmpty = backlogEntryEmpty;
   h.setSpeakerName = setEntryName;

@@ -62,6 +62,8 @@ void logicalToWindow(int& x, int& y) { render::logicalToWindow(render::geometry(
 void frameTick() {
   static uint64_t frames = 0;
   scenario::noteFrame();
+  // A game that only draws (no event wait) still meets its timed directives.
+  scenario::poll();
   if (!platform::virtualClock()) return;
   ++frames;
   uint32_t ms = runOptions().frameMs;
