@@ -188,7 +188,7 @@ int showTextLine(std::string_view text, size_t textStart, size_t nextLength, siz
       } else {
         appendPending(p, p.k);
         f.resumeOffset = int(p.k + 1);
-        ++p.k;
+        p.n = ++p.k;
         const Step s = requestWait(p, code == '@' ? kClickWait : kPageWait, false);
         if (s == Step::Return) return 1;
         if (s == Step::LeaveLoop) break;
