@@ -1,6 +1,12 @@
 // Reading modes at text blocks, the mode words, and the backlog ring.
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include "core/report.h"
+#include "resource/packer.h"
+#include "script/loader.h"
+#include "support/tempdir.h"
 #include "text_fixture.h"
 
 namespace velmora::text::test {
@@ -116,6 +122,70 @@ TEST_F(BacklogRing, ClosingAnEntryClearsTheAutoTimeAndThePageCount) {
   closeEntry();
   EXPECT_EQ(modes::reading().autoDeadline, 0u);
   EXPECT_EQ(window().flow.pageWaits, 0);
+}
+
+}  // namespace
+}  // namespace velmora::text::test
+
+namespace velmora::text::test {
+namespace {
+
+// Two scripts with text blocks, indexed as at start-up.
+class ReadMarks : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::make_unique<velmora::test::TempDir>();
+    const std::string start = utf8_to_sjis("*start\nあ\n\nい\n\nう\n\nえ\n\nお\n");
+    const std::string other = utf8_to_sjis("か\n\nき\n");
+    velmora::test::writeFile("script.dat", resource::buildScriptFile({{"script/0.txt", start}, {"script/b.txt", other}}));
+    ASSERT_TRUE(script::loadScriptIndex());
+    blocks_ = script::textBlocks(crc64_hash("script/0.txt"));
+    ASSERT_TRUE(blocks_);
+    ASSERT_EQ(blocks_->size(), 5u);
+  }
+  void TearDown() override { script::releaseScriptTables(); }
+  std::string flags() const {
+    std::string s;
+    for (const auto& [line, flag] : *blocks_) s.push_back(char('0' + flag));
+    return s;
+  }
+  std::unique_ptr<velmora::test::TempDir> dir_;
+  script::TextBlockTable* blocks_ = nullptr;
+};
+
+TEST_F(ReadMarks, DigitsAfterTheNameMarkBlocksInLineOrder) {
+  const std::string name = scriptName(crc64_hash("script/0.txt"));
+  applyAlreadyReadText("S" + name + "=101\r\n");
+  EXPECT_EQ(flags(), "10100");
+}
+
+TEST_F(ReadMarks, AlreadyDatSurvivesARestart) {
+  setSaveRoot("");
+  std::next(blocks_->begin(), 1)->second = 1;
+  std::next(blocks_->begin(), 4)->second = 1;
+  ASSERT_TRUE(saveAlreadyRead());
+  script::releaseScriptTables();
+  ASSERT_TRUE(script::loadScriptIndex());
+  blocks_ = script::textBlocks(crc64_hash("script/0.txt"));
+  EXPECT_EQ(flags(), "00000");
+  loadAlreadyRead();
+  EXPECT_EQ(flags(), "01001");
+}
+
+TEST_F(ReadMarks, AScriptThatIsGoneIsReportedAndTheRestLoads) {
+  const std::string name = scriptName(crc64_hash("script/0.txt"));
+  testing::internal::CaptureStderr();
+  applyAlreadyReadText("SABCDEF=11\r\nS" + name + "=11111\r\n");
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(flags(), "11111");
+  EXPECT_NE(err.find(sjis_to_utf8(sj(" が存在しなくなっています"))), std::string::npos) << err;
+}
+
+TEST_F(ReadMarks, ADamagedFileLeavesEverythingUnread) {
+  setSaveRoot("");
+  velmora::test::writeFile("save/already.dat", "garbage");
+  loadAlreadyRead();
+  EXPECT_EQ(flags(), "00000");
 }
 
 }  // namespace
