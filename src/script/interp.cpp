@@ -145,6 +145,7 @@ size_t lineLength(int line) {
 size_t startTextBlock() {
   Registers& r = I.regs;
   r.lastTextLine = r.currentLine;
+  const int blockLine = r.currentLine;
   size_t textStart = 0;
   const std::string& line = activeLines()[r.currentLine];
   static const std::string& open = sj("【");
@@ -161,8 +162,11 @@ size_t startTextBlock() {
       ++r.currentLine;
     }
   }
+  // The block is keyed by its first line, the speaker's line when the name
+  // stands alone.
   TextBlockTable* blocks = activeTextBlocks();
-  auto it = blocks ? blocks->find(r.currentLine) : TextBlockTable::iterator{};
+  auto it = blocks ? blocks->find(blockLine) : TextBlockTable::iterator{};
+  if (blocks && it == blocks->end()) it = blocks->find(r.currentLine);
   if (!blocks || it == blocks->end()) {
     showErrorBox(sj("既読チェックミス ") + std::to_string(r.currentLine) + "/" +
                  std::to_string(blocks ? blocks->size() : 0));

@@ -262,19 +262,22 @@ void CString::WriteGlyph(uint32_t* buf, int pitch, int width, int height, int x,
     }
 }
 
-void CString::rasterizeSlot(GlyphSlot& s) {
+void CString::rasterizeSlot(GlyphSlot& s, const char* operation) {
   if (!render::deviceCreated()) return;
+  if (!atlas_) {
+    atlasColumns_ = std::max(1, int(std::ceil(std::sqrt(double(std::max(capacity(), 1))))));
+    atlasWidth_ = atlasColumns_ * cellEdge_;
+    atlasHeight_ = ((capacity() + atlasColumns_ - 1) / atlasColumns_) * cellEdge_;
+    atlas_ = render::createTexture(atlasWidth_, std::max(atlasHeight_, cellEdge_), 1);
+    if (!atlas_) return;
+  }
   const size_t n = size_t(cellEdge_) * size_t(cellEdge_);
   cell_.assign(n, 0);
   WriteGlyph(cell_.data(), cellEdge_, cellEdge_, cellEdge_, 0, 0, s.code);
-  if (!s.texture) s.texture = render::createTexture(cellEdge_, cellEdge_, 1);
-  if (!s.texture) return;
-  image::Image view{};
-  view.width = view.height = cellEdge_;
-  view.depth = 32;
-  view.count = cellEdge_ * cellEdge_;
-  view.pixels = cell_.data();
-  if (!render::writeTexture2(s.texture, 0, &view)) showErrorBox("SetChar UnlockRect ");
+  const int k = int(&s - slots_.data());
+  s.rasterized = render::writeTextureRegion(atlas_, (k % atlasColumns_) * cellEdge_, (k / atlasColumns_) * cellEdge_,
+                                            cellEdge_, cellEdge_, cell_.data()) == 1;
+  if (!s.rasterized) showErrorBox(std::string(operation) + " UnlockRect ");
 }
 
 void CString::SetChar(float x, float y, uint8_t lead, uint8_t trail) {
@@ -290,12 +293,12 @@ void CString::SetChar(float x, float y, uint8_t lead, uint8_t trail) {
   s.x = static_cast<int>(x * rate);
   s.y = static_cast<int>(y * rate) + verticalShift_;
   s.colour = 0xFFFFFFFF;
-  rasterizeSlot(s);
+  rasterizeSlot(s, "SetChar");
   laidOut = k + 1;
 }
 
 void CString::ReSetChar() {
-  for (int i = 0; i < laidOut; ++i) rasterizeSlot(slots_[size_t(i)]);
+  for (int i = 0; i < laidOut; ++i) rasterizeSlot(slots_[size_t(i)], "ReSetChar");
 }
 
 void CString::SetOffset(int x, int y) {
@@ -310,16 +313,18 @@ void CString::SetAlpha(int from, uint32_t colour) {
 void CString::Reveal(int n) { visible = std::clamp(n, 0, laidOut); }
 
 void CString::Draw() {
-  if (!face_ || visible <= 0) return;
+  if (!face_ || !atlas_ || visible <= 0) return;
   std::vector<render::GlyphQuad> quads;
   quads.reserve(size_t(visible));
   const int pad = bold_ + outline_;
+  const float du = float(cellEdge_) / float(atlasWidth_), dv = float(cellEdge_) / float(atlasHeight_);
   for (int i = 0; i < visible; ++i) {
     const GlyphSlot& s = slots_[size_t(i)];
-    if (!s.texture || (s.colour >> 24) == 0) continue;
-    quads.push_back({s.texture, s.x - pad + offsetX_, s.y - pad + offsetY_, cellEdge_, s.colour});
+    if (!s.rasterized || (s.colour >> 24) == 0) continue;
+    const float u = float(i % atlasColumns_) * du, v = float(i / atlasColumns_) * dv;
+    quads.push_back({s.x - pad + offsetX_, s.y - pad + offsetY_, cellEdge_, u, v, u + du, v + dv, s.colour});
   }
-  render::drawGlyphQuads(quads.data(), quads.size());
+  render::drawGlyphQuads(atlas_, quads.data(), quads.size());
 }
 
 void CString::Clear() {
@@ -328,7 +333,8 @@ void CString::Clear() {
 }
 
 void CString::releaseTextures() {
-  for (GlyphSlot& s : slots_) render::releaseTexture(s.texture);
+  render::releaseTexture(atlas_);
+  for (GlyphSlot& s : slots_) s.rasterized = false;
 }
 
 void CString::Release() {

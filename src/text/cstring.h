@@ -1,8 +1,8 @@
 #pragma once
 // CString: one text object. It owns a font and a style, three colours, and
-// per character slot a square glyph texture and a screen quad; the message
-// window lays characters out into it and reveals them, the string sprites
-// render whole strings into pictures with it. Main thread only.
+// per character slot a square glyph cell (of one atlas texture) and a quad;
+// the message window lays characters out into it and reveals them, and the
+// string sprites render whole strings into pictures with it. Main thread only.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,7 +16,7 @@ enum StyleBit : int { kBold = 1, kShadow = 2, kOutline = 4, kGradient = 8, kAnti
 struct GlyphSlot {
   uint16_t code = 0;
   int x = 0, y = 0;              // device pixels
-  void* texture = nullptr;       // created on first use, kept
+  bool rasterized = false;       // its atlas cell holds the glyph
   uint32_t colour = 0xFFFFFFFF;  // quad diffuse: alpha << 24 | 0xFFFFFF
   uint32_t revealTime = 0;
 };
@@ -75,7 +75,7 @@ class CString {
   void setPixelSize();
   void releaseTextures();
   void applyStyle(int style);
-  void rasterizeSlot(GlyphSlot& s);
+  void rasterizeSlot(GlyphSlot& s, const char* operation);
   void buildGradient();
 
   std::string fontName_;
@@ -87,6 +87,9 @@ class CString {
   std::vector<GlyphSlot> slots_;
   int offsetX_ = 0, offsetY_ = 0;
   std::vector<uint32_t> cell_;
+  // Every slot owns one cell of this texture, created on first use.
+  void* atlas_ = nullptr;
+  int atlasColumns_ = 0, atlasWidth_ = 0, atlasHeight_ = 0;
 };
 
 // Smallest power of two at least pixel size + bold + 4.
