@@ -46,6 +46,14 @@ struct MessageWindow {
 };
 MessageWindow& window();
 
+// The text-sprite font of ssp_set (saved games carry it).
+struct SpriteFont {
+  std::string face;
+  int size = 0;                              // device pixels
+  int attr[4] = {0, 0xFFFFFF, 0xFFFFFF, 0};  // style, colours 1-3
+};
+SpriteFont& spriteFont();
+
 // The interpreter's hand-over; 0 stops the program.
 int showTextLine(std::string_view line, size_t textStart, size_t nextLength, size_t afterNextLength);
 

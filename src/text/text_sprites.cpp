@@ -20,14 +20,7 @@ namespace {
 using bindings::CommandContext;
 using bindings::intArg;
 
-struct SpriteFont {
-  std::string face;
-  int size = 0;  // device pixels
-  int attr[4] = {0, 0xFFFFFF, 0xFFFFFF, 0};  // style, colours 1-3
-};
-
 struct TextSprites {
-  SpriteFont font;
   // logsp texts are longer than the sprite record's name field.
   std::map<int, std::pair<std::string, int>> logTexts;
 };
@@ -83,7 +76,7 @@ image::Image* renderRows(std::string_view text, int lines) {
 
 void recordFont(int n, std::string_view text) {
   sprite::Sprite& r = sprite::record(n);
-  const SpriteFont& f = T().font;
+  const SpriteFont& f = spriteFont();
   const size_t len = text.size() < sizeof r.name ? text.size() : 0;
   std::memcpy(r.name, text.data(), len);
   r.name[len] = 0;
@@ -104,7 +97,7 @@ SpriteFont recordedFont(int n) {
 
 void cmd_ssp_set(CommandContext c) {
   setErrcmd("ssp_set");
-  SpriteFont& f = T().font;
+  SpriteFont& f = spriteFont();
   f.face = std::string(bindings::stringArg(c, 1)).substr(0, 31);
   const float rate = render::geometry().displayRate > 0 ? render::geometry().displayRate : 1.0f;
   f.size = int(float(intArg(c, 2)) * rate);
@@ -114,9 +107,9 @@ void cmd_ssp_set(CommandContext c) {
 
 bool ready(int n) {
   if (!sprite::validNumber(n)) return false;
-  if (T().font.size <= 0) {
-    T().font.size = window().layout.fontSize;
-    applyFont(T().font);
+  if (spriteFont().size <= 0) {
+    spriteFont().size = window().layout.fontSize;
+    applyFont(spriteFont());
   }
   return true;
 }
@@ -126,7 +119,7 @@ void cmd_ssp(CommandContext c) {
   const int n = intArg(c, 1);
   const std::string_view text = bindings::stringArg(c, 2);
   if (!ready(n)) return;
-  applyFont(T().font);
+  applyFont(spriteFont());
   if (sprite::loadTextPicture(n, renderLine(text), uint32_t(intArg(c, 3)))) recordFont(n, text);
 }
 
@@ -134,7 +127,7 @@ void cmd_ssp_reset(CommandContext c) {
   setErrcmd("ssp_reset");
   const int n = intArg(c, 1);
   if (!sprite::validNumber(n) || !sprite::frontSlot(n)) return;
-  const SpriteFont saved = T().font;
+  const SpriteFont saved = spriteFont();
   applyFont(recordedFont(n));
   const sprite::Sprite& r = sprite::record(n);
   sprite::replaceFrontPicture(n, renderLine({r.name, strnlen(r.name, sizeof r.name)}));
@@ -150,7 +143,7 @@ void cmd_ssp_draw(CommandContext c) {
     errorc(std::to_string(n) + sj(" 画像が読み込まれていません"), 1);
     return;
   }
-  applyFont(T().font);
+  applyFont(spriteFont());
   CString& str = window().stringMain;
   const std::string_view text = bindings::stringArg(c, 2);
   int x = intArg(c, 3);
@@ -171,7 +164,7 @@ void cmd_logsp(CommandContext c) {
   const std::string text(bindings::stringArg(c, 2));
   const int lines = intArg(c, 4);
   if (!ready(n)) return;
-  applyFont(T().font);
+  applyFont(spriteFont());
   if (!sprite::loadTextPicture(n, renderRows(text, lines), uint32_t(intArg(c, 3)))) return;
   recordFont(n, text);
   T().logTexts[n] = {text, lines};
@@ -182,7 +175,7 @@ void cmd_logsp_reset(CommandContext c) {
   const int n = intArg(c, 1);
   auto it = T().logTexts.find(n);
   if (it == T().logTexts.end() || !sprite::frontSlot(n)) return;
-  const SpriteFont saved = T().font;
+  const SpriteFont saved = spriteFont();
   applyFont(recordedFont(n));
   sprite::replaceFrontPicture(n, renderRows(it->second.first, it->second.second));
   applyFont(saved);
@@ -194,6 +187,11 @@ const bindings::CoreBinding kTextSpriteCores[] = {
 };
 
 }  // namespace
+
+SpriteFont& spriteFont() {
+  static SpriteFont f;
+  return f;
+}
 
 std::span<const bindings::CoreBinding> textSpriteCores() { return kTextSpriteCores; }
 
