@@ -21,6 +21,7 @@
 #include "render/geometry.h"
 #include "render/render.h"
 #include "image/image.h"
+#include "movie/movie.h"
 #include "platform/vclock.h"
 #include "sprite/motion.h"
 #include "sprite/picture.h"
@@ -82,23 +83,13 @@ void installScenarioHooks() {
   render::addFrameUpdate(frameTick);
 }
 
-// Jump mode spans the sprite loads, the sounds and the interpreter.
-void startJump() {
-  sprite::setJumpLoading(true);
-  audio::setJumpMode(true);
-}
+// Jump mode spans the sprite loads, the sounds (which follow the reading
+// modes' flag themselves) and the interpreter.
+void startJump() { sprite::setJumpLoading(true); }
 
 void endJump() {
   sprite::setJumpLoading(false);
-  audio::setJumpMode(false);
-  for (int n = 0; n < 25; ++n) {
-    const audio::ChannelSnapshot s = audio::channelSnapshot(n);
-    audio::stopSound(n, 0);
-    if (s.loopCounter < 0 && !s.name.empty()) {
-      audio::openSound(n, s.name);
-      audio::playSound(n, 0, 0, 0);
-    }
-  }
+  audio::restartLoopingSounds();
   text::window().windowVisible = 0;
   render::setWindowVisibleFlags(0);
   script::Registers& r = script::registers();
@@ -150,6 +141,8 @@ int runInterpreter() {
   save::settingsLoadHooks().loadAlreadyRead = text::loadAlreadyRead;
   installJumpEffects();
   render::addFrameUpdate(audio::runPendingSounds);
+  movie::bindMovieCores();
+  render::addFrameUpdate(movie::movieFrameStep);
   sprite::setVoicePreloader(audio::preloadSound);
   save::settingsLoadHooks().applyVolumes = audio::applyVolumeSettings;
   bindings::registerScriptHosts();
@@ -166,6 +159,7 @@ int runInterpreter() {
   releaseScriptMachinery();
   text::releaseMessageWindow();
   sprite::clearMotion();
+  movie::releaseMovies();
   sprite::clearTable();
   render::releaseRenderDevice();
   audio::releaseSound();
