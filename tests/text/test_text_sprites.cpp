@@ -5,6 +5,7 @@
 #include "bindings/catalogue.h"
 #include "core/report.h"
 #include "core/state.h"
+#include "image/image.h"
 #include "script/expression.h"
 #include "sprite/sprite.h"
 #include "support/tempdir.h"
