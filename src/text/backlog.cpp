@@ -10,6 +10,7 @@
 
 #include "core/modes.h"
 #include "core/report.h"
+#include "core/settings.h"
 #include "core/sjis.h"
 #include "core/textconv.h"
 #include "resource/resource.h"
@@ -22,6 +23,7 @@ namespace velmora::text {
 namespace {
 
 DepthQuery g_depth = nullptr;
+VoiceStopper g_stopVoices = nullptr;
 
 size_t textLength(const char* p, size_t capacity) { return strnlen(p, capacity); }
 
@@ -74,6 +76,7 @@ void setEntryName(std::string_view name) {
 void closeEntry() {
   Backlog& b = backlog();
   recordImages(currentEntry());
+  if (core::setting(core::SettingKey::VoiceCancel) && g_stopVoices) g_stopVoices();
   b.count = std::min(b.count + 1, kBacklogEntries);
   b.position = (b.position + 1) % kBacklogEntries;
   BacklogEntry& e = currentEntry();
@@ -93,6 +96,7 @@ void resetBacklog() {
 }
 
 void setSaveDepthQuery(DepthQuery query) { g_depth = query; }
+void setVoiceStopper(VoiceStopper stop) { g_stopVoices = stop; }
 int saveDepth() { return g_depth ? g_depth() : 0; }
 
 void recordImages(BacklogEntry& e) { sprite::recordImageLog(e.images[0].data(), kImageRecords); }

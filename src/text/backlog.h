@@ -56,6 +56,11 @@ using DepthQuery = int (*)();
 void setSaveDepthQuery(DepthQuery query);
 int saveDepth();
 
+// Moving on to a new page with VoiceCancel set stops the voices; the sound
+// library installs what that does.
+using VoiceStopper = void (*)();
+void setVoiceStopper(VoiceStopper stop);
+
 // The image records of an entry, filled from the sprite table.
 void recordImages(BacklogEntry& e);
 

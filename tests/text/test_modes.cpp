@@ -124,6 +124,19 @@ TEST_F(BacklogRing, ClosingAnEntryClearsTheAutoTimeAndThePageCount) {
   EXPECT_EQ(window().flow.pageWaits, 0);
 }
 
+int g_voiceStops = 0;
+void countVoiceStop() { ++g_voiceStops; }
+
+TEST_F(BacklogRing, ANewPageStopsTheVoicesOnlyWithVoiceCancel) {
+  setVoiceStopper(countVoiceStop);
+  closeEntry();
+  EXPECT_EQ(g_voiceStops, 0);
+  core::setting(SettingKey::VoiceCancel) = 1;
+  closeEntry();
+  EXPECT_EQ(g_voiceStops, 1);
+  setVoiceStopper(nullptr);
+}
+
 }  // namespace
 }  // namespace velmora::text::test
 

@@ -98,6 +98,11 @@ void endJump() {
   r.currentPart = 0;
 }
 
+// Voices are channels 15-24.
+void stopVoices() {
+  for (int n = 15; n <= 24; ++n) audio::stopSound(n, 0);
+}
+
 void installJumpEffects() {
   modes::hooks().startJumpEffects = startJump;
   modes::hooks().endJumpEffects = endJump;
@@ -140,6 +145,7 @@ int runInterpreter() {
   text::bindTextCores();
   save::settingsLoadHooks().loadAlreadyRead = text::loadAlreadyRead;
   installJumpEffects();
+  text::setVoiceStopper(stopVoices);
   render::addFrameUpdate(audio::runPendingSounds);
   movie::bindMovieCores();
   render::addFrameUpdate(movie::movieFrameStep);
