@@ -139,10 +139,14 @@ bool findPrivate(std::string_view name, FontSource& out) {
   return false;
 }
 
-// fontconfig's best match for a family (always something: its substitute).
-bool matchInstalled(const std::string& familyUtf8, FontSource& out) {
+void initFontconfig() {
   static std::once_flag once;
   std::call_once(once, [] { FcInit(); });
+}
+
+// fontconfig's best match for a family (always something: its substitute).
+bool matchInstalled(const std::string& familyUtf8, FontSource& out) {
+  initFontconfig();
   FcPattern* pat = FcPatternCreate();
   FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(familyUtf8.c_str()));
   FcPatternAddString(pat, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
@@ -235,7 +239,7 @@ std::vector<std::string> sfntFamilyNames(const std::vector<uint8_t>& t) {
 }
 
 std::vector<std::string> installedFontList(int flags) {
-  FcInit();
+  initFontconfig();
   FcPattern* pat = FcPatternCreate();
   FcLangSet* ja = FcLangSetCreate();
   FcLangSetAdd(ja, reinterpret_cast<const FcChar8*>("ja"));
