@@ -1,6 +1,7 @@
 // Draws the demo game's pictures, so that the repository holds no binary art:
 // a night sky for the title, a character silhouette, a logo in block letters,
-// a button and a glow for additive blending.
+// a button, a glow for additive blending, and the message window's panels
+// and click-wait marker.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -123,6 +124,29 @@ Image* button(int w, int h) {
   return im;
 }
 
+// A rounded panel: fill and a one-pixel rim, for the message window, the
+// name plate and the backlog screen.
+Image* panel(int w, int h, int radius, uint32_t fill, uint32_t rim) {
+  Image* im = blank(w, h, 32);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const int cx = std::clamp(x, radius, w - 1 - radius), cy = std::clamp(y, radius, h - 1 - radius);
+      const double d = std::hypot(x - cx, y - cy);
+      if (d < radius - 2) px(im, x, y) = fill;
+      else if (d < radius) px(im, x, y) = rim;
+    }
+  return im;
+}
+
+// The click-wait marker: a small downward triangle.
+Image* marker(int size) {
+  Image* im = blank(size, size, 32);
+  for (int y = 0; y < size * 2 / 3; ++y)
+    for (int x = 0; x < size; ++x)
+      if (std::abs(x - size / 2) <= (size * 2 / 3 - y) * 3 / 4) px(im, x, y) = argb(255, 255, 230, 150);
+  return im;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -136,5 +160,9 @@ int main(int argc, char** argv) {
   ok = save(logo(12), out / "ui/logo.png") && ok;
   ok = save(glow(256), out / "fx/glow.png") && ok;
   ok = save(button(320, 64), out / "ui/button.png") && ok;
+  ok = save(panel(1200, 190, 18, argb(200, 18, 22, 48), argb(235, 170, 180, 230)), out / "ui/window.png") && ok;
+  ok = save(panel(240, 44, 14, argb(230, 70, 50, 110), argb(245, 220, 200, 250)), out / "ui/nameplate.png") && ok;
+  ok = save(panel(1240, 680, 24, argb(225, 8, 10, 26), argb(240, 120, 130, 190)), out / "ui/backlog.png") && ok;
+  ok = save(marker(24), out / "ui/marker.png") && ok;
   return ok ? 0 : 1;
 }

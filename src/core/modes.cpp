@@ -84,6 +84,53 @@ void endJumpMode() {
   if (H.endJumpEffects) H.endJumpEffects();
 }
 
+void startJumpMode() {
+  M.autoMode = M.skip = 0;
+  M.jump = 1;
+  if (H.startJumpEffects) H.startJumpEffects();
+}
+
+void enterTextBlock(int32_t& flag, ScriptKey script, int line) {
+  if (M.returnScript) {
+    if (script == M.returnScript && line >= M.returnLine) {
+      endJumpMode();
+      M.returnScript = 0;
+      M.returnLine = 0;
+      M.currentBlockRead = flag;
+    }
+    return;
+  }
+  M.currentBlockRead = flag;
+  if (flag == 0) {
+    flag = 1;
+    if (M.skip) {
+      if (autoSkipSetting() & 2) {
+        autoSkipSetting() = 1;
+        stopSkipAtUnread();
+      } else if (core::setting(SettingKey::AlreadyReadSkip) == 0) {
+        stopSkipAtUnread();
+      }
+    }
+    if (M.jump) endJumpMode();
+    return;
+  }
+  if (!M.skip && !M.autoMode && autoSkipSetting() != 0) {
+    M.skip = M.fast = 1;
+    M.modeWord = 3;
+    autoSkipSetting() = 3;
+  }
+}
+
+void stopModeCommand(void (*commit)()) {
+  const bool select = (M.skip && core::setting(SettingKey::SelectSkipMode)) ||
+                      (M.autoMode && core::setting(SettingKey::SelectAutoMode));
+  if (select && !M.modeWord) stopModes();
+  if (M.jump) {
+    if (commit) commit();
+    endJumpMode();
+  }
+}
+
 int modeBits() {
   return (M.autoMode ? 1 : 0) | (M.skip ? 2 : 0) | (M.fast ? 4 : 0) | (M.returnScript ? 8 : 0) |
          (M.jump ? 16 : 0);

@@ -33,6 +33,8 @@ struct Hooks {
   // Ending jump mode: restart looping sounds, clear the window flags and
   // continue at the load hook.
   void (*endJumpEffects)() = nullptr;
+  // Entering jump mode: loads and sounds only record what they would do.
+  void (*startJumpEffects)() = nullptr;
 };
 Hooks& hooks();
 
@@ -47,6 +49,14 @@ void toggleSkip();
 // Skip stopped because unread text was reached (word 33).
 void stopSkipAtUnread();
 void endJumpMode();
+// setJump: auto and skip off, jump on.
+void startJumpMode();
+// A text block is entered (once per page): the read flag of the block (set to
+// 1 here when it was unread) decides the skip and jump states.
+void enterTextBlock(int32_t& flag, ScriptKey script, int line);
+// stopMode: stops what the Select settings say, then ends jump mode; commit
+// applies pending sprite changes first.
+void stopModeCommand(void (*commit)());
 // bit 0 auto, bit 1 skip, bit 2 fast, bit 3 return target, bit 4 jump.
 int modeBits();
 // Takes the pending word (0 when none) and clears it.

@@ -78,7 +78,8 @@ struct Moment {
   uint32_t now = 0;  // the millisecond clock; elapsed times are measured from it
 };
 
-// One section of a snapshot. Only write and prepare are required.
+// One section of a snapshot; every function may be null (a section may
+// write lines that another one reads).
 struct Section {
   const char* name = "";
   int order = 0;  // position in the written snapshot, ascending
@@ -132,11 +133,12 @@ struct TextLink {
   // popSave n: the history snapshot index recorded with the page n pages
   // before the current one; false when that page has none.
   bool (*pageSnapshot)(int back, int& index) = nullptr;
-  // The current backlog page moves back by n pages (after a popSave).
-  void (*movePageBack)(int back) = nullptr;
-  // The ring index of the current backlog page, and the 16 image records
-  // (192 bytes each) of the page at a ring index; null when there are none.
+  // The ring index of the current backlog page, and a new one for it (a
+  // popSave puts back the page of the snapshot it restores).
   int (*currentPage)() = nullptr;
+  void (*setCurrentPage)(int entry) = nullptr;
+  // The 16 image records (192 bytes each) of the page at a ring index; null
+  // when there are none.
   const uint8_t* (*pageImages)(int entry) = nullptr;
 };
 TextLink& textLink();

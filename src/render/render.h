@@ -2,6 +2,7 @@
 // The render device: creation with its fallbacks, the render targets, frame
 // composition in the fixed layer order, presentation with pacing, screen
 // changes and the device-reset callbacks. Main thread only.
+#include <cstddef>
 #include <cstdint>
 
 namespace velmora::image {
@@ -44,6 +45,14 @@ void setTrackStep(TrackStep step);
 // The message text layer, drawn between keys >= 0 and keys < 0.
 using TextLayerDrawer = void (*)();
 void setTextLayerDrawer(TextLayerDrawer drawer);
+// Glyphs of the text layer: square cells of one atlas texture, drawn in one
+// call with their vertex colour's alpha at whole device pixels.
+struct GlyphQuad {
+  int left, top, edge;
+  float u0, v0, u1, v1;
+  uint32_t colour;  // alpha << 24 | 0xFFFFFF
+};
+void drawGlyphQuads(void* atlas, const GlyphQuad* quads, size_t count);
 // Window-visible flags of the message window: bit 0 window sprites, bit 1 text.
 void setWindowVisibleFlags(int flags);
 int windowVisibleFlags();
@@ -68,6 +77,8 @@ void releaseTexture(void*& texture);
 void releaseSurface(void*& surface);
 // A whole image into one level (zero-filled beyond it); 1 on success.
 int writeTexture2(void* texture, int level, const image::Image* picture);
+// w x h 32-bit texels into a texture at (x, y); 1 on success.
+int writeTextureRegion(void* texture, int x, int y, int w, int h, const uint32_t* pixels);
 // The part (x, y, w, h) of an image into a texture at its origin.
 int writeTexture3(void* texture, const image::Image* picture, int x, int y, int w, int h);
 // SetRenderTarget2: sprite > 0 draws into that group sprite, else the scene.

@@ -275,6 +275,20 @@ int writeTexture3(void* texture, const image::Image* picture, int x, int y, int 
   return 1;
 }
 
+int writeTextureRegion(void* texture, int x, int y, int w, int h, const uint32_t* pixels) {
+  GLuint tex = glName(texture);
+  if (!tex || !pixels || w <= 0 || h <= 0) return 0;
+  glBindTexture(GL_TEXTURE_2D, tex);
+  if (sixteenBit()) {
+    RS.rows16.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
+    toRow16(pixels, RS.rows16.data(), RS.rows16.size());
+    glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, w, h, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, RS.rows16.data());
+  } else {
+    glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, w, h, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
+  }
+  return takeGlError() == GL_NO_ERROR ? 1 : 0;
+}
+
 int writeTexture2(void* texture, int level, const image::Image* picture) {
   GLuint tex = glName(texture);
   if (!tex || !picture || !picture->pixels) return 0;

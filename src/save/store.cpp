@@ -21,6 +21,7 @@ namespace velmora::save {
 namespace {
 
 constexpr std::string_view kSeparator = "`\n";
+constexpr int kPages = 200;  // the backlog ring
 
 struct StoreState {
   std::string current;
@@ -217,19 +218,17 @@ bool popSave(int back) {
     if (recorded < 0 || size_t(recorded) >= parts.size()) return false;
     index = size_t(recorded);
   }
+  // The page goes back with the snapshot: one page for the newest, n pages
+  // for the page whose snapshot was chosen.
+  const auto& link = snapshot::textLink();
+  const int pagesBack = back < 0 ? (before > 0 ? 1 : 0) : back;
+  const int page = link.currentPage ? (link.currentPage() - pagesBack % kPages + kPages) % kPages : -1;
   // Only the snapshots up to the chosen one stay; the history text is copied
   // because restoring replaces it.
   const std::string text = joinHistory(parts, index + 1);
   if (!restoreSnapshotText(text, "popSave")) return false;
-  const auto& link = snapshot::textLink();
-  if (back < 0) {
-    if (before > 0) {
-      if (link.movePageBack) link.movePageBack(1);
-      snapshot::setHistoryCount(before - 1);
-    }
-  } else if (link.movePageBack) {
-    link.movePageBack(back);
-  }
+  if (page >= 0 && link.setCurrentPage) link.setCurrentPage(page);
+  if (back < 0 && before > 0) snapshot::setHistoryCount(before - 1);
   return true;
 }
 

@@ -43,6 +43,7 @@ struct InterpState {
   std::array<uint32_t, 2> generation{};  // bumped whenever a slot is refilled
   std::vector<Part> working;             // the current line's parts once one was rewritten
   std::string lastShown;                 // the last line the fallback text handler printed
+  size_t pendingTextStart = 0;           // a speaker line's text start, kept across *pretext_lb
   bool usingWorking = false;
 };
 InterpState I;
@@ -119,7 +120,9 @@ PartResult runCommandPart(Part& p, int& forDepth) {
   return PartResult::Next;
 }
 
-int defaultTextLine(std::string_view line, size_t textStart, size_t, size_t) {
+}  // namespace
+
+int printTextLine(std::string_view line, size_t textStart, size_t, size_t) {
   if (textStart < line.size()) line.remove_prefix(textStart);
   else if (textStart > 0) line = {};
   I.lastShown.assign(line);
@@ -129,6 +132,8 @@ int defaultTextLine(std::string_view line, size_t textStart, size_t, size_t) {
   std::fputc('\n', stdout);
   return 1;
 }
+
+namespace {
 
 size_t lineLength(int line) {
   const LineArray& lines = activeLines();
@@ -140,6 +145,7 @@ size_t lineLength(int line) {
 size_t startTextBlock() {
   Registers& r = I.regs;
   r.lastTextLine = r.currentLine;
+  const int blockLine = r.currentLine;
   size_t textStart = 0;
   const std::string& line = activeLines()[r.currentLine];
   static const std::string& open = sj("【");
@@ -156,8 +162,11 @@ size_t startTextBlock() {
       ++r.currentLine;
     }
   }
+  // The block is keyed by its first line, the speaker's line when the name
+  // stands alone.
   TextBlockTable* blocks = activeTextBlocks();
-  auto it = blocks ? blocks->find(r.currentLine) : TextBlockTable::iterator{};
+  auto it = blocks ? blocks->find(blockLine) : TextBlockTable::iterator{};
+  if (blocks && it == blocks->end()) it = blocks->find(r.currentLine);
   if (!blocks || it == blocks->end()) {
     showErrorBox(sj("既読チェックミス ") + std::to_string(r.currentLine) + "/" +
                  std::to_string(blocks ? blocks->size() : 0));
@@ -181,14 +190,17 @@ PartResult runTextPart() {
   if (r.currentLine != r.lastTextLine && emptyEntry) {
     textStart = startTextBlock();
     if (r.preTextHook) {
+      I.pendingTextStart = textStart;
       --r.currentLine;
       gosubLabel("*pretext_lb");
       applyRequests();
       return PartResult::Next;
     }
   }
+  if (textStart == 0 && r.currentLine == r.lastTextLine) std::swap(textStart, I.pendingTextStart);
+  I.pendingTextStart = 0;
   const int line = r.currentLine;
-  TextLineHandler show = I.textLine ? I.textLine : defaultTextLine;
+  TextLineHandler show = I.textLine ? I.textLine : printTextLine;
   if (show(activeLines()[line], textStart, lineLength(line + 1), lineLength(line + 2)) == 0) return PartResult::EndLoop;
   if (quitRequest) return PartResult::EndLoop;
   if (r.postTextHook && I.hooks.pageState && I.hooks.pageState() != 0) {

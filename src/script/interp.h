@@ -91,6 +91,7 @@ int runInlineCommand(const char* text, size_t& pos, size_t end);
 using TextLineHandler = int (*)(std::string_view line, size_t textStart, size_t nextLength, size_t afterNextLength);
 void setTextLineHandler(TextLineHandler handler);
 // Without a message window text lines are printed; the last one printed.
+int printTextLine(std::string_view line, size_t textStart, size_t nextLength, size_t afterNextLength);
 const std::string& lastPrintedTextLine();
 
 // Hooks of the backlog and message window that the text-part steps call.

@@ -198,14 +198,29 @@ bool loadSpritePicture(int n, const char* rawPath, uint32_t flags, int frames) {
   return true;
 }
 
-bool loadMadePicture(int n, image::Image* picture, int resolution) {
+bool loadMadePicture(int n, image::Image* picture, int resolution, uint32_t flags) {
   if (!validNumber(n)) {
     image::freeImage(picture);
     return false;
   }
   clearForLoad(n);
   if (table().jump) image::freeImage(picture);
-  return placePicture(n, picture, 1, resolution, 0);
+  return placePicture(n, picture, 1, resolution, flags);
+}
+
+// Text pictures are drawn at device size: logical units.
+bool loadTextPicture(int n, image::Image* picture, uint32_t flags) { return loadMadePicture(n, picture, 1, flags); }
+
+bool replaceFrontPicture(int n, image::Image* picture) {
+  Slot* s = validNumber(n) ? frontSlot(n) : nullptr;
+  if (!s || !picture) {
+    image::freeImage(picture);
+    return false;
+  }
+  if (!attachPicture(*s, picture, 1, 1)) return false;
+  buildVertices(*s);
+  s->dirty = true;
+  return true;
 }
 
 bool loadMovieCanvas(int n, int width, int height, uint32_t flags, const char* path) {

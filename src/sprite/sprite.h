@@ -211,8 +211,8 @@ void setMotionHooks(const MotionHooks& hooks);
 
 // ---- pictures the engine makes ----------------------------------------------
 // A picture (taken) into sprite n's back slot with its slot set-up, as sp loads
-// one (load flags 0); in jump mode a placeholder. The caller names the sprite.
-bool loadMadePicture(int n, image::Image* picture, int resolution);
+// one; in jump mode a placeholder. The caller names the sprite.
+bool loadMadePicture(int n, image::Image* picture, int resolution, uint32_t flags = 0);
 // The load-time effect chain of a record's effect fields (negative ... mosaic).
 void applyImageEffects(const Sprite& r, image::Image*& picture);
 
@@ -226,6 +226,19 @@ void setMovieStopper(MovieStopper stop);
 // " テクスチャが作れませんでした" after the number when the canvas cannot be
 // made.
 bool loadMovieCanvas(int n, int width, int height, uint32_t flags, const char* path);
+
+// ---- text pictures -------------------------------------------------------------
+// A rendered text picture (taken) into sprite n's back slot, as sp loads one;
+// in jump mode a placeholder. The caller fills name and font fields.
+bool loadTextPicture(int n, image::Image* picture, uint32_t flags);
+// Replaces the front slot's picture (taken) in place.
+bool replaceFrontPicture(int n, image::Image* picture);
+
+// ---- image log ---------------------------------------------------------------
+// Fills up to capacity 192-byte records with the sprites on screen (render-
+// target groups first, then the screen, each in draw order); a record whose
+// first byte is 0 ends a shorter list. Returns the number written.
+int recordImageLog(uint8_t* records, int capacity);
 
 // ---- command cores ---------------------------------------------------------
 // Binds the sp, sp_* image-effect and lookahead command cores; call once after

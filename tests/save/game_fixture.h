@@ -25,6 +25,8 @@
 #include "sprite/motion.h"
 #include "sprite/saved.h"
 #include "sprite/sprite_fixture.h"
+#include "text/backlog.h"
+#include "text/message.h"
 
 namespace velmora::save::test_support {
 
@@ -64,6 +66,9 @@ class GameTest : public sprite::test::SpriteTest {
     snapshot::clearSections();
     registerSaveSections();
     movie::registerMovieSection();
+    text::bindTextCores();
+    text::registerTextSections();
+    text::resetMessageWindow();
     bindSaveSlotCommands();
     sprite::test::writePicture("bg.png", 32, 24, 1);
     sprite::test::writePicture("a.png", 16, 8, 2);
@@ -87,6 +92,11 @@ class GameTest : public sprite::test::SpriteTest {
     return out;
   }
   void TearDown() override {
+    text::releaseMessageWindow();
+    text::window().layout = text::MessageLayout{};
+    text::window().flow = text::MessageFlow{};
+    text::spriteFont() = text::SpriteFont{};
+    snapshot::textLink() = snapshot::TextLink{};
     movie::releaseMovies();
     audio::releaseSound();
     sprite::clearMotion();
@@ -137,6 +147,7 @@ class GameTest : public sprite::test::SpriteTest {
     run("sd", "1, \"bgm.wav\", 0, 0, 80, -20, 0, 0");
     run("sd", "3, \"se.wav\", 0, 0, 60, 10, 3, 0");
     run("sd", "4, \"se.wav\", 0, 0, 50, 0, 1, 0");  // plays once: not saved
+    buildMessageWindow();
     run("int", "g_count");
     run("cal", "%g_count = 12");
     run("string", "g_who, local");
@@ -147,6 +158,33 @@ class GameTest : public sprite::test::SpriteTest {
     sprite::motionFrameStep();
   }
 
+  // The message window, a text sprite and three backlog pages.
+  void buildMessageWindow() {
+    run("setMessXY", "10, 300, 0");
+    run("setMessWH", "20, 3, 24, 26, 0, 4");
+    run("setMessLog", "30, 10, 8, 4, 2, 1");
+    run("setMessLine", "500, 3");
+    run("setMessIndent", "1, 2");
+    run("setMessSpeed", "40, -1");
+    run("setFontColor", "0xFF0000, -1");
+    run("setMessCreate", "400, 200");
+    run("ssp_set", utf8_to_sjis("\"ＭＳ ゴシック\", 20, 0, 0xFFFFFF, 0, 0"));
+    run("ssp", "60, \"Hi, there\", 0");
+    const char* pages[] = {"一ページ目、です", "Two, with a comma", "三"};
+    for (int i = 0; i < 3; ++i) {
+      text::BacklogEntry& e = text::currentEntry();
+      const std::string t = utf8_to_sjis(pages[i]);
+      std::copy(t.begin(), t.end(), e.text.begin());
+      e.name[0] = char('A' + i);
+      e.rows = i + 1;
+      e.script = crc64_hash(kStory);
+      e.line = 2 * i;
+      e.saveDepth = i;
+      sprite::commitAll();
+      text::closeEntry();
+    }
+  }
+
   // Everything a loaded game must undo.
   void disturb() {
     for (int n : {900, 10, 20, 30, 5, 6}) run("sp_d", std::to_string(n));
@@ -155,6 +193,10 @@ class GameTest : public sprite::test::SpriteTest {
     run("sc_qy", "1, 0, 100, 0, 0, 0, 0");
     run("sd_stop", "1, 0, 0");
     run("cal", "%g_count = 99");
+    run("setMessSpeed", "5, -1");
+    run("setMessXY", "0, 0, 1");
+    run("ssp_set", "\"\", 10, 1, 2, 3, 4");
+    text::resetBacklog();
     run("cal", "$g_who = \"nobody\"");
     advance(250);
   }
@@ -200,6 +242,29 @@ class GameTest : public sprite::test::SpriteTest {
       if (movie::movieInfo(n, info))
         o << "movie " << n << " " << info.mode << "," << info.plays << "," << info.frameCount << "," << info.duration << "\n";
     }
+    const text::Backlog& b = text::backlog();
+    o << "backlog " << b.position << "," << b.count << "\n";
+    for (int i = 0; i < text::kBacklogEntries; ++i) {
+      const text::BacklogEntry& e = b.entries[size_t(i)];
+      if (!e.text[0] && !e.rows) continue;
+      o << "page " << i << " " << text::entryText(e) << "|" << text::entryName(e) << " " << e.rows << "," << e.script
+        << "," << e.line << "," << e.saveDepth << " images";
+      for (const auto& r : e.images)
+        if (r[0]) o << " " << crc64_hash2(r.data(), r.size());
+      o << "\n";
+    }
+    const text::MessageLayout& l = text::window().layout;
+    const text::MessageFlow& f = text::window().flow;
+    o << "layout " << l.originX << "," << l.originY << "," << l.aspectShift << "," << l.columns << "," << l.rows << ","
+      << l.fontSize << "," << l.rowHeight << "," << l.charGap << "," << l.rowGap;
+    for (int v : l.logValues) o << "," << v;
+    o << " flow " << f.lineEndWait << "," << f.paragraphWait << "," << f.bracketIndent << "," << f.rowIndent;
+    const core::CurrentTextState& t = core::currentText();
+    o << " text " << t.textSpeed << "," << t.autoWait << "," << t.fontFile << "," << t.fontColor[0] << ","
+      << t.fontColor[1] << "," << t.fontColor[2];
+    const text::SpriteFont& sf = text::spriteFont();
+    o << " sprite font " << sf.face << "," << sf.size << "," << sf.attr[0] << "," << sf.attr[1] << "," << sf.attr[2]
+      << "," << sf.attr[3] << " history " << snapshot::historyCount() << "\n";
     for (const char* v : {"g_count"}) o << v << "=" << *script::numericReference(std::string("%") + v) << "\n";
     o << "g_who=" << *script::stringReference("$g_who") << "\n";
     return o.str();

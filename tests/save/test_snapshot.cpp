@@ -122,19 +122,25 @@ TEST_F(Snapshot, AppendingPushesKeepEverySnapshotInTheSlotFile) {
   EXPECT_FALSE(popSave(-1));
 }
 
-TEST_F(Snapshot, PoppingPagesBackAndPushingWithoutAppend) {
+TEST_F(Snapshot, PoppingPagesBackThroughTheBacklogAndPushingWithoutAppend) {
   run("sp", "10, \"a.png\", 0, 1");
+  // Four pages, each pushed at its start; the backlog records its snapshot.
   for (int x : {1, 2, 3, 4}) {
     run("sp_x", "10, " + std::to_string(x));
     clearSave();
     pushSave(true, "");
+    text::currentEntry().saveDepth = snapshot::historyCount();
+    text::currentEntry().text[0] = 'p';
+    text::closeEntry();
   }
-  // Two pages back from the newest: the second snapshot, with the first
-  // left as the history.
+  const int page = text::backlog().position;
+  // Two pages back from the current one: the third page's snapshot, the
+  // first two left as the history.
   ASSERT_TRUE(popSave(2));
-  EXPECT_FLOAT_EQ(sprite::frontSlot(10)->x, 2.0f);
-  EXPECT_EQ(saveHistory().find("\n`\n"), std::string::npos);
-  EXPECT_FALSE(popSave(5));
+  EXPECT_FLOAT_EQ(sprite::frontSlot(10)->x, 3.0f);
+  EXPECT_EQ(text::backlog().position, page - 2);
+  EXPECT_EQ(saveHistory().find("\n`\n"), saveHistory().rfind("\n`\n"));
+  EXPECT_FALSE(popSave(150));
   clearSave();
   pushSave(false, "");
   EXPECT_EQ(snapshot::historyCount(), 0);

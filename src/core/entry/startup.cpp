@@ -8,6 +8,7 @@
 #include "bindings/host_commands.h"
 #include "bindings/library_commands.h"
 #include "core/glide.h"
+#include "core/modes.h"
 #include "core/report.h"
 #include "core/scenario.h"
 #include "core/state.h"
@@ -26,11 +27,14 @@
 #include "platform/vclock.h"
 #include "sprite/motion.h"
 #include "sprite/picture.h"
+#include "sprite/saved.h"
 #include "sprite/sprite.h"
 #include "script/control.h"
 #include "script/expression.h"
 #include "script/interp.h"
 #include "script/loader.h"
+#include "text/backlog.h"
+#include "text/message.h"
 
 namespace velmora {
 namespace {
@@ -61,6 +65,11 @@ void logicalToWindow(int& x, int& y) { render::logicalToWindow(render::geometry(
 // by --frame-ms or by 1000/60 ms (16 and 17 ms steps that add up exactly).
 void frameTick() {
   static uint64_t frames = 0;
+  static bool presented = false;
+  // A game that only draws (no event wait) still meets its timed directives;
+  // they see the frame presented last, so none runs before the first one.
+  if (presented) scenario::poll();
+  presented = true;
   scenario::noteFrame();
   if (!platform::virtualClock()) return;
   ++frames;
@@ -75,6 +84,32 @@ void installScenarioHooks() {
   h.screenshot = screenshot;
   h.logicalToWindow = logicalToWindow;
   render::addFrameUpdate(frameTick);
+}
+
+// Jump mode spans the sprite loads, the sounds (which follow the reading
+// modes' flag themselves) and the interpreter.
+void startJump() { sprite::setJumpLoading(true); }
+
+void endJump() {
+  sprite::setJumpLoading(false);
+  sprite::rebuildPlaceholders();
+  audio::restartLoopingSounds();
+  text::window().windowVisible = 0;
+  render::setWindowVisibleFlags(0);
+  script::Registers& r = script::registers();
+  r.scriptSwitchRequest = script::kSwitchToSlot0;
+  r.loadHook = 1;
+  r.currentPart = 0;
+}
+
+// Voices are channels 15-24.
+void stopVoices() {
+  for (int n = 15; n <= 24; ++n) audio::stopSound(n, 0);
+}
+
+void installJumpEffects() {
+  modes::hooks().startJumpEffects = startJump;
+  modes::hooks().endJumpEffects = endJump;
 }
 
 void releaseScriptMachinery() {
@@ -111,6 +146,10 @@ int runInterpreter() {
   render::addFrameUpdate(sprite::motionFrameStep);
   render::setTrackStep(sprite::motionTrackStep);
   audio::bindSoundCores();
+  text::bindTextCores();
+  save::settingsLoadHooks().loadAlreadyRead = text::loadAlreadyRead;
+  installJumpEffects();
+  text::setVoiceStopper(stopVoices);
   render::addFrameUpdate(audio::runPendingSounds);
   movie::bindMovieCores();
   render::addFrameUpdate(movie::movieFrameStep);
@@ -118,6 +157,7 @@ int runInterpreter() {
   save::settingsLoadHooks().applyVolumes = audio::applyVolumeSettings;
   save::registerSaveSections();
   movie::registerMovieSection();
+  text::registerTextSections();
   save::bindSaveSlotCommands();
   bindings::registerScriptHosts();
   installScenarioHooks();
@@ -131,6 +171,7 @@ int runInterpreter() {
   save::writeSettingsAtExit();
   bindings::releaseScriptHosts();
   releaseScriptMachinery();
+  text::releaseMessageWindow();
   sprite::clearMotion();
   movie::releaseMovies();
   sprite::clearTable();

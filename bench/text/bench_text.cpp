@@ -1,0 +1,127 @@
+// Text costs: glyph rasterization per character (a fresh face and a warm
+// one), a full three-row page laid out and drawn, and the text layer's share
+// of a frame at 1280 x 720 on the offscreen driver.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bindings/bridge.h"
+#include "bindings/catalogue.h"
+#include "core/settings.h"
+#include "core/state.h"
+#include "core/textconv.h"
+#include "platform/platform.h"
+#include "render/render.h"
+#include "script/interp.h"
+#include "sprite/sprite.h"
+#include "text/message.h"
+
+namespace {
+
+using namespace velmora;
+
+// 70 different two-byte characters of ordinary story text.
+const std::string& pageText() {
+  static const std::string t = utf8_to_sjis(
+      "夜空を見上げると、無数の星が静かに瞬いていた。丘の上の風は冷たく、遠くで虫の声が響く。"
+      "ミナは小さく息を吸って、願い事を三回唱えた。");
+  return t;
+}
+
+std::vector<unsigned> codes() {
+  std::vector<unsigned> out;
+  const std::string& t = pageText();
+  for (size_t i = 0; i + 1 < t.size(); i += 2) out.push_back(uint8_t(t[i]) << 8 | uint8_t(t[i + 1]));
+  return out;
+}
+
+void BM_GlyphCold(benchmark::State& state) {
+  const std::vector<unsigned> cs = codes();
+  std::vector<uint32_t> cell(64 * 64);
+  for (auto _ : state) {
+    state.PauseTiming();
+    text::CString s;
+    s.Create(sj("ＭＳ ゴシック"), 28, 30, 1, 0);
+    state.ResumeTiming();
+    for (unsigned c : cs) {
+      std::fill(cell.begin(), cell.end(), 0u);
+      s.WriteGlyph(cell.data(), 64, 64, 64, 0, 0, c);
+    }
+    benchmark::DoNotOptimize(cell.data());
+  }
+  state.SetItemsProcessed(state.iterations() * int64_t(cs.size()));
+}
+BENCHMARK(BM_GlyphCold)->Unit(benchmark::kMicrosecond);
+
+void BM_GlyphWarm(benchmark::State& state) {
+  const std::vector<unsigned> cs = codes();
+  std::vector<uint32_t> cell(64 * 64);
+  text::CString s;
+  s.Create(sj("ＭＳ ゴシック"), 28, 30, 1, 0);
+  for (auto _ : state)
+    for (unsigned c : cs) {
+      std::fill(cell.begin(), cell.end(), 0u);
+      s.WriteGlyph(cell.data(), 64, 64, 64, 0, 0, c);
+    }
+  state.SetItemsProcessed(state.iterations() * int64_t(cs.size()));
+}
+BENCHMARK(BM_GlyphWarm)->Unit(benchmark::kMicrosecond);
+
+void run(const char* name, const std::string& args) {
+  bindings::installOwnBridge();
+  script::findCommand(name)(args.c_str());
+}
+
+void openDisplay() {
+  static bool open = false;
+  if (open) return;
+  open = true;
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  char tmpl[] = "/tmp/velmora-bench-XXXXXX";
+  if (chdir(mkdtemp(tmpl)) != 0) std::abort();
+  runOptions().headless = true;
+  core::resetSettings();
+  core::setting(core::SettingKey::VSyncWait) = 0;
+  platform::init();
+  script::registerOwnCommands();
+  bindings::registerCatalogue();
+  sprite::bindSpriteCores();
+  render::bindRenderCores();
+  text::bindTextCores();
+  run("screen", "1280,720,1280,2");
+  run("setMessXY", "110,552,0");
+  run("setMessWH", "34,3,28,28,2,14");
+  run("setMessCreate", "400,200");
+}
+
+// Three full rows: 105 characters laid out (rasterized and uploaded) and one
+// frame drawn with them.
+void BM_PageLayoutAndDraw(benchmark::State& state) {
+  openDisplay();
+  const std::string line = pageText() + pageText().substr(0, 70);
+  for (auto _ : state) {
+    run("clearMess", "");
+    text::showTextLine(line, 0, 0, 0);
+    text::endMessDraw();
+    render::drawFrame();
+  }
+  state.SetItemsProcessed(state.iterations() * 105);
+}
+BENCHMARK(BM_PageLayoutAndDraw)->Unit(benchmark::kMillisecond);
+
+// A frame with and without the text layer's page.
+void BM_FrameWithText(benchmark::State& state) {
+  openDisplay();
+  run("clearMess", "");
+  text::showTextLine(pageText() + pageText().substr(0, 70), 0, 0, 0);
+  text::endMessDraw();
+  render::setWindowVisibleFlags(state.range(0) ? 3 : 1);
+  for (auto _ : state) render::drawFrame();
+  render::setWindowVisibleFlags(3);
+}
+BENCHMARK(BM_FrameWithText)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace

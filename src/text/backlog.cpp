@@ -1,0 +1,170 @@
+#include "text/backlog.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include <zlib.h>
+
+#include "core/modes.h"
+#include "core/report.h"
+#include "core/settings.h"
+#include "core/sjis.h"
+#include "core/textconv.h"
+#include "resource/resource.h"
+#include "script/library.h"
+#include "script/loader.h"
+#include "sprite/sprite.h"
+#include "text/message.h"
+
+namespace velmora::text {
+namespace {
+
+DepthQuery g_depth = nullptr;
+VoiceStopper g_stopVoices = nullptr;
+
+size_t textLength(const char* p, size_t capacity) { return strnlen(p, capacity); }
+
+}  // namespace
+
+Backlog& backlog() {
+  static Backlog b;
+  return b;
+}
+
+BacklogEntry& entry(int n) {
+  Backlog& b = backlog();
+  const int i = ((b.position - n) % kBacklogEntries + kBacklogEntries) % kBacklogEntries;
+  return b.entries[size_t(i)];
+}
+
+BacklogEntry& currentEntry() { return entry(0); }
+
+std::string_view entryText(const BacklogEntry& e) { return {e.text.data(), textLength(e.text.data(), e.text.size())}; }
+std::string_view entryName(const BacklogEntry& e) { return {e.name.data(), textLength(e.name.data(), e.name.size())}; }
+
+void appendEntryText(std::string_view bytes) {
+  BacklogEntry& e = currentEntry();
+  const size_t used = textLength(e.text.data(), e.text.size());
+  const size_t room = kEntryTextBytes - 1 - used;
+  size_t n = std::min(bytes.size(), room);
+  // Never keep half of a two-byte character.
+  if (n < bytes.size()) {
+    size_t k = 0;
+    while (k < n) k += (isLeadByte(bytes[k]) && k + 1 < bytes.size()) ? 2 : 1;
+    if (k > n) n -= 1;
+  }
+  std::memcpy(e.text.data() + used, bytes.data(), n);
+  e.text[used + n] = 0;
+}
+
+void appendRowSeparator(bool indented) {
+  static const std::string& space = sj("　");
+  appendEntryText("\x0C");
+  if (indented) appendEntryText(space);
+}
+
+void setEntryName(std::string_view name) {
+  BacklogEntry& e = currentEntry();
+  const size_t n = std::min(name.size(), kEntryNameBytes - 1);
+  std::memcpy(e.name.data(), name.data(), n);
+  e.name[n] = 0;
+}
+
+void closeEntry() {
+  Backlog& b = backlog();
+  recordImages(currentEntry());
+  if (core::setting(core::SettingKey::VoiceCancel) && g_stopVoices) g_stopVoices();
+  b.count = std::min(b.count + 1, kBacklogEntries);
+  b.position = (b.position + 1) % kBacklogEntries;
+  BacklogEntry& e = currentEntry();
+  e.name[0] = 0;
+  e.text[0] = 0;
+  e.rows = 0;
+  modes::reading().autoDeadline = 0;
+  window().flow.pageWaits = 0;
+  window().flow.waitKind = kNoWait;
+}
+
+void resetBacklog() {
+  Backlog& b = backlog();
+  b.position = 0;
+  b.count = 1;
+  for (BacklogEntry& e : b.entries) e = BacklogEntry{};
+}
+
+void setSaveDepthQuery(DepthQuery query) { g_depth = query; }
+void setVoiceStopper(VoiceStopper stop) { g_stopVoices = stop; }
+int saveDepth() { return g_depth ? g_depth() : 0; }
+
+void recordImages(BacklogEntry& e) { sprite::recordImageLog(e.images[0].data(), kImageRecords); }
+
+// ---- already.dat ---------------------------------------------------------------
+
+std::string alreadyReadText() {
+  std::vector<std::pair<std::string, const script::TextBlockTable*>> scripts;
+  for (const auto& [key, blocks] : script::allTextBlocks())
+    if (!blocks.empty()) scripts.emplace_back(script::scriptDisplayName(key), &blocks);
+  std::sort(scripts.begin(), scripts.end());
+  std::string out;
+  for (const auto& [name, blocks] : scripts) {
+    out += "S" + name + "=";
+    for (const auto& [line, flag] : *blocks) out.push_back(flag ? '1' : '0');
+    out += "\r\n";
+  }
+  return out;
+}
+
+void applyAlreadyReadText(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t eol = text.find('\n', i);
+    if (eol == std::string_view::npos) eol = text.size();
+    std::string_view line = text.substr(i, eol - i);
+    i = eol + 1;
+    if (line.empty() || line[0] != 'S') continue;
+    size_t eq = 1;
+    while (eq < line.size() && line[eq] != '=') eq += isLeadByte(line[eq]) ? 2 : 1;
+    if (eq >= line.size()) continue;
+    const std::string_view name = line.substr(1, eq - 1);
+    ScriptKey key = 0;
+    script::TextBlockTable* blocks = parseScriptName(name, key) ? script::textBlocks(key) : nullptr;
+    if (!blocks) {
+      showErrorBox(std::string(name) + sj(" が存在しなくなっています"));
+      continue;
+    }
+    size_t k = eq + 1;
+    for (auto& [lineIndex, flag] : *blocks) {
+      if (k >= line.size() || line[k] == '\r') break;
+      flag = line[k++] - '0';
+    }
+  }
+}
+
+bool saveAlreadyRead() {
+  const std::string folder = saveRoot() + "save/";
+  script::ensureFolder(folder);
+  return resource::writeDataFile((folder + "already.dat").c_str(), true, alreadyReadText()) == 0;
+}
+
+// A missing or damaged file leaves every block unread, without a message.
+void loadAlreadyRead() {
+  std::ifstream in(hostPath(saveRoot() + "save/" + "already.dat"), std::ios::binary);
+  if (!in) return;
+  std::string packed((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (packed.size() < 4) return;
+  uint32_t length = 0;
+  std::memcpy(&length, packed.data(), 4);
+  if (length == 0 || length > resource::kMaxDataFile) return;
+  std::string text(length, '\0');
+  uLongf size = length;
+  if (uncompress(reinterpret_cast<Bytef*>(text.data()), &size, reinterpret_cast<const Bytef*>(packed.data() + 4),
+                 uLong(packed.size() - 4)) != Z_OK)
+    return;
+  text.resize(size);
+  applyAlreadyReadText(text);
+}
+
+}  // namespace velmora::text

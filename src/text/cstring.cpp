@@ -1,0 +1,361 @@
+#include "text/cstring.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "core/report.h"
+#include "core/settings.h"
+#include "core/sjis.h"
+#include "core/textconv.h"
+#include "image/image.h"
+#include "render/geometry.h"
+#include "render/render.h"
+#include "text/fonts.h"
+
+namespace velmora::text {
+
+struct FontFace {
+  FT_Library library = nullptr;
+  FT_Face face = nullptr;
+  FontSource source;  // keeps archive bytes alive while the face reads them
+  ~FontFace() {
+    if (face) FT_Done_Face(face);
+    if (library) FT_Done_FreeType(library);
+  }
+};
+
+namespace {
+
+struct Tables {
+  std::array<uint8_t, 256 * 256> over{}, share{};
+  Tables() {
+    for (int a = 0; a < 256; ++a)
+      for (int b = 0; b < 256; ++b) {
+        over[size_t(a * 256 + b)] = static_cast<uint8_t>(a + b - a * b / 255);
+        share[size_t(a * 256 + b)] = static_cast<uint8_t>(b ? std::min(255, 255 * a / b) : 0);
+      }
+  }
+};
+const Tables& tables() {
+  static const Tables t;
+  return t;
+}
+
+float screenRate() {
+  const float r = render::geometry().displayRate;
+  return r > 0 ? r : 1.0f;
+}
+
+uint32_t channelMix(uint32_t base, uint32_t top, int weight) {
+  uint32_t out = 0;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const int b = int((base >> shift) & 0xFF), t = int((top >> shift) & 0xFF);
+    out |= uint32_t(std::clamp(b + (t - b) * weight / 256, 0, 255)) << shift;
+  }
+  return out;
+}
+
+// Shadow and outline offsets per mode (bit 2 x 2 + bit 1).
+struct Offsets {
+  const int (*d)[2];
+  size_t n;
+};
+constexpr int kAaShadow[][2] = {{2, 1}, {1, 2}, {2, 2}};
+constexpr int kNeighbours[][2] = {{-1, -1}, {0, -1}, {1, -1}, {-1, 0}, {1, 0}, {-1, 1}, {0, 1}, {1, 1}};
+constexpr int kAaBoth[][2] = {{-1, -1}, {0, -1}, {1, -1}, {-1, 0}, {2, 0}, {-1, 1}, {2, 1}, {0, 2}, {1, 2}, {2, 2}};
+constexpr int kMonoShadow[][2] = {{1, 0}, {2, 0}, {0, 1}, {1, 1}, {2, 1}, {0, 2}, {1, 2}, {2, 2}};
+constexpr int kMonoBoth[][2] = {{-1, -1}, {0, -1}, {1, -1}, {-1, 0}, {1, 0}, {-1, 1}, {0, 1}, {1, 1},
+                                {2, 0},   {2, 1},  {2, 2},  {0, 2},  {1, 2}};
+
+Offsets offsetsFor(int mode, bool antiAlias) {
+  switch (mode) {
+    case 1: return antiAlias ? Offsets{kAaShadow, 3} : Offsets{kMonoShadow, 8};
+    case 2: return {kNeighbours, 8};
+    case 3: return antiAlias ? Offsets{kAaBoth, 10} : Offsets{kMonoBoth, 13};
+    default: return {nullptr, 0};
+  }
+}
+
+}  // namespace
+
+uint8_t overAlpha(int a, int b) { return tables().over[size_t((a & 255) * 256 + (b & 255))]; }
+uint8_t colourShare(int a, int b) { return tables().share[size_t((a & 255) * 256 + (b & 255))]; }
+
+int cellEdgeFor(int pixelSize, bool bold) {
+  const int need = pixelSize + (bold ? 1 : 0) + 4;
+  int edge = 1;
+  while (edge < need) edge <<= 1;
+  return edge;
+}
+
+CString::CString() = default;
+CString::~CString() { Release(); }
+
+void CString::applyStyle(int style) {
+  style_ = style;
+  bold_ = (style & kBold) ? 1 : 0;
+  outline_ = (style & kOutline) ? 1 : 0;
+}
+
+bool CString::Create(std::string_view font, int pixelSize, int style, int capacity, int colourMode) {
+  Release();
+  fontName_.assign(font.substr(0, 255));
+  pixelSize_ = std::max(pixelSize, 1);
+  applyStyle(style);
+  cellEdge_ = cellEdgeFor(pixelSize_, bold_);
+  colourMode_ = colourMode;
+  SetColor(0xFFFFFF, 0xFFFFFF, 0);
+  openFont();
+  try {
+    slots_.assign(static_cast<size_t>(std::max(capacity, 0)), GlyphSlot{});
+  } catch (const std::bad_alloc&) {
+    showErrorBox("CString::Create pVertex " + fontName_);
+    face_.reset();
+    return false;
+  }
+  tables();
+  Clear();
+  return face_ != nullptr;
+}
+
+void CString::openFont() {
+  face_.reset();
+  auto f = std::make_unique<FontFace>();
+  if (FT_Init_FreeType(&f->library) != 0) {
+    showErrorBox("FT_Init_FreeType");
+    return;
+  }
+  if (!resolveFont(fontName_, f->source)) {
+    showErrorBox("CreateFontIndirect " + fontName_ + "," + std::to_string(pixelSize_));
+    return;
+  }
+  const FontSource& s = f->source;
+  FT_Error e = s.hostFile.empty()
+                   ? FT_New_Memory_Face(f->library, s.bytes.data(), FT_Long(s.bytes.size()), s.faceIndex, &f->face)
+                   : FT_New_Face(f->library, s.hostFile.c_str(), s.faceIndex, &f->face);
+  if (e != 0) {
+    f->face = nullptr;
+    if (e == FT_Err_Unknown_File_Format) showErrorBox("FT_Err_Unknown_File_Format " + fontName_);
+    else if (s.isFile) showErrorBox("FT_New_Face " + fontName_);
+    else showErrorBox("OpenFaceByIndex 1 " + fontName_);
+    return;
+  }
+  face_ = std::move(f);
+  setPixelSize();
+}
+
+void CString::setPixelSize() {
+  if (!face_) return;
+  FT_Face face = face_->face;
+  if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixelSize_)) != 0) {
+    showErrorBox("FT_Set_Pixel_Sizes " + fontName_ + "," + std::to_string(pixelSize_));
+    face_.reset();
+    return;
+  }
+  const double upem = face->units_per_EM ? face->units_per_EM : 1000;
+  baseline_ = static_cast<int>(std::lround(face->ascender * double(face->size->metrics.y_ppem) / upem));
+}
+
+void CString::SetFont(std::string_view font, int pixelSize, int style) {
+  const int oldBold = bold_;
+  applyStyle(style);
+  pixelSize = std::max(pixelSize, 1);
+  const bool renamed = font.substr(0, 255) != fontName_;
+  if (renamed) {
+    fontName_.assign(font.substr(0, 255));
+    openFont();
+  }
+  if (pixelSize != pixelSize_ || oldBold != bold_ || renamed) {
+    releaseTextures();
+    pixelSize_ = pixelSize;
+    cellEdge_ = cellEdgeFor(pixelSize_, bold_);
+    setPixelSize();
+    buildGradient();
+  }
+}
+
+void CString::SetColor(uint32_t c1, uint32_t c2, uint32_t c3) {
+  colours_[0] = c1 & 0xFFFFFF;
+  colours_[1] = c2 & 0xFFFFFF;
+  colours_[2] = c3 & 0xFFFFFF;
+  buildGradient();
+}
+
+void CString::buildGradient() {
+  const int size = std::max(pixelSize_, 1);
+  for (int i = 0; i < 256; ++i) {
+    if (i >= size) {
+      gradient_[i] = colours_[1];
+      continue;
+    }
+    uint32_t c = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+      const int a = int((colours_[0] >> shift) & 0xFF), b = int((colours_[1] >> shift) & 0xFF);
+      c |= uint32_t(a - i * (a - b) / size) << shift;
+    }
+    gradient_[i] = c;
+  }
+}
+
+void CString::WriteGlyph(uint32_t* buf, int pitch, int width, int height, int x, int y, unsigned code) {
+  if (!face_) return;
+  FT_Face face = face_->face;
+  const char32_t u = glyphUnicode(code);
+  if (!u) return;
+  const FT_UInt index = FT_Get_Char_Index(face, u);
+  const bool aa = (style_ & kAntiAlias) != 0;
+  if (FT_Load_Glyph(face, index, aa ? FT_LOAD_NO_BITMAP : (FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO)) != 0) return;
+  FT_GlyphSlot g = face->glyph;
+  if (bold_ && g->format == FT_GLYPH_FORMAT_OUTLINE) FT_Outline_Embolden(&g->outline, 37);
+  if (FT_Render_Glyph(g, aa ? FT_RENDER_MODE_NORMAL : FT_RENDER_MODE_MONO) != 0) return;
+  const FT_Bitmap& bm = g->bitmap;
+  const int left = x + bold_ + g->bitmap_left + outline_;
+  const int top = baseline_ + y + bold_ + outline_ - g->bitmap_top;
+  if (left < 0 || top < 0) showErrorBox(std::to_string(left) + "," + std::to_string(top));
+  auto coverage = [&](int gx, int gy) -> int {
+    const unsigned char* row = bm.buffer + gy * bm.pitch;
+    if (bm.pixel_mode == FT_PIXEL_MODE_MONO) return (row[gx >> 3] & (0x80 >> (gx & 7))) ? 255 : 0;
+    return row[gx];
+  };
+  auto at = [&](int px, int py) -> uint32_t* {
+    if (px < 0 || py < 0 || px >= width || py >= height) return nullptr;
+    return buf + size_t(py) * size_t(pitch) + size_t(px);
+  };
+  const int rows = int(bm.rows), cols = int(bm.width);
+  const uint32_t c3 = colours_[2];
+  const Offsets offs = offsetsFor((outline_ ? 2 : 0) + ((style_ & kShadow) ? 1 : 0), aa);
+  for (size_t k = 0; k < offs.n; ++k)
+    for (int gy = 0; gy < rows; ++gy)
+      for (int gx = 0; gx < cols; ++gx) {
+        const int c = coverage(gx, gy);
+        if (!c) continue;
+        uint32_t* p = at(left + gx + offs.d[k][0], top + gy + offs.d[k][1]);
+        if (!p) continue;
+        const int a = c == 255 ? 255 : overAlpha(int(*p >> 24), c);
+        *p = uint32_t(a) << 24 | c3;
+      }
+  const bool gradient = (style_ & kGradient) && colours_[0] != colours_[1];
+  for (int gy = 0; gy < rows; ++gy)
+    for (int gx = 0; gx < cols; ++gx) {
+      const int c = coverage(gx, gy);
+      if (!c) continue;
+      const int py = top + gy;
+      uint32_t* p = at(left + gx, py);
+      if (!p) continue;
+      const uint32_t g1 = gradient ? gradient_[std::clamp(py - y, 0, 255)] : colours_[0];
+      const int e = int(*p >> 24);
+      if (c == 255 || e == 0) {
+        *p = uint32_t(c) << 24 | g1;
+      } else if (e == 255) {
+        *p = 0xFF000000u | channelMix(c3, g1, c);
+      } else {
+        const int a = overAlpha(e, c);
+        *p = uint32_t(a) << 24 | channelMix(c3, g1, colourShare(c, a));
+      }
+    }
+}
+
+void CString::rasterizeSlot(GlyphSlot& s, const char* operation) {
+  if (!render::deviceCreated()) return;
+  if (!atlas_) {
+    atlasColumns_ = std::max(1, int(std::ceil(std::sqrt(double(std::max(capacity(), 1))))));
+    atlasWidth_ = atlasColumns_ * cellEdge_;
+    atlasHeight_ = ((capacity() + atlasColumns_ - 1) / atlasColumns_) * cellEdge_;
+    atlas_ = render::createTexture(atlasWidth_, std::max(atlasHeight_, cellEdge_), 1);
+    if (!atlas_) return;
+  }
+  const size_t n = size_t(cellEdge_) * size_t(cellEdge_);
+  cell_.assign(n, 0);
+  WriteGlyph(cell_.data(), cellEdge_, cellEdge_, cellEdge_, 0, 0, s.code);
+  const int k = int(&s - slots_.data());
+  s.rasterized = render::writeTextureRegion(atlas_, (k % atlasColumns_) * cellEdge_, (k / atlasColumns_) * cellEdge_,
+                                            cellEdge_, cellEdge_, cell_.data()) == 1;
+  if (!s.rasterized) showErrorBox(std::string(operation) + " UnlockRect ");
+}
+
+void CString::SetChar(float x, float y, uint8_t lead, uint8_t trail) {
+  const int k = laidOut;
+  if (k >= capacity()) return;
+  GlyphSlot& s = slots_[size_t(k)];
+  const unsigned code = lead ? unsigned(lead) << 8 | trail : trail;
+  s.code = static_cast<uint16_t>(code);
+  if (code == 0 || code == 0x8140) return;
+  if (code == 0x8141 || code == 0x8142)
+    for (int i = 0; i < core::setting(core::SettingKey::PointWait); ++i) pauses.push_back(k + 1);
+  const float rate = screenRate();
+  s.x = static_cast<int>(x * rate);
+  s.y = static_cast<int>(y * rate) + verticalShift_;
+  s.colour = 0xFFFFFFFF;
+  rasterizeSlot(s, "SetChar");
+  laidOut = k + 1;
+}
+
+void CString::ReSetChar() {
+  for (int i = 0; i < laidOut; ++i) rasterizeSlot(slots_[size_t(i)], "ReSetChar");
+}
+
+void CString::SetOffset(int x, int y) {
+  offsetX_ = x;
+  offsetY_ = y;
+}
+
+void CString::SetAlpha(int from, uint32_t colour) {
+  for (int i = std::max(from, 0); i < laidOut; ++i) slots_[size_t(i)].colour = colour;
+}
+
+void CString::Reveal(int n) { visible = std::clamp(n, 0, laidOut); }
+
+void CString::Draw() {
+  if (!face_ || !atlas_ || visible <= 0) return;
+  std::vector<render::GlyphQuad> quads;
+  quads.reserve(size_t(visible));
+  const int pad = bold_ + outline_;
+  const float du = float(cellEdge_) / float(atlasWidth_), dv = float(cellEdge_) / float(atlasHeight_);
+  for (int i = 0; i < visible; ++i) {
+    const GlyphSlot& s = slots_[size_t(i)];
+    if (!s.rasterized || (s.colour >> 24) == 0) continue;
+    const float u = float(i % atlasColumns_) * du, v = float(i / atlasColumns_) * dv;
+    quads.push_back({s.x - pad + offsetX_, s.y - pad + offsetY_, cellEdge_, u, v, u + du, v + dv, s.colour});
+  }
+  render::drawGlyphQuads(atlas_, quads.data(), quads.size());
+}
+
+void CString::Clear() {
+  laidOut = visible = startCount = firstFading = 0;
+  pauses.clear();
+}
+
+void CString::releaseTextures() {
+  render::releaseTexture(atlas_);
+  for (GlyphSlot& s : slots_) s.rasterized = false;
+}
+
+void CString::Release() {
+  releaseTextures();
+  slots_.clear();
+  face_.reset();
+  Clear();
+}
+
+void CString::RenderString(uint32_t* buffer, int pitch, std::string_view text, size_t clearBytes) {
+  if (!buffer) return;
+  std::memset(buffer, 0, clearBytes);
+  const int height = pitch > 0 ? int(clearBytes / 4 / size_t(pitch)) : 0;
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const bool two = isLeadByte(c) && i + 1 < text.size();
+    const unsigned code = two ? unsigned(c) << 8 | static_cast<unsigned char>(text[i + 1]) : c;
+    if (code != 0x8140 && code != ' ')
+      WriteGlyph(buffer, pitch, pitch, height, int(i) * pixelSize_ / 2, 0, code);
+    i += two ? 2 : 1;
+  }
+}
+
+}  // namespace velmora::text

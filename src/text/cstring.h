@@ -1,0 +1,106 @@
+#pragma once
+// CString: one text object. It owns a font and a style, three colours, and
+// per character slot a square glyph cell (of one atlas texture) and a quad;
+// the message window lays characters out into it and reveals them, and the
+// string sprites render whole strings into pictures with it. Main thread only.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora::text {
+
+enum StyleBit : int { kBold = 1, kShadow = 2, kOutline = 4, kGradient = 8, kAntiAlias = 16 };
+
+struct GlyphSlot {
+  uint16_t code = 0;
+  int x = 0, y = 0;              // device pixels
+  bool rasterized = false;       // its atlas cell holds the glyph
+  uint32_t colour = 0xFFFFFFFF;  // quad diffuse: alpha << 24 | 0xFFFFFF
+  uint32_t revealTime = 0;
+};
+
+struct FontFace;  // FreeType library and face, private to the rasterizer
+
+class CString {
+ public:
+  CString();
+  ~CString();
+  CString(const CString&) = delete;
+  CString& operator=(const CString&) = delete;
+
+  // False (after reporting) when the object stays unusable.
+  bool Create(std::string_view font, int pixelSize, int style, int capacity, int colourMode);
+  void SetFont(std::string_view font, int pixelSize, int style);
+  void SetColor(uint32_t colour1, uint32_t colour2, uint32_t colour3);
+  // Lays out one character at (x, y) in logical pixels (times the screen rate).
+  void SetChar(float x, float y, uint8_t lead, uint8_t trail);
+  void ReSetChar();
+  void SetOffset(int x, int y);
+  void SetAlpha(int from, uint32_t colour);
+  // Shows the first n laid-out characters.
+  void Reveal(int n);
+  void Draw();
+  void Clear();
+  void RenderString(uint32_t* buffer, int pitch, std::string_view text, size_t clearBytes);
+  void RenderStringRows(uint32_t* buffer, int pitch, std::string_view text, size_t clearBytes, int charGap,
+                        int rowGap, CString* ruby);
+  void Release();
+
+  // The writer: one glyph into a 32-bit buffer of pitch texels at (x, y),
+  // clipped to width x height.
+  void WriteGlyph(uint32_t* buffer, int pitch, int width, int height, int x, int y, unsigned code);
+
+  bool usable() const { return face_ != nullptr; }
+  int pixelSize() const { return pixelSize_; }
+  int style() const { return style_; }
+  int cellEdge() const { return cellEdge_; }
+  int baseline() const { return baseline_; }
+  int capacity() const { return static_cast<int>(slots_.size()); }
+  int outlineWidth() const { return (style_ & kOutline) ? 1 : 0; }
+  const std::string& fontName() const { return fontName_; }
+  uint32_t colour(int i) const { return colours_[i & 3]; }
+  const uint32_t* gradient() const { return gradient_; }
+  void setVerticalShift(int shift) { verticalShift_ = shift; }
+
+  // Reveal counters and slots, driven by the message window.
+  std::vector<GlyphSlot>& slots() { return slots_; }
+  const std::vector<GlyphSlot>& slots() const { return slots_; }
+  int laidOut = 0, visible = 0, startCount = 0, firstFading = 0;
+  std::vector<int> pauses;  // character indices that hold the reveal once each
+
+ private:
+  void openFont();
+  void setPixelSize();
+  void releaseTextures();
+  void applyStyle(int style);
+  void rasterizeSlot(GlyphSlot& s, const char* operation);
+  void buildGradient();
+
+  std::string fontName_;
+  int pixelSize_ = 0, style_ = 0, cellEdge_ = 0, baseline_ = 0, colourMode_ = 0;
+  int bold_ = 0, outline_ = 0, verticalShift_ = 0;
+  uint32_t colours_[4] = {0xFFFFFF, 0xFFFFFF, 0, 0};
+  uint32_t gradient_[256] = {};
+  std::unique_ptr<FontFace> face_;
+  std::vector<GlyphSlot> slots_;
+  int offsetX_ = 0, offsetY_ = 0;
+  std::vector<uint32_t> cell_;
+  // Every slot owns one cell of this texture, created on first use.
+  void* atlas_ = nullptr;
+  int atlasColumns_ = 0, atlasWidth_ = 0, atlasHeight_ = 0;
+};
+
+// Smallest power of two at least pixel size + bold + 4.
+int cellEdgeFor(int pixelSize, bool bold);
+
+// Over-compositing of two 8-bit alphas (a + b - a*b/255) and the colour
+// share of the newer one (255 * a / b), from tables built once.
+uint8_t overAlpha(int a, int b);
+uint8_t colourShare(int a, int b);
+
+// The private fonts of addFontFile, kept with the main message object.
+constexpr int kPrivateFontSlots = 9;
+
+}  // namespace velmora::text

@@ -1,0 +1,283 @@
+#include "text/fonts.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
+#include FT_TRUETYPE_TAGS_H
+
+#include <algorithm>
+#include <filesystem>
+#include <mutex>
+
+#include "core/sjis.h"
+#include "core/textconv.h"
+#include "resource/resource.h"
+
+namespace velmora::text {
+namespace {
+
+struct Alias {
+  const char* windowsName;  // UTF-8
+  const char* family;
+};
+
+// Windows face names games write, and the installed families that stand in.
+const Alias kAliases[] = {
+    {"ＭＳ ゴシック", "IPAGothic"},   {"MS Gothic", "IPAGothic"},     {"ＭＳゴシック", "IPAGothic"},
+    {"ＭＳ Ｐゴシック", "IPAPGothic"}, {"MS PGothic", "IPAPGothic"},   {"MS UI Gothic", "IPAPGothic"},
+    {"ＭＳ 明朝", "IPAMincho"},       {"MS Mincho", "IPAMincho"},     {"ＭＳ明朝", "IPAMincho"},
+    {"ＭＳ Ｐ明朝", "IPAPMincho"},     {"MS PMincho", "IPAPMincho"},   {"メイリオ", "VL PGothic"},
+    {"Meiryo", "VL PGothic"},         {"Meiryo UI", "VL PGothic"},    {"ＭＳ ＵＩ ゴシック", "IPAPGothic"},
+};
+
+struct PrivateFont {
+  std::string path;  // as registered (Shift_JIS)
+  std::vector<std::string> names;
+};
+
+struct FontsState {
+  std::mutex m;
+  std::vector<PrivateFont> privateFonts;
+};
+FontsState& fontsState() {
+  static FontsState s;
+  return s;
+}
+
+bool loadBytes(std::string_view sjisPath, FontSource& out) {
+  const std::string path(sjisPath);
+  const std::string host = hostPath(path);
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(host, ec)) {
+    out.hostFile = host;
+    out.bytes.clear();
+    return true;
+  }
+  if (!resource::archivesPresent() || !resource::findArchiveEntry(crc64_hash(path))) return false;
+  std::string data;
+  if (!resource::loadFileS(path.c_str(), data)) return false;
+  out.hostFile.clear();
+  out.bytes.assign(data.begin(), data.end());
+  return true;
+}
+
+uint16_t be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+
+// Name records in UTF-16BE (platform 3, or platform 0) to Shift_JIS.
+std::string nameText(const uint8_t* p, size_t n, uint16_t platform) {
+  if (platform == 1) return std::string(reinterpret_cast<const char*>(p), n);  // Macintosh Roman: ASCII part
+  std::u16string u;
+  for (size_t i = 0; i + 1 < n; i += 2) u.push_back(static_cast<char16_t>(be16(p + i)));
+  for (char16_t c : u)
+    if (c && !unicodeToCp932(c)) return {};
+  return utf16_to_sjis(u);
+}
+
+std::vector<std::string> faceNames(FT_Face face) {
+  FT_ULong length = 0;
+  if (FT_Load_Sfnt_Table(face, TTAG_name, 0, nullptr, &length) != 0 || length == 0) {
+    return face->family_name ? std::vector<std::string>{face->family_name} : std::vector<std::string>{};
+  }
+  std::vector<uint8_t> table(length);
+  if (FT_Load_Sfnt_Table(face, TTAG_name, 0, table.data(), &length) != 0) return {};
+  return sfntFamilyNames(table);
+}
+
+bool openFace(FT_Library lib, const FontSource& src, int index, FT_Face& face) {
+  if (!src.hostFile.empty()) return FT_New_Face(lib, src.hostFile.c_str(), index, &face) == 0;
+  return FT_New_Memory_Face(lib, src.bytes.data(), static_cast<FT_Long>(src.bytes.size()), index, &face) == 0;
+}
+
+// Every face of a file (collections hold several) with its names.
+bool privateFontFaces(const std::string& path, std::vector<std::string>& names) {
+  FontSource src;
+  if (!loadBytes(path, src)) return false;
+  FT_Library lib = nullptr;
+  if (FT_Init_FreeType(&lib) != 0) return false;
+  bool any = false;
+  for (int i = 0; i < 64; ++i) {
+    FT_Face face = nullptr;
+    if (!openFace(lib, src, i, face)) break;
+    any = true;
+    for (std::string& n : faceNames(face)) names.push_back(std::move(n));
+    const long count = face->num_faces;
+    FT_Done_Face(face);
+    if (i + 1 >= count) break;
+  }
+  FT_Done_FreeType(lib);
+  return any;
+}
+
+bool findPrivate(std::string_view name, FontSource& out) {
+  std::lock_guard lk(fontsState().m);
+  for (const PrivateFont& f : fontsState().privateFonts) {
+    if (std::find(f.names.begin(), f.names.end(), name) == f.names.end()) continue;
+    FontSource src;
+    if (!loadBytes(f.path, src)) continue;
+    // A collection: the face whose names hold it.
+    FT_Library lib = nullptr;
+    if (FT_Init_FreeType(&lib) != 0) return false;
+    int chosen = 0;
+    for (int i = 0; i < 64; ++i) {
+      FT_Face face = nullptr;
+      if (!openFace(lib, src, i, face)) break;
+      std::vector<std::string> names = faceNames(face);
+      const long count = face->num_faces;
+      FT_Done_Face(face);
+      if (std::find(names.begin(), names.end(), name) != names.end()) {
+        chosen = i;
+        break;
+      }
+      if (i + 1 >= count) break;
+    }
+    FT_Done_FreeType(lib);
+    out = std::move(src);
+    out.faceIndex = chosen;
+    return true;
+  }
+  return false;
+}
+
+void initFontconfig() {
+  static std::once_flag once;
+  std::call_once(once, [] { FcInit(); });
+}
+
+// fontconfig's best match for a family (always something: its substitute).
+bool matchInstalled(const std::string& familyUtf8, FontSource& out) {
+  initFontconfig();
+  FcPattern* pat = FcPatternCreate();
+  FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(familyUtf8.c_str()));
+  FcPatternAddString(pat, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
+  FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+  FcDefaultSubstitute(pat);
+  FcResult result = FcResultNoMatch;
+  FcPattern* match = FcFontMatch(nullptr, pat, &result);
+  FcPatternDestroy(pat);
+  if (!match) return false;
+  FcChar8* file = nullptr;
+  int index = 0;
+  bool ok = FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file;
+  if (ok) {
+    FcPatternGetInteger(match, FC_INDEX, 0, &index);
+    out.hostFile = reinterpret_cast<const char*>(file);
+    out.bytes.clear();
+    out.faceIndex = index;
+  }
+  FcPatternDestroy(match);
+  return ok;
+}
+
+}  // namespace
+
+char32_t glyphUnicode(unsigned code) {
+  if (code < 0x100) {
+    if (code <= 0x7E) return code;
+    if (code >= 0xA1 && code <= 0xDF) return 0xFF61 + (code - 0xA1);
+    return 0;
+  }
+  if (code >= 0xF040 && code <= 0xF9FC) return 0;  // user-defined area
+  if (code == 0x81CA) return 0x00AC;
+  if (code == 0xFAA0) return 0x5FB7;
+  if (code == 0xFAA1) return 0x5FDE;
+  return cp932ToUnicode(code);
+}
+
+std::string aliasFamily(std::string_view sjisName) {
+  std::string_view name = sjisName;
+  if (!name.empty() && name[0] == '@') name.remove_prefix(1);  // vertical variants share the face
+  for (const Alias& a : kAliases)
+    if (name == sj(a.windowsName)) return a.family;
+  return std::string(name);
+}
+
+bool resolveFont(std::string_view sjisName, FontSource& out) {
+  out = FontSource{};
+  std::error_code ec;
+  const std::string host = hostPath(sjisName);
+  if (!sjisName.empty() && std::filesystem::is_directory(host, ec)) {
+    // A folder is never a font file; fall through to the installed names.
+  } else if (!sjisName.empty() && loadBytes(sjisName, out)) {
+    out.isFile = true;
+    return true;
+  }
+  if (findPrivate(sjisName, out)) return true;
+  return matchInstalled(sjis_to_utf8(aliasFamily(sjisName)), out);
+}
+
+bool registerPrivateFont(std::string_view sjisPath) {
+  PrivateFont f;
+  f.path = std::string(sjisPath);
+  if (!privateFontFaces(f.path, f.names)) return false;
+  std::lock_guard lk(fontsState().m);
+  fontsState().privateFonts.push_back(std::move(f));
+  return true;
+}
+
+void unregisterPrivateFont(std::string_view sjisPath) {
+  std::lock_guard lk(fontsState().m);
+  auto& v = fontsState().privateFonts;
+  v.erase(std::remove_if(v.begin(), v.end(), [&](const PrivateFont& f) { return f.path == sjisPath; }), v.end());
+}
+
+std::vector<std::string> sfntFamilyNames(const std::vector<uint8_t>& t) {
+  std::vector<std::string> names;
+  if (t.size() < 6) return names;
+  const size_t count = be16(&t[2]), strings = be16(&t[4]);
+  for (size_t i = 0; i < count; ++i) {
+    const size_t r = 6 + i * 12;
+    if (r + 12 > t.size()) break;
+    const uint16_t platform = be16(&t[r]), nameId = be16(&t[r + 6]);
+    const size_t length = be16(&t[r + 8]), offset = be16(&t[r + 10]);
+    if (nameId != 1 && nameId != 4) continue;
+    if (strings + offset + length > t.size()) continue;
+    std::string s = nameText(&t[strings + offset], length, platform);
+    if (!s.empty() && std::find(names.begin(), names.end(), s) == names.end()) names.push_back(std::move(s));
+  }
+  return names;
+}
+
+std::vector<std::string> installedFontList(int flags) {
+  initFontconfig();
+  FcPattern* pat = FcPatternCreate();
+  FcLangSet* ja = FcLangSetCreate();
+  FcLangSetAdd(ja, reinterpret_cast<const FcChar8*>("ja"));
+  FcPatternAddLangSet(pat, FC_LANG, ja);
+  FcObjectSet* os = FcObjectSetBuild(FC_FAMILY, FC_FAMILYLANG, FC_FONTFORMAT, FC_SPACING, nullptr);
+  FcFontSet* set = FcFontList(nullptr, pat, os);
+  std::vector<std::string> out;
+  for (int i = 0; set && i < set->nfont; ++i) {
+    FcPattern* p = set->fonts[i];
+    FcChar8* format = nullptr;
+    if (FcPatternGetString(p, FC_FONTFORMAT, 0, &format) != FcResultMatch) continue;
+    const std::string fmt = reinterpret_cast<const char*>(format);
+    if (fmt != "TrueType" && fmt != "CFF") continue;
+    int spacing = FC_PROPORTIONAL;
+    FcPatternGetInteger(p, FC_SPACING, 0, &spacing);
+    if ((flags & 2) && spacing < FC_MONO) continue;
+    // The Japanese family name where the font has one, else the first.
+    std::string chosen;
+    FcChar8* fam = nullptr;
+    for (int k = 0; FcPatternGetString(p, FC_FAMILY, k, &fam) == FcResultMatch; ++k) {
+      FcChar8* lang = nullptr;
+      const bool japanese = FcPatternGetString(p, FC_FAMILYLANG, k, &lang) == FcResultMatch &&
+                            std::string(reinterpret_cast<const char*>(lang)) == "ja";
+      std::string name = utf8_to_sjis(reinterpret_cast<const char*>(fam));
+      if (k == 0 || japanese) chosen = name;
+      if (japanese) break;
+    }
+    if (chosen.empty()) continue;
+    const unsigned char c = static_cast<unsigned char>(chosen[0]);
+    if (!isAsciiLetter(chosen[0]) && !isLeadByte(c)) continue;
+    if (std::find(out.begin(), out.end(), chosen) == out.end()) out.push_back(chosen);
+  }
+  std::sort(out.begin(), out.end());
+  if (set) FcFontSetDestroy(set);
+  FcObjectSetDestroy(os);
+  FcLangSetDestroy(ja);
+  FcPatternDestroy(pat);
+  return out;
+}
+
+}  // namespace velmora::text

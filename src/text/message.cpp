@@ -1,0 +1,177 @@
+// The message window's state, the reveal at the typing speed and the text
+// layer of the frame.
+#include "text/message.h"
+
+#include <algorithm>
+
+#include "core/modes.h"
+#include "core/settings.h"
+#include "core/sjis.h"
+#include "platform/platform.h"
+#include "render/geometry.h"
+#include "render/render.h"
+#include "script/interp.h"
+#include "text/backlog.h"
+#include "text/fonts.h"
+
+namespace velmora::text {
+namespace {
+
+using core::setting;
+using K = core::SettingKey;
+
+constexpr uint32_t kOpaque = 0xFFFFFFFF;
+constexpr uint32_t kClear = 0x00FFFFFF;
+
+bool fading() { return setting(K::MessageFade) != 0; }
+
+// With fade, each character revealed at or after `from` fades in over 256 ms.
+void fadeCharacters(CString& s, int e, uint32_t now) {
+  auto& slots = s.slots();
+  for (int i = s.visible; i < e; ++i) slots[size_t(i)].revealTime = now;
+  s.visible = std::max(s.visible, e);
+  int first = s.firstFading;
+  for (int i = s.firstFading; i < s.visible; ++i) {
+    GlyphSlot& g = slots[size_t(i)];
+    const uint32_t age = now - g.revealTime;
+    g.colour = age >= 256 ? kOpaque : (std::min<uint32_t>(255, age) << 24 | 0xFFFFFF);
+    if (first == i && age >= 256) first = i + 1;
+  }
+  s.firstFading = first;
+}
+
+// Ruby characters whose base index is below e.
+int rubyShown(int e) {
+  const auto& table = window().reveal.rubyBase;
+  const int laid = window().ruby.laidOut;
+  int n = 0;
+  while (n < laid && n < int(table.size()) && table[size_t(n)] < e) ++n;
+  return n;
+}
+
+void showAll(CString& s) {
+  s.SetAlpha(0, kOpaque);
+  s.visible = s.firstFading = s.laidOut;
+}
+
+}  // namespace
+
+MessageWindow& window() {
+  static MessageWindow w;
+  return w;
+}
+
+void formatMessDraw() {
+  MessageWindow& w = window();
+  w.reveal.startTime = platform::nowMs();
+  for (CString* s : {&w.main, &w.ruby}) {
+    if (fading()) s->SetAlpha(s->startCount, kClear);
+    s->visible = s->firstFading = s->startCount;
+  }
+}
+
+int setMessDraw() {
+  MessageWindow& w = window();
+  CString& m = w.main;
+  const modes::ReadingModes& rm = modes::reading();
+  if (m.firstFading >= m.laidOut && w.ruby.firstFading >= w.ruby.laidOut) return 0;
+  const int speed = core::currentText().textSpeed;
+  if (speed <= 0 || (rm.currentBlockRead && setting(K::AlreadyReadMoment))) {
+    showAll(m);
+    showAll(w.ruby);
+    return 0;
+  }
+  const uint32_t now = platform::nowMs();
+  int e = std::min(m.startCount + int((now - w.reveal.startTime) / uint32_t(speed)), m.laidOut);
+  if (setting(K::PointWait) != 0 && !m.pauses.empty() && m.pauses.front() < e) {
+    e = m.pauses.front();
+    m.pauses.erase(m.pauses.begin());
+    w.reveal.startTime += uint32_t(speed);
+  }
+  const int rubyE = rubyShown(e);
+  if (fading()) {
+    fadeCharacters(m, e, now);
+    fadeCharacters(w.ruby, rubyE, now);
+  } else {
+    m.visible = m.firstFading = e;
+    w.ruby.visible = w.ruby.firstFading = rubyE;
+  }
+  return (rm.skip || rm.fast) ? 0 : 1;
+}
+
+void endMessDraw() {
+  MessageWindow& w = window();
+  const bool keep = w.flow.waitKind % 2 == 1;
+  for (CString* s : {&w.main, &w.ruby}) {
+    showAll(*s);
+    s->startCount = keep ? s->laidOut : 0;
+  }
+  auto& pauses = w.main.pauses;
+  const int start = w.main.startCount;
+  pauses.erase(pauses.begin(), std::find_if(pauses.begin(), pauses.end(), [&](int p) { return p >= start; }));
+}
+
+int aspectShiftPixels() {
+  const MessageWindow& w = window();
+  if (!w.layout.aspectShift || !setting(K::ScreenAspect)) return 0;
+  return render::geometry().aspectOffset;
+}
+
+void applyFontToMessage() {
+  MessageWindow& w = window();
+  if (!w.created) return;
+  const core::CurrentTextState& t = core::currentText();
+  const float rate = render::geometry().displayRate > 0 ? render::geometry().displayRate : 1.0f;
+  const int size = int(float(w.layout.fontSize) * rate);
+  w.main.SetFont(t.fontFile, size, t.fontStyle);
+  w.ruby.SetFont(t.fontFile, size / 2, t.fontStyle & 15);
+}
+
+void applyColoursToMessage() {
+  MessageWindow& w = window();
+  const auto& c = core::currentText().fontColor;
+  for (CString* s : {&w.main, &w.ruby}) s->SetColor(uint32_t(c[0]), uint32_t(c[1]), uint32_t(c[2]));
+}
+
+void drawTextLayer() {
+  MessageWindow& w = window();
+  if (!w.created || modes::reading().jump) return;
+  w.main.Draw();
+  w.ruby.Draw();
+}
+
+std::string shownText() {
+  const CString& m = window().main;
+  std::string out;
+  for (int i = 0; i < m.laidOut; ++i) {
+    const unsigned code = m.slots()[size_t(i)].code;
+    if (code > 0xFF) out.push_back(char(code >> 8));
+    out.push_back(char(code & 0xFF));
+  }
+  return out;
+}
+
+void resetMessageWindow() {
+  MessageWindow& w = window();
+  script::registers().lastTextLine = -1;
+  resetBacklog();
+  modes::reading().autoDeadline = 0;
+  w.flow.pageWaits = 0;
+  w.flow.waitKind = kNoWait;
+  w.flow.row = 0;
+  w.main.Clear();
+  w.ruby.Clear();
+  w.reveal.rubyBase.clear();
+}
+
+void releaseMessageWindow() {
+  MessageWindow& w = window();
+  for (CString* s : {&w.main, &w.ruby, &w.stringMain, &w.stringRuby}) s->Release();
+  for (std::string& path : w.privateFonts) {
+    if (!path.empty()) unregisterPrivateFont(path);
+    path.clear();
+  }
+  w.created = false;
+}
+
+}  // namespace velmora::text

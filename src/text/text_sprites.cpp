@@ -1,0 +1,210 @@
+// Text sprites: ssp_set chooses their font, ssp and logsp render a text into a
+// sprite's picture, the resets render the recorded text again.
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+#include "bindings/bridge.h"
+#include "core/report.h"
+#include "core/sjis.h"
+#include "core/textconv.h"
+#include "image/image.h"
+#include "render/geometry.h"
+#include "sprite/sprite.h"
+#include "text/commands.h"
+#include "text/message.h"
+
+namespace velmora::text {
+namespace {
+
+using bindings::CommandContext;
+using bindings::intArg;
+
+struct TextSprites {
+  // logsp texts are longer than the sprite record's name field.
+  std::map<int, std::pair<std::string, int>> logTexts;
+};
+TextSprites& T() {
+  static TextSprites t;
+  return t;
+}
+
+int evenUp(int v) { return (v + 1) & ~1; }
+
+void applyFont(const SpriteFont& f) {
+  MessageWindow& w = window();
+  const std::string& face = f.face.empty() ? sj("ＭＳ ゴシック") : f.face;
+  for (CString* s : {&w.stringMain, &w.stringRuby}) {
+    const int size = s == &w.stringMain ? f.size : f.size / 2;
+    const int style = s == &w.stringMain ? f.attr[0] : (f.attr[0] & 15);
+    if (!s->usable() && s->capacity() == 0) s->Create(face, size, style, 0, 0);
+    else s->SetFont(face, size, style);
+    s->SetColor(uint32_t(f.attr[1]), uint32_t(f.attr[2]), uint32_t(f.attr[3]));
+  }
+}
+
+image::Image* blankPicture(int w, int h) {
+  image::Image* p = image::createImage(std::max(w, 2), std::max(h, 2), 32);
+  if (!p) {
+    errorc(sj("画像が確保出来ませんでした"), 1);
+    return nullptr;
+  }
+  std::memset(p->pixels, 0, size_t(p->count) * 4);
+  return p;
+}
+
+image::Image* renderLine(std::string_view text) {
+  CString& s = window().stringMain;
+  const int pad = 2 * s.outlineWidth();
+  const int size = s.pixelSize();
+  image::Image* p = blankPicture(evenUp(int(text.size()) * size / 2 + 5 + pad), evenUp(size + 5 + pad));
+  if (p) s.RenderString(p->pixels, p->width, text, size_t(p->count) * 4);
+  return p;
+}
+
+image::Image* renderRows(std::string_view text, int lines) {
+  MessageWindow& w = window();
+  CString& s = w.stringMain;
+  const auto& v = w.layout.logValues;  // columns, ..., character gap, row gap
+  const int size = s.pixelSize(), pitch = size + v[4];
+  const int width = evenUp(v[0] * pitch + 5 + 2 * s.outlineWidth());
+  const int height = evenUp(std::max(v[5], 0) + std::max(lines, 1) * (size + v[5]) + 5 + 2 * s.outlineWidth());
+  image::Image* p = blankPicture(width, height);
+  if (p) s.RenderStringRows(p->pixels, p->width, text, size_t(p->count) * 4, v[4], v[5], &w.stringRuby);
+  return p;
+}
+
+void recordFont(int n, std::string_view text) {
+  sprite::Sprite& r = sprite::record(n);
+  const SpriteFont& f = spriteFont();
+  const size_t len = text.size() < sizeof r.name ? text.size() : 0;
+  std::memcpy(r.name, text.data(), len);
+  r.name[len] = 0;
+  std::memset(r.fontFace, 0, sizeof r.fontFace);
+  std::memcpy(r.fontFace, f.face.data(), std::min(f.face.size(), sizeof r.fontFace - 1));
+  r.fontSize = f.size;
+  std::copy(std::begin(f.attr), std::end(f.attr), r.fontAttr);
+}
+
+SpriteFont recordedFont(int n) {
+  const sprite::Sprite& r = sprite::record(n);
+  SpriteFont f;
+  f.face.assign(r.fontFace, strnlen(r.fontFace, sizeof r.fontFace));
+  f.size = r.fontSize;
+  std::copy(r.fontAttr, r.fontAttr + 4, f.attr);
+  return f;
+}
+
+void cmd_ssp_set(CommandContext c) {
+  setErrcmd("ssp_set");
+  SpriteFont& f = spriteFont();
+  f.face = std::string(bindings::stringArg(c, 1)).substr(0, 31);
+  const float rate = render::geometry().displayRate > 0 ? render::geometry().displayRate : 1.0f;
+  f.size = int(float(intArg(c, 2)) * rate);
+  for (int i = 0; i < 4; ++i) f.attr[i] = intArg(c, i + 3);
+  applyFont(f);
+}
+
+bool ready(int n) {
+  if (!sprite::validNumber(n)) return false;
+  if (spriteFont().size <= 0) {
+    spriteFont().size = window().layout.fontSize;
+    applyFont(spriteFont());
+  }
+  return true;
+}
+
+void cmd_ssp(CommandContext c) {
+  setErrcmd("ssp");
+  const int n = intArg(c, 1);
+  const std::string_view text = bindings::stringArg(c, 2);
+  if (!ready(n)) return;
+  applyFont(spriteFont());
+  if (sprite::loadTextPicture(n, renderLine(text), uint32_t(intArg(c, 3)))) recordFont(n, text);
+}
+
+void cmd_ssp_reset(CommandContext c) {
+  setErrcmd("ssp_reset");
+  const int n = intArg(c, 1);
+  if (!sprite::validNumber(n) || !sprite::frontSlot(n)) return;
+  const SpriteFont saved = spriteFont();
+  applyFont(recordedFont(n));
+  const sprite::Sprite& r = sprite::record(n);
+  sprite::replaceFrontPicture(n, renderLine({r.name, strnlen(r.name, sizeof r.name)}));
+  applyFont(saved);
+}
+
+// Writes onto the picture already in the back slot, from (x, y).
+void cmd_ssp_draw(CommandContext c) {
+  setErrcmd("ssp_draw");
+  const int n = intArg(c, 1);
+  sprite::Slot* s = sprite::validNumber(n) ? sprite::backSlot(n) : nullptr;
+  if (!s || !s->picture) {
+    errorc(std::to_string(n) + sj(" 画像が読み込まれていません"), 1);
+    return;
+  }
+  applyFont(spriteFont());
+  CString& str = window().stringMain;
+  const std::string_view text = bindings::stringArg(c, 2);
+  int x = intArg(c, 3);
+  const int y = intArg(c, 4);
+  for (size_t i = 0; i < text.size();) {
+    const bool two = isLeadByte(text[i]) && i + 1 < text.size();
+    const unsigned code = two ? unsigned(uint8_t(text[i])) << 8 | uint8_t(text[i + 1]) : uint8_t(text[i]);
+    str.WriteGlyph(s->picture->pixels, s->picture->width, s->picture->width, s->picture->height, x, y, code);
+    x += (two ? 2 : 1) * str.pixelSize() / 2;
+    i += two ? 2 : 1;
+  }
+  s->upload |= sprite::kUploadPixels;
+}
+
+void cmd_logsp(CommandContext c) {
+  setErrcmd("logsp");
+  const int n = intArg(c, 1);
+  const std::string text(bindings::stringArg(c, 2));
+  const int lines = intArg(c, 4);
+  if (!ready(n)) return;
+  applyFont(spriteFont());
+  if (!sprite::loadTextPicture(n, renderRows(text, lines), uint32_t(intArg(c, 3)))) return;
+  recordFont(n, text);
+  T().logTexts[n] = {text, lines};
+}
+
+void cmd_logsp_reset(CommandContext c) {
+  setErrcmd("logsp_reset");
+  const int n = intArg(c, 1);
+  auto it = T().logTexts.find(n);
+  if (it == T().logTexts.end() || !sprite::frontSlot(n)) return;
+  const SpriteFont saved = spriteFont();
+  applyFont(recordedFont(n));
+  sprite::replaceFrontPicture(n, renderRows(it->second.first, it->second.second));
+  applyFont(saved);
+}
+
+const bindings::CoreBinding kTextSpriteCores[] = {
+    {"ssp_set", cmd_ssp_set}, {"ssp", cmd_ssp},     {"ssp_reset", cmd_ssp_reset},
+    {"ssp_draw", cmd_ssp_draw}, {"logsp", cmd_logsp}, {"logsp_reset", cmd_logsp_reset},
+};
+
+}  // namespace
+
+image::Image* renderTextSprite(int n) {
+  if (!sprite::validNumber(n)) return nullptr;
+  const SpriteFont saved = spriteFont();
+  applyFont(recordedFont(n));
+  auto it = T().logTexts.find(n);
+  const sprite::Sprite& r = sprite::record(n);
+  image::Image* p = it != T().logTexts.end() ? renderRows(it->second.first, it->second.second)
+                                             : renderLine({r.name, strnlen(r.name, sizeof r.name)});
+  applyFont(saved);
+  return p;
+}
+
+SpriteFont& spriteFont() {
+  static SpriteFont f;
+  return f;
+}
+
+std::span<const bindings::CoreBinding> textSpriteCores() { return kTextSpriteCores; }
+
+}  // namespace velmora::text

@@ -1,0 +1,205 @@
+// Reading modes at text blocks, the mode words, and the backlog ring.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "core/report.h"
+#include "resource/packer.h"
+#include "script/loader.h"
+#include "support/tempdir.h"
+#include "text_fixture.h"
+
+namespace velmora::text::test {
+namespace {
+
+using core::SettingKey;
+
+class Modes : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    core::resetSettings();
+    modes::resetModes();
+  }
+};
+
+TEST_F(Modes, SkipStopsAtUnreadTextUnlessAlreadyReadSkip) {
+  int32_t read = 1, unread = 0;
+  modes::enterTextBlock(read, 1, 10);
+  modes::startSkip();
+  EXPECT_EQ(modes::takeModeWord(), 3);
+  modes::enterTextBlock(unread, 1, 20);
+  EXPECT_EQ(unread, 1);
+  EXPECT_EQ(modes::reading().skip, 0);
+  EXPECT_EQ(modes::takeModeWord(), 33);
+
+  core::setting(SettingKey::AlreadyReadSkip) = 1;
+  int32_t another = 0;
+  modes::startSkip();
+  modes::takeModeWord();
+  modes::enterTextBlock(another, 1, 30);
+  EXPECT_EQ(modes::reading().skip, 1);
+  EXPECT_EQ(modes::takeModeWord(), 0);
+}
+
+TEST_F(Modes, SkipDoesNotStartOnUnreadText) {
+  int32_t unread = 0;
+  modes::enterTextBlock(unread, 1, 10);
+  modes::startSkip();
+  EXPECT_EQ(modes::reading().skip, 0);
+  EXPECT_EQ(modes::takeModeWord(), 0);
+}
+
+TEST_F(Modes, AutoSkipStartsOnReadTextAndStopsAtTheFirstUnread) {
+  core::setting(SettingKey::AlreadyReadAutoSkip) = 1;
+  core::setting(SettingKey::AlreadyReadSkip) = 1;
+  int32_t read = 1, unread = 0;
+  modes::enterTextBlock(read, 1, 10);
+  EXPECT_EQ(modes::reading().skip, 1);
+  EXPECT_EQ(modes::takeModeWord(), 3);
+  EXPECT_EQ(core::setting(SettingKey::AlreadyReadAutoSkip), 3);
+  modes::enterTextBlock(unread, 1, 20);
+  EXPECT_EQ(modes::reading().skip, 0);
+  EXPECT_EQ(modes::takeModeWord(), 33);
+  EXPECT_EQ(core::setting(SettingKey::AlreadyReadAutoSkip), 1);
+}
+
+TEST_F(Modes, StopWordsTellWhichModesWereOn) {
+  modes::startAuto();
+  EXPECT_EQ(modes::takeModeWord(), 2);
+  EXPECT_EQ(modes::stopModes(), 1 + 16);
+  EXPECT_EQ(modes::stopModes(), 0);  // a word is pending
+  modes::takeModeWord();
+  modes::toggleAuto();
+  modes::takeModeWord();
+  modes::toggleAuto();
+  EXPECT_EQ(modes::takeModeWord(), 17);
+}
+
+int g_jumpEnds = 0;
+void countJumpEnd() { ++g_jumpEnds; }
+
+TEST_F(Modes, JumpModeEndsAtItsTargetAndReportsWordSixtyFive) {
+  modes::hooks().endJumpEffects = countJumpEnd;
+  modes::startJumpMode();
+  modes::reading().returnScript = 7;
+  modes::reading().returnLine = 40;
+  EXPECT_EQ(modes::modeBits(), 16 + 8);
+  int32_t flag = 1;
+  modes::enterTextBlock(flag, 7, 30);
+  EXPECT_EQ(modes::reading().jump, 1);
+  modes::enterTextBlock(flag, 7, 40);
+  EXPECT_EQ(modes::reading().jump, 0);
+  EXPECT_EQ(modes::reading().returnScript, 0u);
+  EXPECT_EQ(modes::takeModeWord(), 65);
+  EXPECT_EQ(g_jumpEnds, 1);
+  modes::hooks().endJumpEffects = nullptr;
+}
+
+using BacklogRing = MessageTest;
+
+TEST_F(BacklogRing, The201stPageOverwritesTheOldest) {
+  for (int page = 0; page < 201; ++page) {
+    appendEntryText(std::to_string(page));
+    closeEntry();
+  }
+  appendEntryText("now");
+  EXPECT_EQ(backlog().count, 200);
+  EXPECT_EQ(entryText(entry(0)), "now");
+  EXPECT_EQ(entryText(entry(1)), "200");
+  EXPECT_EQ(entryText(entry(199)), "2");
+}
+
+TEST_F(BacklogRing, EntryTextKeepsAtMost1023Bytes) {
+  appendEntryText(std::string(1000, 'a'));
+  appendEntryText(utf8_to_sjis(repeat("あ", 20)));
+  const std::string_view t = entryText(currentEntry());
+  EXPECT_EQ(t.size(), 1022u);  // a half character is never kept
+}
+
+TEST_F(BacklogRing, ClosingAnEntryClearsTheAutoTimeAndThePageCount) {
+  modes::reading().autoDeadline = 99;
+  window().flow.pageWaits = 2;
+  closeEntry();
+  EXPECT_EQ(modes::reading().autoDeadline, 0u);
+  EXPECT_EQ(window().flow.pageWaits, 0);
+}
+
+int g_voiceStops = 0;
+void countVoiceStop() { ++g_voiceStops; }
+
+TEST_F(BacklogRing, ANewPageStopsTheVoicesOnlyWithVoiceCancel) {
+  setVoiceStopper(countVoiceStop);
+  closeEntry();
+  EXPECT_EQ(g_voiceStops, 0);
+  core::setting(SettingKey::VoiceCancel) = 1;
+  closeEntry();
+  EXPECT_EQ(g_voiceStops, 1);
+  setVoiceStopper(nullptr);
+}
+
+}  // namespace
+}  // namespace velmora::text::test
+
+namespace velmora::text::test {
+namespace {
+
+// Two scripts with text blocks, indexed as at start-up.
+class ReadMarks : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::make_unique<velmora::test::TempDir>();
+    const std::string start = utf8_to_sjis("*start\nあ\n\nい\n\nう\n\nえ\n\nお\n");
+    const std::string other = utf8_to_sjis("か\n\nき\n");
+    velmora::test::writeFile("script.dat", resource::buildScriptFile({{"script/0.txt", start}, {"script/b.txt", other}}));
+    ASSERT_TRUE(script::loadScriptIndex());
+    blocks_ = script::textBlocks(crc64_hash("script/0.txt"));
+    ASSERT_TRUE(blocks_);
+    ASSERT_EQ(blocks_->size(), 5u);
+  }
+  void TearDown() override { script::releaseScriptTables(); }
+  std::string flags() const {
+    std::string s;
+    for (const auto& [line, flag] : *blocks_) s.push_back(char('0' + flag));
+    return s;
+  }
+  std::unique_ptr<velmora::test::TempDir> dir_;
+  script::TextBlockTable* blocks_ = nullptr;
+};
+
+TEST_F(ReadMarks, DigitsAfterTheNameMarkBlocksInLineOrder) {
+  const std::string name = scriptName(crc64_hash("script/0.txt"));
+  applyAlreadyReadText("S" + name + "=101\r\n");
+  EXPECT_EQ(flags(), "10100");
+}
+
+TEST_F(ReadMarks, AlreadyDatSurvivesARestart) {
+  setSaveRoot("");
+  std::next(blocks_->begin(), 1)->second = 1;
+  std::next(blocks_->begin(), 4)->second = 1;
+  ASSERT_TRUE(saveAlreadyRead());
+  script::releaseScriptTables();
+  ASSERT_TRUE(script::loadScriptIndex());
+  blocks_ = script::textBlocks(crc64_hash("script/0.txt"));
+  EXPECT_EQ(flags(), "00000");
+  loadAlreadyRead();
+  EXPECT_EQ(flags(), "01001");
+}
+
+TEST_F(ReadMarks, AScriptThatIsGoneIsReportedAndTheRestLoads) {
+  const std::string name = scriptName(crc64_hash("script/0.txt"));
+  testing::internal::CaptureStderr();
+  applyAlreadyReadText("SABCDEF=11\r\nS" + name + "=11111\r\n");
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(flags(), "11111");
+  EXPECT_NE(err.find(sjis_to_utf8(sj(" が存在しなくなっています"))), std::string::npos) << err;
+}
+
+TEST_F(ReadMarks, ADamagedFileLeavesEverythingUnread) {
+  setSaveRoot("");
+  velmora::test::writeFile("save/already.dat", "garbage");
+  loadAlreadyRead();
+  EXPECT_EQ(flags(), "00000");
+}
+
+}  // namespace
+}  // namespace velmora::text::test
