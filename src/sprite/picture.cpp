@@ -174,15 +174,16 @@ PictureRef cacheHit(const CacheLookup& l) {
   return hit->second;
 }
 
+void storeLookedUp(const CacheLookup& l, PictureRef picture) {
+  std::lock_guard<std::mutex> hold(K.lock);
+  storeLocked(l.key, std::move(picture), l.budget);
+}
+
 // A miss: the caller gets the decoded picture, the cache a 32-bit copy.
 image::Image* decodeAndStore(const CacheLookup& l) {
   image::Image* picture = readAndDecode(l.chosen.c_str(), K.mainBuffer, nullptr);
-  if (!picture || !l.cached) return picture;
-  if (image::Image* copy = headerCopy(picture)) {
-    PictureRef stored = adoptPicture(copy);
-    std::lock_guard<std::mutex> hold(K.lock);
-    storeLocked(l.key, std::move(stored), l.budget);
-  }
+  if (picture && l.cached)
+    if (image::Image* copy = headerCopy(picture)) storeLookedUp(l, adoptPicture(copy));
   return picture;
 }
 
@@ -220,7 +221,12 @@ image::Image* loadPicture(const char* path, int* resolution, bool useCache, bool
 PictureRef loadSharedPicture(const char* path, int* resolution, bool useCache, bool choose) {
   const CacheLookup l = lookupFor(path, resolution, useCache, choose);
   if (PictureRef hit = cacheHit(l)) return hit;
-  return adoptPicture(decodeAndStore(l));
+  PictureRef decoded = adoptPicture(readAndDecode(l.chosen.c_str(), K.mainBuffer, nullptr));
+  if (!decoded || !l.cached) return decoded;
+  // A 32-bit picture is what the cache would copy it into: it is shared instead.
+  PictureRef stored = decoded->depth == 32 ? decoded : adoptPicture(headerCopy(decoded.get()));
+  if (stored) storeLookedUp(l, std::move(stored));
+  return decoded;
 }
 
 bool composeDifference(const char* path, image::Image*& picture, int* resolution, bool useCache) {
