@@ -265,6 +265,7 @@ void preloadInto(const std::string& path, uint64_t budget, FileBuffer& buffer, s
   image::Image* picture = readAndDecode(chosen.c_str(), buffer, deferred);
   if (!picture) return;
   std::string base = picture->name[0] ? baseOfDifference(path, picture->name) : std::string();
+  picture->depth = 32;  // what a hit hands out, as for pictures the loader stores
   PictureRef stored = adoptPicture(picture);
   {
     std::lock_guard<std::mutex> hold(K.lock);
