@@ -41,7 +41,9 @@ void openDisplay() {
   open = true;
   setenv("SDL_VIDEODRIVER", "offscreen", 0);
   char tmpl[] = "/tmp/velmora-bench-XXXXXX";
-  if (chdir(mkdtemp(tmpl)) != 0) std::abort();
+  const char* dir = mkdtemp(tmpl);
+  if (!dir || chdir(dir) != 0) std::abort();
+  setenv("XDG_RUNTIME_DIR", dir, 1);  // its own instance lock: another run may hold the usual one
   runOptions().headless = true;
   core::resetSettings();
   core::setting(core::SettingKey::VSyncWait) = 0;

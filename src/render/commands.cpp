@@ -117,6 +117,7 @@ void releaseRenderDevice() {
     if (d.samplerLinear) glDeleteSamplers(3, samplers);
     if (d.whiteTexture) glDeleteTextures(1, &d.whiteTexture);
   }
+  forgetSharedTiles();
   d = DeviceState{};
   setFramePresenter(nullptr);
 }

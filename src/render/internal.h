@@ -130,6 +130,8 @@ void drawGroup(int group, bool after, int keyFrom, int keyTo);
 void drawRenderTargetSprites(bool after);
 void uploadSlot(sprite::Slot& slot);
 void releaseSlotTextures(sprite::Slot& slot);
+// The device is going: its shared tile textures go with it.
+void forgetSharedTiles();
 void recreateRenderTargetSprites();
 void releaseRenderTargetSprites();
 // Placement: the world, view and projection of a slot for a target size.

@@ -83,6 +83,8 @@ int writeTextureRegion(void* texture, int x, int y, int w, int h, const uint32_t
 int writeTexture3(void* texture, const image::Image* picture, int x, int y, int w, int h);
 // SetRenderTarget2: sprite > 0 draws into that group sprite, else the scene.
 int setRenderTarget2(int index, int sprite);
+// Off: one draw call per sprite tile, to check batched frames against.
+void setSpriteBatching(bool on);
 
 // ---- device-reset callbacks ------------------------------------------------
 using DeviceCallback = void (*)();

@@ -44,6 +44,13 @@ void buildVertices(Slot& s);
 void setVertexAlpha(Slot& s);
 // Gives the slot its picture (taken), tiles it and asks for an upload.
 bool attachPicture(Slot& s, image::Image* picture, int frames, int resolution);
+// The same for a picture shown as it is, which others may hold too.
+bool attachSharedPicture(Slot& s, std::shared_ptr<const image::Image> picture, int frames, int resolution);
+// Lets go of the picture: frees it when the slot owns it.
+void dropPicture(Slot& s);
+// Before writing into the picture: a shared one is replaced by a copy of the
+// slot's own. False when there is no memory for it.
+bool ownPicture(Slot& s);
 
 // ---- table -------------------------------------------------------------------
 void enterGroup(int n, int group);  // replaces any earlier entry, key from the order

@@ -63,6 +63,13 @@ bool cutPicture(const Sprite& r, image::Image*& picture, int resolution) {
   return false;
 }
 
+// Every effect applyImageEffects applies: a picture that takes none is shown
+// as the cache holds it.
+bool hasImageEffects(const Sprite& r) {
+  return r.negative || r.grayscale || (r.turn >= 1 && r.turn <= 3) || r.brightnessContrast || r.colour || r.hsl ||
+         r.blur || r.mosaic;
+}
+
 }  // namespace
 
 void applyImageEffects(const Sprite& r, image::Image*& p) {
@@ -143,16 +150,13 @@ void clearForLoad(int n) {
   if (r.fontFace[0] == kKindMovie && table().movieStopper) table().movieStopper(n);
 }
 
-bool placePicture(int n, image::Image* picture, int frames, int resolution, uint32_t flags) {
+bool placePicture(int n, PictureRef picture, int frames, int resolution, uint32_t flags) {
   Slot* back = nullptr;
   bool fresh = false;
-  if (!prepareBackSlot(n, back, fresh)) {
-    image::freeImage(picture);
-    return false;
-  }
+  if (!prepareBackSlot(n, back, fresh)) return false;
   bool ok;
   if (picture) {
-    ok = attachPicture(*back, picture, frames, resolution);
+    ok = attachSharedPicture(*back, std::move(picture), frames, resolution);
   } else {  // jump mode: a placeholder the save restore rebuilds
     releasePicture(*back);
     ok = layTiles(*back, 1, 1, 1);
@@ -167,14 +171,16 @@ bool placePicture(int n, image::Image* picture, int frames, int resolution, uint
   return backSlot(n) != nullptr;
 }
 
-image::Image* decodeForSprite(int n, const std::string& path, uint32_t flags, int& resolution) {
+PictureRef decodeForSprite(int n, const std::string& path, uint32_t flags, int& resolution) {
   resolution = 1;
-  image::Image* picture = loadWholePicture(path.c_str(), &resolution, !(flags & kLoadNoCache));
-  if (!picture) return nullptr;
   const Sprite& r = table().sprites[n];
-  if (!cutPicture(r, picture, resolution)) return nullptr;
+  const bool useCache = !(flags & kLoadNoCache);
+  if ((!r.cutW || !r.cutH) && !hasImageEffects(r)) return loadWholeSharedPicture(path.c_str(), &resolution, useCache);
+  // Cutting and effects write into the picture: they take one of their own.
+  image::Image* picture = loadWholePicture(path.c_str(), &resolution, useCache);
+  if (!picture || !cutPicture(r, picture, resolution)) return {};
   applyImageEffects(r, picture);
-  return picture;
+  return adoptPicture(picture);
 }
 
 }  // namespace
@@ -183,13 +189,13 @@ bool loadSpritePicture(int n, const char* rawPath, uint32_t flags, int frames) {
   if (!validNumber(n)) return false;
   clearForLoad(n);
   std::string path = normalisePath(rawPath);
-  image::Image* picture = nullptr;
+  PictureRef picture;
   int resolution = 1;
   if (!table().jump) {
     picture = decodeForSprite(n, path, flags, resolution);
     if (!picture) return false;
   }
-  if (!placePicture(n, picture, frames, resolution, flags)) return false;
+  if (!placePicture(n, std::move(picture), frames, resolution, flags)) return false;
   Sprite& r = table().sprites[n];
   copyName(r.name, path);
   r.fontFace[0] = kKindPicture;
@@ -242,7 +248,7 @@ bool loadMovieCanvas(int n, int width, int height, uint32_t flags, const char* p
 }
 
 image::Image* framedCanvas(int n, const std::string& path, uint32_t flags, int w, int h, int& resolution) {
-  image::Image* picture = decodeForSprite(n, path, flags, resolution);
+  PictureRef picture = decodeForSprite(n, path, flags, resolution);
   if (!picture) return nullptr;
   int cw = w, ch = h;
   if (highResolutionActive(resolution)) {
@@ -254,12 +260,12 @@ image::Image* framedCanvas(int n, const std::string& path, uint32_t flags, int w
     errorc(path + " loadImage3\n" + std::to_string(cw) + "," + std::to_string(ch) +
                sj(" メモリを確保出来ませんでした"),
            1);
-    image::freeImage(picture);
     return nullptr;
   }
   std::memset(canvas->pixels, 0, size_t(canvas->count) * 4);
-  image::compositeImage(canvas, picture, 0, (cw - picture->width) >> 1, ch - picture->height, 0);
-  image::freeImage(picture);
+  // Only read from: it may be the cache's.
+  image::compositeImage(canvas, const_cast<image::Image*>(picture.get()), 0, (cw - picture->width) >> 1,
+                        ch - picture->height, 0);
   return canvas;
 }
 
@@ -273,7 +279,7 @@ bool loadFramedPicture(int n, const char* rawPath, uint32_t flags, int w, int h)
     canvas = framedCanvas(n, path, flags, w, h, resolution);
     if (!canvas) return false;
   }
-  if (!placePicture(n, canvas, 1, resolution, flags)) return false;
+  if (!placePicture(n, adoptPicture(canvas), 1, resolution, flags)) return false;
   Sprite& r = table().sprites[n];
   copyName(r.name, path);
   r.fontFace[0] = kKindFramed;
