@@ -150,14 +150,22 @@ void clearForLoad(int n) {
   if (r.fontFace[0] == kKindMovie && table().movieStopper) table().movieStopper(n);
 }
 
-bool placePicture(int n, PictureRef picture, int frames, int resolution, uint32_t flags) {
+// The back slot takes either a cached picture it shows as it is, or one of
+// its own (text and movie canvases are written into later); neither is the
+// jump-mode placeholder that the save restore rebuilds.
+bool placePicture(int n, PictureRef shared, image::Image* owned, int frames, int resolution, uint32_t flags) {
   Slot* back = nullptr;
   bool fresh = false;
-  if (!prepareBackSlot(n, back, fresh)) return false;
+  if (!prepareBackSlot(n, back, fresh)) {
+    image::freeImage(owned);
+    return false;
+  }
   bool ok;
-  if (picture) {
-    ok = attachSharedPicture(*back, std::move(picture), frames, resolution);
-  } else {  // jump mode: a placeholder the save restore rebuilds
+  if (shared) {
+    ok = attachSharedPicture(*back, std::move(shared), frames, resolution);
+  } else if (owned) {
+    ok = attachPicture(*back, owned, frames, resolution);
+  } else {
     releasePicture(*back);
     ok = layTiles(*back, 1, 1, 1);
     back->resolution = 1;
@@ -195,7 +203,7 @@ bool loadSpritePicture(int n, const char* rawPath, uint32_t flags, int frames) {
     picture = decodeForSprite(n, path, flags, resolution);
     if (!picture) return false;
   }
-  if (!placePicture(n, std::move(picture), frames, resolution, flags)) return false;
+  if (!placePicture(n, std::move(picture), nullptr, frames, resolution, flags)) return false;
   Sprite& r = table().sprites[n];
   copyName(r.name, path);
   r.fontFace[0] = kKindPicture;
@@ -213,7 +221,7 @@ bool loadTextPicture(int n, image::Image* picture, uint32_t flags) {
     picture = nullptr;
   }
   // Text pictures are drawn at device size: logical units.
-  return placePicture(n, picture, 1, 1, flags);
+  return placePicture(n, {}, picture, 1, 1, flags);
 }
 
 bool replaceFrontPicture(int n, image::Image* picture) {
@@ -240,7 +248,7 @@ bool loadMovieCanvas(int n, int width, int height, uint32_t flags, const char* p
     }
     std::fill(picture->pixels, picture->pixels + picture->count, 0xFF000000u);
   }
-  if (!placePicture(n, picture, 1, 1, flags)) return false;
+  if (!placePicture(n, {}, picture, 1, 1, flags)) return false;
   Sprite& r = table().sprites[n];
   copyName(r.name, normalisePath(path));
   r.fontFace[0] = kKindMovie;
@@ -279,7 +287,7 @@ bool loadFramedPicture(int n, const char* rawPath, uint32_t flags, int w, int h)
     canvas = framedCanvas(n, path, flags, w, h, resolution);
     if (!canvas) return false;
   }
-  if (!placePicture(n, adoptPicture(canvas), 1, resolution, flags)) return false;
+  if (!placePicture(n, {}, canvas, 1, resolution, flags)) return false;
   Sprite& r = table().sprites[n];
   copyName(r.name, path);
   r.fontFace[0] = kKindFramed;

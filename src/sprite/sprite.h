@@ -162,6 +162,11 @@ Slot* afterSlot(int n);
 // order * 1024 + n, or n for order 0.
 int drawKey(int n);
 
+// The slot's picture ready to be written into: a cached picture the slot
+// shows as it is gets replaced by a copy first. Null without a picture or
+// memory.
+image::Image* writablePicture(Slot& s);
+
 // Draw key -> sprite number of one group (0 = the screen, otherwise an spg
 // sprite). Iterate with rbegin() for back to front.
 const std::map<int, int>& drawOrder(int group);

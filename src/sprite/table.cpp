@@ -104,6 +104,8 @@ bool ownPicture(Slot& s) {
   return true;
 }
 
+image::Image* writablePicture(Slot& s) { return s.picture && ownPicture(s) ? s.picture : nullptr; }
+
 void releasePicture(Slot& s) {
   if (T.releaser) T.releaser(s);
   s.gpu = GpuTextures{};
