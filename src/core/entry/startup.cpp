@@ -19,6 +19,7 @@
 #include "render/display.h"
 #include "render/geometry.h"
 #include "render/render.h"
+#include "render/transition.h"
 #include "image/image.h"
 #include "platform/vclock.h"
 #include "sprite/motion.h"
@@ -105,6 +106,7 @@ int runInterpreter() {
   sprite::bindSpriteCores();
   sprite::bindMotionCores();
   render::bindRenderCores();
+  render::bindTransitionCores();
   render::addFrameUpdate(sprite::motionFrameStep);
   render::setTrackStep(sprite::motionTrackStep);
   audio::bindSoundCores();
