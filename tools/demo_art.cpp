@@ -1,6 +1,7 @@
 // Draws the demo game's pictures, so that the repository holds no binary art:
 // a night sky for the title, a character silhouette, a logo in block letters,
-// a button and a glow for additive blending.
+// a button and a glow for additive blending; the opening's dusk scene and
+// the grey mask of its transition.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -123,6 +124,40 @@ Image* button(int w, int h) {
   return im;
 }
 
+// The opening's scene: a warm dusk over a dark horizon.
+Image* dusk(int w, int h) {
+  Image* im = velmora::image::createImage(w, h, 24);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const double t = static_cast<double>(y) / h;
+      const bool ground = y > h * 0.78 - 18 * std::sin(x * 0.006);
+      px(im, x, y) = ground ? argb(255, 30, 22, 40)
+                            : argb(255, static_cast<int>(240 - 120 * t), static_cast<int>(150 - 90 * t),
+                                   static_cast<int>(90 + 60 * t));
+    }
+  return im;
+}
+
+Image* black(int w, int h) {
+  Image* im = velmora::image::createImage(w, h, 24);
+  std::fill(im->pixels, im->pixels + im->count, 0xFF000000u);
+  return im;
+}
+
+// The mask transition's grey ramp: dark first, so the night opens from the
+// moon outwards with a rippled edge.
+Image* mask(int w, int h) {
+  Image* im = velmora::image::createImage(w, h, 24);
+  const double mx = w * 0.78, my = h * 0.22, far = std::hypot(w, h) * 0.85;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const double d = std::hypot(x - mx, y - my), a = std::atan2(y - my, x - mx);
+      const int v = std::clamp(static_cast<int>(255 * d / far + 24 * std::sin(9 * a)), 0, 255);
+      px(im, x, y) = argb(255, v, v, v);
+    }
+  return im;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -136,5 +171,8 @@ int main(int argc, char** argv) {
   ok = save(logo(12), out / "ui/logo.png") && ok;
   ok = save(glow(256), out / "fx/glow.png") && ok;
   ok = save(button(320, 64), out / "ui/button.png") && ok;
+  ok = save(dusk(1280, 720), out / "bg/dusk.png") && ok;
+  ok = save(black(1280, 720), out / "bg/black.png") && ok;
+  ok = save(mask(1280, 720), out / "fx/mask.png") && ok;
   return ok ? 0 : 1;
 }
