@@ -338,6 +338,35 @@ TEST_P(MaskTransition, MatchesTheRampForSoftAndHardEdges) {
 
 INSTANTIATE_TEST_SUITE_P(StageAndShader, MaskTransition, ::testing::Values(0, 1));
 
+// Four bits per channel, as 16-bit colour uploads pictures.
+uint32_t fourBits(uint32_t c) {
+  uint32_t out = 0xFF000000u;
+  for (int shift = 0; shift <= 16; shift += 8) out |= ((c >> shift & 0xFF) >> 4) * 17 << shift;
+  return out;
+}
+
+// 16-bit colour: four-bit mask values and the 64-wide ramp rows; the result
+// passes through an R5G6B5 target, hence the wider tolerance.
+TEST_F(Transition, SixteenBitColourTakesTheFourBitRamp) {
+  setting(K::ColorMode) = 1;
+  setting(K::PixelShader) = 0;
+  beforeAndAfter();
+  ASSERT_EQ(setting(K::ColorMode), 1);
+  savePicture("mask.png", makePicture(kW, kH, [](int x, int y) {
+                const uint32_t m = maskAt(x, y);
+                return 0xFF000000u | m << 16 | m << 8 | m;
+              }));
+  ASSERT_TRUE(prepareTransition(kPassMask, "mask.png", 0));
+  const int row = 511 >> 4, p = transitionProgress(row + 15, 400, kDuration, 0);
+  Picture want = makePicture(kW, kH, [&](int x, int y) {
+    const int k = p - (maskAt(x, y) >> 4) + 15;
+    const int a = std::clamp((15 * k - 225) / row, 0, 15);
+    return mix(fourBits(beforeAt(x, y)), fourBits(afterAt(x, y)), a * 17);
+  });
+  expectFrame(want, at(kPassMask, 400), 8, "16-bit colour");
+  finishTransition(kPassMask);
+}
+
 TEST_F(Transition, RampTablesHoldTheirRows) {
   EXPECT_EQ(maskRamp(0, 255), 0);
   EXPECT_EQ(maskRamp(0, 256), 255);
