@@ -41,8 +41,6 @@ bool setPassTarget(GLuint fbo, const char* operation) {
   return false;
 }
 
-// g_pRenderTexture over the bound target with a vertex alpha, normal alpha
-// blending, point sampling (no mip filter).
 void drawRenderTextureOver(int alpha) {
   const Geometry& g = geometry();
   overlayRenderTexture({0, 0, g.screenWidth, g.screenHeight}, std::clamp(alpha, 0, 255));
@@ -85,8 +83,10 @@ bool skipEffects() {
 void cmd_effect(bindings::CommandContext c) {
   setErrcmd("effect");
   const std::string_view name = bindings::stringArg(c, 4);
-  runEffect(bindings::intArg(c, 1), static_cast<uint32_t>(bindings::intArg(c, 2)), bindings::intArg(c, 3), name,
-            bindings::intArg(c, 5), bindings::intArg(c, 6) != 0);
+  // A negative time would wait for weeks: it runs as 0 does.
+  const uint32_t duration = static_cast<uint32_t>(std::max(bindings::intArg(c, 2), 0));
+  runEffect(bindings::intArg(c, 1), duration, bindings::intArg(c, 3), name, bindings::intArg(c, 5),
+            bindings::intArg(c, 6) != 0);
 }
 
 void cmd_existStretch(bindings::CommandContext c) {

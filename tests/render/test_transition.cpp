@@ -421,6 +421,9 @@ TEST_F(Transition, DurationZeroStillRunsForTwoMilliseconds) {
   g_frames = 0;
   runEffect(kPassFade, 10, 0, "", 0, false);
   EXPECT_EQ(g_frames, 11);  // 10 | 2 = 10 ms
+  g_frames = 0;
+  run("effect", "1,-5,0,\"\",0,0");  // a negative time runs as 0
+  EXPECT_EQ(g_frames, 3);
 }
 
 TEST_F(Transition, UnknownNamesAreReportedAndCommitted) {
