@@ -98,16 +98,18 @@ void direction(const Moment& m, Dir d, Plan& plan) {
   }
 }
 
+// A centred band across the screen, thickness along y (Up) or x (Left).
+void centredBand(const Moment& m, Dir d, Plan& plan, Pic base, int thickness) {
+  plan.base = base;
+  Layer& l = plan.add(base == Pic::After ? Pic::Before : Pic::After);
+  if (d == Dir::Up) same(l, 0, (m.H - thickness) / 2, m.W, (m.H - thickness) / 2 + thickness);
+  else same(l, (m.W - thickness) / 2, 0, (m.W - thickness) / 2 + thickness, m.H);
+}
+
 // Corners: the after picture grows from the opposite corner. Up and Left
 // stand for the centred bands UpDown and LeftRight, which narrow.
 void irisIn(const Moment& m, Dir d, Plan& plan) {
-  if (d == Dir::Up || d == Dir::Left) {
-    plan.base = Pic::After;
-    Layer& l = plan.add(Pic::Before);
-    if (d == Dir::Up) same(l, 0, (m.H - m.R(m.H)) / 2, m.W, (m.H - m.R(m.H)) / 2 + m.R(m.H));
-    else same(l, (m.W - m.R(m.W)) / 2, 0, (m.W - m.R(m.W)) / 2 + m.R(m.W), m.H);
-    return;
-  }
+  if (d == Dir::Up || d == Dir::Left) return centredBand(m, d, plan, Pic::After, d == Dir::Up ? m.R(m.H) : m.R(m.W));
   plan.base = Pic::Before;
   Layer& l = plan.add(Pic::After);
   const int rw = m.R(m.W), rh = m.R(m.H);
@@ -118,13 +120,7 @@ void irisIn(const Moment& m, Dir d, Plan& plan) {
 
 // Corners: the before picture shrinks into the corner; the bands widen.
 void irisOut(const Moment& m, Dir d, Plan& plan) {
-  if (d == Dir::Up || d == Dir::Left) {
-    plan.base = Pic::Before;
-    Layer& l = plan.add(Pic::After);
-    if (d == Dir::Up) same(l, 0, (m.H - m.P(m.H)) / 2, m.W, (m.H - m.P(m.H)) / 2 + m.P(m.H));
-    else same(l, (m.W - m.P(m.W)) / 2, 0, (m.W - m.P(m.W)) / 2 + m.P(m.W), m.H);
-    return;
-  }
+  if (d == Dir::Up || d == Dir::Left) return centredBand(m, d, plan, Pic::Before, d == Dir::Up ? m.P(m.H) : m.P(m.W));
   plan.base = Pic::After;
   Layer& l = plan.add(Pic::Before);
   const int rw = m.R(m.W), rh = m.R(m.H);
@@ -376,7 +372,6 @@ bool clip(Copy& c, int w, int h) {
 // Every copy of a layer as one multi-draw of point-sampled quads: a texel
 // for a pixel, as a rectangle copy between surfaces gives.
 void copyRects(const std::vector<Copy>& copies, int w, int h) {
-  const DeviceState& d = device();
   NS.firsts.clear();
   NS.counts.clear();
   streamBegin();
@@ -391,12 +386,7 @@ void copyRects(const std::vector<Copy>& copies, int w, int h) {
     NS.counts.push_back(4);
   }
   if (NS.firsts.empty()) return;
-  applyBlendRow(static_cast<int>(BlendRow::Replace));
-  useProgram(ProgramId::Sprite);
-  glUniform1i(program(ProgramId::Sprite).stage1, 0);
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, d.g_pRenderTexture);
-  glBindSampler(0, d.samplerPoint);
+  useRenderTexture(static_cast<int>(BlendRow::Replace));
   streamUpload();
   glMultiDrawArrays(GL_TRIANGLE_STRIP, NS.firsts.data(), NS.counts.data(), static_cast<GLsizei>(NS.firsts.size()));
   glBindTexture(GL_TEXTURE_2D, 0);

@@ -131,6 +131,9 @@ void streamDraw(size_t first, size_t count);
 void pushScreenQuad(const Rect& r, float u0, float v0, float u1, float v1, uint32_t colour, GpuVertex out[4]);
 // Draws one textured rectangle at once (present, fades).
 void drawScreenQuad(GLuint texture, const Rect& r, bool linear);
+// g_pRenderTexture on stage 0 of the fixed stages, point-sampled, with a
+// blend row: the source of the transitions' copies and quads.
+void useRenderTexture(int blendRow);
 // g_pRenderTexture over r of the bound target, alpha-blended by a vertex
 // alpha, point-sampled (the fade quad of Fade, motion blur and the fading
 // slides).

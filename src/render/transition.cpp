@@ -106,16 +106,20 @@ int transitionProgress(int range, uint32_t t, uint32_t duration, int easing) {
   return sprite::easeInt(easing, range, static_cast<int>(std::min(t, duration)), static_cast<int>(duration));
 }
 
-void overlayRenderTexture(const Rect& r, int alpha) {
-  DeviceState& d = device();
-  GpuVertex v[4];
-  pushScreenQuad(r, 0, 0, 1, 1, static_cast<uint32_t>(alpha) << 24 | 0xFFFFFFu, v);
-  applyBlendRow(static_cast<int>(BlendRow::Alpha));
+void useRenderTexture(int blendRow) {
+  const DeviceState& d = device();
+  applyBlendRow(blendRow);
   useProgram(ProgramId::Sprite);
   glUniform1i(program(ProgramId::Sprite).stage1, 0);
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, d.g_pRenderTexture);
   glBindSampler(0, d.samplerPoint);
+}
+
+void overlayRenderTexture(const Rect& r, int alpha) {
+  GpuVertex v[4];
+  pushScreenQuad(r, 0, 0, 1, 1, static_cast<uint32_t>(alpha) << 24 | 0xFFFFFFu, v);
+  useRenderTexture(static_cast<int>(BlendRow::Alpha));
   streamBegin();
   streamPush(v, 4);
   streamUpload();
