@@ -35,7 +35,8 @@ bool setPassTarget(GLuint fbo, const char* operation) {
   takeGlError();
   bindTarget(fbo, g.screenWidth, g.screenHeight);
   GLenum e = takeGlError();
-  if (e == GL_NO_ERROR) e = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE ? GL_NO_ERROR : GL_INVALID_FRAMEBUFFER_OPERATION;
+  if (e == GL_NO_ERROR && glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+    e = GL_INVALID_FRAMEBUFFER_OPERATION;
   if (e == GL_NO_ERROR) return true;
   errorc(std::string(operation) + glErrorName(e), 1);
   return false;

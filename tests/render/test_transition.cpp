@@ -8,6 +8,7 @@
 #include "platform/vclock.h"
 #include "render/transition.h"
 #include "scene.h"
+#include "script/expression.h"
 #include "sprite/motion.h"
 
 namespace velmora::render::test {
@@ -259,6 +260,10 @@ TEST_F(Transition, NamesAreLookedUpExactlyAndTheTableKeepsItsOrder) {
   EXPECT_FALSE(existStretch("directionup"));
   EXPECT_FALSE(existStretch("DirectionUp "));
   EXPECT_FALSE(existStretch("FadeScrollLeftUp"));
+  run("existStretch", "\"CurtainLeft\",%0");
+  EXPECT_EQ(*script::numericReference("%0"), 1);
+  run("existStretch", "\"CurtainLeftUp\",%0");
+  EXPECT_EQ(*script::numericReference("%0"), 0);
   EXPECT_STREQ(effectName(0), "DirectionLeftUp");
   EXPECT_STREQ(effectName(44), "ShutterUp");
   EXPECT_STREQ(effectName(73), "FadeScrollRight");
