@@ -10,7 +10,7 @@ PACKAGES=(
   libfreetype-dev libfontconfig-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-vlgothic
   libpng-dev libjpeg62-turbo-dev zlib1g-dev
-  libogg-dev libvorbis-dev libtheora-dev
+  libogg-dev libvorbis-dev libtheora-dev espeak-ng
   liblua5.2-dev libonig-dev codeblocks-dev libcodeblocks0
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev

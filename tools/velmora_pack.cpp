@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "check.h"
+#include "movie_pack.h"
 #include "reference.h"
 #include "core/hash.h"
 #include "core/textconv.h"
@@ -52,6 +53,13 @@ const Subcommand kSubcommands[] = {
      "commands, for without next, lines over 511 bytes, characters without a code\n"
      "page 932 code, and resource paths found neither in GAME_SRC nor in an\n"
      "archive source. Prints file:line: messages; exits 1 when there are errors.\n"},
+    {"movie", "velmora-pack movie OUT (--theora VIDEO.ogv | --mjpg DIR (--fps N | --times FILE) [--duration MS]) [--sound FILE]",
+     "Builds a movie for sp_ani. --theora wraps an Ogg Theora video as a \"THOR\" file\n"
+     "(frame count, size and duration come from the video). --mjpg makes an \"MJPG\"\n"
+     "file from the pictures in DIR in name order, shown every 1000/N ms or at the\n"
+     "times (ms, one per picture) in FILE; a picture equal to the one before is\n"
+     "stored as a repeat. --sound embeds a WAVE or Ogg Vorbis file that plays on\n"
+     "sound channel 0 with the movie.\n"},
     {"reference", "velmora-pack reference",
      "Prints the reference of the engine's commands in Markdown (docs/commands.md).\n"},
 };
@@ -296,6 +304,14 @@ int main(int argc, char** argv) {
     } else if (command == "extract") {
       std::string names = optionValue(args, "--names");
       if (args.size() == 2 && !names.empty()) return extract(args[0], names, args[1]);
+    } else if (command == "movie") {
+      velmora::tools::MovieOptions o;
+      o.theora = optionValue(args, "--theora"), o.mjpg = optionValue(args, "--mjpg");
+      o.sound = optionValue(args, "--sound"), o.fps = optionValue(args, "--fps");
+      o.times = optionValue(args, "--times"), o.duration = optionValue(args, "--duration");
+      if (args.size() == 1) o.out = args[0];
+      int code = velmora::tools::packMovie(o, readFile, writeFile);
+      if (code != 2) return code;
     } else if (command == "reference") {
       if (args.empty()) return std::fputs(velmora::tools::commandReference().c_str(), stdout) < 0;
     } else if (command == "check") {

@@ -19,14 +19,20 @@ void releaseSound();
 void applyVolumeSettings();
 // Records what the mixer produces into a WAVE file (--audio-out); call before sd_create.
 void setAudioOutput(std::string path);
-// Jump mode (skipping to a point): sound commands only record what they would do.
+// Jump mode (skipping to a point): sound commands only record what they would
+// do. The reading modes' jump flag counts too; this one is for tests.
 void setJumpMode(bool on);
+// The end of jump mode: stops every channel and starts again, endless, each
+// one that holds a looping sound (file, volume, pan), as a save restore
+// would. For the reading modes' end-of-jump hook.
+void restartLoopingSounds();
 
 // What the look-ahead loads ahead of a voice line; kept until a channel
 // opening that name is closed.
 void preloadSound(const std::string& name);
 
-// Internal operations for movies and saves.
+// Internal operations for movies and saves. sd_create has run.
+bool soundCreated();
 void openSound(int channel, const std::string& name, uint32_t offset = 0, uint32_t size = 0);
 void playSound(int channel, int count, int fade, int start);
 void stopSound(int channel, int fade);

@@ -79,46 +79,73 @@ bool advanceFades(SoundChannel& ch, uint32_t now) {
   return stop;
 }
 
+// Notes where the next stretch of the half comes from; a stretch that got no
+// frames before the next jump is replaced.
+void markSegment(SoundChannel& ch, uint32_t filled, int64_t source) {
+  auto& segs = ch.scratchSegments;
+  uint32_t at = filled / uint32_t(ch.voice.format.blockAlign);
+  if (!segs.empty() && segs.back().at == at) segs.pop_back();
+  segs.push_back({at, source, ch.loopCounter});
+}
+
+// Caller holds ch.m. Reads stop at loop end C, so the frame after C is B's
+// and the loop is seamless whatever the half size.
+void readIntoScratch(SoundChannel& ch) {
+  const uint32_t hb = ch.voice.halfBytes;
+  const int ba = ch.voice.format.blockAlign;
+  uint32_t filled = 0;
+  int emptyReads = 0;
+  markSegment(ch, 0, ch.stream->tellFrame());
+  while (filled < hb) {
+    long want = long(hb - filled);
+    int64_t now = ch.stream->tellFrame();
+    if (ch.loopCounter != 0 && now < ch.loopC) want = long(std::min<int64_t>(want, (ch.loopC - now) * ba));
+    long n = ch.stream->read(ch.scratch.data() + filled, want);
+    if (n < 0) {
+      ch.state = kStopped;
+      markSegment(ch, filled, -1);
+      return;
+    }
+    if (n == 0) {
+      // A loop start at or past the end would read nothing for ever.
+      if (ch.loopCounter == 0 || ++emptyReads > 1) {
+        ch.endCountdown = 2;
+        markSegment(ch, filled, -1);
+        return;
+      }
+      if (ch.loopCounter > 0) --ch.loopCounter;
+      ch.stream->seekFrame(ch.loopA);
+      markSegment(ch, filled, ch.stream->tellFrame());
+      continue;
+    }
+    emptyReads = 0;
+    filled += uint32_t(n);
+    if (ch.loopCounter != 0 && ch.stream->tellFrame() >= ch.loopC) {
+      if (ch.loopCounter > 0) --ch.loopCounter;
+      ch.stream->seekFrame(ch.loopB);
+      markSegment(ch, filled, ch.stream->tellFrame());
+    }
+  }
+}
+
 // Caller holds ch.m. Decodes into scratch, then copies into the ring under
 // the voice lock so the device never waits for the decoder.
 void fillHalf(SoundChannel& ch, int half) {
   const uint32_t hb = ch.voice.halfBytes;
   ch.scratch.assign(hb, silenceByte(ch));
+  ch.scratchSegments.clear();
   if (ch.state != kPlaying || ch.endCountdown > 0) {
+    ch.scratchSegments.push_back({0, -1, ch.loopCounter});
     if (ch.endCountdown > 0 && --ch.endCountdown == 0) {
       ch.state = kStopped;
       ch.name.clear();
     }
   } else {
-    uint32_t filled = 0;
-    int emptyReads = 0;
-    while (filled < hb) {
-      long n = ch.stream->read(ch.scratch.data() + filled, long(hb - filled));
-      if (n < 0) {
-        ch.state = kStopped;
-        break;
-      }
-      if (n == 0) {
-        // A loop start at or past the end would read nothing for ever.
-        if (ch.loopCounter == 0 || ++emptyReads > 1) {
-          std::fill(ch.scratch.begin() + filled, ch.scratch.end(), silenceByte(ch));
-          ch.endCountdown = 2;
-          break;
-        }
-        if (ch.loopCounter > 0) --ch.loopCounter;
-        ch.stream->seekFrame(ch.loopA);
-        continue;
-      }
-      emptyReads = 0;
-      filled += uint32_t(n);
-      if (ch.loopCounter != 0 && ch.stream->tellFrame() >= ch.loopC) {
-        if (ch.loopCounter > 0) --ch.loopCounter;
-        ch.stream->seekFrame(ch.loopB);
-      }
-    }
+    readIntoScratch(ch);
   }
   std::lock_guard g(ch.voice.lock);
   std::memcpy(ch.voice.ring.data() + size_t(half) * hb, ch.scratch.data(), hb);
+  ch.voice.segments[size_t(half)].swap(ch.scratchSegments);
 }
 
 void finishWorker(SoundChannel& ch) {
@@ -198,6 +225,7 @@ void rewindVoice(SoundChannel& ch) {
   std::lock_guard g(ch.voice.lock);
   ch.voice.playing = false;
   ch.voice.position = 0;
+  for (auto& segs : ch.voice.segments) segs.clear();
 }
 
 // quiet: the look-ahead's guesses may name files that do not exist.
@@ -285,6 +313,27 @@ bool workerStep(SoundChannel& ch) {
   if (inFirst && ch.lastFilledFirst) fillHalf(ch, 1), ch.lastFilledFirst = false;
   else if (!inFirst && !ch.lastFilledFirst) fillHalf(ch, 0), ch.lastFilledFirst = true;
   return true;
+}
+
+int64_t heardFrame(SoundChannel& ch, int* counter) {
+  int64_t source;
+  {
+    std::lock_guard g(ch.voice.lock);
+    const Voice& v = ch.voice;
+    const uint32_t halfFrames = v.halfBytes / uint32_t(v.format.blockAlign);
+    const uint32_t frame = uint32_t(v.position >> 32);
+    const Segment* hit = nullptr;
+    if (halfFrames) {
+      for (const Segment& s : v.segments[frame >= halfFrames]) {
+        if (s.at > frame % halfFrames) break;
+        hit = &s;
+      }
+    }
+    if (!hit) return ch.stream->tellFrame();
+    if (counter) *counter = hit->counter;
+    source = hit->source < 0 ? -1 : hit->source + (frame % halfFrames - hit->at);
+  }
+  return source < 0 ? ch.stream->totalFrames() : source;
 }
 
 void stepWorkers() {
@@ -406,8 +455,10 @@ void pauseChannel(int n, bool pause) {
   if (!ch.stream) return;
   if (pause) {
     if (ch.held) return;
+    // Resuming starts where the listener stopped hearing, with the loop
+    // counter of that moment: the reader has run ahead of both.
+    ch.held = std::max<int64_t>(heardFrame(ch, &ch.loopCounter), 1);
     ch.state = kPaused;
-    ch.held = std::max<int64_t>(ch.stream->tellFrame(), 1);
     std::lock_guard g(ch.voice.lock);
     ch.voice.playing = false;
     return;

@@ -6,6 +6,7 @@
 #include "audio/internal.h"
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
+#include "core/modes.h"
 #include "core/report.h"
 #include "core/settings.h"
 #include "platform/platform.h"
@@ -40,6 +41,8 @@ bool usable(int n) { return state().created && validChannel(n); }
 
 void dropPending(int n) { state().pending.erase(n); }
 
+bool jumping() { return state().jump || modes::reading().jump; }
+
 void runOpenPlay(int n, const std::string& name, int fade, int volume, int pan, int count, int start) {
   openChannel(n, name);
   setChannelLevel(n, kFadeVolume, volume, 0);
@@ -67,7 +70,7 @@ void cmd_sd(CommandContext c) {
   int count = intArg(c, 7), start = intArg(c, 8);
   if (!usable(n)) return;
   dropPending(n);
-  if (state().jump) {
+  if (jumping()) {
     closeChannel(n);
     if (count != 0) return;
     // Remembered so that a save made later brings the loop back.
@@ -90,14 +93,14 @@ void cmd_sd_load(CommandContext c) {
   std::string name(bindings::stringArg(c, 2));
   if (!usable(n)) return;
   dropPending(n);
-  if (!state().jump) openChannel(n, name);
+  if (!jumping()) openChannel(n, name);
 }
 
 void cmd_sd_play(CommandContext c) {
   setErrcmd("sd_play");
   int n = intArg(c, 1);
   int fade = intArg(c, 2), volume = intArg(c, 3), pan = intArg(c, 4), count = intArg(c, 5), start = intArg(c, 6);
-  if (!usable(n) || state().jump) return;
+  if (!usable(n) || jumping()) return;
   setChannelLevel(n, kFadeVolume, volume, 0);
   setChannelLevel(n, kFadePan, pan, 0);
   playChannel(n, count, fade, start);
@@ -114,7 +117,7 @@ void cmd_sd_stop(CommandContext c) {
   int n = intArg(c, 1), fade = intArg(c, 2), delay = intArg(c, 3);
   if (!usable(n)) return;
   dropPending(n);
-  if (state().jump) return stopAndForget(n, 0);
+  if (jumping()) return stopAndForget(n, 0);
   if (delay > 0) {
     state().pending[n] = {std::string(), platform::nowMs() + uint32_t(delay), fade, 0, 0, 0, 0};
     return;
@@ -132,8 +135,8 @@ void levelCommand(CommandContext c, const char* name, FadeKind k) {
   setErrcmd(name);
   int n = intArg(c, 1), value = intArg(c, 2), fade = intArg(c, 3);
   if (!usable(n)) return;
-  if (state().jump && k != kFadeVolume2) return storeOnly(n, k, value);
-  setChannelLevel(n, k, value, state().jump ? 0 : fade);
+  if (jumping() && k != kFadeVolume2) return storeOnly(n, k, value);
+  setChannelLevel(n, k, value, jumping() ? 0 : fade);
 }
 void cmd_sd_volume(CommandContext c) { levelCommand(c, "sd_volume", kFadeVolume); }
 void cmd_sd_volume2(CommandContext c) { levelCommand(c, "sd_volume2", kFadeVolume2); }
@@ -162,7 +165,16 @@ void cmd_sd_getFile(CommandContext c) {
 }
 
 // The reader's answers; nothing loaded or a negative answer gives 0.
-template <int64_t (Stream::*Query)()>
+int64_t heardMs(SoundChannel& ch) {
+  int64_t frame = heardFrame(ch);
+  const PcmFormat& f = ch.stream->format;
+  return frame < 0 ? frame : frame * f.blockAlign * 1000 / int64_t(f.bytesPerSecond);
+}
+int64_t heardSample(SoundChannel& ch) { return heardFrame(ch); }
+int64_t totalMs(SoundChannel& ch) { return ch.stream->totalMs(); }
+int64_t totalSample(SoundChannel& ch) { return ch.stream->totalFrames(); }
+
+template <int64_t (*Query)(SoundChannel&)>
 void queryCommand(CommandContext c, const char* name) {
   setErrcmd(name);
   int n = intArg(c, 1);
@@ -170,14 +182,15 @@ void queryCommand(CommandContext c, const char* name) {
   if (usable(n)) {
     SoundChannel& ch = channel(n);
     std::lock_guard lk(ch.m);
-    if (ch.stream) v = ((*ch.stream).*Query)();
+    if (ch.stream) v = Query(ch);
   }
   intResult(c, 2, int32_t(v < 0 ? 0 : v));
 }
-void cmd_sd_nowTime(CommandContext c) { queryCommand<&Stream::tellMs>(c, "sd_nowTime"); }
-void cmd_sd_totalTime(CommandContext c) { queryCommand<&Stream::totalMs>(c, "sd_totalTime"); }
-void cmd_sd_nowSample(CommandContext c) { queryCommand<&Stream::tellFrame>(c, "sd_nowSample"); }
-void cmd_sd_totalSample(CommandContext c) { queryCommand<&Stream::totalFrames>(c, "sd_totalSample"); }
+// "Now" is what the listener hears, not where the reader has got to.
+void cmd_sd_nowTime(CommandContext c) { queryCommand<heardMs>(c, "sd_nowTime"); }
+void cmd_sd_totalTime(CommandContext c) { queryCommand<totalMs>(c, "sd_totalTime"); }
+void cmd_sd_nowSample(CommandContext c) { queryCommand<heardSample>(c, "sd_nowSample"); }
+void cmd_sd_totalSample(CommandContext c) { queryCommand<totalSample>(c, "sd_totalSample"); }
 
 void cmd_sd_seekTime(CommandContext c) {
   setErrcmd("sd_seekTime");
@@ -303,12 +316,31 @@ void runPendingSounds() {
   }
 }
 
+void restartLoopingSounds() {
+  if (!state().created) return;
+  for (int n = 0; n < kChannelCount; ++n) {
+    SoundChannel& ch = channel(n);
+    std::string name;
+    int volume, pan;
+    bool looping;
+    {
+      std::lock_guard lk(ch.m);
+      name = ch.name, volume = ch.volume, pan = ch.pan;
+      looping = !name.empty() && ch.loopCounter < 0;
+    }
+    closeChannel(n);
+    if (looping) runOpenPlay(n, name, 0, volume, pan, 0, 0);
+  }
+}
+
 void applyVolumeSettings() {
   recomputeGains();
   for (const CategorySpec& c : kCategories) applyCategory(c);
   refreshDuckSettings();
   for (int n = 1; n <= 4; ++n) setChannelLevel(n, kFadeVolume2, core::setting(n <= 2 ? SettingKey::BgmMax : SettingKey::SeMax), 0);
 }
+
+bool soundCreated() { return state().created; }
 
 void openSound(int n, const std::string& name, uint32_t offset, uint32_t size) {
   if (usable(n)) openChannel(n, name, offset, size);
@@ -330,7 +362,7 @@ ChannelSnapshot channelSnapshot(int n) {
   {
     std::lock_guard lk(ch.m);
     s.name = ch.name, s.state = ch.state, s.volume = ch.volume, s.pan = ch.pan, s.loopCounter = ch.loopCounter;
-    s.frame = ch.stream ? std::max<int64_t>(ch.stream->tellFrame(), 0) : 0;
+    s.frame = ch.stream ? std::max<int64_t>(heardFrame(ch), 0) : 0;
   }
   auto it = state().pending.find(n);
   if (it != state().pending.end()) s.pending = true, s.pendingName = it->second.name;

@@ -30,6 +30,16 @@ struct Fade {
   bool stopWhenDone = false;
 };
 
+// Where a stretch of one half came from, so the position that was heard can
+// be told apart from the reader's, which runs up to two halves ahead: the
+// stretch starts at frame `at` of the half, with source frame `source` (-1:
+// silence after the data) and the loop counter as it was then.
+struct Segment {
+  uint32_t at;
+  int64_t source;
+  int counter;
+};
+
 // What the device reads: the ring of two halves and the levels in force.
 struct Voice {
   std::mutex lock;
@@ -39,6 +49,7 @@ struct Voice {
   bool playing = false;
   uint64_t position = 0;  // 32.32 frames
   int32_t volume = kSilence, pan = 0;
+  std::array<std::vector<Segment>, 2> segments;
 };
 
 struct SoundChannel {
@@ -62,6 +73,7 @@ struct SoundChannel {
   bool primed = false;  // play filled the first half already
   Voice voice;
   std::vector<uint8_t> scratch;
+  std::vector<Segment> scratchSegments;
   // Worker: the run flag it polls and the flag it raises when it has ended.
   std::thread thread;
   std::atomic<bool> run{false}, finished{true};
@@ -120,6 +132,10 @@ void pauseChannel(int n, bool pause);
 void closeChannel(int n);
 void setChannelLevel(int n, FadeKind kind, int value, int fade);
 void seekChannel(int n, int64_t value, bool milliseconds);
+// The source frame the listener is hearing (the reader's position before the
+// first fill); counter receives the loop counter that goes with it. Caller
+// holds ch.m and ch.stream is set.
+int64_t heardFrame(SoundChannel& ch, int* counter = nullptr);
 void refreshDuckSettings();
 void recomputeGains();
 // The worker's ducking check, made once per 10 ms tick by whichever worker

@@ -20,6 +20,7 @@ struct TableState {
   ScreenFacts screen;
   MotionHooks motion;
   GpuReleaser releaser = nullptr;
+  MovieStopper movieStopper = nullptr;
   bool jump = false;
   TableState() { registeredIn.fill(-1); }
 };

@@ -1,4 +1,5 @@
 // Loading pictures into sprites: sp, sp_cut, sp_st, sp_mask, spg, sp_reload.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -139,6 +140,7 @@ void clearForLoad(int n) {
     r.pending = kPendingDelete;
     commitSprite(n);
   }
+  if (r.fontFace[0] == kKindMovie && table().movieStopper) table().movieStopper(n);
 }
 
 bool placePicture(int n, image::Image* picture, int frames, int resolution, uint32_t flags) {
@@ -191,6 +193,25 @@ bool loadSpritePicture(int n, const char* rawPath, uint32_t flags, int frames) {
   Sprite& r = table().sprites[n];
   copyName(r.name, path);
   r.fontFace[0] = kKindPicture;
+  return true;
+}
+
+bool loadMovieCanvas(int n, int width, int height, uint32_t flags, const char* path) {
+  if (!validNumber(n)) return false;
+  image::Image* picture = nullptr;
+  if (!table().jump) {
+    constexpr int kLargest = 8192;
+    if (width > 0 && height > 0 && width <= kLargest && height <= kLargest) picture = image::createImage(width, height, 32);
+    if (!picture) {
+      errorc(std::to_string(n) + sj(" テクスチャが作れませんでした"), 1);
+      return false;
+    }
+    std::fill(picture->pixels, picture->pixels + picture->count, 0xFF000000u);
+  }
+  if (!placePicture(n, picture, 1, 1, flags)) return false;
+  Sprite& r = table().sprites[n];
+  copyName(r.name, normalisePath(path));
+  r.fontFace[0] = kKindMovie;
   return true;
 }
 

@@ -208,6 +208,17 @@ struct MotionHooks {
 };
 void setMotionHooks(const MotionHooks& hooks);
 
+// The movie player: a sprite's movie stops when its picture is replaced or
+// the sprite is deleted.
+using MovieStopper = void (*)(int n);
+void setMovieStopper(MovieStopper stop);
+// sp_ani's picture: an opaque black width x height canvas (a 1 x 1
+// placeholder while jump loading) in the back slot, switched in with flags,
+// with the movie's path as picture name and the movie kind mark. Reports
+// " テクスチャが作れませんでした" after the number when the canvas cannot be
+// made.
+bool loadMovieCanvas(int n, int width, int height, uint32_t flags, const char* path);
+
 // ---- command cores ---------------------------------------------------------
 // Binds the sp, sp_* image-effect and lookahead command cores; call once after
 // the catalogue is registered.

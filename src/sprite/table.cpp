@@ -45,6 +45,7 @@ void setJumpLoading(bool on) { T.jump = on; }
 bool jumpLoading() { return T.jump; }
 void setGpuReleaser(GpuReleaser releaser) { T.releaser = releaser; }
 void setMotionHooks(const MotionHooks& hooks) { T.motion = hooks; }
+void setMovieStopper(MovieStopper stop) { T.movieStopper = stop; }
 
 void reportNoPicture(int n) { errorc(std::to_string(n) + sj(" 画像が読み込まれていません"), 1); }
 
@@ -168,6 +169,7 @@ void deleteSprite(int n, int depth) {
       if (m != n) deleteSprite(m, depth + 1);
   }
   if (T.motion.dropTracks) T.motion.dropTracks(n);
+  if (r.fontFace[0] == kKindMovie && T.movieStopper) T.movieStopper(n);
   freeSlot(T.slots[n][0]);
   freeSlot(T.slots[n][1]);
   leaveGroup(n);

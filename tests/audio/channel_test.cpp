@@ -9,6 +9,7 @@
 #include "audio/sound_files.h"
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
+#include "core/modes.h"
 #include "core/settings.h"
 #include "core/textconv.h"
 #include "platform/platform.h"
@@ -97,8 +98,6 @@ class Channels : public ::testing::Test {
   test::TempDir dir;
 };
 
-constexpr size_t kLead = 0;
-
 TEST_F(Channels, EverySoundAndVolumeCommandIsBound) {
   for (const bindings::CatalogueEntry& e : bindings::catalogue())
     if (e.family == bindings::Family::Sound || e.family == bindings::Family::Volume) {
@@ -107,14 +106,16 @@ TEST_F(Channels, EverySoundAndVolumeCommandIsBound) {
     }
 }
 
-TEST_F(Channels, WaveLoopsAtTheEndOfTheReadThatPassesC) {
+TEST_F(Channels, WaveLoopIsSeamlessOnTheOutput) {
   run("sd", {"1", rampWave("a.wav", 40000), "0", "0", "100", "0", "0", "0"});
   run("sd_loopSample", {"1", "0", "1000", "5000"});
   auto out = play(80);
-  // A half (16384 frames) is read at once: the jump to B follows it.
-  for (size_t f = 0; f < 16384; f += 997) ASSERT_EQ(out[kLead + 2 * f], int16_t(f)) << f;
-  for (size_t f = 0; f < 16384; f += 997) ASSERT_EQ(out[kLead + 2 * (16384 + f)], int16_t(1000 + f)) << f;
-  EXPECT_EQ(out[kLead + 2 * 5 + 1], -5);
+  // 0..4999, then 1000..4999 again and again: the frame after C is B.
+  for (size_t f = 0; f < 35000; ++f) {
+    int16_t want = int16_t(f < 5000 ? f : 1000 + (f - 5000) % 4000);
+    ASSERT_EQ(out[2 * f], want) << f;
+    ASSERT_EQ(out[2 * f + 1], -want) << f;
+  }
   run("sd_loopTime", {"1", "10", "1000", "-3"});
   EXPECT_EQ(channel(1).loopA, 441);
   EXPECT_EQ(channel(1).loopB, 44100);
@@ -127,8 +128,8 @@ TEST_F(Channels, PlaysOnceThenSilenceAndStops) {
   EXPECT_EQ(run("sd_totalSample", {"3"}), "20000");
   EXPECT_EQ(run("sd_totalTime", {"3"}), "453");
   auto out = play(200);
-  EXPECT_EQ(out[kLead + 2 * 19999], int16_t(19999));
-  EXPECT_EQ(out[kLead + 2 * 20000], 0);
+  EXPECT_EQ(out[2 * 19999], int16_t(19999));
+  EXPECT_EQ(out[2 * 20000], 0);
   EXPECT_EQ(run("sd_status", {"3"}), "2");
   EXPECT_EQ(run("sd_getFile", {"3"}), "");
 }
@@ -192,17 +193,35 @@ TEST_F(Channels, SeekOnAStoppedChannelIsWhereResumeStarts) {
   EXPECT_EQ(run("sd_status", {"4"}), "2");
   run("sd_pause", {"4", "0"});
   auto out = play(3);
-  EXPECT_EQ(out[kLead], int16_t(12345));
+  EXPECT_EQ(out[0], int16_t(12345));
   run("sd_pause", {"4", "1"});
   EXPECT_EQ(run("sd_status", {"4"}), "1");
-  // Both halves were filled ahead of the cursor: the reader is there.
-  EXPECT_EQ(channel(4).held, 12345 + 32768);
+  // Three steps of 441 frames were heard; the reader is two halves ahead.
+  EXPECT_EQ(channel(4).held, 12345 + 3 * 441);
+  EXPECT_EQ(run("sd_nowSample", {"4"}), std::to_string(12345 + 3 * 441));
+  EXPECT_EQ(run("sd_nowTime", {"4"}), std::to_string((12345 + 3 * 441) * 1000 / 44100));
   out = play(3);
   EXPECT_EQ(out[0], 0);
   run("sd_pause", {"4", "0"});
   out = play(2);
-  EXPECT_EQ(out[kLead], int16_t((12345 + 32768) & 0x7FFF));
-  EXPECT_EQ(channelSnapshot(4).frame, 50000);  // the end of the file
+  for (size_t f = 0; f < 882; ++f) ASSERT_EQ(out[2 * f], int16_t(12345 + 3 * 441 + f)) << f;
+  EXPECT_EQ(channelSnapshot(4).frame, 12345 + 5 * 441);
+}
+
+TEST_F(Channels, PauseInsideALoopKeepsTheLoopCount) {
+  run("sd", {"6", rampWave("l.wav", 20000), "0", "0", "100", "0", "3", "0"});
+  run("sd_loopSample", {"6", "0", "100", "2000"});
+  play(8);  // 3528 frames heard: once through C; the reader has looped more
+  run("sd_pause", {"6", "1"});
+  EXPECT_EQ(channel(6).held, 100 + (3528 - 2000));
+  EXPECT_EQ(channel(6).loopCounter, 1);
+  run("sd_pause", {"6", "0"});
+  auto out = play(20);
+  // The rest of this pass, then the last one from B straight on past C.
+  size_t f = 0;
+  for (int v = 100 + 1528; v < 2000; ++v, ++f) ASSERT_EQ(out[2 * f], v) << f;
+  for (int v = 100; v < 20000 && 2 * f < out.size(); ++v, ++f) ASSERT_EQ(out[2 * f], v) << f;
+  EXPECT_GT(f, 8000u);
 }
 
 TEST_F(Channels, DelayedStopFadesOutLater) {
@@ -246,6 +265,20 @@ TEST_F(Channels, JumpModeRemembersOnlyEndlessSounds) {
   EXPECT_EQ(s.volume, 80); EXPECT_EQ(s.pan, 10); EXPECT_EQ(s.loopCounter, -1);
   run("sd_play", {"1", "0", "100", "0", "0", "0"});
   EXPECT_EQ(run("sd_status", {"1"}), "2");
+  setJumpMode(false);
+
+  // The reading modes' flag works the same; their end brings the loop back.
+  run("sd", {"3", "h.wav", "0", "0", "100", "0", "1", "0"});
+  modes::reading().jump = 1;
+  run("sd", {"2", "h.wav", "0", "0", "70", "-20", "0", "0"});
+  EXPECT_EQ(run("sd_status", {"2"}), "2");
+  modes::reading().jump = 0;
+  restartLoopingSounds();
+  EXPECT_EQ(run("sd_status", {"1"}), "0");
+  EXPECT_EQ(run("sd_status", {"2"}), "0");
+  EXPECT_EQ(run("sd_status", {"3"}), "2");  // played once: not brought back
+  s = channelSnapshot(2);
+  EXPECT_EQ(s.volume, 70); EXPECT_EQ(s.pan, -20); EXPECT_EQ(s.loopCounter, -1);
 }
 
 TEST_F(Channels, BadFilesReportAndLeaveTheChannelEmpty) {
@@ -264,26 +297,36 @@ TEST_F(Channels, VorbisLoopCommentLoopsWithoutEnd) {
   test::writeFile("loop.ogg",
                   test::vorbisBytes(460000, 44100, {"COMMENT=setSample 0,44100,441000"}, tone));
   test::writeFile("two.ogg", test::vorbisBytes(8000, 44100, {"COMMENT=setSample 0,44100"}, tone));
-  run("sd", {"8", "two.ogg", "0", "0", "100", "0", "1", "0"});
+  run("sd_load", {"8", "two.ogg"});
   ASSERT_EQ(g_reports.size(), 1u);
   EXPECT_EQ(g_reports[0], "two.ogg" + sj(": 再生情報の引数の数が不正です"));
   EXPECT_EQ(channel(8).loopC, 8000);
 
+  // The reference: the whole file decoded straight through, no seeks.
+  std::string error;
+  auto reference = openStream(std::make_shared<const std::string>(test::readFile("loop.ogg")), kTypeVorbis, "r", error);
+  ASSERT_TRUE(reference);
+  std::vector<int16_t> ref(2 * 460000);
+  auto* bytes = reinterpret_cast<uint8_t*>(ref.data());
+  for (long got = 0, n; got < long(ref.size() * 2) && (n = reference->read(bytes + got, long(ref.size() * 2) - got)) > 0;)
+    got += n;
+
   run("sd", {"1", "loop.ogg", "0", "0", "100", "0", "0", "0"});
-  int64_t highest = 0, wraps = 0, last = 0;
-  for (int step = 0; step < 2300; ++step) {
-    play(1);
-    int64_t now = channelSnapshot(1).frame;
-    highest = std::max(highest, now);
-    if (now < last) {
-      ++wraps;
-      EXPECT_LT(now, 44100 + 16384) << step;
-      EXPECT_GE(now, 44100);
-    }
-    last = now;
+  std::vector<int16_t> out;
+  int64_t highest = 0;
+  for (int step = 0; step < 1960; ++step) {
+    auto block = play(1);
+    out.insert(out.end(), block.begin(), block.end());
+    highest = std::max<int64_t>(highest, std::atoi(run("sd_nowSample", {"1"}).c_str()));
   }
-  EXPECT_GE(wraps, 2);
-  EXPECT_LT(highest, 441000 + 4096);  // never far past C
+  // 0 .. 440999, then 44100 .. 440999 again and again, sample for sample.
+  for (size_t f = 0; f < out.size() / 2; ++f) {
+    size_t from = f < 441000 ? f : 44100 + (f - 441000) % (441000 - 44100);
+    ASSERT_EQ(out[2 * f], ref[2 * from]) << f;
+    ASSERT_EQ(out[2 * f + 1], ref[2 * from + 1]) << f;
+  }
+  EXPECT_GT(out.size() / 2, size_t(441000 + 396900 + 10000));  // twice round the loop
+  EXPECT_LT(highest, 441000);
   EXPECT_EQ(run("sd_status", {"1"}), "0");
 }
 

@@ -21,6 +21,7 @@
 #include "render/render.h"
 #include "render/transition.h"
 #include "image/image.h"
+#include "movie/movie.h"
 #include "platform/vclock.h"
 #include "sprite/motion.h"
 #include "sprite/picture.h"
@@ -111,6 +112,8 @@ int runInterpreter() {
   render::setTrackStep(sprite::motionTrackStep);
   audio::bindSoundCores();
   render::addFrameUpdate(audio::runPendingSounds);
+  movie::bindMovieCores();
+  render::addFrameUpdate(movie::movieFrameStep);
   sprite::setVoicePreloader(audio::preloadSound);
   save::settingsLoadHooks().applyVolumes = audio::applyVolumeSettings;
   bindings::registerScriptHosts();
@@ -126,6 +129,7 @@ int runInterpreter() {
   bindings::releaseScriptHosts();
   releaseScriptMachinery();
   sprite::clearMotion();
+  movie::releaseMovies();
   sprite::clearTable();
   render::releaseRenderDevice();
   audio::releaseSound();

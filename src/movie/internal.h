@@ -1,0 +1,112 @@
+#pragma once
+// Movie playback records and what their workers share with the main thread.
+// The main thread owns the list and the sprites; a worker touches only its
+// record's hand-off (under handoff.lock), the atomics (state, start, progress,
+// plays), the source and decoder, which the main thread leaves alone until the
+// worker has finished, and in mode 0 the frame images it publishes one by one
+// through ready[].
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "movie/movie.h"
+
+namespace velmora::image {
+struct Image;
+}
+
+namespace velmora::movie {
+
+class TheoraVideo;
+constexpr size_t kHeaderSize = 44;
+
+enum MovieState : int { kStopRequested = 0, kStartRequested = 1, kRunning = 2, kFinished = -1 };
+enum ModeBit : int { kDecodeWhilePlaying = 1, kStreamed = 2, kTheora = 4 };
+
+struct MovieHeader {
+  bool theora = false;
+  uint32_t streamSize = 0;  // Theora: the stream's bytes after the sound; 0 = to the end
+  int32_t duration = 0, frameCount = 0, width = 0, height = 0;
+  uint32_t soundSize = 0;
+};
+
+// The file's bytes, held whole or read from an open file (streamed mode).
+class MovieSource {
+ public:
+  ~MovieSource();
+  std::shared_ptr<const std::string> bytes;
+  std::FILE* file = nullptr;
+  uint64_t base = 0, size = 0;  // the resource inside the file
+  // Exactly n bytes at offset, or false.
+  bool read(uint64_t offset, void* out, size_t n);
+};
+
+// What the worker hands to the frame step: the newest picture, messages to
+// report on the main thread.
+struct Handoff {
+  std::mutex lock;
+  std::vector<uint32_t> pixels;  // width x height, 0 = none yet
+  uint64_t sequence = 0;
+  std::vector<std::string> messages;
+};
+
+struct Movie {
+  int sprite = 0;
+  int mode = 0;
+  std::string name;
+  MovieHeader header;
+  std::atomic<int> state{kStartRequested};
+  std::atomic<uint32_t> start{0};
+  // The engine time up to which the worker has handled everything due
+  // (the virtual clock waits for it, so runs repeat exactly).
+  std::atomic<uint32_t> progress{0};
+  std::atomic<int> plays{0};
+  int nextFrame = 0;
+  int shownFrame = -1;
+  uint64_t shownSequence = 0;
+  std::unique_ptr<MovieSource> source;
+  std::string theoraStream;
+  std::unique_ptr<TheoraVideo> video;  // loaded on the main thread, used by the worker
+  Handoff handoff;
+  // Mode 0: every frame decoded in advance.
+  std::vector<image::Image*> frames;
+  std::unique_ptr<std::atomic<bool>[]> ready;
+  std::thread worker;
+  ~Movie();
+};
+using MoviePtr = std::shared_ptr<Movie>;
+
+// ---- files ---------------------------------------------------------------
+// Reads and checks the 44-byte header; on failure the message (after the
+// sprite number) is in error.
+bool readHeader(MovieSource& source, MovieHeader& header, std::string& error);
+// The file of a movie: whole through the resource layer, or (streamed) an
+// open file where the resource allows it. error: the system's text.
+std::unique_ptr<MovieSource> openSource(const std::string& path, bool streamed, std::string& error);
+
+// ---- the movie list (main thread) ------------------------------------------
+std::map<int, MoviePtr>& movies();
+// Stops the worker (1000 ms limit), frees what it leaves, stops the movie's
+// sound; the caller removes the entry.
+void stopMovie(Movie& m);
+void stopAndRemove(int sprite);
+void reportOnMainThread(const std::string& message);
+
+// ---- workers ---------------------------------------------------------------
+void theoraWorker(MoviePtr m);
+void mjpgPlayingWorker(MoviePtr m);
+void mjpgAdvanceWorker(MoviePtr m);
+// Copies a decoded picture into a width x height frame, clipped, black outside.
+void fitPicture(const image::Image* picture, int width, int height, std::vector<uint32_t>& out);
+// Publishes the worker's frame (swapped out of work).
+void publish(Movie& m, std::vector<uint32_t>& work);
+void queueMessage(Movie& m, std::string message);
+
+}  // namespace velmora::movie

@@ -1,0 +1,28 @@
+#pragma once
+// Movies in sprites: "THOR" (Theora) and "MJPG" (a chain of still images)
+// files decoded on one worker thread per movie sprite, shown by the frame
+// step, with their embedded sound on sound channel 0.
+#include <cstdint>
+
+namespace velmora::movie {
+
+// Binds theora_create and sp_ani and tells the sprite table how to stop a
+// movie; call once after the catalogue is registered.
+void bindMovieCores();
+// Frame step (render::addFrameUpdate): shows due frames, ends finished movies.
+void movieFrameStep();
+// Stops every movie worker (before the sprite table and the sound go).
+void releaseMovies();
+
+// The playback record of a movie sprite, for saves and tests.
+struct MovieInfo {
+  int mode = 0;  // bit 0 decode while playing, bit 1 streamed, bit 2 Theora
+  int plays = 0;
+  int state = 0;  // 1 start requested, 2 running, 0 stop requested, -1 finished
+  int frameCount = 0, duration = 0;
+  uint32_t soundSize = 0;
+  int nextFrame = 0;
+};
+bool movieInfo(int sprite, MovieInfo& out);
+
+}  // namespace velmora::movie
