@@ -233,24 +233,26 @@ void curtain(const Moment& m, Dir d, Plan& plan) {
 }
 
 // ---- fading families ---------------------------------------------------------
-void fadeSlideIn(const Moment& m, Dir d, Plan& plan) {
-  plan.base = Pic::Before;
+// One picture as a quad over the other, offset by (sx, sy) pixels per unit
+// of direction.
+void fadingQuad(Plan& plan, Pic over, Dir d, int alpha, int sx, int sy) {
+  plan.base = over == Pic::After ? Pic::Before : Pic::After;
   plan.fading = true;
-  Layer& l = plan.add(Pic::After);
+  Layer& l = plan.add(over);
   l.quad = true;
-  l.alpha = m.P(255);
-  l.dx = -stepX(d) * m.R(m.W);
-  l.dy = -stepY(d) * m.R(m.H);
+  l.alpha = alpha;
+  l.dx = stepX(d) * sx;
+  l.dy = stepY(d) * sy;
 }
 
+// The after picture fades in, sliding into place along the direction.
+void fadeSlideIn(const Moment& m, Dir d, Plan& plan) {
+  fadingQuad(plan, Pic::After, d, m.P(255), -m.R(m.W), -m.R(m.H));
+}
+
+// The before picture fades out, sliding away along the direction.
 void fadeSlideOut(const Moment& m, Dir d, Plan& plan) {
-  plan.base = Pic::After;
-  plan.fading = true;
-  Layer& l = plan.add(Pic::Before);
-  l.quad = true;
-  l.alpha = m.R(255);
-  l.dx = stepX(d) * m.P(m.W);
-  l.dy = stepY(d) * m.P(m.H);
+  fadingQuad(plan, Pic::Before, d, m.R(255), m.P(m.W), m.P(m.H));
 }
 
 // The before picture as an opaque backdrop, again moved and fading out, and
