@@ -13,6 +13,7 @@
 #include "render/display.h"
 #include "render/geometry.h"
 #include "render/internal.h"
+#include "render/transition.h"
 #include "sprite/sprite.h"
 
 namespace velmora::render {
@@ -110,6 +111,7 @@ void releaseRenderDevice() {
   DeviceState& d = device();
   if (d.created) {
     releaseRenderResources();
+    releaseFilterObjects();
     releasePrograms();
     if (d.vbo) glDeleteBuffers(1, &d.vbo);
     if (d.vao) glDeleteVertexArrays(1, &d.vao);

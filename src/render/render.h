@@ -29,7 +29,8 @@ void releaseRenderResources();
 // and duration (ms) and easing.
 void present(int index, uint32_t elapsed, uint32_t duration, int easing);
 using ScenePass = void (*)(uint32_t elapsed, uint32_t duration, int easing);
-// Transitions install passes 1-3; null puts the plain pass back.
+// Transitions install passes 1-3 and the motion blur as pass 0; null puts
+// the plain pass back.
 void setScenePass(int index, ScenePass pass);
 // Draws the scene into the bound target; after = the transition's "after"
 // picture (pending replacements drawn from their other slot).
