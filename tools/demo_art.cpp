@@ -1,7 +1,8 @@
 // Draws the demo game's pictures, so that the repository holds no binary art:
 // a night sky for the title, a character silhouette, a logo in block letters,
-// a button, a glow for additive blending, and the message window's panels
-// and click-wait marker.
+// a button, a glow for additive blending, the message window's panels and
+// click-wait marker, the opening's dusk scene and the grey mask of its
+// transition.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -138,12 +139,46 @@ Image* panel(int w, int h, int radius, uint32_t fill, uint32_t rim) {
   return im;
 }
 
+// The opening's scene: a warm dusk over a dark horizon.
+Image* dusk(int w, int h) {
+  Image* im = velmora::image::createImage(w, h, 24);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const double t = static_cast<double>(y) / h;
+      const bool ground = y > h * 0.78 - 18 * std::sin(x * 0.006);
+      px(im, x, y) = ground ? argb(255, 30, 22, 40)
+                            : argb(255, static_cast<int>(240 - 120 * t), static_cast<int>(150 - 90 * t),
+                                   static_cast<int>(90 + 60 * t));
+    }
+  return im;
+}
+
 // The click-wait marker: a small downward triangle.
 Image* marker(int size) {
   Image* im = blank(size, size, 32);
   for (int y = 0; y < size * 2 / 3; ++y)
     for (int x = 0; x < size; ++x)
       if (std::abs(x - size / 2) <= (size * 2 / 3 - y) * 3 / 4) px(im, x, y) = argb(255, 255, 230, 150);
+  return im;
+}
+
+Image* black(int w, int h) {
+  Image* im = velmora::image::createImage(w, h, 24);
+  std::fill(im->pixels, im->pixels + im->count, 0xFF000000u);
+  return im;
+}
+
+// The mask transition's grey ramp: dark first, so the night opens from the
+// moon outwards with a rippled edge.
+Image* mask(int w, int h) {
+  Image* im = velmora::image::createImage(w, h, 24);
+  const double mx = w * 0.78, my = h * 0.22, far = std::hypot(w, h) * 0.85;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const double d = std::hypot(x - mx, y - my), a = std::atan2(y - my, x - mx);
+      const int v = std::clamp(static_cast<int>(255 * d / far + 24 * std::sin(9 * a)), 0, 255);
+      px(im, x, y) = argb(255, v, v, v);
+    }
   return im;
 }
 
@@ -164,5 +199,8 @@ int main(int argc, char** argv) {
   ok = save(panel(240, 44, 14, argb(230, 70, 50, 110), argb(245, 220, 200, 250)), out / "ui/nameplate.png") && ok;
   ok = save(panel(1240, 680, 24, argb(225, 8, 10, 26), argb(240, 120, 130, 190)), out / "ui/backlog.png") && ok;
   ok = save(marker(24), out / "ui/marker.png") && ok;
+  ok = save(dusk(1280, 720), out / "bg/dusk.png") && ok;
+  ok = save(black(1280, 720), out / "bg/black.png") && ok;
+  ok = save(mask(1280, 720), out / "fx/mask.png") && ok;
   return ok ? 0 : 1;
 }

@@ -1,11 +1,10 @@
 // Frame costs headless: engine-side submission for 1000 sprites, and whole
 // frames of a typical scene and of 1000 small sprites at 1280 x 720.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 
+#include "headless.h"
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
 #include "core/report.h"
@@ -21,40 +20,7 @@
 namespace {
 
 using namespace velmora;
-
-void run(const char* name, const std::string& args) {
-  bindings::installOwnBridge();
-  script::findCommand(name)(args.c_str());
-}
-
-void savePicture(const char* path, int w, int h, uint32_t colour) {
-  image::Image* img = image::createImage(w, h, 32);
-  for (int i = 0; i < w * h; ++i) img->pixels[i] = colour ^ static_cast<uint32_t>(i * 2654435761u & 0x00FFFFFF);
-  image::saveImage(path, img, image::kSavePng, 32, 0, 0);
-  image::freeImage(img);
-}
-
-// One process-wide display: 1280 x 720, no pacing.
-void openDisplay() {
-  static bool open = false;
-  if (open) return;
-  open = true;
-  setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  char tmpl[] = "/tmp/velmora-bench-XXXXXX";
-  if (chdir(mkdtemp(tmpl)) != 0) std::abort();
-  runOptions().headless = true;
-  core::resetSettings();
-  core::setting(core::SettingKey::VSyncWait) = 0;
-  platform::init();
-  script::registerOwnCommands();
-  bindings::registerCatalogue();
-  sprite::bindSpriteCores();
-  render::bindRenderCores();
-  savePicture("bg.png", 1280, 720, 0xFF204060);
-  savePicture("s.png", 32, 32, 0x80FFFFFF);
-  savePicture("c.png", 256, 256, 0xC0FFFFFF);
-  run("screen", "1280,720,1280,2");
-}
+using namespace velmora::bench;
 
 void scene(int small, int large) {
   sprite::clearTable();

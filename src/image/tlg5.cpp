@@ -1,5 +1,7 @@
 // TLG5: doubly differenced colour planes in blocks of rows, LZSS-compressed
 // with one dictionary for the whole file.
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -19,39 +21,70 @@ void put32(std::string& out, uint32_t v) {
   out.append(b, 4);
 }
 
-// Rebuilds one row from its plane bytes and the row above.
-void rebuildRow(uint8_t* row, const uint8_t* above, const uint8_t* const* planes, int width, int channels) {
-  if (channels == 1) {
-    uint8_t s = 0;
-    for (int x = 0; x < width; ++x) {
-      s = uint8_t(s + planes[0][x]);
-      uint8_t v = above ? uint8_t(s + above[x * 4]) : s;
-      row[x * 4] = row[x * 4 + 1] = row[x * 4 + 2] = v;
-      row[x * 4 + 3] = 255;
-    }
-    return;
-  }
-  uint8_t sb = 0, sg = 0, sr = 0, sa = 0;
+// Byte-wise addition of four packed samples, without carries between them.
+inline uint32_t addBytes(uint32_t a, uint32_t b) {
+  return ((a & 0x7F7F7F7Fu) + (b & 0x7F7F7F7Fu)) ^ ((a ^ b) & 0x80808080u);
+}
+
+void rebuildGreyRow(uint8_t* row, const uint8_t* above, const uint8_t* plane, int width) {
+  uint8_t s = 0;
   for (int x = 0; x < width; ++x) {
-    uint8_t g = planes[1][x];
-    sb = uint8_t(sb + planes[0][x] + g);
-    sg = uint8_t(sg + g);
-    sr = uint8_t(sr + planes[2][x] + g);
-    uint8_t* p = row + x * 4;
+    s = uint8_t(s + plane[x]);
+    uint8_t v = above ? uint8_t(s + above[x * 4]) : s;
+    row[x * 4] = row[x * 4 + 1] = row[x * 4 + 2] = v;
+    row[x * 4 + 3] = 255;
+  }
+}
+
+// Running sums across the row are prefix sums, done four pixels per vector:
+// each pixel adds its left neighbours, then the sum carried from the
+// previous four.
+inline __m128i prefixPixels(__m128i v, __m128i& carry) {
+  v = _mm_add_epi8(v, _mm_slli_si128(v, 4));
+  v = _mm_add_epi8(v, _mm_slli_si128(v, 8));
+  v = _mm_add_epi8(v, carry);
+  carry = _mm_shuffle_epi32(v, 0xFF);
+  return v;
+}
+
+// Rebuilds one colour row from its plane bytes and the row above (null for
+// the first row). Without an alpha plane the alpha byte is 255.
+void rebuildColourRow(uint8_t* row, const uint8_t* above, const uint8_t* const* planes, int width, bool alpha) {
+  const uint8_t *p0 = planes[0], *p1 = planes[1], *p2 = planes[2], *p3 = alpha ? planes[3] : nullptr;
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i opaque = _mm_set1_epi32(alpha ? 0 : int(0xFF000000u));
+  __m128i carry = zero;
+  int x = 0;
+  for (; x + 16 <= width; x += 16) {
+    __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p1 + x));
+    __m128i b = _mm_add_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p0 + x)), g);
+    __m128i r = _mm_add_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p2 + x)), g);
+    __m128i a = p3 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(p3 + x)) : zero;
+    __m128i bgLo = _mm_unpacklo_epi8(b, g), bgHi = _mm_unpackhi_epi8(b, g);
+    __m128i raLo = _mm_unpacklo_epi8(r, a), raHi = _mm_unpackhi_epi8(r, a);
+    __m128i quads[4] = {_mm_unpacklo_epi16(bgLo, raLo), _mm_unpackhi_epi16(bgLo, raLo),
+                        _mm_unpacklo_epi16(bgHi, raHi), _mm_unpackhi_epi16(bgHi, raHi)};
+    for (int q = 0; q < 4; ++q) {
+      __m128i v = prefixPixels(quads[q], carry);
+      size_t at = size_t(x + q * 4) * 4;
+      if (above) v = _mm_add_epi8(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(above + at)));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(row + at), _mm_or_si128(v, opaque));
+    }
+  }
+  uint32_t sum = uint32_t(_mm_cvtsi128_si32(carry));
+  for (; x < width; ++x) {
+    uint8_t g = p1[x];
+    uint32_t d = uint32_t(uint8_t(p0[x] + g)) | uint32_t(g) << 8 | uint32_t(uint8_t(p2[x] + g)) << 16;
+    if (p3) d |= uint32_t(p3[x]) << 24;
+    sum = addBytes(sum, d);
+    uint32_t v = sum;
     if (above) {
-      const uint8_t* q = above + x * 4;
-      p[0] = uint8_t(sb + q[0]);
-      p[1] = uint8_t(sg + q[1]);
-      p[2] = uint8_t(sr + q[2]);
-    } else {
-      p[0] = sb, p[1] = sg, p[2] = sr;
+      uint32_t up;
+      std::memcpy(&up, above + size_t(x) * 4, 4);
+      v = addBytes(v, up);
     }
-    if (channels == 4) {
-      sa = uint8_t(sa + planes[3][x]);
-      p[3] = above ? uint8_t(sa + above[x * 4 + 3]) : sa;
-    } else {
-      p[3] = 255;
-    }
+    if (!p3) v |= 0xFF000000u;
+    std::memcpy(row + size_t(x) * 4, &v, 4);
   }
 }
 
@@ -68,40 +101,50 @@ Image* decodeTlg5(const uint8_t* data, size_t size) {
   uint64_t pos = 24 + blocks * 4;
   if (pos > size) return nullptr;
   size_t rowsPerBlock = bh < h ? bh : h;
-  std::unique_ptr<uint8_t[]> planeMemory(new (std::nothrow) uint8_t[size_t(w) * rowsPerBlock * channels]);
-  if (!planeMemory) return nullptr;
+  // Compressed planes expand one after another behind the last 4096 bytes
+  // they expanded before, which is the dictionary they refer to; stored
+  // planes are read where they lie and stay out of it.
+  const size_t kHistory = 4096;
+  size_t streamBytes = kHistory + size_t(w) * rowsPerBlock * channels + kLzssSlack;
+  std::unique_ptr<uint8_t[]> stream(new (std::nothrow) uint8_t[streamBytes]);
+  if (!stream) return nullptr;
+  std::memset(stream.get(), 0, kHistory);
   Image* image = createImage(int(w), int(h), channels * 8);
   if (!image) return nullptr;
-  LzssRing ring;
-  lzssZeroRing(ring);
+  unsigned ringIndex = 0;
   const uint8_t* planes[4] = {};
   uint8_t* out = bytes(image);
   for (uint32_t y0 = 0; y0 < h; y0 += bh) {
     size_t rows = h - y0 < bh ? h - y0 : bh;
     size_t need = size_t(w) * rows;
+    size_t expanded = 0;
     for (int c = 0; c < channels; ++c) {
-      uint8_t* plane = planeMemory.get() + size_t(c) * w * rowsPerBlock;
-      planes[c] = plane;
       if (size - pos < 5) goto fail;
       uint8_t mark = data[pos];
       uint32_t len = le32(data + pos + 1);
       pos += 5;
       if (len > size - pos) goto fail;
       if (mark == 0) {
-        if (!lzssDecode(ring, data + pos, len, plane, need)) goto fail;
+        uint8_t* plane = stream.get() + kHistory + expanded;
+        if (!lzssExpand(data + pos, len, plane, need, ringIndex)) goto fail;
+        planes[c] = plane;
+        expanded += need;
       } else {
         if (len != need) goto fail;
-        std::memcpy(plane, data + pos, need);
+        planes[c] = data + pos;
       }
       pos += len;
     }
     for (size_t r = 0; r < rows; ++r) {
       size_t y = y0 + r;
-      const uint8_t* rowPlanes[4];
+      const uint8_t* rowPlanes[4] = {};
       for (int c = 0; c < channels; ++c) rowPlanes[c] = planes[c] + r * w;
       uint8_t* row = out + y * w * 4;
-      rebuildRow(row, y ? row - size_t(w) * 4 : nullptr, rowPlanes, int(w), channels);
+      const uint8_t* above = y ? row - size_t(w) * 4 : nullptr;
+      if (channels == 1) rebuildGreyRow(row, above, rowPlanes[0], int(w));
+      else rebuildColourRow(row, above, rowPlanes, int(w), channels == 4);
     }
+    std::memmove(stream.get(), stream.get() + expanded, kHistory);
   }
   return image;
 fail:

@@ -20,54 +20,74 @@ void lzssPatternRing(LzssRing& s) {
   s.r = 0;
 }
 
-bool lzssDecode(LzssRing& s, const uint8_t* in, size_t inLen, uint8_t* out, size_t outLen) {
+namespace {
+
+// Copies a match from d bytes behind dst. A source at least 16 bytes back
+// never reads what the same copy writes, so it moves in 16-byte pieces; a
+// shorter distance repeats with period d, so after a whole number of periods
+// of at least 16 bytes the copy can read that far back instead.
+inline void copyMatch(uint8_t* dst, size_t d, size_t len) {
+  size_t step = d;
+  if (d < 16) {
+    step = d * ((15 + d) / d);
+    size_t head = len < step ? len : step;
+    for (size_t i = 0; i < head; ++i) dst[i] = dst[i - d];
+    if (len <= step) return;
+    dst += step;
+    len -= step;
+  }
+  for (size_t i = 0; i < len; i += 16) std::memcpy(dst + i, dst + i - step, 16);
+}
+
+}  // namespace
+
+bool lzssExpand(const uint8_t* in, size_t inLen, uint8_t* out, size_t outLen, unsigned& r) {
+  const unsigned r0 = r;
   size_t ip = 0, op = 0;
-  unsigned flags = 0, bits = 0, r = s.r;
-  uint8_t* ring = s.ring;
   while (ip < inLen) {
-    if (bits == 0) {
-      flags = in[ip++];
-      bits = 8;
-      if (ip == inLen) return false;  // a flag byte with no item
-    }
-    bool match = flags & 1;
-    flags >>= 1;
-    --bits;
-    if (!match) {
-      if (op == outLen) return false;
-      uint8_t c = in[ip++];
-      out[op++] = c;
-      ring[r] = c;
-      r = (r + 1) & 4095;
+    unsigned flags = in[ip++];
+    if (ip == inLen) return false;  // a flag byte with no item
+    if (flags == 0 && inLen - ip >= 8 && outLen - op >= 8) {
+      std::memcpy(out + op, in + ip, 8);
+      ip += 8;
+      op += 8;
       continue;
     }
-    if (inLen - ip < 2) return false;
-    unsigned pos = in[ip] | ((in[ip + 1] & 0x0F) << 8);
-    size_t len = (in[ip + 1] >> 4) + 3;
-    ip += 2;
-    if (len == 18) {
-      if (ip == inLen) return false;
-      len += in[ip++];
-    }
-    if (outLen - op < len) return false;
-    // Copies that neither wrap nor read what they write go in one piece.
-    if (pos + len <= 4096 && r + len <= 4096 && (r >= pos + len || r + len <= pos)) {
-      std::memcpy(out + op, ring + pos, len);
-      std::memcpy(ring + r, ring + pos, len);
+    for (int item = 0; item < 8 && ip < inLen; ++item, flags >>= 1) {
+      if (!(flags & 1)) {
+        if (op == outLen) return false;
+        out[op++] = in[ip++];
+        continue;
+      }
+      if (inLen - ip < 2) return false;
+      unsigned pos = in[ip] | ((in[ip + 1] & 0x0F) << 8);
+      size_t len = (in[ip + 1] >> 4) + 3;
+      ip += 2;
+      if (len == 18) {
+        if (ip == inLen) return false;
+        len += in[ip++];
+      }
+      if (outLen - op < len) return false;
+      // The write index sits on the oldest byte, so pos == r means 4096 back.
+      size_t d = (r0 + op - pos) & 4095;
+      copyMatch(out + op, d ? d : 4096, len);
       op += len;
-      r = unsigned(r + len) & 4095;
-      continue;
-    }
-    for (size_t i = 0; i < len; ++i) {
-      uint8_t c = ring[pos];
-      out[op++] = c;
-      ring[r] = c;
-      pos = (pos + 1) & 4095;
-      r = (r + 1) & 4095;
     }
   }
-  s.r = r;
+  r = unsigned(r0 + op) & 4095;
   return op == outLen;
+}
+
+bool lzssDecode(LzssRing& s, const uint8_t* in, size_t inLen, uint8_t* out, size_t outLen) {
+  std::vector<uint8_t> line(4096 + outLen + kLzssSlack);
+  for (unsigned i = 0; i < 4096; ++i) line[i] = s.ring[(s.r + i) & 4095];
+  unsigned r = s.r;
+  if (!lzssExpand(in, inLen, line.data() + 4096, outLen, r)) return false;
+  std::memcpy(out, line.data() + 4096, outLen);
+  const uint8_t* newest = line.data() + outLen;  // the last 4096 bytes, oldest first
+  for (unsigned i = 0; i < 4096; ++i) s.ring[(r + i) & 4095] = newest[i];
+  s.r = r;
+  return true;
 }
 
 LzssEncoder::LzssEncoder(const LzssRing& initial)

@@ -20,6 +20,12 @@ void lzssPatternRing(LzssRing& s);  // the TLG6 filter-table dictionary
 // malformed or yields another length. The ring carries over to the caller.
 bool lzssDecode(LzssRing& s, const uint8_t* in, size_t inLen, uint8_t* out, size_t outLen);
 
+// The same expansion over a linear history: the 4096 bytes before out hold
+// the dictionary oldest first, and r is the ring index the next byte would
+// take. Writes may run up to kLzssSlack bytes past out + outLen.
+constexpr size_t kLzssSlack = 16;
+bool lzssExpand(const uint8_t* in, size_t inLen, uint8_t* out, size_t outLen, unsigned& r);
+
 // Encoder whose history mirrors what the decoder's ring will hold.
 class LzssEncoder {
  public:

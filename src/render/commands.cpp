@@ -13,6 +13,7 @@
 #include "render/display.h"
 #include "render/geometry.h"
 #include "render/internal.h"
+#include "render/transition.h"
 #include "sprite/sprite.h"
 
 namespace velmora::render {
@@ -110,6 +111,7 @@ void releaseRenderDevice() {
   DeviceState& d = device();
   if (d.created) {
     releaseRenderResources();
+    releaseFilterObjects();
     releasePrograms();
     if (d.vbo) glDeleteBuffers(1, &d.vbo);
     if (d.vao) glDeleteVertexArrays(1, &d.vao);
@@ -117,6 +119,7 @@ void releaseRenderDevice() {
     if (d.samplerLinear) glDeleteSamplers(3, samplers);
     if (d.whiteTexture) glDeleteTextures(1, &d.whiteTexture);
   }
+  forgetSharedTiles();
   d = DeviceState{};
   setFramePresenter(nullptr);
 }

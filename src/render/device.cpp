@@ -11,6 +11,7 @@
 #include "core/textconv.h"
 #include "platform/window.h"
 #include "render/internal.h"
+#include "render/transition.h"
 #include "sprite/sprite.h"
 
 namespace velmora::render {
@@ -238,6 +239,7 @@ bool createDevice() {
   if ((setting(K::VSyncWait) & 2) && !g_device.caps.scanLine)
     errorc(notice("Software が使えないので Hardware で起動します。\n(このエラーはゲームの動作には影響ありません)"), 1);
   deriveLimits();
+  checkInterpolation();
   appendLog(capabilityReport());
   platform::setSwapInterval(setting(K::VSyncWait) & 1);
   char buf[200];
@@ -250,6 +252,7 @@ bool createDevice() {
   appendLog(buf);
   for (int i = 0; i < 256; ++i) g_device.lookup[static_cast<size_t>(i)] = static_cast<float>(i) / 255.0f;
   if (!createPrograms()) return false;
+  buildEffectTable();
   g_device.created = true;
   return true;
 }

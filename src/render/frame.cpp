@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "platform/window.h"
 #include "render/internal.h"
+#include "render/transition.h"
 #include "sprite/sprite.h"
 
 namespace velmora::render {
@@ -46,6 +47,7 @@ GLuint sceneFbo() {
 void presentQuad() {
   DeviceState& d = device();
   if (d.present.target != SceneTarget::BackSurface) return;
+  if (d.present.filtered && presentFiltered()) return;
   bindTarget(d.g_pBackBuffer, d.backBufferWidth, d.backBufferHeight);
   drawScreenQuad(d.g_pBackTexture, d.present.quad, d.present.linear);
 }
@@ -197,7 +199,7 @@ void updatePresentGeometry() {
     p.quad = {0, 0, setting(K::WindowWidth), setting(K::WindowHeight)};
     p.filtered = setting(K::WindowWidth) != g.screenWidth;
   }
-  // The filter shaders are not loaded: filtered presents sample linearly.
+  // A filter without its shader presents the plain quad, sampled linearly.
   if (!p.filtered) p.linear = interp != 1;
   p.source = p.destination = p.quad;
 }
@@ -227,7 +229,7 @@ void present(int index, uint32_t elapsed, uint32_t duration, int easing) {
   for (FrameStep step : F.updates) step();
   const Geometry& g = geometry();
   bindTarget(sceneFbo(), g.screenWidth, g.screenHeight);
-  if (index > 0 && index < kScenePassCount && F.passes[index]) F.passes[index](elapsed, duration, easing);
+  if (index >= 0 && index < kScenePassCount && F.passes[index]) F.passes[index](elapsed, duration, easing);
   else drawScene(false);
   presentQuad();
   endOfFrame();

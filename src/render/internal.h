@@ -26,14 +26,19 @@ struct GpuVertex {
 };
 static_assert(sizeof(GpuVertex) == 36);
 
-// Fragment programs. Sprite is the two fixed-function texture stages; the
-// others are the named pixel shaders.
-enum class ProgramId : uint8_t { Sprite, AlphaMask1, AlphaMask2, Stand, Stand4, Stand7, Count };
+// Fragment programs. Sprite and MaskStage are the fixed-function texture
+// stages; the others are the named pixel shaders (the filters take the
+// filter vertex layout).
+enum class ProgramId : uint8_t {
+  Sprite, AlphaMask1, AlphaMask2, Stand, Stand4, Stand7,
+  MaskStage, MaskFade, Sharp, Lanczos1, Quad, Cubic, Lanczos2, Count
+};
 constexpr size_t kProgramCount = static_cast<size_t>(ProgramId::Count);
 
 struct Program {
   GLuint id = 0;
   GLint stage1 = -1, colourOp = -1, factor = -1, c0 = -1, c1 = -1;
+  GLint c2 = -1, c3 = -1, c4 = -1, c5 = -1;
 };
 
 // What texture stage 1 does to the stage-0 colour.
@@ -85,6 +90,8 @@ struct DeviceState {
   PresentGeometry present;
 
   std::array<Program, kProgramCount> programs{};
+  // Every pixel shader loaded: the mask pass runs on the shader.
+  bool shadersLoaded = false;
   GLuint vao = 0, vbo = 0;
   GLuint samplerLinear = 0, samplerPoint = 0, samplerLinearMip = 0;
   GLuint whiteTexture = 0;
@@ -124,12 +131,21 @@ void streamDraw(size_t first, size_t count);
 void pushScreenQuad(const Rect& r, float u0, float v0, float u1, float v1, uint32_t colour, GpuVertex out[4]);
 // Draws one textured rectangle at once (present, fades).
 void drawScreenQuad(GLuint texture, const Rect& r, bool linear);
+// g_pRenderTexture on stage 0 of the fixed stages, point-sampled, with a
+// blend row: the source of the transitions' copies and quads.
+void useRenderTexture(int blendRow);
+// g_pRenderTexture over r of the bound target, alpha-blended by a vertex
+// alpha, point-sampled (the fade quad of Fade, motion blur and the fading
+// slides).
+void overlayRenderTexture(const Rect& r, int alpha);
 
 // ---- sprites -----------------------------------------------------------------
 void drawGroup(int group, bool after, int keyFrom, int keyTo);
 void drawRenderTargetSprites(bool after);
 void uploadSlot(sprite::Slot& slot);
 void releaseSlotTextures(sprite::Slot& slot);
+// The device is going: its shared tile textures go with it.
+void forgetSharedTiles();
 void recreateRenderTargetSprites();
 void releaseRenderTargetSprites();
 // Placement: the world, view and projection of a slot for a target size.
@@ -143,6 +159,10 @@ struct QuakeOffset {
 void placeSlotWithTracks(sprite::Slot& slot, int trackMask, int targetWidth, int targetHeight,
                          const QuakeOffset& offset = {});
 void multiplyPlacement(const sprite::Slot& slot, float out[16]);
+
+// The upload converter of 16-bit colour: A8R8G8B8 to A4R4G4B4 (each
+// channel's top four bits).
+void toRow16(const uint32_t* src, uint16_t* dst, size_t n);
 
 // ---- misc ---------------------------------------------------------------------
 void appendLog(const std::string& text);

@@ -29,7 +29,8 @@ void releaseRenderResources();
 // and duration (ms) and easing.
 void present(int index, uint32_t elapsed, uint32_t duration, int easing);
 using ScenePass = void (*)(uint32_t elapsed, uint32_t duration, int easing);
-// Transitions install passes 1-3; null puts the plain pass back.
+// Transitions install passes 1-3 and the motion blur as pass 0; null puts
+// the plain pass back.
 void setScenePass(int index, ScenePass pass);
 // Draws the scene into the bound target; after = the transition's "after"
 // picture (pending replacements drawn from their other slot).
@@ -83,6 +84,8 @@ int writeTextureRegion(void* texture, int x, int y, int w, int h, const uint32_t
 int writeTexture3(void* texture, const image::Image* picture, int x, int y, int w, int h);
 // SetRenderTarget2: sprite > 0 draws into that group sprite, else the scene.
 int setRenderTarget2(int index, int sprite);
+// Off: one draw call per sprite tile, to check batched frames against.
+void setSpriteBatching(bool on);
 
 // ---- device-reset callbacks ------------------------------------------------
 using DeviceCallback = void (*)();

@@ -31,14 +31,6 @@ ResourceState RS;
 
 bool sixteenBit() { return device().formatTexture == GL_RGBA4; }
 
-// A8R8G8B8 to A4R4G4B4 (each channel's top four bits).
-void toRow16(const uint32_t* src, uint16_t* dst, size_t n) {
-  for (size_t i = 0; i < n; ++i) {
-    const uint32_t p = src[i];
-    dst[i] = static_cast<uint16_t>(((p >> 16) & 0xF000) | ((p >> 12) & 0x0F00) | ((p >> 8) & 0x00F0) | ((p >> 4) & 0x000F));
-  }
-}
-
 GLuint newTexture(GLenum format, int width, int height, int levels) {
   if (levels < 1) levels = 1;
   GLenum layout = GL_RGBA, type = GL_UNSIGNED_BYTE;
@@ -143,6 +135,13 @@ void callPlugins(bool reset) {
 }
 
 }  // namespace
+
+void toRow16(const uint32_t* src, uint16_t* dst, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    const uint32_t p = src[i];
+    dst[i] = static_cast<uint16_t>(((p >> 16) & 0xF000) | ((p >> 12) & 0x0F00) | ((p >> 8) & 0x00F0) | ((p >> 4) & 0x000F));
+  }
+}
 
 bool createRenderResources() {
   DeviceState& d = device();

@@ -1,8 +1,15 @@
 // Sprites on the GPU: tile uploads, render-target groups, and the draw of a
-// group in draw-key order as one vertex upload and one draw per tile.
+// group in draw-key order as one vertex upload and one draw for each run of
+// tiles that share textures, program, blend row and constants. Sprites that
+// show the same shared picture share its tile textures.
 #include <algorithm>
 #include <climits>
+#include <cstring>
+#include <map>
+#include <memory>
 #include <string>
+#include <tuple>
+#include <unordered_map>
 #include <vector>
 
 #include "core/report.h"
@@ -32,9 +39,30 @@ struct DrawItem {
   bool mip;
 };
 
+// Tile textures of one shared picture in one tiling.
+struct SharedTilesKey {
+  const image::Image* picture;
+  int texWidth, texHeight, count, columns;
+  bool mip;
+  bool operator<(const SharedTilesKey& o) const {
+    return std::tie(picture, texWidth, texHeight, count, columns, mip) <
+           std::tie(o.picture, o.texWidth, o.texHeight, o.count, o.columns, o.mip);
+  }
+};
+
+struct SharedTiles {
+  std::shared_ptr<const image::Image> picture;  // keeps the key's address from being reused
+  std::array<void*, sprite::kMaxTiles> tiles{};
+  int users = 0;
+};
+
 struct DrawState {
   std::vector<DrawItem> items;
-  image::Image maskView{};  // borrowed view of a slot's mask picture
+  std::vector<GLint> firsts;
+  std::vector<GLsizei> counts;
+  bool batching = true;
+  std::map<SharedTilesKey, SharedTiles> shared;
+  std::unordered_map<void*, SharedTilesKey> sharedByTile;  // first tile -> its entry
 };
 DrawState DS;
 
@@ -44,32 +72,82 @@ int levelsFor(int w, int h) {
   return levels;
 }
 
+bool isShared(void* firstTile) { return firstTile && DS.sharedByTile.count(firstTile); }
+
+// Shared tiles lose a user (and go with the last one); others are deleted.
 void releaseTiles(std::array<void*, sprite::kMaxTiles>& tiles) {
-  for (void*& t : tiles) releaseTexture(t);
+  auto entry = tiles[0] ? DS.sharedByTile.find(tiles[0]) : DS.sharedByTile.end();
+  if (entry == DS.sharedByTile.end()) {
+    for (void*& t : tiles) releaseTexture(t);
+    return;
+  }
+  auto it = DS.shared.find(entry->second);
+  if (it != DS.shared.end() && --it->second.users <= 0) {
+    for (void*& t : it->second.tiles) releaseTexture(t);
+    DS.shared.erase(it);
+    DS.sharedByTile.erase(entry);
+  }
+  tiles.fill(nullptr);
 }
 
 bool wantsMipMaps(const sprite::Slot& s) {
   return (s.loadFlags & sprite::kLoadMipMaps) && device().caps.mipMaps;
 }
 
-void uploadTiles(sprite::Slot& s) {
-  const bool mip = wantsMipMaps(s);
-  const bool sameSize = s.gpu.width == s.imageWidth && s.gpu.height == s.imageHeight && s.gpu.tile[0];
-  if (!sameSize) {
-    releaseTiles(s.gpu.tile);
-    const int levels = mip ? levelsFor(s.tileTexWidth, s.tileTexHeight) : 1;
-    for (int i = 0; i < s.tileCount && i < sprite::kMaxTiles; ++i)
-      s.gpu.tile[static_cast<size_t>(i)] = createTexture(s.tileTexWidth, s.tileTexHeight, levels);
-    s.gpu.width = s.imageWidth;
-    s.gpu.height = s.imageHeight;
-  }
+void createTiles(std::array<void*, sprite::kMaxTiles>& tiles, const sprite::Slot& s, bool mip) {
+  const int levels = mip ? levelsFor(s.tileTexWidth, s.tileTexHeight) : 1;
+  for (int i = 0; i < s.tileCount && i < sprite::kMaxTiles; ++i)
+    tiles[static_cast<size_t>(i)] = createTexture(s.tileTexWidth, s.tileTexHeight, levels);
+}
+
+void writeTiles(const std::array<void*, sprite::kMaxTiles>& tiles, const sprite::Slot& s, bool mip) {
   for (int i = 0; i < s.tileCount && i < static_cast<int>(s.tiles.size()); ++i) {
     const sprite::Tile& t = s.tiles[static_cast<size_t>(i)];
-    void* tex = s.gpu.tile[static_cast<size_t>(i)];
+    void* tex = tiles[static_cast<size_t>(i)];
     if (!tex) continue;
     writeTexture3(tex, s.picture, t.x, t.y, t.width, t.height);
     if (mip) glGenerateMipmap(GL_TEXTURE_2D);
   }
+}
+
+// The tiles of the slot's shared picture, made by the first sprite showing it.
+void shareTiles(sprite::Slot& s) {
+  const bool mip = wantsMipMaps(s);
+  const SharedTilesKey key{s.shared.get(), s.tileTexWidth, s.tileTexHeight, s.tileCount, s.tileColumns, mip};
+  auto [it, fresh] = DS.shared.try_emplace(key);
+  SharedTiles& entry = it->second;
+  if (fresh) {
+    createTiles(entry.tiles, s, mip);
+    if (!entry.tiles[0]) {
+      releaseTiles(entry.tiles);
+      DS.shared.erase(it);
+      releaseTiles(s.gpu.tile);
+      return;
+    }
+    writeTiles(entry.tiles, s, mip);
+    entry.picture = s.shared;
+    DS.sharedByTile[entry.tiles[0]] = key;
+  }
+  ++entry.users;  // before letting go of the old tiles, which may be these
+  releaseTiles(s.gpu.tile);
+  s.gpu.tile = entry.tiles;
+  s.gpu.width = s.imageWidth;
+  s.gpu.height = s.imageHeight;
+}
+
+void uploadTiles(sprite::Slot& s) {
+  if (s.shared) return shareTiles(s);
+  const bool mip = wantsMipMaps(s);
+  // Tiles of a shared picture are never written for one sprite.
+  const bool sameSize = s.gpu.width == s.imageWidth && s.gpu.height == s.imageHeight && s.gpu.tile[0] &&
+                        !isShared(s.gpu.tile[0]);
+  if (!sameSize) {
+    releaseTiles(s.gpu.tile);
+    createTiles(s.gpu.tile, s, mip);
+    s.gpu.width = s.imageWidth;
+    s.gpu.height = s.imageHeight;
+  }
+  writeTiles(s.gpu.tile, s, mip);
 }
 
 // The mask lies over the picture: tile i of the mask covers tile i of the
@@ -196,31 +274,51 @@ void collectSprite(int n, bool after) {
   pushSlot(n, *s, static_cast<int>(r.trackMask), base, device().whiteTexture, nullptr);
 }
 
+bool sameState(const DrawItem& a, const DrawItem& b) {
+  return a.texture0 == b.texture0 && a.texture1 == b.texture1 && a.programId == b.programId && a.blend == b.blend &&
+         a.stage1 == b.stage1 && a.colourOp == b.colourOp && a.mip == b.mip && a.c0 == b.c0 && a.c1 == b.c1 &&
+         std::memcmp(a.factor, b.factor, sizeof a.factor) == 0;
+}
+
+void applyState(const DrawItem& it, int& blend, ProgramId& current) {
+  const DeviceState& d = device();
+  if (it.programId != current) useProgram(it.programId), current = it.programId;
+  if (it.blend != blend) applyBlendRow(it.blend), blend = it.blend;
+  const Program& p = program(it.programId);
+  if (p.stage1 >= 0) glUniform1i(p.stage1, it.stage1);
+  if (p.colourOp >= 0) glUniform1i(p.colourOp, it.colourOp);
+  if (p.factor >= 0) glUniform4fv(p.factor, 1, it.factor);
+  if (p.c0 >= 0) glUniform4f(p.c0, it.c0, 0, 0, 0);
+  if (p.c1 >= 0) {
+    if (it.programId == ProgramId::Stand4 || it.programId == ProgramId::Stand7) glUniform4fv(p.c1, 1, it.factor);
+    else glUniform4f(p.c1, it.c1, 0, 0, 0);
+  }
+  glActiveTexture(GL_TEXTURE1);
+  glBindTexture(GL_TEXTURE_2D, it.texture1 ? it.texture1 : d.whiteTexture);
+  glBindSampler(1, d.samplerLinear);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, it.texture0);
+  glBindSampler(0, it.mip ? d.samplerLinearMip : d.samplerLinear);
+}
+
+// Runs of equal state go in one call; within it the tiles are drawn, and
+// blended, in the order given, as separate calls would draw them.
 void execute() {
   if (DS.items.empty()) return;
-  DeviceState& d = device();
   streamUpload();
   int blend = -1;
   ProgramId current = ProgramId::Count;
-  for (const DrawItem& it : DS.items) {
-    if (it.programId != current) useProgram(it.programId), current = it.programId;
-    if (it.blend != blend) applyBlendRow(it.blend), blend = it.blend;
-    const Program& p = program(it.programId);
-    if (p.stage1 >= 0) glUniform1i(p.stage1, it.stage1);
-    if (p.colourOp >= 0) glUniform1i(p.colourOp, it.colourOp);
-    if (p.factor >= 0) glUniform4fv(p.factor, 1, it.factor);
-    if (p.c0 >= 0) glUniform4f(p.c0, it.c0, 0, 0, 0);
-    if (p.c1 >= 0) {
-      if (it.programId == ProgramId::Stand4 || it.programId == ProgramId::Stand7) glUniform4fv(p.c1, 1, it.factor);
-      else glUniform4f(p.c1, it.c1, 0, 0, 0);
-    }
-    glActiveTexture(GL_TEXTURE1);
-    glBindTexture(GL_TEXTURE_2D, it.texture1 ? it.texture1 : d.whiteTexture);
-    glBindSampler(1, d.samplerLinear);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, it.texture0);
-    glBindSampler(0, it.mip ? d.samplerLinearMip : d.samplerLinear);
-    streamDraw(it.first, 4);
+  for (size_t i = 0; i < DS.items.size();) {
+    const DrawItem& it = DS.items[i];
+    applyState(it, blend, current);
+    DS.firsts.clear();
+    DS.counts.clear();
+    do {
+      DS.firsts.push_back(static_cast<GLint>(DS.items[i].first));
+      DS.counts.push_back(4);
+      ++i;
+    } while (DS.batching && i < DS.items.size() && sameState(DS.items[i], it));
+    glMultiDrawArrays(GL_TRIANGLE_STRIP, DS.firsts.data(), DS.counts.data(), static_cast<GLsizei>(DS.firsts.size()));
   }
   glActiveTexture(GL_TEXTURE1);
   glBindTexture(GL_TEXTURE_2D, 0);
@@ -234,6 +332,13 @@ void uploadSlot(sprite::Slot& s) {
   if ((s.upload & sprite::kUploadPixels) && s.picture) uploadTiles(s);
   if (s.upload & sprite::kUploadMask) uploadMask(s);
   s.upload = 0;
+}
+
+void setSpriteBatching(bool on) { DS.batching = on; }
+
+void forgetSharedTiles() {
+  DS.shared.clear();
+  DS.sharedByTile.clear();
 }
 
 void releaseSlotTextures(sprite::Slot& s) {

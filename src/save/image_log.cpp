@@ -12,6 +12,7 @@
 #include "core/textconv.h"
 #include "image/image.h"
 #include "render/geometry.h"
+#include "render/transition.h"
 #include "resource/resource.h"
 #include "core/snapshot.h"
 #include "sprite/picture.h"
@@ -88,12 +89,6 @@ bool prepare(const LogRecord& rec, Layer& L, int resolution, const Facts& f) {
   return L.picture != nullptr;
 }
 
-// The mask's blue byte against the progress, through the ramp rows.
-int rampValue(int vague, int position) {
-  if (vague == 0) return 255;
-  return std::clamp((position - 255) * 255 / vague, 0, 255);
-}
-
 bool applyMask(const LogRecord& rec, Layer& L, const Facts& f) {
   int resolution = 1;
   image::Image* mask = sprite::loadPicture(rec.mask.c_str(), &resolution, true, false);
@@ -106,7 +101,7 @@ bool applyMask(const LogRecord& rec, Layer& L, const Facts& f) {
     for (int x = 0; x < w; ++x) {
       uint32_t& p = L.picture->pixels[size_t(y) * L.picture->width + x];
       const int m = int(mask->pixels[size_t(y) * mask->width + x] & 255);
-      int a = rampValue(v, shift + 255 - m);
+      int a = render::maskRamp(v, shift + 255 - m);
       if (rec.maskReverse == 0) a = 255 - a;
       p = (p & 0xFFFFFFu) | uint32_t(a) << 24;
     }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "bindings/catalogue.h"
+#include "sprite/picture.h"
 #include "sprite/sprite.h"
 
 namespace velmora::sprite {
@@ -44,6 +45,13 @@ void buildVertices(Slot& s);
 void setVertexAlpha(Slot& s);
 // Gives the slot its picture (taken), tiles it and asks for an upload.
 bool attachPicture(Slot& s, image::Image* picture, int frames, int resolution);
+// The same for a picture shown as it is, which others may hold too.
+bool attachSharedPicture(Slot& s, std::shared_ptr<const image::Image> picture, int frames, int resolution);
+// Lets go of the picture: frees it when the slot owns it.
+void dropPicture(Slot& s);
+// Before writing into the picture: a shared one is replaced by a copy of the
+// slot's own. False when there is no memory for it.
+bool ownPicture(Slot& s);
 
 // ---- table -------------------------------------------------------------------
 void enterGroup(int n, int group);  // replaces any earlier entry, key from the order
@@ -63,7 +71,7 @@ bool loadFramedPicture(int n, const char* path, uint32_t flags, int w, int h);
 // The w x h canvas of a framed picture (sp_st rules), or null after reporting.
 image::Image* framedCanvas(int n, const std::string& path, uint32_t flags, int w, int h, int& resolution);
 // The picture as a sprite load decodes it: cache, cut and image effects.
-image::Image* decodeForSprite(int n, const std::string& path, uint32_t flags, int& resolution);
+PictureRef decodeForSprite(int n, const std::string& path, uint32_t flags, int& resolution);
 // Canvas size of a framed picture in script units.
 void framedSize(const Slot& s, int& w, int& h);
 // The sp_mask picture into a slot; the mask values are left as they are.

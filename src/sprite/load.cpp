@@ -63,6 +63,13 @@ bool cutPicture(const Sprite& r, image::Image*& picture, int resolution) {
   return false;
 }
 
+// Every effect applyImageEffects applies: a picture that takes none is shown
+// as the cache holds it.
+bool hasImageEffects(const Sprite& r) {
+  return r.negative || r.grayscale || (r.turn >= 1 && r.turn <= 3) || r.brightnessContrast || r.colour || r.hsl ||
+         r.blur || r.mosaic;
+}
+
 }  // namespace
 
 void applyImageEffects(const Sprite& r, image::Image*& p) {
@@ -143,18 +150,24 @@ void clearForLoad(int n) {
   if (r.fontFace[0] == kKindMovie && table().movieStopper) table().movieStopper(n);
 }
 
-// Without a picture (jump mode) the slot becomes a placeholder of w x h.
-bool placePicture(int n, image::Image* picture, int frames, int resolution, uint32_t flags, int w = 1, int h = 1) {
+// The back slot takes either a cached picture it shows as it is, or one of
+// its own (text and movie canvases are written into later); with neither
+// (jump mode) it becomes a w x h placeholder, rebuilt when the jump or the
+// save restore ends.
+bool placePicture(int n, PictureRef shared, image::Image* owned, int frames, int resolution, uint32_t flags,
+                  int w = 1, int h = 1) {
   Slot* back = nullptr;
   bool fresh = false;
   if (!prepareBackSlot(n, back, fresh)) {
-    image::freeImage(picture);
+    image::freeImage(owned);
     return false;
   }
   bool ok;
-  if (picture) {
-    ok = attachPicture(*back, picture, frames, resolution);
-  } else {  // jump mode: a placeholder rebuilt when the jump or the restore ends
+  if (shared) {
+    ok = attachSharedPicture(*back, std::move(shared), frames, resolution);
+  } else if (owned) {
+    ok = attachPicture(*back, owned, frames, resolution);
+  } else {
     releasePicture(*back);
     ok = layTiles(*back, std::max(w, 1), std::max(h, 1), 1);
     back->resolution = 1;
@@ -171,27 +184,29 @@ bool placePicture(int n, image::Image* picture, int frames, int resolution, uint
 
 }  // namespace
 
-image::Image* decodeForSprite(int n, const std::string& path, uint32_t flags, int& resolution) {
+PictureRef decodeForSprite(int n, const std::string& path, uint32_t flags, int& resolution) {
   resolution = 1;
-  image::Image* picture = loadWholePicture(path.c_str(), &resolution, !(flags & kLoadNoCache));
-  if (!picture) return nullptr;
   const Sprite& r = table().sprites[n];
-  if (!cutPicture(r, picture, resolution)) return nullptr;
+  const bool useCache = !(flags & kLoadNoCache);
+  if ((!r.cutW || !r.cutH) && !hasImageEffects(r)) return loadWholeSharedPicture(path.c_str(), &resolution, useCache);
+  // Cutting and effects write into the picture: they take one of their own.
+  image::Image* picture = loadWholePicture(path.c_str(), &resolution, useCache);
+  if (!picture || !cutPicture(r, picture, resolution)) return {};
   applyImageEffects(r, picture);
-  return picture;
+  return adoptPicture(picture);
 }
 
 bool loadSpritePicture(int n, const char* rawPath, uint32_t flags, int frames) {
   if (!validNumber(n)) return false;
   clearForLoad(n);
   std::string path = normalisePath(rawPath);
-  image::Image* picture = nullptr;
+  PictureRef picture;
   int resolution = 1;
   if (!table().jump) {
     picture = decodeForSprite(n, path, flags, resolution);
     if (!picture) return false;
   }
-  if (!placePicture(n, picture, frames, resolution, flags)) return false;
+  if (!placePicture(n, std::move(picture), nullptr, frames, resolution, flags)) return false;
   Sprite& r = table().sprites[n];
   copyName(r.name, path);
   r.fontFace[0] = kKindPicture;
@@ -205,7 +220,7 @@ bool loadMadePicture(int n, image::Image* picture, int resolution, uint32_t flag
   }
   clearForLoad(n);
   if (table().jump) image::freeImage(picture);
-  return placePicture(n, picture, 1, resolution, flags);
+  return placePicture(n, {}, picture, 1, resolution, flags);
 }
 
 // Text pictures are drawn at device size: logical units.
@@ -235,7 +250,7 @@ bool loadMovieCanvas(int n, int width, int height, uint32_t flags, const char* p
     }
     std::fill(picture->pixels, picture->pixels + picture->count, 0xFF000000u);
   }
-  if (!placePicture(n, picture, 1, 1, flags)) return false;
+  if (!placePicture(n, {}, picture, 1, 1, flags)) return false;
   Sprite& r = table().sprites[n];
   copyName(r.name, normalisePath(path));
   r.fontFace[0] = kKindMovie;
@@ -243,7 +258,7 @@ bool loadMovieCanvas(int n, int width, int height, uint32_t flags, const char* p
 }
 
 image::Image* framedCanvas(int n, const std::string& path, uint32_t flags, int w, int h, int& resolution) {
-  image::Image* picture = decodeForSprite(n, path, flags, resolution);
+  PictureRef picture = decodeForSprite(n, path, flags, resolution);
   if (!picture) return nullptr;
   int cw = w, ch = h;
   if (highResolutionActive(resolution)) {
@@ -255,12 +270,12 @@ image::Image* framedCanvas(int n, const std::string& path, uint32_t flags, int w
     errorc(path + " loadImage3\n" + std::to_string(cw) + "," + std::to_string(ch) +
                sj(" メモリを確保出来ませんでした"),
            1);
-    image::freeImage(picture);
     return nullptr;
   }
   std::memset(canvas->pixels, 0, size_t(canvas->count) * 4);
-  image::compositeImage(canvas, picture, 0, (cw - picture->width) >> 1, ch - picture->height, 0);
-  image::freeImage(picture);
+  // Only read from: it may be the cache's.
+  image::compositeImage(canvas, const_cast<image::Image*>(picture.get()), 0, (cw - picture->width) >> 1,
+                        ch - picture->height, 0);
   return canvas;
 }
 
@@ -275,7 +290,7 @@ bool loadFramedPicture(int n, const char* rawPath, uint32_t flags, int w, int h)
     if (!canvas) return false;
   }
   // A placeholder keeps the canvas size its rebuild asks for.
-  if (!placePicture(n, canvas, 1, resolution, flags, w, h)) return false;
+  if (!placePicture(n, {}, canvas, 1, resolution, flags, w, h)) return false;
   Sprite& r = table().sprites[n];
   copyName(r.name, path);
   r.fontFace[0] = kKindFramed;

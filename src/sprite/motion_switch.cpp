@@ -61,6 +61,8 @@ bool blendOnCpu(int n, int progress) {
   Slot* front = frontSlot(n);
   Slot* other = backSlot(n);
   auto it = motion().switchOriginal.find(n);
+  // The front's picture is put aside and given back later: it must be its own.
+  if (front && it == motion().switchOriginal.end() && !ownPicture(*front)) return false;
   image::Image* old = it != motion().switchOriginal.end() ? it->second : front ? front->picture : nullptr;
   if (!front || !other || !old || !other->picture || !old->pixels || !other->picture->pixels) return false;
   if (old->count != other->picture->count) return false;

@@ -26,7 +26,7 @@ namespace {
 
 struct CacheState {
   std::mutex lock;
-  std::unordered_map<uint64_t, image::Image*> pictures;
+  std::unordered_map<uint64_t, PictureRef> pictures;  // never written once stored
   std::unordered_map<uint64_t, uint32_t> stamps;
   std::map<uint32_t, uint64_t> age;  // first entry = least recently used
   uint32_t counter = 0;
@@ -49,9 +49,8 @@ void freshStamp(uint64_t key) {
 void evictKey(uint64_t key) {
   auto p = K.pictures.find(key);
   if (p == K.pictures.end()) return;
-  K.bytes -= pictureBytes(p->second);
-  image::freeImage(p->second);
-  K.pictures.erase(p);
+  K.bytes -= pictureBytes(p->second.get());
+  K.pictures.erase(p);  // a sprite still showing it keeps it alive
   auto s = K.stamps.find(key);
   if (s != K.stamps.end()) {
     K.age.erase(s->second);
@@ -59,17 +58,16 @@ void evictKey(uint64_t key) {
   }
 }
 
-// Adds a picture's bytes, makes room, and stores it under key (taking it).
-void storeLocked(uint64_t key, image::Image* picture, uint64_t budget) {
+// Adds a picture's bytes, makes room, and stores it under key.
+void storeLocked(uint64_t key, PictureRef picture, uint64_t budget) {
   if (K.pictures.count(key)) {  // the other thread stored it meanwhile
-    image::freeImage(picture);
     freshStamp(key);
     return;
   }
-  K.bytes += pictureBytes(picture);
+  K.bytes += pictureBytes(picture.get());
   while (K.bytes > budget && !K.age.empty())  // may empty the cache: the newcomer still goes in
     evictKey(K.age.begin()->second);
-  K.pictures[key] = picture;
+  K.pictures[key] = std::move(picture);
   freshStamp(key);
 }
 
@@ -144,53 +142,111 @@ image::Image* readAndDecode(const char* path, FileBuffer& buffer, std::vector<st
   return picture;
 }
 
-image::Image* loadPicture(const char* path, int* resolution, bool useCache, bool choose) {
-  std::string chosen = path;
+namespace {
+
+// Where a load looks in the cache.
+struct CacheLookup {
+  std::string chosen;
+  uint64_t key = 0, budget = 0;
+  bool cached = false;
+};
+
+CacheLookup lookupFor(const char* path, int* resolution, bool useCache, bool choose) {
+  CacheLookup l;
+  l.chosen = path;
   if (choose) {
     int r = 1;
-    chosen = highResolutionChoice(path, r);
+    l.chosen = highResolutionChoice(path, r);
     if (resolution) *resolution = r;
   }
-  const uint64_t budget = cacheBudget();
-  const bool cached = useCache && budget != 0;
-  const uint64_t key = crc64_hash(chosen.c_str());
-  if (cached) {
-    std::lock_guard<std::mutex> hold(K.lock);
-    auto hit = K.pictures.find(key);
-    if (hit != K.pictures.end()) {
-      freshStamp(key);
-      image::Image* copy = headerCopy(hit->second);
-      if (!copy) errorc(chosen + sj(" をキャッシュから読み込めませんでした"), 1);
-      return copy;
-    }
-  }
-  image::Image* picture = readAndDecode(chosen.c_str(), K.mainBuffer, nullptr);
-  if (!picture || !cached) return picture;
-  if (image::Image* copy = headerCopy(picture)) {
-    std::lock_guard<std::mutex> hold(K.lock);
-    storeLocked(key, copy, budget);
-  }
+  l.budget = cacheBudget();
+  l.cached = useCache && l.budget != 0;
+  l.key = crc64_hash(l.chosen.c_str());
+  return l;
+}
+
+PictureRef cacheHit(const CacheLookup& l) {
+  if (!l.cached) return {};
+  std::lock_guard<std::mutex> hold(K.lock);
+  auto hit = K.pictures.find(l.key);
+  if (hit == K.pictures.end()) return {};
+  freshStamp(l.key);
+  return hit->second;
+}
+
+void storeLookedUp(const CacheLookup& l, PictureRef picture) {
+  std::lock_guard<std::mutex> hold(K.lock);
+  storeLocked(l.key, std::move(picture), l.budget);
+}
+
+// A miss: the caller gets the decoded picture, the cache a 32-bit copy.
+image::Image* decodeAndStore(const CacheLookup& l) {
+  image::Image* picture = readAndDecode(l.chosen.c_str(), K.mainBuffer, nullptr);
+  if (picture && l.cached)
+    if (image::Image* copy = headerCopy(picture)) storeLookedUp(l, adoptPicture(copy));
   return picture;
+}
+
+// The whole picture a difference image is laid on, owned; null after a report.
+image::Image* wholeFromDifference(const char* path, const image::Image& difference, int* resolution, bool useCache) {
+  std::string base = baseOfDifference(path, difference.name);
+  image::Image* whole = loadPicture(base.c_str(), resolution, useCache, true);
+  if (!whole) return nullptr;
+  // Only read from: the difference image may be a cached one.
+  image::compositeImage(whole, const_cast<image::Image*>(&difference), int(difference.mode), difference.left,
+                        difference.top, 0);
+  return whole;
+}
+
+}  // namespace
+
+PictureRef adoptPicture(image::Image* picture) {
+  if (!picture) return {};
+  return PictureRef(picture, [](const image::Image* p) {
+    image::Image* owned = const_cast<image::Image*>(p);
+    image::freeImage(owned);
+  });
+}
+
+image::Image* loadPicture(const char* path, int* resolution, bool useCache, bool choose) {
+  const CacheLookup l = lookupFor(path, resolution, useCache, choose);
+  if (PictureRef hit = cacheHit(l)) {
+    image::Image* copy = headerCopy(hit.get());
+    if (!copy) errorc(l.chosen + sj(" をキャッシュから読み込めませんでした"), 1);
+    return copy;
+  }
+  return decodeAndStore(l);
+}
+
+PictureRef loadSharedPicture(const char* path, int* resolution, bool useCache, bool choose) {
+  const CacheLookup l = lookupFor(path, resolution, useCache, choose);
+  if (PictureRef hit = cacheHit(l)) return hit;
+  PictureRef decoded = adoptPicture(readAndDecode(l.chosen.c_str(), K.mainBuffer, nullptr));
+  if (!decoded || !l.cached) return decoded;
+  // A 32-bit picture is what the cache would copy it into: it is shared instead.
+  PictureRef stored = decoded->depth == 32 ? decoded : adoptPicture(headerCopy(decoded.get()));
+  if (stored) storeLookedUp(l, std::move(stored));
+  return decoded;
 }
 
 bool composeDifference(const char* path, image::Image*& picture, int* resolution, bool useCache) {
   if (!picture || picture->name[0] == 0) return picture != nullptr;
-  std::string base = baseOfDifference(path, picture->name);
-  image::Image* whole = loadPicture(base.c_str(), resolution, useCache, true);
-  if (!whole) {
-    image::freeImage(picture);
-    return false;
-  }
-  image::compositeImage(whole, picture, int(picture->mode), picture->left, picture->top, 0);
+  image::Image* whole = wholeFromDifference(path, *picture, resolution, useCache);
   image::freeImage(picture);
   picture = whole;
-  return true;
+  return whole != nullptr;
 }
 
 image::Image* loadWholePicture(const char* path, int* resolution, bool useCache) {
   image::Image* picture = loadPicture(path, resolution, useCache, true);
   if (picture && !composeDifference(path, picture, resolution, useCache)) return nullptr;
   return picture;
+}
+
+PictureRef loadWholeSharedPicture(const char* path, int* resolution, bool useCache) {
+  PictureRef picture = loadSharedPicture(path, resolution, useCache, true);
+  if (!picture || picture->name[0] == 0) return picture;
+  return adoptPicture(wholeFromDifference(path, *picture, resolution, useCache));
 }
 
 void preloadInto(const std::string& path, uint64_t budget, FileBuffer& buffer, std::vector<std::string>* deferred,
@@ -209,9 +265,11 @@ void preloadInto(const std::string& path, uint64_t budget, FileBuffer& buffer, s
   image::Image* picture = readAndDecode(chosen.c_str(), buffer, deferred);
   if (!picture) return;
   std::string base = picture->name[0] ? baseOfDifference(path, picture->name) : std::string();
+  picture->depth = 32;  // what a hit hands out, as for pictures the loader stores
+  PictureRef stored = adoptPicture(picture);
   {
     std::lock_guard<std::mutex> hold(K.lock);
-    storeLocked(key, picture, budget);
+    storeLocked(key, std::move(stored), budget);
   }
   // A difference image names its base; a chain of them is bounded so that
   // two pictures naming each other cannot recurse for ever.
@@ -258,7 +316,6 @@ bool cacheHolds(std::string_view pathAfterChoice) {
 void clearCache() {
   waitForLookaheadWorker();
   std::lock_guard<std::mutex> hold(K.lock);
-  for (auto& [key, picture] : K.pictures) image::freeImage(picture);
   K.pictures.clear();
   K.stamps.clear();
   K.age.clear();

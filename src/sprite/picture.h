@@ -3,6 +3,7 @@
 // with least-recently-used eviction, difference-image composition, and the
 // look-ahead that preloads the pictures coming script lines will ask for.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,14 +21,25 @@ std::string normalisePath(std::string_view path);
 // the archives or on disk (resolution 2); otherwise path (resolution 1).
 std::string highResolutionChoice(std::string_view path, int& resolution);
 
+// A picture several owners read: a cached one is never written again, so a
+// cache hit hands out the cached record itself. Whoever needs to change the
+// pixels works on a copy.
+using PictureRef = std::shared_ptr<const image::Image>;
+// Takes an owned picture (freed with the last reference).
+PictureRef adoptPicture(image::Image* picture);
+
 // The caller owns the result; null after a reported failure. resolution may
 // be null; it is written only when choose is set.
 image::Image* loadPicture(const char* path, int* resolution, bool useCache, bool choose);
+// The same picture shared: a hit costs no copy.
+PictureRef loadSharedPicture(const char* path, int* resolution, bool useCache, bool choose);
 // Replaces a difference image by the whole picture (no-op for others);
 // false when the base failed, the difference image is then freed.
 bool composeDifference(const char* path, image::Image*& picture, int* resolution, bool useCache);
 // loadPicture + composeDifference, as sprites, masks and transitions load.
 image::Image* loadWholePicture(const char* path, int* resolution, bool useCache);
+// The same shared: a difference image yields a new whole picture of its own.
+PictureRef loadWholeSharedPicture(const char* path, int* resolution, bool useCache);
 void preloadPicture(const char* path);
 
 // ---- the cache ------------------------------------------------------------

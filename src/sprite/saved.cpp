@@ -107,17 +107,14 @@ bool rebuildPicture(int n, Slot& s) {
   }
   if (name.empty()) return false;
   int resolution = 1;
-  image::Image* picture = nullptr;
-  int frames = s.frames;
   if (kind == kKindFramed) {
     int w = 0, h = 0;
     framedSize(s, w, h);
-    picture = framedCanvas(n, name, s.loadFlags, w, h, resolution);
-    frames = 1;
-  } else {
-    picture = decodeForSprite(n, name, s.loadFlags, resolution);
+    image::Image* canvas = framedCanvas(n, name, s.loadFlags, w, h, resolution);
+    return canvas && attachPicture(s, canvas, 1, resolution);
   }
-  return picture && attachPicture(s, picture, frames, resolution);
+  PictureRef picture = decodeForSprite(n, name, s.loadFlags, resolution);
+  return picture && attachSharedPicture(s, std::move(picture), s.frames, resolution);
 }
 
 }  // namespace
@@ -300,7 +297,8 @@ image::Image* reloadSpritePicture(int n) {
     return framedCanvas(n, name, s->loadFlags, w, h, resolution);
   }
   if (r.fontFace[0] != kKindPicture) return nullptr;
-  return decodeForSprite(n, name, s->loadFlags, resolution);
+  PictureRef picture = decodeForSprite(n, name, s->loadFlags, resolution);
+  return picture ? image::copyImage(picture.get()) : nullptr;
 }
 
 }  // namespace velmora::sprite

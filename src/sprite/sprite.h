@@ -22,6 +22,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -117,7 +118,10 @@ struct Slot {
   int32_t frames;
   int32_t resolution;                       // 0 normal, 1 logical units, 2 high-resolution
   int32_t reserved1, reserved2;             // copied between slots, zero by default
-  image::Image* picture;                    // owned; null for a render target
+  image::Image* picture;                    // owned unless shared; null for a render target
+  // Set when picture is a cached picture shown as it is: picture points into
+  // it, is not owned and is never written through.
+  std::shared_ptr<const image::Image> shared;
   std::vector<Tile> tiles;                  // tileCount entries, column-major rows
   std::vector<TileVertex> vertices;         // four per tile: TL, TR, BL, BR (a strip)
   image::Image* mask;                       // sp_mask picture, owned
@@ -158,6 +162,11 @@ Slot* backSlot(int n);
 Slot* afterSlot(int n);
 // order * 1024 + n, or n for order 0.
 int drawKey(int n);
+
+// The slot's picture ready to be written into: a cached picture the slot
+// shows as it is gets replaced by a copy first. Null without a picture or
+// memory.
+image::Image* writablePicture(Slot& s);
 
 // Draw key -> sprite number of one group (0 = the screen, otherwise an spg
 // sprite). Iterate with rbegin() for back to front.

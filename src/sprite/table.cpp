@@ -86,10 +86,30 @@ Slot* newSlot() {
   return s;
 }
 
+void dropPicture(Slot& s) {
+  if (s.shared) {
+    s.shared.reset();
+    s.picture = nullptr;
+  } else {
+    image::freeImage(s.picture);
+  }
+}
+
+bool ownPicture(Slot& s) {
+  if (!s.shared) return true;
+  image::Image* copy = image::copyImage(s.shared.get());
+  if (!copy) return false;
+  s.shared.reset();
+  s.picture = copy;
+  return true;
+}
+
+image::Image* writablePicture(Slot& s) { return s.picture && ownPicture(s) ? s.picture : nullptr; }
+
 void releasePicture(Slot& s) {
   if (T.releaser) T.releaser(s);
   s.gpu = GpuTextures{};
-  image::freeImage(s.picture);
+  dropPicture(s);
   image::freeImage(s.mask);
   s.upload = 0;
   s.placeholder = false;

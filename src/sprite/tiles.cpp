@@ -112,17 +112,34 @@ void setVertexAlpha(Slot& s) {
   s.dirty = true;
 }
 
+namespace {
+
+void attachTiled(Slot& s, image::Image* picture, std::shared_ptr<const image::Image> shared, int resolution) {
+  dropPicture(s);
+  s.picture = picture;
+  s.shared = std::move(shared);
+  s.renderTarget = false;
+  s.placeholder = false;
+  s.resolution = resolution;
+  s.upload |= kUploadPixels;
+}
+
+}  // namespace
+
 bool attachPicture(Slot& s, image::Image* picture, int frames, int resolution) {
   if (!layTiles(s, picture->width, picture->height, frames)) {
     image::freeImage(picture);
     return false;
   }
-  image::freeImage(s.picture);
-  s.picture = picture;
-  s.renderTarget = false;
-  s.placeholder = false;
-  s.resolution = resolution;
-  s.upload |= kUploadPixels;
+  attachTiled(s, picture, nullptr, resolution);
+  return true;
+}
+
+bool attachSharedPicture(Slot& s, std::shared_ptr<const image::Image> picture, int frames, int resolution) {
+  if (!layTiles(s, picture->width, picture->height, frames)) return false;
+  // Never written through: ownPicture copies first.
+  image::Image* shown = const_cast<image::Image*>(picture.get());
+  attachTiled(s, shown, std::move(picture), resolution);
   return true;
 }
 

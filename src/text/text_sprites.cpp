@@ -139,7 +139,8 @@ void cmd_ssp_draw(CommandContext c) {
   setErrcmd("ssp_draw");
   const int n = intArg(c, 1);
   sprite::Slot* s = sprite::validNumber(n) ? sprite::backSlot(n) : nullptr;
-  if (!s || !s->picture) {
+  image::Image* picture = s ? sprite::writablePicture(*s) : nullptr;
+  if (!picture) {
     errorc(std::to_string(n) + sj(" 画像が読み込まれていません"), 1);
     return;
   }
@@ -151,7 +152,7 @@ void cmd_ssp_draw(CommandContext c) {
   for (size_t i = 0; i < text.size();) {
     const bool two = isLeadByte(text[i]) && i + 1 < text.size();
     const unsigned code = two ? unsigned(uint8_t(text[i])) << 8 | uint8_t(text[i + 1]) : uint8_t(text[i]);
-    str.WriteGlyph(s->picture->pixels, s->picture->width, s->picture->width, s->picture->height, x, y, code);
+    str.WriteGlyph(picture->pixels, picture->width, picture->width, picture->height, x, y, code);
     x += (two ? 2 : 1) * str.pixelSize() / 2;
     i += two ? 2 : 1;
   }

@@ -3,15 +3,22 @@
 // Standard output must equal expected.txt; Information.txt (in UTF-8 here)
 // must equal expected-log.txt, or be absent when that file is. A file
 // named args holds extra command-line options (e.g. --answer yes).
+// A case may play scenario.txt on the virtual clock; every picture under
+// expected/ must then match the screenshot of the same name, channel by
+// channel within "tolerance N" (default 2) except for at most "max-pixels N"
+// pixels (default 0), as the file picture-limits sets them. A mismatch keeps
+// the screenshot and a difference picture under the build's case-pictures/.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "core/textconv.h"
+#include "support/pictures.h"
 #include "support/tempdir.h"
 
 namespace velmora {
@@ -38,6 +45,43 @@ std::string trimEnd(std::string s) {
   return s;
 }
 
+struct PictureLimits {
+  int tolerance = 2, maxPixels = 0;
+};
+
+PictureLimits pictureLimits(const fs::path& file) {
+  PictureLimits limits;
+  std::istringstream in(fs::exists(file) ? test::readFile(file) : "");
+  std::string key;
+  int value = 0;
+  while (in >> key >> value) {
+    if (key == "tolerance") {
+      limits.tolerance = value;
+    } else if (key == "max-pixels") {
+      limits.maxPixels = value;
+    } else {
+      ADD_FAILURE() << file << ": unknown limit " << key;
+    }
+  }
+  return limits;
+}
+
+// Every expected picture against the screenshot the scenario wrote into the
+// launch folder.
+void comparePictures(const std::string& name, const fs::path& src) {
+  const PictureLimits limits = pictureLimits(src / "picture-limits");
+  const fs::path keep = fs::path(VELMORA_BINARY_DIR) / "case-pictures" / name;
+  for (const auto& e : fs::directory_iterator(src / "expected")) {
+    if (e.path().extension() != ".png") continue;
+    const std::string shot = e.path().filename().string();
+    fs::create_directories(keep);
+    std::string verdict = test::comparePictures(e.path().string(), shot, limits.tolerance, limits.maxPixels,
+                                                (keep / ("diff-" + shot)).string());
+    if (!verdict.empty() && fs::exists(shot)) fs::copy_file(shot, keep / shot, fs::copy_options::overwrite_existing);
+    EXPECT_EQ(verdict, "") << shot;
+  }
+}
+
 class ScriptCase : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(ScriptCase, MatchesItsExpectedOutput) {
@@ -49,10 +93,19 @@ TEST_P(ScriptCase, MatchesItsExpectedOutput) {
   ASSERT_EQ(code, 0) << packed;
   if (fs::exists(src / "files")) fs::copy(src / "files", "game", fs::copy_options::recursive);
   std::string args = fs::exists(src / "args") ? trimEnd(test::readFile(src / "args")) : "";
-  std::string out = capture(bin + "/velmora --headless " + args + " game 2>/dev/null", code);
-  EXPECT_EQ(code, 0);
-  EXPECT_EQ(out, test::readFile(src / "expected.txt"));
+  if (fs::exists(src / "scenario.txt")) args += " --virtual-clock --input '" + (src / "scenario.txt").string() + "'";
+  // Its own instance lock: another run of the same title may hold the usual one.
+  std::string out = capture("XDG_RUNTIME_DIR=\"$PWD\" " + bin + "/velmora --headless " + args + " game 2>errors.txt", code);
+  EXPECT_EQ(code, 0) << test::readFile("errors.txt");
+  if (fs::exists(src / "expected.txt")) {
+    EXPECT_EQ(out, test::readFile(src / "expected.txt"));
+  }
   const fs::path log = "game/Information.txt";
+  if (fs::is_directory(src / "expected")) {
+    comparePictures(GetParam(), src);
+    // A screen writes this machine's report into the log.
+    if (!fs::exists(src / "expected-log.txt")) return;
+  }
   if (fs::exists(src / "expected-log.txt")) {
     ASSERT_TRUE(fs::exists(log));
     EXPECT_EQ(sjis_to_utf8(test::readFile(log)), test::readFile(src / "expected-log.txt"));
@@ -65,7 +118,8 @@ std::vector<std::string> caseNames() {
   std::vector<std::string> names;
   if (fs::is_directory(kCases))
     for (const auto& e : fs::directory_iterator(kCases))
-      if (fs::exists(e.path() / "expected.txt")) names.push_back(e.path().filename().string());
+      if (fs::exists(e.path() / "expected.txt") || fs::is_directory(e.path() / "expected"))
+        names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }

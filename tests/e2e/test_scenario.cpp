@@ -23,7 +23,9 @@ Outcome runScenario(const std::string& script, const std::string& scenario, cons
   test::writeFile("scenario.txt", scenario);
   const std::string bin = VELMORA_BINARY_DIR;
   std::system((bin + "/velmora-pack scripts src game/script.dat >/dev/null").c_str());
-  std::string cmd = bin + "/velmora --headless --virtual-clock --input scenario.txt " + extra + " game 2>&1 >/dev/null";
+  // Its own instance lock: another run of the same title may hold the usual one.
+  std::string cmd = "XDG_RUNTIME_DIR=\"$PWD\" " + bin + "/velmora --headless --virtual-clock --input scenario.txt " +
+                    extra + " game 2>&1 >/dev/null";
   Outcome o;
   std::FILE* p = popen(cmd.c_str(), "r");
   std::array<char, 4096> buf;

@@ -140,6 +140,53 @@ TEST_F(CacheTest, DifferenceImagesAreLaidOnTheirBase) {
   EXPECT_NE(takeLog().find("ev/none.png"), std::string::npos);
 }
 
+// Sprites show the cached picture itself; the budget counts what the cache
+// holds, and a picture evicted while shown lives on with its sprite.
+TEST_F(CacheTest, HitsAreSharedAndOutliveEviction) {
+  setBudget(16 * 16 * 4);
+  writePicture("a.png", 16, 16, 1);
+  writePicture("b.png", 16, 16, 2);
+  PictureRef miss = loadSharedPicture("a.png", nullptr, true, true);
+  PictureRef hit = loadSharedPicture("a.png", nullptr, true, true);
+  PictureRef again = loadSharedPicture("a.png", nullptr, true, true);
+  ASSERT_TRUE(miss && hit && again);
+  EXPECT_EQ(miss.get(), hit.get());
+  EXPECT_EQ(hit.get(), again.get());
+  image::Image* own = loadPicture("a.png", nullptr, true, true);
+  ASSERT_NE(own, nullptr);
+  const void* ownPixels = own->pixels;  // the record is packed: no reference to its fields
+  const void* sharedPixels = hit->pixels;
+  EXPECT_NE(ownPixels, sharedPixels);
+  image::freeImage(own);
+  PictureRef b = loadSharedPicture("b.png", nullptr, true, true);
+  EXPECT_FALSE(cacheHolds("a.png"));
+  EXPECT_EQ(cacheBytesUsed(), 1024u);
+  EXPECT_EQ(hit->pixels[17], 0xFF010101u);
+  clearCache();
+  EXPECT_EQ(hit->pixels[255], 0xFF010F0Fu);
+}
+
+TEST_F(CacheTest, SpritesWriteOnlyIntoCopies) {
+  setBudget(1 << 20);
+  writePicture("a.png", 4, 4, 0x10);
+  run("sp", "1, \"a.png\", 0, 1");
+  run("sp", "2, \"a.png\", 0, 1");
+  ASSERT_TRUE(backSlot(2)->shared);
+  EXPECT_EQ(backSlot(2)->picture, backSlot(2)->shared.get());
+  run("sp_neg", "3, 1");
+  run("sp", "3, \"a.png\", 0, 1");
+  run("sp_cut", "4, \"a.png\", 0, 1, 1, 1, 2, 2");
+  EXPECT_EQ(backSlot(3)->picture->pixels[0], 0xFFEFFFFFu);
+  EXPECT_EQ(backSlot(4)->picture->pixels[0], 0xFF100101u);
+  EXPECT_EQ(backSlot(2)->picture->pixels[0], 0xFF100000u);
+  EXPECT_EQ(backSlot(2)->picture->pixels[5], 0xFF100101u);
+  PictureRef cached = loadSharedPicture("a.png", nullptr, true, true);
+  EXPECT_EQ(cached.get(), backSlot(2)->picture);
+  run("sp_d", "2");
+  commitAll();
+  EXPECT_EQ(cached->pixels[0], 0xFF100000u);
+}
+
 TEST_F(CacheTest, DecodingFailuresAreReported) {
   velmora::test::writeFile("bad.png", "not a picture");
   takeLog();

@@ -22,6 +22,7 @@
 #include "render/display.h"
 #include "render/geometry.h"
 #include "render/render.h"
+#include "render/transition.h"
 #include "image/image.h"
 #include "movie/movie.h"
 #include "platform/vclock.h"
@@ -143,6 +144,7 @@ int runInterpreter() {
   sprite::bindSpriteCores();
   sprite::bindMotionCores();
   render::bindRenderCores();
+  render::bindTransitionCores();
   render::addFrameUpdate(sprite::motionFrameStep);
   render::setTrackStep(sprite::motionTrackStep);
   audio::bindSoundCores();

@@ -1,0 +1,184 @@
+// The effect command: preparation, the timed frame loop, the finish and the
+// look-ahead around it; the Fade pass and the motion-blur pass.
+#include "render/transition.h"
+
+#include <algorithm>
+
+#include "bindings/bridge.h"
+#include "bindings/catalogue.h"
+#include "core/modes.h"
+#include "core/pump.h"
+#include "core/report.h"
+#include "core/settings.h"
+#include "core/state.h"
+#include "core/textconv.h"
+#include "render/internal.h"
+#include "sprite/easing.h"
+#include "sprite/motion.h"
+#include "sprite/picture.h"
+#include "sprite/sprite.h"
+
+namespace velmora::render {
+namespace {
+
+using core::setting;
+using K = core::SettingKey;
+
+struct TransitionState {
+  int blurStrength = 0;
+};
+TransitionState T;
+
+// Binds a target for a pass; a failure is reported and the pass draws nothing.
+bool setPassTarget(GLuint fbo, const char* operation) {
+  const Geometry& g = geometry();
+  takeGlError();
+  bindTarget(fbo, g.screenWidth, g.screenHeight);
+  GLenum e = takeGlError();
+  if (e == GL_NO_ERROR && glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+    e = GL_INVALID_FRAMEBUFFER_OPERATION;
+  if (e == GL_NO_ERROR) return true;
+  errorc(std::string(operation) + glErrorName(e), 1);
+  return false;
+}
+
+void drawRenderTextureOver(int alpha) {
+  const Geometry& g = geometry();
+  overlayRenderTexture({0, 0, g.screenWidth, g.screenHeight}, std::clamp(alpha, 0, 255));
+}
+
+void fadePass(uint32_t elapsed, uint32_t duration, int easing) {
+  DeviceState& d = device();
+  const GLuint scene = d.targetFbo;
+  if (!setPassTarget(d.g_pRenderSurface, "SetRenderTarget Fade 1 ")) return;
+  drawScene(true);
+  if (!setPassTarget(scene, "SetRenderTarget Fade 2 ")) return;
+  drawScene(false);
+  drawRenderTextureOver(transitionProgress(255, elapsed, duration, easing));
+}
+
+// The scene target is not cleared between frames, so what was there shows
+// through the new frame at 255 - strength.
+void motionBlurPass(uint32_t, uint32_t, int) {
+  DeviceState& d = device();
+  const GLuint scene = d.targetFbo;
+  if (!setPassTarget(d.g_pRenderSurface, "SetRenderTarget MotionBlur 1 ")) return;
+  drawScene(false);
+  if (!setPassTarget(scene, "SetRenderTarget MotionBlur 2 ")) return;
+  drawRenderTextureOver(T.blurStrength);
+}
+
+void motionBlur(bool on, int strength) {
+  T.blurStrength = strength & 255;
+  setScenePass(kPassPlain, on ? motionBlurPass : nullptr);
+}
+
+// The mask pass is the shader one when every pixel shader loaded.
+void installMaskPass() { setScenePass(kPassMask, device().shadersLoaded ? shaderMaskPass : stageMaskPass); }
+
+bool skipEffects() {
+  const modes::ReadingModes& m = modes::reading();
+  return m.skip != 0 || m.jump != 0 || sprite::jumpLoading() || (setting(K::EffectSkip) & 1) != 0;
+}
+
+void cmd_effect(bindings::CommandContext c) {
+  setErrcmd("effect");
+  const std::string_view name = bindings::stringArg(c, 4);
+  // A negative time would wait for weeks: it runs as 0 does.
+  const uint32_t duration = static_cast<uint32_t>(std::max(bindings::intArg(c, 2), 0));
+  runEffect(bindings::intArg(c, 1), duration, bindings::intArg(c, 3), name, bindings::intArg(c, 5),
+            bindings::intArg(c, 6) != 0);
+}
+
+void cmd_existStretch(bindings::CommandContext c) {
+  setErrcmd("existStretch");
+  bindings::intResult(c, 2, existStretch(bindings::stringArg(c, 1)) ? 1 : 0);
+}
+
+const bindings::CoreBinding kTransitionCores[] = {
+    {"effect", cmd_effect},
+    {"existStretch", cmd_existStretch},
+};
+
+}  // namespace
+
+int transitionProgress(int range, uint32_t t, uint32_t duration, int easing) {
+  if (duration == 0) return range;
+  return sprite::easeInt(easing, range, static_cast<int>(std::min(t, duration)), static_cast<int>(duration));
+}
+
+void useRenderTexture(int blendRow) {
+  const DeviceState& d = device();
+  applyBlendRow(blendRow);
+  useProgram(ProgramId::Sprite);
+  glUniform1i(program(ProgramId::Sprite).stage1, 0);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, d.g_pRenderTexture);
+  glBindSampler(0, d.samplerPoint);
+}
+
+void overlayRenderTexture(const Rect& r, int alpha) {
+  GpuVertex v[4];
+  pushScreenQuad(r, 0, 0, 1, 1, static_cast<uint32_t>(alpha) << 24 | 0xFFFFFFu, v);
+  useRenderTexture(static_cast<int>(BlendRow::Alpha));
+  streamBegin();
+  streamPush(v, 4);
+  streamUpload();
+  streamDraw(0, 4);
+  glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+bool prepareTransition(int index, std::string_view name, int vagueness) {
+  const std::string path = sprite::normalisePath(name);
+  bool ok = true;
+  if (index == kPassNamed) {
+    ok = selectEffect(path);
+    if (!ok) errorc(path + sj(" 存在しないエフェクトです"), 1);
+  } else if (index == kPassMask) {
+    installMaskPass();
+    ok = startMask(path);
+  } else if (index < 0 || index >= kPassCount) {
+    // No pass has this number: reported like an unknown name.
+    errorc(std::to_string(index) + sj(" 存在しないエフェクトです"), 1);
+    ok = false;
+  }
+  if (!ok) {
+    sprite::commitAll();
+    return false;
+  }
+  setMaskVagueness((vagueness - 1) & 0x1FF);
+  return true;
+}
+
+void finishTransition(int index) {
+  sprite::commitAll();
+  setMaskVagueness(0);
+  if (index == kPassMask) releaseMask();
+}
+
+void runEffect(int index, uint32_t duration, int easing, std::string_view name, int vagueness, bool lookahead) {
+  if (skipEffects()) {
+    sprite::commitAll();
+    return;
+  }
+  if (!deviceCreated()) {
+    sprite::commitAll();
+    return;
+  }
+  if (!prepareTransition(index, name, vagueness)) return;
+  if (lookahead) sprite::startLookahead();
+  timedFrameWait(index, duration | 2, easing);
+  finishTransition(index);
+  if (!quitRequest) present(0, 0, 0, 0);
+  if (lookahead) sprite::finishLookahead();
+}
+
+void bindTransitionCores() {
+  bindings::bindCores(kTransitionCores);
+  setScenePass(kPassFade, fadePass);
+  setScenePass(kPassNamed, namedEffectPass);
+  setScenePass(kPassMask, stageMaskPass);
+  sprite::setMotionBlurHandler(motionBlur);
+}
+
+}  // namespace velmora::render
