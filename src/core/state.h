@@ -24,6 +24,10 @@ void releaseFileMemory();
 // 10-31 and other characters 0.
 int32_t readEngineInt(const char* text, size_t length);
 
+// The clock reading taken just before the first script line ran.
+uint32_t startClock();
+void setStartClock(uint32_t ms);
+
 // Options of this run, set once from the command line.
 struct RunOptions {
   bool headless = false;

@@ -1,5 +1,7 @@
 #include "platform/platform.h"
 
+#include "platform/input.h"
+
 #include <SDL.h>
 #include <unistd.h>
 
@@ -64,8 +66,22 @@ int showMessageBox(BoxKind kind, const std::string& title, const std::string& te
   return pressed;
 }
 
-void cursorPosition(int& x, int& y) { SDL_GetGlobalMouseState(&x, &y); }
-void warpCursor(int x, int y) { SDL_WarpMouseGlobal(x, y); }
+// From the engine's record, so that injected input and warps on drivers that
+// cannot warp agree with what the engine reports.
+void cursorPosition(int& x, int& y) {
+  clientCursor(x, y);
+  int wx = 0, wy = 0;
+  if (SDL_Window* w = SDL_GL_GetCurrentWindow()) SDL_GetWindowPosition(w, &wx, &wy);
+  x += wx;
+  y += wy;
+}
+void warpCursor(int x, int y) {
+  // The engine's own record moves too: some video drivers cannot warp.
+  int wx = 0, wy = 0;
+  if (SDL_Window* w = SDL_GL_GetCurrentWindow()) SDL_GetWindowPosition(w, &wx, &wy);
+  setClientCursor(x - wx, y - wy);
+  if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_WarpMouseGlobal(x, y);
+}
 
 void monitorSize(int& width, int& height) {
   SDL_DisplayMode mode;

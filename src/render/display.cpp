@@ -267,6 +267,9 @@ bool startScreen(int designWidth, int designHeight, int pictureWidth, int flags)
   D.started = true;
   D.appliedFullScreen = setting(K::FullScreen) != 0;
   applyDisplayMode(true, true, false);
+  // Without a window system nothing ever gives the window focus; a headless
+  // run is the player's only window.
+  if (runOptions().headless) setting(K::SystemActive) |= 2;
   return quitRequest == 0;
 }
 

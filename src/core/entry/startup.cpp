@@ -18,6 +18,7 @@
 #include "save/settings_file.h"
 #include "render/display.h"
 #include "render/geometry.h"
+#include "render/input/buttons.h"
 #include "render/render.h"
 #include "image/image.h"
 #include "platform/vclock.h"
@@ -105,6 +106,7 @@ int runInterpreter() {
   sprite::bindSpriteCores();
   sprite::bindMotionCores();
   render::bindRenderCores();
+  input::bindInputCores();
   render::addFrameUpdate(sprite::motionFrameStep);
   render::setTrackStep(sprite::motionTrackStep);
   audio::bindSoundCores();
@@ -114,6 +116,7 @@ int runInterpreter() {
   bindings::registerScriptHosts();
   installScenarioHooks();
   g_startTime = platform::nowMs();
+  setStartClock(g_startTime);
   save::setPlayStartTime(g_startTime);
   script::runScript();
   scenario::runEnded();
