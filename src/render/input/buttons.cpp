@@ -6,6 +6,7 @@
 #include "core/report.h"
 #include "core/textconv.h"
 #include "image/image.h"
+#include "platform/input.h"
 #include "render/render.h"
 #include "sprite/sprite.h"
 
@@ -125,6 +126,12 @@ int buttonAt(int lx, int ly) {
   for (const auto& [n, button] : B.map)
     if (hits(B.records[static_cast<size_t>(button)], lx, ly)) return button;
   return -1;
+}
+
+void selectByKeys(int button) {
+  B.current = button;
+  B.keyHeld = button >= 0;
+  platform::clientCursor(B.heldX, B.heldY);
 }
 
 void postTooltip(const ButtonRecord& r) {

@@ -48,6 +48,10 @@ struct ButtonState {
   bool hidCursor = false;
   uint32_t nextPowerTick = 0;
   bool autoPollParity = false;
+  // A selection made by keys or setBtnNow holds until the pointer moves away
+  // from where it was then.
+  bool keyHeld = false;
+  int heldX = 0, heldY = 0;
   int seenFullScreenCounter = 0, seenAspectCounter = 0;
 };
 ButtonState& buttons();
@@ -62,6 +66,9 @@ bool setButton(int button, int sprite, int options);
 bool buttonShown(int button);
 // The button under a logical point, -1 for none.
 int buttonAt(int lx, int ly);
+
+// Makes a button current without the pointer (keys, setBtnNow).
+void selectByKeys(int button);
 
 // Wheel threshold: 120 / lines per notch (3 when the system says 0).
 int wheelThreshold();

@@ -51,7 +51,7 @@ void cmd_getBtnNow(CommandContext c) {
 
 void cmd_setBtnNow(CommandContext c) {
   setErrcmd("setBtnNow");
-  buttons().current = intArg(c, 1);
+  selectByKeys(intArg(c, 1));
 }
 
 void cmd_setPosition(CommandContext) { setErrcmd("setPosition"); }

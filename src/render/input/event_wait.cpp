@@ -55,6 +55,10 @@ bool hoverStep(ButtonState& b, int& hovered, InputEvent& out) {
   int cx = 0, cy = 0;
   platform::clientCursor(cx, cy);
   cursorIdle(b, cx, cy);
+  if (b.keyHeld) {
+    if (cx == b.heldX && cy == b.heldY) return false;
+    b.keyHeld = false;
+  }
   int lx = 0, ly = 0;
   render::windowToLogicalPoint(cx, cy, lx, ly);
   hovered = buttonAt(lx, ly);
@@ -130,7 +134,7 @@ bool arrowKey(ButtonState& b, int vk, InputEvent& out) {
   }
   const int next = neighbour(b, vk == kVkLeft || vk == kVkUp);
   if (next < 0) return false;
-  b.current = next;
+  selectByKeys(next);
   hideTooltip();
   const ButtonRecord& r = b.records[static_cast<size_t>(next)];
   if (const int32_t speed = setting(K::CursorMove)) glideCursor(r.centreX, r.centreY, speed * 4, true);
