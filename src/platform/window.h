@@ -44,6 +44,7 @@ void setTopmost(bool topmost);
 void setSizeLimits(int minW, int minH, int maxW, int maxH);
 void showMainWindow();
 void raiseMainWindow();
+void minimiseMainWindow();
 bool windowMaximised();
 bool windowMinimised();
 

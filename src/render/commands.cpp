@@ -13,6 +13,7 @@
 #include "render/display.h"
 #include "render/geometry.h"
 #include "render/internal.h"
+#include "render/window/window_events.h"
 #include "sprite/sprite.h"
 
 namespace velmora::render {
@@ -103,6 +104,7 @@ void bindRenderCores() {
   core::setSettingEffect(K::ScreenAspect, aspectChanged);
   setFramePresenter(framePresenter);
   setScreenPointMapper(logicalToDesktop);
+  bindWindowEffects();
   sprite::setGpuReleaser(releaseSlot);
 }
 
@@ -117,6 +119,7 @@ void releaseRenderDevice() {
     if (d.samplerLinear) glDeleteSamplers(3, samplers);
     if (d.whiteTexture) glDeleteTextures(1, &d.whiteTexture);
   }
+  releaseWallPaper();
   d = DeviceState{};
   setFramePresenter(nullptr);
 }

@@ -13,6 +13,8 @@
 #include "platform/window.h"
 #include "render/geometry.h"
 #include "render/render.h"
+#include "render/window/menu.h"
+#include "render/window/window_events.h"
 #include "sprite/picture.h"
 #include "sprite/sprite.h"
 
@@ -145,9 +147,6 @@ void applyWindowMode(bool keep, bool centre, bool reposition) {
 // What the window system tells the main window (close, focus, size).
 void mainWindowProcedure(WindowMessage& msg) {
   switch (msg.message) {
-    case WM_CLOSE: setCloseRequestPending(true); break;
-    case WM_SETFOCUS: setting(K::SystemActive) |= 2; break;
-    case WM_KILLFOCUS: setting(K::SystemActive) &= ~2; break;
     case WM_SIZE: {
       if (!D.started || fullScreen() || D.modeChanging) break;
       Geometry& g = geometry();
@@ -170,7 +169,7 @@ void mainWindowProcedure(WindowMessage& msg) {
       updatePresentGeometry();
       break;
     }
-    default: break;
+    default: handleWindowEvent(msg); break;
   }
 }
 
@@ -211,6 +210,8 @@ void setWindowText(std::string_view title) {
 }
 
 const std::string& windowTitle() { return D.title; }
+
+void recomputeFrameSizes() { readFrameSizes(); }
 
 void refreshMonitor() {
   Geometry& g = geometry();
@@ -270,6 +271,8 @@ bool startScreen(int designWidth, int designHeight, int pictureWidth, int flags)
   // Without a window system nothing ever gives the window focus; a headless
   // run is the player's only window.
   if (runOptions().headless) setting(K::SystemActive) |= 2;
+  applyCursorFile();
+  rebuildMenu();
   return quitRequest == 0;
 }
 
@@ -277,6 +280,7 @@ void applyDisplayMode(bool keep, bool centre, bool reposition) {
   if (!platform::mainWindowExists()) return;
   if (fullScreen()) applyFullScreenMode(keep);
   else applyWindowMode(keep, centre, reposition);
+  if (fullScreen() && (setting(K::FullMode) == 2 || setting(K::FullMode) == 3)) rebuildWallPaper();
 }
 
 void switchFullScreen(bool on, bool raiseCounter) {

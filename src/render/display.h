@@ -25,6 +25,8 @@ bool displayStart(int designWidth, int designHeight, int pictureWidth, int flags
 bool startScreen(int designWidth, int designHeight, int pictureWidth, int flags);
 
 void refreshMonitor();
+// The decoration thicknesses and frame extras again (WindowChange, menu).
+void recomputeFrameSizes();
 void applyDisplayMode(bool keep, bool centre, bool reposition);
 // Full screen on/off; counts a menu or Alt+Enter switch when raiseCounter.
 void switchFullScreen(bool on, bool raiseCounter);

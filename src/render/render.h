@@ -44,6 +44,10 @@ void setTrackStep(TrackStep step);
 // The message text layer, drawn between keys >= 0 and keys < 0.
 using TextLayerDrawer = void (*)();
 void setTextLayerDrawer(TextLayerDrawer drawer);
+// What the engine draws over the finished picture in window pixels (menu
+// bar, tooltips, boxes), after the picture and before the present.
+using OverlayDrawer = void (*)(int drawableWidth, int drawableHeight);
+void setOverlayDrawer(OverlayDrawer drawer);
 // Window-visible flags of the message window: bit 0 window sprites, bit 1 text.
 void setWindowVisibleFlags(int flags);
 int windowVisibleFlags();

@@ -14,6 +14,7 @@
 #include "platform/platform.h"
 #include "render/display.h"
 #include "render/input/internal.h"
+#include "render/window/window_events.h"
 
 namespace velmora::input {
 namespace {
@@ -51,6 +52,7 @@ void cursorIdle(ButtonState& b, int x, int y) {
 bool hoverStep(ButtonState& b, int& hovered, InputEvent& out) {
   hovered = -2;
   render::zoomPanPoll();
+  render::cursorTick();
   if (cursorGlideRunning()) return false;
   int cx = 0, cy = 0;
   platform::clientCursor(cx, cy);
