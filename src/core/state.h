@@ -32,7 +32,9 @@ void setStartClock(uint32_t ms);
 struct RunOptions {
   bool headless = false;
   int answer = 7;  // what confirmation boxes answer in headless mode (6 yes, 7 no, 2 cancel)
+  bool answerGiven = false;  // --answer was on the command line
   std::string inheritGame;
+  std::string setupChoice;  // --setup-choice: what a headless start-up dialog picks
   uint32_t frameMs = 0;  // --frame-ms: how far a presented frame moves the virtual clock (0: 1000/60)  // --inherit (UTF-8): the sibling game whose settings a headless first run takes
 };
 RunOptions& runOptions();

@@ -83,6 +83,13 @@ void warpCursor(int x, int y) {
   if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_WarpMouseGlobal(x, y);
 }
 
+void primaryDisplaySize(int& width, int& height) {
+  width = 1920, height = 1080;
+  if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
+  SDL_Rect r;
+  if (SDL_GetDisplayBounds(0, &r) == 0) width = r.w, height = r.h;
+}
+
 void monitorSize(int& width, int& height) {
   SDL_DisplayMode mode;
   SDL_Window* w = SDL_GL_GetCurrentWindow();

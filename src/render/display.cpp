@@ -33,6 +33,7 @@ struct DisplayState {
   bool modeChanging = false;  // window messages from a mode change leave the geometry alone
   int appliedFullScreen = -1;
   int appliedAspect = -1;
+  StartupDialogRunner startupDialog = nullptr;
 };
 DisplayState D;
 
@@ -224,8 +225,11 @@ void refreshMonitor() {
   monitorGeometry(g, m.left, m.top, m.width, m.height, m.refreshHz);
 }
 
+void setStartupDialog(StartupDialogRunner runner) { D.startupDialog = runner; }
+
 bool displayStart(int designWidth, int designHeight, int pictureWidth, int flags) {
-  (void)flags;  // bit 1 skips the start-up settings dialog, which this build does not show
+  if (setting(K::StartingSetUp) != 0 && !(flags & 2) && D.startupDialog)
+    D.startupDialog(designWidth, designHeight, pictureWidth, (flags & 1) != 0);
   writeSystemReport();
   image::CpuSettings cpu;
   cpu.thread = setting(K::Thread) != 0;

@@ -19,6 +19,11 @@ bool mainWindowExists();
 void setWindowText(std::string_view title);
 const std::string& windowTitle();
 
+// The start-up settings dialog (design width, height, picture width, flag
+// bit 0), installed by the dialog; display start shows it when asked.
+using StartupDialogRunner = void (*)(int w, int h, int k, bool f);
+void setStartupDialog(StartupDialogRunner runner);
+
 // The display start of `screen` (system report, rates, screen size, monitor).
 bool displayStart(int designWidth, int designHeight, int pictureWidth, int flags);
 // The whole `screen` command: window, display start, device, display mode.

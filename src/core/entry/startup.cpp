@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "resource/resource.h"
 #include "save/location.h"
+#include "setup/startup_dialog.h"
 #include "save/settings_file.h"
 #include "render/display.h"
 #include "render/geometry.h"
@@ -107,6 +108,7 @@ int runInterpreter() {
   sprite::bindMotionCores();
   render::bindRenderCores();
   input::bindInputCores();
+  render::setStartupDialog(setup::runStartupDialog);
   render::addFrameUpdate(sprite::motionFrameStep);
   render::setTrackStep(sprite::motionTrackStep);
   audio::bindSoundCores();
