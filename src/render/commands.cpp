@@ -120,6 +120,7 @@ void releaseRenderDevice() {
     if (d.whiteTexture) glDeleteTextures(1, &d.whiteTexture);
   }
   releaseWallPaper();
+  releaseOverlayTexture();
   d = DeviceState{};
   setFramePresenter(nullptr);
 }

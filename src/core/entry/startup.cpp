@@ -15,6 +15,8 @@
 #include "platform/platform.h"
 #include "resource/resource.h"
 #include "save/location.h"
+#include "setup/inherit_window.h"
+#include "setup/overlay.h"
 #include "setup/startup_dialog.h"
 #include "save/settings_file.h"
 #include "render/display.h"
@@ -109,6 +111,8 @@ int runInterpreter() {
   render::bindRenderCores();
   input::bindInputCores();
   render::setStartupDialog(setup::runStartupDialog);
+  render::setOverlayDrawer(setup::drawOverlays);
+  if (!runOptions().headless) save::setInheritanceChooser(setup::chooseInheritance);
   render::addFrameUpdate(sprite::motionFrameStep);
   render::setTrackStep(sprite::motionTrackStep);
   audio::bindSoundCores();

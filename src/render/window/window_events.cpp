@@ -7,6 +7,7 @@
 #include "render/display.h"
 #include "render/render.h"
 #include "render/window/menu.h"
+#include "render/window/menu_bar.h"
 
 namespace velmora::render {
 namespace {
@@ -37,6 +38,14 @@ void setTransitionBusy(TransitionBusy busy) { g_busy = busy; }
 
 void handleWindowEvent(WindowMessage& msg) {
   const int vk = static_cast<int>(msg.wParam & 0xFF);
+  int cw = 0, ch = 0;
+  platform::clientSize(cw, ch);
+  // The drawn menu takes the pointer messages over it; the game never sees them.
+  if (menuBarInput(msg, cw)) {
+    if (!menuBarVisible()) closeMenuDropdown();
+    msg.message = WM_NULL;
+    return;
+  }
   switch (msg.message) {
     // The window stays: the script answers the request as an event.
     case WM_CLOSE: setCloseRequest(platform::windowMinimised() ? 2 : 1); break;
@@ -56,7 +65,8 @@ void handleWindowEvent(WindowMessage& msg) {
       if (vk == kVkAlt) menuBarAlt();
       break;
     case WM_MOUSEMOVE:
-      if (setting(K::SystemActive) != 0) menuBarPointer(msg.y);
+      if (setting(K::SystemActive) != 0 && !menuBarInteraction().dropdown) menuBarPointer(msg.y);
+      if (!menuBarVisible()) closeMenuDropdown();
       break;
     default: break;
   }

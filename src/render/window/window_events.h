@@ -28,6 +28,9 @@ bool applyCursorFile();
 // Steps an animated cursor (called by the event wait).
 void cursorTick();
 
+// The overlay drawing's texture, released with the device.
+void releaseOverlayTexture();
+
 // Installs the setting effects of WallPaper and CursorFile.
 void bindWindowEffects();
 
