@@ -1,6 +1,7 @@
 #include "platform/platform.h"
 
 #include "platform/input.h"
+#include "platform/window.h"
 
 #include <SDL.h>
 #include <unistd.h>
@@ -71,14 +72,14 @@ int showMessageBox(BoxKind kind, const std::string& title, const std::string& te
 void cursorPosition(int& x, int& y) {
   clientCursor(x, y);
   int wx = 0, wy = 0;
-  if (SDL_Window* w = SDL_GL_GetCurrentWindow()) SDL_GetWindowPosition(w, &wx, &wy);
+  clientPosition(wx, wy);
   x += wx;
   y += wy;
 }
 void warpCursor(int x, int y) {
   // The engine's own record moves too: some video drivers cannot warp.
   int wx = 0, wy = 0;
-  if (SDL_Window* w = SDL_GL_GetCurrentWindow()) SDL_GetWindowPosition(w, &wx, &wy);
+  clientPosition(wx, wy);  // the glide thread calls this too: no thread-local current window
   setClientCursor(x - wx, y - wy);
   if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_WarpMouseGlobal(x, y);
 }
