@@ -52,7 +52,7 @@ void drawRow(Piece& p, const Rect& row, const render::MenuItem& item, bool hot) 
     return;
   }
   if (hot && !item.greyed) p.fill(row, kHot);
-  if (item.checked) p.text(row.left + 6, row.top + 4, sj(item.radio ? "●" : "✓"), kInk);
+  if (item.checked) p.text(row.left + 6, row.top + 4, sj(item.radio ? "●" : "√"), kInk);
   p.text(row.left + 24, row.top + 4, item.label, item.greyed ? kGreyInk : kInk);
 }
 
@@ -74,7 +74,7 @@ void drawMenuBar(int width) {
     for (size_t i = 0; i < l.submenuRows.size(); ++i) {
       const Rect& r = l.submenuRows[i];
       if (static_cast<int>(i) == in.submenu) drop.fill(r, kHot);
-      drop.text(r.left + 10, r.top + 4, sj("◀"), kInk);
+      drop.text(r.left + 8, r.top + 4, sj("＜"), kInk);
       drop.text(r.left + 24, r.top + 4, m.submenus[i].label, kInk);
     }
   }

@@ -96,12 +96,12 @@ void drawControl(const Dialog& d, const Control& c, bool focused, image::Image& 
       break;
     case ControlKind::Radio:
     case ControlKind::Check: {
-      const int box = fh, top = c.rect.top + (c.rect.height() - box) / 2;
+      const int box = fh - 2, top = c.rect.top + (c.rect.height() - box) / 2;
       const render::Rect b{c.rect.left, top, c.rect.left + box, top + box};
       fill(im, b, kWhite);
       frame(im, b, kEdge);
       if (c.checked) fill(im, {b.left + 3, b.top + 3, b.right - 3, b.bottom - 3}, ink);
-      drawText(im, b.right + 4, c.rect.top + (c.rect.height() - fh) / 2, c.text, fh, ink, all);
+      drawText(im, b.right + 2, c.rect.top + (c.rect.height() - fh) / 2, c.text, fh, ink, all);
       if (focused) frame(im, {b.right + 2, c.rect.top, c.rect.right, c.rect.bottom}, kGrey);
       break;
     }
