@@ -120,9 +120,14 @@ void runStartupDialog(int w, int h, int k, bool f) {
     syncControls(d, m);
   };
   loop.close = [&] { pressEnd(m); };
+  MachineFacts current = facts;
+  loop.displayChanged = [&] {
+    platform::primaryDisplaySize(current.primaryWidth, current.primaryHeight);
+    m.flags |= kRefresh;
+  };
   loop.idle = [&] {
     if (!(m.flags & kRefresh)) return;
-    refreshDialog(m, facts);
+    refreshDialog(m, current);
     m.flags &= ~kRefresh;
     syncControls(d, m);
   };

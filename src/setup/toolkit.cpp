@@ -191,6 +191,7 @@ bool runDialogWindow(Dialog& d, bool topmost, const DialogLoop& loop) {
         break;
       }
       if (m.message == WM_CLOSE) loop.close();
+      if (m.message == WM_DISPLAYCHANGE && loop.displayChanged) loop.displayChanged();
       const int id = dialogInput(d, m);
       if (id >= 0) loop.act(id);
       dirty = true;

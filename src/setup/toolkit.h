@@ -45,11 +45,13 @@ int dialogInput(Dialog& d, const WindowMessage& m);
 void drawDialog(const Dialog& d, image::Image& target);
 
 // Runs a dialog window until done() says so: messages go to the dialog and
-// act() hears each action; close() hears the close box; idle() runs when no
+// act() hears each action; close() hears the close box, displayChanged() a
+// change of the displays; idle() runs when no
 // message waits. False when the window could not be made (headless).
 struct DialogLoop {
   std::function<void(int id)> act;
   std::function<void()> close;
+  std::function<void()> displayChanged;
   std::function<void()> idle;
   std::function<bool()> done;
 };

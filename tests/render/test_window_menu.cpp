@@ -17,6 +17,7 @@
 #include "render/window/cursor_file.h"
 #include "render/window/menu.h"
 #include "render/window/window_events.h"
+#include "support/tempdir.h"
 
 namespace velmora::render {
 namespace {
@@ -50,6 +51,7 @@ class WindowMenuTest : public ::testing::Test {
     recomputeFrame(g);
     return g;
   }
+  velmora::test::TempDir dir;  // the log of a monitor that cannot be asked goes here
   static std::vector<int> commands(const Submenu& s) {
     std::vector<int> out;
     for (const MenuItem& i : s.items) out.push_back(i.command);
