@@ -15,6 +15,7 @@ namespace {
 struct FontState {
   FT_Library library = nullptr;
   FT_Face face = nullptr;
+  bool failed = false;  // no font to be had: not asked again every frame
 };
 FontState F;
 
@@ -74,12 +75,16 @@ void blendPixel(uint32_t& dst, uint32_t colour, int coverage) {
 
 bool openFace(std::string_view windowsFace) {
   if (F.face) return true;
+  if (F.failed) return false;
+  F.failed = true;
   if (!F.library && FT_Init_FreeType(&F.library) != 0) return false;
   const char* family = "IPAGothic";
   for (const Alias& a : kAliases)
     if (windowsFace == a.windows) family = a.family;
   const std::string file = fontFileFor(family);
-  return !file.empty() && FT_New_Face(F.library, file.c_str(), 0, &F.face) == 0;
+  if (file.empty() || FT_New_Face(F.library, file.c_str(), 0, &F.face) != 0) return false;
+  F.failed = false;
+  return true;
 }
 
 int drawText(image::Image& target, int x, int y, std::string_view sjis, int pixelHeight, uint32_t colour,

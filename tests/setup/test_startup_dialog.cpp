@@ -4,6 +4,8 @@
 #include "core/settings.h"
 #include "core/state.h"
 #include "core/textconv.h"
+#include "image/image.h"
+#include "setup/font.h"
 #include "setup/startup_dialog.h"
 #include "setup/toolkit.h"
 
@@ -179,6 +181,28 @@ TEST(DialogToolkit, MouseAndKeysDriveTheControls) {
   EXPECT_EQ(d.focus, 0);
   key.wParam = 32;
   EXPECT_EQ(dialogInput(d, key), 100);
+}
+
+}  // namespace
+}  // namespace velmora::setup
+
+namespace velmora::setup {
+namespace {
+
+TEST(DialogFont, JapaneseFaceNamesDrawWithAnInstalledFont) {
+  ASSERT_TRUE(openFace("ＭＳ ゴシック"));
+  EXPECT_EQ(textWidth(sj("起動"), 12), 24);  // two full-width characters
+  EXPECT_EQ(textWidth("OK", 12), 12);
+  image::Image* im = image::createImage(40, 16, 32);
+  for (int i = 0; i < im->count; ++i) im->pixels[i] = 0xFFFFFFFF;
+  drawText(*im, 2, 2, sj("終了"), 12, 0xFF000000, {0, 0, 20, 16});
+  int inked = 0, outside = 0;
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 40; ++x)
+      if (im->pixels[y * 40 + x] != 0xFFFFFFFFu) (x < 20 ? inked : outside)++;
+  image::freeImage(im);
+  EXPECT_GT(inked, 20);
+  EXPECT_EQ(outside, 0);  // clipped to the rectangle
 }
 
 }  // namespace
