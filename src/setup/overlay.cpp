@@ -77,6 +77,9 @@ void drawMenuBar(int width) {
       drop.text(r.left + 8, r.top + 4, sj("＜"), kInk);
       drop.text(r.left + 24, r.top + 4, m.submenus[i].label, kInk);
     }
+    if (!l.systemRows.empty()) drop.fill({l.dropdown.left + 4, l.systemRows[0].top - 4, l.dropdown.right - 4, l.systemRows[0].top - 3}, kGreyInk);
+    const std::vector<render::MenuItem> system = render::systemMenuItems();
+    for (size_t i = 0; i < l.systemRows.size() && i < system.size(); ++i) drawRow(drop, l.systemRows[i], system[i], false);
   }
   if (in.submenu < 0 || l.itemRows.empty()) return;
   Piece items(l.items);

@@ -16,6 +16,7 @@
 #include "render/input/buttons.h"
 #include "render/window/cursor_file.h"
 #include "render/window/menu.h"
+#include "render/window/menu_bar.h"
 #include "render/window/window_events.h"
 #include "support/tempdir.h"
 
@@ -96,8 +97,11 @@ TEST_F(WindowMenuTest, SmallMonitorDropsThePresetsThatDoNotFit) {
   EXPECT_EQ(sizes[3], 12);
   // The current client size is checked.
   const MenuModel m = buildMenu(g, {3, false});
-  for (const MenuItem& i : m.submenus[1].items)
-    if (i.command >= 11) EXPECT_EQ(i.checked, g.presets[static_cast<size_t>(i.command - 11)].width == 1280);
+  for (const MenuItem& i : m.submenus[1].items) {
+    if (i.command >= 11) {
+      EXPECT_EQ(i.checked, g.presets[static_cast<size_t>(i.command - 11)].width == 1280);
+    }
+  }
 }
 
 TEST_F(WindowMenuTest, ShaderVersionDecidesTheFilterItems) {
@@ -181,6 +185,43 @@ TEST_F(WindowMenuTest, MenuBarDropsInAtTheTopEdgeAndWithAlt) {
   setting(K::FullScreen) = 1;
   menuBarPointer(5);
   EXPECT_TRUE(menuBar().shown);
+}
+
+TEST_F(WindowMenuTest, DrawnMenuPicksCommandsAndAltSpaceReachesTheSystemItems) {
+  start(1920, 1080);
+  setting(K::WindowMenu) = 1;
+  setting(K::MenuLock1) = 1;  // attached: always on screen in window mode
+  rebuildMenu();
+  auto pointer = [](uint32_t type, const Rect& r) {
+    WindowMessage m;
+    m.message = type;
+    m.x = (r.left + r.right) / 2, m.y = (r.top + r.bottom) / 2;
+    return menuBarInput(m, 800);
+  };
+  MenuBarLayout l = menuBarLayout(800);
+  EXPECT_TRUE(pointer(WM_LBUTTONUP, l.title));
+  l = menuBarLayout(800);
+  ASSERT_EQ(l.submenuRows.size(), 6u);
+  EXPECT_TRUE(pointer(WM_MOUSEMOVE, l.submenuRows[2]));  // window position
+  l = menuBarLayout(800);
+  ASSERT_EQ(l.itemRows.size(), 4u);
+  EXPECT_TRUE(pointer(WM_LBUTTONUP, l.itemRows[1]));  // 31 keep coordinates
+  EXPECT_EQ(setting(K::WindowPos), 1);
+  EXPECT_FALSE(menuBarInteraction().dropdown);
+  // With the menu bar switched off, Alt+Space still opens the two items.
+  setting(K::WindowMenu) = 0;
+  EXPECT_FALSE(menuBarVisible());
+  WindowMessage m;
+  m.message = WM_SYSKEYDOWN;
+  m.wParam = 32;
+  handleWindowEvent(m);
+  EXPECT_TRUE(menuBarVisible());
+  l = menuBarLayout(800);
+  ASSERT_EQ(l.systemRows.size(), 2u);
+  EXPECT_TRUE(systemMenuItems()[1].greyed);
+  EXPECT_TRUE(pointer(WM_LBUTTONUP, l.systemRows[0]));
+  EXPECT_EQ(setting(K::WindowMenu), 1);
+  EXPECT_TRUE(menuBarVisible());  // attached again
 }
 
 TEST_F(WindowMenuTest, TabAndShiftReleasesToggleSkipAndAuto) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/settings.h"
+#include "core/textconv.h"
 
 namespace velmora::render {
 namespace {
@@ -32,10 +33,22 @@ void pick(const MenuItem& item) {
 const MenuBarInteraction& menuBarInteraction() { return I; }
 
 bool menuBarVisible() {
-  return menuBar().shown || (setting(K::FullScreen) == 0 && setting(K::WindowMenu) != 0 && setting(K::MenuLock1) != 0);
+  return I.forced || menuBar().shown || (setting(K::FullScreen) == 0 && setting(K::WindowMenu) != 0 && setting(K::MenuLock1) != 0);
 }
 
 void closeMenuDropdown() { I = MenuBarInteraction{}; }
+
+void openSystemMenu() {
+  rebuildMenu();
+  I = MenuBarInteraction{};
+  I.dropdown = I.forced = true;
+}
+
+std::vector<MenuItem> systemMenuItems() {
+  const SystemMenuState s = systemMenuState();
+  return {{1001, sj("メニューバー表示"), s.showChecked, false, false},
+          {1002, sj("メニューバー固定"), s.lockChecked, false, s.lockGreyed}};
+}
 
 MenuBarLayout menuBarLayout(int windowWidth) {
   const MenuModel& m = currentMenu();
@@ -57,7 +70,11 @@ MenuBarLayout menuBarLayout(int windowWidth) {
     const int top = kMenuBarHeight + static_cast<int>(i) * kMenuItemHeight;
     l.submenuRows.push_back({l.dropdown.left, top, l.dropdown.right, top + kMenuItemHeight});
   }
-  l.dropdown.bottom = kMenuBarHeight + static_cast<int>(m.submenus.size()) * kMenuItemHeight;
+  l.dropdown.bottom = kMenuBarHeight + static_cast<int>(m.submenus.size()) * kMenuItemHeight + 7;
+  for (int i = 0; i < 2; ++i) {
+    l.systemRows.push_back({l.dropdown.left, l.dropdown.bottom, l.dropdown.right, l.dropdown.bottom + kMenuItemHeight});
+    l.dropdown.bottom += kMenuItemHeight;
+  }
   if (I.submenu < 0 || I.submenu >= static_cast<int>(m.submenus.size())) return l;
   const Submenu& s = m.submenus[static_cast<size_t>(I.submenu)];
   labels.clear();
@@ -88,6 +105,13 @@ bool menuBarInput(const WindowMessage& m, int windowWidth) {
     if (up && item.command && !item.greyed) pick(item);
     return true;
   }
+  for (size_t i = 0; i < l.systemRows.size(); ++i) {
+    if (!inside(l.systemRows[i], x, y)) continue;
+    I.submenu = -1;
+    const MenuItem item = systemMenuItems()[i];
+    if (up && !item.greyed) closeMenuDropdown(), runSystemCommand(item.command - 1000);
+    return true;
+  }
   for (size_t i = 0; i < l.submenuRows.size(); ++i) {
     if (!inside(l.submenuRows[i], x, y)) continue;
     if (I.submenu != static_cast<int>(i)) I.hotItem = -1;
@@ -95,7 +119,7 @@ bool menuBarInput(const WindowMessage& m, int windowWidth) {
     return true;
   }
   if (inside(l.bar, x, y)) {
-    if (up && inside(l.title, x, y)) I.dropdown = !I.dropdown, I.submenu = -1;
+    if (up && inside(l.title, x, y)) I.dropdown = !I.dropdown, I.submenu = -1, I.forced = I.forced && I.dropdown;
     else if (up && inside(l.lock, x, y)) closeMenuDropdown(), runMenuCommand(99);
     return true;
   }

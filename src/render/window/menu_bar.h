@@ -21,6 +21,7 @@ struct MenuBarLayout {
   Rect bar, title, lock;        // lock is empty in full screen
   Rect dropdown;                // the six submenus, when open
   std::vector<Rect> submenuRows;
+  std::vector<Rect> systemRows;  // "メニューバー表示", "メニューバー固定"
   Rect items;                   // the open submenu's items
   std::vector<Rect> itemRows;   // one per item (separators too)
 };
@@ -29,6 +30,7 @@ struct MenuBarInteraction {
   bool dropdown = false;
   int submenu = -1;  // open submenu
   int hotItem = -1;  // item under the pointer in the open submenu
+  bool forced = false;  // opened by Alt+Space: shown even where the bar is not
 };
 const MenuBarInteraction& menuBarInteraction();
 
@@ -39,5 +41,10 @@ MenuBarLayout menuBarLayout(int windowWidth);
 // Pointer messages over a visible bar; true when the bar took the message.
 bool menuBarInput(const WindowMessage& m, int windowWidth);
 void closeMenuDropdown();
+// Alt+Space: the drop-down with the two system-menu items, also while
+// WindowMenu is off (the only way back to the bar then).
+void openSystemMenu();
+// The two system-menu items as the drop-down shows them.
+std::vector<MenuItem> systemMenuItems();
 
 }  // namespace velmora::render

@@ -15,7 +15,7 @@ namespace {
 using core::setting;
 using K = core::SettingKey;
 
-constexpr int kVkTab = 9, kVkShift = 16, kVkEnter = 13, kVkAlt = 18;
+constexpr int kVkTab = 9, kVkShift = 16, kVkEnter = 13, kVkAlt = 18, kVkSpace = 32;
 
 TransitionBusy g_busy = nullptr;
 
@@ -57,6 +57,7 @@ void handleWindowEvent(WindowMessage& msg) {
       else if (vk == kVkShift) modes::toggleAuto();
       break;
     case WM_SYSKEYDOWN:
+      if (vk == kVkSpace) openSystemMenu(), msg.message = WM_NULL;
       if (vk != kVkEnter) break;
       if (!(g_busy && g_busy())) switchFullScreen(setting(K::FullScreen) == 0, true);
       msg.message = WM_NULL;
