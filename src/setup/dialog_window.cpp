@@ -132,7 +132,12 @@ void runStartupDialog(int w, int h, int k, bool f) {
     syncControls(d, m);
   };
   loop.done = [&] { return (m.flags & kClose) != 0 || quitRequest != 0; };
-  if (!runDialogWindow(d, setting(K::WindowMost) != 0, loop)) {
+  const bool shown = runDialogWindow(d, setting(K::WindowMost) != 0, loop);
+  if (!shown && !runOptions().headless) {
+    showErrorBox("CreateWindow");  // the game starts without the dialog
+    return;
+  }
+  if (!shown) {
     // No window to show: the choices and the answer come from the command
     // line; without --answer a headless run starts, as unattended runs expect.
     applyChoices(m, facts, runOptions().setupChoice);
