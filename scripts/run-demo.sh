@@ -6,7 +6,11 @@ set -euo pipefail
 build=${1:-build}
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   shot="$(cd "$build" && pwd)/demo-title.png"
-  "$build/velmora" --headless --virtual-clock --screenshot-at 0 "$shot" "$build/demo"
+  # The title menu waits for the player: the run takes its picture and ends.
+  scenario="$(mktemp)"
+  printf 'at 500 screenshot %s\nat 1000 quit\n' "$shot" > "$scenario"
+  "$build/velmora" --headless --virtual-clock --input "$scenario" "$build/demo"
+  rm -f "$scenario"
   echo "demo: the title screen is in $shot"
 else
   exec "$build/velmora" "$build/demo"
