@@ -6,8 +6,11 @@ set -euo pipefail
 build=${1:-build}
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   shot="$(cd "$build" && pwd)/demo-title.png"
-  # The opening runs first: the title has faded in at 5.87 s of virtual time.
-  "$build/velmora" --headless --virtual-clock --screenshot-at 5870 "$shot" "$build/demo"
+  # The title menu waits for the player: the run takes its picture and ends.
+  scenario="$(mktemp)"
+  printf 'wait-event\nwait 500\nscreenshot %s\nquit\n' "$shot" > "$scenario"
+  "$build/velmora" --headless --virtual-clock --input "$scenario" "$build/demo"
+  rm -f "$scenario"
   echo "demo: the title screen is in $shot"
 else
   exec "$build/velmora" "$build/demo"

@@ -4,8 +4,10 @@
 // click-wait marker, the opening's dusk scene and the grey mask of its
 // transition.
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -182,6 +184,49 @@ Image* mask(int w, int h) {
   return im;
 }
 
+// The title menu's labels: 5 x 7 letters, one string of rows per character.
+struct Glyph {
+  char c;
+  const char* rows;
+};
+const Glyph kFont[] = {
+    {'A', ".###.#...##...#######...##...##...#"}, {'B', "####.#...#####.#...##...##...#####."},
+    {'C', ".#####....#....#....#....#.....####"}, {'D', "####.#...##...##...##...##...#####."},
+    {'E', "######....####.#....#....#....#####"}, {'F', "######....####.#....#....#....#...."},
+    {'G', ".#####....#....#..###...##...#.###."}, {'I', "#####..#....#....#....#....#..#####"},
+    {'K', "#...##..#.###..#..#.#...##...##...#"}, {'L', "#....#....#....#....#....#....#####"},
+    {'M', "#...###.###.#.##...##...##...##...#"}, {'N', "#...###..##.#.##..###...##...##...#"},
+    {'O', ".###.#...##...##...##...##...#.###."}, {'P', "####.#...##...#####.#....#....#...."},
+    {'Q', ".###.#...##...##...##.#.##..#..##.#"}, {'R', "####.#...##...#####.#.#..#..#.#...#"},
+    {'S', ".#####....#.....###.....#....#####."}, {'T', "#####..#....#....#....#....#....#.."},
+    {'U', "#...##...##...##...##...##...#.###."}, {'V', "#...##...##...##...#.#.#..#.#...#.."},
+    {'W', "#...##...##...##.#.##.#.###.###...#"}, {'+', ".......#....#..#####..#....#......."},
+    {'-', "...............#####..............."},
+};
+
+Image* label(const char* text, int cell) {
+  const int n = static_cast<int>(std::strlen(text)), w = n * 6 * cell, h = 7 * cell;
+  Image* im = blank(w, h, 32);
+  for (int i = 0; i < n; ++i)
+    for (const Glyph& g : kFont) {
+      if (g.c != text[i]) continue;
+      for (int row = 0; row < 7; ++row)
+        for (int col = 0; col < 5; ++col) {
+          if (g.rows[row * 5 + col] != '#') continue;
+          for (int y = 0; y < cell; ++y)
+            for (int x = 0; x < cell; ++x) px(im, (i * 6 + col) * cell + x, row * cell + y) = argb(255, 250, 246, 230);
+        }
+    }
+  return im;
+}
+
+Image* bar(int w, int h) {
+  Image* im = blank(w, h, 32);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) px(im, x, y) = argb(230, 240, 200, 110);
+  return im;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -202,5 +247,12 @@ int main(int argc, char** argv) {
   ok = save(dusk(1280, 720), out / "bg/dusk.png") && ok;
   ok = save(black(1280, 720), out / "bg/black.png") && ok;
   ok = save(mask(1280, 720), out / "fx/mask.png") && ok;
+  ok = save(button(96, 48), out / "ui/button_small.png") && ok;
+  ok = save(bar(300, 16), out / "ui/bar.png") && ok;
+  for (const char* word : {"START", "LOAD", "SETTINGS", "QUIT", "BGM", "SE", "SPEED", "WINDOW", "FULL", "BACK", "+", "-"}) {
+    std::string name = word[0] == '+' ? "plus" : word[0] == '-' ? "minus" : word;
+    for (char& ch : name) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    ok = save(label(word, 4), out / ("ui/label_" + name + ".png")) && ok;
+  }
   return ok ? 0 : 1;
 }

@@ -81,6 +81,8 @@ bool spawnDetached(const std::vector<std::string>& words) {
   return n == 0;
 }
 
+}  // namespace
+
 int32_t shellOpen(const std::string& file, std::string_view parameters) {
   if (file.empty()) return kShellFileNotFound;
   std::vector<std::string> words;
@@ -94,6 +96,8 @@ int32_t shellOpen(const std::string& file, std::string_view parameters) {
   }
   return spawnDetached(words) ? kShellSuccess : kShellNoAssociation;
 }
+
+namespace {
 
 // The one command that checks its arguments.
 void cmd_shellExecute(CommandContext c) {

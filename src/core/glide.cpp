@@ -1,5 +1,6 @@
 #include "core/glide.h"
 
+#include <atomic>
 #include <cmath>
 #include <thread>
 
@@ -10,6 +11,7 @@ namespace {
 
 struct GlideState {
   std::thread worker;
+  std::atomic<bool> running{false};  // set before the thread starts, cleared by it at the end
   ScreenPointMapper mapper = nullptr;
 };
 GlideState G;
@@ -30,6 +32,7 @@ void glide(int x0, int y0, int dx, int dy, unsigned duration, unsigned start) {
     }
   }
   platform::warpCursor(x0 + dx, y0 + dy);
+  G.running.store(false);
 }
 
 }  // namespace
@@ -59,8 +62,11 @@ void glideCursor(int x, int y, int speed, bool convert) {
   int x0, y0;
   platform::cursorPosition(x0, y0);
   int dx = x - x0, dy = y - y0;
+  G.running.store(true);
   G.worker = std::thread(glide, x0, y0, dx, dy, glideDuration(speed, dx, dy), platform::nowMs());
 }
+
+bool cursorGlideRunning() { return G.running.load(); }
 
 void joinCursorGlide() {
   if (G.worker.joinable()) G.worker.join();

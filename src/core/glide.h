@@ -12,6 +12,8 @@ void setScreenPointMapper(ScreenPointMapper mapper);
 // speed 0 places the cursor at once; otherwise the glide lasts
 // ((speed * floor(distance)) | 16) >> 3 ms. A new glide waits for the last.
 void glideCursor(int x, int y, int speed, bool convert);
+// True while a glide thread still moves the cursor.
+bool cursorGlideRunning();
 // Waits for a running glide to reach its target (release, tests).
 void joinCursorGlide();
 

@@ -20,7 +20,7 @@ struct PumpState {
   FramePresenter presenter = noPresenter;
   DialogFilter dialog = nullptr;
   WaitSettings settings;
-  bool closePending = false;
+  int closeRequest = 0;
 };
 PumpState P;
 
@@ -36,15 +36,20 @@ WindowMessage& messageRecord() { return P.record; }
 int drainWindowMessages(WindowMessage& msg) {
   scenario::poll();  // a scenario's input is due before the queue is read
   if (!platform::pollMessage(msg)) return 1;
-  if (P.dialog && P.dialog(msg)) return 1;
+  if (P.dialog && P.dialog(msg)) {
+    msg.message = WM_NULL;  // the dialog's message is not the game's
+    return 1;
+  }
   if (msg.message == WM_QUIT) return 0;
   P.proc(msg);
   return 1;
 }
 
 void setWindowProcedure(WindowProcedure proc) { P.proc = proc ? proc : defaultWindowProcedure; }
-bool closeRequestPending() { return P.closePending; }
-void setCloseRequestPending(bool pending) { P.closePending = pending; }
+bool closeRequestPending() { return P.closeRequest != 0; }
+void setCloseRequestPending(bool pending) { P.closeRequest = pending ? 1 : 0; }
+int closeRequest() { return P.closeRequest; }
+void setCloseRequest(int value) { P.closeRequest = value; }
 void setFramePresenter(FramePresenter presenter) { P.presenter = presenter ? presenter : noPresenter; }
 WaitSettings& waitSettings() { return P.settings; }
 void setDialogFilter(DialogFilter filter) { P.dialog = filter; }
@@ -59,7 +64,7 @@ void timedFrameWait(int a, uint32_t duration, int c) {
       quitRequest = 1;
       return;
     }
-    if (P.closePending) break;
+    if (P.closeRequest) break;
     if (P.settings.effectCancel) {
       if (endsEffect(msg)) break;
       // Each wheel message counts once: a notch must not reach the threshold

@@ -18,9 +18,12 @@ int drainWindowMessages(WindowMessage& msg);
 using WindowProcedure = void (*)(WindowMessage& msg);
 void setWindowProcedure(WindowProcedure proc);
 
-// A close request (close button) is pending until the script takes it.
+// A close request (close button) is pending until the script takes it: 1,
+// or 2 when the window was minimised at the time; 0 for none.
 bool closeRequestPending();
 void setCloseRequestPending(bool pending);
+int closeRequest();
+void setCloseRequest(int value);
 
 // Draws one frame of a timed effect: (a, elapsed ms, duration ms, c).
 using FramePresenter = void (*)(int a, uint32_t elapsed, uint32_t duration, int c);

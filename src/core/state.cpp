@@ -53,4 +53,11 @@ int32_t readEngineInt(const char* text, size_t length) {
 
 RunOptions& runOptions() { return S.options; }
 
+namespace {
+uint32_t g_startClock = 0;
+}
+
+uint32_t startClock() { return g_startClock; }
+void setStartClock(uint32_t ms) { g_startClock = ms; }
+
 }  // namespace velmora

@@ -24,11 +24,17 @@ void releaseFileMemory();
 // 10-31 and other characters 0.
 int32_t readEngineInt(const char* text, size_t length);
 
+// The clock reading taken just before the first script line ran.
+uint32_t startClock();
+void setStartClock(uint32_t ms);
+
 // Options of this run, set once from the command line.
 struct RunOptions {
   bool headless = false;
   int answer = 7;  // what confirmation boxes answer in headless mode (6 yes, 7 no, 2 cancel)
+  bool answerGiven = false;  // --answer was on the command line
   std::string inheritGame;
+  std::string setupChoice;  // --setup-choice: what a headless start-up dialog picks
   uint32_t frameMs = 0;  // --frame-ms: how far a presented frame moves the virtual clock (0: 1000/60)  // --inherit (UTF-8): the sibling game whose settings a headless first run takes
 };
 RunOptions& runOptions();

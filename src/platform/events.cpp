@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/input.h"
 #include "platform/platform.h"
 
 namespace velmora::platform {
@@ -38,23 +39,42 @@ const KeyMapping kKeyTable[] = {
 
 std::vector<std::string> g_dropped;
 
-uint64_t mouseKeyBits() {
-  Uint32 b = SDL_GetMouseState(nullptr, nullptr);
-  const Uint8* keys = SDL_GetKeyboardState(nullptr);
-  uint64_t bits = 0;
-  if (b & SDL_BUTTON_LMASK) bits |= MK_LBUTTON;
-  if (b & SDL_BUTTON_RMASK) bits |= MK_RBUTTON;
-  if (b & SDL_BUTTON_MMASK) bits |= MK_MBUTTON;
-  if (keys[SDL_SCANCODE_LSHIFT] || keys[SDL_SCANCODE_RSHIFT]) bits |= MK_SHIFT;
-  if (keys[SDL_SCANCODE_LCTRL] || keys[SDL_SCANCODE_RCTRL]) bits |= MK_CONTROL;
-  return bits;
-}
-
 int64_t packPoint(int x, int y) {
   return static_cast<int64_t>((static_cast<uint32_t>(y & 0xFFFF) << 16) | static_cast<uint32_t>(x & 0xFFFF));
 }
 
+uint64_t mouseKeyBits() {
+  uint64_t bits = 0;
+  if (mouseButtonDown(1)) bits |= MK_LBUTTON;
+  if (mouseButtonDown(3)) bits |= MK_RBUTTON;
+  if (mouseButtonDown(2)) bits |= MK_MBUTTON;
+  if (keyDown(16)) bits |= MK_SHIFT;
+  if (keyDown(17)) bits |= MK_CONTROL;
+  return bits;
+}
+
+int engineButton(Uint8 button) {
+  switch (button) {
+    case SDL_BUTTON_LEFT: return 1;
+    case SDL_BUTTON_MIDDLE: return 2;
+    case SDL_BUTTON_RIGHT: return 3;
+    default: return 0;
+  }
+}
+
+// Alt and F10 are the window system's own keys, as is anything with Alt held.
+bool systemKey(int vk, Uint16 mod) { return vk == 18 || vk == 121 || (mod & KMOD_ALT) || keyDown(18); }
+
+void sizeMessage(WindowMessage& m, const SDL_Event& e, uint32_t kind) {
+  m.message = WM_SIZE;
+  m.wParam = kind;
+  int w = 0, h = 0;
+  if (SDL_Window* win = SDL_GetWindowFromID(e.window.windowID)) SDL_GetWindowSize(win, &w, &h);
+  m.lParam = packPoint(w, h);
+}
+
 void setMouse(WindowMessage& m, uint32_t type, int x, int y) {
+  setClientCursor(x, y);
   m.message = type;
   m.x = x;
   m.y = y;
@@ -74,15 +94,17 @@ uint32_t buttonMessage(Uint8 button, bool down) {
 bool translate(const SDL_Event& e, WindowMessage& m) {
   m = WindowMessage{};
   m.time = nowMs();
-  SDL_GetMouseState(&m.x, &m.y);
+  clientCursor(m.x, m.y);
   switch (e.type) {
     case SDL_QUIT: m.message = WM_QUIT; return true;
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
       int vk = virtualKeyOf(e.key.keysym.sym);
       if (vk == 0) return false;
-      bool alt = (e.key.keysym.mod & KMOD_ALT) != 0 && vk != 18;
-      m.message = e.type == SDL_KEYDOWN ? (alt ? WM_SYSKEYDOWN : WM_KEYDOWN) : (alt ? WM_SYSKEYUP : WM_KEYUP);
+      const bool down = e.type == SDL_KEYDOWN;
+      const bool sys = systemKey(vk, e.key.keysym.mod);
+      setKeyDown(vk, down);
+      m.message = down ? (sys ? WM_SYSKEYDOWN : WM_KEYDOWN) : (sys ? WM_SYSKEYUP : WM_KEYUP);
       m.wParam = static_cast<uint64_t>(vk);
       m.lParam = e.key.repeat ? (1ll << 30) : 0;
       return true;
@@ -98,6 +120,7 @@ bool translate(const SDL_Event& e, WindowMessage& m) {
       uint32_t type = buttonMessage(e.button.button, e.type == SDL_MOUSEBUTTONDOWN);
       if (type == WM_NULL) return false;
       if (type == WM_LBUTTONDOWN && e.button.clicks == 2) type = WM_LBUTTONDBLCLK;
+      setMouseButtonDown(engineButton(e.button.button), e.type == SDL_MOUSEBUTTONDOWN);
       setMouse(m, type, e.button.x, e.button.y);
       return true;
     }
@@ -118,13 +141,20 @@ bool translate(const SDL_Event& e, WindowMessage& m) {
       switch (e.window.event) {
         case SDL_WINDOWEVENT_CLOSE: m.message = WM_CLOSE; return true;
         case SDL_WINDOWEVENT_FOCUS_GAINED: m.message = WM_SETFOCUS; return true;
-        case SDL_WINDOWEVENT_FOCUS_LOST: m.message = WM_KILLFOCUS; return true;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+          clearInputState();
+          m.message = WM_KILLFOCUS;
+          return true;
+        case SDL_WINDOWEVENT_MINIMIZED: sizeMessage(m, e, SIZE_MINIMIZED); return true;
+        case SDL_WINDOWEVENT_MAXIMIZED: sizeMessage(m, e, SIZE_MAXIMIZED); return true;
+        case SDL_WINDOWEVENT_RESTORED: sizeMessage(m, e, SIZE_RESTORED); return true;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
           m.message = WM_SIZE;
           m.lParam = packPoint(e.window.data1, e.window.data2);
           return true;
         default: return false;
       }
+    case SDL_DISPLAYEVENT: m.message = WM_DISPLAYCHANGE; return true;
     default: return false;
   }
 }

@@ -12,6 +12,7 @@ enum MessageType : uint32_t {
   WM_SETFOCUS = 0x0007,
   WM_KILLFOCUS = 0x0008,
   WM_CLOSE = 0x0010,
+  WM_DISPLAYCHANGE = 0x007E,
   WM_QUIT = 0x0012,
   WM_KEYDOWN = 0x0100,
   WM_KEYUP = 0x0101,
@@ -29,6 +30,9 @@ enum MessageType : uint32_t {
   WM_MOUSEWHEEL = 0x020A,
   WM_DROPFILES = 0x0233,
 };
+
+// wParam of WM_SIZE.
+enum SizeKind : uint32_t { SIZE_RESTORED = 0, SIZE_MINIMIZED = 1, SIZE_MAXIMIZED = 2 };
 
 // Mouse-key state bits carried in wParam of mouse messages.
 enum MouseKeyBits : uint32_t { MK_LBUTTON = 1, MK_RBUTTON = 2, MK_SHIFT = 4, MK_CONTROL = 8, MK_MBUTTON = 0x10 };

@@ -1,5 +1,8 @@
 #include "platform/platform.h"
 
+#include "platform/input.h"
+#include "platform/window.h"
+
 #include <SDL.h>
 #include <unistd.h>
 
@@ -64,8 +67,29 @@ int showMessageBox(BoxKind kind, const std::string& title, const std::string& te
   return pressed;
 }
 
-void cursorPosition(int& x, int& y) { SDL_GetGlobalMouseState(&x, &y); }
-void warpCursor(int x, int y) { SDL_WarpMouseGlobal(x, y); }
+// From the engine's record, so that injected input and warps on drivers that
+// cannot warp agree with what the engine reports.
+void cursorPosition(int& x, int& y) {
+  clientCursor(x, y);
+  int wx = 0, wy = 0;
+  clientPosition(wx, wy);
+  x += wx;
+  y += wy;
+}
+void warpCursor(int x, int y) {
+  // The engine's own record moves too: some video drivers cannot warp.
+  int wx = 0, wy = 0;
+  clientPosition(wx, wy);  // the glide thread calls this too: no thread-local current window
+  setClientCursor(x - wx, y - wy);
+  if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_WarpMouseGlobal(x, y);
+}
+
+void primaryDisplaySize(int& width, int& height) {
+  width = 1920, height = 1080;
+  if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
+  SDL_Rect r;
+  if (SDL_GetDisplayBounds(0, &r) == 0) width = r.w, height = r.h;
+}
 
 void monitorSize(int& width, int& height) {
   SDL_DisplayMode mode;

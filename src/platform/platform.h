@@ -28,6 +28,8 @@ int showMessageBox(BoxKind kind, const std::string& title, const std::string& te
 // Global cursor position in desktop coordinates.
 void cursorPosition(int& x, int& y);
 void warpCursor(int x, int y);
+// Size of the primary display (1920 x 1080 when none can be asked).
+void primaryDisplaySize(int& width, int& height);
 // Size of the monitor that holds the main window (or the first one).
 void monitorSize(int& width, int& height);
 

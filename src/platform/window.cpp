@@ -173,6 +173,10 @@ void raiseMainWindow() {
   if (W.window) SDL_RaiseWindow(W.window);
 }
 
+void minimiseMainWindow() {
+  if (W.window) SDL_MinimizeWindow(W.window);
+}
+
 bool windowMaximised() { return W.window && (SDL_GetWindowFlags(W.window) & SDL_WINDOW_MAXIMIZED); }
 bool windowMinimised() { return W.window && (SDL_GetWindowFlags(W.window) & SDL_WINDOW_MINIMIZED); }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The main window and its OpenGL context. Sizes are client sizes; positions
 // are desktop coordinates of the client area unless a name says "outer".
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,7 @@ void setTopmost(bool topmost);
 void setSizeLimits(int minW, int minH, int maxW, int maxH);
 void showMainWindow();
 void raiseMainWindow();
+void minimiseMainWindow();
 bool windowMaximised();
 bool windowMinimised();
 
@@ -58,5 +60,17 @@ bool inExclusiveMode();
 bool takeInstanceLock(const std::string& key);
 bool instanceLockHeldElsewhere(const std::string& key);
 void releaseInstanceLock();
+
+}  // namespace velmora::platform
+
+namespace velmora::platform {
+
+// A plain window for the engine's own dialogs (no GL): shown centred on the
+// display that holds the main window, its client filled from 0xAARRGGBB
+// pixels. One at a time.
+bool createDialogWindow(const std::string& titleUtf8, int width, int height, bool topmost);
+void presentDialogWindow(const uint32_t* pixels, int width, int height);
+void destroyDialogWindow();
+bool dialogWindowExists();
 
 }  // namespace velmora::platform

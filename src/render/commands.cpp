@@ -14,6 +14,7 @@
 #include "render/geometry.h"
 #include "render/internal.h"
 #include "render/transition.h"
+#include "render/window/window_events.h"
 #include "sprite/sprite.h"
 
 namespace velmora::render {
@@ -104,6 +105,7 @@ void bindRenderCores() {
   core::setSettingEffect(K::ScreenAspect, aspectChanged);
   setFramePresenter(framePresenter);
   setScreenPointMapper(logicalToDesktop);
+  bindWindowEffects();
   sprite::setGpuReleaser(releaseSlot);
 }
 
@@ -120,6 +122,8 @@ void releaseRenderDevice() {
     if (d.whiteTexture) glDeleteTextures(1, &d.whiteTexture);
   }
   forgetSharedTiles();
+  releaseWallPaper();
+  releaseOverlayTexture();
   d = DeviceState{};
   setFramePresenter(nullptr);
 }

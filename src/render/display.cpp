@@ -13,6 +13,8 @@
 #include "platform/window.h"
 #include "render/geometry.h"
 #include "render/render.h"
+#include "render/window/menu.h"
+#include "render/window/window_events.h"
 #include "sprite/picture.h"
 #include "sprite/sprite.h"
 
@@ -31,6 +33,7 @@ struct DisplayState {
   bool modeChanging = false;  // window messages from a mode change leave the geometry alone
   int appliedFullScreen = -1;
   int appliedAspect = -1;
+  StartupDialogRunner startupDialog = nullptr;
 };
 DisplayState D;
 
@@ -145,9 +148,6 @@ void applyWindowMode(bool keep, bool centre, bool reposition) {
 // What the window system tells the main window (close, focus, size).
 void mainWindowProcedure(WindowMessage& msg) {
   switch (msg.message) {
-    case WM_CLOSE: setCloseRequestPending(true); break;
-    case WM_SETFOCUS: setting(K::SystemActive) |= 2; break;
-    case WM_KILLFOCUS: setting(K::SystemActive) &= ~2; break;
     case WM_SIZE: {
       if (!D.started || fullScreen() || D.modeChanging) break;
       Geometry& g = geometry();
@@ -170,7 +170,7 @@ void mainWindowProcedure(WindowMessage& msg) {
       updatePresentGeometry();
       break;
     }
-    default: break;
+    default: handleWindowEvent(msg); break;
   }
 }
 
@@ -212,6 +212,8 @@ void setWindowText(std::string_view title) {
 
 const std::string& windowTitle() { return D.title; }
 
+void recomputeFrameSizes() { readFrameSizes(); }
+
 void refreshMonitor() {
   Geometry& g = geometry();
   platform::MonitorInfo m;
@@ -223,8 +225,11 @@ void refreshMonitor() {
   monitorGeometry(g, m.left, m.top, m.width, m.height, m.refreshHz);
 }
 
+void setStartupDialog(StartupDialogRunner runner) { D.startupDialog = runner; }
+
 bool displayStart(int designWidth, int designHeight, int pictureWidth, int flags) {
-  (void)flags;  // bit 1 skips the start-up settings dialog, which this build does not show
+  if (setting(K::StartingSetUp) != 0 && !(flags & 2) && D.startupDialog)
+    D.startupDialog(designWidth, designHeight, pictureWidth, (flags & 1) != 0);
   writeSystemReport();
   image::CpuSettings cpu;
   cpu.thread = setting(K::Thread) != 0;
@@ -267,6 +272,11 @@ bool startScreen(int designWidth, int designHeight, int pictureWidth, int flags)
   D.started = true;
   D.appliedFullScreen = setting(K::FullScreen) != 0;
   applyDisplayMode(true, true, false);
+  // Without a window system nothing ever gives the window focus; a headless
+  // run is the player's only window.
+  if (runOptions().headless) setting(K::SystemActive) |= 2;
+  applyCursorFile();
+  rebuildMenu();
   return quitRequest == 0;
 }
 
@@ -274,6 +284,7 @@ void applyDisplayMode(bool keep, bool centre, bool reposition) {
   if (!platform::mainWindowExists()) return;
   if (fullScreen()) applyFullScreenMode(keep);
   else applyWindowMode(keep, centre, reposition);
+  if (fullScreen() && (setting(K::FullMode) == 2 || setting(K::FullMode) == 3)) rebuildWallPaper();
 }
 
 void switchFullScreen(bool on, bool raiseCounter) {

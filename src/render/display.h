@@ -19,12 +19,19 @@ bool mainWindowExists();
 void setWindowText(std::string_view title);
 const std::string& windowTitle();
 
+// The start-up settings dialog (design width, height, picture width, flag
+// bit 0), installed by the dialog; display start shows it when asked.
+using StartupDialogRunner = void (*)(int w, int h, int k, bool f);
+void setStartupDialog(StartupDialogRunner runner);
+
 // The display start of `screen` (system report, rates, screen size, monitor).
 bool displayStart(int designWidth, int designHeight, int pictureWidth, int flags);
 // The whole `screen` command: window, display start, device, display mode.
 bool startScreen(int designWidth, int designHeight, int pictureWidth, int flags);
 
 void refreshMonitor();
+// The decoration thicknesses and frame extras again (WindowChange, menu).
+void recomputeFrameSizes();
 void applyDisplayMode(bool keep, bool centre, bool reposition);
 // Full screen on/off; counts a menu or Alt+Enter switch when raiseCounter.
 void switchFullScreen(bool on, bool raiseCounter);

@@ -13,6 +13,7 @@
 #include "platform/window.h"
 #include "render/internal.h"
 #include "render/transition.h"
+#include "render/window/window_events.h"
 #include "sprite/sprite.h"
 
 namespace velmora::render {
@@ -29,6 +30,7 @@ struct FrameState {
   std::vector<FrameStep> updates;
   TrackStep trackStep = nullptr;
   TextLayerDrawer textLayer = nullptr;
+  OverlayDrawer overlay = nullptr;
   ScenePass passes[kScenePassCount] = {};
   int windowVisible = 3;
 };
@@ -94,11 +96,15 @@ void presentCall() {
   glViewport(0, 0, dw, dh);
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT);
+  paintWallPaper(cw, ch);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  glViewport(0, 0, dw, dh);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, d.g_pBackBuffer);
   const bool same = src.width() == x1 - x0 && src.height() == y0 - y1;
   // Target rows run top-down and window rows bottom-up: the blit flips.
   glBlitFramebuffer(src.left, src.top, src.right, src.bottom, x0, y0, x1, y1, GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  if (F.overlay) F.overlay(dw, dh);
   platform::swapMainWindow();
   if (takeGlError() == kGlContextLost) {
     showErrorBox(std::string("DeviceReset2 ") + glErrorName(kGlContextLost));
@@ -240,6 +246,7 @@ void addFrameUpdate(FrameStep step) {
 }
 void setTrackStep(TrackStep step) { F.trackStep = step; }
 void setTextLayerDrawer(TextLayerDrawer drawer) { F.textLayer = drawer; }
+void setOverlayDrawer(OverlayDrawer drawer) { F.overlay = drawer; }
 void setWindowVisibleFlags(int flags) { F.windowVisible = flags; }
 int windowVisibleFlags() { return F.windowVisible; }
 

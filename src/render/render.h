@@ -54,6 +54,13 @@ struct GlyphQuad {
   uint32_t colour;  // alpha << 24 | 0xFFFFFF
 };
 void drawGlyphQuads(void* atlas, const GlyphQuad* quads, size_t count);
+// What the engine draws over the finished picture in window pixels (menu
+// bar, tooltips, boxes), after the picture and before the present.
+using OverlayDrawer = void (*)(int drawableWidth, int drawableHeight);
+void setOverlayDrawer(OverlayDrawer drawer);
+// Inside the overlay drawer: a picture blended over the window with its
+// top-left at window pixel (x, y).
+void drawOverlayImage(const image::Image& picture, int x, int y);
 // Window-visible flags of the message window: bit 0 window sprites, bit 1 text.
 void setWindowVisibleFlags(int flags);
 int windowVisibleFlags();

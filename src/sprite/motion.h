@@ -39,6 +39,9 @@ void addSwitchKey(int n, const std::string& path, uint32_t flags, int w, int h, 
 // up); otherwise the step blends pixels and re-uploads the front slot.
 void setSwitchBlendOnGpu(bool on);
 
+// Brings every running track of sprite n to its end value at once (sp_ae).
+void finishSpriteMotion(int n);
+
 // Drops every track and quake (shut-down and tests).
 void clearMotion();
 

@@ -65,6 +65,14 @@ void cmd_sp_ae(CommandContext c) {
   finishMotion(n);
 }
 
+}  // namespace
+
+void finishSpriteMotion(int n) {
+  if (validNumber(n)) finishMotion(n);
+}
+
+namespace {
+
 void cmd_sp_alv(CommandContext c) {
   setErrcmd("sp_alv");
   int first = intArg(c, 1), last = intArg(c, 2);

@@ -27,6 +27,7 @@ const char kUsage[] =
     "  --headless             no window or sound device; boxes go to standard error\n"
     "  --answer WORD          what confirmation boxes answer headless: yes, no (default), cancel\n"
     "  --inherit NAME         headless first run: take the settings of the sibling game NAME\n"
+    "  --setup-choice LIST    headless start-up dialog: full=0|1,aspect=0|1,res=WIDTH,fit=0|1,again=0|1\n"
     "  --virtual-clock        time moves only with presented frames and sleeps (repeatable runs)\n"
     "  --frame-ms N           how far one frame moves the virtual clock (default 1000/60)\n"
     "  --input FILE           drive the run with a scenario file; exit 3 when an expectation fails\n"
@@ -54,6 +55,7 @@ Arguments parseCommandLine(int argc, char** argv) {
     if (arg == "--headless") {
       o.headless = true;
     } else if (arg == "--answer" && i + 1 < argc) {
+      o.answerGiven = true;
       std::string v = argv[++i];
       if (v == "yes") o.answer = velmora::platform::kAnswerYes;
       else if (v == "no") o.answer = velmora::platform::kAnswerNo;
@@ -64,6 +66,8 @@ Arguments parseCommandLine(int argc, char** argv) {
       }
     } else if (arg == "--inherit" && i + 1 < argc) {
       o.inheritGame = argv[++i];
+    } else if (arg == "--setup-choice" && i + 1 < argc) {
+      o.setupChoice = argv[++i];
     } else if (arg == "--virtual-clock") {
       velmora::platform::setVirtualClock(true);
     } else if (arg == "--frame-ms" && i + 1 < argc) {

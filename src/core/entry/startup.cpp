@@ -16,11 +16,15 @@
 #include "platform/platform.h"
 #include "resource/resource.h"
 #include "save/location.h"
+#include "setup/inherit_window.h"
+#include "setup/overlay.h"
+#include "setup/startup_dialog.h"
 #include "save/settings_file.h"
 #include "save/screenshot.h"
 #include "save/store.h"
 #include "render/display.h"
 #include "render/geometry.h"
+#include "render/input/buttons.h"
 #include "render/render.h"
 #include "render/transition.h"
 #include "image/image.h"
@@ -145,6 +149,10 @@ int runInterpreter() {
   sprite::bindMotionCores();
   render::bindRenderCores();
   render::bindTransitionCores();
+  input::bindInputCores();
+  render::setStartupDialog(setup::runStartupDialog);
+  render::setOverlayDrawer(setup::drawOverlays);
+  if (!runOptions().headless) save::setInheritanceChooser(setup::chooseInheritance);
   render::addFrameUpdate(sprite::motionFrameStep);
   render::setTrackStep(sprite::motionTrackStep);
   audio::bindSoundCores();
@@ -164,6 +172,7 @@ int runInterpreter() {
   bindings::registerScriptHosts();
   installScenarioHooks();
   g_startTime = platform::nowMs();
+  setStartClock(g_startTime);
   save::setPlayStartTime(g_startTime);
   script::runScript();
   scenario::runEnded();

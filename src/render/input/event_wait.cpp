@@ -1,0 +1,276 @@
+// One poll of the event wait: hover, then one window message, then whatever
+// is pending, in a fixed order.
+#include <vector>
+
+#include "core/glide.h"
+#include "core/modes.h"
+#include "core/pump.h"
+#include "core/scenario.h"
+#include "core/settings.h"
+#include "core/state.h"
+#include "core/textconv.h"
+#include "platform/events.h"
+#include "platform/input.h"
+#include "platform/platform.h"
+#include "render/display.h"
+#include "render/input/internal.h"
+#include "render/window/window_events.h"
+
+namespace velmora::input {
+namespace {
+
+using core::setting;
+using K = core::SettingKey;
+
+constexpr uint32_t kPowerSaverPeriod = 30000;
+constexpr int kVkEnter = 13, kVkCtrl = 17, kVkF10 = 121;
+constexpr int kVkLeft = 37, kVkUp = 38, kVkRight = 39, kVkDown = 40;
+
+InputEvent event(int button, int code, int phase) { return InputEvent{button, code, phase, {}}; }
+const InputEvent kSkip = {-1, 1, 3, {}};
+
+bool windowActive() { return (setting(K::SystemActive) & 2) != 0; }
+
+void cursorIdle(ButtonState& b, int x, int y) {
+  const int32_t clear = setting(K::CursorClear);
+  if (clear == 0) {
+    if (b.hidCursor) platform::showCursor(true), b.hidCursor = false;
+    return;
+  }
+  const uint32_t now = platform::nowMs();
+  if (x != b.lastX || y != b.lastY) {
+    b.lastX = x, b.lastY = y, b.lastMove = now;
+    if (b.hidCursor) platform::showCursor(true), b.hidCursor = false;
+  } else if (!b.hidCursor && now - b.lastMove > static_cast<uint32_t>(clear)) {
+    platform::showCursor(false);
+    b.hidCursor = true;
+  }
+}
+
+// Step 1 while the window is active. True with an event to report; hovered
+// is the button under the cursor (-1 none, -2 not tested).
+bool hoverStep(ButtonState& b, int& hovered, InputEvent& out) {
+  hovered = -2;
+  render::zoomPanPoll();
+  render::cursorTick();
+  if (cursorGlideRunning()) return false;
+  int cx = 0, cy = 0;
+  platform::clientCursor(cx, cy);
+  cursorIdle(b, cx, cy);
+  if (b.keyHeld) {
+    if (cx == b.heldX && cy == b.heldY) return false;
+    b.keyHeld = false;
+  }
+  int lx = 0, ly = 0;
+  render::windowToLogicalPoint(cx, cy, lx, ly);
+  hovered = buttonAt(lx, ly);
+  if (hovered < 0 || hovered == b.current) return false;
+  if (b.current >= 0) {
+    hideTooltip();
+    out = event(b.current, 0, 0);
+    b.current = -1;
+    return true;
+  }
+  postTooltip(b.records[static_cast<size_t>(hovered)]);
+  b.current = hovered;
+  out = event(hovered, 0, 1);
+  return true;
+}
+
+// While the window is inactive and SystemActive says so, the game pauses
+// here. False when a quit message ended the wait.
+bool waitWhileInactive() {
+  while (!windowActive() && (setting(K::SystemActive) & 1) && !quitRequest && !closeRequestPending()) {
+    WindowMessage& msg = messageRecord();
+    msg.message = WM_NULL;
+    if (drainWindowMessages(msg) == 0) {
+      quitRequest = 1;
+      return false;
+    }
+    platform::sleepMs(1);
+  }
+  return true;
+}
+
+void powerSaverTick(ButtonState& b) {
+  if (setting(K::PowerSaver) == 0) return;
+  const uint32_t now = platform::nowMs();
+  if (b.nextPowerTick != 0 && static_cast<int32_t>(now - b.nextPowerTick) < 0) return;
+  platform::inhibitScreenSaver(true);
+  b.nextPowerTick = now + kPowerSaverPeriod;
+}
+
+// The next button in map order from the current one, skipping buttons that
+// keys pass over or that are not on screen; -1 when none qualifies.
+int neighbour(const ButtonState& b, bool backward) {
+  std::vector<int> order;
+  int at = -1;
+  for (const auto& [sprite, button] : b.map) {
+    if (button == b.current && b.records[static_cast<size_t>(button)].sprite == sprite) at = static_cast<int>(order.size());
+    order.push_back(button);
+  }
+  const int n = static_cast<int>(order.size());
+  if (n == 0) return -1;
+  if (at < 0) at = backward ? n : -1;
+  for (int step = 1; step <= n; ++step) {
+    const int i = ((at + (backward ? -step : step)) % n + n) % n;
+    const int button = order[static_cast<size_t>(i)];
+    if (b.records[static_cast<size_t>(button)].keySkip == 0 && buttonShown(button)) return button;
+  }
+  return -1;
+}
+
+int arrowBit(int vk) {
+  switch (vk) {
+    case kVkUp: return 1;
+    case kVkDown: return 2;
+    case kVkLeft: return 4;
+    default: return 8;
+  }
+}
+
+bool arrowKey(ButtonState& b, int vk, InputEvent& out) {
+  if (b.current >= 0 && (b.records[static_cast<size_t>(b.current)].arrowMask & arrowBit(vk))) {
+    out = event(b.current, vk, 2);
+    return true;
+  }
+  const int next = neighbour(b, vk == kVkLeft || vk == kVkUp);
+  if (next < 0) return false;
+  selectByKeys(next);
+  hideTooltip();
+  const ButtonRecord& r = b.records[static_cast<size_t>(next)];
+  if (const int32_t speed = setting(K::CursorMove)) glideCursor(r.centreX, r.centreY, speed * 4, true);
+  out = event(next, vk, 0);
+  return true;
+}
+
+bool keyDownEvent(ButtonState& b, int vk, WaitMode mode, InputEvent& out) {
+  if (vk == 0) return false;
+  if (mode == WaitMode::PassThrough && vk == kVkCtrl && windowActive()) return out = kSkip, true;
+  if (vk >= kVkLeft && vk <= kVkDown && arrowKey(b, vk, out)) return true;
+  out = event(b.current, vk == kVkEnter && b.current >= 0 ? 1 : vk, 2);
+  return true;
+}
+
+bool keyUpEvent(ButtonState& b, int vk, InputEvent& out) {
+  if (vk == 0) return false;
+  out = event(b.current, vk == kVkEnter && b.current >= 0 ? 1 : vk, 3);
+  if (vk == kVkEnter) b.current = -1;
+  return true;
+}
+
+bool wheelEvent(ButtonState& b, int delta, InputEvent& out) {
+  const int threshold = wheelThreshold();
+  b.wheel += delta;
+  if (b.wheel >= threshold) out = event(b.current, 0, 5);
+  else if (b.wheel <= -threshold) out = event(b.current, 0, 4);
+  else return false;
+  b.wheel = 0;
+  return true;
+}
+
+bool dropEvent(WaitMode mode, InputEvent& out) {
+  std::vector<std::string> files = platform::takeDroppedFiles();
+  if (mode != WaitMode::DragDrop || files.empty()) return false;
+  out = event(259, 259, 259);
+  out.text = utf8_to_sjis(files.front());
+  return true;
+}
+
+// Step 4: the message just taken, as an event.
+bool messageEvent(ButtonState& b, const WindowMessage& m, WaitMode mode, InputEvent& out) {
+  const int vk = static_cast<int>(m.wParam & 0xFF);
+  switch (m.message) {
+    case WM_KEYDOWN: return keyDownEvent(b, vk, mode, out);
+    case WM_KEYUP: return keyUpEvent(b, vk, out);
+    case WM_SYSKEYDOWN: return vk == kVkF10 && (out = event(b.current, kVkF10, 2), true);
+    case WM_SYSKEYUP: return vk == kVkF10 && (out = event(b.current, kVkF10, 3), true);
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      b.pressed = b.current;
+      out = event(b.current, 1, 2);
+      return true;
+    case WM_LBUTTONUP:
+      if (b.current != b.pressed) return false;
+      out = event(b.current, 1, 3);
+      b.current = -1;
+      hideTooltip();
+      return true;
+    case WM_RBUTTONDOWN: out = event(-1, 2, 2); return true;
+    case WM_RBUTTONUP:
+      // A running mode is stopped instead; its word is reported below.
+      if (modes::reading().autoMode || modes::reading().skip) return modes::stopModes(), false;
+      out = event(-1, 2, 3);
+      return true;
+    case WM_MBUTTONDOWN: out = mode == WaitMode::PassThrough ? kSkip : event(b.current, 4, 2); return true;
+    case WM_MBUTTONUP: out = event(b.current, 4, 3); return true;
+    case WM_MOUSEWHEEL: return wheelEvent(b, wheelDelta(m), out);
+    case WM_DROPFILES: return dropEvent(mode, out);
+    default: return false;
+  }
+}
+
+// Step 5: the first pending report in the fixed order.
+InputEvent pendingEvent(ButtonState& b, WaitMode mode) {
+  InputEvent out;
+  if (takeFindAnswer(out)) return out;
+  if (const int word = modes::takeModeWord()) return event(257, word >> 4, (word & 7) - 1);
+  if (const int close = closeRequest()) {
+    setCloseRequest(0);
+    return event(261, 261, close - 1);
+  }
+  render::Geometry& g = render::geometry();
+  if (g.aspectCounter != b.seenAspectCounter) {
+    b.seenAspectCounter = g.aspectCounter;
+    return event(262, 262, setting(K::ScreenAspect));
+  }
+  const modes::ReadingModes& r = modes::reading();
+  if (r.skip || r.jump) return kSkip;
+  if (g.fullScreenCounter != b.seenFullScreenCounter) {
+    b.seenFullScreenCounter = g.fullScreenCounter;
+    return event(258, 258, setting(K::FullScreen));
+  }
+  if (mode == WaitMode::PassThrough && windowActive() && platform::mouseButtonDown(2)) return kSkip;
+  if (r.autoMode) {
+    b.autoPollParity = !b.autoPollParity;
+    if (b.autoPollParity && r.autoDeadline != 0 && static_cast<int32_t>(platform::nowMs() - r.autoDeadline) > 0)
+      return event(260, 260, 3);
+  }
+  scenario::noteIdleEventPoll();
+  return out;
+}
+
+}  // namespace
+
+int wheelThreshold() {
+  const int lines = platform::wheelScrollLines();
+  return 120 / (lines > 0 ? lines : 3);
+}
+
+InputEvent pollEvent(WaitMode mode) {
+  ButtonState& b = buttons();
+  InputEvent out;
+  int hovered = -2;
+  if (windowActive()) {
+    if (hoverStep(b, hovered, out)) return out;
+  } else if (!waitWhileInactive()) {
+    return out;
+  }
+  powerSaverTick(b);
+  if (hovered == -1 && b.current >= 0) {
+    hideTooltip();
+    out = event(b.current, 0, 0);
+    b.current = -1;
+    return out;
+  }
+  WindowMessage& msg = messageRecord();
+  msg.message = WM_NULL;
+  if (drainWindowMessages(msg) == 0) {
+    quitRequest = 1;
+    return out;
+  }
+  if (msg.message != WM_NULL && messageEvent(b, msg, mode, out)) return out;
+  return pendingEvent(b, mode);
+}
+
+}  // namespace velmora::input

@@ -1,0 +1,148 @@
+#include "render/input/find.h"
+
+#include "core/pump.h"
+#include "core/sjis.h"
+#include "core/textconv.h"
+#include "platform/input.h"
+#include "render/display.h"
+#include "render/input/internal.h"
+
+namespace velmora::input {
+namespace {
+
+struct FindState {
+  FindBox box;
+  bool answered = false;
+  int flags = 0;
+  std::string answer;
+};
+FindState F;
+
+constexpr int kBoxWidth = 360, kBoxHeight = 96;
+
+int baseFlags() { return (F.box.down ? kFindDown : 0) | (F.box.wholeWord ? kFindWholeWord : 0); }
+
+void answer(int flags) {
+  F.answered = true;
+  F.flags = flags;
+  F.answer = F.box.text;
+}
+
+bool inside(const render::Rect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
+
+void clickAt(int lx, int ly) {
+  for (int c = 0; c < kFindControlCount; ++c) {
+    if (!inside(findControlRect(c), lx, ly)) continue;
+    switch (c) {
+      case kFindWholeWordBox: toggleFindWholeWord(); break;
+      case kFindDownBox: toggleFindDown(); break;
+      case kFindNextButton: findNext(); break;
+      case kFindCancelButton: closeFindBox(); break;
+      default: break;
+    }
+  }
+}
+
+// Messages for the box go to it first; the game sees the rest.
+bool findFilter(WindowMessage& m) {
+  if (!F.box.open) return false;
+  int lx = 0, ly = 0;
+  render::windowToLogicalPoint(m.x, m.y, lx, ly);
+  switch (m.message) {
+    case WM_CHAR: findTypeText(m.text); return true;
+    case WM_KEYDOWN:
+      if (m.wParam == 13) findNext();
+      else if (m.wParam == 27) closeFindBox();
+      else if (m.wParam == 8) findBackspace();
+      return true;
+    case WM_KEYUP: return true;
+    case WM_MOUSEMOVE:
+      F.box.hot = -1;
+      for (int c = 0; c < kFindControlCount; ++c)
+        if (inside(findControlRect(c), lx, ly)) F.box.hot = c;
+      return inside(findBoxRect(), lx, ly);
+    case WM_LBUTTONDOWN: return inside(findBoxRect(), lx, ly);
+    case WM_LBUTTONUP:
+      if (!inside(findBoxRect(), lx, ly)) return false;
+      clickAt(lx, ly);
+      return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+const FindBox& findBox() { return F.box; }
+
+void openFindBox() {
+  if (F.box.open) return;
+  F.box = FindBox{};
+  F.box.open = true;
+  setDialogFilter(findFilter);
+  platform::startTextInput();
+}
+
+void findNext() {
+  if (F.box.open) answer(kFindNext | baseFlags());
+}
+
+void closeFindBox() {
+  if (!F.box.open) return;
+  answer(kFindClosed | baseFlags());
+  F.box.open = false;
+  setDialogFilter(nullptr);
+  platform::stopTextInput();
+}
+
+void toggleFindWholeWord() { F.box.wholeWord = !F.box.wholeWord; }
+void toggleFindDown() { F.box.down = !F.box.down; }
+
+void findTypeText(const std::string& utf8) {
+  const std::string add = utf8_to_sjis(utf8);
+  if (F.box.text.size() + add.size() < kFindBufferSize) F.box.text += add;
+}
+
+void findBackspace() {
+  std::string& t = F.box.text;
+  size_t last = 0, i = 0;
+  if (t.empty()) return;
+  while (i < t.size()) {
+    last = i;
+    i += isLeadByte(t[i]) && i + 1 < t.size() ? 2 : 1;
+  }
+  t.erase(last);
+}
+
+bool takeFindAnswer(InputEvent& event) {
+  if (!F.answered) return false;
+  F.answered = false;
+  event = InputEvent{263, F.flags, 0, F.answer};
+  return true;
+}
+
+void postFindAnswer(int flags, const std::string& text) {
+  F.answered = true;
+  F.flags = flags;
+  F.answer = text;
+}
+
+render::Rect findBoxRect() {
+  const render::Geometry& g = render::geometry();
+  const int w = g.screenWidth > 0 ? g.screenWidth : 800;
+  const int left = (w - kBoxWidth) / 2, top = 40;
+  return {left, top, left + kBoxWidth, top + kBoxHeight};
+}
+
+render::Rect findControlRect(int control) {
+  const render::Rect b = findBoxRect();
+  switch (control) {
+    case kFindField: return {b.left + 10, b.top + 28, b.right - 100, b.top + 48};
+    case kFindWholeWordBox: return {b.left + 10, b.top + 60, b.left + 130, b.top + 76};
+    case kFindDownBox: return {b.left + 140, b.top + 60, b.left + 250, b.top + 76};
+    case kFindNextButton: return {b.right - 90, b.top + 28, b.right - 10, b.top + 48};
+    case kFindCancelButton: return {b.right - 90, b.top + 56, b.right - 10, b.top + 76};
+    default: return {};
+  }
+}
+
+}  // namespace velmora::input

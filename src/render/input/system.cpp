@@ -1,0 +1,125 @@
+// System services: cursor, keys, clock, sleep, clipboard and the Find box.
+#include <ctime>
+
+#include "bindings/bridge.h"
+#include "bindings/catalogue.h"
+#include "core/glide.h"
+#include "core/pump.h"
+#include "core/report.h"
+#include "core/settings.h"
+#include "core/state.h"
+#include "core/textconv.h"
+#include "platform/input.h"
+#include "platform/platform.h"
+#include "render/display.h"
+#include "render/input/find.h"
+#include "render/input/internal.h"
+
+namespace velmora::input {
+namespace {
+
+using namespace velmora::bindings;
+using core::setting;
+using K = core::SettingKey;
+
+void cmd_setCursorPos(CommandContext c) {
+  setErrcmd("setCursorPos");
+  if (setting(K::CursorMove) == 0) return;
+  glideCursor(intArg(c, 1), intArg(c, 2), intArg(c, 3), true);
+}
+
+void cmd_getCursorPos(CommandContext c) {
+  setErrcmd("getCursorPos");
+  int cx = 0, cy = 0, lx = 0, ly = 0;
+  platform::clientCursor(cx, cy);
+  render::windowToLogicalPoint(cx, cy, lx, ly);
+  beginList(c);
+  intResult(c, 1, lx);
+  appendListElement(c);
+  intResult(c, 2, ly);
+  appendListElement(c);
+}
+
+// The high byte of the asynchronous key state: 0x80 while down.
+void cmd_getPushKey(CommandContext c) {
+  setErrcmd("getPushKey");
+  intResult(c, 2, platform::keyDown(intArg(c, 1)) ? 0x80 : 0);
+}
+
+void cmd_getLocalTime(CommandContext c) {
+  setErrcmd("getLocalTime");
+  std::time_t now = std::time(nullptr);
+  std::tm t{};
+  localtime_r(&now, &t);
+  const int values[6] = {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
+  beginList(c);
+  for (int i = 0; i < 6; ++i) {
+    intResult(c, i + 1, values[i]);
+    appendListElement(c);
+  }
+}
+
+void cmd_getWeek(CommandContext c) {
+  setErrcmd("getWeek");
+  std::tm t{};
+  t.tm_year = intArg(c, 1) - 1900;
+  t.tm_mon = intArg(c, 2) - 1;
+  t.tm_mday = intArg(c, 3);
+  t.tm_isdst = -1;
+  std::mktime(&t);
+  intResult(c, 4, t.tm_wday);
+}
+
+void cmd_getStartTime(CommandContext c) {
+  setErrcmd("getStartTime");
+  intResult(c, 1, static_cast<int32_t>(startClock()));
+}
+
+void cmd_getTimer(CommandContext c) {
+  setErrcmd("getTimer");
+  intResult(c, 1, static_cast<int32_t>(platform::nowMs() - startClock()));
+}
+
+void cmd_timeGetTime(CommandContext c) {
+  setErrcmd("timeGetTime");
+  intResult(c, 1, static_cast<int32_t>(platform::nowMs()));
+}
+
+void cmd_sleep(CommandContext c) {
+  setErrcmd("sleep");
+  const int32_t ms = intArg(c, 1);
+  WindowMessage& msg = messageRecord();
+  msg.message = WM_NULL;
+  if (drainWindowMessages(msg) == 0) {
+    quitRequest = 1;
+    return;
+  }
+  if (ms > 0) platform::sleepMs(static_cast<uint32_t>(ms));
+}
+
+void cmd_setClipboard(CommandContext c) {
+  setErrcmd("setClipboard");
+  platform::setClipboardText(sjis_to_utf8(stringArg(c, 1)));
+}
+
+void cmd_findText(CommandContext) {
+  setErrcmd("findText");
+  openFindBox();
+}
+
+const CoreBinding kSystemCores[] = {
+    {"setCursorPos", cmd_setCursorPos}, {"getCursorPos", cmd_getCursorPos}, {"getPushKey", cmd_getPushKey},
+    {"getLocalTime", cmd_getLocalTime}, {"getWeek", cmd_getWeek},           {"getStartTime", cmd_getStartTime},
+    {"getTimer", cmd_getTimer},         {"timeGetTime", cmd_timeGetTime},   {"sleep", cmd_sleep},
+    {"setClipboard", cmd_setClipboard}, {"findText", cmd_findText},
+};
+
+}  // namespace
+
+void bindInputCores() {
+  bindButtonCores();
+  bindCores(kSystemCores);
+  waitSettings().wheelThreshold = wheelThreshold();
+}
+
+}  // namespace velmora::input

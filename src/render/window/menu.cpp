@@ -1,0 +1,142 @@
+#include "render/window/menu.h"
+
+#include <string>
+
+#include "core/settings.h"
+#include "core/textconv.h"
+#include "render/internal.h"
+
+namespace velmora::render {
+namespace {
+
+using core::setting;
+using K = core::SettingKey;
+
+struct MenuState {
+  MenuModel model;
+  MenuBarState bar;
+};
+MenuState M;
+
+// Radio items of one setting: (command, label) pairs, checked where the
+// setting has the item's index.
+Submenu radios(const char* title, int firstCommand, const std::vector<const char*>& labels, int value) {
+  Submenu s{sj(title), {}};
+  for (size_t i = 0; i < labels.size(); ++i) {
+    const int index = static_cast<int>(i);
+    s.items.push_back({firstCommand + index, sj(labels[i]), value == index, true, false});
+  }
+  return s;
+}
+
+Submenu screenModeMenu(const Geometry& g) {
+  Submenu s = radios("スクリーンモード", 1, {"ウィンドウ", "フルスクリーン"}, setting(K::FullScreen) != 0);
+  if (g.aspectChoice == 1) {
+    const int aspect = setting(K::ScreenAspect);
+    s.items.push_back({});
+    s.items.push_back({3, sj("アスペクト比 16:9"), aspect == 0, true, false});
+    s.items.push_back({4, sj("アスペクト比  4:3"), aspect == 1, true, false});
+  }
+  return s;
+}
+
+Submenu windowSizeMenu(const Geometry& g) {
+  Submenu s{sj("ウィンドウサイズ"), {}};
+  const int w = setting(K::WindowWidth), h = setting(K::WindowHeight);
+  s.items.push_back({10, sj("サイズ固定(") + std::to_string(w) + "x" + std::to_string(h) + ")",
+                     setting(K::WindowChange) != 0, false, false});
+  s.items.push_back({});
+  for (int i = 0; i < kPresetCount; ++i) {
+    const SizePreset& p = g.presets[static_cast<size_t>(i)];
+    const bool fits = p.width + g.extraW < g.monitorWidth && p.height + g.extraH < g.monitorHeight;
+    if (i >= 2 && !fits) continue;
+    s.items.push_back({11 + i, p.label, p.width == w && p.height == h, true, false});
+  }
+  return s;
+}
+
+Submenu windowPositionMenu() {
+  Submenu s = radios("ウィンドウ位置", 30, {"画面の中央", "座標を保持"}, setting(K::WindowPos));
+  s.items.push_back({});
+  s.items.push_back({32, sj("常に最前面で表示"), setting(K::WindowMost) != 0, false, false});
+  return s;
+}
+
+Submenu filterMenu(int shaderMajor) {
+  std::vector<const char*> labels = {"Driver", "NearestNeighbor", "BiLinear"};
+  if (shaderMajor >= 2) labels.insert(labels.end(), {"BiLinearSharp", "Lanczos1", "BiQuad", "BiCubic"});
+  if (shaderMajor >= 3) labels.push_back("Lanczos2");
+  return radios("画面拡大縮小補間", 50, labels, setting(K::Interpolation));
+}
+
+MenuFacts deviceFacts() {
+  MenuFacts f;
+  const DeviceState& d = device();
+  if (d.created) f.pixelShaderMajor = d.caps.pixelShaderMajor, f.rasterReadable = d.caps.scanLine;
+  return f;
+}
+
+}  // namespace
+
+MenuModel buildMenu(const Geometry& g, const MenuFacts& facts) {
+  MenuModel m;
+  m.title = sj("画面");
+  m.submenus.push_back(screenModeMenu(g));
+  m.submenus.push_back(windowSizeMenu(g));
+  m.submenus.push_back(windowPositionMenu());
+  m.submenus.push_back(radios("フルスクリーンモード", 40, {"Full1", "Full2", "Original", "Normal", "Zoom"},
+                              setting(K::FullMode)));
+  m.submenus.push_back(filterMenu(facts.pixelShaderMajor));
+  Submenu vsync = radios("垂直同期待ち", 60, {"同期無効", "Hardware", "Software"}, setting(K::VSyncWait));
+  vsync.items[2].greyed = !facts.rasterReadable;
+  m.submenus.push_back(std::move(vsync));
+  m.lockItem = setting(K::FullScreen) == 0;
+  m.lockLabel = sj(setting(K::MenuLock1) ? "×" : "＋");
+  return m;
+}
+
+const MenuModel& currentMenu() { return M.model; }
+void rebuildMenu() { M.model = buildMenu(geometry(), deviceFacts()); }
+
+SystemMenuState systemMenuState() {
+  SystemMenuState s;
+  s.showChecked = setting(K::WindowMenu) != 0;
+  s.lockChecked = setting(K::MenuLock1) != 0;
+  s.lockGreyed = setting(K::WindowMenu) == 0;
+  return s;
+}
+
+const MenuBarState& menuBar() { return M.bar; }
+
+bool menuBarAllowed() {
+  return setting(K::WindowMenu) != 0 && (setting(K::FullScreen) != 0 || setting(K::MenuLock1) == 0);
+}
+
+void hideMenuBar() {
+  M.bar.shown = false;
+  M.bar.state = 0;
+}
+
+void resetMenuBar() { M.bar = MenuBarState{}; }
+
+void menuBarPointer(int y) {
+  if (!menuBarAllowed()) return hideMenuBar();
+  if (M.bar.shown && y > 20) {
+    M.bar.state &= ~1;
+    M.bar.shown = false;
+  } else if (!M.bar.shown && M.bar.state == 0 && y < 20) {
+    M.bar.state = 1;
+    rebuildMenu();
+    M.bar.shown = true;
+  }
+}
+
+void menuBarAlt() {
+  if (M.bar.shown) return hideMenuBar();
+  if (!menuBarAllowed()) return;
+  M.bar.state = 2;
+  rebuildMenu();
+  M.bar.shown = true;
+}
+
+}  // namespace velmora::render

@@ -1,0 +1,134 @@
+#include "render/window/menu_bar.h"
+
+#include <algorithm>
+
+#include "core/settings.h"
+#include "core/textconv.h"
+
+namespace velmora::render {
+namespace {
+
+using core::setting;
+using K = core::SettingKey;
+
+MenuBarInteraction I;
+
+bool inside(const Rect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
+
+int widestLabel(const std::vector<std::string>& labels) {
+  int w = 0;
+  for (const std::string& l : labels) w = std::max(w, menuTextWidth(l));
+  return w;
+}
+
+void pick(const MenuItem& item) {
+  closeMenuDropdown();
+  // A pop-up bar goes away once a command is chosen.
+  if (menuBar().shown) hideMenuBar();
+  runMenuCommand(item.command);
+}
+
+}  // namespace
+
+const MenuBarInteraction& menuBarInteraction() { return I; }
+
+bool menuBarVisible() {
+  return I.forced || menuBar().shown || (setting(K::FullScreen) == 0 && setting(K::WindowMenu) != 0 && setting(K::MenuLock1) != 0);
+}
+
+void closeMenuDropdown() { I = MenuBarInteraction{}; }
+
+void openSystemMenu() {
+  rebuildMenu();
+  I = MenuBarInteraction{};
+  I.dropdown = I.forced = true;
+}
+
+std::vector<MenuItem> systemMenuItems() {
+  const SystemMenuState s = systemMenuState();
+  return {{1001, sj("メニューバー表示"), s.showChecked, false, false},
+          {1002, sj("メニューバー固定"), s.lockChecked, false, s.lockGreyed}};
+}
+
+MenuBarLayout menuBarLayout(int windowWidth) {
+  const MenuModel& m = currentMenu();
+  MenuBarLayout l;
+  l.bar = {0, 0, windowWidth, kMenuBarHeight};
+  int right = windowWidth;
+  if (m.lockItem) {
+    l.lock = {right - menuTextWidth(m.lockLabel) - 16, 0, right, kMenuBarHeight};
+    right = l.lock.left;
+  }
+  l.title = {right - menuTextWidth(m.title) - 16, 0, right, kMenuBarHeight};
+  if (!I.dropdown) return l;
+  std::vector<std::string> labels;
+  for (const Submenu& s : m.submenus) labels.push_back(s.label);
+  const int w = widestLabel(labels) + 40;
+  l.dropdown = {std::max(0, l.title.right - w), kMenuBarHeight, 0, 0};
+  l.dropdown.right = l.dropdown.left + w;
+  for (size_t i = 0; i < m.submenus.size(); ++i) {
+    const int top = kMenuBarHeight + static_cast<int>(i) * kMenuItemHeight;
+    l.submenuRows.push_back({l.dropdown.left, top, l.dropdown.right, top + kMenuItemHeight});
+  }
+  l.dropdown.bottom = kMenuBarHeight + static_cast<int>(m.submenus.size()) * kMenuItemHeight + 7;
+  for (int i = 0; i < 2; ++i) {
+    l.systemRows.push_back({l.dropdown.left, l.dropdown.bottom, l.dropdown.right, l.dropdown.bottom + kMenuItemHeight});
+    l.dropdown.bottom += kMenuItemHeight;
+  }
+  if (I.submenu < 0 || I.submenu >= static_cast<int>(m.submenus.size())) return l;
+  const Submenu& s = m.submenus[static_cast<size_t>(I.submenu)];
+  labels.clear();
+  for (const MenuItem& item : s.items) labels.push_back(item.label);
+  const int iw = widestLabel(labels) + 40;
+  // The drop-down hangs at the right edge, so its submenus open to the left.
+  const int top = l.submenuRows[static_cast<size_t>(I.submenu)].top;
+  l.items = {std::max(0, l.dropdown.left - iw), top, 0, top};
+  l.items.right = l.items.left + iw;
+  for (const MenuItem& item : s.items) {
+    const int h = item.command ? kMenuItemHeight : 7;
+    l.itemRows.push_back({l.items.left, l.items.bottom, l.items.right, l.items.bottom + h});
+    l.items.bottom += h;
+  }
+  return l;
+}
+
+bool menuBarInput(const WindowMessage& m, int windowWidth) {
+  if (!menuBarVisible()) return false;
+  const bool move = m.message == WM_MOUSEMOVE, up = m.message == WM_LBUTTONUP;
+  if (!move && !up && m.message != WM_LBUTTONDOWN) return false;
+  const MenuBarLayout l = menuBarLayout(windowWidth);
+  const int x = m.x, y = m.y;
+  for (size_t i = 0; i < l.itemRows.size(); ++i) {
+    if (!inside(l.itemRows[i], x, y)) continue;
+    const MenuItem& item = currentMenu().submenus[static_cast<size_t>(I.submenu)].items[i];
+    I.hotItem = static_cast<int>(i);
+    if (up && item.command && !item.greyed) pick(item);
+    return true;
+  }
+  for (size_t i = 0; i < l.systemRows.size(); ++i) {
+    if (!inside(l.systemRows[i], x, y)) continue;
+    I.submenu = -1;
+    const MenuItem item = systemMenuItems()[i];
+    if (up && !item.greyed) closeMenuDropdown(), runSystemCommand(item.command - 1000);
+    return true;
+  }
+  for (size_t i = 0; i < l.submenuRows.size(); ++i) {
+    if (!inside(l.submenuRows[i], x, y)) continue;
+    if (I.submenu != static_cast<int>(i)) I.hotItem = -1;
+    I.submenu = static_cast<int>(i);
+    return true;
+  }
+  if (inside(l.bar, x, y)) {
+    if (up && inside(l.title, x, y)) I.dropdown = !I.dropdown, I.submenu = -1, I.forced = I.forced && I.dropdown;
+    else if (up && inside(l.lock, x, y)) closeMenuDropdown(), runMenuCommand(99);
+    return true;
+  }
+  // A click elsewhere closes an open drop-down and goes no further.
+  if (I.dropdown && !move) {
+    if (up) closeMenuDropdown();
+    return true;
+  }
+  return false;
+}
+
+}  // namespace velmora::render

@@ -1,0 +1,109 @@
+// The window menu's commands and the two system-menu commands.
+#include "core/settings.h"
+#include "platform/window.h"
+#include "render/display.h"
+#include "render/render.h"
+#include "render/window/menu.h"
+#include "render/window/window_events.h"
+
+namespace velmora::render {
+namespace {
+
+using core::setting;
+using K = core::SettingKey;
+
+bool windowMode() { return setting(K::FullScreen) == 0; }
+bool wallPaperKind() { return setting(K::FullMode) == 2 || setting(K::FullMode) == 3; }
+
+void windowChangeToggled() {
+  Geometry& g = geometry();
+  const int oldX = g.frameX, oldTop = g.captionTop;
+  setting(K::WindowChange) ^= 1;
+  platform::setWindowSizing(setting(K::WindowChange) == 0);
+  recomputeFrameSizes();
+  // The client area stays where it is when the frame thickness changes.
+  setting(K::ClientLeft) += oldX - g.frameX;
+  setting(K::ClientTop) += oldTop - g.captionTop;
+  refreshMonitor();
+  if (windowMode()) applyDisplayMode(true, false, true);
+}
+
+void presetChosen(int index) {
+  const SizePreset& p = geometry().presets[static_cast<size_t>(index)];
+  setting(K::WindowWidth) = p.width;
+  setting(K::WindowHeight) = p.height;
+  refreshMonitor();
+  if (windowMode()) applyDisplayMode(true, true, false);
+}
+
+void fullModeChosen(int kind) {
+  if (setting(K::FullMode) == kind) return;
+  setting(K::FullMode) = kind;
+  if (!windowMode()) {
+    applyDisplayMode(true, true, false);
+    if (wallPaperKind()) rebuildWallPaper();
+  }
+}
+
+void filterChosen(int value) {
+  if (setting(K::Interpolation) == value) return;
+  setting(K::Interpolation) = value;
+  if (!deviceCreated()) return;
+  updatePresentGeometry();
+  screenChange(true);
+  present(0, 0, 0, 0);
+}
+
+void vsyncChosen(int value) {
+  if (setting(K::VSyncWait) == value) return;
+  setting(K::VSyncWait) = value;
+  if (deviceCreated()) screenChange(true);
+}
+
+void aspectChosen(int value) {
+  if (setting(K::ScreenAspect) == value) return;
+  setting(K::ScreenAspect) = value;
+  switchAspect(value);
+  ++geometry().aspectCounter;
+}
+
+void menuAttachment(bool attachedBefore) {
+  Geometry& g = geometry();
+  const bool attached = setting(K::WindowMenu) && setting(K::MenuLock1);
+  if (attached == attachedBefore) return;
+  g.menuAttached = attached;
+  recomputeFrameSizes();
+  refreshMonitor();
+  if (windowMode()) applyDisplayMode(true, false, false);
+}
+
+}  // namespace
+
+void runMenuCommand(int command) {
+  if (command == 1 || command == 2) switchFullScreen(command == 2, true);
+  else if (command == 3 || command == 4) aspectChosen(command - 3);
+  else if (command == 10) windowChangeToggled();
+  else if (command >= 11 && command <= 20) presetChosen(command - 11);
+  else if (command == 30 || command == 31) setting(K::WindowPos) = command - 30;
+  else if (command == 32) setting(K::WindowMost) ^= 1, platform::setTopmost(setting(K::WindowMost) != 0);
+  else if (command >= 40 && command <= 44) fullModeChosen(command - 40);
+  else if (command >= 50 && command <= 57) filterChosen(command - 50);
+  else if (command >= 60 && command <= 62) vsyncChosen(command - 60);
+  else if (command == 99) runSystemCommand(2);
+  else return;
+  const bool shown = (command >= 3 && command <= 4) || (command >= 30 && command <= 62);
+  if (shown && windowMode() && geometry().menuAttached) rebuildMenu();
+  if (command >= 50 && command <= 62 && wallPaperKind()) rebuildWallPaper();
+}
+
+void runSystemCommand(int command) {
+  const bool attachedBefore = setting(K::WindowMenu) && setting(K::MenuLock1);
+  if (command == 1) setting(K::WindowMenu) ^= 1;
+  else if (command == 2) setting(K::MenuLock1) ^= 1;
+  else return;
+  menuAttachment(attachedBefore);
+  if (!menuBarAllowed()) hideMenuBar();
+  rebuildMenu();
+}
+
+}  // namespace velmora::render

@@ -1,0 +1,37 @@
+#pragma once
+// What the main window does with window events beyond its size: the close
+// request, activation, Tab/Shift and Alt+Enter, the menu bar, display
+// changes; and the wall paper and custom cursor it shows.
+#include <string>
+
+#include "platform/message.h"
+
+namespace velmora::render {
+
+void handleWindowEvent(WindowMessage& msg);
+
+// True while a soft mask transition runs (Alt+Enter must wait for it);
+// installed by the transitions.
+using TransitionBusy = bool (*)();
+void setTransitionBusy(TransitionBusy busy);
+
+// The wall paper behind the picture in full-screen kinds 2 and 3.
+void rebuildWallPaper();
+// Paints the window (w x h, the bound default target) before the picture is
+// put over it; nothing unless full screen with kind 2 or 3.
+void paintWallPaper(int w, int h);
+void releaseWallPaper();
+
+// Loads the CursorFile setting's cursor (empty: the default arrow); false
+// when the file could not be used.
+bool applyCursorFile();
+// Steps an animated cursor (called by the event wait).
+void cursorTick();
+
+// The overlay drawing's texture, released with the device.
+void releaseOverlayTexture();
+
+// Installs the setting effects of WallPaper and CursorFile.
+void bindWindowEffects();
+
+}  // namespace velmora::render

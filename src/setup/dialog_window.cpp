@@ -1,0 +1,150 @@
+// The start-up settings dialog's window: controls bound to the model.
+#include <sstream>
+
+#include "core/report.h"
+#include "core/settings.h"
+#include "core/state.h"
+#include "core/textconv.h"
+#include "platform/platform.h"
+#include "setup/startup_dialog.h"
+#include "setup/toolkit.h"
+
+namespace velmora::setup {
+namespace {
+
+using core::setting;
+using K = core::SettingKey;
+
+enum ControlId {
+  kGroupMode = 10, kGroupResolution = 11, kWindowRadio = 100, kFullRadio = 101, kFourThree = 200, kSixteenNine = 201,
+  kPreset0 = 300, kFitWindow = 400, kNote = 500, kToolButton = 600, kStartButton = 601, kEndButton = 602, kAgain = 700,
+};
+
+Control make(ControlKind kind, int id, render::Rect r, const char* utf8) {
+  Control c;
+  c.kind = kind, c.id = id, c.rect = r, c.text = sj(utf8);
+  return c;
+}
+
+render::Rect at(int x, int y, int w, int h) { return {x, y, x + w, y + h}; }
+
+Dialog buildWindow(const StartupDialog& m) {
+  Dialog d;
+  d.title = sj("起動設定");
+  d.width = 530, d.height = 200;
+  // Controls inside a group box are placed relative to it.
+  const int gx = 10, gy = 10, rx = 10, ry = 60;
+  d.controls.push_back(make(ControlKind::GroupBox, kGroupMode, at(gx, gy, 510, 40), "スクリーンモード"));
+  d.controls.push_back(make(ControlKind::Radio, kWindowRadio, at(gx + 10, gy + 20, 95, 16), "ウィンドウ"));
+  d.controls.push_back(make(ControlKind::Radio, kFullRadio, at(gx + 110, gy + 20, 120, 16), "フルスクリーン"));
+  if (m.aspectApplies) {
+    d.controls.push_back(make(ControlKind::Radio, kFourThree, at(gx + 310, gy + 20, 95, 16), "４：３比率"));
+    d.controls.push_back(make(ControlKind::Radio, kSixteenNine, at(gx + 410, gy + 20, 95, 16), "１６：９比率"));
+  }
+  d.controls.push_back(make(ControlKind::GroupBox, kGroupResolution, at(rx, ry, 510, 110), "スクリーン解像度"));
+  for (int i = 0; i < render::kPresetCount; ++i)
+    d.controls.push_back(make(ControlKind::Radio, kPreset0 + i, at(rx + (i % 5) * 100 + 10, ry + (i / 5) * 20 + 20, 98, 16), ""));
+  d.controls.push_back(make(ControlKind::Check, kFitWindow, at(rx + 10, ry + 60, 400, 16), "ウィンドウサイズをスクリーン解像度に合わせる"));
+  d.controls.push_back(make(ControlKind::Static, kNote, at(rx + 10, ry + 80, 490, 24),
+                            "高解像度ではＰＣに通常より高いスペックが求められますので、予めご注意下さい。\n"
+                            "DBD(Dot By Dot)はディスプレイの１ドットに画像の１ピクセルを表示する事です。"));
+  d.controls.push_back(make(ControlKind::Button, kToolButton, at(240, 175, 80, 20), "詳細設定"));
+  d.controls.push_back(make(ControlKind::Button, kStartButton, at(350, 175, 80, 20), "起動"));
+  d.controls.push_back(make(ControlKind::Button, kEndButton, at(440, 175, 80, 20), "終了"));
+  d.controls.push_back(make(ControlKind::Check, kAgain, at(10, 180, 225, 16), "次回起動時に起動設定画面を表示する"));
+  return d;
+}
+
+// The controls show what the settings hold now.
+void syncControls(Dialog& d, const StartupDialog& m) {
+  for (Control& c : d.controls) {
+    if (c.id == kWindowRadio || c.id == kFullRadio) c.checked = setting(K::FullScreen) == c.id - kWindowRadio;
+    else if (c.id == kFourThree || c.id == kSixteenNine) c.checked = setting(K::ScreenAspect) == (c.id == kFourThree ? 1 : 0);
+    else if (c.id >= kPreset0 && c.id < kPreset0 + render::kPresetCount) {
+      const int i = c.id - kPreset0;
+      c.text = m.presets[static_cast<size_t>(i)].label;
+      c.checked = m.presets[static_cast<size_t>(i)].width == setting(K::Resolution);
+      c.enabled = presetEnabled(m, i);
+    } else if (c.id == kFitWindow) c.checked = setting(K::ResolutionWindow) != 0;
+    else if (c.id == kAgain) c.checked = setting(K::StartingSetUp) != 0;
+  }
+}
+
+void act(StartupDialog& m, int id) {
+  switch (id) {
+    case kWindowRadio: chooseFullScreen(m, 0); break;
+    case kFullRadio: chooseFullScreen(m, 1); break;
+    case kFourThree: chooseAspect(m, 1); break;
+    case kSixteenNine: chooseAspect(m, 0); break;
+    case kFitWindow: toggleResolutionWindow(m); break;
+    case kAgain: toggleStartingSetUp(m); break;
+    case kToolButton: pressSettingsTool(m); break;
+    case kStartButton: pressStart(m); break;
+    case kEndButton: pressEnd(m); break;
+    default:
+      if (id >= kPreset0 && id < kPreset0 + render::kPresetCount) chooseResolution(m, id - kPreset0);
+      break;
+  }
+}
+
+// --setup-choice full=1,aspect=0,res=1280,fit=1,again=0
+void applyChoices(StartupDialog& m, const MachineFacts& facts, const std::string& list) {
+  std::istringstream in(list);
+  std::string item;
+  while (std::getline(in, item, ',')) {
+    const size_t eq = item.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = item.substr(0, eq);
+    const int value = std::atoi(item.c_str() + eq + 1);
+    if (key == "full") chooseFullScreen(m, value);
+    else if (key == "aspect") chooseAspect(m, value), refreshDialog(m, facts), m.flags &= ~kRefresh;
+    else if (key == "fit" && (setting(K::ResolutionWindow) != 0) != (value != 0)) toggleResolutionWindow(m);
+    else if (key == "again" && (setting(K::StartingSetUp) != 0) != (value != 0)) toggleStartingSetUp(m);
+    else if (key == "res")
+      for (int i = 0; i < render::kPresetCount; ++i)
+        if (m.presets[static_cast<size_t>(i)].width == value) chooseResolution(m, i);
+  }
+}
+
+}  // namespace
+
+void runStartupDialog(int w, int h, int k, bool f) {
+  const MachineFacts facts = readMachineFacts();
+  StartupDialog m;
+  openDialog(m, w, h, k, f, facts);
+  Dialog d = buildWindow(m);
+  syncControls(d, m);
+  DialogLoop loop;
+  loop.act = [&](int id) {
+    act(m, id);
+    syncControls(d, m);
+  };
+  loop.close = [&] { pressEnd(m); };
+  MachineFacts current = facts;
+  loop.displayChanged = [&] {
+    platform::primaryDisplaySize(current.primaryWidth, current.primaryHeight);
+    m.flags |= kRefresh;
+  };
+  loop.idle = [&] {
+    if (!(m.flags & kRefresh)) return;
+    refreshDialog(m, current);
+    m.flags &= ~kRefresh;
+    syncControls(d, m);
+  };
+  loop.done = [&] { return (m.flags & kClose) != 0 || quitRequest != 0; };
+  const bool shown = runDialogWindow(d, setting(K::WindowMost) != 0, loop);
+  if (!shown && !runOptions().headless) {
+    showErrorBox("CreateWindow");  // the game starts without the dialog
+    return;
+  }
+  if (!shown) {
+    // No window to show: the choices and the answer come from the command
+    // line; without --answer a headless run starts, as unattended runs expect.
+    applyChoices(m, facts, runOptions().setupChoice);
+    if (!runOptions().answerGiven || runOptions().answer == platform::kAnswerYes) pressStart(m);
+    else pressEnd(m);
+  }
+  closeDialog(m);
+}
+
+}  // namespace velmora::setup

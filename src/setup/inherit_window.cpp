@@ -1,0 +1,56 @@
+#include "setup/inherit_window.h"
+
+#include "core/report.h"
+#include "core/settings.h"
+#include "core/state.h"
+#include "core/textconv.h"
+#include "setup/toolkit.h"
+
+namespace velmora::setup {
+namespace {
+
+enum { kHeading = 1, kList = 2, kDecide = 3, kEnd = 4 };
+
+Dialog inheritanceDialog(const std::vector<std::string>& games) {
+  Dialog d;
+  d.title = sj("設定引継");
+  d.width = 320, d.height = 250;
+  Control heading, list, decide, end;
+  heading.kind = ControlKind::Static, heading.id = kHeading, heading.rect = {10, 10, 310, 26};
+  heading.text = sj("設定の引き継ぎ可能なゲーム");
+  list.kind = ControlKind::ListBox, list.id = kList, list.rect = {10, 28, 310, 206};
+  list.items = games;
+  decide.kind = ControlKind::Button, decide.id = kDecide, decide.rect = {140, 216, 220, 240}, decide.text = sj("決定");
+  end.kind = ControlKind::Button, end.id = kEnd, end.rect = {230, 216, 310, 240}, end.text = sj("終了");
+  d.controls = {heading, list, decide, end};
+  return d;
+}
+
+}  // namespace
+
+save::InheritanceChoice chooseInheritance(const std::vector<std::string>& games) {
+  Dialog d = inheritanceDialog(games);
+  save::InheritanceChoice choice;
+  bool finished = false;
+  DialogLoop loop;
+  loop.act = [&](int id) {
+    Control* list = findControl(d, kList);
+    if (id == kEnd) {
+      quitRequest = 1;
+      choice.quit = finished = true;
+    } else if (id == kDecide && list->selected < 0) {
+      finished = confirmYesNo(sj("引き継ぎを行わなくて構いませんか？")) == 6;
+    } else if (id == kDecide) {
+      const std::string& name = list->items[static_cast<size_t>(list->selected)];
+      if (confirmYesNo(sj("「") + name + sj("」の設定を引き継ぎますか？")) == 6) choice.game = list->selected, finished = true;
+      else list->selected = -1;
+    }
+  };
+  loop.close = [&] { finished = true; };
+  loop.done = [&] { return finished || quitRequest != 0; };
+  if (!runDialogWindow(d, core::setting(core::SettingKey::WindowMost) != 0, loop)) return choice;
+  if (quitRequest) choice.quit = true;
+  return choice;
+}
+
+}  // namespace velmora::setup

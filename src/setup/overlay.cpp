@@ -1,0 +1,152 @@
+#include "setup/overlay.h"
+
+#include <algorithm>
+
+#include "core/textconv.h"
+#include "image/image.h"
+#include "render/geometry.h"
+#include "render/input/buttons.h"
+#include "render/input/find.h"
+#include "render/render.h"
+#include "render/window/menu_bar.h"
+#include "setup/font.h"
+
+namespace velmora::setup {
+namespace {
+
+using render::Rect;
+
+constexpr uint32_t kBar = 0xF0202020, kPanel = 0xF8303030, kInk = 0xFFFFFFFF, kGreyInk = 0xFF808080;
+constexpr uint32_t kHot = 0xFF3070C0, kTipPanel = 0xFFFFFFE1, kTipInk = 0xFF000000, kBoxFace = 0xFFF0F0F0;
+
+// One picture per drawn piece, placed at its rectangle.
+struct Piece {
+  image::Image* im;
+  Rect at;
+  explicit Piece(const Rect& r) : im(image::createImage(std::max(r.width(), 1), std::max(r.height(), 1), 32)), at(r) {}
+  ~Piece() {
+    if (!im) return;
+    render::drawOverlayImage(*im, at.left, at.top);
+    image::freeImage(im);
+  }
+  void fill(Rect r, uint32_t colour) {
+    if (!im) return;
+    for (int y = std::max(r.top - at.top, 0); y < std::min(r.bottom - at.top, im->height); ++y)
+      for (int x = std::max(r.left - at.left, 0); x < std::min(r.right - at.left, im->width); ++x)
+        im->pixels[y * im->width + x] = colour;
+  }
+  void frame(Rect r, uint32_t colour) {
+    fill({r.left, r.top, r.right, r.top + 1}, colour);
+    fill({r.left, r.bottom - 1, r.right, r.bottom}, colour);
+    fill({r.left, r.top, r.left + 1, r.bottom}, colour);
+    fill({r.right - 1, r.top, r.right, r.bottom}, colour);
+  }
+  void text(int x, int y, const std::string& sjis, uint32_t colour, int height = render::kMenuFontHeight) {
+    if (im) drawText(*im, x - at.left, y - at.top, sjis, height, colour, {0, 0, im->width, im->height});
+  }
+};
+
+void drawRow(Piece& p, const Rect& row, const render::MenuItem& item, bool hot) {
+  if (!item.command) {
+    p.fill({row.left + 4, row.top + 3, row.right - 4, row.top + 4}, kGreyInk);
+    return;
+  }
+  if (hot && !item.greyed) p.fill(row, kHot);
+  if (item.checked) p.text(row.left + 6, row.top + 4, sj(item.radio ? "●" : "√"), kInk);
+  p.text(row.left + 24, row.top + 4, item.label, item.greyed ? kGreyInk : kInk);
+}
+
+void drawMenuBar(int width) {
+  const render::MenuBarLayout l = render::menuBarLayout(width);
+  const render::MenuModel& m = render::currentMenu();
+  const render::MenuBarInteraction& in = render::menuBarInteraction();
+  {
+    Piece bar(l.bar);
+    bar.fill(l.bar, kBar);
+    if (in.dropdown) bar.fill(l.title, kHot);
+    bar.text(l.title.left + 8, 4, m.title, kInk);
+    if (l.lock.width() > 0) bar.text(l.lock.left + 8, 4, m.lockLabel, kInk);
+  }
+  if (!in.dropdown) return;
+  {
+    Piece drop(l.dropdown);
+    drop.fill(l.dropdown, kPanel);
+    for (size_t i = 0; i < l.submenuRows.size(); ++i) {
+      const Rect& r = l.submenuRows[i];
+      if (static_cast<int>(i) == in.submenu) drop.fill(r, kHot);
+      drop.text(r.left + 8, r.top + 4, sj("＜"), kInk);
+      drop.text(r.left + 24, r.top + 4, m.submenus[i].label, kInk);
+    }
+    if (!l.systemRows.empty()) drop.fill({l.dropdown.left + 4, l.systemRows[0].top - 4, l.dropdown.right - 4, l.systemRows[0].top - 3}, kGreyInk);
+    const std::vector<render::MenuItem> system = render::systemMenuItems();
+    for (size_t i = 0; i < l.systemRows.size() && i < system.size(); ++i) drawRow(drop, l.systemRows[i], system[i], false);
+  }
+  if (in.submenu < 0 || l.itemRows.empty()) return;
+  Piece items(l.items);
+  items.fill(l.items, kPanel);
+  const render::Submenu& s = m.submenus[static_cast<size_t>(in.submenu)];
+  for (size_t i = 0; i < l.itemRows.size(); ++i) drawRow(items, l.itemRows[i], s.items[i], static_cast<int>(i) == in.hotItem);
+}
+
+Rect toWindow(const Rect& r) {
+  Rect out;
+  render::logicalToWindow(render::geometry(), r.left, r.top, out.left, out.top);
+  render::logicalToWindow(render::geometry(), r.right, r.bottom, out.right, out.bottom);
+  return out;
+}
+
+void drawTooltip(int width, int height) {
+  const input::Tooltip& t = input::tooltip();
+  if (!t.shown || t.text.empty()) return;
+  const Rect hot = toWindow(t.rect);
+  const int w = textWidth(t.text, 12) + 10, h = 20;
+  int left = std::clamp(hot.left, 0, std::max(width - w, 0)), top = hot.bottom + 4;
+  if (top + h > height) top = std::max(hot.top - h - 4, 0);
+  const Rect box{left, top, left + w, top + h};
+  Piece tip(box);
+  tip.fill(box, kTipPanel);
+  tip.frame(box, kTipInk);
+  tip.text(left + 5, top + 4, t.text, kTipInk);
+}
+
+void drawCheck(Piece& p, const Rect& r, bool on, const char* label) {
+  const Rect b{r.left, r.top + 2, r.left + 12, r.top + 14};
+  p.fill(b, kInk);
+  p.frame(b, kTipInk);
+  if (on) p.fill({b.left + 3, b.top + 3, b.right - 3, b.bottom - 3}, kTipInk);
+  p.text(b.right + 4, r.top + 2, sj(label), kTipInk);
+}
+
+void drawFindBox() {
+  const input::FindBox& f = input::findBox();
+  if (!f.open) return;
+  const Rect box = toWindow(input::findBoxRect());
+  Piece p(box);
+  p.fill(box, kBoxFace);
+  p.frame(box, kTipInk);
+  p.text(box.left + 10, box.top + 8, sj("検索する文字列:"), kTipInk);
+  const Rect field = toWindow(input::findControlRect(input::kFindField));
+  p.fill(field, kInk);
+  p.frame(field, kGreyInk);
+  p.text(field.left + 4, field.top + 4, f.text, kTipInk);
+  drawCheck(p, toWindow(input::findControlRect(input::kFindWholeWordBox)), f.wholeWord, "単語単位で探す");
+  drawCheck(p, toWindow(input::findControlRect(input::kFindDownBox)), f.down, "下へ検索");
+  const std::pair<int, const char*> buttons[] = {{input::kFindNextButton, "次を検索"}, {input::kFindCancelButton, "キャンセル"}};
+  for (const auto& [id, label] : buttons) {
+    const Rect r = toWindow(input::findControlRect(id));
+    p.fill(r, f.hot == id ? 0xFFD8E6F8 : 0xFFE1E1E1);
+    p.frame(r, kGreyInk);
+    p.text(r.left + (r.width() - textWidth(sj(label), 12)) / 2, r.top + 4, sj(label), kTipInk);
+  }
+}
+
+}  // namespace
+
+void drawOverlays(int width, int height) {
+  if (!openFace("ＭＳ ゴシック")) return;
+  drawTooltip(width, height);
+  drawFindBox();
+  if (render::menuBarVisible()) drawMenuBar(width);
+}
+
+}  // namespace velmora::setup

@@ -1,0 +1,234 @@
+// The event wait driven by synthetic SDL events.
+#include "render/input/find.h"
+#include "input_fixture.h"
+#include "platform/events.h"
+
+namespace velmora::input::test {
+namespace {
+
+using platform::pushKey;
+using platform::pushMouseButton;
+using platform::pushMouseMove;
+
+TEST_F(InputTest, HoverEntersLeavesAndTheLowerSpriteWinsWhereButtonsOverlap) {
+  spriteAt(10, 200, 200);
+  spriteAt(11, 260, 200);  // overlaps 10 on x 210..249
+  run("setBtn", "0, 11, 0");
+  run("setBtn", "1, 10, 0");
+  pushMouseMove(230, 200);
+  EXPECT_EQ(next(), ev(1, 0, 1));
+  EXPECT_EQ(next(), kNone);  // still over the same button
+  // From one button straight onto the other: the leave, then the enter.
+  pushMouseMove(290, 200);
+  EXPECT_EQ(next(), ev(1, 0, 0));
+  EXPECT_EQ(next(), ev(0, 0, 1));
+  pushMouseMove(600, 500);
+  EXPECT_EQ(next(), ev(0, 0, 0));
+  EXPECT_EQ(buttons().current, -1);
+}
+
+TEST_F(InputTest, AlphaThresholdIgnoresTheTransparentCorner) {
+  writePicture("corner.png", 100, 100, [](int x, int y) { return x < 20 && y < 20; });
+  spriteAt(5, 200, 200, "corner.png");  // rectangle 150..249
+  run("setBtn", "3, 5, 128");
+  pushMouseMove(155, 155);
+  EXPECT_EQ(next(), kNone);
+  pushMouseMove(180, 180);
+  EXPECT_EQ(next(), ev(3, 0, 1));
+  // Without a threshold the whole rectangle is hot.
+  run("setBtn", "4, 5, 0");
+  pushMouseMove(600, 500);
+  EXPECT_EQ(next(), ev(3, 0, 0));
+  pushMouseMove(155, 155);
+  EXPECT_EQ(next(), ev(4, 0, 1));
+}
+
+TEST_F(InputTest, PressOnOneButtonAndReleaseOnAnotherGivesNoRelease) {
+  spriteAt(10, 200, 200);
+  spriteAt(11, 400, 200);
+  run("setBtn", "0, 10, 0");
+  run("setBtn", "1, 11, 0");
+  pushMouseMove(200, 200);
+  EXPECT_EQ(next(), ev(0, 0, 1));
+  pushMouseButton(200, 200, 1, true);
+  EXPECT_EQ(next(), ev(0, 1, 2));
+  pushMouseMove(400, 200);
+  EXPECT_EQ(next(), ev(0, 0, 0));
+  EXPECT_EQ(next(), ev(1, 0, 1));
+  pushMouseButton(400, 200, 1, false);
+  EXPECT_EQ(next(), kNone);
+  EXPECT_EQ(buttons().current, 1);
+  // A press and release on the same button report both and clear it.
+  pushMouseButton(400, 200, 1, true);
+  pushMouseButton(400, 200, 1, false);
+  EXPECT_EQ(next(), ev(1, 1, 2));
+  EXPECT_EQ(next(), ev(1, 1, 3));
+  EXPECT_EQ(buttons().current, -1);
+}
+
+TEST_F(InputTest, ArrowsMoveInSpriteOrderPassingOverSkippedButtonsAndWrapping) {
+  for (int i = 0; i < 4; ++i) spriteAt(20 + i, 100 + 150 * i, 500);
+  run("setBtn", "7, 20, 0");
+  run("setBtn", "6, 21, 256");  // keyboard-skip flag
+  run("setBtn", "5, 22, 0");
+  run("setBtn", "4, 23, 0x8000");  // handles Right itself
+  pushKey(39, true);
+  EXPECT_EQ(next(), ev(7, 39, 0));  // none current: Right starts at the first
+  pushKey(39, true);
+  EXPECT_EQ(next(), ev(5, 39, 0));  // 6 is passed over
+  pushKey(40, true);
+  EXPECT_EQ(next(), ev(4, 40, 0));
+  pushKey(39, true);
+  EXPECT_EQ(next(), ev(4, 39, 2));  // its arrow mask takes Right
+  pushKey(40, true);
+  EXPECT_EQ(next(), ev(7, 40, 0));  // Down wraps around
+  pushKey(37, true);
+  EXPECT_EQ(next(), ev(4, 37, 0));  // Left wraps backwards
+  run("setBtnNow", "-1");
+  pushKey(38, true);
+  EXPECT_EQ(next(), ev(4, 38, 0));  // none current: Up starts at the last
+}
+
+TEST_F(InputTest, ArrowMoveGlidesTheCursorToTheNewButtonsCentre) {
+  setting(K::CursorMove) = 2;
+  spriteAt(20, 300, 250);
+  run("setBtn", "0, 20, 0");
+  pushKey(39, true);
+  EXPECT_EQ(next(), ev(0, 39, 0));
+  joinCursorGlide();
+  int x = 0, y = 0;
+  platform::clientCursor(x, y);
+  EXPECT_EQ(x, 300);
+  EXPECT_EQ(y, 250);
+  EXPECT_EQ(next(), kNone);  // the cursor now rests on the current button
+}
+
+TEST_F(InputTest, EnterAndKeysReportTheCurrentButton) {
+  pushKey(13, true);
+  pushKey(13, false);
+  EXPECT_EQ(next(), ev(-1, 13, 2));
+  EXPECT_EQ(next(), ev(-1, 13, 3));
+  run("setBtnNow", "3");
+  pushKey(13, true);
+  pushKey(13, false);
+  EXPECT_EQ(next(), ev(3, 1, 2));
+  EXPECT_EQ(next(), ev(3, 1, 3));
+  EXPECT_EQ(buttons().current, -1);
+  pushKey('A', true);
+  pushKey(27, false);
+  EXPECT_EQ(next(), ev(-1, 'A', 2));
+  EXPECT_EQ(next(), ev(-1, 27, 3));
+  pushKey(121, true);  // F10 is a system key but still reported
+  EXPECT_EQ(next(), ev(-1, 121, 2));
+}
+
+TEST_F(InputTest, WheelReportsPastTheThresholdAndStartsAgain) {
+  EXPECT_EQ(wheelThreshold(), 40);
+  run("setBtnNow", "2");
+  platform::pushWheel(1);
+  EXPECT_EQ(next(), ev(2, 0, 5));
+  platform::pushWheel(-1);
+  EXPECT_EQ(next(), ev(2, 0, 4));
+  EXPECT_EQ(buttons().wheel, 0);
+}
+
+TEST_F(InputTest, RightReleaseStopsAutoModeAndReportsTheModeWord) {
+  modes::reading().autoMode = 1;
+  pushMouseButton(10, 10, 3, true);
+  pushMouseButton(10, 10, 3, false);
+  EXPECT_EQ(next(), ev(-1, 2, 2));
+  EXPECT_EQ(next(), ev(257, 1, 0));  // word 17: auto stopped
+  EXPECT_EQ(modes::reading().autoMode, 0);
+  pushMouseButton(10, 10, 3, true);
+  pushMouseButton(10, 10, 3, false);
+  EXPECT_EQ(next(), ev(-1, 2, 2));
+  EXPECT_EQ(next(), ev(-1, 2, 3));  // no mode running: a plain release
+}
+
+TEST_F(InputTest, PendingReportsComeInTheFixedOrder) {
+  postFindAnswer(kFindNext | kFindDown, "abc");
+  modes::reading().modeWord = 2;
+  setCloseRequest(2);
+  render::geometry().aspectCounter++;
+  render::geometry().fullScreenCounter++;
+  setting(K::FullScreen) = 1;
+  modes::reading().skip = 1;
+  InputEvent find = next();
+  EXPECT_EQ(find, (InputEvent{263, 9, 0, "abc"}));
+  EXPECT_EQ(next(), ev(257, 0, 1));
+  EXPECT_EQ(next(), ev(261, 261, 1));  // asked while minimised
+  EXPECT_EQ(next(), ev(262, 262, 0));
+  EXPECT_EQ(next(), ev(-1, 1, 3));  // skip mode, again and again
+  EXPECT_EQ(next(), ev(-1, 1, 3));
+  modes::reading().skip = 0;
+  EXPECT_EQ(next(), ev(258, 258, 1));
+  EXPECT_EQ(next(), kNone);
+}
+
+TEST_F(InputTest, AutoDeadlineIsLookedAtOnEverySecondPoll) {
+  modes::reading().autoMode = 1;
+  modes::reading().autoDeadline = platform::nowMs() - 1;
+  EXPECT_EQ(pollEvent(WaitMode::Plain), ev(260, 260, 3));
+  EXPECT_EQ(pollEvent(WaitMode::Plain), kNone);
+  EXPECT_EQ(pollEvent(WaitMode::Plain), ev(260, 260, 3));
+  modes::reading().autoDeadline = platform::nowMs() + 1000;
+  EXPECT_EQ(next(), kNone);
+}
+
+TEST_F(InputTest, PassThroughTurnsCtrlAndTheMiddleButtonIntoSkip) {
+  pushKey(17, true);
+  EXPECT_EQ(nextIn(WaitMode::PassThrough), ev(-1, 1, 3));
+  pushKey(17, true);
+  EXPECT_EQ(nextIn(WaitMode::Plain), ev(-1, 17, 2));
+  pushMouseButton(10, 10, 2, true);
+  EXPECT_EQ(nextIn(WaitMode::PassThrough), ev(-1, 1, 3));
+  EXPECT_EQ(nextIn(WaitMode::PassThrough), ev(-1, 1, 3));  // held
+  pushMouseButton(10, 10, 2, false);
+  EXPECT_EQ(nextIn(WaitMode::PassThrough), ev(-1, 4, 3));
+  EXPECT_EQ(nextIn(WaitMode::PassThrough), kNone);
+  pushMouseButton(10, 10, 2, true);
+  EXPECT_EQ(nextIn(WaitMode::Plain), ev(-1, 4, 2));
+}
+
+TEST_F(InputTest, DroppedFilesReachOnlyTheDragAndDropWait) {
+  platform::pushDrop("/tmp/ignored.txt");
+  EXPECT_EQ(next(), kNone);
+  platform::pushDrop("/tmp/first.png");
+  platform::pushDrop("/tmp/second.png");
+  EXPECT_EQ(nextIn(WaitMode::DragDrop), (InputEvent{259, 259, 259, "/tmp/first.png"}));
+}
+
+TEST_F(InputTest, EventWaitCommandsReturnTheirList) {
+  run("setBtnNow", "4");
+  platform::pushWheel(2);
+  for (int i = 0; i < 4 && var("b") != 4; ++i) run("eventWait", "%b, %c, %p");
+  EXPECT_EQ(var("b"), 4);
+  EXPECT_EQ(var("c"), 0);
+  EXPECT_EQ(var("p"), 5);
+}
+
+TEST_F(InputTest, QuitMessageEndsThePollWithTheQuitRequest) {
+  platform::pushQuit();
+  EXPECT_EQ(next(), kNone);
+  EXPECT_NE(quitRequest.load(), 0);
+  quitRequest = 0;
+}
+
+TEST_F(InputTest, InactiveWindowWaitsWhenSystemActiveAsks) {
+  setting(K::SystemActive) = 1;  // inactive, and pause while so
+  SDL_Event focus{};
+  focus.type = SDL_WINDOWEVENT;
+  focus.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
+  SDL_PushEvent(&focus);
+  pushKey('B', true);
+  // Handled by the window procedure the display installs; without one the
+  // close request ends the pause instead.
+  setWindowProcedure([](WindowMessage& m) {
+    if (m.message == WM_SETFOCUS) setting(K::SystemActive) |= 2;
+  });
+  EXPECT_EQ(next(), ev(-1, 'B', 2));
+  setWindowProcedure(nullptr);
+}
+
+}  // namespace
+}  // namespace velmora::input::test
