@@ -195,8 +195,12 @@ ScriptKey activeKeyOrZero() {
 Resume currentResume() {
   const script::Registers& r = script::registers();
   const auto& link = snapshot::textLink();
-  // A page waiting for the player is shown again from its first line.
-  if (link.textWaitPending && link.textWaitPending()) return {activeKeyOrZero(), r.lastTextLine - 1};
+  // A page waiting for the player is shown again from its first line, in
+  // the script that shows it (a save subroutine may live in another).
+  if (link.textWaitPending && link.textWaitPending() && r.textBlockLine >= 0) {
+    const ScriptKey key = r.textBlockScript == startScriptKey() ? 0 : r.textBlockScript;
+    return {key, r.textBlockLine - 1};
+  }
   // Inside subroutines the outermost call is made again.
   const auto& frames = script::gosubFrames();
   if (!frames.empty()) {
@@ -266,6 +270,7 @@ void applyPosition(const snapshot::Moment&) {
   r.rewriteRequest = 0;
   r.skipToNext = 0;
   r.lastTextLine = -1;
+  r.textBlockLine = -1;
   r.loadHook = 1;
   g_position = PendingPosition{};
 }

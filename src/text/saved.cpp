@@ -314,9 +314,10 @@ void applyLayout() {
 // line: the window starts empty, and hidden as at the end of a jump.
 void clearPage() {
   MessageWindow& w = window();
-  w.flow.waitKind = kNoWait;
-  w.flow.pageWaits = 0;
-  w.flow.row = w.flow.column = 0;
+  const MessageFlow kept = w.flow;
+  w.flow = MessageFlow{};
+  w.flow.lineEndWait = kept.lineEndWait, w.flow.paragraphWait = kept.paragraphWait;
+  w.flow.bracketIndent = kept.bracketIndent, w.flow.rowIndent = kept.rowIndent;
   w.main.Clear();
   w.ruby.Clear();
   w.reveal.rubyBase.clear();

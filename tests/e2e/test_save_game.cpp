@@ -6,6 +6,8 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
+#include <set>
 #include <string>
 #include <tuple>
 
@@ -74,6 +76,38 @@ TEST(SaveGame, ALoadedGameGoesOnAfterTheSavingLineWithItsScreen) {
   ASSERT_EQ(shot->width, 160);
   EXPECT_GT(shot->pixels[20 * 160 + 20] >> 16 & 255, 240u);
   EXPECT_EQ(shot->pixels[100 * 160 + 100] & 0xFFFFFF, 0u);
+  image::freeImage(shot);
+}
+
+// Distinct colours in a rectangle of a picture.
+size_t colours(const image::Image* p, int x0, int y0, int x1, int y1) {
+  std::set<uint32_t> seen;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) seen.insert(p->pixels[y * p->width + x] & 0xFFFFFF);
+  return seen.size();
+}
+
+// The demo: a right click opens the save screen over the first page, a slot
+// takes the save and its thumbnail, B goes back from the second page.
+TEST(SaveGame, TheDemoSavesToASlotAndGoesBackAPage) {
+  test::TempDir dir;
+  std::filesystem::copy(std::string(VELMORA_BINARY_DIR) + "/demo", "demo");
+  test::writeFile("play.txt",
+                  "wait-event\nwait 300\nclick 640 380\nwait-text\nwait 800\nrclick 640 400\nwait-event\n"
+                  "wait 300\nclick 335 118\nwait 1000\nscreenshot saved.png\nkey Esc\nwait 500\n"
+                  "click 640 400\nwait-text\nwait 1500\nexpect-text \"願い事\"\nkey B\nwait-text\nwait 1500\n"
+                  "expect-text \"流星群\"\nquit\n");
+  std::filesystem::create_directories("runtime");
+  const std::string bin = VELMORA_BINARY_DIR;
+  const std::string out = run("XDG_RUNTIME_DIR=" + std::filesystem::absolute("runtime").string() + " " + bin +
+                              "/velmora --headless --virtual-clock --frame-ms 50 --input play.txt demo; echo rc=$?");
+  EXPECT_NE(out.find("rc=0"), std::string::npos) << out;
+  EXPECT_TRUE(std::filesystem::exists("demo/save/save000.txt"));
+  image::Image* shot = test::readPicture("saved.png");
+  ASSERT_NE(shot, nullptr);
+  // Slot 0 shows the page's thumbnail; slot 1 below it is an empty panel.
+  EXPECT_GT(colours(shot, 60, 80, 190, 155), 40u);
+  EXPECT_LT(colours(shot, 60, 190, 190, 265), 16u);
   image::freeImage(shot);
 }
 

@@ -171,6 +171,18 @@ TEST_F(Snapshot, InsideASubroutineTheOutermostCallIsMadeAgain) {
   EXPECT_NE(currentSnapshot().find("File=" + scriptName(crc64_hash(kStory)) + ",7\n"), std::string::npos);
 }
 
+TEST_F(Snapshot, AWaitingPageIsShownAgainFromItsFirstLine) {
+  // The page began at line 7 of the story; the save runs in a subroutine of
+  // the start script.
+  script::Registers& r = script::registers();
+  r.textBlockScript = crc64_hash(kStory);
+  r.textBlockLine = 7;
+  r.activeSlot = 0;
+  text::window().flow.waitKind = text::kClickWait;
+  makeSave();
+  EXPECT_NE(currentSnapshot().find("File=" + scriptName(crc64_hash(kStory)) + ",6\n"), std::string::npos);
+}
+
 TEST_F(Snapshot, OnlyGPrefixedNamedVariablesAreSaved) {
   run("int", "g_a, s_b, c");
   run("string", "g_t");
