@@ -2,6 +2,7 @@
 #include "save/store.h"
 
 #include <sys/stat.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -118,6 +119,17 @@ bool makeSaveFolder() {
   if (std::filesystem::is_directory(hostPath(folder), ec)) return true;
   errorc(folder + sj(" フォルダを作成出来ませんでした"), 1);
   return false;
+}
+
+// Whether the data-file reader takes the file this text makes.
+bool readable(const std::string& text, bool binary) {
+  if (!binary) return text.size() <= resource::kMaxDataFile;
+  uLongf room = compressBound(uLong(text.size()));
+  if (room + 4 <= resource::kMaxDataFile) return true;
+  std::vector<Bytef> packed(room);
+  if (compress2(packed.data(), &room, reinterpret_cast<const Bytef*>(text.data()), uLong(text.size()), 9) != Z_OK)
+    return false;
+  return room + 4 <= resource::kMaxDataFile;
 }
 
 std::string slotText() {
@@ -243,6 +255,12 @@ bool saveSlot(int slot, bool binary) {
   if (!makeSaveFolder()) return false;
   const std::string text = slotText();
   const std::string path = slotPath(slot, binary);
+  // A file the reader would refuse is not written: the slot keeps the save
+  // it had, and the player learns now rather than when loading.
+  if (!readable(text, binary)) {
+    errorc(path + sj(" の保存に失敗しました"), 1);
+    return false;
+  }
   return resource::writeDataFile(path.c_str(), binary, text) == 0;
 }
 

@@ -69,6 +69,17 @@ TEST_F(SlotCommands, AFolderThatCannotBeMadeWritesNothing) {
   EXPECT_NE(takeLog().find("save/ フォルダを作成出来ませんでした"), std::string::npos);
 }
 
+TEST_F(SlotCommands, AFileTheReaderWouldRefuseIsNotWritten) {
+  run("saveSave", "1, 0");
+  const std::string before = velmora::test::readFile("save/save001.txt");
+  setSaveComment(std::string(1100000, 'x'));
+  run("saveSave", "1, 0");
+  EXPECT_NE(takeLog().find("save/save001.txt の保存に失敗しました"), std::string::npos);
+  EXPECT_EQ(velmora::test::readFile("save/save001.txt"), before);
+  run("saveSave", "1, 1");  // packed, it fits
+  EXPECT_TRUE(std::filesystem::exists("save/save001.dat"));
+}
+
 TEST_F(SlotCommands, SaveSaveTakesASnapshotWhenNoneIsHeld) {
   run("sp", "10, \"a.png\", 0, 1");
   run("sp_x", "10, 33");
