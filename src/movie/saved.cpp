@@ -89,15 +89,9 @@ image::Image* rebuildMovie(int n) {
 }  // namespace
 
 void registerMovieSection() {
-  snapshot::Section s;
-  s.name = "movies";
-  s.order = snapshot::kOrderMovies;
-  s.write = writeMovies;
-  s.prepare = prepareMovies;
-  s.reset = resetMovies;
-  s.apply = applyMovies;
-  s.discard = discardMovies;
-  snapshot::addSection(s);
+  snapshot::addSection({.name = "movies", .order = snapshot::kOrderMovies, .write = writeMovies,
+                        .prepare = prepareMovies, .reset = resetMovies, .apply = applyMovies,
+                        .discard = discardMovies});
   sprite::setKindBuilder(sprite::kKindMovie, rebuildMovie);
 }
 

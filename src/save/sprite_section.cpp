@@ -281,16 +281,8 @@ void discardSprites() { P = SpriteSectionState{}; }
 }  // namespace
 
 snapshot::Section spriteSection() {
-  snapshot::Section s;
-  s.name = "sprites";
-  s.order = snapshot::kOrderSprites;
-  s.write = writeSprites;
-  s.prepare = prepareSprites;
-  s.reset = resetSprites;
-  s.apply = applySprites;
-  s.finish = finishSprites;
-  s.discard = discardSprites;
-  return s;
+  return {.name = "sprites", .order = snapshot::kOrderSprites, .write = writeSprites, .prepare = prepareSprites,
+          .reset = resetSprites, .apply = applySprites, .finish = finishSprites, .discard = discardSprites};
 }
 
 }  // namespace velmora::save

@@ -277,35 +277,26 @@ void applyPosition(const snapshot::Moment&) {
 
 void discardPosition() { g_position = PendingPosition{}; }
 
-snapshot::Section make(const char* name, int order, auto write, auto prepare, auto apply, auto discard) {
-  snapshot::Section s;
-  s.name = name;
-  s.order = order;
-  s.write = write;
-  s.prepare = prepare;
-  s.apply = apply;
-  s.discard = discard;
-  return s;
-}
-
 }  // namespace
 
 snapshot::Section soundSection() {
-  snapshot::Section s = make("sounds", snapshot::kOrderSounds, writeSounds, prepareSounds, applySounds, discardSounds);
-  s.reset = resetSounds;
-  return s;
+  return {.name = "sounds", .order = snapshot::kOrderSounds, .write = writeSounds, .prepare = prepareSounds,
+          .reset = resetSounds, .apply = applySounds, .discard = discardSounds};
 }
 
 snapshot::Section integerSection() {
-  return make("integers", snapshot::kOrderIntegers, writeIntegers, prepareIntegers, applyIntegers, discardIntegers);
+  return {.name = "integers", .order = snapshot::kOrderIntegers, .write = writeIntegers, .prepare = prepareIntegers,
+          .apply = applyIntegers, .discard = discardIntegers};
 }
 
 snapshot::Section stringSection() {
-  return make("strings", snapshot::kOrderStrings, writeStrings, prepareStrings, applyStrings, discardStrings);
+  return {.name = "strings", .order = snapshot::kOrderStrings, .write = writeStrings, .prepare = prepareStrings,
+          .apply = applyStrings, .discard = discardStrings};
 }
 
 snapshot::Section positionSection() {
-  return make("position", snapshot::kOrderPosition, writePosition, preparePosition, applyPosition, discardPosition);
+  return {.name = "position", .order = snapshot::kOrderPosition, .write = writePosition, .prepare = preparePosition,
+          .apply = applyPosition, .discard = discardPosition};
 }
 
 }  // namespace velmora::save

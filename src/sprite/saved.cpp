@@ -26,16 +26,6 @@ Builders B;
 int32_t elapsedSince(uint32_t start, uint32_t now) { return start ? int32_t(now - start) : 0; }
 uint32_t startFrom(int32_t elapsed, uint32_t now) { return now - uint32_t(elapsed); }
 
-int keyValue(int kind, int value) {
-  switch (kind) {
-    case kTrackA:
-    case kTrackL: return value & 255;
-    case kTrackC: return value & 0xFFFFFF;
-    case kTrackM: return value & 0x3FF;
-    default: return value;
-  }
-}
-
 SavedKey toSaved(const TrackKey& k, uint32_t now) {
   return SavedKey{elapsedSince(k.start, now), k.flags, k.repeat, k.from, k.to, k.duration, k.easing, k.second, k.path};
 }
@@ -144,8 +134,8 @@ void restoreKeys(int n, int kind, const std::vector<SavedKey>& saved, uint32_t n
     k.start = s.elapsed ? startFrom(s.elapsed, now) : now;
     k.flags = s.flags & 15;
     k.repeat = s.repeat & 15;
-    k.from = kind == kTrackS ? s.from : keyValue(kind, s.from);
-    k.to = kind == kTrackS ? s.to : keyValue(kind, s.to);
+    k.from = kind == kTrackS ? s.from : maskValue(kind, s.from);
+    k.to = kind == kTrackS ? s.to : maskValue(kind, s.to);
     k.duration = std::max(s.duration, 0) | 2;
     k.easing = validEasing(s.easing) ? s.easing : 0;
     k.second = kind == kTrackS ? s.second : s.second & 255;

@@ -355,22 +355,19 @@ const uint8_t* pageImages(int e) {
   return e >= 0 && e < kBacklogEntries ? backlog().entries[size_t(e)].images[0].data() : nullptr;
 }
 
-snapshot::Section section(const char* name, int order, void (*write)(std::string&, const snapshot::Moment&),
-                          bool (*prepare)(const Entries&, std::string&), void (*apply)(const snapshot::Moment&)) {
-  snapshot::Section s;
-  s.name = name, s.order = order, s.write = write, s.prepare = prepare, s.apply = apply, s.discard = discard;
-  return s;
-}
-
 }  // namespace
 
 void registerTextSections() {
-  snapshot::addSection(section("backlog pages", snapshot::kOrderBacklogPages, writePages, preparePages, applyPages));
-  snapshot::addSection(section("backlog arrays", snapshot::kOrderBacklogArrays, writeArrays, prepareArrays, applyArrays));
+  using snapshot::Section;
+  snapshot::addSection(Section{.name = "backlog pages", .order = snapshot::kOrderBacklogPages, .write = writePages,
+                               .prepare = preparePages, .apply = applyPages, .discard = discard});
+  snapshot::addSection(Section{.name = "backlog arrays", .order = snapshot::kOrderBacklogArrays, .write = writeArrays,
+                               .prepare = prepareArrays, .apply = applyArrays, .discard = discard});
   // One section reads the three message lines; each writes its own.
-  snapshot::addSection(section("message flow", snapshot::kOrderMessageFlow, writeFlow, prepareMessage, applyMessage));
-  snapshot::addSection(section("font", snapshot::kOrderFont, writeFont, nullptr, nullptr));
-  snapshot::addSection(section("window", snapshot::kOrderWindow, writeLayout, nullptr, nullptr));
+  snapshot::addSection(Section{.name = "message flow", .order = snapshot::kOrderMessageFlow, .write = writeFlow,
+                               .prepare = prepareMessage, .apply = applyMessage, .discard = discard});
+  snapshot::addSection(Section{.name = "font", .order = snapshot::kOrderFont, .write = writeFont});
+  snapshot::addSection(Section{.name = "window", .order = snapshot::kOrderWindow, .write = writeLayout});
   snapshot::TextLink& link = snapshot::textLink();
   link.textWaitPending = textWaitPending;
   link.pageSnapshot = pageSnapshot;

@@ -17,13 +17,7 @@ class RestoredFrame : public Scene {
  protected:
   void SetUp() override {
     Scene::SetUp();
-    sprite::bindMotionCores();
-    static bool installed = false;
-    if (!installed) {
-      addFrameUpdate(sprite::motionFrameStep);
-      setTrackStep(sprite::motionTrackStep);
-      installed = true;
-    }
+    bindMotionInFrames();
     snapshot::clearSections();
     save::registerSaveSections();
     save::bindSaveSlotCommands();
