@@ -11,7 +11,7 @@ namespace {
 
 constexpr int kW = 96, kH = 64;
 
-struct Spec {
+struct Fields {
   std::string path{}, mask{};
   int x = 0, y = 0, sw = 100, sh = 100, rotation = 0;
   std::array<int, 4> cut{};
@@ -24,7 +24,7 @@ struct Spec {
 
 using Records = std::array<uint8_t, 16 * 192>;
 
-void put(Records& all, int index, const Spec& s) {
+void put(Records& all, int index, const Fields& s) {
   uint8_t* r = all.data() + index * 192;
   auto p16 = [&](size_t at, int v) { const uint16_t u = uint16_t(v); std::memcpy(r + at, &u, 2); };
   auto p32 = [&](size_t at, uint32_t v) { std::memcpy(r + at, &v, 4); };
