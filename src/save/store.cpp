@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "core/modes.h"
 #include "core/report.h"
 #include "core/snapshot.h"
 #include "core/textconv.h"
@@ -101,6 +102,11 @@ void applyAll() {
   for (const snapshot::Section& s : snapshot::sections())
     if (s.finish) s.finish(at);
   sprite::setRestoreRunning(false);
+  // The restore ends as a jump does: no skipping on, the game told so.
+  modes::ReadingModes& m = modes::reading();
+  m.fast = m.skip = m.jump = 0;
+  m.returnScript = 0;
+  m.modeWord = 65;
 }
 
 std::string joinHistory(const std::vector<std::string_view>& parts, size_t count) {

@@ -2,6 +2,8 @@
 // files and the history that bring the whole state back.
 #include <filesystem>
 
+#include "core/modes.h"
+
 #include "game_fixture.h"
 #include "script/control.h"
 #include "script/expression.h"
@@ -74,6 +76,16 @@ TEST_F(Snapshot, MotionContinuesWhereItWasSaved) {
   sprite::motionFrameStep();
   EXPECT_NEAR(sprite::frontSlot(10)->x, 100.0f + 200.0f * 500 / 1002, 0.5f);
   EXPECT_EQ(sprite::frontSlot(7), nullptr);  // loaded with flag 0x08
+}
+
+TEST_F(Snapshot, ALoadEndsAsAJumpDoes) {
+  ASSERT_TRUE(saveSlot(0, false));
+  modes::reading().skip = modes::reading().fast = 1;
+  ASSERT_TRUE(loadSlot(0, false));
+  EXPECT_EQ(modes::reading().skip, 0);
+  EXPECT_EQ(modes::takeModeWord(), 65);
+  EXPECT_EQ(text::window().windowVisible, 0);
+  EXPECT_EQ(script::registers().loadHook, 1);
 }
 
 TEST_F(Snapshot, RestoredPicturesAreLoadedAgainWithTheirCutMaskAndEffects) {
