@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "audio/audio.h"
+#include "core/modes.h"
 #include "core/report.h"
 #include "core/snapshot.h"
 #include "movie/movie.h"
@@ -97,6 +98,7 @@ class GameTest : public sprite::test::SpriteTest {
     text::window().flow = text::MessageFlow{};
     text::spriteFont() = text::SpriteFont{};
     snapshot::textLink() = snapshot::TextLink{};
+    modes::resetModes();
     movie::releaseMovies();
     audio::releaseSound();
     sprite::clearMotion();

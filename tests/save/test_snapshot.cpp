@@ -2,8 +2,6 @@
 // files and the history that bring the whole state back.
 #include <filesystem>
 
-#include "core/modes.h"
-
 #include "game_fixture.h"
 #include "script/control.h"
 #include "script/expression.h"
