@@ -147,7 +147,7 @@ Step movieFrame(const LogRecord& rec, Layer& L) {
   int resolution = 1;
   const std::string path = sprite::highResolutionChoice(rec.path, resolution);
   std::string bytes;
-  if (resource::loadFileS(path.c_str(), bytes) != 0 || bytes.size() < kMovieHeader) return Step::Next;
+  if (!resource::loadFileS(path.c_str(), bytes) || bytes.size() < kMovieHeader) return Step::Next;
   const uint64_t at = kMovieHeader + uint64_t(u32(reinterpret_cast<const uint8_t*>(bytes.data()), 40));
   const std::string_view tag = at + 4 <= bytes.size() ? std::string_view(bytes).substr(at, 4) : std::string_view();
   if (tag != "00dc") {

@@ -126,6 +126,33 @@ TEST_F(ImageLog, AnEvenScaleTurnsOnceAnUnevenOneOnlyResizes) {
   image::freeImage(turned);
 }
 
+TEST_F(ImageLog, APageKeepsTheFirstSixteenSpritesItShowsInDrawingOrder) {
+  for (int n = 0; n < 20; ++n) run("sp", std::to_string(n) + ", \"card.png\", 0, 1");
+  run("sp_a", "19, 0");
+  run("sp", "18, \"card.png\", 1, 1");  // the message-window layer
+  run("sp_st", "17, \"card.png\", 0, 16, 8, 0, 0");
+  sprite::commitAll();
+  run("sp_st", "17, \"card.png\", 0, 16, 8, 500, 0");  // a timed switch under way
+  advance(100);
+  sprite::motionFrameStep();
+  Records page{};
+  EXPECT_EQ(sprite::recordImageLog(page.data(), 16), 16);
+  // Back to front: the largest draw key first.
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(readLogRecord(page.data() + i * 192).sprite, 16 - i) << i;
+}
+
+TEST_F(ImageLog, AMovieRecordShowsTheMovieFirstFrame) {
+  put(records_, 0, {.path = "m.mjpg", .x = 48, .y = 32, .kind = 2});
+  image::Image* picture = imageLogPicture(records_.data());
+  ASSERT_NE(picture, nullptr);
+  const uint32_t centre = picture->pixels[32 * kW + 48];
+  EXPECT_NEAR(int(centre >> 16 & 255), 0xC0, 6);
+  EXPECT_NEAR(int(centre >> 8 & 255), 0x80, 6);
+  EXPECT_NEAR(int(centre & 255), 0x20, 6);
+  EXPECT_EQ(picture->pixels[0] >> 24, 0u);  // outside the 40 x 30 frame
+  image::freeImage(picture);
+}
+
 TEST_F(ImageLog, GetImgLogFillsTheSpriteOrLeavesItAlone) {
   static Records page{};
   put(page, 0, {.path = "wide.png", .x = 48, .y = 32});
