@@ -199,7 +199,8 @@ struct ScreenFacts {
 void setScreenFacts(const ScreenFacts& facts);
 const ScreenFacts& screenFacts();
 
-// Jump mode and save restore: loads create empty 1 × 1 placeholder slots.
+// Jump mode: loads create empty placeholder slots (1 x 1, a framed picture
+// its canvas size) that rebuildPlaceholders() fills when the jump ends.
 void setJumpLoading(bool on);
 bool jumpLoading();
 
