@@ -1,53 +1,33 @@
 // Scenario files driving headless runs.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <array>
-#include <cstdio>
 
 #include "image/image.h"
+#include "support/engine.h"
 #include "support/pictures.h"
-#include "support/tempdir.h"
 
 namespace velmora {
 namespace {
 
-struct Outcome {
-  int code = -1;
-  std::string err;
-};
-
-// Runs velmora with the scenario on a packed game; collects standard error.
-Outcome runScenario(const std::string& script, const std::string& scenario, const std::string& extra = "") {
+// Runs velmora with the scenario on a packed game.
+test::Run runScenario(const std::string& script, const std::string& scenario, const std::string& extra = "") {
   test::writeFile("src/script/0.txt", script);
   test::writeFile("scenario.txt", scenario);
-  const std::string bin = VELMORA_BINARY_DIR;
-  std::system((bin + "/velmora-pack scripts src game/script.dat >/dev/null").c_str());
-  // Its own instance lock: another run of the same title may hold the usual one.
-  std::string cmd = "XDG_RUNTIME_DIR=\"$PWD\" " + bin + "/velmora --headless --virtual-clock --input scenario.txt " +
-                    extra + " game 2>&1 >/dev/null";
-  Outcome o;
-  std::FILE* p = popen(cmd.c_str(), "r");
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) o.err.append(buf.data(), n);
-  int status = pclose(p);
-  o.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return o;
+  test::runPack("scripts src game/script.dat");
+  return test::runEngine("--virtual-clock --input scenario.txt " + extra + " game");
 }
 
 const char kScript[] = "int x\nstring s\ncal %x = 3, $s = \"abc\"\n「こんにちは」\n";
 
 TEST(Scenario, ExpectationsOnTheFinalStateHold) {
   test::TempDir dir;
-  Outcome o = runScenario(kScript, "# final state\nexpect-var %x 3\nexpect-var $s \"abc\"\nexpect-text \"こんにちは\"\n");
+  test::Run o = runScenario(kScript, "# final state\nexpect-var %x 3\nexpect-var $s \"abc\"\nexpect-text \"こんにちは\"\n");
   EXPECT_EQ(o.code, 0) << o.err;
   EXPECT_EQ(o.err, "");
 }
 
 TEST(Scenario, AFailedExpectationNamesItsLineAndFailsTheRun) {
   test::TempDir dir;
-  Outcome o = runScenario(kScript, "expect-var %x 3\n\nexpect-var %x 4\nexpect-var %nope 1\nwait 100\nexpect-var %x 3\n");
+  test::Run o = runScenario(kScript, "expect-var %x 3\n\nexpect-var %x 4\nexpect-var %nope 1\nwait 100\nexpect-var %x 3\n");
   EXPECT_EQ(o.code, 3);
   EXPECT_NE(o.err.find("scenario.txt:3: expected %x = 4, found 3"), std::string::npos) << o.err;
   EXPECT_NE(o.err.find("scenario.txt:4: %nope names no variable"), std::string::npos) << o.err;
@@ -57,7 +37,7 @@ TEST(Scenario, AFailedExpectationNamesItsLineAndFailsTheRun) {
 TEST(Scenario, UnknownDirectivesAndBadArgumentsStopBeforeTheRun) {
   test::TempDir dir;
   for (const char* bad : {"at 10 jump 1\n", "click 10\n", "key Hyper\n", "at frame x key Enter\n", "move 1 y\n"}) {
-    Outcome o = runScenario(kScript, std::string("expect-var %x 3\n") + bad);
+    test::Run o = runScenario(kScript, std::string("expect-var %x 3\n") + bad);
     EXPECT_EQ(o.code, 2) << bad;
     EXPECT_NE(o.err.find("scenario.txt:2: "), std::string::npos) << o.err;
   }
@@ -65,7 +45,7 @@ TEST(Scenario, UnknownDirectivesAndBadArgumentsStopBeforeTheRun) {
 
 TEST(Scenario, AScreenshotWithoutAScreenIsAFailure) {
   test::TempDir dir;
-  Outcome o = runScenario(kScript, "screenshot shot.png\n");
+  test::Run o = runScenario(kScript, "screenshot shot.png\n");
   EXPECT_EQ(o.code, 3);
   EXPECT_NE(o.err.find("/shot.png: no screen has been created"), std::string::npos) << o.err;
 }
@@ -80,7 +60,7 @@ TEST(Scenario, ScreenshotsCompareWithExpectedPictures) {
   std::filesystem::create_directories("game");
   ASSERT_EQ(image::saveImage("game/bg.png", bg, image::kSavePng, 24, 6, 0), 1);
   image::freeImage(bg);
-  Outcome o = runScenario("screen 640, 480, 640, 0\nsp 900, \"bg.png\", 0, 1\ndraw\nend\n", "screenshot shot.png\n");
+  test::Run o = runScenario("screen 640, 480, 640, 0\nsp 900, \"bg.png\", 0, 1\ndraw\nend\n", "screenshot shot.png\n");
   ASSERT_EQ(o.code, 0) << o.err;
   EXPECT_EQ(test::comparePictures("game/bg.png", "shot.png", 0, 0, "diff.png"), "");
   // A picture that differs is caught, and its difference picture written.
