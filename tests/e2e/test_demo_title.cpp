@@ -12,33 +12,35 @@ TEST(DemoTitle, MouseAndKeysWorkTheTitleMenuAndSettings) {
   test::TempDir dir;
   std::filesystem::copy(test::binaryDir() + "/demo", "demo", std::filesystem::copy_options::recursive);
   std::filesystem::remove_all("demo/save");
+  // Frames of 50 ms: a click takes up to five polls (leave, enter, move,
+  // press, release), so each is given 400 ms.
   test::writeFile("scenario.txt",
                   "wait-event\n"                // the opening has run: the menu waits
                   "move 640 540\n"
-                  "wait 200\n"
+                  "wait 400\n"
                   "expect-var %tn 2\n"        // hovering SETTINGS lights it
                   "click 640 540\n"
-                  "wait 500\n"
+                  "wait 400\n"
                   "click 560 260\n"           // BGM -
-                  "wait 200\n"
+                  "wait 400\n"
                   "expect-var %tv 90\n"
                   "click 1010 340\n"          // SE + stays at the top
-                  "wait 200\n"
+                  "wait 400\n"
                   "click 560 420\n"           // typing slower: 20 -> 30 ms a character
-                  "wait 200\n"
+                  "wait 400\n"
                   "expect-var %sspd 30\n"
                   "click 820 510\n"           // FULL
-                  "wait 300\n"
+                  "wait 400\n"
                   "expect-var %tn 1\n"
                   "click 480 510\n"           // WINDOW
-                  "wait 300\n"
+                  "wait 400\n"
                   "expect-var %tn 0\n"
                   "key Esc\n"                 // back to the title
-                  "wait 500\n"
+                  "wait 400\n"
                   "move 100 100\n"
-                  "wait 200\n"
+                  "wait 400\n"
                   "key Down\n"                // none current: the first button
-                  "wait 200\n"
+                  "wait 400\n"
                   "expect-var %tn 0\n"
                   "key Enter\n"               // START: the menu goes and the story begins
                   "wait-text\n"

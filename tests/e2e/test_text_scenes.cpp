@@ -80,7 +80,7 @@ TEST(TextScenes, TheDemoStoryIsClickedThroughWithAutoSkipAndTheBacklog) {
   fs::remove_all("demo/save");
   std::string scenario =
       "wait-event\nclick 640 380\n"  // START on the title menu
-      "wait-text\nwait 250\nscreenshot reveal.png\nexpect-text \"流星群\"\n"
+      "wait-text\nwait 350\nscreenshot reveal.png\nexpect-text \"流星群\"\n"
       "click 640 600\nclick 640 600\n"
       "wait-text\nclick 640 600\nwait 300\nscreenshot shown.png\nclick 640 600\n";  // a click shows it all
   // The second page waits once more; the third and fourth move on in auto
