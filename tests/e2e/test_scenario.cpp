@@ -1,6 +1,9 @@
 // Scenario files driving headless runs.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+
 #include "image/image.h"
 #include "support/engine.h"
 #include "support/pictures.h"
@@ -13,7 +16,7 @@ test::Run runScenario(const std::string& script, const std::string& scenario, co
   test::writeFile("src/script/0.txt", script);
   test::writeFile("scenario.txt", scenario);
   test::runPack("scripts src game/script.dat");
-  return test::runEngine("--virtual-clock --input scenario.txt " + extra + " game");
+  return test::runEngine("--virtual-clock --input scenario.txt " + extra + " game", "", 120);
 }
 
 const char kScript[] = "int x\nstring s\ncal %x = 3, $s = \"abc\"\n「こんにちは」\n";
@@ -41,6 +44,26 @@ TEST(Scenario, UnknownDirectivesAndBadArgumentsStopBeforeTheRun) {
     EXPECT_EQ(o.code, 2) << bad;
     EXPECT_NE(o.err.find("scenario.txt:2: "), std::string::npos) << o.err;
   }
+}
+
+// The click is sent only once the game's event wait finds nothing to do.
+TEST(Scenario, WaitEventSendsItsInputOnceTheGameWaits) {
+  test::TempDir dir;
+  test::Run o = runScenario("int b, c, p, n\nscreen 320, 240, 320, 0\n*l\ncal %n = %n + 1\n"
+                            "eventWait %b, %c, %p\ndraw\nif (%p != 3) goto *l\nprint %n\n",
+                            "wait 500\nwait-event\nclick 160 120\n");
+  EXPECT_EQ(o.code, 0) << o.err;
+  EXPECT_GT(std::stoi("0" + o.out), 30);  // half a second of frames went by first
+}
+
+// A game that only draws meets its timed directives all the same.
+TEST(Scenario, TimedDirectivesRunInsideADrawLoop) {
+  test::TempDir dir;
+  test::Run o = runScenario("int n\nscreen 320, 240, 320, 0\n*l\ncal %n = %n + 1\ndraw\nif (%n < 120) goto *l\n",
+                            "at 500 screenshot early.png\nat frame 90 screenshot late.png\n");
+  EXPECT_EQ(o.code, 0) << o.err;
+  EXPECT_TRUE(std::filesystem::exists("early.png"));
+  EXPECT_TRUE(std::filesystem::exists("late.png"));
 }
 
 TEST(Scenario, AScreenshotWithoutAScreenIsAFailure) {
