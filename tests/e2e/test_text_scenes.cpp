@@ -102,7 +102,7 @@ TEST(TextScenes, TheDemoStoryIsClickedThroughWithAutoSkipAndTheBacklog) {
   EXPECT_TRUE(hasText("backlog.png", 260, 60, 900, 110));
   EXPECT_TRUE(hasText("backlog.png", 260, 570, 900, 660));
   if (const char* out = std::getenv("VELMORA_DOC_IMAGES")) {
-    fs::copy_file("reveal.png", fs::path(out) / "demo-story.png", fs::copy_options::overwrite_existing);
+    fs::copy_file("shown.png", fs::path(out) / "demo-story.png", fs::copy_options::overwrite_existing);
     fs::copy_file("backlog.png", fs::path(out) / "demo-backlog.png", fs::copy_options::overwrite_existing);
   }
 }
