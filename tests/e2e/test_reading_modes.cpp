@@ -80,7 +80,7 @@ std::string silence(int seconds) {
 // only once the voice has ended, without it while the voice still plays.
 TEST(ReadingModes, AutoModeWaitsForTheVoiceOnlyWithVoiceWait) {
   test::TempDir dir;
-  test::writeFile("game/vo.wav", silence(2));
+  test::writeFile("game/vo.wav", silence(4));
   const std::string page = "sd_create\nsd 15, \"vo.wav\", 0, 0, 100, 0, 1, 0\n「一」[setAuto 1]\n\n";
   test::Run r = play("setVoiceWait 1\n" + page, "");
   EXPECT_EQ(r.code, 0) << r.err;
@@ -88,6 +88,20 @@ TEST(ReadingModes, AutoModeWaitsForTheVoiceOnlyWithVoiceWait) {
   r = play("setVoiceWait 0\n" + page, "");
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "257 0 1|260 260 3|state 0|");
+}
+
+// Clicking on to the next page stops the voice only with VoiceCancel.
+TEST(ReadingModes, ANewPageStopsTheVoiceOnlyWithVoiceCancel) {
+  test::TempDir dir;
+  test::writeFile("game/vo.wav", silence(4));
+  const std::string pages = "sd_create\nsd 15, \"vo.wav\", 0, 0, 100, 0, 1, 0\n「一」\n\n「二」\n\n";
+  const std::string clicks = "wait-text\nclick 100 100\nwait-text\nclick 100 100\n";
+  test::Run r = play("setVoiceCancel 1\n" + pages, clicks);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "-1 1 2|-1 1 3|state 0|-1 1 2|-1 1 3|state 2|");
+  r = play("setVoiceCancel 0\n" + pages, clicks);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "-1 1 2|-1 1 3|state 0|-1 1 2|-1 1 3|state 0|");
 }
 
 }  // namespace
