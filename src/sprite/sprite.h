@@ -84,6 +84,9 @@ struct GpuTextures {
   void* renderTarget = nullptr;   // spg: the texture
   void* renderSurface = nullptr;  // spg: what is bound to draw into it
   int32_t width = 0, height = 0;  // size the tile textures were made for
+  // Without pixel shaders: the ramp setting whose alpha the mask textures
+  // hold (-1: the mask as loaded).
+  int32_t maskRamped = -1;
 };
 
 enum UploadFlag : uint8_t {

@@ -207,6 +207,74 @@ TEST_F(Frame, MaskRevealsByProgress) {
   }
 }
 
+// A mask over two tiles: its blue byte rises in steps of 17 along x (no
+// value lies on a hard edge's step), the other bytes are noise.
+Picture stepMask() {
+  return makePicture(24, 8, [](int x, int y) {
+    const uint32_t m = static_cast<uint32_t>((x * 17 + y * 34) % 255);
+    return 0xFF000000u | (m ^ 0x5Au) << 16 | 0x33u << 8 | m;
+  });
+}
+
+// alpha x (1 - k) or alpha x k, k = saturate(((v + 255) p / 512 - m) / v);
+// a hard edge (v = 0) switches once the progress passes m.
+Picture maskedModel(int vague, int progress, int reverse) {
+  const int v = (vague - 1) & 511;
+  Picture want = background();
+  const Picture mask = stepMask();
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 24; ++x) {
+      const float d = static_cast<float>((v + 255) * progress) / 512.0f - static_cast<float>(mask.at(x, y) & 0xFF);
+      const float k = v == 0 ? (d > 0 ? 1.0f : 0.0f) : std::clamp(d / static_cast<float>(v), 0.0f, 1.0f);
+      const int a = static_cast<int>(std::lround((reverse ? k : 1 - k) * 255.0f));
+      compose(want, solid(1, 1, static_cast<uint32_t>(a) << 24 | 0x00FF00u), 20 + x, 20 + y, 1);
+    }
+  return want;
+}
+
+struct MaskCase {
+  int vague, progress, reverse;
+};
+constexpr MaskCase kMaskCases[] = {{1, 256, 0}, {1, 512, 1}, {40, 128, 0}, {40, 384, 1}, {300, 300, 0}, {0, 200, 1}};
+
+// The same masked sprite through the mask shaders and, without pixel
+// shaders, through the ramp tables rewriting the mask's alpha.
+TEST_F(Frame, MaskWithoutShadersMatchesTheShaderPath) {
+  savePicture("g.png", solid(24, 8, 0xFF00FF00));
+  savePicture("m.png", stepMask());
+  std::vector<image::Image*> frames[2];
+  for (int shaders : {1, 0}) {
+    setting(K::PixelShader) = shaders;
+    setting(K::MaxTextureSize) = 16;  // two tiles, each with its part of the mask
+    withBackground();
+    run("sp", "5,\"g.png\",0,1");
+    run("sp_xy", "5,32,24");
+    ASSERT_EQ(sprite::frontSlot(5)->tileCount, 2);
+    for (const MaskCase& c : kMaskCases) {
+      run("sp_mask", "5,\"m.png\"," + std::to_string(c.reverse) + "," + std::to_string(c.progress) + "," +
+                         std::to_string(c.vague));
+      frames[shaders].push_back(frame());
+    }
+    if (shaders) Scene::TearDown(), Scene::SetUp();
+  }
+  for (size_t i = 0; i < std::size(kMaskCases); ++i) {
+    const MaskCase& c = kMaskCases[i];
+    const int v = (c.vague - 1) & 511;
+    const int tolerance = (v ? 255 / v / 2 : 0) + 3;  // the integer ramp against the float shader
+    const std::string what = "vague " + std::to_string(c.vague) + " progress " + std::to_string(c.progress) +
+                             " reverse " + std::to_string(c.reverse);
+    const Picture want = maskedModel(c.vague, c.progress, c.reverse);
+    Difference cpu = compare(want, frames[0][i]), gpu = compare(want, frames[1][i]);
+    EXPECT_LE(cpu.worst, tolerance) << what << " without shaders at " << cpu.x << "," << cpu.y;
+    EXPECT_LE(gpu.worst, tolerance) << what << " with shaders at " << gpu.x << "," << gpu.y;
+    Picture shaded{kW, kH, std::vector<uint32_t>(frames[1][i]->pixels, frames[1][i]->pixels + kW * kH)};
+    Difference both = compare(shaded, frames[0][i]);
+    EXPECT_LE(both.worst, tolerance) << what << " between the paths at " << both.x << "," << both.y;
+    image::freeImage(frames[0][i]);
+    image::freeImage(frames[1][i]);
+  }
+}
+
 TEST_F(Frame, FourThreeModeOfAWideDesign) {
   savePicture("g.png", solid(8, 8, 0xFF00FF00));
   screen(64, 36);
