@@ -224,6 +224,10 @@ void setMotionHooks(const MotionHooks& hooks);
 // the sprite is deleted.
 using MovieStopper = void (*)(int n);
 void setMovieStopper(MovieStopper stop);
+// Whether sprite n's movie still moves (sp_alv): a Theora movie past its
+// duration holds its last picture and no longer counts.
+using MoviePlaying = bool (*)(int n);
+void setMoviePlaying(MoviePlaying playing);
 // sp_ani's picture: an opaque black width x height canvas (a 1 x 1
 // placeholder while jump loading) in the back slot, switched in with flags,
 // with the movie's path as picture name and the movie kind mark. Reports
