@@ -275,6 +275,34 @@ TEST_F(Frame, MaskWithoutShadersMatchesTheShaderPath) {
   }
 }
 
+// 16-bit colour without shaders: the 64-wide four-bit rows. With a hard
+// edge a texel shows once 15 p / 512 passes its mask nibble.
+TEST_F(Frame, SixteenBitMasksTakeTheFourBitRamp) {
+  setting(K::ColorMode) = 1;
+  setting(K::PixelShader) = 0;
+  savePicture("g.png", solid(24, 8, 0xFF00FF00));
+  savePicture("m.png", stepMask());
+  withBackground();
+  ASSERT_EQ(setting(K::ColorMode), 1);
+  run("sp", "5,\"g.png\",0,1");
+  run("sp_xy", "5,32,24");
+  for (int progress : {256, 512})
+    for (int reverse : {0, 1}) {
+      run("sp_mask", "5,\"m.png\"," + std::to_string(reverse) + "," + std::to_string(progress) + ",1");
+      image::Image* img = frame();
+      Picture want = background();
+      for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 24; ++x) {
+          const bool on = 15 * progress / 512 - static_cast<int>((stepMask().at(x, y) & 0xFF) >> 4) > 0;
+          if (on == (reverse != 0)) want.at(20 + x, 20 + y) = 0xFF00FF00u;
+        }
+      // Four-bit textures into an R5G6B5 target.
+      Difference d = compare(want, img);
+      EXPECT_LE(d.worst, 24) << "progress " << progress << " reverse " << reverse << " at " << d.x << "," << d.y;
+      image::freeImage(img);
+    }
+}
+
 TEST_F(Frame, FourThreeModeOfAWideDesign) {
   savePicture("g.png", solid(8, 8, 0xFF00FF00));
   screen(64, 36);
