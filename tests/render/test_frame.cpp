@@ -1,5 +1,7 @@
 #include <epoxy/gl.h>
 
+#include <cstring>
+
 #include "scene.h"
 
 namespace velmora::render::test {
@@ -301,6 +303,31 @@ TEST_F(Frame, SixteenBitMasksTakeTheFourBitRamp) {
       EXPECT_LE(d.worst, 24) << "progress " << progress << " reverse " << reverse << " at " << d.x << "," << d.y;
       image::freeImage(img);
     }
+}
+
+// A screen change makes the render targets anew; the pictures of sprites,
+// masks and groups stay and the frame comes back unchanged.
+TEST_F(Frame, ScreenChangeKeepsWhatSpritesShow) {
+  withBackground();
+  savePicture("ov.png", overlay(16, 12));
+  savePicture("m.png", stepMask());
+  run("sp", "5,\"ov.png\",0,1");
+  run("sp_xy", "5,12,12");
+  run("sp", "6,\"ov.png\",0,1");
+  run("sp_xy", "6,40,12");
+  run("sp_mask", "6,\"m.png\",0,256,40");
+  run("spg", "10,24,20,0");
+  run("sp_xy", "10,40,34");
+  run("sp", "11,\"ov.png\",0,1");
+  run("sp_g", "11,10");
+  image::Image* before = frame();
+  ASSERT_TRUE(screenChange(false));
+  image::Image* after = frame();
+  ASSERT_NE(before, nullptr);
+  ASSERT_NE(after, nullptr);
+  EXPECT_EQ(0, std::memcmp(before->pixels, after->pixels, static_cast<size_t>(kW) * kH * 4));
+  image::freeImage(before);
+  image::freeImage(after);
 }
 
 TEST_F(Frame, FourThreeModeOfAWideDesign) {
