@@ -135,6 +135,7 @@ const bindings::CoreBinding kMovieCores[] = {
 void bindMovieCores() {
   bindings::bindCores(kMovieCores);
   sprite::setMovieStopper(stopAndRemove);
+  sprite::setMoviePlaying(moviePlaying);
 }
 
 }  // namespace velmora::movie

@@ -87,13 +87,13 @@ size_t colours(const image::Image* p, int x0, int y0, int x1, int y1) {
   return seen.size();
 }
 
-// The demo: a right click opens the save screen over the first page, a slot
+// The demo: S opens the save screen over the first page, a slot
 // takes the save and its thumbnail, B goes back from the second page.
 TEST(SaveGame, TheDemoSavesToASlotAndGoesBackAPage) {
   test::TempDir dir;
   std::filesystem::copy(std::string(VELMORA_BINARY_DIR) + "/demo", "demo");
   test::writeFile("play.txt",
-                  "wait-event\nwait 300\nclick 640 380\nwait-text\nwait 800\nrclick 640 400\nwait-event\n"
+                  "wait-event\nwait 300\nclick 640 380\nwait-text\nwait 800\nkey S\nwait-event\n"
                   "wait 300\nclick 335 118\nwait 1000\nscreenshot saved.png\nkey Esc\nwait 500\n"
                   "click 640 400\nwait-text\nwait 1500\nexpect-text \"願い事\"\nkey B\nwait-text\nwait 1500\n"
                   "expect-text \"流星群\"\nquit\n");
