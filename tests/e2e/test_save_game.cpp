@@ -93,9 +93,9 @@ TEST(SaveGame, TheDemoSavesToASlotAndGoesBackAPage) {
   test::TempDir dir;
   std::filesystem::copy(std::string(VELMORA_BINARY_DIR) + "/demo", "demo");
   test::writeFile("play.txt",
-                  "wait-event\nwait 300\nclick 640 380\nwait-text\nwait 800\nkey S\nwait-event\n"
+                  "wait-event\nwait 300\nclick 640 380\nwait-text\nwait 3000\nkey S\nwait-event\n"
                   "wait 300\nclick 335 118\nwait 1000\nscreenshot saved.png\nkey Esc\nwait 500\n"
-                  "click 640 400\nwait-text\nwait 1500\nexpect-text \"願い事\"\nkey B\nwait-text\nwait 1500\n"
+                  "click 640 400\nwait-text\nwait 3000\nexpect-text \"願い事\"\nkey B\nwait-text\nwait 3000\n"
                   "expect-text \"流星群\"\nquit\n");
   std::filesystem::create_directories("runtime");
   const std::string bin = VELMORA_BINARY_DIR;
