@@ -80,6 +80,8 @@ int characterPitch();
 int rowPitch();
 // The vertical shift of the text layer (aspect offset or 0).
 int aspectShiftPixels();
+// Gives both text objects that shift; the display runs it on every aspect change.
+void applyAspectShift();
 
 // Font state applied to the four text objects.
 void applyFontToMessage();
