@@ -1,7 +1,9 @@
 // AVX2 forms of the 16-bit bilinear row kernels: four output pixels per step
-// with gathered sources and the same multiplies as the SSE2 forms, so the
-// results are identical. Only the functions here ask for AVX2.
+// and the same multiplies as the SSE2 forms, so the results are identical.
+// Only the functions here ask for AVX2.
 #include <immintrin.h>
+
+#include <cstring>
 
 #include "image/resample.h"
 
@@ -21,15 +23,30 @@ VELMORA_AVX2 inline __m256i weightsOf(__m256i fraction64) {
 // 65535 - w in every word.
 VELMORA_AVX2 inline __m256i complement(__m256i w) { return _mm256_xor_si256(w, _mm256_set1_epi32(-1)); }
 
-// Four pixels (channels widened to words) mixed horizontally, then vertically.
-VELMORA_AVX2 inline __m128i mix4(__m128i p00, __m128i p10, __m128i p01, __m128i p11, __m256i wx1, __m256i wy0,
-                                 __m256i wy1) {
+// Two horizontal neighbours of each of four pixels, from 8-byte loads at
+// their left pixels (plain loads beat gathers on the processors at hand).
+VELMORA_AVX2 inline __m256i neighbours(const uint32_t* row, size_t a, size_t b, size_t c, size_t d) {
+  auto pairAt = [row](size_t i) {
+    long long v;
+    std::memcpy(&v, row + i, 8);
+    return v;
+  };
+  return _mm256_setr_epi64x(pairAt(a), pairAt(b), pairAt(c), pairAt(d));
+}
+
+VELMORA_AVX2 inline __m256i widenLow(__m256i v) { return _mm256_cvtepu8_epi16(_mm256_castsi256_si128(v)); }
+VELMORA_AVX2 inline __m256i widenHigh(__m256i v) { return _mm256_cvtepu8_epi16(_mm256_extracti128_si256(v, 1)); }
+
+// Four pixels mixed horizontally, then vertically: top and bottom hold each
+// pixel's left and right neighbours side by side.
+VELMORA_AVX2 inline __m128i mix4(__m256i top, __m256i bottom, __m256i wx1, __m256i wy0, __m256i wy1) {
+  const __m256i lefts = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+  top = _mm256_permutevar8x32_epi32(top, lefts);
+  bottom = _mm256_permutevar8x32_epi32(bottom, lefts);
   __m256i wx0 = complement(wx1);
-  __m256i top = _mm256_add_epi16(_mm256_mulhi_epu16(_mm256_cvtepu8_epi16(p00), wx0),
-                                 _mm256_mulhi_epu16(_mm256_cvtepu8_epi16(p10), wx1));
-  __m256i bot = _mm256_add_epi16(_mm256_mulhi_epu16(_mm256_cvtepu8_epi16(p01), wx0),
-                                 _mm256_mulhi_epu16(_mm256_cvtepu8_epi16(p11), wx1));
-  __m256i v = _mm256_add_epi16(_mm256_mulhi_epu16(top, wy0), _mm256_mulhi_epu16(bot, wy1));
+  __m256i t = _mm256_add_epi16(_mm256_mulhi_epu16(widenLow(top), wx0), _mm256_mulhi_epu16(widenHigh(top), wx1));
+  __m256i b = _mm256_add_epi16(_mm256_mulhi_epu16(widenLow(bottom), wx0), _mm256_mulhi_epu16(widenHigh(bottom), wx1));
+  __m256i v = _mm256_add_epi16(_mm256_mulhi_epu16(t, wy0), _mm256_mulhi_epu16(b, wy1));
   // Packing works per 128-bit half: pixels 0-1 land in quadword 0, 2-3 in 2.
   v = _mm256_permute4x64_epi64(_mm256_packus_epi16(v, v), _MM_SHUFFLE(3, 1, 2, 0));
   return _mm256_castsi256_si128(v);
@@ -40,27 +57,25 @@ VELMORA_AVX2 inline __m128i mix4(__m128i p00, __m128i p10, __m128i p01, __m128i 
 VELMORA_AVX2 void bilinear16RowsAvx2(const Image* src, Image* out, const std::vector<Tap>& cols,
                                      const std::vector<Tap>& rows, int first, int end) {
   const int sw = src->width, ow = out->width;
-  const __m128i stride = _mm_setr_epi32(0, 3, 6, 9);  // Tap fields of four taps
+  // One source column: both taps are column 0, not neighbours.
+  if (sw < 2) return bilinear16Rows(src, out, cols, rows, first, end);
   for (int i = first; i < end; ++i) {
     const Tap& ty = rows[i];
-    const auto* r0 = reinterpret_cast<const int*>(src->pixels + size_t(ty.i0) * sw);
-    const auto* r1 = reinterpret_cast<const int*>(src->pixels + size_t(ty.i1) * sw);
+    const uint32_t* r0 = src->pixels + size_t(ty.i0) * sw;
+    const uint32_t* r1 = src->pixels + size_t(ty.i1) * sw;
     __m256i wy1 = _mm256_set1_epi16(short(ty.f)), wy0 = complement(wy1);
     uint32_t* o = out->pixels + size_t(i) * ow;
     int j = 0;
     for (; j + 4 <= ow; j += 4) {
-      const int* tap = &cols[j].i0;
-      __m128i i0 = _mm_i32gather_epi32(tap, stride, 4), i1 = _mm_i32gather_epi32(tap + 1, stride, 4);
-      __m256i wx1 = weightsOf(_mm256_cvtepu32_epi64(_mm_i32gather_epi32(tap + 2, stride, 4)));
-      __m128i v = mix4(_mm_i32gather_epi32(r0, i0, 4), _mm_i32gather_epi32(r0, i1, 4), _mm_i32gather_epi32(r1, i0, 4),
-                       _mm_i32gather_epi32(r1, i1, 4), wx1, wy0, wy1);
+      const Tap* t = &cols[size_t(j)];
+      size_t a = size_t(t[0].i0), b = size_t(t[1].i0), c = size_t(t[2].i0), d = size_t(t[3].i0);
+      __m256i wx1 = weightsOf(_mm256_setr_epi64x(t[0].f, t[1].f, t[2].f, t[3].f));
+      __m128i v = mix4(neighbours(r0, a, b, c, d), neighbours(r1, a, b, c, d), wx1, wy0, wy1);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(o + j), v);
     }
     __m128i wy0s = _mm_set1_epi16(short(65535 - ty.f)), wy1s = _mm_set1_epi16(short(ty.f));
-    const auto* p0 = src->pixels + size_t(ty.i0) * sw;
-    const auto* p1 = src->pixels + size_t(ty.i1) * sw;
     for (; j < ow; j += 2) {
-      __m128i v = bilinearPair16(p0, p1, cols[j], cols[j + 1 < ow ? j + 1 : j], wy0s, wy1s);
+      __m128i v = bilinearPair16(r0, r1, cols[j], cols[j + 1 < ow ? j + 1 : j], wy0s, wy1s);
       o[j] = uint32_t(_mm_cvtsi128_si32(v));
       if (j + 1 < ow) o[j + 1] = uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(v, 4)));
     }
@@ -70,13 +85,13 @@ VELMORA_AVX2 void bilinear16RowsAvx2(const Image* src, Image* out, const std::ve
 VELMORA_AVX2 void bilinearRows16Avx2(const Image* src, Image* out, const Frame& f, int first, int end) {
   // A run of four whose first and last samples have all four neighbours
   // inside the picture has them for the two between as well (the positions
-  // are linear); such runs take the gathered path, the rest the single one.
+  // are linear); such runs take the wide path, the rest the single one.
   const int64_t xEnd = int64_t(f.w - 1) << 16, yEnd = int64_t(f.h - 1) << 16;
   auto inside = [&](int64_t x, int64_t y) { return x >= 0 && y >= 0 && x < xEnd && y < yEnd; };
-  const auto* px = reinterpret_cast<const int*>(src->pixels);
   const __m256i cSteps = _mm256_setr_epi64x(0, f.c, 2 * f.c, 3 * f.c);
   const __m256i sSteps = _mm256_setr_epi64x(0, f.s, 2 * f.s, 3 * f.s);
-  const __m256i width = _mm256_set1_epi64x(f.w), low16 = _mm256_set1_epi64x(0xFFFF);
+  const __m256i low16 = _mm256_set1_epi64x(0xFFFF);
+  const uint32_t* below = src->pixels + f.w;
   for (int i = first; i < end; ++i) {
     int64_t x, y;
     rowStart(f, i, x, y);
@@ -87,12 +102,12 @@ VELMORA_AVX2 void bilinearRows16Avx2(const Image* src, Image* out, const Frame& 
         for (int k = 0; k < 4; ++k) o[j + k] = rotatedSample16(src, f, x + k * f.c, y + k * f.s);
         continue;
       }
+      size_t at[4];
+      for (int k = 0; k < 4; ++k) at[k] = size_t((y + k * f.s) >> 16) * size_t(f.w) + size_t((x + k * f.c) >> 16);
       __m256i xv = _mm256_add_epi64(_mm256_set1_epi64x(x), cSteps);
       __m256i yv = _mm256_add_epi64(_mm256_set1_epi64x(y), sSteps);
-      __m256i index = _mm256_add_epi64(_mm256_mul_epu32(_mm256_srli_epi64(yv, 16), width), _mm256_srli_epi64(xv, 16));
       __m256i wx1 = weightsOf(_mm256_and_si256(xv, low16)), wy1 = weightsOf(_mm256_and_si256(yv, low16));
-      __m128i v = mix4(_mm256_i64gather_epi32(px, index, 4), _mm256_i64gather_epi32(px + 1, index, 4),
-                       _mm256_i64gather_epi32(px + f.w, index, 4), _mm256_i64gather_epi32(px + f.w + 1, index, 4),
+      __m128i v = mix4(neighbours(src->pixels, at[0], at[1], at[2], at[3]), neighbours(below, at[0], at[1], at[2], at[3]),
                        wx1, complement(wy1), wy1);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(o + j), v);
     }

@@ -63,10 +63,10 @@ TEST(Avx2Kernels, NormalRowMatchesSse2) {
       }
 }
 
-TEST(Avx2Kernels, NormalRowEveryAlphaPair) {
+TEST(Avx2Kernels, EveryAlphaPair) {
   REQUIRE_AVX2();
-  // Every (source alpha, destination alpha) with channels at 0 and 255 both
-  // ways round and at random values.
+  // Every pair of alphas with channels at 0 and 255 both ways round and at
+  // random values, through the normal blend and the cross-fade.
   std::vector<uint32_t> d(65536), s(65536);
   for (uint32_t channels : {0x00FF00FFu, 0x0000FF00u, 0u}) {
     for (uint32_t i = 0; i < 65536; ++i) {
@@ -74,13 +74,18 @@ TEST(Avx2Kernels, NormalRowEveryAlphaPair) {
       s[i] = (i >> 8) << 24 | mix;
       d[i] = (i & 255) << 24 | (~mix & 0xFFFFFF);
     }
+    auto where = [](int i) { return ::testing::Message() << "alphas " << (i >> 8) << ", " << (i & 255); };
     for (int opacity : {256, 255, 100}) {
       std::vector<uint32_t> a = d, b = d;
       kernels::normalRowSimd(a.data(), s.data(), 65536, opacity);
       kernels::normalRowAvx2(b.data(), s.data(), 65536, opacity);
-      for (int i = 0; i < 65536; ++i)
-        ASSERT_EQ(a[i], b[i]) << "source alpha " << (i >> 8) << " destination alpha " << (i & 255) << " opacity "
-                              << opacity;
+      for (int i = 0; i < 65536; ++i) ASSERT_EQ(a[i], b[i]) << where(i) << " opacity " << opacity;
+    }
+    for (int f : {0, 1, 128, 255, 256}) {
+      std::vector<uint32_t> a(65536), b(65536);
+      kernels::crossFadeSimd(a.data(), s.data(), d.data(), 65536, f);
+      kernels::crossFadeAvx2(b.data(), s.data(), d.data(), 65536, f);
+      for (int i = 0; i < 65536; ++i) ASSERT_EQ(a[i], b[i]) << where(i) << " fade " << f;
     }
   }
 }
