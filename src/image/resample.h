@@ -24,11 +24,10 @@ int64_t bilinearStart18(int from, int to);
 int64_t bilinearStart16(int from, int to);
 
 // The two source columns (or rows) of one output pixel and the fixed-point
-// weight of the second.
+// weight of the second: neighbours (i1 = i0 + 1), or both 0 on a side of one.
 struct Tap {
   int i0, i1, f;
 };
-static_assert(sizeof(Tap) == 3 * sizeof(int), "the AVX2 resize gathers taps by stride");
 
 // Rotation: where output (0, i) samples the source, and the steps along a row.
 struct Frame {

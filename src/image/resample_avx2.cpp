@@ -57,7 +57,8 @@ VELMORA_AVX2 inline __m128i mix4(__m256i top, __m256i bottom, __m256i wx1, __m25
 VELMORA_AVX2 void bilinear16RowsAvx2(const Image* src, Image* out, const std::vector<Tap>& cols,
                                      const std::vector<Tap>& rows, int first, int end) {
   const int sw = src->width, ow = out->width;
-  // One source column: both taps are column 0, not neighbours.
+  // The wide loop reads each tap pair as neighbours, which a picture one
+  // column wide does not have.
   if (sw < 2) return bilinear16Rows(src, out, cols, rows, first, end);
   for (int i = first; i < end; ++i) {
     const Tap& ty = rows[i];

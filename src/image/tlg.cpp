@@ -144,7 +144,11 @@ int saveTlg(const char* path, Image* image, int depth, int value) {
   } catch (const std::bad_alloc&) {
     // The encoders hold the whole picture several times over; a large one can
     // run out of memory. Nothing was written yet, or the temporary is removed.
-    say(value == 0 ? "SaveTLG5: Insufficient memory\n" : "SaveTLG6: Insufficient memory\n");
+    try {
+      say(value == 0 ? "SaveTLG5: Insufficient memory\n" : "SaveTLG6: Insufficient memory\n");
+    } catch (const std::bad_alloc&) {
+      // Not even the message could be made; the failed save still reports 0.
+    }
     return 0;
   }
 }
