@@ -41,7 +41,8 @@ struct Placed {
   uint32_t* base;
   uint32_t* at;
   Placed(const std::vector<uint32_t>& v, int offset) {
-    base = static_cast<uint32_t*>(std::aligned_alloc(32, (v.size() + 8) * 4 + 32));
+    size_t bytes = ((v.size() + 8) * 4 + 31) & ~size_t(31);
+    base = static_cast<uint32_t*>(std::aligned_alloc(32, bytes));
     at = base + offset;
     std::copy(v.begin(), v.end(), at);
   }
