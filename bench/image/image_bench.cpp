@@ -109,14 +109,15 @@ void BM_BareJpeg(benchmark::State& state) {
   }
 }
 
-// range(0): 0 = scalar 18-bit, otherwise the banded path with that many threads.
-void configure(int threads) {
-  vi::selectRoutines({true, true, threads > 0, true});
+// range(0): 0 = scalar 18-bit, otherwise the banded path with that many
+// threads; range(1): 0 = its SSE2 rows, 1 = its AVX2 rows.
+void configure(int threads, bool avx2) {
+  vi::selectRoutines({true, true, threads > 0, avx2});
   vi::setWorkerThreads(threads > 0 ? threads : 1);
 }
 
 void BM_ResizeBilinear(benchmark::State& state) {
-  configure(int(state.range(0)));
+  configure(int(state.range(0)), state.range(1) != 0);
   for (auto _ : state) {
     vi::Image* out = nullptr;
     vi::resizeImage(out, files().picture, 1280, 720, 1, 1, 1);
@@ -125,7 +126,7 @@ void BM_ResizeBilinear(benchmark::State& state) {
 }
 
 void BM_Rotate30(benchmark::State& state) {
-  configure(int(state.range(0)));
+  configure(int(state.range(0)), state.range(1) != 0);
   for (auto _ : state) {
     vi::Image* out = nullptr;
     vi::rotateImage(out, files().picture, 30, 0, 1);
@@ -141,15 +142,29 @@ void BM_AreaDownscale(benchmark::State& state) {
   }
 }
 
+// range(1) for the normal blend and the cross-fade: 0 = scalar, 1 = SSE2,
+// 2 = AVX2.
+void selectBlend(int64_t kind) { vi::selectRoutines({false, kind != 0, false, kind == 2}); }
+
 void BM_Blend(benchmark::State& state) {
-  configure(0);
-  vi::selectRoutines({true, state.range(1) != 0, false, false});
+  selectBlend(state.range(1));
   vi::Image* dst = vi::copyImage(files().picture);
   vi::Image* src = vi::createImage(kW, kH, 32);
   for (int i = 0; i < src->count; ++i) src->pixels[i] = files().picture->pixels[src->count - 1 - i];
   for (auto _ : state) vi::blendImage(dst, src, int(state.range(0)), 0, 0, 200, 0);
   vi::freeImage(dst);
   vi::freeImage(src);
+}
+
+// Two full-HD pictures half way: the opaque middle takes the wide path.
+void BM_CrossFade(benchmark::State& state) {
+  selectBlend(state.range(0));
+  const vi::Image* p = files().picture;
+  std::vector<uint32_t> q(p->pixels, p->pixels + p->count);
+  for (uint32_t& v : q) v ^= 0x00FFFFFFu;
+  vi::Image* out = vi::createImage(kW, kH, 32);
+  for (auto _ : state) vi::blendTwoImages(out, p->pixels, q.data(), 128);
+  vi::freeImage(out);
 }
 
 }  // namespace
@@ -162,9 +177,10 @@ BENCHMARK(BM_LoadTlg5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadTlg6)->Unit(benchmark::kMillisecond);
 // Wall time for the speed-up, and the CPU time of every thread together, which
 // a busy machine inflates far less than the wall time.
-BENCHMARK(BM_ResizeBilinear)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
-BENCHMARK(BM_Rotate30)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_ResizeBilinear)->Args({0, 0})->Args({1, 0})->Args({2, 0})->Args({1, 1})->Args({2, 1})->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_Rotate30)->Args({0, 0})->Args({1, 0})->Args({2, 0})->Args({1, 1})->Args({2, 1})->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 BENCHMARK(BM_AreaDownscale)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Blend)->ArgsProduct({benchmark::CreateDenseRange(1, 21, 1), {0}})->Args({1, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Blend)->ArgsProduct({benchmark::CreateDenseRange(1, 21, 1), {0}})->Args({1, 1})->Args({1, 2})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CrossFade)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -62,8 +62,10 @@ void blendRows(Image* dst, const Image* src, int mode, int opacity, const Overla
         for (int i = 0; i < o.w; ++i) d[i] = (s[i] & 0xFFFFFF) | uint32_t((opacity * int(s[i] >> 24)) >> 8) << 24;
       }
     } else if (mode == 1) {
-      if (simdBlend()) kernels::normalRowSimd(d, s, o.w, full ? 256 : opacity);
-      else kernels::normalRow(d, s, o.w, full ? 256 : opacity);
+      int k = full ? 256 : opacity;
+      if (!simdBlend()) kernels::normalRow(d, s, o.w, k);
+      else if (avx2Paths()) kernels::normalRowAvx2(d, s, o.w, k);
+      else kernels::normalRowSimd(d, s, o.w, k);
     } else {
       kernels::separableRow(d, s, o.w, full ? 256 : opacity, tables().blend[mode - 1]);
     }
@@ -154,8 +156,11 @@ int blendTwoImages(Image* destination, const uint32_t* first, const uint32_t* se
     return 0;
   }
   factor = std::clamp(factor, 0, 256);
-  if (simdBlend()) kernels::crossFadeSimd(destination->pixels, first, second, destination->count, factor);
-  else kernels::crossFade(destination->pixels, first, second, destination->count, factor);
+  uint32_t* out = destination->pixels;
+  int n = destination->count;
+  if (!simdBlend()) kernels::crossFade(out, first, second, n, factor);
+  else if (avx2Paths()) kernels::crossFadeAvx2(out, first, second, n, factor);
+  else kernels::crossFadeSimd(out, first, second, n, factor);
   return 1;
 }
 

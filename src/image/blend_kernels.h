@@ -1,6 +1,8 @@
 #pragma once
 // Per-row pixel kernels of the blends. The *Simd forms are the vector paths
 // chosen by the MMX setting; they give exactly the results assigned to them.
+// The *Avx2 forms give the same bytes as the *Simd ones and may only run on a
+// processor with AVX2 (avx2Paths()).
 #include <cstdint>
 
 namespace velmora::image::kernels {
@@ -12,5 +14,7 @@ void normalRowSimd(uint32_t* d, const uint32_t* s, int n, int opacity);
 void separableRow(uint32_t* d, const uint32_t* s, int n, int opacity, const uint8_t* f);
 void crossFade(uint32_t* out, const uint32_t* p, const uint32_t* q, int n, int a);
 void crossFadeSimd(uint32_t* out, const uint32_t* p, const uint32_t* q, int n, int a);
+void normalRowAvx2(uint32_t* d, const uint32_t* s, int n, int opacity);
+void crossFadeAvx2(uint32_t* out, const uint32_t* p, const uint32_t* q, int n, int a);
 
 }  // namespace velmora::image::kernels

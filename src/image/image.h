@@ -88,5 +88,6 @@ int workerThreads();
 void setWorkerThreads(int n);  // for tests and benchmarks
 bool simdBlend();              // normal and two-picture blends use the vector path
 bool threadedBilinear();       // bilinear resize/rotation use the 16-bit banded path
+bool avx2Paths();              // those vector paths run in their AVX2 forms
 
 }  // namespace velmora::image

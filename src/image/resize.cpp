@@ -1,7 +1,5 @@
 // Resizing: nearest, bilinear in 18-bit fixed point, the banded 16-bit
 // bilinear of the worker threads, and the exact-ratio area average.
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -16,10 +14,6 @@ namespace velmora::image {
 namespace {
 
 using namespace detail;
-
-struct Tap {
-  int i0, i1, f;
-};
 
 std::vector<Tap> bilinearTaps(int from, int to, int bits) {
   std::vector<Tap> taps(static_cast<size_t>(to));
@@ -58,42 +52,10 @@ void bilinear18(const Image* src, Image* out) {
   }
 }
 
-inline __m128i pair(uint32_t a, uint32_t b) {
-  return _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(a)), _mm_cvtsi32_si128(int(b))),
-                           _mm_setzero_si128());
-}
-
-// (c0 * (65535 - f) >> 16) + (c1 * f >> 16) per channel, vertically likewise;
-// two output pixels per register.
-void bilinear16Rows(const Image* src, Image* out, const std::vector<Tap>& cols, const std::vector<Tap>& rows,
-                    int first, int end) {
-  const uint32_t* s = src->pixels;
-  const int sw = src->width, ow = out->width;
-  for (int i = first; i < end; ++i) {
-    const Tap& ty = rows[i];
-    const uint32_t* r0 = s + size_t(ty.i0) * sw;
-    const uint32_t* r1 = s + size_t(ty.i1) * sw;
-    __m128i wy1 = _mm_set1_epi16(short(ty.f)), wy0 = _mm_set1_epi16(short(65535 - ty.f));
-    uint32_t* o = out->pixels + size_t(i) * ow;
-    int j = 0;
-    for (; j < ow; j += 2) {
-      const Tap& a = cols[j];
-      const Tap& b = cols[j + 1 < ow ? j + 1 : j];
-      __m128i wx1 = _mm_unpacklo_epi64(_mm_set1_epi16(short(a.f)), _mm_set1_epi16(short(b.f)));
-      __m128i wx0 = _mm_unpacklo_epi64(_mm_set1_epi16(short(65535 - a.f)), _mm_set1_epi16(short(65535 - b.f)));
-      __m128i top = _mm_add_epi16(_mm_mulhi_epu16(pair(r0[a.i0], r0[b.i0]), wx0), _mm_mulhi_epu16(pair(r0[a.i1], r0[b.i1]), wx1));
-      __m128i bot = _mm_add_epi16(_mm_mulhi_epu16(pair(r1[a.i0], r1[b.i0]), wx0), _mm_mulhi_epu16(pair(r1[a.i1], r1[b.i1]), wx1));
-      __m128i v = _mm_add_epi16(_mm_mulhi_epu16(top, wy0), _mm_mulhi_epu16(bot, wy1));
-      v = _mm_packus_epi16(v, v);
-      o[j] = uint32_t(_mm_cvtsi128_si32(v));
-      if (j + 1 < ow) o[j + 1] = uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(v, 4)));
-    }
-  }
-}
-
 void bilinear16(const Image* src, Image* out) {
   std::vector<Tap> cols = bilinearTaps(src->width, out->width, 16), rows = bilinearTaps(src->height, out->height, 16);
-  runBands(out->height, [&](int first, int end) { bilinear16Rows(src, out, cols, rows, first, end); });
+  auto kernel = avx2Paths() ? bilinear16RowsAvx2 : bilinear16Rows;
+  runBands(out->height, [&](int first, int end) { kernel(src, out, cols, rows, first, end); });
 }
 
 void nearest(const Image* src, Image* out) {
@@ -150,6 +112,23 @@ int side(double v) {
 }
 
 }  // namespace
+
+void bilinear16Rows(const Image* src, Image* out, const std::vector<Tap>& cols, const std::vector<Tap>& rows,
+                    int first, int end) {
+  const int sw = src->width, ow = out->width;
+  for (int i = first; i < end; ++i) {
+    const Tap& ty = rows[i];
+    const uint32_t* r0 = src->pixels + size_t(ty.i0) * sw;
+    const uint32_t* r1 = src->pixels + size_t(ty.i1) * sw;
+    __m128i wy1 = _mm_set1_epi16(short(ty.f)), wy0 = _mm_set1_epi16(short(65535 - ty.f));
+    uint32_t* o = out->pixels + size_t(i) * ow;
+    for (int j = 0; j < ow; j += 2) {
+      __m128i v = bilinearPair16(r0, r1, cols[j], cols[j + 1 < ow ? j + 1 : j], wy0, wy1);
+      o[j] = uint32_t(_mm_cvtsi128_si32(v));
+      if (j + 1 < ow) o[j + 1] = uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(v, 4)));
+    }
+  }
+}
 
 int64_t bilinearStart18(int from, int to) {
   return to < from ? (int64_t(from - to) << 18) / from : (int64_t(from - to) << 18) / to / 2;

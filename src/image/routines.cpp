@@ -18,6 +18,7 @@ struct RoutineState {
   std::atomic<int> threads{1};
   std::atomic<bool> simdBlend{false};
   std::atomic<bool> threadedBilinear{false};
+  std::atomic<bool> avx2{false};
 };
 RoutineState R;
 
@@ -103,6 +104,8 @@ void selectRoutines(const CpuSettings& s) {
   R.threads = s.thread ? threadsFromAffinity() : 1;
   R.simdBlend = mmx;
   R.threadedBilinear = sse;
+  // The wider forms of the SSE2 kernels, where the processor has them.
+  R.avx2 = sse2 && __builtin_cpu_supports("avx2");
   sin_simd = sse ? sinSse : sinScalar;
   cos_simd = sse ? cosSse : cosScalar;
   sincos_simd = sse ? sincosSse : sincosScalar;
@@ -115,6 +118,7 @@ int workerThreads() { return R.threads; }
 void setWorkerThreads(int n) { R.threads = n < 1 ? 1 : n > 16 ? 16 : n; }
 bool simdBlend() { return R.simdBlend; }
 bool threadedBilinear() { return R.threadedBilinear; }
+bool avx2Paths() { return R.avx2; }
 
 }  // namespace velmora::image
 

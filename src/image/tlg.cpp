@@ -2,6 +2,7 @@
 // "tags" chunk carries the difference-image header.
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "core/replace_file.h"
@@ -101,34 +102,55 @@ Image* decodeTlg(const uint8_t* data, size_t size) {
   return decodeRaw(data, size);
 }
 
-int saveTlg(const char* path, Image* image, int depth, int value) {
-  int channels = depth == 8 ? 1 : depth == 24 ? 3 : depth == 32 ? 4 : depth / 8;
+namespace {
+
+// The stream, wrapped in the container when the picture has a name.
+bool encodeFile(Image* image, int channels, int value, std::string& file) {
   std::string raw;
   bool ok = value == 0 ? encodeTlg5(*image, channels, raw) : encodeTlg6(*image, channels, raw);
-  if (!ok) return 0;
-  std::string file;
+  if (!ok) return false;
   if (image->name[0] == '\0') {
     file.swap(raw);
-  } else {
-    replaceExtension(image->name, "tlg");
-    file.append(kContainerMark, 11);
-    put32(file, uint32_t(raw.size()));
-    file += raw;
-    std::string tags;
-    char v[4];
-    std::memcpy(v, &image->left, 4);
-    tagEntry(tags, '\x02', v, 4);
-    std::memcpy(v, &image->top, 4);
-    tagEntry(tags, '\x03', v, 4);
-    std::memcpy(v, &image->mode, 4);
-    tagEntry(tags, '\x04', v, 4);
-    tagEntry(tags, '\x01', image->name, std::strlen(image->name));
-    file += "tags";
-    put32(file, uint32_t(tags.size()));
-    file += tags;
+    return true;
   }
-  ReplaceFile out(path);
-  return out.write(file.data(), file.size()) && out.commit() ? 1 : 0;
+  replaceExtension(image->name, "tlg");
+  file.append(kContainerMark, 11);
+  put32(file, uint32_t(raw.size()));
+  file += raw;
+  std::string tags;
+  char v[4];
+  std::memcpy(v, &image->left, 4);
+  tagEntry(tags, '\x02', v, 4);
+  std::memcpy(v, &image->top, 4);
+  tagEntry(tags, '\x03', v, 4);
+  std::memcpy(v, &image->mode, 4);
+  tagEntry(tags, '\x04', v, 4);
+  tagEntry(tags, '\x01', image->name, std::strlen(image->name));
+  file += "tags";
+  put32(file, uint32_t(tags.size()));
+  file += tags;
+  return true;
+}
+
+}  // namespace
+
+int saveTlg(const char* path, Image* image, int depth, int value) {
+  int channels = depth == 8 ? 1 : depth == 24 ? 3 : depth == 32 ? 4 : depth / 8;
+  try {
+    std::string file;
+    if (!encodeFile(image, channels, value, file)) return 0;
+    ReplaceFile out(path);
+    return out.write(file.data(), file.size()) && out.commit() ? 1 : 0;
+  } catch (const std::bad_alloc&) {
+    // The encoders hold the whole picture several times over; a large one can
+    // run out of memory. Nothing was written yet, or the temporary is removed.
+    try {
+      say(value == 0 ? "SaveTLG5: Insufficient memory\n" : "SaveTLG6: Insufficient memory\n");
+    } catch (const std::bad_alloc&) {
+      // Not even the message could be made; the failed save still reports 0.
+    }
+    return 0;
+  }
 }
 
 }  // namespace velmora::image::detail
