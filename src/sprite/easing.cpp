@@ -201,18 +201,23 @@ static_assert(idsInOrder(), "the table is indexed by id + 20");
 }  // namespace
 
 float easingCurve(int id, float t, float c) {
+  // The formulas land near their ends, not always on them (cos(pi / 2) is not
+  // 0 in floats): a finished motion must rest exactly where it was sent.
+  if (t == 0) return 0;
+  if (t == 1) return c;
   if (!validEasing(id)) return linear(t, c);
   return kCurves[id - kEasingFirst].ease(t, c);
 }
 
 float easeFloat(int id, float c, float elapsed, float duration) {
-  if (duration <= 0) return c;
+  if (duration <= 0 || elapsed == duration) return c;
   if (id == 0 || !validEasing(id)) return c * elapsed / duration;
   return easingCurve(id, elapsed / duration, c);
 }
 
 int easeInt(int id, int c, int elapsed, int duration) {
-  if (duration <= 0) return c;
+  // The end is exact even for changes a float cannot hold.
+  if (duration <= 0 || elapsed == duration) return c;
   if (id == 0 || !validEasing(id)) return static_cast<int>(int64_t(c) * elapsed / duration);
   const float v = easingCurve(id, float(elapsed) / float(duration), float(c));
   return std::isfinite(v) ? static_cast<int>(v) : 0;

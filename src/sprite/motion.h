@@ -25,6 +25,10 @@ int lastFrameChanges();
 // Quake offsets for a slot of sprite n; true when a quake applies to it (even
 // while its offset happens to be 0), so resting-pixel rounding is skipped.
 bool quakeOffset(int n, const Slot& s, float& ox, float& oy);
+// The screen-quake offset of what `target` selects among the quakes' target
+// bits (1 the screen sprites, 2 the message layer): 0 on an axis whose quake is
+// idle or aims elsewhere, and while quakes are suppressed.
+void screenQuakeOffset(int target, float& ox, float& oy);
 // The message window suppresses quake offsets while it says so.
 void setQuakeSuppressed(bool on);
 

@@ -160,6 +160,16 @@ bool quakeOffset(int n, const Slot& s, float& ox, float& oy) {
   return present;
 }
 
+void screenQuakeOffset(int target, float& ox, float& oy) {
+  const MotionState& m = motion();
+  float* out[2] = {&ox, &oy};
+  for (int axis = 0; axis < 2; ++axis) {
+    const Quake& q = m.screen[axis];
+    const bool reaches = !m.suppressed && q.amplitude != 0 && (m.screenTargets[axis] & target);
+    *out[axis] = reaches ? q.offset : 0;
+  }
+}
+
 void setQuakeSuppressed(bool on) {
   if (motion().suppressed != on) markFrontSlotsDirty();
   motion().suppressed = on;

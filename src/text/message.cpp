@@ -3,6 +3,7 @@
 #include "text/message.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/modes.h"
 #include "core/settings.h"
@@ -12,6 +13,7 @@
 #include "render/geometry.h"
 #include "render/render.h"
 #include "script/interp.h"
+#include "sprite/motion.h"
 #include "text/backlog.h"
 #include "text/fonts.h"
 
@@ -138,6 +140,12 @@ void applyColoursToMessage() {
 void drawTextLayer() {
   MessageWindow& w = window();
   if (!w.created || modes::reading().jump) return;
+  // The text shakes with the window-layer sprites when a screen quake aims
+  // at the message layer.
+  float ox = 0, oy = 0;
+  sprite::screenQuakeOffset(2, ox, oy);
+  const float rate = render::geometry().displayRate > 0 ? render::geometry().displayRate : 1.0f;
+  for (CString* s : {&w.main, &w.ruby}) s->SetOffset(int(std::lround(ox * rate)), int(std::lround(oy * rate)));
   w.main.Draw();
   w.ruby.Draw();
 }

@@ -5,11 +5,16 @@
 
 #include <array>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <iterator>
+#include <string>
 
 #include "core/textconv.h"
 #include "render/internal.h"
 #include "render/transition.h"
 #include "scene.h"
+#include "support/pictures.h"
 
 namespace velmora::render::test {
 namespace {
@@ -155,6 +160,30 @@ TEST_P(Filter, TheSameWidthTakesThePlainQuad) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryShaderFilter, Filter, ::testing::Range(3, 8));
+
+// Stored pictures of every sampling filter at 2x, so that a change in any
+// shader, its constants or the present geometry shows up even where the CPU
+// kernels above would change with it. VELMORA_UPDATE_GOLDEN=1 rewrites them.
+class FilterGolden : public Filter {};
+
+TEST_P(FilterGolden, TwiceTheSizeMatchesItsGoldenPicture) {
+  static const char* const kNames[] = {"Driver",        "NearestNeighbor", "BiLinear", "BiLinearSharp",
+                                       "Lanczos1",      "BiQuad",          "BiCubic",  "Lanczos2"};
+  static_assert(std::size(kNames) == 8, "one name per Interpolation value");
+  const std::string name = kNames[GetParam()];
+  showSource(kW * 2);
+  ASSERT_EQ(device().present.quad.width(), kW * 2);
+  image::Image* img = presented();
+  const std::string shot = (dir_.path() / (name + ".png")).string();
+  ASSERT_EQ(image::saveImage(shot.c_str(), img, image::kSavePng, 24, 6, 0), 1);
+  image::freeImage(img);
+  const std::string golden = std::string(VELMORA_SOURCE_DIR) + "/tests/render/golden/filter-" + name + ".png";
+  if (std::getenv("VELMORA_UPDATE_GOLDEN")) std::filesystem::copy_file(shot, golden, std::filesystem::copy_options::overwrite_existing);
+  const std::string diff = std::string(VELMORA_BINARY_DIR) + "/filter-" + name + "-diff.png";
+  EXPECT_EQ(velmora::test::comparePictures(golden, shot, 2, 0, diff), "") << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySamplingFilter, FilterGolden, ::testing::Range(1, 8));
 
 TEST_F(Scene, AFilterWithoutPixelShadersFallsBackWithANotice) {
   setting(K::PixelShader) = 0;
