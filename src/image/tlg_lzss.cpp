@@ -31,7 +31,8 @@ inline void copyMatch(uint8_t* dst, size_t d, size_t len) {
   if (d < 16) {
     step = d * ((15 + d) / d);
     size_t head = len < step ? len : step;
-    for (size_t i = 0; i < head; ++i) dst[i] = dst[i - d];
+    const uint8_t* from = dst - d;  // not dst[i - d]: the unsigned index would wrap
+    for (size_t i = 0; i < head; ++i) dst[i] = from[i];
     if (len <= step) return;
     dst += step;
     len -= step;
