@@ -240,7 +240,7 @@ int main(int argc, char** argv) {
   ok = save(logo(12), out / "ui/logo.png") && ok;
   ok = save(glow(256), out / "fx/glow.png") && ok;
   ok = save(button(320, 64), out / "ui/button.png") && ok;
-  ok = save(panel(1200, 190, 18, argb(200, 18, 22, 48), argb(235, 170, 180, 230)), out / "ui/window.png") && ok;
+  ok = save(panel(1200, 190, 18, argb(244, 18, 22, 48), argb(235, 170, 180, 230)), out / "ui/window.png") && ok;
   ok = save(panel(240, 44, 14, argb(230, 70, 50, 110), argb(245, 220, 200, 250)), out / "ui/nameplate.png") && ok;
   ok = save(panel(1240, 680, 24, argb(225, 8, 10, 26), argb(240, 120, 130, 190)), out / "ui/backlog.png") && ok;
   ok = save(marker(24), out / "ui/marker.png") && ok;

@@ -131,6 +131,14 @@ void stopModeCommand(void (*commit)()) {
   }
 }
 
+void holdFast() { M.fast = 1; }
+void releaseFast() { M.fast = M.skip; }
+
+bool autoDeadlinePassed(uint32_t now) {
+  if (!M.autoMode || M.autoDeadline == 0 || static_cast<int32_t>(now - M.autoDeadline) <= 0) return false;
+  return !(core::setting(SettingKey::VoiceWait) && H.voicePlaying && H.voicePlaying());
+}
+
 int modeBits() {
   return (M.autoMode ? 1 : 0) | (M.skip ? 2 : 0) | (M.fast ? 4 : 0) | (M.returnScript ? 8 : 0) |
          (M.jump ? 16 : 0);

@@ -35,6 +35,8 @@ struct Hooks {
   void (*endJumpEffects)() = nullptr;
   // Entering jump mode: loads and sounds only record what they would do.
   void (*startJumpEffects)() = nullptr;
+  // Whether a voice is playing: with VoiceWait, auto mode waits for it.
+  bool (*voicePlaying)() = nullptr;
 };
 Hooks& hooks();
 
@@ -57,6 +59,13 @@ void enterTextBlock(int32_t& flag, ScriptKey script, int line);
 // stopMode: stops what the Select settings say, then ends jump mode; commit
 // applies pending sprite changes first.
 void stopModeCommand(void (*commit)());
+// The pass-through key or button is held: text is passed over.
+void holdFast();
+// A click, Enter, a wheel step or the release of the pass-through key: fast
+// is on again only while skip is.
+void releaseFast();
+// Auto mode's deadline has passed and, with VoiceWait, no voice still plays.
+bool autoDeadlinePassed(uint32_t now);
 // bit 0 auto, bit 1 skip, bit 2 fast, bit 3 return target, bit 4 jump.
 int modeBits();
 // Takes the pending word (0 when none) and clears it.

@@ -233,7 +233,11 @@ void poll() {
   if (S.next >= S.directives.size() || S.inPoll) return;
   S.inPoll = true;  // a hook that pumps messages must not re-enter
   if (!S.started) S.started = true, S.start = platform::nowMs();
-  while (S.next < S.directives.size() && due(S.directives[S.next], platform::nowMs() - S.start)) run(S.directives[S.next++]);
+  while (S.next < S.directives.size() && due(S.directives[S.next], platform::nowMs() - S.start)) {
+    run(S.directives[S.next++]);
+    // A wait-text or wait-event waits for what happens after the line before it.
+    S.textWait = S.idlePoll = false;
+  }
   S.inPoll = false;
 }
 

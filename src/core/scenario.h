@@ -7,8 +7,9 @@
 //   at frame 90 key Enter        ... or at a presented frame
 //   move 100 200                 without "at": runs after the line before it
 //   wheel -1 | rclick X Y | drop PATH | wait 500
-//   wait-text                    until the message window waits for the player
-//   wait-event                   until an event wait polls with nothing pending
+//   wait-text                    until the message window next waits for the player
+//   wait-event                   until an event wait next polls with nothing pending
+//                                (both count only what follows the line before)
 //   screenshot NAME.png
 //   expect-var %x 3 | expect-var $name "text"
 //   expect-text "..."            the message text contains this (UTF-8)

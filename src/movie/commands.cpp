@@ -126,6 +126,7 @@ const bindings::CoreBinding kMovieCores[] = {
 void bindMovieCores() {
   bindings::bindCores(kMovieCores);
   sprite::setMovieStopper(stopAndRemove);
+  sprite::setMoviePlaying(moviePlaying);
 }
 
 }  // namespace velmora::movie

@@ -24,5 +24,8 @@ struct MovieInfo {
   int nextFrame = 0;
 };
 bool movieInfo(int sprite, MovieInfo& out);
+// Whether the movie in a sprite still moves (sp_alv's bit 0): false once a
+// Theora movie's duration has passed; it then holds its last picture.
+bool moviePlaying(int sprite);
 
 }  // namespace velmora::movie

@@ -194,6 +194,16 @@ void releaseMovies() {
   while (!g_movies.empty()) stopAndRemove(g_movies.begin()->first);
 }
 
+bool moviePlaying(int sprite) {
+  auto it = g_movies.find(sprite);
+  if (it == g_movies.end()) return false;
+  const Movie& m = *it->second;
+  if (m.state.load() == kFinished) return false;
+  // A Theora movie is never finished by its worker: past its duration it
+  // shows its last picture until the sprite changes.
+  return !(m.mode & kTheora) || sinceStart(m, platform::nowMs()) < m.header.duration;
+}
+
 bool movieInfo(int sprite, MovieInfo& out) {
   auto it = g_movies.find(sprite);
   if (it == g_movies.end()) return false;

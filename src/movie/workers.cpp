@@ -108,11 +108,14 @@ void theoraWorker(MoviePtr mp) {
     int64_t last = -1;
     while (!stopping(m)) {
       uint32_t now = platform::nowMs();
-      int64_t frame = int64_t(sinceStart(m, now)) * m.header.frameCount / m.header.duration;
+      // Past the end the last frame stays: it is neither decoded nor handed
+      // over again.
+      const int64_t frame = std::min<int64_t>(int64_t(sinceStart(m, now)) * m.header.frameCount / m.header.duration,
+                                              m.header.frameCount - 1);
       if (frame != last) {
         work.assign(size_t(w) * size_t(h), 0xFF000000u);
         // A damaged frame keeps the previous picture.
-        if (video.decodeFrame(int(std::min<int64_t>(frame, INT32_MAX)), work.data(), w)) publish(m, work);
+        if (video.decodeFrame(int(frame), work.data(), w)) publish(m, work);
         last = frame;
       } else {
         pause1ms();

@@ -15,6 +15,7 @@
 #include "render/internal.h"
 #include "render/transition.h"
 #include "render/window/window_events.h"
+#include "sprite/motion.h"
 #include "sprite/sprite.h"
 
 namespace velmora::render {
@@ -122,6 +123,7 @@ void releaseRenderDevice() {
     if (d.whiteTexture) glDeleteTextures(1, &d.whiteTexture);
   }
   forgetSharedTiles();
+  sprite::setSwitchBlendOnGpu(true);
   releaseWallPaper();
   releaseOverlayTexture();
   d = DeviceState{};

@@ -12,6 +12,7 @@
 #include "platform/window.h"
 #include "render/internal.h"
 #include "render/transition.h"
+#include "sprite/motion.h"
 #include "sprite/sprite.h"
 
 namespace velmora::render {
@@ -252,6 +253,9 @@ bool createDevice() {
   appendLog(buf);
   for (int i = 0; i < 256; ++i) g_device.lookup[static_cast<size_t>(i)] = static_cast<float>(i) / 255.0f;
   if (!createPrograms()) return false;
+  // Picture switches cross-fade in the stand shaders when they loaded, else
+  // the motion step blends the pixels and the sprite draws as it is.
+  sprite::setSwitchBlendOnGpu(g_device.caps.pixelShaderMajor >= 2);
   buildEffectTable();
   g_device.created = true;
   return true;

@@ -29,8 +29,9 @@ static_assert(sizeof(GpuVertex) == 36);
 // Fragment programs. Sprite and MaskStage are the fixed-function texture
 // stages; the others are the named pixel shaders (the filters take the
 // filter vertex layout).
+// SpriteMasked: the stages with the alpha of a mask rewritten on the CPU.
 enum class ProgramId : uint8_t {
-  Sprite, AlphaMask1, AlphaMask2, Stand, Stand4, Stand7,
+  Sprite, SpriteMasked, AlphaMask1, AlphaMask2, Stand, Stand4, Stand7,
   MaskStage, MaskFade, Sharp, Lanczos1, Quad, Cubic, Lanczos2, Count
 };
 constexpr size_t kProgramCount = static_cast<size_t>(ProgramId::Count);

@@ -68,6 +68,12 @@ bool uploadMask(const char* operation) {
   return true;
 }
 
+bool fitToScreen(image::Image*& m) {
+  const Geometry& g = geometry();
+  if (m->width == g.screenWidth && m->height == g.screenHeight) return true;
+  return image::resizeImage2(m, g.screenWidth, g.screenHeight, 1, 1, 1) != 0;
+}
+
 // The after scene into g_pRenderSurface, the before scene into the scene
 // target, which stays bound.
 bool drawBothScenes(const char* first, const char* second) {
@@ -126,7 +132,7 @@ void rewriteAlpha(uint32_t elapsed, uint32_t duration, int easing) {
     return;
   }
   const int p = transitionProgress(v + 255, elapsed, duration, easing);
-  const uint8_t* ramp = &MS.ramp[static_cast<size_t>(v) * kRampWidth];
+  const uint8_t* ramp = maskRampRow(v);
   for (int i = 0; i < m->count; ++i) {
     const int k = std::clamp(p - static_cast<int>(m->pixels[i] & 0xFF) + 255, 0, kRampWidth - 1);
     m->pixels[i] = (m->pixels[i] & 0x00FFFFFFu) | uint32_t{ramp[k]} << 24;
@@ -135,18 +141,22 @@ void rewriteAlpha(uint32_t elapsed, uint32_t duration, int easing) {
 
 }  // namespace
 
-uint8_t maskRamp(int vagueness, int position) {
+const uint8_t* maskRampRow(int vagueness) {
   if (!MS.ramp) buildRamps();
-  vagueness = std::clamp(vagueness, 0, kRampRows - 1);
-  position = std::clamp(position, 0, kRampWidth - 1);
-  return MS.ramp[static_cast<size_t>(vagueness) * kRampWidth + position];
+  return &MS.ramp[static_cast<size_t>(std::clamp(vagueness, 0, kRampRows - 1)) * kRampWidth];
+}
+
+const uint8_t* maskRamp16Row(int row) {
+  if (!MS.ramp16) buildRamps();
+  return &MS.ramp16[static_cast<size_t>(std::clamp(row, 0, kRamp16Rows - 1)) * kRamp16Width];
+}
+
+uint8_t maskRamp(int vagueness, int position) {
+  return maskRampRow(vagueness)[std::clamp(position, 0, kRampWidth - 1)];
 }
 
 uint8_t maskRamp16(int row, int position) {
-  if (!MS.ramp16) buildRamps();
-  row = std::clamp(row, 0, kRamp16Rows - 1);
-  position = std::clamp(position, 0, kRamp16Width - 1);
-  return MS.ramp16[static_cast<size_t>(row) * kRamp16Width + position];
+  return maskRamp16Row(row)[std::clamp(position, 0, kRamp16Width - 1)];
 }
 
 int maskVagueness() { return MS.vagueness; }
@@ -155,11 +165,9 @@ void setMaskVagueness(int v) { MS.vagueness = std::clamp(v, 0, kRampRows - 1); }
 bool startMask(const std::string& path) {
   releaseMask();
   if (!MS.ramp) buildRamps();
-  const Geometry& g = geometry();
   image::Image* m = sprite::loadWholePicture(path.c_str(), nullptr, true);
   if (!m) return false;
-  if ((m->width != g.screenWidth || m->height != g.screenHeight) &&
-      !image::resizeImage2(m, g.screenWidth, g.screenHeight, 1, 1, 1)) {
+  if (!fitToScreen(m)) {
     image::freeImage(m);
     return false;
   }
@@ -169,6 +177,13 @@ bool startMask(const std::string& path) {
     return false;
   }
   return true;
+}
+
+// A screen change in the middle of a mask transition (Alt+Enter with a hard
+// edge, the menu) makes g_pMaskTexture anew, maybe of another size: the
+// shader pass reads it without uploading it again.
+void restoreMaskAfterReset() {
+  if (MS.mask && (!fitToScreen(MS.mask) || !uploadMask("StageStart "))) releaseMask();
 }
 
 void releaseMask() {

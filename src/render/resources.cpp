@@ -207,7 +207,12 @@ bool screenChange(bool keep) {
   return true;
 }
 
-void addDeviceResetCallback(DeviceCallback release, DeviceCallback recreate) { RS.callbacks.push_back({release, recreate}); }
+// Binding twice (tests bind per case) must not run a callback twice.
+void addDeviceResetCallback(DeviceCallback release, DeviceCallback recreate) {
+  for (const ResetCallback& c : RS.callbacks)
+    if (c.release == release && c.recreate == recreate) return;
+  RS.callbacks.push_back({release, recreate});
+}
 
 void* createTexture(int width, int height, int levels) {
   GLuint tex = newTexture(device().formatTexture, width, height, levels);

@@ -77,6 +77,9 @@ vec3 colourOp(int op, vec3 c, vec3 f, float ca, float fa, float da) {
 void main() {
   vec4 t = texture(uTex0, vUv0);
   vec4 c = vec4(t.rgb, t.a * vColour.a);
+#ifdef MASK_ALPHA
+  c.a *= texture(uTex1, vUv1).a;
+#endif
   if (uStage1 == 1 || uStage1 == 2) c.rgb *= c.a;
   else if (uStage1 == 3) c.rgb = c.rgb * c.a + vec3(1.0 - c.a);
   else if (uStage1 == 4) c.rgb = colourOp(uColourOp, c.rgb, uFactor.rgb, c.a, uFactor.a, vColour.a);
@@ -85,11 +88,12 @@ void main() {
 )";
 
 // Sprite masks: c0.x = 255 / vagueness, c1.x = ramp position. The ramp is
-// saturated so that it never raises a texel's own alpha.
+// saturated so that it never raises a texel's own alpha. The mask value is
+// the blue byte, as for the mask transition and the CPU ramp.
 const char kMaskBody[] = R"(
 void main() {
   vec4 t = texture(uTex0, vUv0) * vColour;
-  float m = texture(uTex1, vUv1).r;
+  float m = texture(uTex1, vUv1).b;
   float k = clamp((uC1.x - m) * uC0.x, 0.0, 1.0);
 #ifdef MASK_REVERSE
   t.a *= k;
@@ -270,6 +274,7 @@ struct ProgramSource {
 
 const ProgramSource kPrograms[] = {
     {ProgramId::Sprite, "g_pSpriteStages", "", kSpriteBody, false},
+    {ProgramId::SpriteMasked, "g_pSpriteMaskStages", "#define MASK_ALPHA 1\n", kSpriteBody, false},
     {ProgramId::AlphaMask1, "g_pAlphaMask1Shader", "", kMaskBody, false},
     {ProgramId::AlphaMask2, "g_pAlphaMask2Shader", "#define MASK_REVERSE 1\n", kMaskBody, false},
     {ProgramId::Stand, "g_pStandShader", "", kStandBody, false},
@@ -361,7 +366,7 @@ const BlendSetting& blendSetting(int row, bool blendOpCapable) {
 bool createPrograms() {
   DeviceState& d = device();
   auto make = [&](ProgramId id) { return build(kPrograms[static_cast<size_t>(id)], d.programs[static_cast<size_t>(id)]); };
-  if (!make(ProgramId::Sprite) || !make(ProgramId::MaskStage)) return false;
+  if (!make(ProgramId::Sprite) || !make(ProgramId::SpriteMasked) || !make(ProgramId::MaskStage)) return false;
   d.shadersLoaded = false;
   if (d.caps.pixelShaderMajor >= 2) {
     bool all = true;

@@ -16,6 +16,7 @@
 #include "core/settings.h"
 #include "image/image.h"
 #include "render/internal.h"
+#include "render/transition.h"
 #include "sprite/motion.h"
 #include "sprite/sprite.h"
 
@@ -63,6 +64,7 @@ struct DrawState {
   bool batching = true;
   std::map<SharedTilesKey, SharedTiles> shared;
   std::unordered_map<void*, SharedTilesKey> sharedByTile;  // first tile -> its entry
+  std::vector<uint32_t> ramped;  // a mask with its alpha from the ramp
 };
 DrawState DS;
 
@@ -152,22 +154,67 @@ void uploadTiles(sprite::Slot& s) {
 
 // The mask lies over the picture: tile i of the mask covers tile i of the
 // picture when both have the same size, else one texture holds the mask.
+bool maskPerTile(const sprite::Slot& s) { return s.mask->width == s.imageWidth && s.mask->height == s.imageHeight; }
+
+// source: the mask, or its copy with the ramped alpha.
+void writeMask(const sprite::Slot& s, const image::Image* source) {
+  if (!maskPerTile(s)) {
+    writeTexture2(s.gpu.mask[0], 0, source);
+    return;
+  }
+  for (int i = 0; i < s.tileCount && i < static_cast<int>(s.tiles.size()); ++i) {
+    const sprite::Tile& t = s.tiles[static_cast<size_t>(i)];
+    writeTexture3(s.gpu.mask[static_cast<size_t>(i)], source, t.x, t.y, t.width, t.height);
+  }
+}
+
 void uploadMask(sprite::Slot& s) {
   releaseTiles(s.gpu.mask);
+  s.gpu.maskRamped = -1;
   if (!s.mask || !s.mask->pixels) return;
-  const bool matches = s.mask->width == s.imageWidth && s.mask->height == s.imageHeight;
-  if (matches) {
-    for (int i = 0; i < s.tileCount && i < static_cast<int>(s.tiles.size()); ++i) {
-      const sprite::Tile& t = s.tiles[static_cast<size_t>(i)];
-      void* tex = createTexture(s.tileTexWidth, s.tileTexHeight, 1);
-      writeTexture3(tex, s.mask, t.x, t.y, t.width, t.height);
-      s.gpu.mask[static_cast<size_t>(i)] = tex;
+  if (maskPerTile(s)) {
+    for (int i = 0; i < s.tileCount && i < static_cast<int>(s.tiles.size()); ++i)
+      s.gpu.mask[static_cast<size_t>(i)] = createTexture(s.tileTexWidth, s.tileTexHeight, 1);
+  } else {
+    s.gpu.mask[0] = createTexture(s.mask->width, s.mask->height, 1);
+  }
+  writeMask(s, s.mask);
+}
+
+// Without pixel shaders the mask's alpha becomes the ramp value of each
+// texel (v, the progress p of 0-512 and the blue byte m: row v at
+// (v + 255) p / 512 + 255 - m), inverted unless the reverse flag is set,
+// and the sprite is drawn with that alpha on stage 1. Redone only when the
+// setting changes, e.g. along an M track.
+void rampMask(sprite::Slot& s) {
+  const int v = s.maskVague & 511, p = std::clamp(s.maskProgress, 0, 512);
+  const bool reverse = s.maskReverse != 0, sixteen = device().formatTexture == GL_RGBA4;
+  const int key = v | p << 9 | int(reverse) << 19 | int(sixteen) << 20;
+  if (s.gpu.maskRamped == key) return;
+  const image::Image& m = *s.mask;
+  DS.ramped.resize(static_cast<size_t>(m.count));
+  if (sixteen) {
+    // Four-bit alpha: the 64-wide rows of v >> 4 over the top nibbles.
+    const int row = v >> 4, shift = (row + 15) * p / 512 + 15;
+    const uint8_t* ramp = maskRamp16Row(row);
+    for (size_t i = 0; i < DS.ramped.size(); ++i) {
+      const int k = std::clamp(shift - static_cast<int>((m.pixels[i] & 0xFF) >> 4), 0, 63);
+      const uint32_t a = reverse ? ramp[k] >> 4 : 15u - (ramp[k] >> 4);
+      DS.ramped[i] = (m.pixels[i] & 0x00FFFFFFu) | (a * 17) << 24;
     }
   } else {
-    void* tex = createTexture(s.mask->width, s.mask->height, 1);
-    writeTexture2(tex, 0, s.mask);
-    s.gpu.mask[0] = tex;
+    const int shift = (v + 255) * p / 512 + 255;
+    const uint8_t* ramp = maskRampRow(v);
+    for (size_t i = 0; i < DS.ramped.size(); ++i) {
+      const int k = std::clamp(shift - static_cast<int>(m.pixels[i] & 0xFF), 0, 1023);
+      const uint32_t a = reverse ? ramp[k] : 255u - ramp[k];
+      DS.ramped[i] = (m.pixels[i] & 0x00FFFFFFu) | a << 24;
+    }
   }
+  image::Image ramped = m;
+  ramped.pixels = DS.ramped.data();
+  writeMask(s, &ramped);
+  s.gpu.maskRamped = key;
 }
 
 void ensureRenderTarget(sprite::Slot& s) {
@@ -226,11 +273,14 @@ void pushSlot(int n, sprite::Slot& s, int trackMask, const DrawItem& base, GLuin
 }
 
 void collectSprite(int n, bool after) {
+  const sprite::Sprite& r = sprite::record(n);
+  // The after picture is the screen as the commit leaves it: without the
+  // sprites it deletes.
+  if (after && (r.pending & sprite::kPendingDelete)) return;
   sprite::Slot* s = after ? sprite::afterSlot(n) : sprite::frontSlot(n);
   if (!drawable(s)) return;
   if (s->renderTarget) ensureRenderTarget(*s);
   else if (s->upload) uploadSlot(*s);
-  const sprite::Sprite& r = sprite::record(n);
   DrawItem base{};
   base.programId = ProgramId::Sprite;
   base.blend = std::clamp(s->blend, 0, static_cast<int>(kBlendRowCount) - 1);
@@ -261,12 +311,17 @@ void collectSprite(int n, bool after) {
       DS.items[i].texture0 = glName(fresh->gpu.tile[i - firstItem] ? fresh->gpu.tile[i - firstItem] : fresh->gpu.tile[0]);
     return;
   }
-  if (s->mask && shaders && s->gpu.mask[0]) {
-    base.programId = s->maskReverse ? ProgramId::AlphaMask2 : ProgramId::AlphaMask1;
-    const int v = s->maskVague;
-    const int p = std::min(s->maskProgress, 512);
-    base.c0 = 255.0f / static_cast<float>(std::max(v, 1));
-    base.c1 = static_cast<float>(v + 255) * static_cast<float>(p) / 130560.0f;
+  if (s->mask && s->gpu.mask[0]) {
+    if (shaders) {
+      base.programId = s->maskReverse ? ProgramId::AlphaMask2 : ProgramId::AlphaMask1;
+      const int v = s->maskVague;
+      const int p = std::min(s->maskProgress, 512);
+      base.c0 = 255.0f / static_cast<float>(std::max(v, 1));
+      base.c1 = static_cast<float>(v + 255) * static_cast<float>(p) / 130560.0f;
+    } else {
+      rampMask(*s);
+      base.programId = ProgramId::SpriteMasked;
+    }
     const bool perTile = s->gpu.mask[1] != nullptr || s->tileCount == 1;
     pushSlot(n, *s, static_cast<int>(r.trackMask), base, glName(s->gpu.mask[0]), perTile ? &s->gpu.mask : nullptr);
     return;

@@ -13,6 +13,7 @@
 #include "core/state.h"
 #include "core/textconv.h"
 #include "render/internal.h"
+#include "render/window/window_events.h"
 #include "sprite/easing.h"
 #include "sprite/motion.h"
 #include "sprite/picture.h"
@@ -146,7 +147,9 @@ bool prepareTransition(int index, std::string_view name, int vagueness) {
     sprite::commitAll();
     return false;
   }
-  setMaskVagueness((vagueness - 1) & 0x1FF);
+  // Only the mask pass has an edge to soften; Alt+Enter reads it as "a soft
+  // mask transition runs".
+  if (index == kPassMask) setMaskVagueness((vagueness - 1) & 0x1FF);
   return true;
 }
 
@@ -179,6 +182,9 @@ void bindTransitionCores() {
   setScenePass(kPassNamed, namedEffectPass);
   setScenePass(kPassMask, stageMaskPass);
   sprite::setMotionBlurHandler(motionBlur);
+  // Alt+Enter waits while a soft edge is being drawn.
+  setTransitionBusy([] { return maskVagueness() != 0; });
+  addDeviceResetCallback(nullptr, restoreMaskAfterReset);
 }
 
 }  // namespace velmora::render

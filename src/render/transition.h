@@ -44,11 +44,16 @@ void namedEffectPass(uint32_t elapsed, uint32_t duration, int easing);
 // (16-bit colour), built on first use.
 uint8_t maskRamp(int vagueness, int position);
 uint8_t maskRamp16(int row, int position);
+// Whole rows (1024 and 64 entries) for loops over every texel.
+const uint8_t* maskRampRow(int vagueness);
+const uint8_t* maskRamp16Row(int row);
 int maskVagueness();
 void setMaskVagueness(int v);
 // StageStart: loads and scales the mask picture; false when it cannot.
 bool startMask(const std::string& path);
 void releaseMask();
+// The device-reset re-creation step: the mask goes into the new texture.
+void restoreMaskAfterReset();
 // The two mask passes; the shader pass is used when the pixel shaders loaded.
 void stageMaskPass(uint32_t elapsed, uint32_t duration, int easing);
 void shaderMaskPass(uint32_t elapsed, uint32_t duration, int easing);

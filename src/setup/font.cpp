@@ -1,128 +1,97 @@
 #include "setup/font.h"
 
-#include <fontconfig/fontconfig.h>
-#include <ft2build.h>
-#include FT_FREETYPE_H
-
+#include <algorithm>
+#include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "core/sjis.h"
 #include "core/textconv.h"
 #include "image/image.h"
+#include "text/cstring.h"
 
 namespace velmora::setup {
 namespace {
 
+// Room around the glyphs, so that none starts left of or above the buffer.
+constexpr int kMargin = 2;
+
 struct FontState {
-  FT_Library library = nullptr;
-  FT_Face face = nullptr;
+  std::string face;  // Shift_JIS
+  std::map<int, std::unique_ptr<text::CString>> sizes;
   bool failed = false;  // no font to be had: not asked again every frame
 };
 FontState F;
 
-struct Alias {
-  const char* windows;
-  const char* family;
-};
-// Windows Japanese faces and the installed families that stand in for them.
-const Alias kAliases[] = {
-    {"ＭＳ ゴシック", "IPAGothic"}, {"MS Gothic", "IPAGothic"},   {"ＭＳ Ｐゴシック", "IPAPGothic"},
-    {"MS PGothic", "IPAPGothic"},   {"ＭＳ 明朝", "IPAMincho"},   {"MS Mincho", "IPAMincho"},
-};
-
-std::string fontFileFor(const char* family) {
-  std::string path;
-  FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(family));
-  if (!pattern) return path;
-  FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
-  FcResult result;
-  if (FcPattern* match = FcFontMatch(nullptr, pattern, &result)) {
-    FcChar8* file = nullptr;
-    if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) path = reinterpret_cast<const char*>(file);
-    FcPatternDestroy(match);
+// One text object per pixel height, made on first use.
+text::CString* faceAt(int pixelHeight) {
+  if (F.face.empty() || F.failed || pixelHeight <= 0) return nullptr;
+  std::unique_ptr<text::CString>& s = F.sizes[pixelHeight];
+  if (!s) {
+    s = std::make_unique<text::CString>();
+    if (!s->Create(F.face, pixelHeight, text::kAntiAlias, 0, 0)) {
+      F.failed = true;
+      return nullptr;
+    }
   }
-  FcPatternDestroy(pattern);
-  return path;
+  return s.get();
 }
 
-// Code points of CP932 text, one per character.
-std::u32string codePoints(std::string_view sjis) {
-  const std::string utf8 = sjis_to_utf8(sjis);
-  std::u32string out;
-  for (size_t i = 0; i < utf8.size();) {
-    const unsigned char c = static_cast<unsigned char>(utf8[i]);
-    const int n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    char32_t cp = n == 1 ? c : c & (0x3F >> (n - 1));
-    for (int k = 1; k < n && i + k < utf8.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    out.push_back(cp);
-    i += static_cast<size_t>(n);
-  }
-  return out;
-}
-
-void blendPixel(uint32_t& dst, uint32_t colour, int coverage) {
-  const uint32_t a = static_cast<uint32_t>(coverage);
+void blendPixel(uint32_t& dst, uint32_t colour, uint32_t coverage) {
   uint32_t out = 0xFF000000;
   for (int shift = 0; shift <= 16; shift += 8) {
     const uint32_t s = (colour >> shift) & 255, d = (dst >> shift) & 255;
-    out |= ((s * a + d * (255 - a)) / 255) << shift;
+    out |= ((s * coverage + d * (255 - coverage)) / 255) << shift;
   }
   dst = out;
 }
 
 }  // namespace
 
-bool openFace(std::string_view windowsFace) {
-  if (F.face) return true;
-  if (F.failed) return false;
-  F.failed = true;
-  if (!F.library && FT_Init_FreeType(&F.library) != 0) return false;
-  const char* family = "IPAGothic";
-  for (const Alias& a : kAliases)
-    if (windowsFace == a.windows) family = a.family;
-  const std::string file = fontFileFor(family);
-  if (file.empty() || FT_New_Face(F.library, file.c_str(), 0, &F.face) != 0) return false;
-  F.failed = false;
-  return true;
+bool openFace(std::string_view faceUtf8) {
+  const std::string face = utf8_to_sjis(faceUtf8);
+  if (face != F.face) closeFace(), F.face = face;
+  return faceAt(12) != nullptr;
+}
+
+int textWidth(std::string_view sjis, int pixelHeight) {
+  int width = 0;
+  for (size_t i = 0; i < sjis.size();) {
+    const bool two = isLeadByte(static_cast<unsigned char>(sjis[i])) && i + 1 < sjis.size();
+    width += two ? pixelHeight : pixelHeight / 2;
+    i += two ? 2 : 1;
+  }
+  return width;
 }
 
 int drawText(image::Image& target, int x, int y, std::string_view sjis, int pixelHeight, uint32_t colour,
              const render::Rect& clip) {
-  if (!F.face || FT_Set_Pixel_Sizes(F.face, 0, static_cast<FT_UInt>(pixelHeight)) != 0) return 0;
-  const int ascender = static_cast<int>(F.face->size->metrics.ascender >> 6);
-  int pen = x;
-  for (char32_t cp : codePoints(sjis)) {
-    if (FT_Load_Char(F.face, cp, FT_LOAD_RENDER) != 0) continue;
-    const FT_GlyphSlot g = F.face->glyph;
-    const int left = pen + g->bitmap_left, top = y + ascender - g->bitmap_top;
-    for (int row = 0; row < static_cast<int>(g->bitmap.rows); ++row) {
-      const int py = top + row;
-      if (py < clip.top || py >= clip.bottom || py < 0 || py >= target.height) continue;
-      for (int col = 0; col < static_cast<int>(g->bitmap.width); ++col) {
-        const int px = left + col;
-        if (px < clip.left || px >= clip.right || px < 0 || px >= target.width) continue;
-        const int coverage = g->bitmap.buffer[row * g->bitmap.pitch + col];
-        if (coverage) blendPixel(target.pixels[py * target.width + px], colour, coverage);
-      }
-    }
-    pen += static_cast<int>(g->advance.x >> 6);
+  text::CString* s = faceAt(pixelHeight);
+  if (!s) return 0;
+  const int width = textWidth(sjis, pixelHeight);
+  const int w = width + 2 * kMargin + pixelHeight, h = s->cellEdge() + 2 * kMargin;
+  std::vector<uint32_t> coverage(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
+  int pen = kMargin;
+  for (size_t i = 0; i < sjis.size();) {
+    const unsigned char c = static_cast<unsigned char>(sjis[i]);
+    const bool two = isLeadByte(c) && i + 1 < sjis.size();
+    const unsigned code = two ? unsigned(c) << 8 | static_cast<unsigned char>(sjis[i + 1]) : c;
+    if (code != ' ' && code != 0x8140) s->WriteGlyph(coverage.data(), w, w, h, pen, kMargin, code);
+    pen += two ? pixelHeight : pixelHeight / 2;
+    i += two ? 2 : 1;
   }
-  return pen - x;
-}
-
-int textWidth(std::string_view sjis, int pixelHeight) {
-  if (!F.face || FT_Set_Pixel_Sizes(F.face, 0, static_cast<FT_UInt>(pixelHeight)) != 0) return 0;
-  int width = 0;
-  for (char32_t cp : codePoints(sjis))
-    if (FT_Load_Char(F.face, cp, FT_LOAD_DEFAULT) == 0) width += static_cast<int>(F.face->glyph->advance.x >> 6);
+  const int left = std::max({clip.left, 0, x - kMargin}), right = std::min({clip.right, target.width, x - kMargin + w});
+  const int top = std::max({clip.top, 0, y - kMargin}), bottom = std::min({clip.bottom, target.height, y - kMargin + h});
+  for (int py = top; py < bottom; ++py)
+    for (int px = left; px < right; ++px) {
+      const uint32_t a = coverage[static_cast<size_t>(py - y + kMargin) * static_cast<size_t>(w) +
+                                  static_cast<size_t>(px - x + kMargin)] >> 24;
+      if (a) blendPixel(target.pixels[py * target.width + px], colour, a);
+    }
   return width;
 }
 
-void closeFace() {
-  if (F.face) FT_Done_Face(F.face);
-  if (F.library) FT_Done_FreeType(F.library);
-  F = FontState{};
-}
+void closeFace() { F = FontState{}; }
 
 }  // namespace velmora::setup

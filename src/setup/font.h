@@ -1,8 +1,8 @@
 #pragma once
-// The few glyphs the engine's own boxes need (dialogs, the menu bar,
-// tooltips, the Find box): one FreeType face found through fontconfig for a
-// Windows face name, drawn into an Image. Kept to this one entry point so
-// the text library's rasterizer can take its place.
+// The text of the engine's own boxes (dialogs, the menu bar, tooltips, the
+// Find box), drawn into an Image by the text library's glyph writer: the
+// same face resolution (aliases such as "ＭＳ ゴシック"), Shift_JIS mapping and
+// half-width column grid as the message window.
 #include <cstdint>
 #include <string_view>
 
@@ -14,14 +14,15 @@ struct Image;
 
 namespace velmora::setup {
 
-// "ＭＳ ゴシック" and the other Japanese face names map to an installed
-// Japanese font; false when no font could be opened.
-bool openFace(std::string_view windowsFaceUtf8);
+// Chooses the face (a name as the game would write it, UTF-8); false when no
+// font could be opened for it.
+bool openFace(std::string_view faceUtf8);
 
 // Draws engine text (CP932) with its top-left at (x, y), clipped to clip;
 // returns the advance in pixels. Nothing is drawn without a face.
 int drawText(image::Image& target, int x, int y, std::string_view sjis, int pixelHeight, uint32_t colour,
              const render::Rect& clip);
+// A one-byte character takes half the pixel height, a two-byte one all of it.
 int textWidth(std::string_view sjis, int pixelHeight);
 
 void closeFace();

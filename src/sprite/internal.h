@@ -21,6 +21,7 @@ struct TableState {
   MotionHooks motion;
   GpuReleaser releaser = nullptr;
   MovieStopper movieStopper = nullptr;
+  MoviePlaying moviePlaying = nullptr;
   bool jump = false;
   TableState() { registeredIn.fill(-1); }
 };
@@ -59,6 +60,11 @@ void rekey(int n);
 // The slot set-up after a picture went into the back slot (load step 7).
 bool prepareBackSlot(int n, Slot*& back, bool& fresh);
 void finishLoad(int n, bool fresh, uint32_t loadFlags);
+
+// Stops the movie of a movie sprite (its picture is going).
+void stopSpriteMovie(int n);
+// A movie sprite whose movie still moves.
+bool spriteMoviePlaying(int n);
 
 // " 画像が読み込まれていません" after the number.
 void reportNoPicture(int n);

@@ -147,7 +147,7 @@ void clearForLoad(int n) {
     r.pending = kPendingDelete;
     commitSprite(n);
   }
-  if (r.fontFace[0] == kKindMovie && table().movieStopper) table().movieStopper(n);
+  stopSpriteMovie(n);
 }
 
 // The back slot takes either a cached picture it shows as it is, or one of
@@ -230,6 +230,8 @@ bool replaceFrontPicture(int n, image::Image* picture) {
     image::freeImage(picture);
     return false;
   }
+  // ssp_reset on a movie sprite: the movie would go on under the text.
+  stopSpriteMovie(n);
   if (!attachPicture(*s, picture, 1, 1)) return false;
   buildVertices(*s);
   s->dirty = true;

@@ -82,7 +82,7 @@ void cmd_sp_alv(CommandContext c) {
   for (int n = first; n <= last; ++n) {
     const Sprite& r = table().sprites[n];
     moving |= r.trackMask;
-    if (r.fontFace[0] == kKindMovie && slot(n, 0)) moving |= 1;
+    if (spriteMoviePlaying(n)) moving |= 1;
   }
   bindings::intResult(c, 3, int32_t(moving));
 }

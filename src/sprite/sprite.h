@@ -84,6 +84,9 @@ struct GpuTextures {
   void* renderTarget = nullptr;   // spg: the texture
   void* renderSurface = nullptr;  // spg: what is bound to draw into it
   int32_t width = 0, height = 0;  // size the tile textures were made for
+  // Without pixel shaders: the ramp setting whose alpha the mask textures
+  // hold (-1: the mask as loaded).
+  int32_t maskRamped = -1;
 };
 
 enum UploadFlag : uint8_t {
@@ -221,6 +224,10 @@ void setMotionHooks(const MotionHooks& hooks);
 // the sprite is deleted.
 using MovieStopper = void (*)(int n);
 void setMovieStopper(MovieStopper stop);
+// Whether sprite n's movie still moves (sp_alv): a Theora movie past its
+// duration holds its last picture and no longer counts.
+using MoviePlaying = bool (*)(int n);
+void setMoviePlaying(MoviePlaying playing);
 // sp_ani's picture: an opaque black width x height canvas (a 1 x 1
 // placeholder while jump loading) in the back slot, switched in with flags,
 // with the movie's path as picture name and the movie kind mark. Reports

@@ -46,6 +46,16 @@ bool jumpLoading() { return T.jump; }
 void setGpuReleaser(GpuReleaser releaser) { T.releaser = releaser; }
 void setMotionHooks(const MotionHooks& hooks) { T.motion = hooks; }
 void setMovieStopper(MovieStopper stop) { T.movieStopper = stop; }
+void setMoviePlaying(MoviePlaying playing) { T.moviePlaying = playing; }
+
+void stopSpriteMovie(int n) {
+  if (T.sprites[n].fontFace[0] == kKindMovie && T.movieStopper) T.movieStopper(n);
+}
+
+bool spriteMoviePlaying(int n) {
+  if (T.sprites[n].fontFace[0] != kKindMovie || !T.slots[n][0]) return false;
+  return !T.moviePlaying || T.moviePlaying(n);
+}
 
 void reportNoPicture(int n) { errorc(std::to_string(n) + sj(" 画像が読み込まれていません"), 1); }
 
@@ -189,7 +199,7 @@ void deleteSprite(int n, int depth) {
       if (m != n) deleteSprite(m, depth + 1);
   }
   if (T.motion.dropTracks) T.motion.dropTracks(n);
-  if (r.fontFace[0] == kKindMovie && T.movieStopper) T.movieStopper(n);
+  stopSpriteMovie(n);
   freeSlot(T.slots[n][0]);
   freeSlot(T.slots[n][1]);
   leaveGroup(n);

@@ -9,17 +9,14 @@
 // pixels (default 0), as the file picture-limits sets them. A mismatch keeps
 // the screenshot and a difference picture under the build's case-pictures/.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
 
 #include "core/textconv.h"
+#include "support/engine.h"
 #include "support/pictures.h"
-#include "support/tempdir.h"
 
 namespace velmora {
 namespace {
@@ -27,18 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kCases = fs::path(VELMORA_SOURCE_DIR) / "tests" / "cases";
-
-std::string capture(const std::string& command, int& code) {
-  std::string out;
-  std::FILE* p = popen(command.c_str(), "r");
-  if (!p) return out;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
-  int status = pclose(p);
-  code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return out;
-}
 
 std::string trimEnd(std::string s) {
   while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
@@ -87,18 +72,15 @@ class ScriptCase : public ::testing::TestWithParam<std::string> {};
 TEST_P(ScriptCase, MatchesItsExpectedOutput) {
   const fs::path src = kCases / GetParam();
   test::TempDir dir;
-  const std::string bin = VELMORA_BINARY_DIR;
-  int code = 0;
-  std::string packed = capture(bin + "/velmora-pack scripts '" + src.string() + "' game/script.dat 2>&1", code);
-  ASSERT_EQ(code, 0) << packed;
+  const test::Run packed = test::runPack("scripts '" + src.string() + "' game/script.dat");
+  ASSERT_EQ(packed.code, 0) << packed.err;
   if (fs::exists(src / "files")) fs::copy(src / "files", "game", fs::copy_options::recursive);
   std::string args = fs::exists(src / "args") ? trimEnd(test::readFile(src / "args")) : "";
   if (fs::exists(src / "scenario.txt")) args += " --virtual-clock --input '" + (src / "scenario.txt").string() + "'";
-  // Its own instance lock: another run of the same title may hold the usual one.
-  std::string out = capture("XDG_RUNTIME_DIR=\"$PWD\" " + bin + "/velmora --headless " + args + " game 2>errors.txt", code);
-  EXPECT_EQ(code, 0) << test::readFile("errors.txt");
+  const test::Run run = test::runEngine(args + " game");
+  EXPECT_EQ(run.code, 0) << run.err;
   if (fs::exists(src / "expected.txt")) {
-    EXPECT_EQ(out, test::readFile(src / "expected.txt"));
+    EXPECT_EQ(run.out, test::readFile(src / "expected.txt"));
   }
   const fs::path log = "game/Information.txt";
   if (fs::is_directory(src / "expected")) {

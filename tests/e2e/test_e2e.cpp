@@ -1,43 +1,19 @@
 // Packs small games with velmora-pack and runs them with velmora --headless.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
 #include <string>
 
 #include "core/textconv.h"
-#include "support/tempdir.h"
+#include "support/engine.h"
 
 namespace velmora {
 namespace {
 
-struct Result {
-  int code = -1;
-  std::string out;
-};
-
-Result shell(const std::string& command) {
-  Result r;
-  std::FILE* p = popen((command + " 2>/dev/null").c_str(), "r");
-  if (!p) return r;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-  int status = pclose(p);
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
-
-const std::string kBin = VELMORA_BINARY_DIR;
-const std::string kPack = kBin + "/velmora-pack";
-const std::string kEngine = kBin + "/velmora --headless";
-
 class EndToEnd : public ::testing::Test {
  protected:
-  Result pack(const std::string& utf8Script, const std::string& extra = "") {
+  test::Run pack(const std::string& utf8Script, const std::string& extra = "") {
     test::writeFile("src/script/0.txt", utf8Script);
-    return shell(kPack + " scripts src game/script.dat " + extra);
+    return test::runPack("scripts src game/script.dat " + extra);
   }
   test::TempDir dir;
 };
@@ -53,7 +29,7 @@ TEST_F(EndToEnd, RunsAPackedGameAndLogsItsErrors) {
                  "print \"never\"\n")
                 .code,
             0);
-  Result r = shell(kEngine + " game");
+  test::Run r = test::runEngine("game");
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.out, "a1.52 stop\r\nscript/0.txt[3] error\n「こんにちは」\n");
   EXPECT_EQ(test::readFile("game/Information.txt"),
@@ -62,23 +38,23 @@ TEST_F(EndToEnd, RunsAPackedGameAndLogsItsErrors) {
 
 TEST_F(EndToEnd, StartUpFailuresAreShownAndEndTheRun) {
   test::writeFile("src/script/1.txt", "print 1\n");
-  ASSERT_EQ(shell(kPack + " scripts src game/script.dat").code, 0);
-  Result r = shell(kEngine + " game");
+  ASSERT_EQ(test::runPack("scripts src game/script.dat").code, 0);
+  test::Run r = test::runEngine("game");
   EXPECT_NE(r.code, 0);
   EXPECT_EQ(test::readFile("game/Information.txt"), utf8_to_sjis("開始スクリプトが読み込めませんでした\n"));
 
   ASSERT_EQ(pack("*a\n*a\n").code, 0);
   std::filesystem::remove("game/Information.txt");
-  r = shell(kEngine + " game");
+  r = test::runEngine("game");
   EXPECT_EQ(r.code, 0);  // a duplicate label ends the process at once with code 0
   EXPECT_NE(test::readFile("game/Information.txt").find(utf8_to_sjis("※ラベルが重複しています")), std::string::npos);
 }
 
 TEST_F(EndToEnd, PackRejectsCharactersWithoutACp932Code) {
   test::writeFile("src/script/0.txt", "print 1\nprint \"\xC3\xA4\"\n");
-  Result r = shell("sh -c '" + kPack + " scripts src game/script.dat 2>&1; echo rc=$?'");
-  EXPECT_NE(r.out.find("src/script/0.txt:2:8:"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("rc=1"), std::string::npos);
+  test::Run r = test::runPack("scripts src game/script.dat");
+  EXPECT_NE(r.err.find("src/script/0.txt:2:8:"), std::string::npos) << r.err;
+  EXPECT_EQ(r.code, 1);
   EXPECT_FALSE(std::filesystem::exists("game/script.dat"));
 }
 
@@ -86,20 +62,20 @@ TEST_F(EndToEnd, ScriptsAndArchivesRoundTripThroughListAndExtract) {
   test::writeFile("src/script/0.txt", "print 1\n");
   test::writeFile("src/script/sub/a.txt", "*a\n「テキスト」\n");
   test::writeFile("src/script/b.txt", std::string("\x82\xA0\n", 3));  // already Shift_JIS
-  ASSERT_EQ(shell(kPack + " scripts src out/script.dat --sjis").code, 0);
+  ASSERT_EQ(test::runPack("scripts src out/script.dat --sjis").code, 0);
   test::writeFile("names.txt", "script/0.txt\nscript/sub/a.txt\nscript/b.txt\nbg/x.png\nse/a.wav\n");
-  Result l = shell(kPack + " list out/script.dat --names names.txt");
+  test::Run l = test::runPack("list out/script.dat --names names.txt");
   EXPECT_NE(l.out.find("script/sub/a.txt"), std::string::npos);
-  ASSERT_EQ(shell(kPack + " extract out/script.dat --names names.txt back").code, 0);
+  ASSERT_EQ(test::runPack("extract out/script.dat --names names.txt back").code, 0);
   EXPECT_EQ(test::readFile("back/script/sub/a.txt"), test::readFile("src/script/sub/a.txt"));
   EXPECT_EQ(test::readFile("back/script/b.txt"), std::string("\x82\xA0\n", 3));
 
   test::writeFile("res/bg/x.png", std::string(1000, '\x7F') + "tail");
   test::writeFile("res/se/a.wav", "RIFF");
-  ASSERT_EQ(shell(kPack + " archive res out/arc0.dat --mask").code, 0);
-  l = shell(kPack + " list out/arc0.dat --names names.txt");
+  ASSERT_EQ(test::runPack("archive res out/arc0.dat --mask").code, 0);
+  l = test::runPack("list out/arc0.dat --names names.txt");
   EXPECT_NE(l.out.find("1004  bg/x.png"), std::string::npos) << l.out;
-  ASSERT_EQ(shell(kPack + " extract out/arc0.dat --names names.txt back2").code, 0);
+  ASSERT_EQ(test::runPack("extract out/arc0.dat --names names.txt back2").code, 0);
   EXPECT_EQ(test::readFile("back2/bg/x.png"), test::readFile("res/bg/x.png"));
   EXPECT_EQ(test::readFile("back2/se/a.wav"), "RIFF");
   EXPECT_EQ(test::readFile("out/arc0.dat").find(std::string(1000, '\x7F')), std::string::npos);  // masked on disk
@@ -116,10 +92,10 @@ TEST(Plugins, ALoadedLibraryCallsTheEngine) {
   test::writeFile("src/script/0.txt",
                   "loadLibrary \"plugin/test_plugin.dll\"\n"
                   "loadLibrary \"plugin/missing.dll\"\n");
-  ASSERT_EQ(shell(kPack + " scripts src game/script.dat").code, 0);
+  ASSERT_EQ(test::runPack("scripts src game/script.dat").code, 0);
   std::filesystem::create_directories("game/plugin");
   std::filesystem::copy_file(VELMORA_TEST_PLUGIN, "game/plugin/test_plugin.so");
-  Result r = shell(kEngine + " game");
+  test::Run r = test::runEngine("game");
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.out, " plugin CBF43926 loadLibrary memory\r\nscript/0.txt[1] loadLibrary\n");
   EXPECT_EQ(test::readFile("game/Information.txt"),

@@ -1,53 +1,36 @@
 // Scenario files driving headless runs.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
+#include <filesystem>
+#include <string>
 
 #include "image/image.h"
+#include "support/engine.h"
 #include "support/pictures.h"
-#include "support/tempdir.h"
 
 namespace velmora {
 namespace {
 
-struct Outcome {
-  int code = -1;
-  std::string err;
-};
-
-// Runs velmora with the scenario on a packed game; collects standard error.
-Outcome runScenario(const std::string& script, const std::string& scenario, const std::string& extra = "") {
+// Runs velmora with the scenario on a packed game.
+test::Run runScenario(const std::string& script, const std::string& scenario, const std::string& extra = "") {
   test::writeFile("src/script/0.txt", script);
   test::writeFile("scenario.txt", scenario);
-  const std::string bin = VELMORA_BINARY_DIR;
-  std::system((bin + "/velmora-pack scripts src game/script.dat >/dev/null").c_str());
-  // Its own instance lock: another run of the same title may hold the usual one.
-  std::string cmd = "XDG_RUNTIME_DIR=\"$PWD\" " + bin + "/velmora --headless --virtual-clock --input scenario.txt " +
-                    extra + " game 2>&1 >/dev/null";
-  Outcome o;
-  std::FILE* p = popen(cmd.c_str(), "r");
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) o.err.append(buf.data(), n);
-  int status = pclose(p);
-  o.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return o;
+  test::runPack("scripts src game/script.dat");
+  return test::runEngine("--virtual-clock --input scenario.txt " + extra + " game", "", 120);
 }
 
 const char kScript[] = "int x\nstring s\ncal %x = 3, $s = \"abc\"\n「こんにちは」\n";
 
 TEST(Scenario, ExpectationsOnTheFinalStateHold) {
   test::TempDir dir;
-  Outcome o = runScenario(kScript, "# final state\nexpect-var %x 3\nexpect-var $s \"abc\"\nexpect-text \"こんにちは\"\n");
+  test::Run o = runScenario(kScript, "# final state\nexpect-var %x 3\nexpect-var $s \"abc\"\nexpect-text \"こんにちは\"\n");
   EXPECT_EQ(o.code, 0) << o.err;
   EXPECT_EQ(o.err, "");
 }
 
 TEST(Scenario, AFailedExpectationNamesItsLineAndFailsTheRun) {
   test::TempDir dir;
-  Outcome o = runScenario(kScript, "expect-var %x 3\n\nexpect-var %x 4\nexpect-var %nope 1\nwait 100\nexpect-var %x 3\n");
+  test::Run o = runScenario(kScript, "expect-var %x 3\n\nexpect-var %x 4\nexpect-var %nope 1\nwait 100\nexpect-var %x 3\n");
   EXPECT_EQ(o.code, 3);
   EXPECT_NE(o.err.find("scenario.txt:3: expected %x = 4, found 3"), std::string::npos) << o.err;
   EXPECT_NE(o.err.find("scenario.txt:4: %nope names no variable"), std::string::npos) << o.err;
@@ -57,15 +40,35 @@ TEST(Scenario, AFailedExpectationNamesItsLineAndFailsTheRun) {
 TEST(Scenario, UnknownDirectivesAndBadArgumentsStopBeforeTheRun) {
   test::TempDir dir;
   for (const char* bad : {"at 10 jump 1\n", "click 10\n", "key Hyper\n", "at frame x key Enter\n", "move 1 y\n"}) {
-    Outcome o = runScenario(kScript, std::string("expect-var %x 3\n") + bad);
+    test::Run o = runScenario(kScript, std::string("expect-var %x 3\n") + bad);
     EXPECT_EQ(o.code, 2) << bad;
     EXPECT_NE(o.err.find("scenario.txt:2: "), std::string::npos) << o.err;
   }
 }
 
+// The click is sent only once the game's event wait finds nothing to do.
+TEST(Scenario, WaitEventSendsItsInputOnceTheGameWaits) {
+  test::TempDir dir;
+  test::Run o = runScenario("int b, c, p, n\nscreen 320, 240, 320, 0\n*l\ncal %n = %n + 1\n"
+                            "eventWait %b, %c, %p\ndraw\nif (%p != 3) goto *l\nprint %n\n",
+                            "wait 500\nwait-event\nclick 160 120\n");
+  EXPECT_EQ(o.code, 0) << o.err;
+  EXPECT_GT(std::stoi("0" + o.out), 30);  // half a second of frames went by first
+}
+
+// A game that only draws meets its timed directives all the same.
+TEST(Scenario, TimedDirectivesRunInsideADrawLoop) {
+  test::TempDir dir;
+  test::Run o = runScenario("int n\nscreen 320, 240, 320, 0\n*l\ncal %n = %n + 1\ndraw\nif (%n < 120) goto *l\n",
+                            "at 500 screenshot early.png\nat frame 90 screenshot late.png\n");
+  EXPECT_EQ(o.code, 0) << o.err;
+  EXPECT_TRUE(std::filesystem::exists("early.png"));
+  EXPECT_TRUE(std::filesystem::exists("late.png"));
+}
+
 TEST(Scenario, AScreenshotWithoutAScreenIsAFailure) {
   test::TempDir dir;
-  Outcome o = runScenario(kScript, "screenshot shot.png\n");
+  test::Run o = runScenario(kScript, "screenshot shot.png\n");
   EXPECT_EQ(o.code, 3);
   EXPECT_NE(o.err.find("/shot.png: no screen has been created"), std::string::npos) << o.err;
 }
@@ -80,7 +83,7 @@ TEST(Scenario, ScreenshotsCompareWithExpectedPictures) {
   std::filesystem::create_directories("game");
   ASSERT_EQ(image::saveImage("game/bg.png", bg, image::kSavePng, 24, 6, 0), 1);
   image::freeImage(bg);
-  Outcome o = runScenario("screen 640, 480, 640, 0\nsp 900, \"bg.png\", 0, 1\ndraw\nend\n", "screenshot shot.png\n");
+  test::Run o = runScenario("screen 640, 480, 640, 0\nsp 900, \"bg.png\", 0, 1\ndraw\nend\n", "screenshot shot.png\n");
   ASSERT_EQ(o.code, 0) << o.err;
   EXPECT_EQ(test::comparePictures("game/bg.png", "shot.png", 0, 0, "diff.png"), "");
   // A picture that differs is caught, and its difference picture written.

@@ -13,6 +13,7 @@
 #include "movie_pack.h"
 #include "platform/platform.h"
 #include "platform/vclock.h"
+#include "sprite/motion.h"
 #include "sprite/sprite_fixture.h"
 #include "theora_encode.h"
 
@@ -170,6 +171,43 @@ TEST_F(Movies, DelayedStartShowsNothingNewForASecond) {
   }
   EXPECT_LE(worstDifference(at(1000, 7), ref[0]), 3);
   EXPECT_LE(worstDifference(at(1550, 7), ref[5]), 3);
+}
+
+// sp_alv counts a Theora movie until its duration has passed; then it holds
+// its last picture and a script waiting on sp_alv goes on.
+TEST_F(Movies, TheoraMovesUntilItsDurationAndThenHoldsItsLastFrame) {
+  sprite::bindMotionCores();
+  velmora::test::writeFile("m.thor", theoraMovie(32, 24, 10, 20));  // 2000 ms
+  std::vector<Pixels> ref = referenceDecode(video);
+  run("sp_ani", "5, \"m.thor\", 0, 1, 0, 0");
+  for (uint32_t ms : {0u, 1000u, 1999u}) {
+    at(ms);
+    run("sp_alv", "0, 999, %r");
+    EXPECT_EQ(var("%r"), 1) << ms;
+  }
+  for (uint32_t ms : {2000u, 5000u}) {
+    EXPECT_LE(worstDifference(at(ms), ref[19]), 3) << ms;
+    run("sp_alv", "0, 999, %r");
+    EXPECT_EQ(var("%r"), 0) << ms;
+  }
+  MovieInfo info;
+  EXPECT_TRUE(movieInfo(5, info));  // still in its sprite
+}
+
+// Text pictures replace a movie's picture like any load: ssp and logsp load
+// one, ssp_reset and logsp_reset replace the shown one.
+TEST_F(Movies, TextPicturesStopTheMovieTheyReplace) {
+  velmora::test::writeFile("m.thor", theoraMovie(32, 24, 10, 20));
+  MovieInfo info;
+  run("sp_ani", "5, \"m.thor\", 0, 1, 0, 0");
+  at(100);
+  ASSERT_TRUE(sprite::loadTextPicture(5, image::createImage(8, 8, 32), 0));
+  EXPECT_FALSE(movieInfo(5, info));
+  run("sp_ani", "5, \"m.thor\", 0, 1, 0, 0");
+  at(200);
+  ASSERT_TRUE(movieInfo(5, info));
+  ASSERT_TRUE(sprite::replaceFrontPicture(5, image::createImage(8, 8, 32)));
+  EXPECT_FALSE(movieInfo(5, info));
 }
 
 // Three JPEG frames and a repeat: times 0, 100, 200 (repeat), 300; 400 ms.

@@ -1,5 +1,7 @@
 #include <epoxy/gl.h>
 
+#include <cstring>
+
 #include "scene.h"
 
 namespace velmora::render::test {
@@ -205,6 +207,127 @@ TEST_F(Frame, MaskRevealsByProgress) {
       image::freeImage(img);
     }
   }
+}
+
+// A mask over two tiles: its blue byte rises in steps of 17 along x (no
+// value lies on a hard edge's step), the other bytes are noise.
+Picture stepMask() {
+  return makePicture(24, 8, [](int x, int y) {
+    const uint32_t m = static_cast<uint32_t>((x * 17 + y * 34) % 255);
+    return 0xFF000000u | (m ^ 0x5Au) << 16 | 0x33u << 8 | m;
+  });
+}
+
+// alpha x (1 - k) or alpha x k, k = saturate(((v + 255) p / 512 - m) / v);
+// a hard edge (v = 0) switches once the progress passes m.
+Picture maskedModel(int vague, int progress, int reverse) {
+  const int v = (vague - 1) & 511;
+  Picture want = background();
+  const Picture mask = stepMask();
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 24; ++x) {
+      const float d = static_cast<float>((v + 255) * progress) / 512.0f - static_cast<float>(mask.at(x, y) & 0xFF);
+      const float k = v == 0 ? (d > 0 ? 1.0f : 0.0f) : std::clamp(d / static_cast<float>(v), 0.0f, 1.0f);
+      const int a = static_cast<int>(std::lround((reverse ? k : 1 - k) * 255.0f));
+      compose(want, solid(1, 1, static_cast<uint32_t>(a) << 24 | 0x00FF00u), 20 + x, 20 + y, 1);
+    }
+  return want;
+}
+
+struct MaskCase {
+  int vague, progress, reverse;
+};
+constexpr MaskCase kMaskCases[] = {{1, 256, 0}, {1, 512, 1}, {40, 128, 0}, {40, 384, 1}, {300, 300, 0}, {0, 200, 1}};
+
+// The same masked sprite through the mask shaders and, without pixel
+// shaders, through the ramp tables rewriting the mask's alpha.
+TEST_F(Frame, MaskWithoutShadersMatchesTheShaderPath) {
+  savePicture("g.png", solid(24, 8, 0xFF00FF00));
+  savePicture("m.png", stepMask());
+  std::vector<image::Image*> frames[2];
+  for (int shaders : {1, 0}) {
+    setting(K::PixelShader) = shaders;
+    setting(K::MaxTextureSize) = 16;  // two tiles, each with its part of the mask
+    withBackground();
+    run("sp", "5,\"g.png\",0,1");
+    run("sp_xy", "5,32,24");
+    ASSERT_EQ(sprite::frontSlot(5)->tileCount, 2);
+    for (const MaskCase& c : kMaskCases) {
+      run("sp_mask", "5,\"m.png\"," + std::to_string(c.reverse) + "," + std::to_string(c.progress) + "," +
+                         std::to_string(c.vague));
+      frames[shaders].push_back(frame());
+    }
+    if (shaders) Scene::TearDown(), Scene::SetUp();
+  }
+  for (size_t i = 0; i < std::size(kMaskCases); ++i) {
+    const MaskCase& c = kMaskCases[i];
+    const int v = (c.vague - 1) & 511;
+    const int tolerance = (v ? 255 / v / 2 : 0) + 3;  // the integer ramp against the float shader
+    const std::string what = "vague " + std::to_string(c.vague) + " progress " + std::to_string(c.progress) +
+                             " reverse " + std::to_string(c.reverse);
+    const Picture want = maskedModel(c.vague, c.progress, c.reverse);
+    Difference cpu = compare(want, frames[0][i]), gpu = compare(want, frames[1][i]);
+    EXPECT_LE(cpu.worst, tolerance) << what << " without shaders at " << cpu.x << "," << cpu.y;
+    EXPECT_LE(gpu.worst, tolerance) << what << " with shaders at " << gpu.x << "," << gpu.y;
+    Picture shaded{kW, kH, std::vector<uint32_t>(frames[1][i]->pixels, frames[1][i]->pixels + kW * kH)};
+    Difference both = compare(shaded, frames[0][i]);
+    EXPECT_LE(both.worst, tolerance) << what << " between the paths at " << both.x << "," << both.y;
+    image::freeImage(frames[0][i]);
+    image::freeImage(frames[1][i]);
+  }
+}
+
+// 16-bit colour without shaders: the 64-wide four-bit rows. With a hard
+// edge a texel shows once 15 p / 512 passes its mask nibble.
+TEST_F(Frame, SixteenBitMasksTakeTheFourBitRamp) {
+  setting(K::ColorMode) = 1;
+  setting(K::PixelShader) = 0;
+  savePicture("g.png", solid(24, 8, 0xFF00FF00));
+  savePicture("m.png", stepMask());
+  withBackground();
+  ASSERT_EQ(setting(K::ColorMode), 1);
+  run("sp", "5,\"g.png\",0,1");
+  run("sp_xy", "5,32,24");
+  for (int progress : {256, 512})
+    for (int reverse : {0, 1}) {
+      run("sp_mask", "5,\"m.png\"," + std::to_string(reverse) + "," + std::to_string(progress) + ",1");
+      image::Image* img = frame();
+      Picture want = background();
+      for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 24; ++x) {
+          const bool on = 15 * progress / 512 - static_cast<int>((stepMask().at(x, y) & 0xFF) >> 4) > 0;
+          if (on == (reverse != 0)) want.at(20 + x, 20 + y) = 0xFF00FF00u;
+        }
+      // Four-bit textures into an R5G6B5 target.
+      Difference d = compare(want, img);
+      EXPECT_LE(d.worst, 24) << "progress " << progress << " reverse " << reverse << " at " << d.x << "," << d.y;
+      image::freeImage(img);
+    }
+}
+
+// A screen change makes the render targets anew; the pictures of sprites,
+// masks and groups stay and the frame comes back unchanged.
+TEST_F(Frame, ScreenChangeKeepsWhatSpritesShow) {
+  withBackground();
+  savePicture("ov.png", overlay(16, 12));
+  savePicture("m.png", stepMask());
+  run("sp", "5,\"ov.png\",0,1");
+  run("sp_xy", "5,12,12");
+  run("sp", "6,\"ov.png\",0,1");
+  run("sp_xy", "6,40,12");
+  run("sp_mask", "6,\"m.png\",0,256,40");
+  run("spg", "10,24,20,0");
+  run("sp_xy", "10,40,34");
+  run("sp", "11,\"ov.png\",0,1");
+  run("sp_g", "11,10");
+  image::Image* before = frame();
+  ASSERT_TRUE(screenChange(false));
+  image::Image* after = frame();
+  ASSERT_NE(before, nullptr);
+  ASSERT_NE(after, nullptr);
+  EXPECT_EQ(0, std::memcmp(before->pixels, after->pixels, static_cast<size_t>(kW) * kH * 4));
+  image::freeImage(before);
+  image::freeImage(after);
 }
 
 TEST_F(Frame, FourThreeModeOfAWideDesign) {

@@ -190,6 +190,47 @@ TEST_F(InputTest, PassThroughTurnsCtrlAndTheMiddleButtonIntoSkip) {
   EXPECT_EQ(nextIn(WaitMode::Plain), ev(-1, 4, 2));
 }
 
+TEST_F(InputTest, FastFollowsThePassThroughKeyAndFallsBackToSkip) {
+  modes::ReadingModes& r = modes::reading();
+  pushKey(17, true);
+  EXPECT_EQ(nextIn(WaitMode::PassThrough), ev(-1, 1, 3));
+  EXPECT_EQ(r.fast, 1);
+  pushKey(17, false);
+  EXPECT_EQ(nextIn(WaitMode::PassThrough), ev(-1, 17, 3));
+  EXPECT_EQ(r.fast, 0);
+  pushMouseButton(10, 10, 2, true);
+  EXPECT_EQ(nextIn(WaitMode::PassThrough), ev(-1, 1, 3));
+  EXPECT_EQ(nextIn(WaitMode::PassThrough), ev(-1, 1, 3));
+  EXPECT_EQ(r.fast, 1);
+  pushMouseButton(10, 10, 2, false);
+  EXPECT_EQ(nextIn(WaitMode::PassThrough), ev(-1, 4, 3));
+  EXPECT_EQ(r.fast, 0);
+  // A click, Enter or a wheel step leaves fast on only while skip is.
+  for (int kind = 0; kind < 3; ++kind) {
+    r.skip = kind == 1;
+    r.fast = 1;
+    if (kind == 0) pushMouseButton(10, 10, 1, false);
+    if (kind == 1) pushKey(13, true);
+    if (kind == 2) platform::pushWheel(-1);
+    next();
+    EXPECT_EQ(r.fast, r.skip) << kind;
+  }
+}
+
+TEST_F(InputTest, WithVoiceWaitAutoModeWaitsForTheVoice) {
+  static bool playing = true;
+  modes::hooks().voicePlaying = [] { return playing; };
+  modes::reading().autoMode = 1;
+  modes::reading().autoDeadline = platform::nowMs() - 1;
+  EXPECT_EQ(next(), kNone);  // VoiceWait is on by default
+  playing = false;
+  EXPECT_EQ(next(), ev(260, 260, 3));
+  playing = true;
+  setting(K::VoiceWait) = 0;
+  EXPECT_EQ(next(), ev(260, 260, 3));
+  modes::hooks().voicePlaying = nullptr;
+}
+
 TEST_F(InputTest, DroppedFilesReachOnlyTheDragAndDropWait) {
   platform::pushDrop("/tmp/ignored.txt");
   EXPECT_EQ(next(), kNone);

@@ -7,12 +7,18 @@
 namespace velmora::render::test {
 namespace {
 
+using core::setting;
+using K = core::SettingKey;
+
 constexpr int kW = 64, kH = 48;
 
 class Motion : public Scene {
  protected:
   void SetUp() override {
     Scene::SetUp();
+    start();
+  }
+  void start() {
     sprite::bindMotionCores();
     static bool installed = false;
     if (!installed) {
@@ -44,6 +50,13 @@ class Motion : public Scene {
     image::freeImage(img);
     return lit;
   }
+  uint32_t pixelAt(uint32_t ms, int x, int y) {
+    platform::advanceVirtualClock(start_ + ms - platform::nowMs());
+    image::Image* img = frame();
+    const uint32_t p = img->pixels[y * kW + x];
+    image::freeImage(img);
+    return p;
+  }
   static int firstLit(const std::vector<bool>& row) {
     for (int x = 0; x < kW; ++x)
       if (row[size_t(x)]) return x;
@@ -68,6 +81,35 @@ TEST_F(Motion, QuakesMoveOnlyTheSpritesTheyReach) {
   EXPECT_EQ(firstLit(rowAt(100)), 16);
   run("sc_qx", "1,6,100,0,0,0,0");  // started at 100: the peak at 150
   EXPECT_EQ(firstLit(rowAt(150)), 16 + 6);
+}
+
+// sp_st's timed switch halfway: the stand shader blends the two slots, and
+// without pixel shaders the motion step blends the pixels the sprite shows.
+TEST_F(Motion, APictureSwitchCrossFadesWithAndWithoutShaders) {
+  for (int shaders : {1, 0}) {
+    if (!shaders) {
+      TearDown();
+      Scene::SetUp();
+      setting(K::PixelShader) = 0;
+      start();
+    }
+    savePicture("a.png", makePicture(16, 16, [](int, int) { return 0xFFF02010u; }));
+    savePicture("b.png", makePicture(16, 16, [](int, int) { return 0xFF1030E0u; }));
+    run("sp_st", "7,\"a.png\",0,16,16,0,0");
+    run("sp_xy", "7,40,32");
+    image::Image* first = frame();
+    image::freeImage(first);
+    run("sp_st", "7,\"b.png\",0,16,16,100,0");
+    start_ = platform::nowMs();
+    const uint32_t half = pixelAt(50, 40, 32);
+    const int progress = sprite::record(7).linked;  // odd, of 256
+    EXPECT_NEAR(progress, 128, 16);
+    const uint32_t done = pixelAt(120, 40, 32);
+    const uint32_t want = blendPixel(1, 0xFF1030E0u, 0xFFF02010u, progress);
+    for (int shift = 0; shift <= 16; shift += 8)
+      EXPECT_NEAR(channelOf(half, shift), channelOf(want, shift), 2) << "shaders " << shaders << " channel " << shift;
+    EXPECT_EQ(done & 0xFFFFFF, 0x1030E0u) << "shaders " << shaders;
+  }
 }
 
 }  // namespace

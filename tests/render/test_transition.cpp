@@ -6,7 +6,9 @@
 #include "platform/events.h"
 #include "platform/inject.h"
 #include "platform/vclock.h"
+#include "render/input/buttons.h"
 #include "render/transition.h"
+#include "render/window/menu.h"
 #include "scene.h"
 #include "script/expression.h"
 #include "sprite/motion.h"
@@ -474,6 +476,72 @@ TEST_F(Transition, EnterEndsTheLoopWhenCancellingIsOn) {
   EXPECT_LT(g_frames, 20);
   EXPECT_EQ(messageRecord().message, static_cast<unsigned>(WM_NULL));
   expectFrame(solidOf(afterAt), getRenderImage(kW, kH), 0, "committed");
+}
+
+// The after picture is the screen the commit leaves: a sprite deleted
+// before the effect fades out with it.
+TEST_F(Transition, ADeletedSpriteIsNotPartOfTheAfterPicture) {
+  savePicture("a.png", makePicture(kW, kH, beforeAt));
+  savePicture("g.png", makePicture(10, 10, [](int, int) { return 0xFF00FF00u; }));
+  screen(kW, kH);
+  run("sp", "900,\"a.png\",0,1");
+  run("sp", "5,\"g.png\",0,1");
+  run("sp_xy", "5,20,20");  // covers 15-24
+  run("draw", "");
+  run("sp_d", "5");
+  ASSERT_TRUE(prepareTransition(kPassFade, "", 0));
+  const int a = transitionProgress(255, 500, kDuration, 0);
+  auto withSprite = [](int x, int y) { return x >= 15 && x < 25 && y >= 15 && y < 25 ? 0xFF00FF00u : beforeAt(x, y); };
+  expectFrame(makePicture(kW, kH, [&](int x, int y) { return mix(withSprite(x, y), beforeAt(x, y), a); }),
+              at(kPassFade, 500), 2, "Fade at 50%");
+  expectFrame(solidOf(beforeAt), at(kPassFade, kDuration), 0, "Fade at 100%");
+  finishTransition(kPassFade);
+  EXPECT_EQ(sprite::frontSlot(5), nullptr);
+}
+
+// Alt+Enter as a player presses it; Alt is let go, so no key stays down.
+void pushAltEnter() {
+  platform::pushKey(18, true);
+  platform::pushKey(13, true);
+  platform::pushKey(13, false);
+  platform::pushKey(18, false);
+}
+
+TEST_F(Transition, AltEnterWaitsForASoftMaskTransitionAndSwitchesAfterIt) {
+  beforeAndAfter();
+  savePicture("mask.png", makePicture(kW, kH, [](int x, int y) { return 0xFF000000u | maskAt(x, y) * 0x010101u; }));
+  platform::setVirtualClock(true);
+  countFrames();
+  WindowMessage pending;
+  while (platform::pollMessage(pending)) {
+  }
+  pushAltEnter();
+  runEffect(kPassMask, 200, 0, "mask.png", 65, false);
+  EXPECT_GE(g_frames, 200);  // the keys neither cancel the effect ...
+  EXPECT_EQ(setting(K::FullScreen), 0);  // ... nor switch the screen
+  EXPECT_EQ(geometry().fullScreenCounter, 0);
+  EXPECT_EQ(maskVagueness(), 0);
+
+  pushAltEnter();
+  input::InputEvent e;
+  for (int i = 0; i < 8 && e.button != 258; ++i) e = input::pollEvent(input::WaitMode::Plain);
+  EXPECT_EQ(e, (input::InputEvent{258, 258, 1, {}}));
+  EXPECT_EQ(setting(K::FullScreen), 1);
+  resetMenuBar();  // the Alt release showed it
+}
+
+// The new g_pMaskTexture of a screen change gets the mask again: the shader
+// pass never uploads it after the start.
+TEST_F(Transition, AScreenChangeInTheMiddleKeepsTheMask) {
+  beforeAndAfter();
+  savePicture("mask.png", makePicture(kW, kH, [](int x, int y) { return 0xFF000000u | maskAt(x, y) * 0x010101u; }));
+  ASSERT_TRUE(prepareTransition(kPassMask, "mask.png", 1));
+  const int p = transitionProgress(255, 400, kDuration, 0);
+  const Picture want = makePicture(kW, kH, [&](int x, int y) { return maskModel(0, p, x, y); });
+  expectFrame(want, at(kPassMask, 400), 4, "before the change");
+  ASSERT_TRUE(screenChange(false));
+  expectFrame(want, at(kPassMask, 400), 4, "after the change");
+  finishTransition(kPassMask);
 }
 
 TEST_F(Transition, MotionBlurKeepsTheOldFrameByStrength) {

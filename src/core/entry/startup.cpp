@@ -108,9 +108,16 @@ void stopVoices() {
   for (int n = 15; n <= 24; ++n) audio::stopSound(n, 0);
 }
 
+bool voicePlaying() {
+  for (int n = 15; n <= 24; ++n)
+    if (audio::channelSnapshot(n).state == audio::kPlaying) return true;
+  return false;
+}
+
 void installJumpEffects() {
   modes::hooks().startJumpEffects = startJump;
   modes::hooks().endJumpEffects = endJump;
+  modes::hooks().voicePlaying = voicePlaying;
 }
 
 void releaseScriptMachinery() {

@@ -146,7 +146,11 @@ bool arrowKey(ButtonState& b, int vk, InputEvent& out) {
 
 bool keyDownEvent(ButtonState& b, int vk, WaitMode mode, InputEvent& out) {
   if (vk == 0) return false;
-  if (mode == WaitMode::PassThrough && vk == kVkCtrl && windowActive()) return out = kSkip, true;
+  if (mode == WaitMode::PassThrough && vk == kVkCtrl && windowActive()) {
+    modes::holdFast();
+    return out = kSkip, true;
+  }
+  if (vk == kVkEnter) modes::releaseFast();
   if (vk >= kVkLeft && vk <= kVkDown && arrowKey(b, vk, out)) return true;
   out = event(b.current, vk == kVkEnter && b.current >= 0 ? 1 : vk, 2);
   return true;
@@ -154,6 +158,7 @@ bool keyDownEvent(ButtonState& b, int vk, WaitMode mode, InputEvent& out) {
 
 bool keyUpEvent(ButtonState& b, int vk, InputEvent& out) {
   if (vk == 0) return false;
+  if (vk == kVkCtrl) modes::releaseFast();
   out = event(b.current, vk == kVkEnter && b.current >= 0 ? 1 : vk, 3);
   if (vk == kVkEnter) b.current = -1;
   return true;
@@ -166,6 +171,7 @@ bool wheelEvent(ButtonState& b, int delta, InputEvent& out) {
   else if (b.wheel <= -threshold) out = event(b.current, 0, 4);
   else return false;
   b.wheel = 0;
+  modes::releaseFast();
   return true;
 }
 
@@ -191,6 +197,7 @@ bool messageEvent(ButtonState& b, const WindowMessage& m, WaitMode mode, InputEv
       out = event(b.current, 1, 2);
       return true;
     case WM_LBUTTONUP:
+      modes::releaseFast();
       if (b.current != b.pressed) return false;
       out = event(b.current, 1, 3);
       b.current = -1;
@@ -202,8 +209,14 @@ bool messageEvent(ButtonState& b, const WindowMessage& m, WaitMode mode, InputEv
       if (modes::reading().autoMode || modes::reading().skip) return modes::stopModes(), false;
       out = event(-1, 2, 3);
       return true;
-    case WM_MBUTTONDOWN: out = mode == WaitMode::PassThrough ? kSkip : event(b.current, 4, 2); return true;
-    case WM_MBUTTONUP: out = event(b.current, 4, 3); return true;
+    case WM_MBUTTONDOWN:
+      if (mode != WaitMode::PassThrough) return out = event(b.current, 4, 2), true;
+      modes::holdFast();
+      return out = kSkip, true;
+    case WM_MBUTTONUP:
+      if (mode == WaitMode::PassThrough) modes::releaseFast();
+      out = event(b.current, 4, 3);
+      return true;
     case WM_MOUSEWHEEL: return wheelEvent(b, wheelDelta(m), out);
     case WM_DROPFILES: return dropEvent(mode, out);
     default: return false;
@@ -230,11 +243,13 @@ InputEvent pendingEvent(ButtonState& b, WaitMode mode) {
     b.seenFullScreenCounter = g.fullScreenCounter;
     return event(258, 258, setting(K::FullScreen));
   }
-  if (mode == WaitMode::PassThrough && windowActive() && platform::mouseButtonDown(2)) return kSkip;
+  if (mode == WaitMode::PassThrough && windowActive() && platform::mouseButtonDown(2)) {
+    modes::holdFast();
+    return kSkip;
+  }
   if (r.autoMode) {
     b.autoPollParity = !b.autoPollParity;
-    if (b.autoPollParity && r.autoDeadline != 0 && static_cast<int32_t>(platform::nowMs() - r.autoDeadline) > 0)
-      return event(260, 260, 3);
+    if (b.autoPollParity && modes::autoDeadlinePassed(platform::nowMs())) return event(260, 260, 3);
   }
   scenario::noteIdleEventPoll();
   return out;
