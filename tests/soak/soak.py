@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Soak run: the demo, looping title and story, driven headless on the
-virtual clock by a seeded random scenario (clicks, auto and skip toggles).
+virtual clock by a seeded random scenario: clicks, auto and skip toggles,
+quick saves and loads, the save screen (whose slots the clicks then save to)
+and going back a page.
 
 Checks that the run ends cleanly at its end time with nothing on standard
 error and no Information.txt, and that the resident memory stays flat after
@@ -11,6 +13,7 @@ warm-up.
 import argparse
 import os
 import random
+import re
 import shutil
 import subprocess
 import sys
@@ -22,18 +25,28 @@ QUIT_BUTTON = (440, 580, 840, 660)
 SCREEN = (1280, 720)
 
 
+# The story ends the game after its last page; here it starts over.
+STORY_END = re.compile(r"(setSkip 0\ngosub \*show_backlog\n(?:(?://[^\n]*)?\n)*)end\n")
+
+
 def make_game(build, src_root, work):
     """The demo's sources with a start script that loops title and story."""
     src = os.path.join(work, "src")
     shutil.copytree(os.path.join(src_root, "demo"), src)
+    story_path = os.path.join(src, "script", "story.txt")
+    with open(story_path, encoding="utf-8") as f:
+        story, ends = STORY_END.subn(r"\1goto *soak_loop\n", f.read())
+    with open(story_path, "w", encoding="utf-8") as f:
+        f.write(story)
+    # Title and story in a loop, without the opening. A story that returns
+    # to its caller (a demo without saves) is called.
+    story_call = "goto *story_start\n" if ends else "gosub *story_start\ngoto *soak_loop\n"
     with open(os.path.join(src, "script", "0.txt"), "w", encoding="utf-8") as f:
         f.write("*start\n"
                 'setWindowText "Velmora soak"\n'
                 "screen 1280, 720, 1280, 0\n"
                 "*soak_loop\n"
-                "gosub *title_menu\n"
-                "gosub *story_start\n"
-                "goto *soak_loop\n")
+                "gosub *title_menu\n" + story_call)
     game = os.path.join(work, "game")
     os.makedirs(game)
     subprocess.run([os.path.join(build, "velmora-pack"), "scripts", src, os.path.join(game, "script.dat")],
@@ -42,24 +55,30 @@ def make_game(build, src_root, work):
     return game
 
 
+# Keys pressed now and then while the clicks go on: (key, shortest and
+# longest gap in ms). Shift toggles auto mode, Tab skip mode; Q saves and L
+# loads slot 10 at once; S opens the save screen, where the clicks save to
+# slots, and Esc leaves it; B goes back a page.
+KEYS = [("Shift", 5000, 9000), ("Tab", 8000, 14000), ("Q", 2000, 5000), ("L", 4000, 8000),
+        ("S", 9000, 15000), ("Esc", 3000, 6000), ("B", 10000, 16000)]
+
+
 def scenario(seed, length_ms):
-    """Timed input: a click every 0.2-1.5 s, Shift (auto) about every 7 s,
-    Tab (skip) about every 11 s; quits at the end."""
+    """Timed input: a click every 0.2-1.5 s and the keys above; quits at the
+    end."""
     rng = random.Random(seed)
     lines = [f"# soak scenario, seed {seed}"]
     t = 500
-    next_auto, next_skip = 7000, 11000
+    next_key = {key: rng.randrange(low, high) for key, low, high in KEYS}
     while t < length_ms:
         x, y = rng.randrange(SCREEN[0]), rng.randrange(SCREEN[1])
         qx0, qy0, qx1, qy1 = QUIT_BUTTON
         if not (qx0 <= x < qx1 and qy0 <= y < qy1):
             lines.append(f"at {t} click {x} {y}")
-        if t >= next_auto:
-            lines.append(f"at {t} key Shift")
-            next_auto += rng.randrange(5000, 9000)
-        if t >= next_skip:
-            lines.append(f"at {t} key Tab")
-            next_skip += rng.randrange(8000, 14000)
+        for key, low, high in KEYS:
+            if t >= next_key[key]:
+                lines.append(f"at {t} key {key}")
+                next_key[key] += rng.randrange(low, high)
         t += rng.randrange(200, 1500)
     lines.append(f"at {length_ms} quit")
     return "\n".join(lines) + "\n"
@@ -151,6 +170,13 @@ def run(build, src_root, work, args):
         failures.append(f"exit code {p.returncode}")
     if errors:
         failures.append("standard error:\n" + errors[:4000])
+    # The run must have saved: else the keys and clicks missed their screens.
+    save_folder = os.path.join(game, "save")
+    slots = sorted(n for n in os.listdir(save_folder) if re.fullmatch(r"save\d{3}\.txt", n)) \
+        if os.path.isdir(save_folder) else []
+    has_saves = os.path.exists(os.path.join(src_root, "demo", "script", "saveload.txt"))
+    if has_saves and args.minutes >= 1 and not slots:
+        failures.append("no save slot was written")
     # Warm-up: pictures, fonts and sounds loaded for the first time, the
     # backlog filling up. Samples are taken in real time, which runs roughly
     # in step with the virtual clock. Flat: the last fifth no higher than the
@@ -159,7 +185,7 @@ def run(build, src_root, work, args):
         warm = samples[int(len(samples) * args.warm_up / args.minutes):]
         middle = median(warm[:max(1, len(warm) // 3)])
         end = median(warm[-max(1, len(warm) // 5):])
-        print(f"soak: {args.minutes:g} min virtual in {seconds:.0f} s, seed {args.seed}, "
+        print(f"soak: {args.minutes:g} min virtual in {seconds:.0f} s, seed {args.seed}, slots {len(slots)}, "
               f"RSS after warm-up {middle} KiB, at the end {end} KiB, peak {max(samples)} KiB")
         if end - middle > args.growth_kib and not args.no_memory_check:
             failures.append(f"resident memory grew by {end - middle} KiB after warm-up")
