@@ -1,7 +1,7 @@
 // Writes the fuzz targets' seed corpora (fuzz/corpus/<target>/) from the
 // engine's own writers: packed scripts and archives, settings and read
-// marks, pictures in every format, sounds, movies and cursors. Run by hand
-// when a format changes; the output is checked in.
+// marks, pictures in every format, sounds, movies, cursors and save slots.
+// Run by hand when a format changes; the output is checked in.
 #include <cstdio>
 #include <cstdlib>
 
@@ -22,6 +22,8 @@
 #include "resource/packer.h"
 #include "resource/resource.h"
 #include "save/settings_file.h"
+#include "save/store.h"
+#include "save_game.h"
 #include "script/expression.h"
 #include "script/loader.h"
 #include "text/backlog.h"
@@ -222,6 +224,26 @@ void cursorSeeds() {
   put("cursor", "ani", chunk("RIFF", body));
 }
 
+// Slot files of a scene with every section, one with a history of pushed
+// snapshots; the packed ones as the text inside (the target packs it).
+void saveSeeds() {
+  fuzz::setUpSaveGame();
+  fuzz::buildSaveScene();
+  save::setSaveComment("\x89\x4a\x82\xcc\x91\x4f, before");
+  save::saveSlot(1, false);
+  const std::string single = readAll(save::slotPath(1, false));
+  put("save", "text", std::string(1, '\0') + single);
+  put("save", "packed", "\x01" + single);
+  save::clearSave();
+  save::pushSave(false, "");
+  fuzz::runCommand("cal", "%g_count = 13");
+  save::clearSave();
+  save::pushSave(true, "*story_end");
+  save::clearSave();
+  save::saveSlot(2, false);
+  put("save", "history", std::string(1, '\0') + readAll(save::slotPath(2, false)));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -229,7 +251,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: fuzz_make_seeds CORPUS_DIR\n");
     return 2;
   }
-  root = argv[1];
+  root = fs::absolute(argv[1]);
   runOptions().headless = true;
   scriptSeeds();
   archiveSeeds();
@@ -241,5 +263,6 @@ int main(int argc, char** argv) {
   pictureSeeds();
   movieSeeds();
   cursorSeeds();
+  saveSeeds();  // last: it moves into the fuzz folder
   return 0;
 }

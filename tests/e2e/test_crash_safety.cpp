@@ -18,24 +18,28 @@ namespace {
 
 const std::string kBin = VELMORA_BINARY_DIR;
 
-// Both versions write the settings (with a system variable) and the read
-// marks; the second reads the text block first and keeps a longer string.
+// Both versions write the settings (with a system variable), the read marks
+// and slot 1 as text and packed (with g_ variables); the second reads the
+// text block first and keeps longer strings. A loader is the first version
+// (same lines, so that a loaded position means the same) that sets its own
+// values and then loads slot 1, as text (3) or packed (4).
+constexpr int kLoader = 3;
+
 std::string script(int version) {
-  std::string s = "*start\nint s_count\nstring s_name\ncal %s_count = " + std::to_string(version) +
-                  ", $s_name = \"" + std::string(size_t(version) * 40, 'n') + "\"\n";
+  const int value = version >= kLoader ? 1 : version;
+  const std::string name(size_t(value) * 40, 'n');
+  std::string s = "*start\nint s_count, g_v\nstring s_name, g_name\ncal %s_count = " + std::to_string(value) +
+                  ", $s_name = \"" + name + "\", %g_v = " + std::to_string(version) + ", $g_name = \"" + name + "\"";
+  s += version >= kLoader ? ":loadSave 1, " + std::to_string(version - kLoader) + "\n" : "\n";
   if (version == 2) s += "「読みました」\n\n";
-  s += "saveSetting\nsaveAlready\nend\n";
-  if (version == 1) s += "「読みました」\n\n";
+  s += "saveSetting\nsaveAlready\nsaveSave 1, 0\nsaveSave 1, 1\nend\n*load_lb\nreturn\n";
+  if (version != 2) s += "「読みました」\n\n";
   return s;
 }
 
-void packVersion(int version) {
-  test::writeFile("src/script/0.txt", script(version));
-  ASSERT_EQ(std::system((kBin + "/velmora-pack scripts src game/script.dat >/dev/null").c_str()), 0);
-}
-
-// Runs the engine with an optional kill point; returns the wait status.
-int runEngine(const std::string& killPoint) {
+// Runs the engine with an optional kill point and scenario; returns the wait
+// status.
+int runEngine(const std::string& killPoint, const std::string& scenario = "") {
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e)
     if (std::string_view(*e).substr(0, 20) != "VELMORA_KILL_WRITING") env.emplace_back(*e);
@@ -44,17 +48,30 @@ int runEngine(const std::string& killPoint) {
   std::vector<char*> envp;
   for (auto& e : env) envp.push_back(e.data());
   envp.push_back(nullptr);
-  std::string engine = kBin + "/velmora", headless = "--headless", game = "game";
-  char* argv[] = {engine.data(), headless.data(), game.data(), nullptr};
+  std::vector<std::string> args = {kBin + "/velmora", "--headless"};
+  if (!scenario.empty()) args.insert(args.end(), {"--virtual-clock", "--input", scenario});
+  args.push_back("game");
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   pid_t pid = 0;
   int status = -1;
-  if (posix_spawn(&pid, engine.c_str(), &actions, nullptr, argv, envp.data()) == 0) waitpid(pid, &status, 0);
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) waitpid(pid, &status, 0);
   posix_spawn_file_actions_destroy(&actions);
   return status;
+}
+
+// The loader restores slot 1: its g_ variables come back as the first
+// version saved them.
+void expectSlotLoads(bool packed) {
+  packVersion(kLoader + packed);
+  test::writeFile("check.txt", "expect-var %g_v 1\nexpect-var $g_name \"" + std::string(40, 'n') + "\"\n");
+  const int status = runEngine("", "check.txt");
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "slot 1 did not load: status " << status;
 }
 
 // Every kill point of one file, from its first byte to just before the
@@ -76,6 +93,10 @@ void killWhileWriting(const std::string& name) {
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << at << " status " << status;
     ASSERT_EQ(test::readFile(path), before) << name << " damaged by a kill after " << at << " bytes";
   }
+  if (name.rfind("save", 0) == 0) {
+    expectSlotLoads(name.ends_with(".dat"));
+    packVersion(2);
+  }
   // A normal run afterwards replaces it, leftover temporary file or not.
   ASSERT_EQ(runEngine(""), 0);
   const std::string after = test::readFile(path);
@@ -91,6 +112,12 @@ TEST(CrashSafety, KillingSaveSettingKeepsThePreviousSettings) {
 TEST(CrashSafety, KillingSaveAlreadyKeepsThePreviousReadMarks) {
   test::TempDir dir;
   killWhileWriting("already.dat");
+}
+
+TEST(CrashSafety, KillingSaveSaveKeepsThePreviousSlotLoadable) {
+  test::TempDir dir;
+  killWhileWriting("save001.txt");
+  killWhileWriting("save001.dat");
 }
 
 }  // namespace
