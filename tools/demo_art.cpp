@@ -249,6 +249,8 @@ int main(int argc, char** argv) {
   ok = save(mask(1280, 720), out / "fx/mask.png") && ok;
   ok = save(button(96, 48), out / "ui/button_small.png") && ok;
   ok = save(bar(300, 16), out / "ui/bar.png") && ok;
+  ok = save(panel(600, 104, 12, argb(190, 30, 34, 70), argb(235, 150, 160, 220)), out / "ui/slot.png") && ok;
+  ok = save(button(240, 56), out / "ui/button_mid.png") && ok;
   for (const char* word : {"START", "LOAD", "SETTINGS", "QUIT", "BGM", "SE", "SPEED", "WINDOW", "FULL", "BACK", "+", "-"}) {
     std::string name = word[0] == '+' ? "plus" : word[0] == '-' ? "minus" : word;
     for (char& ch : name) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));

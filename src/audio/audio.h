@@ -41,11 +41,17 @@ struct ChannelSnapshot {
   std::string name;
   int state = kStopped;
   int volume = 100, pan = 0, loopCounter = 0;
+  int volumeTarget = 100;  // where a running volume fade goes, else the volume
+  bool stopping = false;   // fading out to stop
   int64_t frame = 0;
   bool pending = false;
   std::string pendingName;
 };
 ChannelSnapshot channelSnapshot(int channel);
+// Volume and pan at once (no fade).
+void setSoundLevels(int channel, int volume, int pan);
+// Drops every delayed sound command.
+void clearPendingSounds();
 
 // Tests: no device and no threads; stepWorkers runs one 10 ms worker step of
 // every running channel, mix produces frames as the device callback would.

@@ -355,6 +355,14 @@ void pauseSound(int n, bool pause) {
   if (usable(n)) pauseChannel(n, pause);
 }
 
+void setSoundLevels(int n, int volume, int pan) {
+  if (!usable(n)) return;
+  setChannelLevel(n, kFadeVolume, volume, 0);
+  setChannelLevel(n, kFadePan, pan, 0);
+}
+
+void clearPendingSounds() { state().pending.clear(); }
+
 ChannelSnapshot channelSnapshot(int n) {
   ChannelSnapshot s;
   if (!validChannel(n)) return s;
@@ -362,6 +370,9 @@ ChannelSnapshot channelSnapshot(int n) {
   {
     std::lock_guard lk(ch.m);
     s.name = ch.name, s.state = ch.state, s.volume = ch.volume, s.pan = ch.pan, s.loopCounter = ch.loopCounter;
+    const Fade& f = ch.fades[kFadeVolume];
+    s.volumeTarget = f.duration ? int(f.target) : ch.volume;
+    s.stopping = f.duration && f.stopWhenDone;
     s.frame = ch.stream ? std::max<int64_t>(heardFrame(ch), 0) : 0;
   }
   auto it = state().pending.find(n);

@@ -44,6 +44,8 @@ bool loadTheora(Movie& m) {
   return true;
 }
 
+}  // namespace
+
 // Starting: decoder, embedded sound, start time, worker.
 bool startMovie(const MoviePtr& m, int delay) {
   if (m->header.theora && !loadTheora(*m)) return false;
@@ -66,6 +68,22 @@ bool startMovie(const MoviePtr& m, int delay) {
   }
   return true;
 }
+
+bool openMovieFile(Movie& m, std::string& error) {
+  m.source = openSource(m.name, m.mode & kStreamed, error);
+  if (!m.source) error = " " + error;
+  if (!m.source || !readHeader(*m.source, m.header, error)) return false;
+  if (m.header.theora) m.mode |= kTheora;
+  if (!(m.mode & kTheora) && m.mode == 0) {
+    // One slot per frame; every frame takes at least its 12-byte chunk header.
+    const size_t count = size_t(std::min<uint64_t>(uint64_t(m.header.frameCount), m.source->size / 12));
+    m.frames.assign(count, nullptr);
+    m.ready = std::make_unique<std::atomic<bool>[]>(count);
+  }
+  return true;
+}
+
+namespace {
 
 void cmd_theora_create(CommandContext) {
   setErrcmd("theora_create");
@@ -94,19 +112,10 @@ void cmd_sp_ani(CommandContext c) {
     return;
   }
   std::string error;
-  m->source = openSource(name, mode & kStreamed, error);
-  if (!m->source) error = " " + error;
-  if (!m->source || !readHeader(*m->source, m->header, error)) {
+  if (!openMovieFile(*m, error)) {
     report(n, error);
     markForDeletion(n);
     return;
-  }
-  if (m->header.theora) m->mode |= kTheora;
-  if (!(m->mode & kTheora) && m->mode == 0) {
-    // One slot per frame; every frame takes at least its 12-byte chunk header.
-    const size_t count = size_t(std::min<uint64_t>(uint64_t(m->header.frameCount), m->source->size / 12));
-    m->frames.assign(count, nullptr);
-    m->ready = std::make_unique<std::atomic<bool>[]>(count);
   }
   if (!sprite::loadMovieCanvas(n, m->header.width, m->header.height, flags, name.c_str())) return;
   movies()[n] = m;

@@ -105,6 +105,11 @@ bool isEnd(const Chunk& c);
 // file does not hold it.
 bool chunkData(MovieSource& s, uint64_t at, const Chunk& c, std::vector<uint8_t>& buffer);
 image::Image* decodeChunk(const std::vector<uint8_t>& data, uint32_t size);
+// Opens m.name and reads its header (frame slots prepared for mode 0); on
+// failure the message (after the sprite number) is in error.
+bool openMovieFile(Movie& m, std::string& error);
+// Decoder, embedded sound, start time (now + delay) and worker.
+bool startMovie(const MoviePtr& m, int delay);
 
 // ---- the movie list (main thread) ------------------------------------------
 std::map<int, MoviePtr>& movies();

@@ -14,6 +14,10 @@ void movieFrameStep();
 // Stops every movie worker (before the sprite table and the sound go).
 void releaseMovies();
 
+// Adds the ImageF lines to saved games (core/snapshot.h) and starts movie
+// sprites again when their placeholders are rebuilt.
+void registerMovieSection();
+
 // The playback record of a movie sprite, for saves and tests.
 struct MovieInfo {
   int mode = 0;  // bit 0 decode while playing, bit 1 streamed, bit 2 Theora

@@ -4,6 +4,7 @@
 
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
+#include "bindings/host_utility.h"
 #include "core/glide.h"
 #include "core/pump.h"
 #include "core/report.h"
@@ -72,6 +73,11 @@ void cmd_draw3(CommandContext) {
   commitOnly();
 }
 
+// The Lua and Squirrel utility: a sprite without a picture returns nothing.
+void util_SetRenderTarget2(CommandContext c) {
+  if (const std::optional<int> result = setRenderTarget2(intArg(c, 1), intArg(c, 2))) intResult(c, 1, *result);
+}
+
 const CoreBinding kRenderCores[] = {
     {"screen", cmd_screen},
     {"setWindowText", cmd_setWindowText},
@@ -102,6 +108,7 @@ void releaseSlot(sprite::Slot& slot) {
 
 void bindRenderCores() {
   bindCores(kRenderCores);
+  bindSetRenderTarget2(util_SetRenderTarget2);
   core::setSettingEffect(K::FullScreen, fullScreenChanged);
   core::setSettingEffect(K::ScreenAspect, aspectChanged);
   setFramePresenter(framePresenter);

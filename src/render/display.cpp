@@ -34,6 +34,7 @@ struct DisplayState {
   int appliedFullScreen = -1;
   int appliedAspect = -1;
   StartupDialogRunner startupDialog = nullptr;
+  AspectTextShifter textShifter = nullptr;
 };
 DisplayState D;
 
@@ -145,31 +146,47 @@ void applyWindowMode(bool keep, bool centre, bool reposition) {
   screenChange(keep);
 }
 
+// A maximised window whose size was corrected to the aspect: centred when it
+// was too wide, pushed left by the frame when too tall. Returns the outer x.
+int placeMaximised(Geometry& g, bool restoredBefore, bool tooWide, int w) {
+  if (restoredBefore) refreshMonitor();
+  const int x = tooWide ? g.monitorLeft + (g.monitorWidth - w) / 2 : g.monitorLeft - g.frameX;
+  setting(K::ClientLeft) = x;
+  return x;
+}
+
+void windowSized(const WindowMessage& msg) {
+  Geometry& g = geometry();
+  if (platform::windowMinimised() || msg.wParam == SIZE_MINIMIZED) {
+    g.sizeState = kSizeMinimised;
+    return;
+  }
+  int w = lowWordX(msg.lParam), h = highWordY(msg.lParam);
+  int cx = 0, cy = 0;
+  platform::clientPosition(cx, cy);
+  setting(K::ClientLeft) = cx - g.frameX;
+  setting(K::ClientTop) = cy - g.captionTop;
+  const bool maximised = msg.wParam == SIZE_MAXIMIZED || platform::windowMaximised();
+  const bool restoredBefore = g.sizeState == kSizeRestored;
+  g.sizeState = maximised ? kSizeMaximised : (g.sizeState == kSizeMaximised ? kSizeRestored : kSizeNormal);
+  const int askedW = w;
+  if (!correctClientSize(g, w, h)) return;
+  if (maximised) cx = placeMaximised(g, restoredBefore, w < askedW, w) + g.frameX;
+  setting(K::WindowWidth) = w;
+  setting(K::WindowHeight) = h;
+  int aw = 0, ah = 0, ax = 0, ay = 0;
+  platform::clientSize(aw, ah);
+  platform::clientPosition(ax, ay);
+  if (aw != w || ah != h || ax != cx) platform::placeWindow(cx, cy, w, h);
+  updatePresentGeometry();
+}
+
 // What the window system tells the main window (close, focus, size).
 void mainWindowProcedure(WindowMessage& msg) {
   switch (msg.message) {
-    case WM_SIZE: {
-      if (!D.started || fullScreen() || D.modeChanging) break;
-      Geometry& g = geometry();
-      if (platform::windowMinimised()) {
-        g.sizeState = kSizeMinimised;
-        break;
-      }
-      int w = lowWordX(msg.lParam), h = highWordY(msg.lParam);
-      int cx = 0, cy = 0;
-      platform::clientPosition(cx, cy);
-      setting(K::ClientLeft) = cx - g.frameX;
-      setting(K::ClientTop) = cy - g.captionTop;
-      g.sizeState = platform::windowMaximised() ? kSizeMaximised : (g.sizeState == kSizeMaximised ? kSizeRestored : kSizeNormal);
-      if (!correctClientSize(g, w, h)) break;
-      setting(K::WindowWidth) = w;
-      setting(K::WindowHeight) = h;
-      int aw = 0, ah = 0;
-      platform::clientSize(aw, ah);
-      if (aw != w || ah != h) platform::placeWindow(cx, cy, w, h);
-      updatePresentGeometry();
+    case WM_SIZE:
+      if (D.started && !fullScreen() && !D.modeChanging) windowSized(msg);
       break;
-    }
     default: handleWindowEvent(msg); break;
   }
 }
@@ -306,6 +323,7 @@ void switchAspect(int value) {
     return;
   }
   changeAspect(g, value, platform::windowMaximised());
+  if (D.textShifter) D.textShifter();
   publishScreenFacts();
   applyDisplayMode(setting(K::Interpolation) == 0, false, false);
   for (int n = 0; n < sprite::kSpriteCount; ++n)
@@ -317,11 +335,15 @@ int aspectTextOffset(bool textShiftFlag) {
   return setting(K::ScreenAspect) == 1 && textShiftFlag ? geometry().aspectOffset : 0;
 }
 
+void setAspectTextShifter(AspectTextShifter shifter) { D.textShifter = shifter; }
+
 void zoomPanPoll() {
   if (!fullScreen() || setting(K::FullMode) != 4) return;
   int cx = 0, cy = 0;
   platform::cursorPosition(cx, cy);
-  if (zoomPanStep(geometry(), cx, cy) && setting(K::Interpolation) != 0) updatePresentGeometry();
+  // The present follows the pan in every filter mode: without a filter the
+  // rectangles handed to the present are copies of the panned one.
+  if (zoomPanStep(geometry(), cx, cy)) updatePresentGeometry();
 }
 
 void logicalToDesktop(int& x, int& y) {

@@ -40,6 +40,10 @@ void switchAspect(int value);
 // The vertical text shift the message window applies (0 unless 4:3 mode and
 // the text's aspect-shift flag).
 int aspectTextOffset(bool textShiftFlag);
+// The text side gives its text objects the shift again (it knows their
+// aspect-shift flag); run on every aspect change. Installed at start-up.
+using AspectTextShifter = void (*)();
+void setAspectTextShifter(AspectTextShifter shifter);
 
 // One Zoom panning poll (the event poll calls it).
 void zoomPanPoll();

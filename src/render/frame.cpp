@@ -271,7 +271,7 @@ bool drawFrameIfAnimating() {
 
 void commitOnly() { sprite::commitAll(); }
 
-int setRenderTarget2(int index, int spriteNumber) {
+std::optional<int> setRenderTarget2(int index, int spriteNumber) {
   setErrcmd("SetRenderTarget2");
   DeviceState& d = device();
   if (!d.resources) return static_cast<int>(GL_INVALID_OPERATION);
@@ -281,10 +281,13 @@ int setRenderTarget2(int index, int spriteNumber) {
     return 0;
   }
   sprite::Slot* s = sprite::validNumber(spriteNumber) ? sprite::frontSlot(spriteNumber) : nullptr;
-  if (!s || !s->renderTarget) {
+  if (!s || (!s->renderTarget && !s->picture)) {
     errorc(std::to_string(spriteNumber) + sj(" 画像が読み込まれていません"), 1);
-    return -1;
+    return std::nullopt;
   }
+  // A plain picture has no surface to draw into: refused as the device
+  // refuses a texture that is no render target, and the target stays.
+  if (!s->renderTarget) return static_cast<int>(GL_INVALID_OPERATION);
   if (!s->gpu.renderSurface) recreateRenderTargetSprites();
   (void)index;  // one colour attachment per framebuffer here
   bindTarget(glName(s->gpu.renderSurface), s->imageWidth, s->imageHeight);

@@ -4,6 +4,7 @@
 // changes and the device-reset callbacks. Main thread only.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace velmora::image {
 struct Image;
@@ -89,8 +90,9 @@ int writeTexture2(void* texture, int level, const image::Image* picture);
 int writeTextureRegion(void* texture, int x, int y, int w, int h, const uint32_t* pixels);
 // The part (x, y, w, h) of an image into a texture at its origin.
 int writeTexture3(void* texture, const image::Image* picture, int x, int y, int w, int h);
-// SetRenderTarget2: sprite > 0 draws into that group sprite, else the scene.
-int setRenderTarget2(int index, int sprite);
+// SetRenderTarget2: sprite > 0 draws into that group sprite, else the scene;
+// the GL result, or nothing (and a report) for a sprite without a picture.
+std::optional<int> setRenderTarget2(int index, int sprite);
 // Off: one draw call per sprite tile, to check batched frames against.
 void setSpriteBatching(bool on);
 

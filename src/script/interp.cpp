@@ -145,6 +145,8 @@ size_t lineLength(int line) {
 size_t startTextBlock() {
   Registers& r = I.regs;
   r.lastTextLine = r.currentLine;
+  r.textBlockScript = activeScriptKey();
+  r.textBlockLine = r.currentLine;
   const int blockLine = r.currentLine;
   size_t textStart = 0;
   const std::string& line = activeLines()[r.currentLine];

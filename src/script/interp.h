@@ -35,6 +35,10 @@ struct Registers {
   int preTextHook = 0;
   int postTextHook = 0;
   int lastTextLine = -1;
+  // Where the text block being shown began (its speaker line, if any), and
+  // in which script: a saved game shows the page again from there.
+  ScriptKey textBlockScript = 0;
+  int textBlockLine = -1;
   std::string userSubName;   // at most 31 bytes
   std::string callArguments;  // at most 255 bytes
 };

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "bindings/catalogue.h"
+#include "sprite/picture.h"
 #include "sprite/sprite.h"
 
 namespace velmora::sprite {
@@ -75,7 +76,12 @@ bool loadSpritePicture(int n, const char* path, uint32_t flags, int frames);
 bool loadFramedPicture(int n, const char* path, uint32_t flags, int w, int h);
 // The w x h canvas of a framed picture (sp_st rules), or null after reporting.
 image::Image* framedCanvas(int n, const std::string& path, uint32_t flags, int w, int h, int& resolution);
-void applyImageEffects(const Sprite& r, image::Image*& picture);
+// The picture as a sprite load decodes it: cache, cut and image effects.
+PictureRef decodeForSprite(int n, const std::string& path, uint32_t flags, int& resolution);
+// Canvas size of a framed picture in script units.
+void framedSize(const Slot& s, int& w, int& h);
+// The sp_mask picture into a slot; the mask values are left as they are.
+bool attachMask(Slot& s, const std::string& path);
 
 // ---- command families ----------------------------------------------------------
 std::span<const bindings::CoreBinding> spriteCores();

@@ -151,9 +151,11 @@ void clearForLoad(int n) {
 }
 
 // The back slot takes either a cached picture it shows as it is, or one of
-// its own (text and movie canvases are written into later); neither is the
-// jump-mode placeholder that the save restore rebuilds.
-bool placePicture(int n, PictureRef shared, image::Image* owned, int frames, int resolution, uint32_t flags) {
+// its own (text and movie canvases are written into later); with neither
+// (jump mode) it becomes a w x h placeholder, rebuilt when the jump or the
+// save restore ends.
+bool placePicture(int n, PictureRef shared, image::Image* owned, int frames, int resolution, uint32_t flags,
+                  int w = 1, int h = 1) {
   Slot* back = nullptr;
   bool fresh = false;
   if (!prepareBackSlot(n, back, fresh)) {
@@ -167,8 +169,9 @@ bool placePicture(int n, PictureRef shared, image::Image* owned, int frames, int
     ok = attachPicture(*back, owned, frames, resolution);
   } else {
     releasePicture(*back);
-    ok = layTiles(*back, 1, 1, 1);
+    ok = layTiles(*back, std::max(w, 1), std::max(h, 1), 1);
     back->resolution = 1;
+    back->placeholder = true;
   }
   if (!ok) {
     if (fresh) freeSlot(table().slots[n][(table().sprites[n].front ^ 1) & 1]);
@@ -178,6 +181,8 @@ bool placePicture(int n, PictureRef shared, image::Image* owned, int frames, int
   finishLoad(n, fresh, flags);
   return backSlot(n) != nullptr;
 }
+
+}  // namespace
 
 PictureRef decodeForSprite(int n, const std::string& path, uint32_t flags, int& resolution) {
   resolution = 1;
@@ -190,8 +195,6 @@ PictureRef decodeForSprite(int n, const std::string& path, uint32_t flags, int& 
   applyImageEffects(r, picture);
   return adoptPicture(picture);
 }
-
-}  // namespace
 
 bool loadSpritePicture(int n, const char* rawPath, uint32_t flags, int frames) {
   if (!validNumber(n)) return false;
@@ -210,19 +213,18 @@ bool loadSpritePicture(int n, const char* rawPath, uint32_t flags, int frames) {
   return true;
 }
 
-bool loadTextPicture(int n, image::Image* picture, uint32_t flags) {
+bool loadMadePicture(int n, image::Image* picture, int resolution, uint32_t flags) {
   if (!validNumber(n)) {
     image::freeImage(picture);
     return false;
   }
   clearForLoad(n);
-  if (table().jump) {
-    image::freeImage(picture);
-    picture = nullptr;
-  }
-  // Text pictures are drawn at device size: logical units.
-  return placePicture(n, {}, picture, 1, 1, flags);
+  if (table().jump) image::freeImage(picture);
+  return placePicture(n, {}, picture, 1, resolution, flags);
 }
+
+// Text pictures are drawn at device size: logical units.
+bool loadTextPicture(int n, image::Image* picture, uint32_t flags) { return loadMadePicture(n, picture, 1, flags); }
 
 bool replaceFrontPicture(int n, image::Image* picture) {
   Slot* s = validNumber(n) ? frontSlot(n) : nullptr;
@@ -289,10 +291,35 @@ bool loadFramedPicture(int n, const char* rawPath, uint32_t flags, int w, int h)
     canvas = framedCanvas(n, path, flags, w, h, resolution);
     if (!canvas) return false;
   }
-  if (!placePicture(n, {}, canvas, 1, resolution, flags)) return false;
+  // A placeholder keeps the canvas size its rebuild asks for.
+  if (!placePicture(n, {}, canvas, 1, resolution, flags, w, h)) return false;
   Sprite& r = table().sprites[n];
   copyName(r.name, path);
   r.fontFace[0] = kKindFramed;
+  return true;
+}
+
+void framedSize(const Slot& s, int& w, int& h) {
+  w = s.width;
+  h = s.height;
+  if (s.resolution == 2 && table().screen.displayRate > 1.0f && table().screen.pictureRatio > 0.0f) {
+    w = int(float(w) / table().screen.pictureRatio);
+    h = int(float(h) / table().screen.pictureRatio);
+  }
+}
+
+bool attachMask(Slot& s, const std::string& path) {
+  int resolution = 1;
+  image::Image* mask = loadWholePicture(path.c_str(), &resolution, !(s.loadFlags & kLoadNoCache));
+  if (!mask) return false;
+  image::freeImage(s.mask);
+  s.mask = mask;
+  Slot probe{};
+  if (layTiles(probe, mask->width, mask->height, 1)) {
+    s.maskTileColumns = probe.tileColumns;
+    s.maskTileRows = probe.tileRows;
+  }
+  s.upload |= kUploadMask;
   return true;
 }
 
@@ -324,16 +351,6 @@ void cmd_sp_cut(CommandContext c) {
   r.cutW = w;
   r.cutH = h;
   loadSpritePicture(n, path.c_str(), flags, frames);
-}
-
-// Canvas size of a framed picture in script units.
-void framedSize(const Slot& s, int& w, int& h) {
-  w = s.width;
-  h = s.height;
-  if (s.resolution == 2 && table().screen.displayRate > 1.0f && table().screen.pictureRatio > 0.0f) {
-    w = int(float(w) / table().screen.pictureRatio);
-    h = int(float(h) / table().screen.pictureRatio);
-  }
 }
 
 void cmd_sp_st(CommandContext c) {
@@ -374,20 +391,10 @@ void cmd_sp_mask(CommandContext c) {
   if (!validNumber(n)) return;
   Slot* s = afterSlot(n);
   if (!s) return reportNoPicture(n);
-  int resolution = 1;
-  image::Image* mask = loadWholePicture(path.c_str(), &resolution, !(s->loadFlags & kLoadNoCache));
-  if (!mask) return;
-  image::freeImage(s->mask);
-  s->mask = mask;
-  Slot probe{};
-  if (layTiles(probe, mask->width, mask->height, 1)) {
-    s->maskTileColumns = probe.tileColumns;
-    s->maskTileRows = probe.tileRows;
-  }
+  if (!attachMask(*s, path)) return;
   s->maskReverse = reverse;
   s->maskProgress = progress;
   s->maskVague = (vague - 1) & 511;
-  s->upload |= kUploadMask;
   copyName(table().sprites[n].maskName, path);
 }
 

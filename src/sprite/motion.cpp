@@ -20,16 +20,6 @@ MotionState M;
 constexpr int kStepOrder[] = {kTrackX, kTrackY, kTrackW, kTrackH, kTrackRX, kTrackRY,
                               kTrackRZ, kTrackA, kTrackC, kTrackM, kTrackS};
 
-int maskValue(int kind, int value) {
-  switch (kind) {
-    case kTrackA:
-    case kTrackL: return value & 255;
-    case kTrackC: return value & 0xFFFFFF;
-    case kTrackM: return value & 0x3FF;
-    default: return value;
-  }
-}
-
 void writeSlot(Slot& s, int kind, float value, int second) {
   const float f = value / float(kindScale(kind));
   const int v = int(value);
@@ -60,6 +50,16 @@ void writeSlot(Slot& s, int kind, float value, int second) {
 }
 
 }  // namespace
+
+int maskValue(int kind, int value) {
+  switch (kind) {
+    case kTrackA:
+    case kTrackL: return value & 255;
+    case kTrackC: return value & 0xFFFFFF;
+    case kTrackM: return value & 0x3FF;
+    default: return value;
+  }
+}
 
 void endTrack(int n, int kind) {
   M.tracks[size_t(kind)].erase(n);

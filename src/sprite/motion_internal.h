@@ -52,6 +52,9 @@ constexpr int kindScale(int kind) { return kind == kTrackW || kind == kTrackH ? 
 // ---- tracks (motion.cpp) ----------------------------------------------------
 // Adds one key; value is the script's target, already negated for RZ.
 bool addKey(int n, int kind, int value, int time, int easing, int mode, int second = 0);
+// A key's value as its kind holds it (alpha and frame a byte, colour 24
+// bits, mask progress 10 bits).
+int maskValue(int kind, int value);
 // The property in key units (floats times their scale).
 int propertyValue(int n, int kind);
 // Writes a property to both slots; second < 0 keeps maskReverse.

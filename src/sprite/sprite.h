@@ -130,6 +130,7 @@ struct Slot {
   image::Image* mask;                       // sp_mask picture, owned
   int32_t maskTileColumns, maskTileRows;    // mask tiling (same rules)
   bool dirty;                               // placement must be recomputed
+  bool placeholder;                         // loaded in jump mode: the picture is still to be read
 };
 
 struct TrackKey;  // motion keys, owned by the motion tracks
@@ -201,7 +202,8 @@ struct ScreenFacts {
 void setScreenFacts(const ScreenFacts& facts);
 const ScreenFacts& screenFacts();
 
-// Jump mode and save restore: loads create empty 1 × 1 placeholder slots.
+// Jump mode: loads create empty placeholder slots (1 x 1, a framed picture
+// its canvas size) that rebuildPlaceholders() fills when the jump ends.
 void setJumpLoading(bool on);
 bool jumpLoading();
 
@@ -219,6 +221,13 @@ struct MotionHooks {
   bool (*finalValue)(int n, int kind, float& value) = nullptr;
 };
 void setMotionHooks(const MotionHooks& hooks);
+
+// ---- pictures the engine makes ----------------------------------------------
+// A picture (taken) into sprite n's back slot with its slot set-up, as sp loads
+// one; in jump mode a placeholder. The caller names the sprite.
+bool loadMadePicture(int n, image::Image* picture, int resolution, uint32_t flags = 0);
+// The load-time effect chain of a record's effect fields (negative ... mosaic).
+void applyImageEffects(const Sprite& r, image::Image*& picture);
 
 // The movie player: a sprite's movie stops when its picture is replaced or
 // the sprite is deleted.

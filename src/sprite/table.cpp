@@ -122,6 +122,7 @@ void releasePicture(Slot& s) {
   dropPicture(s);
   image::freeImage(s.mask);
   s.upload = 0;
+  s.placeholder = false;
 }
 
 void freeSlot(Slot*& s) {

@@ -119,6 +119,7 @@ void attachTiled(Slot& s, image::Image* picture, std::shared_ptr<const image::Im
   s.picture = picture;
   s.shared = std::move(shared);
   s.renderTarget = false;
+  s.placeholder = false;
   s.resolution = resolution;
   s.upload |= kUploadPixels;
 }

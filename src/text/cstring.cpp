@@ -297,6 +297,12 @@ void CString::SetChar(float x, float y, uint8_t lead, uint8_t trail) {
   laidOut = k + 1;
 }
 
+void CString::setVerticalShift(int shift) {
+  const int by = shift - verticalShift_;
+  verticalShift_ = shift;
+  for (int k = 0; k < laidOut && k < capacity(); ++k) slots_[size_t(k)].y += by;
+}
+
 void CString::ReSetChar() {
   for (int i = 0; i < laidOut; ++i) rasterizeSlot(slots_[size_t(i)], "ReSetChar");
 }

@@ -62,7 +62,8 @@ class CString {
   const std::string& fontName() const { return fontName_; }
   uint32_t colour(int i) const { return colours_[i & 3]; }
   const uint32_t* gradient() const { return gradient_; }
-  void setVerticalShift(int shift) { verticalShift_ = shift; }
+  // The text layer's aspect shift; glyphs already laid out move with it.
+  void setVerticalShift(int shift);
 
   // Reveal counters and slots, driven by the message window.
   std::vector<GlyphSlot>& slots() { return slots_; }

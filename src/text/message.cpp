@@ -8,6 +8,7 @@
 #include "core/settings.h"
 #include "core/sjis.h"
 #include "platform/platform.h"
+#include "render/display.h"
 #include "render/geometry.h"
 #include "render/render.h"
 #include "script/interp.h"
@@ -111,10 +112,11 @@ void endMessDraw() {
   pauses.erase(pauses.begin(), std::find_if(pauses.begin(), pauses.end(), [&](int p) { return p >= start; }));
 }
 
-int aspectShiftPixels() {
-  const MessageWindow& w = window();
-  if (!w.layout.aspectShift || !setting(K::ScreenAspect)) return 0;
-  return render::geometry().aspectOffset;
+int aspectShiftPixels() { return render::aspectTextOffset(window().layout.aspectShift != 0); }
+
+void applyAspectShift() {
+  MessageWindow& w = window();
+  for (CString* s : {&w.main, &w.ruby}) s->setVerticalShift(aspectShiftPixels());
 }
 
 void applyFontToMessage() {

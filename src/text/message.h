@@ -10,6 +10,10 @@
 
 #include "text/cstring.h"
 
+namespace velmora::image {
+struct Image;
+}
+
 namespace velmora::text {
 
 struct MessageLayout {
@@ -53,6 +57,13 @@ struct SpriteFont {
   int attr[4] = {0, 0xFFFFFF, 0xFFFFFF, 0};  // style, colours 1-3
 };
 SpriteFont& spriteFont();
+// A text sprite's picture rendered again from its recorded text and font
+// (a placeholder's rebuild); null when it cannot be made.
+image::Image* renderTextSprite(int n);
+
+// Adds the message and backlog lines to saved games (core/snapshot.h) and
+// answers the save commands' questions about the backlog.
+void registerTextSections();
 
 // The interpreter's hand-over; 0 stops the program.
 int showTextLine(std::string_view line, size_t textStart, size_t nextLength, size_t afterNextLength);
@@ -69,6 +80,8 @@ int characterPitch();
 int rowPitch();
 // The vertical shift of the text layer (aspect offset or 0).
 int aspectShiftPixels();
+// Gives both text objects that shift; the display runs it on every aspect change.
+void applyAspectShift();
 
 // Font state applied to the four text objects.
 void applyFontToMessage();

@@ -42,7 +42,7 @@ void cmd_setMessCreate(CommandContext c) {
   w.stringMain.Create(t.fontFile, size, t.fontStyle, 0, mode);
   w.stringRuby.Create(t.fontFile, size / 2, t.fontStyle & 15, 0, mode);
   w.created = true;
-  for (CString* s : {&w.main, &w.ruby}) s->setVerticalShift(aspectShiftPixels());
+  applyAspectShift();
   w.reveal.rubyBase.clear();
   applyColoursToMessage();
 }
@@ -53,7 +53,7 @@ void cmd_setMessXY(CommandContext c) {
   l.originX = intArg(c, 1);
   l.originY = intArg(c, 2);
   l.aspectShift = intArg(c, 3);
-  for (CString* s : {&window().main, &window().ruby}) s->setVerticalShift(aspectShiftPixels());
+  applyAspectShift();
 }
 
 void cmd_setMessWH(CommandContext c) {

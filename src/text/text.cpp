@@ -3,6 +3,7 @@
 #include "bindings/catalogue.h"
 #include "core/modes.h"
 #include "core/scenario.h"
+#include "render/display.h"
 #include "render/render.h"
 #include "script/interp.h"
 #include "text/backlog.h"
@@ -61,6 +62,7 @@ void bindTextCores() {
   h.pageState = pageState;
   h.resumeOffset = resumeOffset;
   render::setTextLayerDrawer(drawTextLayer);
+  render::setAspectTextShifter(applyAspectShift);
   modes::hooks().windowVisibleFlags = windowFlags;
   scenario::hooks().currentText = currentText;
 }

@@ -189,6 +189,18 @@ const bindings::CoreBinding kTextSpriteCores[] = {
 
 }  // namespace
 
+image::Image* renderTextSprite(int n) {
+  if (!sprite::validNumber(n)) return nullptr;
+  const SpriteFont saved = spriteFont();
+  applyFont(recordedFont(n));
+  auto it = T().logTexts.find(n);
+  const sprite::Sprite& r = sprite::record(n);
+  image::Image* p = it != T().logTexts.end() ? renderRows(it->second.first, it->second.second)
+                                             : renderLine({r.name, strnlen(r.name, sizeof r.name)});
+  applyFont(saved);
+  return p;
+}
+
 SpriteFont& spriteFont() {
   static SpriteFont f;
   return f;

@@ -96,5 +96,38 @@ TEST(Scenario, ScreenshotsCompareWithExpectedPictures) {
   EXPECT_EQ(test::comparePictures("other.png", "shot.png", 2, 100, "diff2.png"), "");
 }
 
+// The wheel and a dropped file reach the game's event wait as a player's
+// would: a wheel turn back (phase 4) and the drop event with its path.
+TEST(Scenario, WheelAndDropReachTheEventWait) {
+  test::TempDir dir;
+  test::Run o = runScenario("int b, c, p\nstring f\nscreen 320, 240, 320, 0\n*l\neventWaitDD %b, %c, %p, $f\ndraw\n"
+                            "if (%p == 4) print \"wheel back, \"\nif (%p == 5) print \"wheel forward, \"\n"
+                            "if (%b != 259) goto *l\nprint \"drop \" + $f\nend\n",
+                            "wait-event\nwheel -1\nwait-event\nwheel 1\nwait-event\ndrop some/file.txt\n");
+  EXPECT_EQ(o.code, 0) << o.err;
+  EXPECT_EQ(o.out, "wheel back, wheel forward, drop some/file.txt");
+}
+
+// The shorthand without a scenario file: one screenshot at a time.
+TEST(Scenario, ScreenshotAtWritesThePictureAtItsTime) {
+  test::TempDir dir;
+  image::Image* bg = image::createImage(320, 240, 24);
+  for (int i = 0; i < 320 * 240; ++i) bg->pixels[i] = 0xFF000000u | uint32_t(i % 320) << 8 | 0x30;
+  std::filesystem::create_directories("game");
+  ASSERT_EQ(image::saveImage("game/bg.png", bg, image::kSavePng, 24, 6, 0), 1);
+  image::freeImage(bg);
+  // The background shows only from frame 90 on; the run ends at frame 150.
+  test::writeFile("src/script/0.txt", "int n\nscreen 320, 240, 320, 0\n*l\ncal %n = %n + 1\n"
+                                      "if (%n == 90) sp 900, \"bg.png\", 0, 1\ndraw\nif (%n < 150) goto *l\n");
+  test::runPack("scripts src game/script.dat");
+  test::Run o = test::runEngine("--virtual-clock --screenshot-at 500 early.png --screenshot-at 2000 late.png game", "", 120);
+  ASSERT_EQ(o.code, 0) << o.err;
+  EXPECT_EQ(test::comparePictures("game/bg.png", "late.png", 0, 0, "diff.png"), "");
+  image::Image* early = test::readPicture("early.png");
+  ASSERT_NE(early, nullptr);
+  EXPECT_EQ(early->pixels[160 * 320 + 200] & 0xFFFFFF, 0u);  // before the background
+  image::freeImage(early);
+}
+
 }  // namespace
 }  // namespace velmora

@@ -22,6 +22,7 @@
 #include "render/geometry.h"
 #include "render/render.h"
 #include "script/interp.h"
+#include "sprite/motion.h"
 #include "sprite/picture.h"
 #include "sprite/sprite.h"
 #include "support/tempdir.h"
@@ -106,6 +107,16 @@ inline Difference compare(const Picture& expected, const image::Image* actual) {
       }
     }
   return d;
+}
+
+// The motion commands, and their steps inside every frame (once per process).
+inline void bindMotionInFrames() {
+  sprite::bindMotionCores();
+  static bool installed = false;
+  if (installed) return;
+  addFrameUpdate(sprite::motionFrameStep);
+  setTrackStep(sprite::motionTrackStep);
+  installed = true;
 }
 
 class Scene : public ::testing::Test {

@@ -19,13 +19,7 @@ class Motion : public Scene {
     start();
   }
   void start() {
-    sprite::bindMotionCores();
-    static bool installed = false;
-    if (!installed) {
-      addFrameUpdate(sprite::motionFrameStep);
-      setTrackStep(sprite::motionTrackStep);
-      installed = true;
-    }
+    bindMotionInFrames();
     platform::setVirtualClock(true);
     screen(kW, kH);
     // Frames are not cleared: a black backdrop that no quake reaches.

@@ -20,6 +20,8 @@
 #include "setup/overlay.h"
 #include "setup/startup_dialog.h"
 #include "save/settings_file.h"
+#include "save/screenshot.h"
+#include "save/store.h"
 #include "render/display.h"
 #include "render/geometry.h"
 #include "render/input/buttons.h"
@@ -30,6 +32,7 @@
 #include "platform/vclock.h"
 #include "sprite/motion.h"
 #include "sprite/picture.h"
+#include "sprite/saved.h"
 #include "sprite/sprite.h"
 #include "script/control.h"
 #include "script/expression.h"
@@ -94,6 +97,7 @@ void startJump() { sprite::setJumpLoading(true); }
 
 void endJump() {
   sprite::setJumpLoading(false);
+  sprite::rebuildPlaceholders();
   audio::restartLoopingSounds();
   text::window().windowVisible = 0;
   render::setWindowVisibleFlags(0);
@@ -168,6 +172,10 @@ int runInterpreter() {
   render::addFrameUpdate(movie::movieFrameStep);
   sprite::setVoicePreloader(audio::preloadSound);
   save::settingsLoadHooks().applyVolumes = audio::applyVolumeSettings;
+  save::registerSaveSections();
+  movie::registerMovieSection();
+  text::registerTextSections();
+  save::bindSaveSlotCommands();
   bindings::registerScriptHosts();
   installScenarioHooks();
   g_startTime = platform::nowMs();
@@ -185,6 +193,7 @@ int runInterpreter() {
   sprite::clearMotion();
   movie::releaseMovies();
   sprite::clearTable();
+  save::releaseScreenShot();
   render::releaseRenderDevice();
   audio::releaseSound();
   sprite::clearCache();

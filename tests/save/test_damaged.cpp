@@ -1,0 +1,117 @@
+// Damaged slot files: each is refused with one message before anything of the
+// running game changes.
+#include <zlib.h>
+
+#include <cstring>
+
+#include "game_fixture.h"
+
+namespace velmora::save::test_support {
+namespace {
+
+size_t occurrences(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  const size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+class Damaged : public GameTest {
+ protected:
+  void SetUp() override {
+    GameTest::SetUp();
+    buildScene();
+    positionInStory(5);
+    setSaveComment("before the storm");
+    ASSERT_TRUE(saveSlot(1, false));
+    saved_ = velmora::test::readFile("save/save001.txt");
+    disturb();
+    sprite::motionFrameStep();
+    running_ = state();
+    takeLog();
+  }
+
+  // The game goes on as it was, with one report naming the file.
+  void expectRefused(const std::string& bytes, const char* message = " は不正なファイルです") {
+    velmora::test::writeFile("save/save001.txt", bytes);
+    EXPECT_FALSE(loadSlot(1, false));
+    EXPECT_EQ(state(), running_);
+    EXPECT_EQ(script::registers().loadHook, 0);
+    const std::string log = takeLog();
+    EXPECT_EQ(occurrences(log, message), 1u) << log;
+    EXPECT_EQ(occurrences(log, "ません"), 0u) << log;
+  }
+
+  std::string saved_, running_;
+};
+
+TEST_F(Damaged, TruncatedAtAnyLineBoundaryOrInsideALine) {
+  for (size_t end = saved_.find('\n'); end + 1 < saved_.size(); end = saved_.find('\n', end + 1)) {
+    SCOPED_TRACE(end);
+    expectRefused(saved_.substr(0, end + 1));
+  }
+  expectRefused(saved_.substr(0, saved_.size() - 3));
+}
+
+TEST_F(Damaged, MissingFieldsAndGarbageNumbers) {
+  expectRefused(replaced(saved_, "1,1,1,0,0,0,0, 0\nImageM20", "1,1,1,0,0,0, 0\nImageM20"));
+  expectRefused(replaced(saved_, ",100,50,", ",1O0,50,"));
+  expectRefused(replaced(saved_, "ImageX10_0=400,0,1,", "ImageX10_0=400,x,1,"));
+  expectRefused(replaced(saved_, "ScQ=1, 0,3,", "ScQ=1, 0,"));
+  expectRefused(replaced(saved_, "g_count=12,", "g_count=twelve,"));
+  expectRefused(replaced(saved_, "String=g_who='", "String=g_who="));
+  expectRefused(replaced(saved_, "Sound3=se.wav,3,", "Sound3=se.wav,,"));
+  expectRefused(replaced(saved_, "File=", "File=lower case,"));
+}
+
+TEST_F(Damaged, AFileOfAnotherGameNamesScriptsThisOneLacks) {
+  const std::string story = scriptName(crc64_hash(kStory));
+  expectRefused(replaced(saved_, "File=" + story + ",5", "File=" + scriptName(crc64_hash("script/other.txt")) + ",5"));
+  expectRefused(replaced(saved_, "File=" + story + ",5", "File=" + story + ",4000"));
+}
+
+TEST_F(Damaged, APackedFileWithABrokenStream) {
+  std::string packed(4, '\0');
+  const uint32_t length = uint32_t(saved_.size());
+  std::memcpy(packed.data(), &length, 4);
+  uLongf room = compressBound(uLong(saved_.size()));
+  std::string stream(room, '\0');
+  compress2(reinterpret_cast<Bytef*>(stream.data()), &room, reinterpret_cast<const Bytef*>(saved_.data()),
+            uLong(saved_.size()), 9);
+  stream.resize(room);
+  stream[stream.size() / 2] ^= 0x55;
+  velmora::test::writeFile("save/save001.dat", packed + stream);
+  EXPECT_FALSE(loadSlot(1, true));
+  EXPECT_EQ(state(), running_);
+  EXPECT_EQ(occurrences(takeLog(), "の読み込みに失敗しました"), 1u);
+}
+
+TEST_F(Damaged, ValuesOutOfRangeAreBoundedAndUnknownKeysIgnored) {
+  std::string text = replaced(saved_, "1,1,1,5,0,0,0, 0\nImageF50", "1,1,1,4000,0,0,0, 0\nImageF50");
+  text = replaced(text, "ImageX10_0=400,0,1, 100,300,1002,0", "ImageX10_0=400,0,1, 100,300,-5,99");
+  text = replaced(text, ",16,8,100,50,", ",100000,8,100,50,");
+  text = replaced(text, "Integer=", "Image1000=x\nImageX2000_0=1,2,3\nSound9=bgm.wav,0,0,0,0\nUnknown=1\nInteger=");
+  velmora::test::writeFile("save/save001.txt", text);
+  ASSERT_TRUE(loadSlot(1, false));
+  EXPECT_EQ(takeLog(), "");
+  EXPECT_EQ(sprite::frontSlot(6)->group, 999);
+  EXPECT_EQ(sprite::savedKeys(10, 0, platform::nowMs())[0].duration, 2);
+  EXPECT_EQ(sprite::savedKeys(10, 0, platform::nowMs())[0].easing, 0);
+  EXPECT_EQ(audio::channelSnapshot(9).name, "");
+  sprite::motionFrameStep();
+}
+
+TEST_F(Damaged, AMissingSlotIsNoErrorAndChangesNothing) {
+  EXPECT_FALSE(loadSlot(7, false));
+  EXPECT_EQ(state(), running_);
+  EXPECT_EQ(takeLog(), "");
+}
+
+}  // namespace
+}  // namespace velmora::save::test_support
