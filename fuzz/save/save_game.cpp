@@ -66,6 +66,7 @@ void setUpSaveGame() {
     sprite::setTextureLimits({});
     platform::setVirtualClock(true);
     writeFile("script.dat", resource::buildScriptFile({{"script/0.txt", kStart}, {"script/story.txt", kStory}}));
+    script::releaseScriptTables();  // the seed maker loaded other scripts before
     if (!script::loadScriptIndex()) std::abort();
     if (!script::loadScript(crc64_hash(script::kStartScriptPath), script::slotLines(0))) std::abort();
     script::slotChanged(0);

@@ -37,6 +37,11 @@ std::string script(int version) {
   return s;
 }
 
+void packVersion(int version) {
+  test::writeFile("src/script/0.txt", script(version));
+  ASSERT_EQ(std::system((kBin + "/velmora-pack scripts src game/script.dat >/dev/null").c_str()), 0);
+}
+
 // Runs the engine with an optional kill point and scenario; returns the wait
 // status.
 int runEngine(const std::string& killPoint, const std::string& scenario = "") {
