@@ -228,6 +228,7 @@ void cursorSeeds() {
 // snapshots; the packed ones as the text inside (the target packs it).
 void saveSeeds() {
   fuzz::setUpSaveGame();
+  fuzz::InFolder here;
   fuzz::buildSaveScene();
   save::setSaveComment("\x89\x4a\x82\xcc\x91\x4f, before");
   save::saveSlot(1, false);
@@ -263,6 +264,6 @@ int main(int argc, char** argv) {
   pictureSeeds();
   movieSeeds();
   cursorSeeds();
-  saveSeeds();  // last: it moves into the fuzz folder
+  saveSeeds();
   return 0;
 }

@@ -18,6 +18,7 @@ using namespace velmora;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::setUpSaveGame();
   if (size == 0) return 0;
+  fuzz::InFolder here;
   const bool packed = data[0] & 1;
   const std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
   const std::string path = save::slotPath(1, packed);

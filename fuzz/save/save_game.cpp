@@ -1,7 +1,5 @@
 #include "save_game.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <string>
 
@@ -57,7 +55,7 @@ const char* const kStory = "*story\nprint 1\nprint 2\nprint 3\nprint 4\nprint 5\
 void setUpSaveGame() {
   static const bool done = [] {
     const std::string& folder = setUp();
-    if (chdir(folder.c_str()) != 0) std::abort();
+    InFolder here;
     core::resetSettings();
     script::registerOwnCommands();
     bindings::registerCatalogue();

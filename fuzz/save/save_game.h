@@ -6,7 +6,8 @@
 
 namespace velmora::fuzz {
 
-// Once per process, in the fuzz folder (which becomes the working folder).
+// Once per process, in the fuzz folder. Restoring and building a scene read
+// pictures and sounds by relative names: run them in a fuzz::InFolder.
 void setUpSaveGame();
 // Runs one of the engine's commands with its argument text (UTF-8).
 void runCommand(const char* command, const std::string& args);
