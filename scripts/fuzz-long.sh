@@ -16,7 +16,7 @@ for f in "$build"/fuzz/fuzz_*; do
   extra=()
   [ "$name" = image_tlg ] && [ -d "$src/../shared/testdata/tlg" ] && extra+=("$src/../shared/testdata/tlg")
   log="$build/fuzz/long_$name.log"
-  "$f" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -close_fd_mask=3 \
+  LSAN_OPTIONS=suppressions=$src/tests/lsan.supp SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy "$f" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -close_fd_mask=3 \
        -artifact_prefix="$artifacts" "$work" "$src/fuzz/corpus/$name" "${extra[@]}" >"$log" 2>&1
   rc=$?
   execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -1)

@@ -18,6 +18,7 @@
 #include "script/library.h"
 #include "script/loader.h"
 #include "sprite/motion.h"
+#include "sprite/picture.h"
 #include "sprite/sprite.h"
 #include "text/backlog.h"
 #include "text/message.h"
@@ -49,6 +50,18 @@ std::string waveFile(int frames) {
 
 const char* const kStart = "*start\nprint 1\n*load_lb\nreturn\n";
 const char* const kStory = "*story\nprint 1\nprint 2\nprint 3\nprint 4\nprint 5\nprint 6\n*story_end\nreturn\n";
+
+// The game's pictures, sounds and movies go before the leak check at exit.
+void tearDown() {
+  text::releaseMessageWindow();
+  movie::releaseMovies();
+  audio::releaseSound();
+  sprite::clearMotion();
+  sprite::clearTable();
+  sprite::clearCache();
+  save::resetSaveSlots();
+  script::releaseScriptTables();
+}
 
 }  // namespace
 
@@ -85,6 +98,7 @@ void setUpSaveGame() {
     writePicture("a.png", 16, 8, 0xFFC08020u);
     writeFile("bgm.wav", waveFile(44100));
     writeFile("se.wav", waveFile(22050));
+    std::atexit(tearDown);
     return true;
   }();
   (void)done;
