@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build demo test asan fuzz bench clean
+.PHONY: deps configure build san-configure demo test asan fuzz fuzz-long soak bench bench-table clean
 
 deps:
 	bash scripts/setup-deps.sh
@@ -20,21 +20,39 @@ demo: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
-# The tests again under AddressSanitizer and UBSan.
-asan: deps
-	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON -DVELMORA_BENCH=OFF
-	ninja -C build-asan -j$(JOBS)
-	cd build-asan && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j$(JOBS)
-
-# Each image decoder fuzzed for a short while from the fixed seed corpus.
-fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+# One clang build with AddressSanitizer and UBSan serves the tests and the
+# fuzz targets (which also need clang's libFuzzer).
+SAN_BUILD ?= build-asan
+san-configure: deps
+	CC=clang CXX=clang++ cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DVELMORA_SANITIZE=ON -DVELMORA_FUZZ=ON -DVELMORA_BENCH=OFF
-	ninja -C build-fuzz -j$(JOBS) fuzz_image_png fuzz_image_jpeg fuzz_image_bmp fuzz_image_tlg
-	cd build-fuzz && ctest --output-on-failure -R '^fuzz_image_'
+
+# The whole test suite under AddressSanitizer and UBSan, with a short run of
+# every fuzz target (leak detection is off only for the GPU suites).
+asan: san-configure
+	ninja -C $(SAN_BUILD) -j$(JOBS)
+	cd $(SAN_BUILD) && ctest --output-on-failure -j$(JOBS)
+
+# Only the short fuzz runs (label "fuzz"), each a fixed number of inputs.
+fuzz: san-configure
+	ninja -C $(SAN_BUILD) -j$(JOBS)
+	cd $(SAN_BUILD) && ctest --output-on-failure -j$(JOBS) -L fuzz
+
+# Every fuzz target for FUZZ_SECONDS (default 300) each, keeping what it finds.
+fuzz-long: san-configure
+	ninja -C $(SAN_BUILD) -j$(JOBS)
+	bash scripts/fuzz-long.sh $(SAN_BUILD) $(or $(FUZZ_SECONDS),300)
+
+# The demo for SOAK_MINUTES (default 10) of virtual time under random input.
+soak: build
+	python3 tests/soak/soak.py $(BUILD) --minutes $(or $(SOAK_MINUTES),10)
 
 bench: build
 	bash scripts/run-bench.sh $(BUILD)
 
+# Every benchmark with a speed target, as one table with pass/fail.
+bench-table: build
+	python3 bench/table.py $(BUILD)
+
 clean:
-	rm -rf $(BUILD) build-asan build-fuzz
+	rm -rf $(BUILD) $(SAN_BUILD)

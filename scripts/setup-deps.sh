@@ -15,6 +15,7 @@ PACKAGES=(
   liblua5.2-dev libonig-dev codeblocks-dev libcodeblocks0
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  python3  # the soak run and the benchmark table
   golang-1.19-src  # carries the standard PNG test suite the image tests read
 )
 

@@ -1,6 +1,7 @@
 #pragma once
 // Writing a file so that a failure keeps what was there: the bytes go to a
 // temporary file beside the target, which is renamed over it at the end.
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -23,6 +24,8 @@ class ReplaceFile {
   std::string target_, temp_;
   std::FILE* file_ = nullptr;
   bool failed_ = false;
+  size_t written_ = 0;
+  size_t killAfter_ = SIZE_MAX;  // test builds: see replace_file.cpp
 };
 
 // Writes standard output in the terminal's encoding (UTF-8) from Shift_JIS.

@@ -91,6 +91,20 @@ bool readHeader(MovieSource& source, MovieHeader& header, std::string& error);
 // open file where the resource allows it. error: the system's text.
 std::unique_ptr<MovieSource> openSource(const std::string& path, bool streamed, std::string& error);
 
+// MJPG: after the header and the sound, 12-byte chunk headers ("00dc" frame,
+// "EOF " end; time in ms, size of the data that follows).
+constexpr size_t kChunkHeader = 12;
+struct Chunk {
+  char tag[4];
+  uint32_t time, size;
+};
+bool readChunk(MovieSource& s, uint64_t at, Chunk& c);
+bool isFrame(const Chunk& c);
+bool isEnd(const Chunk& c);
+// Reads a frame chunk's data into buffer (grown as needed); false when the
+// file does not hold it.
+bool chunkData(MovieSource& s, uint64_t at, const Chunk& c, std::vector<uint8_t>& buffer);
+image::Image* decodeChunk(const std::vector<uint8_t>& data, uint32_t size);
 // Opens m.name and reads its header (frame slots prepared for mode 0); on
 // failure the message (after the sprite number) is in error.
 bool openMovieFile(Movie& m, std::string& error);

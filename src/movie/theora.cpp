@@ -52,6 +52,7 @@ ogg_packet asPacket(unsigned char* data, size_t size, int64_t number) {
 }  // namespace
 
 bool TheoraVideo::load(std::string_view ogg) {
+  if (ogg.empty()) return false;
   State& s = *s_;
   ogg_sync_state sync;
   ogg_sync_init(&sync);

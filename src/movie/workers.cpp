@@ -13,7 +13,6 @@
 namespace velmora::movie {
 namespace {
 
-constexpr size_t kChunkHeader = 12;
 // The streamed worker's chunk buffer grows past this only for a chunk that
 // the file really holds.
 constexpr size_t kChunkBuffer = 1 << 20;
@@ -46,10 +45,12 @@ bool waitUntil(Movie& m, int64_t when) {
   }
 }
 
-struct Chunk {
-  char tag[4];
-  uint32_t time, size;
-};
+void finish(Movie& m) {
+  m.progress = platform::nowMs();
+  m.state = kFinished;
+}
+
+}  // namespace
 
 bool readChunk(MovieSource& s, uint64_t at, Chunk& c) {
   uint8_t h[kChunkHeader];
@@ -74,13 +75,6 @@ bool chunkData(MovieSource& s, uint64_t at, const Chunk& c, std::vector<uint8_t>
 image::Image* decodeChunk(const std::vector<uint8_t>& data, uint32_t size) {
   return size > 0x7FFFFFFF ? nullptr : image::loadImage(data.data(), int(size));
 }
-
-void finish(Movie& m) {
-  m.progress = platform::nowMs();
-  m.state = kFinished;
-}
-
-}  // namespace
 
 void queueMessage(Movie& m, std::string message) {
   std::lock_guard g(m.handoff.lock);

@@ -16,7 +16,15 @@ bool init() {
   return SDL_Init(SDL_INIT_EVENTS | SDL_INIT_TIMER) == 0;
 }
 
-void shutdown() { SDL_Quit(); }
+void shutdown() {
+  // Dropped names still queued belong to the taker of their event, and
+  // SDL_Quit drops the queue without freeing them.
+  if (SDL_WasInit(SDL_INIT_EVENTS)) {
+    SDL_Event e;
+    while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_DROPFILE, SDL_DROPTEXT) > 0) SDL_free(e.drop.file);
+  }
+  SDL_Quit();
+}
 
 std::string executableFolder() {
   char buf[PATH_MAX];

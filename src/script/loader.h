@@ -29,8 +29,9 @@ constexpr size_t kIndexEntrySize = 25;
 constexpr const char* kStartScriptPath = "script/0.txt";
 
 // Reads the index of the script file and scans every script for labels and
-// text blocks. Invalid or duplicate labels end the process.
-bool loadScriptIndex(const char* path = "script.dat");
+// text blocks. Invalid or duplicate labels end the process, or (with fatal
+// given) leave their message there and return false.
+bool loadScriptIndex(const char* path = "script.dat", std::string* fatal = nullptr);
 // Appends the script's lines to the array (the caller empties it first).
 bool loadScript(ScriptKey key, LineArray& lines);
 

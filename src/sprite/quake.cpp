@@ -113,7 +113,10 @@ bool evaluateQuake(Quake& q, uint32_t now) {
 
 void stepQuakes(uint32_t now) {
   MotionState& m = motion();
-  const bool screenActive = evaluateQuake(m.screen[0], now) | evaluateQuake(m.screen[1], now);
+  // Both quakes step every frame, whichever is active.
+  const bool first = evaluateQuake(m.screen[0], now);
+  const bool second = evaluateQuake(m.screen[1], now);
+  const bool screenActive = first || second;
   // Every targeted sprite moves with a screen quake, and once more to settle.
   if (screenActive || m.screenQuakeShown) markFrontSlotsDirty();
   m.screenQuakeShown = screenActive;

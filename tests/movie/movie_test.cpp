@@ -308,6 +308,10 @@ TEST_F(Movies, BadFilesAreReportedAndNothingPlays) {
   velmora::test::writeFile("cut.thor", broken);
   run("sp_ani", "5, \"cut.thor\", 0, 1, 0, 0");
   EXPECT_NE(takeLog().find("uTheoraLib::load"), std::string::npos);
+  broken.resize(44);  // a header and no stream at all
+  velmora::test::writeFile("empty.thor", broken);
+  run("sp_ani", "5, \"empty.thor\", 0, 1, 0, 0");
+  EXPECT_NE(takeLog().find("uTheoraLib::load"), std::string::npos);
   MovieInfo info;
   EXPECT_FALSE(movieInfo(5, info));
   sprite::commitAll();

@@ -166,6 +166,16 @@ TEST_F(ScriptFile, DamagedFilesAreReportedNotReadPastTheirEnd) {
   EXPECT_FALSE(loadScriptIndex());
   EXPECT_EQ(log(), scriptName(crc64_hash("script/0.txt")) + sj(": スクリプトの読み込みに失敗しました") + "\n");
 
+  // An unpacked size no zlib stream of the packed size can reach is damage,
+  // not a request for gigabytes.
+  std::filesystem::remove("Information.txt");
+  file[30] ^= 0x55;
+  const uint32_t huge = 0xFFFFFFF0u ^ static_cast<uint32_t>(crc64_hash("script/0.txt"));
+  std::memcpy(&file[4 + 17], &huge, 4);
+  test::writeFile("script.dat", file);
+  EXPECT_FALSE(loadScriptIndex());
+  EXPECT_EQ(log(), "script.dat" + sj(" は不正なファイルです") + "\n");
+
   std::filesystem::remove("Information.txt");
   LineArray slot;
   EXPECT_FALSE(loadScript(12345, slot));

@@ -24,7 +24,7 @@ using K = core::SettingKey;
 
 constexpr uint32_t kPowerSaverPeriod = 30000;
 constexpr int kVkEnter = 13, kVkCtrl = 17, kVkF10 = 121;
-constexpr int kVkLeft = 37, kVkUp = 38, kVkRight = 39, kVkDown = 40;
+constexpr int kVkLeft = 37, kVkUp = 38, kVkDown = 40;
 
 InputEvent event(int button, int code, int phase) { return InputEvent{button, code, phase, {}}; }
 const InputEvent kSkip = {-1, 1, 3, {}};

@@ -1,0 +1,109 @@
+#!/usr/bin/env python3
+"""Runs every benchmark that has a speed target and prints one table:
+name, median, unit, target, pass/fail. Exit code 1 when a target is missed.
+
+    bench/table.py BUILD_DIR [--repetitions N]
+
+Medians of N repetitions (default 5). The machine is shared: other builds
+running at the same time make every figure an upper bound.
+"""
+import argparse
+import json
+import os
+import subprocess
+import sys
+
+# (row, executable, benchmark name, measure, unit, comparison, target)
+# measure: cpu_time or real_time (converted to unit), items_per_second, or
+# ratio:OTHER (this benchmark's cpu time over OTHER's).
+ROWS = [
+    ("start-up, 1000 scripts x 1000 lines", "bench_script", "BM_StartUpIndexUnpackScan", "real_time", "s", "<", 0.2),
+    ("for/cal/next loop", "bench_script", "BM_ForCalNext/10000000", "items_per_second", "M it/s", ">=", 7.5),
+    ("funcLua, two numbers", "bench_bindings", "BM_FuncLuaTwoNumbers", "cpu_time", "us", "<", 2.0),
+    ("funcSqu, two numbers", "bench_bindings", "BM_FuncSquTwoNumbers", "cpu_time", "us", "<", 2.0),
+    ("PNG 1920x1080 / bare libpng", "bench_image", "BM_LoadPng", "ratio:BM_BarePng", "x", "<=", 1.10),
+    ("JPEG 1920x1080 / bare libjpeg-turbo", "bench_image", "BM_LoadJpeg", "ratio:BM_BareJpeg/0", "x", "<=", 1.10),
+    ("TLG6 / PNG decode", "bench_image", "BM_LoadTlg6", "ratio:BM_LoadPng", "x", "<", 1.0),
+    ("TLG5 / TLG6 decode", "bench_image", "BM_LoadTlg5", "ratio:BM_LoadTlg6", "x", "<", 1.0),
+    ("1000-sprite submission (CPU)", "bench_render", "BM_SubmitThousandSprites", "cpu_time", "ms", "<", 2.0),
+    ("cached picture hit, 1920x1080", "bench_sprite", "CachedHit/1920/1080/1", "cpu_time", "ms", "<", 0.1),
+    ("cached picture hit, 1920x1080, own copy", "bench_sprite", "CachedHit/1920/1080/0", "cpu_time", "ms", "<", 0.1),
+    ("step 1000 sprites, two tracks", "bench_sprite", "StepThousandSpritesTwoTracks", "cpu_time", "ms", "<", 1.0),
+    ("25 Vorbis channels, share of a core", "bench_audio", "DecodeAndMix25Vorbis", "cpu_time", "%", "<", 10.0),
+    ("makeSave + saveSave, 200 sprites, text", "bench_save", "MakeAndSave/0", "real_time", "ms", "<", 50.0),
+    ("makeSave + saveSave, 200 sprites, packed", "bench_save", "MakeAndSave/1", "real_time", "ms", "<", 50.0),
+    ("loadSave, 200 sprites, text", "bench_save", "Load/0", "real_time", "ms", "<", 100.0),
+    ("loadSave, 200 sprites, packed", "bench_save", "Load/1", "real_time", "ms", "<", 100.0),
+]
+
+TO_SECONDS = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+
+
+def run(build, executable, names, repetitions):
+    """Medians of the named benchmarks of one executable, by name."""
+    path = os.path.join(build, "bench", executable)
+    if not os.path.exists(path):
+        return {}
+    pattern = "^(" + "|".join(names) + ")$"
+    env = dict(os.environ, SDL_VIDEODRIVER="offscreen", SDL_AUDIODRIVER="dummy")
+    out = subprocess.run([path, "--benchmark_filter=" + pattern, f"--benchmark_repetitions={repetitions}",
+                          "--benchmark_report_aggregates_only=true", "--benchmark_format=json"],
+                         check=True, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=env).stdout
+    medians = {}
+    for b in json.loads(out)["benchmarks"]:
+        if b.get("aggregate_name") == "median":
+            medians[b["run_name"]] = b
+    return medians
+
+
+def seconds(b, key):
+    return b[key] * TO_SECONDS[b["time_unit"]]
+
+
+def value(row, medians):
+    _, _, name, measure, unit, _, _ = row
+    b = medians.get(name)
+    if b is None:
+        return None
+    if measure.startswith("ratio:"):
+        other = medians.get(measure[6:])
+        return None if other is None else seconds(b, "cpu_time") / seconds(other, "cpu_time")
+    if measure == "items_per_second":
+        return b["items_per_second"] / 1e6
+    if unit == "%":  # cpu time per second of audio
+        return seconds(b, measure) * 100.0
+    return seconds(b, measure) / TO_SECONDS[unit]
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("build")
+    ap.add_argument("--repetitions", type=int, default=5)
+    args = ap.parse_args()
+    wanted = {}
+    for row in ROWS:
+        names = wanted.setdefault(row[1], [])
+        names.append(row[2])
+        if row[3].startswith("ratio:"):
+            names.append(row[3][6:])
+    medians = {}
+    for executable, names in wanted.items():
+        print(f"running {executable} ...", file=sys.stderr, flush=True)
+        medians.update(run(args.build, executable, sorted(set(names)), args.repetitions))
+    width = max(len(r[0]) for r in ROWS)
+    print(f"{'benchmark':<{width}}  {'median':>10}  {'unit':<7} {'target':<10} result")
+    missed = 0
+    for row in ROWS:
+        v = value(row, medians)
+        target = f"{row[5]} {row[6]:g}"
+        if v is None:
+            print(f"{row[0]:<{width}}  {'-':>10}  {row[4]:<7} {target:<10} not built")
+            continue
+        ok = {"<": v < row[6], "<=": v <= row[6], ">=": v >= row[6]}[row[5]]
+        missed += not ok
+        print(f"{row[0]:<{width}}  {v:>10.4g}  {row[4]:<7} {target:<10} {'pass' if ok else 'FAIL'}")
+    return 1 if missed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
