@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build san-configure demo test asan fuzz fuzz-long soak bench bench-table clean
+.PHONY: deps configure build san-configure demo test test-plain asan fuzz fuzz-long soak bench bench-table clean
 
 deps:
 	bash scripts/setup-deps.sh
@@ -17,7 +17,11 @@ build: configure
 demo: build
 	bash scripts/run-demo.sh $(BUILD)
 
-test: build
+# The README's test command, also what CI runs: the whole suite under the
+# sanitizers (see asan below). test-plain runs it in the plain build.
+test: asan
+
+test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 # One clang build with AddressSanitizer and UBSan serves the tests and the
