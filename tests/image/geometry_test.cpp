@@ -202,7 +202,9 @@ TEST(Resize, BandedBilinearMatchesAcrossThreadCounts) {
     for (int i = 0; i < out->count; ++i)
       for (int c = 0; c < 4; ++c)
         ASSERT_LE(std::abs(int(out->pixels[i] >> (8 * c) & 255) - int(ref->pixels[i] >> (8 * c) & 255)), 3) << i;
-    if (prev) EXPECT_TRUE(samePixels(prev, out));
+    if (prev) {
+      EXPECT_TRUE(samePixels(prev, out));
+    }
     freeImage(prev);
     prev = out;
   }
@@ -248,7 +250,9 @@ TEST(Routines, VectorMathsAgreeWithTheLibrary) {
   }
   for (int y = -3; y <= 3; ++y)
     for (int x = -3; x <= 3; ++x)
-      if (x || y) EXPECT_NEAR(atan2_fast(y, x), std::atan2(float(y), float(x)), 0.005f);
+      if (x || y) {
+        EXPECT_NEAR(atan2_fast(y, x), std::atan2(float(y), float(x)), 0.005f);
+      }
   char from[200], to[200] = {};
   for (int i = 0; i < 200; ++i) from[i] = char(i);
   memcpy_simd(to, from, 199);

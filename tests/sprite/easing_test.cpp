@@ -58,7 +58,9 @@ TEST(Easing, MidpointsOfTheInAndOutForms) {
 
 TEST(Easing, InOutAndOutInFormsPassHalfwayAtTheMiddle) {
   for (int family = 1; family <= 10; ++family) {
-    if (family != 8) EXPECT_NEAR(at(family + 10, 0.5f), kC / 2, 1e-3f) << "in-out " << family + 10;
+    if (family != 8) {
+      EXPECT_NEAR(at(family + 10, 0.5f), kC / 2, 1e-3f) << "in-out " << family + 10;
+    }
     EXPECT_NEAR(at(-(family + 10), 0.5f), kC / 2, 1e-3f) << "out-in " << -(family + 10);
   }
 }
