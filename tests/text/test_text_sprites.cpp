@@ -6,6 +6,9 @@
 #include "core/report.h"
 #include "core/state.h"
 #include "image/image.h"
+#include "render/input/buttons.h"
+#include "render/input/internal.h"
+#include "render/render.h"
 #include "script/expression.h"
 #include "sprite/sprite.h"
 #include "support/tempdir.h"
@@ -114,6 +117,20 @@ TEST_F(Commands, PagesAndTheLog) {
 TEST_F(Commands, SuffixSubroutineNeedsALabelOfTheActiveScript) {
   run("sufMessGosub", "\"*nowhere\"");
   EXPECT_EQ(script::registers().postTextHook, 0);
+}
+
+TEST_F(Commands, HidingTheWholeWindowTakesTheTooltipAlong) {
+  input::ButtonRecord r;
+  r.tooltip = "tip";
+  input::postTooltip(r);
+  run("setWindowVisible", "2");
+  EXPECT_TRUE(input::tooltip().shown);
+  EXPECT_EQ(render::windowVisibleFlags(), 2);
+  run("setWindowVisible", "0");
+  EXPECT_FALSE(input::tooltip().shown);
+  run("getWindowVisible", "%a");
+  EXPECT_EQ(var("%a"), 0);
+  run("setWindowVisible", "3");
 }
 
 }  // namespace
