@@ -34,34 +34,26 @@ struct FontFace {
 
 namespace {
 
-struct Tables {
-  std::array<uint8_t, 256 * 256> over{}, share{};
-  Tables() {
-    for (int a = 0; a < 256; ++a)
-      for (int b = 0; b < 256; ++b) {
-        over[size_t(a * 256 + b)] = static_cast<uint8_t>(a + b - a * b / 255);
-        share[size_t(a * 256 + b)] = static_cast<uint8_t>(b ? std::min(255, 255 * a / b) : 0);
+// Over-compositing and colour shares for alphas 0..kMax.
+template <int kMax>
+struct AlphaTables {
+  static constexpr int kSide = kMax + 1;
+  std::array<uint8_t, kSide * kSide> over{}, share{};
+  AlphaTables() {
+    for (int a = 0; a < kSide; ++a)
+      for (int b = 0; b < kSide; ++b) {
+        over[size_t(a * kSide + b)] = static_cast<uint8_t>(a + b - a * b / kMax);
+        share[size_t(a * kSide + b)] = static_cast<uint8_t>(b ? std::min(kMax, kMax * a / b) : 0);
       }
   }
 };
-const Tables& tables() {
-  static const Tables t;
+const AlphaTables<255>& tables() {
+  static const AlphaTables<255> t;
   return t;
 }
-
-// The same compositing for 16-bit texels: 4-bit alphas.
-struct Tables4 {
-  std::array<uint8_t, 16 * 16> over{}, share{};
-  Tables4() {
-    for (int a = 0; a < 16; ++a)
-      for (int b = 0; b < 16; ++b) {
-        over[size_t(a * 16 + b)] = static_cast<uint8_t>(a + b - a * b / 15);
-        share[size_t(a * 16 + b)] = static_cast<uint8_t>(b ? std::min(15, 15 * a / b) : 0);
-      }
-  }
-};
-const Tables4& tables4() {
-  static const Tables4 t;
+// 16-bit texels have 4-bit alphas.
+const AlphaTables<15>& tables4() {
+  static const AlphaTables<15> t;
   return t;
 }
 

@@ -142,11 +142,8 @@ uint32_t mixColour(uint32_t base, uint32_t top, int w) {
   return out;
 }
 
-// The compositing rule: shadow and outline in colour 3 first, then the glyph
-// mixed over them.
-std::vector<uint32_t> referenceCell(const Coverage& g, int edge, int style, uint32_t c1, uint32_t c2, uint32_t c3,
-                                    int size) {
-  std::vector<uint32_t> cell(size_t(edge * edge), 0);
+// Shadow and outline offsets of a style.
+std::vector<std::pair<int, int>> edgeOffsets(int style) {
   std::vector<std::pair<int, int>> offs;
   const bool aa = style & kAntiAlias;
   const int mode = ((style & kOutline) ? 2 : 0) + ((style & kShadow) ? 1 : 0);
@@ -162,6 +159,15 @@ std::vector<uint32_t> referenceCell(const Coverage& g, int edge, int style, uint
       if (mode == 3) use = aa ? border : (neighbour || block);
       if (use) offs.push_back({dx, dy});
     }
+  return offs;
+}
+
+// The compositing rule: shadow and outline in colour 3 first, then the glyph
+// mixed over them.
+std::vector<uint32_t> referenceCell(const Coverage& g, int edge, int style, uint32_t c1, uint32_t c2, uint32_t c3,
+                                    int size) {
+  std::vector<uint32_t> cell(size_t(edge * edge), 0);
+  const std::vector<std::pair<int, int>> offs = edgeOffsets(style);
   auto px = [&](int x, int y) -> uint32_t* {
     return x < 0 || y < 0 || x >= edge || y >= edge ? nullptr : &cell[size_t(y * edge + x)];
   };
@@ -257,8 +263,6 @@ TEST(SixteenBitColour, FourBitTablesAndGradientByHand) {
 // The compositing rule in 4-bit form, as the 8-bit reference above.
 std::vector<uint16_t> referenceCell4(const Coverage& g, int edge, int style, uint32_t c1, uint32_t c3) {
   std::vector<uint16_t> cell(size_t(edge * edge), 0);
-  const bool aa = style & kAntiAlias;
-  const int mode = ((style & kOutline) ? 2 : 0) + ((style & kShadow) ? 1 : 0);
   auto cov = [&](int x, int y) { return g.at(x, y) >> 4; };
   auto px = [&](int x, int y) -> uint16_t* {
     return x < 0 || y < 0 || x >= edge || y >= edge ? nullptr : &cell[size_t(y * edge + x)];
@@ -268,24 +272,14 @@ std::vector<uint16_t> referenceCell4(const Coverage& g, int edge, int style, uin
     for (int sh = 0; sh <= 8; sh += 4) out |= uint32_t(int(base >> sh & 15) + (int(top >> sh & 15) - int(base >> sh & 15)) * w / 16) << sh;
     return out;
   };
-  for (int dy = -1; dy <= 2; ++dy)
-    for (int dx = -1; dx <= 2; ++dx) {
-      const bool neighbour = std::abs(dx) <= 1 && std::abs(dy) <= 1 && (dx || dy);
-      const bool block = dx >= 0 && dy >= 0 && (dx || dy);
-      const bool border = (dx == -1 || dx == 2 || dy == -1 || dy == 2) && !(dx == 2 && dy == -1) && !(dx == -1 && dy == 2);
-      bool use = false;
-      if (mode == 1) use = aa ? (dx >= 1 && dy >= 1 && (dx == 2 || dy == 2)) : block;
-      if (mode == 2) use = neighbour;
-      if (mode == 3) use = aa ? border : (neighbour || block);
-      if (!use) continue;
-      for (int y = 0; y < g.rows; ++y)
-        for (int x = 0; x < g.width; ++x)
-          if (int c = cov(x, y))
-            if (uint16_t* p = px(g.left + x + dx, g.top + y + dy); p && (*p >> 12) != 15) {
-              const int e = *p >> 12;
-              *p = uint16_t((c == 15 ? 15 : e + c - e * c / 15) << 12 | c3);
-            }
-    }
+  for (auto [dx, dy] : edgeOffsets(style))
+    for (int y = 0; y < g.rows; ++y)
+      for (int x = 0; x < g.width; ++x)
+        if (int c = cov(x, y))
+          if (uint16_t* p = px(g.left + x + dx, g.top + y + dy); p && (*p >> 12) != 15) {
+            const int e = *p >> 12;
+            *p = uint16_t((c == 15 ? 15 : e + c - e * c / 15) << 12 | c3);
+          }
   for (int y = 0; y < g.rows; ++y)
     for (int x = 0; x < g.width; ++x) {
       const int c = cov(x, y);
