@@ -62,11 +62,14 @@ float screenRate() {
   return r > 0 ? r : 1.0f;
 }
 
+// Each channel of kBits moved from base toward top by weight / 2^kBits.
+template <int kBits>
 uint32_t channelMix(uint32_t base, uint32_t top, int weight) {
+  constexpr int kMax = (1 << kBits) - 1;
   uint32_t out = 0;
-  for (int shift = 0; shift <= 16; shift += 8) {
-    const int b = int((base >> shift) & 0xFF), t = int((top >> shift) & 0xFF);
-    out |= uint32_t(std::clamp(b + (t - b) * weight / 256, 0, 255)) << shift;
+  for (int shift = 0; shift <= 2 * kBits; shift += kBits) {
+    const int b = int((base >> shift) & kMax), t = int((top >> shift) & kMax);
+    out |= uint32_t(std::clamp(b + (t - b) * weight / (kMax + 1), 0, kMax)) << shift;
   }
   return out;
 }
@@ -92,15 +95,6 @@ Offsets offsetsFor(int mode, bool antiAlias) {
   }
 }
 
-uint32_t channelMix4(uint32_t base, uint32_t top, int weight) {
-  uint32_t out = 0;
-  for (int shift = 0; shift <= 8; shift += 4) {
-    const int b = int((base >> shift) & 0xF), t = int((top >> shift) & 0xF);
-    out |= uint32_t(std::clamp(b + (t - b) * weight / 16, 0, 15)) << shift;
-  }
-  return out;
-}
-
 // 32-bit texels: A8R8G8B8 with colours as 0xRRGGBB.
 struct Texel32 {
   using T = uint32_t;
@@ -109,7 +103,7 @@ struct Texel32 {
   static int coverage(int c8) { return c8; }
   static int over(int a, int b) { return overAlpha(a, b); }
   static int share(int a, int b) { return colourShare(a, b); }
-  static uint32_t mix(uint32_t base, uint32_t top, int w) { return channelMix(base, top, w); }
+  static uint32_t mix(uint32_t base, uint32_t top, int w) { return channelMix<8>(base, top, w); }
   static int alpha(T p) { return int(p >> 24); }
   static T texel(int a, uint32_t rgb) { return T(uint32_t(a) << 24 | rgb); }
 };
@@ -122,7 +116,7 @@ struct Texel16 {
   static int coverage(int c8) { return c8 >> 4; }
   static int over(int a, int b) { return overAlpha4(a, b); }
   static int share(int a, int b) { return colourShare4(a, b); }
-  static uint32_t mix(uint32_t base, uint32_t top, int w) { return channelMix4(base, top, w); }
+  static uint32_t mix(uint32_t base, uint32_t top, int w) { return channelMix<4>(base, top, w); }
   static int alpha(T p) { return int(p >> 12); }
   static T texel(int a, uint32_t rgb) { return T(uint32_t(a) << 12 | (rgb & 0xFFF)); }
 };
