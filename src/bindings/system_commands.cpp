@@ -118,7 +118,11 @@ void cmd_shellExecute(CommandContext c) {
     errorc(sj("第三引数の数値変数が不正です"), 1);
     return;
   }
-  intResult(c, 3, shellOpen(std::string(stringArg(c, 1)), stringArg(c, 2)));
+  // Scripts name files the Windows way, in Shift_JIS; the host wants UTF-8
+  // and slashes (a URL keeps its backslashes, should it have any).
+  const std::string_view file = stringArg(c, 1);
+  const std::string hostFile = looksLikeUrl(std::string(file)) ? sjis_to_utf8(file) : hostPath(file);
+  intResult(c, 3, shellOpen(hostFile, sjis_to_utf8(stringArg(c, 2))));
 }
 
 const CoreBinding kSystemCores[] = {

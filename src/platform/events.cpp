@@ -145,6 +145,10 @@ bool translate(const SDL_Event& e, WindowMessage& m) {
           clearInputState();
           m.message = WM_KILLFOCUS;
           return true;
+        case SDL_WINDOWEVENT_LEAVE:
+          m.message = WM_SETCURSOR;
+          m.lParam = static_cast<int64_t>(HTBORDER) | (static_cast<int64_t>(WM_MOUSEMOVE) << 16);
+          return true;
         case SDL_WINDOWEVENT_MINIMIZED: sizeMessage(m, e, SIZE_MINIMIZED); return true;
         case SDL_WINDOWEVENT_MAXIMIZED: sizeMessage(m, e, SIZE_MAXIMIZED); return true;
         case SDL_WINDOWEVENT_RESTORED: sizeMessage(m, e, SIZE_RESTORED); return true;

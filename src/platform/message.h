@@ -14,6 +14,7 @@ enum MessageType : uint32_t {
   WM_CLOSE = 0x0010,
   WM_DISPLAYCHANGE = 0x007E,
   WM_QUIT = 0x0012,
+  WM_SETCURSOR = 0x0020,
   WM_KEYDOWN = 0x0100,
   WM_KEYUP = 0x0101,
   WM_CHAR = 0x0102,
@@ -30,6 +31,10 @@ enum MessageType : uint32_t {
   WM_MOUSEWHEEL = 0x020A,
   WM_DROPFILES = 0x0233,
 };
+
+// Where the pointer is, in the low word of WM_SETCURSOR's lParam. Leaving the
+// window is reported as a cursor request over its border.
+enum HitTest : uint32_t { HTCLIENT = 1, HTCAPTION = 2, HTBORDER = 18, HTCLOSE = 20 };
 
 // wParam of WM_SIZE.
 enum SizeKind : uint32_t { SIZE_RESTORED = 0, SIZE_MINIMIZED = 1, SIZE_MAXIMIZED = 2 };

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace velmora::platform {
 namespace {
@@ -75,6 +76,56 @@ bool createGLContext(std::string& error) {
   }
   SDL_GL_MakeCurrent(W.window, W.context);
   return true;
+}
+
+namespace {
+
+// The drivers' own memory queries (values in KiB; the Mesa one in MiB).
+constexpr int kNvxDedicatedVideoMemory = 0x9047;
+constexpr int kAtiTextureFreeMemory = 0x87FC;
+constexpr int kMesaRendererVideoMemory = 0x8187;
+
+long askCurrentContext() {
+  using GetIntegerv = void (*)(unsigned, int*);
+  auto getIntegerv = reinterpret_cast<GetIntegerv>(SDL_GL_GetProcAddress("glGetIntegerv"));
+  if (getIntegerv && SDL_GL_ExtensionSupported("GL_NVX_gpu_memory_info")) {
+    int kib = 0;
+    getIntegerv(kNvxDedicatedVideoMemory, &kib);
+    if (kib > 0) return kib / 1024;
+  }
+  if (getIntegerv && SDL_GL_ExtensionSupported("GL_ATI_meminfo")) {
+    int free[4] = {0, 0, 0, 0};
+    getIntegerv(kAtiTextureFreeMemory, free);
+    if (free[0] > 0) return free[0] / 1024;
+  }
+  // GLX only: an EGL context (headless) has no such query.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver && std::strcmp(driver, "x11") == 0) {
+    using QueryRenderer = int (*)(int, unsigned*);
+    auto query = reinterpret_cast<QueryRenderer>(SDL_GL_GetProcAddress("glXQueryCurrentRendererIntegerMESA"));
+    unsigned mib = 0;
+    if (query && query(kMesaRendererVideoMemory, &mib) && mib > 0) return static_cast<long>(mib);
+  }
+  return -1;
+}
+
+}  // namespace
+
+long videoMemoryMb() {
+  std::string error;
+  if (!videoUp(error)) return -1;
+  SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
+  SDL_GLContext previousContext = SDL_GL_GetCurrentContext();
+  SDL_Window* probe = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  if (!probe) return -1;
+  long mib = -1;
+  if (SDL_GLContext context = SDL_GL_CreateContext(probe)) {
+    mib = askCurrentContext();
+    SDL_GL_DeleteContext(context);
+  }
+  SDL_DestroyWindow(probe);
+  if (previousContext) SDL_GL_MakeCurrent(previousWindow, previousContext);
+  return mib;
 }
 
 bool glContextExists() { return W.context != nullptr; }

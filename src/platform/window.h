@@ -21,6 +21,11 @@ void destroyGLContext();
 void swapMainWindow();
 bool setSwapInterval(int interval);
 
+// Video memory in MiB as the GL driver reports it, asked through a
+// short-lived hidden context (the current one is kept); -1 when the driver
+// does not say.
+long videoMemoryMb();
+
 struct MonitorInfo {
   int left = 0, top = 0, width = 0, height = 0;
   int refreshHz = 0;

@@ -298,10 +298,14 @@ bool startScreen(int designWidth, int designHeight, int pictureWidth, int flags)
 }
 
 void applyDisplayMode(bool keep, bool centre, bool reposition) {
-  if (!platform::mainWindowExists()) return;
-  if (fullScreen()) applyFullScreenMode(keep);
-  else applyWindowMode(keep, centre, reposition);
-  if (fullScreen() && (setting(K::FullMode) == 2 || setting(K::FullMode) == 3)) rebuildWallPaper();
+  if (platform::mainWindowExists()) {
+    if (fullScreen()) applyFullScreenMode(keep);
+    else applyWindowMode(keep, centre, reposition);
+    if (fullScreen() && (setting(K::FullMode) == 2 || setting(K::FullMode) == 3)) rebuildWallPaper();
+  }
+  // An attached menu shows the marks of the mode now in force; the pop-up
+  // bar is rebuilt whenever it drops in.
+  if (!fullScreen() && geometry().menuAttached) rebuildMenu();
 }
 
 void switchFullScreen(bool on, bool raiseCounter) {

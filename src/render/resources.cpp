@@ -25,6 +25,7 @@ struct ResetCallback {
 struct ResourceState {
   std::vector<ResetCallback> callbacks;
   std::vector<uint16_t> rows16;
+  GLenum textureError = GL_NO_ERROR;
   std::vector<uint32_t> rows32;
 };
 ResourceState RS;
@@ -214,9 +215,12 @@ void addDeviceResetCallback(DeviceCallback release, DeviceCallback recreate) {
   RS.callbacks.push_back({release, recreate});
 }
 
+unsigned lastTextureError() { return RS.textureError; }
+
 void* createTexture(int width, int height, int levels) {
   GLuint tex = newTexture(device().formatTexture, width, height, levels);
-  if (GLenum e = takeGlError(); e != GL_NO_ERROR) {
+  RS.textureError = takeGlError();
+  if (GLenum e = RS.textureError; e != GL_NO_ERROR) {
     reportGl("CreateTexture ", e);
     if (tex) glDeleteTextures(1, &tex);
     return nullptr;
@@ -290,7 +294,8 @@ int writeTextureRegion(void* texture, int x, int y, int w, int h, const uint32_t
   } else {
     glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, w, h, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
   }
-  return takeGlError() == GL_NO_ERROR ? 1 : 0;
+  RS.textureError = takeGlError();
+  return RS.textureError == GL_NO_ERROR ? 1 : 0;
 }
 
 int writeTexture2(void* texture, int level, const image::Image* picture) {

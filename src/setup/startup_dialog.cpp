@@ -9,6 +9,7 @@
 #include "core/state.h"
 #include "core/textconv.h"
 #include "platform/platform.h"
+#include "platform/window.h"
 #include "save/settings_file.h"
 
 namespace velmora::setup {
@@ -105,6 +106,7 @@ MachineFacts readMachineFacts() {
   long value = 0;
   while (in >> key >> value >> unit)
     if (key == "MemAvailable:") m.freeMb = value / 1024;
+  m.videoMb = platform::videoMemoryMb();
   m.firstStart = !std::filesystem::exists(save::settingsPath());
   return m;
 }

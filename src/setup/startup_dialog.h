@@ -15,7 +15,7 @@ namespace velmora::setup {
 struct MachineFacts {
   int primaryWidth = 1920, primaryHeight = 1080;
   long freeMb = -1;   // -1: unknown, taken as enough
-  long videoMb = -1;
+  long videoMb = -1;  // from the GL driver; -1: unknown, taken as enough
   bool firstStart = false;  // no settings file yet
 };
 MachineFacts readMachineFacts();

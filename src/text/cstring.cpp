@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 
 #include "core/report.h"
 #include "core/settings.h"
@@ -33,18 +34,26 @@ struct FontFace {
 
 namespace {
 
-struct Tables {
-  std::array<uint8_t, 256 * 256> over{}, share{};
-  Tables() {
-    for (int a = 0; a < 256; ++a)
-      for (int b = 0; b < 256; ++b) {
-        over[size_t(a * 256 + b)] = static_cast<uint8_t>(a + b - a * b / 255);
-        share[size_t(a * 256 + b)] = static_cast<uint8_t>(b ? std::min(255, 255 * a / b) : 0);
+// Over-compositing and colour shares for alphas 0..kMax.
+template <int kMax>
+struct AlphaTables {
+  static constexpr int kSide = kMax + 1;
+  std::array<uint8_t, kSide * kSide> over{}, share{};
+  AlphaTables() {
+    for (int a = 0; a < kSide; ++a)
+      for (int b = 0; b < kSide; ++b) {
+        over[size_t(a * kSide + b)] = static_cast<uint8_t>(a + b - a * b / kMax);
+        share[size_t(a * kSide + b)] = static_cast<uint8_t>(b ? std::min(kMax, kMax * a / b) : 0);
       }
   }
 };
-const Tables& tables() {
-  static const Tables t;
+const AlphaTables<255>& tables() {
+  static const AlphaTables<255> t;
+  return t;
+}
+// 16-bit texels have 4-bit alphas.
+const AlphaTables<15>& tables4() {
+  static const AlphaTables<15> t;
   return t;
 }
 
@@ -53,11 +62,14 @@ float screenRate() {
   return r > 0 ? r : 1.0f;
 }
 
+// Each channel of kBits moved from base toward top by weight / 2^kBits.
+template <int kBits>
 uint32_t channelMix(uint32_t base, uint32_t top, int weight) {
+  constexpr int kMax = (1 << kBits) - 1;
   uint32_t out = 0;
-  for (int shift = 0; shift <= 16; shift += 8) {
-    const int b = int((base >> shift) & 0xFF), t = int((top >> shift) & 0xFF);
-    out |= uint32_t(std::clamp(b + (t - b) * weight / 256, 0, 255)) << shift;
+  for (int shift = 0; shift <= 2 * kBits; shift += kBits) {
+    const int b = int((base >> shift) & kMax), t = int((top >> shift) & kMax);
+    out |= uint32_t(std::clamp(b + (t - b) * weight / (kMax + 1), 0, kMax)) << shift;
   }
   return out;
 }
@@ -83,10 +95,101 @@ Offsets offsetsFor(int mode, bool antiAlias) {
   }
 }
 
+// 32-bit texels: A8R8G8B8 with colours as 0xRRGGBB.
+struct Texel32 {
+  using T = uint32_t;
+  static constexpr int kFull = 255;
+  static constexpr bool kKeepOpaqueEdges = false;
+  static int coverage(int c8) { return c8; }
+  static int over(int a, int b) { return overAlpha(a, b); }
+  static int share(int a, int b) { return colourShare(a, b); }
+  static uint32_t mix(uint32_t base, uint32_t top, int w) { return channelMix<8>(base, top, w); }
+  static int alpha(T p) { return int(p >> 24); }
+  static T texel(int a, uint32_t rgb) { return T(uint32_t(a) << 24 | rgb); }
+};
+
+// 16-bit texels: A4R4G4B4 with colours as 0xRGB.
+struct Texel16 {
+  using T = uint16_t;
+  static constexpr int kFull = 15;
+  static constexpr bool kKeepOpaqueEdges = true;  // an opaque texel takes no shadow or outline
+  static int coverage(int c8) { return c8 >> 4; }
+  static int over(int a, int b) { return overAlpha4(a, b); }
+  static int share(int a, int b) { return colourShare4(a, b); }
+  static uint32_t mix(uint32_t base, uint32_t top, int w) { return channelMix<4>(base, top, w); }
+  static int alpha(T p) { return int(p >> 12); }
+  static T texel(int a, uint32_t rgb) { return T(uint32_t(a) << 12 | (rgb & 0xFFF)); }
+};
+
+uint32_t expandTexel16(uint16_t p) {
+  uint32_t out = 0;
+  for (int i = 0; i < 4; ++i) out |= (uint32_t(p >> (4 * i)) & 0xF) * 0x11u << (8 * i);
+  return out;
+}
+
+uint32_t toRgb12(uint32_t rgb) { return (rgb >> 12 & 0xF00) | (rgb >> 8 & 0xF0) | (rgb >> 4 & 0xF); }
+
+// Where and how one loaded glyph bitmap goes into a buffer of texels.
+struct GlyphJob {
+  const FT_Bitmap* bitmap;
+  int left, top, cellTop;  // cellTop: the row the gradient counts from
+  Offsets offsets;
+  const uint32_t* gradient;  // null: plain glyph colour
+  uint32_t glyphColour, edgeColour;
+};
+
+int glyphCoverage(const FT_Bitmap& bm, int gx, int gy) {
+  const unsigned char* row = bm.buffer + gy * bm.pitch;
+  if (bm.pixel_mode == FT_PIXEL_MODE_MONO) return (row[gx >> 3] & (0x80 >> (gx & 7))) ? 255 : 0;
+  return row[gx];
+}
+
+// Shadow and outline in the edge colour, then the glyph mixed over them.
+template <class Tx>
+void writeTexels(typename Tx::T* buf, int pitch, int width, int height, const GlyphJob& job) {
+  using T = typename Tx::T;
+  auto at = [&](int px, int py) -> T* {
+    if (px < 0 || py < 0 || px >= width || py >= height) return nullptr;
+    return buf + size_t(py) * size_t(pitch) + size_t(px);
+  };
+  const FT_Bitmap& bm = *job.bitmap;
+  const int rows = int(bm.rows), cols = int(bm.width);
+  for (size_t k = 0; k < job.offsets.n; ++k)
+    for (int gy = 0; gy < rows; ++gy)
+      for (int gx = 0; gx < cols; ++gx) {
+        const int c = Tx::coverage(glyphCoverage(bm, gx, gy));
+        if (!c) continue;
+        T* p = at(job.left + gx + job.offsets.d[k][0], job.top + gy + job.offsets.d[k][1]);
+        if (!p || (Tx::kKeepOpaqueEdges && Tx::alpha(*p) == Tx::kFull)) continue;
+        *p = Tx::texel(c == Tx::kFull ? Tx::kFull : Tx::over(Tx::alpha(*p), c), job.edgeColour);
+      }
+  for (int gy = 0; gy < rows; ++gy)
+    for (int gx = 0; gx < cols; ++gx) {
+      const int c = Tx::coverage(glyphCoverage(bm, gx, gy));
+      if (!c) continue;
+      const int py = job.top + gy;
+      T* p = at(job.left + gx, py);
+      if (!p) continue;
+      const uint32_t g = job.gradient ? job.gradient[std::clamp(py - job.cellTop, 0, 255)] : job.glyphColour;
+      const int e = Tx::alpha(*p);
+      if (c == Tx::kFull || e == 0) {
+        *p = Tx::texel(c, g);
+      } else if (e == Tx::kFull) {
+        *p = Tx::texel(Tx::kFull, Tx::mix(job.edgeColour, g, c));
+      } else {
+        const int a = Tx::over(e, c);
+        *p = Tx::texel(a, Tx::mix(job.edgeColour, g, Tx::share(c, a)));
+      }
+    }
+}
+
 }  // namespace
 
 uint8_t overAlpha(int a, int b) { return tables().over[size_t((a & 255) * 256 + (b & 255))]; }
 uint8_t colourShare(int a, int b) { return tables().share[size_t((a & 255) * 256 + (b & 255))]; }
+
+uint8_t overAlpha4(int a, int b) { return tables4().over[size_t((a & 15) * 16 + (b & 15))]; }
+uint8_t colourShare4(int a, int b) { return tables4().share[size_t((a & 15) * 16 + (b & 15))]; }
 
 int cellEdgeFor(int pixelSize, bool bold) {
   const int need = pixelSize + (bold ? 1 : 0) + 4;
@@ -113,14 +216,23 @@ bool CString::Create(std::string_view font, int pixelSize, int style, int capaci
   colourMode_ = colourMode;
   SetColor(0xFFFFFF, 0xFFFFFF, 0);
   openFont();
+  // A slot keeps position, code and reveal time together, so the first of
+  // those arrays names the failure; the quads are the vertex array.
+  const size_t slots = static_cast<size_t>(std::max(capacity, 0));
+  const char* failed = "pX ";
   try {
-    slots_.assign(static_cast<size_t>(std::max(capacity, 0)), GlyphSlot{});
-  } catch (const std::bad_alloc&) {
-    showErrorBox("CString::Create pVertex " + fontName_);
+    slots_.assign(slots, GlyphSlot{});
+    failed = "pVertex ";
+    quads_.reserve(slots);
+  } catch (const std::exception&) {
+    showErrorBox(std::string("CString::Create ") + failed + fontName_);
+    slots_ = {};
+    quads_ = {};
     face_.reset();
     return false;
   }
   tables();
+  tables4();
   Clear();
   return face_ != nullptr;
 }
@@ -202,64 +314,56 @@ void CString::buildGradient() {
     }
     gradient_[i] = c;
   }
+  const uint32_t c1 = toRgb12(colours_[0]), c2 = toRgb12(colours_[1]);
+  for (int i = 0; i < 256; ++i) {
+    if (i >= size) {
+      gradient4_[i] = c2;
+      continue;
+    }
+    uint32_t c = 0;
+    for (int shift = 0; shift <= 8; shift += 4) {
+      const int a = int((c1 >> shift) & 0xF), b = int((c2 >> shift) & 0xF);
+      c |= uint32_t(a - i * (a - b) / size) << shift;
+    }
+    gradient4_[i] = c;
+  }
+}
+
+bool CString::loadGlyph(unsigned code, int x, int y, int& left, int& top) {
+  if (!face_) return false;
+  FT_Face face = face_->face;
+  const char32_t u = glyphUnicode(code);
+  if (!u) return false;
+  const FT_UInt index = FT_Get_Char_Index(face, u);
+  const bool aa = (style_ & kAntiAlias) != 0;
+  if (FT_Load_Glyph(face, index, aa ? FT_LOAD_NO_BITMAP : (FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO)) != 0) return false;
+  FT_GlyphSlot g = face->glyph;
+  if (bold_ && g->format == FT_GLYPH_FORMAT_OUTLINE) FT_Outline_Embolden(&g->outline, 37);
+  if (FT_Render_Glyph(g, aa ? FT_RENDER_MODE_NORMAL : FT_RENDER_MODE_MONO) != 0) return false;
+  left = x + bold_ + g->bitmap_left + outline_;
+  top = baseline_ + y + bold_ + outline_ - g->bitmap_top;
+  if (left < 0 || top < 0) showErrorBox(std::to_string(left) + "," + std::to_string(top));
+  return true;
 }
 
 void CString::WriteGlyph(uint32_t* buf, int pitch, int width, int height, int x, int y, unsigned code) {
-  if (!face_) return;
-  FT_Face face = face_->face;
-  const char32_t u = glyphUnicode(code);
-  if (!u) return;
-  const FT_UInt index = FT_Get_Char_Index(face, u);
-  const bool aa = (style_ & kAntiAlias) != 0;
-  if (FT_Load_Glyph(face, index, aa ? FT_LOAD_NO_BITMAP : (FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO)) != 0) return;
-  FT_GlyphSlot g = face->glyph;
-  if (bold_ && g->format == FT_GLYPH_FORMAT_OUTLINE) FT_Outline_Embolden(&g->outline, 37);
-  if (FT_Render_Glyph(g, aa ? FT_RENDER_MODE_NORMAL : FT_RENDER_MODE_MONO) != 0) return;
-  const FT_Bitmap& bm = g->bitmap;
-  const int left = x + bold_ + g->bitmap_left + outline_;
-  const int top = baseline_ + y + bold_ + outline_ - g->bitmap_top;
-  if (left < 0 || top < 0) showErrorBox(std::to_string(left) + "," + std::to_string(top));
-  auto coverage = [&](int gx, int gy) -> int {
-    const unsigned char* row = bm.buffer + gy * bm.pitch;
-    if (bm.pixel_mode == FT_PIXEL_MODE_MONO) return (row[gx >> 3] & (0x80 >> (gx & 7))) ? 255 : 0;
-    return row[gx];
-  };
-  auto at = [&](int px, int py) -> uint32_t* {
-    if (px < 0 || py < 0 || px >= width || py >= height) return nullptr;
-    return buf + size_t(py) * size_t(pitch) + size_t(px);
-  };
-  const int rows = int(bm.rows), cols = int(bm.width);
-  const uint32_t c3 = colours_[2];
-  const Offsets offs = offsetsFor((outline_ ? 2 : 0) + ((style_ & kShadow) ? 1 : 0), aa);
-  for (size_t k = 0; k < offs.n; ++k)
-    for (int gy = 0; gy < rows; ++gy)
-      for (int gx = 0; gx < cols; ++gx) {
-        const int c = coverage(gx, gy);
-        if (!c) continue;
-        uint32_t* p = at(left + gx + offs.d[k][0], top + gy + offs.d[k][1]);
-        if (!p) continue;
-        const int a = c == 255 ? 255 : overAlpha(int(*p >> 24), c);
-        *p = uint32_t(a) << 24 | c3;
-      }
+  int left = 0, top = 0;
+  if (!loadGlyph(code, x, y, left, top)) return;
   const bool gradient = (style_ & kGradient) && colours_[0] != colours_[1];
-  for (int gy = 0; gy < rows; ++gy)
-    for (int gx = 0; gx < cols; ++gx) {
-      const int c = coverage(gx, gy);
-      if (!c) continue;
-      const int py = top + gy;
-      uint32_t* p = at(left + gx, py);
-      if (!p) continue;
-      const uint32_t g1 = gradient ? gradient_[std::clamp(py - y, 0, 255)] : colours_[0];
-      const int e = int(*p >> 24);
-      if (c == 255 || e == 0) {
-        *p = uint32_t(c) << 24 | g1;
-      } else if (e == 255) {
-        *p = 0xFF000000u | channelMix(c3, g1, c);
-      } else {
-        const int a = overAlpha(e, c);
-        *p = uint32_t(a) << 24 | channelMix(c3, g1, colourShare(c, a));
-      }
-    }
+  const GlyphJob job{&face_->face->glyph->bitmap, left, top, y,
+                     offsetsFor((outline_ ? 2 : 0) + ((style_ & kShadow) ? 1 : 0), (style_ & kAntiAlias) != 0),
+                     gradient ? gradient_ : nullptr, colours_[0], colours_[2]};
+  writeTexels<Texel32>(buf, pitch, width, height, job);
+}
+
+void CString::WriteGlyph16(uint16_t* buf, int pitch, int width, int height, int x, int y, unsigned code) {
+  int left = 0, top = 0;
+  if (!loadGlyph(code, x, y, left, top)) return;
+  const bool gradient = (style_ & kGradient) && colours_[0] != colours_[1];
+  const GlyphJob job{&face_->face->glyph->bitmap, left, top, y,
+                     offsetsFor((outline_ ? 2 : 0) + ((style_ & kShadow) ? 1 : 0), (style_ & kAntiAlias) != 0),
+                     gradient ? gradient4_ : nullptr, toRgb12(colours_[0]), toRgb12(colours_[2])};
+  writeTexels<Texel16>(buf, pitch, width, height, job);
 }
 
 void CString::rasterizeSlot(GlyphSlot& s, const char* operation) {
@@ -269,15 +373,28 @@ void CString::rasterizeSlot(GlyphSlot& s, const char* operation) {
     atlasWidth_ = atlasColumns_ * cellEdge_;
     atlasHeight_ = ((capacity() + atlasColumns_ - 1) / atlasColumns_) * cellEdge_;
     atlas_ = render::createTexture(atlasWidth_, std::max(atlasHeight_, cellEdge_), 1);
-    if (!atlas_) return;
+    // No texture: nothing to lock and write into.
+    if (!atlas_) {
+      showErrorBox(std::string(operation) + " LockRect " + render::glErrorName(render::lastTextureError()));
+      return;
+    }
   }
   const size_t n = size_t(cellEdge_) * size_t(cellEdge_);
-  cell_.assign(n, 0);
-  WriteGlyph(cell_.data(), cellEdge_, cellEdge_, cellEdge_, 0, 0, s.code);
+  if (colourMode_ == 1) {
+    cell16_.assign(n, 0);
+    WriteGlyph16(cell16_.data(), cellEdge_, cellEdge_, cellEdge_, 0, 0, s.code);
+    cell_.resize(n);
+    // Widened nibble by nibble, so the upload's reduction gives them back.
+    for (size_t i = 0; i < n; ++i) cell_[i] = expandTexel16(cell16_[i]);
+  } else {
+    cell_.assign(n, 0);
+    WriteGlyph(cell_.data(), cellEdge_, cellEdge_, cellEdge_, 0, 0, s.code);
+  }
   const int k = int(&s - slots_.data());
   s.rasterized = render::writeTextureRegion(atlas_, (k % atlasColumns_) * cellEdge_, (k / atlasColumns_) * cellEdge_,
                                             cellEdge_, cellEdge_, cell_.data()) == 1;
-  if (!s.rasterized) showErrorBox(std::string(operation) + " UnlockRect ");
+  if (!s.rasterized)
+    showErrorBox(std::string(operation) + " UnlockRect " + render::glErrorName(render::lastTextureError()));
 }
 
 void CString::SetChar(float x, float y, uint8_t lead, uint8_t trail) {
@@ -320,8 +437,8 @@ void CString::Reveal(int n) { visible = std::clamp(n, 0, laidOut); }
 
 void CString::Draw() {
   if (!face_ || !atlas_ || visible <= 0) return;
-  std::vector<render::GlyphQuad> quads;
-  quads.reserve(size_t(visible));
+  std::vector<render::GlyphQuad>& quads = quads_;
+  quads.clear();
   const int pad = bold_ + outline_;
   const float du = float(cellEdge_) / float(atlasWidth_), dv = float(cellEdge_) / float(atlasHeight_);
   for (int i = 0; i < visible; ++i) {
@@ -346,6 +463,7 @@ void CString::releaseTextures() {
 void CString::Release() {
   releaseTextures();
   slots_.clear();
+  quads_.clear();
   face_.reset();
   Clear();
 }

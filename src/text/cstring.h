@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "render/render.h"
+
 namespace velmora::text {
 
 enum StyleBit : int { kBold = 1, kShadow = 2, kOutline = 4, kGradient = 8, kAntiAlias = 16 };
@@ -51,6 +53,8 @@ class CString {
   // The writer: one glyph into a 32-bit buffer of pitch texels at (x, y),
   // clipped to width x height.
   void WriteGlyph(uint32_t* buffer, int pitch, int width, int height, int x, int y, unsigned code);
+  // The 16-bit colour writer: A4R4G4B4 texels composed with 4-bit alphas.
+  void WriteGlyph16(uint16_t* buffer, int pitch, int width, int height, int x, int y, unsigned code);
 
   bool usable() const { return face_ != nullptr; }
   int pixelSize() const { return pixelSize_; }
@@ -62,6 +66,8 @@ class CString {
   const std::string& fontName() const { return fontName_; }
   uint32_t colour(int i) const { return colours_[i & 3]; }
   const uint32_t* gradient() const { return gradient_; }
+  const uint32_t* gradient4() const { return gradient4_; }  // 0xRGB rows of 16-bit colour
+  int colourMode() const { return colourMode_; }
   // The text layer's aspect shift; glyphs already laid out move with it.
   void setVerticalShift(int shift);
 
@@ -72,6 +78,7 @@ class CString {
   std::vector<int> pauses;  // character indices that hold the reveal once each
 
  private:
+  bool loadGlyph(unsigned code, int x, int y, int& left, int& top);
   void openFont();
   void setPixelSize();
   void releaseTextures();
@@ -83,11 +90,13 @@ class CString {
   int pixelSize_ = 0, style_ = 0, cellEdge_ = 0, baseline_ = 0, colourMode_ = 0;
   int bold_ = 0, outline_ = 0, verticalShift_ = 0;
   uint32_t colours_[4] = {0xFFFFFF, 0xFFFFFF, 0, 0};
-  uint32_t gradient_[256] = {};
+  uint32_t gradient_[256] = {}, gradient4_[256] = {};
   std::unique_ptr<FontFace> face_;
   std::vector<GlyphSlot> slots_;
   int offsetX_ = 0, offsetY_ = 0;
   std::vector<uint32_t> cell_;
+  std::vector<uint16_t> cell16_;
+  std::vector<render::GlyphQuad> quads_;  // filled per frame, sized at creation
   // Every slot owns one cell of this texture, created on first use.
   void* atlas_ = nullptr;
   int atlasColumns_ = 0, atlasWidth_ = 0, atlasHeight_ = 0;
@@ -100,6 +109,9 @@ int cellEdgeFor(int pixelSize, bool bold);
 // share of the newer one (255 * a / b), from tables built once.
 uint8_t overAlpha(int a, int b);
 uint8_t colourShare(int a, int b);
+// The same for the 4-bit alphas of 16-bit colour.
+uint8_t overAlpha4(int a, int b);
+uint8_t colourShare4(int a, int b);
 
 // The private fonts of addFontFile, kept with the main message object.
 constexpr int kPrivateFontSlots = 9;

@@ -10,6 +10,7 @@
 #include "core/sjis.h"
 #include "core/textconv.h"
 #include "render/geometry.h"
+#include "render/input/buttons.h"
 #include "render/render.h"
 #include "script/interp.h"
 #include "script/loader.h"
@@ -199,6 +200,7 @@ void cmd_getPage(CommandContext c) { intResult(c, 1, isPageWait(window().flow.wa
 void cmd_setWindowVisible(CommandContext c) {
   window().windowVisible = intArg(c, 1);
   render::setWindowVisibleFlags(window().windowVisible);
+  if (window().windowVisible == 0) input::hideTooltip();
 }
 
 void cmd_getWindowVisible(CommandContext c) { intResult(c, 1, window().windowVisible); }

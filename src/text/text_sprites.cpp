@@ -10,6 +10,7 @@
 #include "core/textconv.h"
 #include "image/image.h"
 #include "render/geometry.h"
+#include "render/render.h"
 #include "sprite/sprite.h"
 #include "text/commands.h"
 #include "text/message.h"
@@ -43,21 +44,46 @@ void applyFont(const SpriteFont& f) {
   }
 }
 
-image::Image* blankPicture(int w, int h) {
+// The picture a text is rendered into stands for the sprite's locked
+// texture; failing to get one is the lock's failure.
+constexpr unsigned kGlOutOfMemory = 0x0505;
+constexpr const char* kLine = "spStrSetString ";
+constexpr const char* kRows = "spStrSetString2 ";
+
+void reportTexture(const char* wrapper, const char* step) {
+  errorc(std::string(wrapper) + step + render::glErrorName(kGlOutOfMemory), 1);
+}
+
+image::Image* blankPicture(int w, int h, const char* wrapper) {
   image::Image* p = image::createImage(std::max(w, 2), std::max(h, 2), 32);
   if (!p) {
-    errorc(sj("画像が確保出来ませんでした"), 1);
+    reportTexture(wrapper, "LockRect ");
     return nullptr;
   }
   std::memset(p->pixels, 0, size_t(p->count) * 4);
   return p;
 }
 
+// The rendered picture into the sprite (the unlock that hands the texels over).
+bool placeText(int n, image::Image* picture, uint32_t flags, const char* wrapper) {
+  if (!picture) return false;
+  if (sprite::loadTextPicture(n, picture, flags)) return true;
+  reportTexture(wrapper, "UnlockRect ");
+  return false;
+}
+
+bool replaceText(int n, image::Image* picture, const char* wrapper) {
+  if (!picture) return false;
+  if (sprite::replaceFrontPicture(n, picture)) return true;
+  reportTexture(wrapper, "UnlockRect ");
+  return false;
+}
+
 image::Image* renderLine(std::string_view text) {
   CString& s = window().stringMain;
   const int pad = 2 * s.outlineWidth();
   const int size = s.pixelSize();
-  image::Image* p = blankPicture(evenUp(int(text.size()) * size / 2 + 5 + pad), evenUp(size + 5 + pad));
+  image::Image* p = blankPicture(evenUp(int(text.size()) * size / 2 + 5 + pad), evenUp(size + 5 + pad), kLine);
   if (p) s.RenderString(p->pixels, p->width, text, size_t(p->count) * 4);
   return p;
 }
@@ -69,7 +95,7 @@ image::Image* renderRows(std::string_view text, int lines) {
   const int size = s.pixelSize(), pitch = size + v[4];
   const int width = evenUp(v[0] * pitch + 5 + 2 * s.outlineWidth());
   const int height = evenUp(std::max(v[5], 0) + std::max(lines, 1) * (size + v[5]) + 5 + 2 * s.outlineWidth());
-  image::Image* p = blankPicture(width, height);
+  image::Image* p = blankPicture(width, height, kRows);
   if (p) s.RenderStringRows(p->pixels, p->width, text, size_t(p->count) * 4, v[4], v[5], &w.stringRuby);
   return p;
 }
@@ -120,7 +146,7 @@ void cmd_ssp(CommandContext c) {
   const std::string_view text = bindings::stringArg(c, 2);
   if (!ready(n)) return;
   applyFont(spriteFont());
-  if (sprite::loadTextPicture(n, renderLine(text), uint32_t(intArg(c, 3)))) recordFont(n, text);
+  if (placeText(n, renderLine(text), uint32_t(intArg(c, 3)), kLine)) recordFont(n, text);
 }
 
 void cmd_ssp_reset(CommandContext c) {
@@ -130,7 +156,7 @@ void cmd_ssp_reset(CommandContext c) {
   const SpriteFont saved = spriteFont();
   applyFont(recordedFont(n));
   const sprite::Sprite& r = sprite::record(n);
-  sprite::replaceFrontPicture(n, renderLine({r.name, strnlen(r.name, sizeof r.name)}));
+  replaceText(n, renderLine({r.name, strnlen(r.name, sizeof r.name)}), kLine);
   applyFont(saved);
 }
 
@@ -166,7 +192,7 @@ void cmd_logsp(CommandContext c) {
   const int lines = intArg(c, 4);
   if (!ready(n)) return;
   applyFont(spriteFont());
-  if (!sprite::loadTextPicture(n, renderRows(text, lines), uint32_t(intArg(c, 3)))) return;
+  if (!placeText(n, renderRows(text, lines), uint32_t(intArg(c, 3)), kRows)) return;
   recordFont(n, text);
   T().logTexts[n] = {text, lines};
 }
@@ -178,7 +204,7 @@ void cmd_logsp_reset(CommandContext c) {
   if (it == T().logTexts.end() || !sprite::frontSlot(n)) return;
   const SpriteFont saved = spriteFont();
   applyFont(recordedFont(n));
-  sprite::replaceFrontPicture(n, renderRows(it->second.first, it->second.second));
+  replaceText(n, renderRows(it->second.first, it->second.second), kRows);
   applyFont(saved);
 }
 

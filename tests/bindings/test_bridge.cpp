@@ -131,6 +131,22 @@ TEST_F(Bridge, ShellExecuteChecksItsArgumentsInOrder) {
   EXPECT_TRUE(std::filesystem::exists("made"));
 }
 
+TEST_F(Bridge, ShellExecuteTakesWindowsPathsInShiftJis) {
+  std::filesystem::create_directory("道具");
+  test::writeFile("道具/記録.sh", "#!/bin/sh\nprintf %s \"$1\" > \"$2\"\n");
+  chmod("道具/記録.sh", 0755);
+  run("shellExecute", " \"道具\\記録.sh\", \"日本語 結果.txt\", %r");
+  EXPECT_GT(r(), 32);
+  for (int i = 0; i < 200 && !std::filesystem::exists("結果.txt"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 50 && test::readFile("結果.txt").empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(test::readFile("結果.txt"), "日本語");
+  // A document is checked under its host name before it is handed on.
+  run("shellExecute", " \"道具\\無い.txt\", \"\", %r");
+  EXPECT_EQ(r(), 2);
+}
+
 // A foreign language passes two arguments for one result: count entry 1 is 3.
 struct ForeignCall {
   int count = 2;

@@ -1,6 +1,7 @@
 // Button records, the key table and the system services.
 #include "input_fixture.h"
 #include "platform/events.h"
+#include "render/render.h"
 
 #include <SDL.h>
 
@@ -73,6 +74,22 @@ TEST_F(InputTest, TooltipShowsWithTheHoveredButtonAndHidesOnLeave) {
   platform::pushMouseMove(700, 200);
   EXPECT_EQ(next(), ev(1, 0, 0));
   EXPECT_FALSE(tooltip().shown);
+}
+
+TEST_F(InputTest, AHiddenMessageWindowTakesItsButtonsOutOfReach) {
+  spriteAt(60, 200, 200);  // a button of the message window
+  spriteAt(61, 500, 200);  // a button of the scene
+  sprite::frontSlot(60)->loadFlags |= sprite::kLoadWindowLayer;
+  run("setBtn", "1, 60, 0");
+  run("setBtn", "2, 61, 128");  // the alpha test must not be what rejects it
+  render::setWindowVisibleFlags(2);  // text shown, window sprites hidden
+  EXPECT_EQ(buttonAt(200, 200), -1);
+  EXPECT_EQ(buttonAt(500, 200), 2);
+  platform::pushMouseMove(200, 200);
+  EXPECT_EQ(next(), kNone);
+  render::setWindowVisibleFlags(3);
+  EXPECT_EQ(buttonAt(200, 200), 1);
+  EXPECT_EQ(next(), ev(1, 0, 1));
 }
 
 TEST(KeyTable, SdlKeysMapToWindowsVirtualKeys) {

@@ -1,6 +1,8 @@
 // The window menu model, its commands, the window events and cursor files.
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -9,6 +11,7 @@
 #include "core/settings.h"
 #include "core/textconv.h"
 #include "image/image.h"
+#include "platform/events.h"
 #include "platform/platform.h"
 #include "platform/window.h"
 #include "render/display.h"
@@ -235,6 +238,74 @@ TEST_F(WindowMenuTest, TabAndShiftReleasesToggleSkipAndAuto) {
   handleWindowEvent(m);
   EXPECT_EQ(modes::reading().skip, 1);
   EXPECT_EQ(modes::reading().autoMode, 0);
+}
+
+TEST_F(WindowMenuTest, PopUpBarGoesWhenThePointerLeavesOrTheWindowLosesFocus) {
+  start(1920, 1080);
+  setting(K::WindowMenu) = 1;
+  setting(K::MenuLock1) = 0;
+  ASSERT_TRUE(platform::init());
+  SDL_Event e{};
+  e.type = SDL_WINDOWEVENT;
+  e.window.event = SDL_WINDOWEVENT_LEAVE;
+  SDL_PushEvent(&e);
+  WindowMessage left;
+  ASSERT_TRUE(platform::pollMessage(left));
+  EXPECT_EQ(left.message, static_cast<uint32_t>(WM_SETCURSOR));
+  EXPECT_EQ(left.lParam & 0xFFFF, HTBORDER);
+  menuBarPointer(5);
+  ASSERT_TRUE(menuBar().shown);
+  handleWindowEvent(left);
+  EXPECT_FALSE(menuBar().shown);
+  EXPECT_EQ(menuBar().state, 0);
+  menuBarAlt();
+  ASSERT_TRUE(menuBar().shown);
+  WindowMessage blur;
+  blur.message = WM_KILLFOCUS;
+  handleWindowEvent(blur);
+  EXPECT_FALSE(menuBar().shown);
+  EXPECT_FALSE(menuBarVisible());
+  // Locked in window mode the menu is attached and stays where it is.
+  setting(K::MenuLock1) = 1;
+  handleWindowEvent(left);
+  EXPECT_TRUE(menuBarVisible());
+  platform::shutdown();
+}
+
+TEST_F(WindowMenuTest, OpeningTheDrawnMenuShowsTheMarksInForce) {
+  start(1920, 1080);
+  setting(K::WindowMenu) = 1;
+  setting(K::MenuLock1) = 1;
+  rebuildMenu();
+  setting(K::WindowPos) = 1;  // changed behind the menu's back
+  WindowMessage m;
+  m.message = WM_LBUTTONUP;
+  const Rect title = menuBarLayout(800).title;
+  m.x = (title.left + title.right) / 2, m.y = (title.top + title.bottom) / 2;
+  ASSERT_TRUE(menuBarInput(m, 800));
+  ASSERT_TRUE(menuBarInteraction().dropdown);
+  EXPECT_TRUE(currentMenu().submenus[2].items[1].checked);
+  EXPECT_FALSE(currentMenu().submenus[2].items[0].checked);
+  closeMenuDropdown();
+}
+
+TEST_F(WindowMenuTest, SizeCommandsRebuildTheAttachedMenu) {
+  Geometry& g = start(1920, 1080);
+  setting(K::WindowMenu) = 1;
+  setting(K::MenuLock1) = 1;
+  g.menuAttached = true;
+  rebuildMenu();
+  auto checkedSize = [] {
+    for (const MenuItem& i : currentMenu().submenus[1].items)
+      if (i.command >= 11 && i.checked) return i.command;
+    return 0;
+  };
+  runMenuCommand(13);
+  EXPECT_EQ(checkedSize(), 13);
+  runMenuCommand(11);
+  EXPECT_EQ(checkedSize(), 11);
+  runMenuCommand(10);
+  EXPECT_TRUE(currentMenu().submenus[1].items[0].checked);
 }
 
 bool busy = true;

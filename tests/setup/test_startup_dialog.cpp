@@ -1,10 +1,14 @@
 // The start-up settings dialog's rules, without its window.
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
 #include "core/settings.h"
 #include "core/state.h"
 #include "core/textconv.h"
 #include "image/image.h"
+#include "platform/platform.h"
+#include "platform/window.h"
 #include "setup/font.h"
 #include "setup/startup_dialog.h"
 #include "setup/toolkit.h"
@@ -59,6 +63,30 @@ TEST_F(StartupDialogTest, LowMemoryKeepsTheResolutionAndTheDesignWidth) {
   setting(K::Resolution) = 1000;
   openDialog(d, 1280, 720, 1920, false, machine(2560, 1440, 8000, false));
   EXPECT_EQ(setting(K::Resolution), 1280);
+}
+
+TEST_F(StartupDialogTest, LittleVideoMemoryKeepsTheDesignWidthUnknownCountsAsEnough) {
+  MachineFacts m = machine(2560, 1440);
+  m.videoMb = 128;
+  setting(K::Resolution) = 960;
+  openDialog(d, 1280, 720, 1920, false, m);
+  EXPECT_EQ(setting(K::Resolution), 960);
+  EXPECT_EQ(setting(K::WindowWidth), 1280);
+  for (long enough : {256L, -1L}) {
+    m.videoMb = enough;
+    setting(K::Resolution) = 960;
+    openDialog(d, 1280, 720, 1920, false, m);
+    EXPECT_GT(setting(K::Resolution), 1280) << enough;
+    EXPECT_EQ(setting(K::WindowWidth), setting(K::Resolution)) << enough;
+  }
+}
+
+TEST(MachineFactsTest, VideoMemoryIsAskedWithoutDisturbingTheCurrentContext) {
+  ASSERT_TRUE(platform::init());
+  const long mib = platform::videoMemoryMb();
+  EXPECT_TRUE(mib == -1 || mib > 0) << mib;
+  EXPECT_EQ(SDL_GL_GetCurrentContext(), nullptr);
+  platform::shutdown();
 }
 
 TEST_F(StartupDialogTest, FourThreeCarriesTheResolutionOver) {

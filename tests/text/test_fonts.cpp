@@ -142,11 +142,8 @@ uint32_t mixColour(uint32_t base, uint32_t top, int w) {
   return out;
 }
 
-// The compositing rule: shadow and outline in colour 3 first, then the glyph
-// mixed over them.
-std::vector<uint32_t> referenceCell(const Coverage& g, int edge, int style, uint32_t c1, uint32_t c2, uint32_t c3,
-                                    int size) {
-  std::vector<uint32_t> cell(size_t(edge * edge), 0);
+// Shadow and outline offsets of a style.
+std::vector<std::pair<int, int>> edgeOffsets(int style) {
   std::vector<std::pair<int, int>> offs;
   const bool aa = style & kAntiAlias;
   const int mode = ((style & kOutline) ? 2 : 0) + ((style & kShadow) ? 1 : 0);
@@ -162,6 +159,15 @@ std::vector<uint32_t> referenceCell(const Coverage& g, int edge, int style, uint
       if (mode == 3) use = aa ? border : (neighbour || block);
       if (use) offs.push_back({dx, dy});
     }
+  return offs;
+}
+
+// The compositing rule: shadow and outline in colour 3 first, then the glyph
+// mixed over them.
+std::vector<uint32_t> referenceCell(const Coverage& g, int edge, int style, uint32_t c1, uint32_t c2, uint32_t c3,
+                                    int size) {
+  std::vector<uint32_t> cell(size_t(edge * edge), 0);
+  const std::vector<std::pair<int, int>> offs = edgeOffsets(style);
   auto px = [&](int x, int y) -> uint32_t* {
     return x < 0 || y < 0 || x >= edge || y >= edge ? nullptr : &cell[size_t(y * edge + x)];
   };
@@ -192,20 +198,24 @@ std::vector<uint32_t> referenceCell(const Coverage& g, int edge, int style, uint
   return cell;
 }
 
+// あ as FreeType gives it in a style, from the face the alias table picks.
+Coverage referenceA(int style, int size) {
+  FontSource src;
+  EXPECT_TRUE(resolveFont(utf8_to_sjis("ＭＳ ゴシック"), src));
+  return referenceCoverage(src.hostFile, size, 0x3042, style & kAntiAlias, style & kBold, (style & kOutline) ? 1 : 0);
+}
+
 class StyleBits : public ::testing::TestWithParam<int> {};
 
 TEST_P(StyleBits, EachStyleMatchesTheCompositingRule) {
   const int style = GetParam(), size = 24;
-  FontSource src;
-  ASSERT_TRUE(resolveFont(utf8_to_sjis("ＭＳ ゴシック"), src));
   CString s;
   ASSERT_TRUE(s.Create(utf8_to_sjis("ＭＳ ゴシック"), size, style, 1, 0));
   s.SetColor(0xFF2000, 0x2000FF, 0x00C000);
   const int edge = s.cellEdge();
   std::vector<uint32_t> got(size_t(edge * edge), 0);
   s.WriteGlyph(got.data(), edge, edge, edge, 0, 0, 0x82A0);  // あ
-  const Coverage g = referenceCoverage(src.hostFile, size, 0x3042, style & kAntiAlias, style & kBold,
-                                       (style & kOutline) ? 1 : 0);
+  const Coverage g = referenceA(style, size);
   const std::vector<uint32_t> want = referenceCell(g, edge, style, 0xFF2000, 0x2000FF, 0x00C000, size);
   int differ = 0;
   for (size_t i = 0; i < got.size(); ++i) differ += got[i] != want[i];
@@ -235,6 +245,99 @@ TEST(StyleBitsMeaning, ShadowFallsBelowRightAndOutlineSurroundsInColourThree) {
   for (int y = 0; y < 32; ++y)
     if (cell[size_t(y * 32 + maxX)]) rightIsShadow &= (cell[size_t(y * 32 + maxX)] & 0xFFFFFF) == 0x000080;
   EXPECT_TRUE(rightIsShadow);
+}
+
+// ---- 16-bit colour ---------------------------------------------------------
+
+TEST(SixteenBitColour, FourBitTablesAndGradientByHand) {
+  EXPECT_EQ(overAlpha4(8, 8), 12);  // 8 + 8 - 64 / 15
+  EXPECT_EQ(overAlpha4(15, 3), 15);
+  EXPECT_EQ(overAlpha4(0, 7), 7);
+  EXPECT_EQ(colourShare4(8, 12), 10);  // 15 * 8 / 12
+  EXPECT_EQ(colourShare4(15, 15), 15);
+  CString s;
+  ASSERT_TRUE(s.Create(utf8_to_sjis("ＭＳ ゴシック"), 24, kGradient, 1, 1));
+  s.SetColor(0xFF2000, 0x2000FF, 0);
+  EXPECT_EQ(s.gradient4()[0], 0xF20u);
+  EXPECT_EQ(s.gradient4()[12], 0x917u);  // R 15 - 12*13/24, G 2 - 12*2/24, B 0 + 12*15/24
+  EXPECT_EQ(s.gradient4()[23], 0x31Eu);  // 15 - 299/24, 2 - 46/24, 0 + 345/24
+  EXPECT_EQ(s.gradient4()[24], 0x20Fu);
+}
+
+// The compositing rule in 4-bit form, as the 8-bit reference above.
+std::vector<uint16_t> referenceCell4(const Coverage& g, int edge, int style, uint32_t c1, uint32_t c3) {
+  std::vector<uint16_t> cell(size_t(edge * edge), 0);
+  auto cov = [&](int x, int y) { return g.at(x, y) >> 4; };
+  auto px = [&](int x, int y) -> uint16_t* {
+    return x < 0 || y < 0 || x >= edge || y >= edge ? nullptr : &cell[size_t(y * edge + x)];
+  };
+  auto mix4 = [](uint32_t base, uint32_t top, int w) {
+    uint32_t out = 0;
+    for (int sh = 0; sh <= 8; sh += 4) out |= uint32_t(int(base >> sh & 15) + (int(top >> sh & 15) - int(base >> sh & 15)) * w / 16) << sh;
+    return out;
+  };
+  for (auto [dx, dy] : edgeOffsets(style))
+    for (int y = 0; y < g.rows; ++y)
+      for (int x = 0; x < g.width; ++x)
+        if (int c = cov(x, y))
+          if (uint16_t* p = px(g.left + x + dx, g.top + y + dy); p && (*p >> 12) != 15) {
+            const int e = *p >> 12;
+            *p = uint16_t((c == 15 ? 15 : e + c - e * c / 15) << 12 | c3);
+          }
+  for (int y = 0; y < g.rows; ++y)
+    for (int x = 0; x < g.width; ++x) {
+      const int c = cov(x, y);
+      uint16_t* p = px(g.left + x, g.top + y);
+      if (!c || !p) continue;
+      const int e = *p >> 12;
+      if (c == 15 || e == 0) *p = uint16_t(c << 12 | c1);
+      else if (e == 15) *p = uint16_t(0xF000 | mix4(c3, c1, c));
+      else {
+        const int a = e + c - e * c / 15;
+        *p = uint16_t(a << 12 | mix4(c3, c1, std::min(15, 15 * c / a)));
+      }
+    }
+  return cell;
+}
+
+class SixteenBitStyles : public ::testing::TestWithParam<int> {};
+
+TEST_P(SixteenBitStyles, EachStyleMatchesTheFourBitRule) {
+  const int style = GetParam(), size = 24;
+  CString s;
+  ASSERT_TRUE(s.Create(utf8_to_sjis("ＭＳ ゴシック"), size, style, 1, 1));
+  s.SetColor(0xFF2000, 0xFF2000, 0x00C000);
+  const int edge = s.cellEdge();
+  std::vector<uint16_t> got(size_t(edge * edge), 0);
+  s.WriteGlyph16(got.data(), edge, edge, edge, 0, 0, 0x82A0);  // あ
+  const Coverage g = referenceA(style, size);
+  const std::vector<uint16_t> want = referenceCell4(g, edge, style, 0xF20, 0x0C0);
+  int differ = 0;
+  for (size_t i = 0; i < got.size(); ++i) differ += got[i] != want[i];
+  EXPECT_EQ(differ, 0) << "style " << style;
+  EXPECT_GT(std::count_if(got.begin(), got.end(), [](uint16_t p) { return p != 0; }), 50);
+}
+
+INSTANTIATE_TEST_SUITE_P(Text, SixteenBitStyles,
+                         ::testing::Values(0, kShadow | kOutline, kAntiAlias, kAntiAlias | kShadow,
+                                           kAntiAlias | kOutline, kAntiAlias | kShadow | kOutline | kBold));
+
+TEST(SixteenBitColour, AnOpaqueTexelTakesNoShadowInSixteenBitsOnly) {
+  CString s;
+  ASSERT_TRUE(s.Create(utf8_to_sjis("ＭＳ ゴシック"), 24, kShadow, 1, 1));
+  s.SetColor(0xFFFFFF, 0xFFFFFF, 0x000080);
+  std::vector<uint16_t> cell16(32 * 32, 0xF123);
+  s.WriteGlyph16(cell16.data(), 32, 32, 32, 0, 0, '|');
+  int glyph = 0, other = 0;
+  for (uint16_t p : cell16) {
+    glyph += p == 0xFFFF;
+    other += p != 0xFFFF && p != 0xF123;
+  }
+  EXPECT_GT(glyph, 10);
+  EXPECT_EQ(other, 0);  // the shadow left every opaque texel alone
+  std::vector<uint32_t> cell32(32 * 32, 0xFF112233);
+  s.WriteGlyph(cell32.data(), 32, 32, 32, 0, 0, '|');
+  EXPECT_GT(std::count(cell32.begin(), cell32.end(), 0xFF000080u), 10);
 }
 
 }  // namespace

@@ -2,10 +2,15 @@
 // ssp pictures, logsp rows, the current/default rule and the tag split.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "bindings/catalogue.h"
 #include "core/report.h"
 #include "core/state.h"
 #include "image/image.h"
+#include "render/input/buttons.h"
+#include "render/input/internal.h"
+#include "render/render.h"
 #include "script/expression.h"
 #include "sprite/sprite.h"
 #include "support/tempdir.h"
@@ -114,6 +119,36 @@ TEST_F(Commands, PagesAndTheLog) {
 TEST_F(Commands, SuffixSubroutineNeedsALabelOfTheActiveScript) {
   run("sufMessGosub", "\"*nowhere\"");
   EXPECT_EQ(script::registers().postTextHook, 0);
+}
+
+TEST_F(Commands, TextPicturesThatCannotBeAllocatedAreReportedByTheirWrapper) {
+  run("ssp_set", "\"ＭＳ ゴシック\", 40000, 0, 0xFFFFFF, 0xFFFFFF, 0");
+  std::filesystem::remove("Information.txt");
+  run("ssp", "5, \"あい\", 0");
+  EXPECT_EQ(sprite::backSlot(5), nullptr);
+  std::string log = sjis_to_utf8(velmora::test::readFile("Information.txt"));
+  EXPECT_NE(log.find("spStrSetString LockRect GL_OUT_OF_MEMORY"), std::string::npos) << log;
+  std::filesystem::remove("Information.txt");
+  run("ssp_set", "\"ＭＳ ゴシック\", 24, 0, 0xFFFFFF, 0xFFFFFF, 0");
+  window().layout.logValues[0] = 50000;  // columns
+  run("logsp", "6, \"あ\", 0, 4000");
+  EXPECT_EQ(sprite::backSlot(6), nullptr);
+  log = sjis_to_utf8(velmora::test::readFile("Information.txt"));
+  EXPECT_NE(log.find("spStrSetString2 LockRect GL_OUT_OF_MEMORY"), std::string::npos) << log;
+}
+
+TEST_F(Commands, HidingTheWholeWindowTakesTheTooltipAlong) {
+  input::ButtonRecord r;
+  r.tooltip = "tip";
+  input::postTooltip(r);
+  run("setWindowVisible", "2");
+  EXPECT_TRUE(input::tooltip().shown);
+  EXPECT_EQ(render::windowVisibleFlags(), 2);
+  run("setWindowVisible", "0");
+  EXPECT_FALSE(input::tooltip().shown);
+  run("getWindowVisible", "%a");
+  EXPECT_EQ(var("%a"), 0);
+  run("setWindowVisible", "3");
 }
 
 }  // namespace

@@ -54,10 +54,17 @@ bool alphaAt(const ButtonRecord& r, const image::Image& im, int x, int y, int& a
   return true;
 }
 
+// A hidden message window takes its buttons with it.
+bool onHiddenWindow(const sprite::Slot& s) {
+  const bool windowLayer = s.loadFlags & (sprite::kLoadWindowLayer | sprite::kLoadWindowLayerQuake);
+  return windowLayer && !(render::windowVisibleFlags() & 1);
+}
+
 bool hits(const ButtonRecord& r, int x, int y) {
   if (x < r.hot.left || x >= r.hot.right || y < r.hot.top || y >= r.hot.bottom) return false;
-  if (r.alphaThreshold == 0) return true;
   const sprite::Slot* s = buttonSlot(r.sprite);
+  if (s && onHiddenWindow(*s)) return false;
+  if (r.alphaThreshold == 0) return true;
   if (!s || !s->picture) return false;
   int alpha = 0;
   return alphaAt(r, *s->picture, x, y, alpha) && alpha >= r.alphaThreshold;
@@ -118,8 +125,7 @@ bool buttonShown(int button) {
   const sprite::Slot* s = sprite::validNumber(r.sprite) ? sprite::frontSlot(r.sprite) : nullptr;
   if (!s || !s->picture) return false;
   if (sprite::record(r.sprite).pending & sprite::kPendingDelete) return false;
-  const bool windowLayer = s->loadFlags & (sprite::kLoadWindowLayer | sprite::kLoadWindowLayerQuake);
-  return !(windowLayer && !(render::windowVisibleFlags() & 1));
+  return !onHiddenWindow(*s);
 }
 
 int buttonAt(int lx, int ly) {

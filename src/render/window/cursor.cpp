@@ -60,14 +60,19 @@ bool applyCursorFile() {
   }
   const bool animated = endsWith(name, ".ani");
   const bool loaded = animated || endsWith(name, ".cur") ? loadCursorResource(name, animated) : loadCursorPicture(name);
-  if (!loaded || !show(C.frames[0])) {
+  if (!loaded) {
     C = CursorState{};
     platform::setDefaultCursor();
     return false;
   }
+  // Without cursor support (headless) the arrow stays, but the cursor is
+  // still the game's and animates should the system take it later.
+  if (!show(C.frames[0])) platform::setDefaultCursor();
   C.since = platform::nowMs();
   return true;
 }
+
+const CursorFrame* customCursor() { return C.frames.empty() ? nullptr : &C.frames[0]; }
 
 void cursorTick() {
   if (C.frames.size() < 2) return;

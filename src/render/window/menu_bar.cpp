@@ -119,8 +119,11 @@ bool menuBarInput(const WindowMessage& m, int windowWidth) {
     return true;
   }
   if (inside(l.bar, x, y)) {
-    if (up && inside(l.title, x, y)) I.dropdown = !I.dropdown, I.submenu = -1, I.forced = I.forced && I.dropdown;
-    else if (up && inside(l.lock, x, y)) closeMenuDropdown(), runMenuCommand(99);
+    if (up && inside(l.title, x, y)) {
+      // The marks follow whatever changed the settings since the bar was built.
+      if (!I.dropdown) rebuildMenu();
+      I.dropdown = !I.dropdown, I.submenu = -1, I.forced = I.forced && I.dropdown;
+    } else if (up && inside(l.lock, x, y)) closeMenuDropdown(), runMenuCommand(99);
     return true;
   }
   // A click elsewhere closes an open drop-down and goes no further.

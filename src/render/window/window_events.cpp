@@ -32,6 +32,13 @@ void activated(bool active) {
   }
 }
 
+// Cursor requests over the main window's client, caption, system menu, menu,
+// buttons or borders: the pointer is off the pop-up bar, which then goes.
+bool offTheMenuBar(const WindowMessage& msg) {
+  const uint32_t hit = static_cast<uint32_t>(msg.lParam & 0xFFFF);
+  return (hit >= HTCLIENT && hit <= 3) || hit == 5 || (hit >= 8 && hit <= HTBORDER) || hit == HTCLOSE;
+}
+
 }  // namespace
 
 void setTransitionBusy(TransitionBusy busy) { g_busy = busy; }
@@ -50,7 +57,15 @@ void handleWindowEvent(WindowMessage& msg) {
     // The window stays: the script answers the request as an event.
     case WM_CLOSE: setCloseRequest(platform::windowMinimised() ? 2 : 1); break;
     case WM_SETFOCUS: activated(true); break;
-    case WM_KILLFOCUS: activated(false); break;
+    case WM_KILLFOCUS:
+      activated(false);
+      hideMenuBar();
+      if (!menuBarVisible()) closeMenuDropdown();
+      break;
+    case WM_SETCURSOR:
+      if (menuBar().shown && offTheMenuBar(msg)) hideMenuBar();
+      if (!menuBarVisible()) closeMenuDropdown();
+      break;
     case WM_DISPLAYCHANGE: refreshMonitor(); break;
     case WM_KEYUP:
       if (vk == kVkTab) modes::toggleSkip();

@@ -27,6 +27,9 @@ void releaseWallPaper();
 bool applyCursorFile();
 // Steps an animated cursor (called by the event wait).
 void cursorTick();
+// The custom cursor's first frame; null while the arrow is in use.
+struct CursorFrame;
+const CursorFrame* customCursor();
 
 // The overlay drawing's texture, released with the device.
 void releaseOverlayTexture();
