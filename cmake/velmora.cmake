@@ -15,10 +15,11 @@ endfunction()
 
 # Suites that open GL contexts on Mesa, which leaks a little at eglTerminate:
 # under the sanitizers they run without leak detection (the engine they start
-# too). Every other suite keeps it, with the suppressions of tests/lsan.supp.
-set(VELMORA_GPU_SUITES test_render test_e2e)
+# too; see tests/support/test_environment.cpp). Labels "gpu" and "cpu".
+set(VELMORA_GPU_SUITES test_render test_e2e test_text test_setup test_save_frame)
 
-# The test environment: headless SDL and, sanitized, the leak settings.
+# The test environment of tests added by hand (the discovered ones set theirs
+# in the test program): headless SDL and, sanitized, the leak settings.
 function(velmora_test_environment out gpu)
   set(env "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy")
   if(VELMORA_SANITIZE)
@@ -43,13 +44,14 @@ function(velmora_test name dir)
     VELMORA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     VELMORA_BINARY_DIR="${PROJECT_BINARY_DIR}")
   if(name IN_LIST VELMORA_GPU_SUITES)
-    velmora_test_environment(env TRUE)
+    set(gpu 1)
     set(labels gpu)
   else()
-    velmora_test_environment(env FALSE)
+    set(gpu 0)
     set(labels cpu)
   endif()
+  target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/test_environment.cpp)
+  target_compile_definitions(${name} PRIVATE VELMORA_TEST_GPU=${gpu})
   # A stalled engine run fails its test instead of holding up the whole suite.
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "${env}" LABELS ${labels} TIMEOUT 900)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${labels} TIMEOUT 900)
 endfunction()

@@ -7,9 +7,6 @@
 #include "script/expression.h"
 #include "script/interp.h"
 
-// fontconfig (the text sprites' fonts) keeps its caches for the whole process.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-
 namespace velmora::save::test_support {
 namespace {
 

@@ -17,9 +17,6 @@
 #include "text/cstring.h"
 #include "text/fonts.h"
 
-// fontconfig keeps its configuration and caches for the life of the process.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-
 namespace velmora::text {
 namespace {
 
