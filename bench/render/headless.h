@@ -32,15 +32,15 @@ inline void savePicture(const char* path, int w, int h, uint32_t colour) {
   image::freeImage(img);
 }
 
-inline void openDisplay() {
-  static bool open = false;
-  if (open) return;
-  open = true;
+// The engine up to its screen, in a folder of its own with its own runtime
+// folder (another run may hold the usual instance lock); the sprite and
+// render commands bound.
+inline void startHeadless() {
   setenv("SDL_VIDEODRIVER", "offscreen", 0);
   char tmpl[] = "/tmp/velmora-bench-XXXXXX";
   const char* dir = mkdtemp(tmpl);
   if (!dir || chdir(dir) != 0) std::abort();
-  setenv("XDG_RUNTIME_DIR", dir, 1);  // its own instance lock: another run may hold the usual one
+  setenv("XDG_RUNTIME_DIR", dir, 1);
   runOptions().headless = true;
   core::resetSettings();
   core::setting(core::SettingKey::VSyncWait) = 0;
@@ -49,6 +49,13 @@ inline void openDisplay() {
   bindings::registerCatalogue();
   sprite::bindSpriteCores();
   render::bindRenderCores();
+}
+
+inline void openDisplay() {
+  static bool open = false;
+  if (open) return;
+  open = true;
+  startHeadless();
   render::bindTransitionCores();
   savePicture("bg.png", 1280, 720, 0xFF204060);
   savePicture("s.png", 32, 32, 0x80FFFFFF);

@@ -8,15 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "bindings/bridge.h"
-#include "bindings/catalogue.h"
-#include "core/settings.h"
-#include "core/state.h"
+#include "../render/headless.h"
 #include "core/textconv.h"
-#include "platform/platform.h"
-#include "render/render.h"
-#include "script/interp.h"
-#include "sprite/sprite.h"
 #include "text/message.h"
 
 namespace {
@@ -70,26 +63,13 @@ void BM_GlyphWarm(benchmark::State& state) {
 }
 BENCHMARK(BM_GlyphWarm)->Unit(benchmark::kMicrosecond);
 
-void run(const char* name, const std::string& args) {
-  bindings::installOwnBridge();
-  script::findCommand(name)(args.c_str());
-}
+using bench::run;
 
-void openDisplay() {
+void openTextDisplay() {
   static bool open = false;
   if (open) return;
   open = true;
-  setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  char tmpl[] = "/tmp/velmora-bench-XXXXXX";
-  if (chdir(mkdtemp(tmpl)) != 0) std::abort();
-  runOptions().headless = true;
-  core::resetSettings();
-  core::setting(core::SettingKey::VSyncWait) = 0;
-  platform::init();
-  script::registerOwnCommands();
-  bindings::registerCatalogue();
-  sprite::bindSpriteCores();
-  render::bindRenderCores();
+  bench::startHeadless();
   text::bindTextCores();
   run("screen", "1280,720,1280,2");
   run("setMessXY", "110,552,0");
@@ -100,7 +80,7 @@ void openDisplay() {
 // Three full rows: 105 characters laid out (rasterized and uploaded) and one
 // frame drawn with them.
 void BM_PageLayoutAndDraw(benchmark::State& state) {
-  openDisplay();
+  openTextDisplay();
   const std::string line = pageText() + pageText().substr(0, 70);
   for (auto _ : state) {
     run("clearMess", "");
@@ -114,7 +94,7 @@ BENCHMARK(BM_PageLayoutAndDraw)->Unit(benchmark::kMillisecond);
 
 // A frame with and without the text layer's page.
 void BM_FrameWithText(benchmark::State& state) {
-  openDisplay();
+  openTextDisplay();
   run("clearMess", "");
   text::showTextLine(pageText() + pageText().substr(0, 70), 0, 0, 0);
   text::endMessDraw();
