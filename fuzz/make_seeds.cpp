@@ -57,6 +57,9 @@ const std::vector<resource::PackedMember>& kScripts = fuzz::readMarkScripts();
 void scriptSeeds() {
   put("script_dat", "two_scripts", resource::buildScriptFile(kScripts));
   put("script_dat", "one_script", resource::buildScriptFile({kScripts[1]}));
+  std::string inflated = resource::buildScriptFile({kScripts[1]});
+  for (int i = 0; i < 4; ++i) inflated[21 + i] = char(~inflated[4 + i]);  // claims 0xFFFFFFFF bytes unpacked
+  put("script_dat", "inflated_size", inflated);
 }
 
 void archiveSeeds() {
