@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "audio/sound_files.h"
+#include "core/hash.h"
 #include "core/report.h"
 #include "core/settings.h"
 #include "core/state.h"
@@ -96,6 +97,9 @@ void alreadySeeds() {
   resource::writeDataFile(packedPath.c_str(), true, text);
   put("already", "packed", std::string(1, '\0') + readAll(packedPath));
   fs::remove(packedPath);
+  std::string gone;  // scripts that no longer exist: one box for them all
+  for (int i = 0; i < 500; ++i) gone += "S" + scriptName(crc64_hash("script/gone" + std::to_string(i))) + "=1\r\n";
+  put("already", "gone_scripts", "\x01" + gone);
 }
 
 void expressionSeeds() {
