@@ -1,6 +1,7 @@
 #include "movie_pack.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <sstream>
 
@@ -61,7 +62,7 @@ bool readFrames(const fs::path& dir, const std::string& fps, const std::string& 
     if (!std::is_sorted(times.begin(), times.end())) return error = "--times goes back in time", false;
   } else {
     double rate = std::atof(fps.c_str());
-    if (!(rate > 0)) return error = "give --fps N or --times FILE", false;
+    if (!(rate > 0) || !std::isfinite(rate)) return error = "give --fps N or --times FILE", false;
     // Every time and the step must be whole milliseconds that fit 32 bits.
     if (!(double(files.size()) * 1000.0 / rate <= double(UINT32_MAX)))
       return error = "--fps " + fps + " puts the frames past 2^32 ms", false;

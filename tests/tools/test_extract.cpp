@@ -52,7 +52,7 @@ TEST(ExtractedMembers, LinksInsideTheFolderAreNeverFollowedOut) {
 TEST(MoviePack, ImplausibleFrameRatesAreRefused) {
   test::TempDir dir;
   test::writeFile("frames/0.bmp", "x");
-  for (const char* fps : {"1e-300", "nan", "-1"}) {
+  for (const char* fps : {"1e-300", "nan", "inf", "-1"}) {
     MovieOptions o;
     o.out = "m.dat", o.mjpg = "frames", o.fps = fps;
     EXPECT_EQ(packMovie(o, nullptr, nullptr), 1) << fps;
