@@ -92,7 +92,8 @@ bool writeMemberFile(const fs::path& outDir, std::string_view name, const std::s
   fs::create_directories(outDir, ec);
   fs::path target = outDir;
   for (const std::string& p : parts) target /= p;
-  if (!resolvesUnder(outDir, target)) return error = "the path leads out of " + outDir.string() + " through a symbolic link", false;
+  if (!resolvesUnder(outDir, target))
+    return error = "the path leads out of " + outDir.string() + " through a symbolic link", false;
   // Each folder is opened from the one before without following links, so a
   // link made after the check above cannot lead the write elsewhere either.
   Descriptor dir(open(outDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

@@ -124,7 +124,8 @@ namespace {
 void reportGoneScripts(std::string_view first, size_t count) {
   if (count == 0) return;
   std::string text = std::string(first) + sj(" が存在しなくなっています");
-  if (count > 1) text += "\n" + sj("ほか ") + std::to_string(count - 1) + sj(" 個のスクリプトも存在しなくなっています");
+  if (count > 1)
+    text += "\n" + sj("ほか ") + std::to_string(count - 1) + sj(" 個のスクリプトも存在しなくなっています");
   showErrorBox(text);
 }
 

@@ -193,7 +193,7 @@ TEST_F(ReadMarks, ScriptsThatAreGoneAreReportedInOneBoxAndTheRestLoads) {
   applyAlreadyReadText(text);
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(flags(), "11111");
-  EXPECT_EQ(err, "[Error] ABCDEF" + sjis_to_utf8(sj(" が存在しなくなっています\nほか 3000 個のスクリプトも存在しなくなっています")) + "\n");
+  EXPECT_EQ(err, "[Error] ABCDEF が存在しなくなっています\nほか 3000 個のスクリプトも存在しなくなっています\n");
 }
 
 TEST_F(ReadMarks, ADamagedFileLeavesEverythingUnread) {
