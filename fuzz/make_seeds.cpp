@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "audio/sound_files.h"
+#include "core/hash.h"
 #include "core/report.h"
 #include "core/settings.h"
 #include "core/state.h"
@@ -57,6 +58,9 @@ const std::vector<resource::PackedMember>& kScripts = fuzz::readMarkScripts();
 void scriptSeeds() {
   put("script_dat", "two_scripts", resource::buildScriptFile(kScripts));
   put("script_dat", "one_script", resource::buildScriptFile({kScripts[1]}));
+  std::string inflated = resource::buildScriptFile({kScripts[1]});
+  for (int i = 0; i < 4; ++i) inflated[21 + i] = char(~inflated[4 + i]);  // claims 0xFFFFFFFF bytes unpacked
+  put("script_dat", "inflated_size", inflated);
 }
 
 void archiveSeeds() {
@@ -93,6 +97,9 @@ void alreadySeeds() {
   resource::writeDataFile(packedPath.c_str(), true, text);
   put("already", "packed", std::string(1, '\0') + readAll(packedPath));
   fs::remove(packedPath);
+  std::string gone;  // scripts that no longer exist: one box for them all
+  for (int i = 0; i < 500; ++i) gone += "S" + scriptName(crc64_hash("script/gone" + std::to_string(i))) + "=1\r\n";
+  put("already", "gone_scripts", "\x01" + gone);
 }
 
 void expressionSeeds() {

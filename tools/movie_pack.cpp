@@ -1,6 +1,7 @@
 #include "movie_pack.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <sstream>
 
@@ -49,21 +50,25 @@ bool readFrames(const fs::path& dir, const std::string& fps, const std::string& 
   for (const auto& e : fs::directory_iterator(dir))
     if (e.is_regular_file()) files.push_back(e.path());
   std::sort(files.begin(), files.end());
+  if (files.empty()) return error = "no frames in " + dir.string(), false;
   std::vector<uint32_t> times;
   if (!timesFile.empty()) {
     std::string text;
     if (!read(timesFile, text)) return error = "cannot read " + timesFile, false;
     std::istringstream in(text);
-    for (long t; in >> t;) times.push_back(uint32_t(std::max(t, 0L)));
+    for (long t; in >> t;) times.push_back(uint32_t(std::clamp<long>(t, 0, UINT32_MAX)));
     if (times.size() != files.size()) return error = "--times gives " + std::to_string(times.size()) +
                                                      " times for " + std::to_string(files.size()) + " frames", false;
+    if (!std::is_sorted(times.begin(), times.end())) return error = "--times goes back in time", false;
   } else {
     double rate = std::atof(fps.c_str());
-    if (rate <= 0) return error = "give --fps N or --times FILE", false;
+    if (!(rate > 0) || !std::isfinite(rate)) return error = "give --fps N or --times FILE", false;
+    // Every time and the step must be whole milliseconds that fit 32 bits.
+    if (!(double(files.size()) * 1000.0 / rate <= double(UINT32_MAX)))
+      return error = "--fps " + fps + " puts the frames past 2^32 ms", false;
     for (size_t i = 0; i < files.size(); ++i) times.push_back(uint32_t(double(i) * 1000.0 / rate));
     step = uint32_t(1000.0 / rate);
   }
-  if (files.empty()) return error = "no frames in " + dir.string(), false;
   std::string previous;
   for (size_t i = 0; i < files.size(); ++i) {
     MjpgFrame f{times[i], {}};
@@ -84,7 +89,9 @@ bool buildTheoraMovie(const std::string& video, const std::string& sound, std::s
   if (!soundUsable(sound, error)) return false;
   const double fps = v.framesPerSecond();
   if (fps <= 0) return error = "the video has no frame rate", false;
-  const uint32_t duration = uint32_t(double(v.frameCount()) * 1000.0 / fps + 0.5);
+  const double ms = double(v.frameCount()) * 1000.0 / fps + 0.5;
+  if (!(ms <= double(UINT32_MAX))) return error = "the video's frame rate makes it longer than 2^32 ms", false;
+  const uint32_t duration = uint32_t(ms);
   out = header("THOR", uint32_t(video.size()), duration, uint32_t(v.frameCount()), uint32_t(v.width()),
                uint32_t(v.height()), uint32_t(sound.size()));
   out += sound;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "check.h"
+#include "extract.h"
 #include "movie_pack.h"
 #include "reference.h"
 #include "core/hash.h"
@@ -46,7 +47,9 @@ const Subcommand kSubcommands[] = {
      "path where a line of NAMES.txt hashes to the key ('?' marks an archive size\n"
      "that needs the path to be known).\n"},
     {"extract", "velmora-pack extract FILE --names NAMES.txt OUT_DIR",
-     "Writes out every member that a line of NAMES.txt names.\n"},
+     "Writes out every member that a line of NAMES.txt names, under OUT_DIR only: a\n"
+     "name that is absolute or has a \"..\" part ('/' and '\\' both separate), or\n"
+     "that leads out through a symbolic link, is refused and named.\n"},
     {"check", "velmora-pack check GAME_SRC [--archive-src DIR]... [--sjis]",
      "Checks the scripts under GAME_SRC before packing: invalid and duplicate\n"
      "labels, labels hidden in text blocks, jumps to missing labels, unknown\n"
@@ -254,7 +257,13 @@ int extract(const fs::path& file, const std::string& namesFile, const fs::path& 
       ++failed;
       continue;
     }
-    if (!writeFile(outDir / it->second, member)) return 1;
+    std::string error;
+    if (!velmora::tools::writeMemberFile(outDir, it->second, member, error)) {
+      std::fprintf(stderr, "velmora-pack: %s: member %s is not written: %s\n", file.c_str(), it->second.c_str(),
+                   error.c_str());
+      ++failed;
+      continue;
+    }
     ++written;
   }
   std::printf("%d of %zu members extracted to %s\n", written, index.size(), outDir.c_str());
@@ -322,6 +331,9 @@ int main(int argc, char** argv) {
     }
   } catch (const fs::filesystem_error& e) {
     std::fprintf(stderr, "velmora-pack: %s\n", e.what());
+    return 1;
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "velmora-pack: out of memory\n");
     return 1;
   }
   std::fputs(usage().c_str(), stderr);

@@ -12,6 +12,9 @@ namespace {
 
 constexpr uint32_t kCountMask = 0x5B3D91C4u;
 constexpr size_t kEntry = 25;
+// zlib never expands more than 1032-fold (plus its header).
+constexpr uint64_t kMaxInflation = 1032;
+constexpr uint64_t kInflationSlack = 64;
 
 void put32(std::string& s, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
@@ -111,8 +114,12 @@ bool readIndex(std::FILE* f, std::vector<IndexRecord>& out, uint64_t& fileLength
   return true;
 }
 
+bool plausibleScriptEntry(const IndexRecord& r, uint64_t fileLength) {
+  return uint64_t(r.offset) + r.size <= fileLength && r.fourth <= uint64_t(r.size) * kMaxInflation + kInflationSlack;
+}
+
 bool unpackScript(const std::string& file, const IndexRecord& r, std::string& text) {
-  if (uint64_t(r.offset) + r.size > file.size()) return false;
+  if (!plausibleScriptEntry(r, file.size())) return false;
   std::string packed = file.substr(r.offset, r.size);
   const uint32_t mask = static_cast<uint32_t>(r.key) ^ titleKey();
   for (size_t w = 0; w + 4 <= packed.size(); w += 4) put32(packed, w, get32(packed, w) ^ mask);

@@ -30,6 +30,9 @@ bool readIndex(const std::string& file, std::vector<IndexRecord>& out);
 // the file's length so that callers can check offsets against it.
 bool readIndex(std::FILE* f, std::vector<IndexRecord>& out, uint64_t& fileLength);
 
+// Whether a script.dat entry lies inside a file of fileLength bytes and
+// claims an unpacked size that zlib could give; anything else is damage.
+bool plausibleScriptEntry(const IndexRecord& r, uint64_t fileLength);
 // Unpacks one script text of script.dat; false on a damaged entry.
 bool unpackScript(const std::string& file, const IndexRecord& r, std::string& text);
 // Cuts one archive member out for a known path (offset and size depend on it).

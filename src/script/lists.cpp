@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <set>
+#include <utility>
 
 #include "core/replace_file.h"
 #include "core/report.h"
@@ -74,6 +76,18 @@ bool isDirectory(const std::string& host) {
   return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// Folders already listed, by device and inode. A folder reached through a
+// symbolic link is listed like any other (a game sees the files under its
+// folder, wherever they are kept), but never twice: links that loop back
+// would otherwise make the walk endless or exponential.
+using VisitedFolders = std::set<std::pair<dev_t, ino_t>>;
+
+bool firstVisit(const std::string& folder, VisitedFolders& visited) {
+  struct stat st;
+  if (stat(hostPath(folder.empty() ? "./" : folder).c_str(), &st) != 0) return true;
+  return visited.emplace(st.st_dev, st.st_ino).second;
+}
+
 // Names of one folder in a fixed order (the host returns them unordered).
 std::vector<std::string> folderNames(const std::string& folder) {
   std::vector<std::string> names;
@@ -85,11 +99,12 @@ std::vector<std::string> folderNames(const std::string& folder) {
   return names;
 }
 
-void listFolder(std::string folder, const std::string& pattern, bool recurse) {
+void listFolder(std::string folder, const std::string& pattern, bool recurse, VisitedFolders& visited) {
   if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') {
     size_t back = std::count(folder.begin(), folder.end(), '\\'), fwd = std::count(folder.begin(), folder.end(), '/');
     folder.push_back(back > fwd ? '\\' : '/');
   }
+  if (!firstVisit(folder, visited)) return;
   // "*.*" also matches names without a dot, as on the platform scripts came from.
   std::string glob = hostPath(pattern == "*.*" ? "*" : pattern);
   const std::vector<std::string> names = folderNames(folder);
@@ -100,7 +115,13 @@ void listFolder(std::string folder, const std::string& pattern, bool recurse) {
   if (!recurse || pattern.find_first_of("*?") == std::string::npos) return;
   const char sep = folder.empty() ? '/' : folder.back();
   for (const std::string& host : names)
-    if (host[0] != '.' && isDirectory(hostPath(folder) + host)) listFolder(folder + utf8_to_sjis(host) + sep, pattern, true);
+    if (host[0] != '.' && isDirectory(hostPath(folder) + host))
+      listFolder(folder + utf8_to_sjis(host) + sep, pattern, true, visited);
+}
+
+void listFolder(const std::string& folder, const std::string& pattern, bool recurse) {
+  VisitedFolders visited;
+  listFolder(folder, pattern, recurse, visited);
 }
 
 bool lineInRange(int32_t line) {

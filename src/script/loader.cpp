@@ -37,8 +37,6 @@ uint32_t readLe32(const unsigned char* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-constexpr uint64_t kMaxInflation = 1032;
-
 void reportBadFile(const std::string& path) { showErrorBox(path + sj(" は不正なファイルです")); }
 
 // Reads and unmasks the index; every offset and size is checked against the
@@ -48,10 +46,9 @@ bool readIndex(std::FILE* f) {
   uint64_t length = 0;
   if (!resource::readIndex(f, records, length)) return reportBadFile(L.path), false;
   for (const auto& r : records) {
-    if (uint64_t(r.offset) + r.size > length) return reportBadFile(L.path), false;
-    // zlib never expands more than 1032-fold: a larger claim is damage, and
-    // would otherwise be allocated (twice over) before inflating fails.
-    if (r.fourth > uint64_t(r.size) * kMaxInflation + 64) return reportBadFile(L.path), false;
+    // An implausible unpacked size would otherwise be allocated (twice over)
+    // before inflating fails.
+    if (!resource::plausibleScriptEntry(r, length)) return reportBadFile(L.path), false;
     L.index[r.key] = ScriptIndexEntry{r.flag, r.offset, r.size, r.fourth};
   }
   return true;

@@ -117,7 +117,23 @@ std::string alreadyReadText() {
   return out;
 }
 
+namespace {
+
+// One box for the whole file, however many scripts it names that are gone:
+// the first by name, the rest as a count.
+void reportGoneScripts(std::string_view first, size_t count) {
+  if (count == 0) return;
+  std::string text = std::string(first) + sj(" が存在しなくなっています");
+  if (count > 1)
+    text += "\n" + sj("ほか ") + std::to_string(count - 1) + sj(" 個のスクリプトも存在しなくなっています");
+  showErrorBox(text);
+}
+
+}  // namespace
+
 void applyAlreadyReadText(std::string_view text) {
+  std::string_view firstGone;
+  size_t gone = 0;
   size_t i = 0;
   while (i < text.size()) {
     size_t eol = text.find('\n', i);
@@ -132,7 +148,7 @@ void applyAlreadyReadText(std::string_view text) {
     ScriptKey key = 0;
     script::TextBlockTable* blocks = parseScriptName(name, key) ? script::textBlocks(key) : nullptr;
     if (!blocks) {
-      showErrorBox(std::string(name) + sj(" が存在しなくなっています"));
+      if (gone++ == 0) firstGone = name;
       continue;
     }
     size_t k = eq + 1;
@@ -141,6 +157,7 @@ void applyAlreadyReadText(std::string_view text) {
       flag = line[k++] - '0';
     }
   }
+  reportGoneScripts(firstGone, gone);
 }
 
 bool saveAlreadyRead() {

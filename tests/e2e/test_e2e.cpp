@@ -81,6 +81,27 @@ TEST_F(EndToEnd, ScriptsAndArchivesRoundTripThroughListAndExtract) {
   EXPECT_EQ(test::readFile("out/arc0.dat").find(std::string(1000, '\x7F')), std::string::npos);  // masked on disk
 }
 
+TEST_F(EndToEnd, ExtractRefusesNamesOutsideItsFolderAndImplausibleSizes) {
+  test::writeFile("res/..\\evil", "x");  // one file name on this host, a climb out elsewhere
+  test::writeFile("res/good", "g");
+  ASSERT_EQ(test::runPack("archive res arc0.dat").code, 0);
+  test::writeFile("names.txt", "..\\evil\ngood\n");
+  test::Run r = test::runPack("extract arc0.dat --names names.txt out");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("member ..\\evil is not written"), std::string::npos) << r.err;
+  EXPECT_EQ(test::readFile("out/good"), "g");
+  EXPECT_FALSE(std::filesystem::exists("evil"));
+
+  ASSERT_EQ(pack("print 1\n").code, 0);
+  std::string bytes = test::readFile("game/script.dat");
+  for (int i = 0; i < 4; ++i) bytes[21 + i] = char(~bytes[4 + i]);  // unpacked size 0xFFFFFFFF, unmasked
+  test::writeFile("game/script.dat", bytes);
+  test::writeFile("names.txt", "script/0.txt\n");
+  r = test::runPack("extract game/script.dat --names names.txt out");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("member script/0.txt is damaged"), std::string::npos) << r.err;
+}
+
 }  // namespace
 }  // namespace velmora
 

@@ -179,5 +179,19 @@ TEST(Packer, IndexesOfTruncatedFilesAreRefused) {
   EXPECT_FALSE(extractMember(arc, r, "a", member));
 }
 
+// The unpacked size is checked before anything is allocated for it.
+TEST(Packer, ScriptsClaimingMoreThanZlibCanGiveAreRefused) {
+  const std::string file = buildScriptFile({{"script/0.txt", "print 1\n"}});
+  std::vector<IndexRecord> index;
+  ASSERT_TRUE(readIndex(file, index));
+  IndexRecord r = index[0];
+  std::string text;
+  ASSERT_TRUE(unpackScript(file, r, text));
+  EXPECT_EQ(text, "print 1\n");
+  r.fourth = 0xFFFFFFFFu;
+  EXPECT_FALSE(plausibleScriptEntry(r, file.size()));
+  EXPECT_FALSE(unpackScript(file, r, text));
+}
+
 }  // namespace
 }  // namespace velmora::resource

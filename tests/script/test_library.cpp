@@ -42,6 +42,21 @@ TEST(Paths, FoldersAreCreatedWithTheirParents) {
   EXPECT_FALSE(ensureFolder("file/sub/"));
 }
 
+// Links back up the tree used to be walked again and again (exponentially);
+// a linked folder elsewhere is still listed, once.
+TEST(FileList, SymbolicLinkLoopsAreWalkedOnce) {
+  test::TempDir dir;
+  test::writeFile("pics/a.png", "x");
+  test::writeFile("pics/sub/b.png", "x");
+  test::writeFile("kept/c.png", "x");
+  namespace fs = std::filesystem;
+  for (const char* link : {"pics/l1", "pics/l2", "pics/sub/l3", "pics/sub/l4"}) fs::create_directory_symlink(".", link);
+  fs::create_directory_symlink("..", "pics/sub/up");
+  fs::create_directory_symlink("../kept", "pics/z");
+  const std::vector<std::string> expect = {"pics/a.png", "pics/sub/b.png", "pics/z/c.png"};
+  EXPECT_EQ(collectFileList("pics", "*.png", 1), expect);
+}
+
 TEST(Characters, OneByteNeverMatchesInsideADoubleByteCharacter) {
   int32_t n = 0;
   EXPECT_EQ(findCharacter(utf8_to_sjis("aあa"), "a", &n), 0);
