@@ -71,7 +71,7 @@ constexpr CatalogueEntry kCatalogue[] = {
      "The flags of setWindowVisible"},
     // Fonts
     {"addFontFile", Family::Font, "s", "", 0, "path", "",
-     "Registers a font file (loose or in an archive) so that setFontFile can use it"},
+     "Registers a font file (loose or in an archive), so that setFontFile and ssp_set find its face name"},
     {"setFontFile", Family::Font, "ss", "", 0, "name, default", "",
      "The message font: a font file or an installed face name; empty takes the default, a non-empty default replaces the FontFile setting"},
     {"getFontFile", Family::Font, "", "s", 0, "", "name",
@@ -480,7 +480,7 @@ constexpr CatalogueEntry kCatalogue[] = {
      "Plays a movie in a sprite after delay ms; plays: MJPG repeats (0 for ever); mode bit 0 decodes while playing, bit 1 streams the file"},
     // Sprite motion
     {"sp_ax", Family::Motion, "nnnnn", "", 0, "sprite, x, ms, easing, mode", "",
-     "Moves the sprite's x to a value over ms along an easing curve (-20 to 20); mode 0 replaces the motion, 1 queues it, +0x100 × repeats"},
+     "Moves the sprite's x to a value over ms along an easing curve (-20 to 20); mode 256 plays it once, 0 repeats it for ever, +1 queues it after the running one"},
     {"sp_ay", Family::Motion, "nnnnn", "", 0, "sprite, y, ms, easing, mode", "",
      "Moves y, as sp_ax"},
     {"sp_axy", Family::Motion, "nnnnnn", "", 0, "sprite, x, y, ms, easing, mode", "",
