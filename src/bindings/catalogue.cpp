@@ -267,7 +267,7 @@ constexpr CatalogueEntry kCatalogue[] = {
      "The SeVolDown setting"},
     // Settings file and global data
     {"saveSetting", Family::SettingsFile, "", "", 0, "", "",
-     "Writes the settings, the s_ variables and the save protections to save/setting.dat; nothing is kept otherwise"},
+     "Writes the settings, the s_ variables and the save protections to save/setting.dat (the end of a game that called loadSetting writes them too)"},
     {"loadSetting", Family::SettingsFile, "ss", "", 0, "maker, game", "",
      "Chooses the save folder (asking on the first run), then reads the settings and s_ variables, the read marks and the volumes; call it first"},
     {"makeSave", Family::SettingsFile, "", "", 0, "", "",
@@ -312,7 +312,7 @@ constexpr CatalogueEntry kCatalogue[] = {
     {"screen", Family::System, "nnnn", "", 0, "width, height, pictureWidth, flags", "",
      "Opens the window for a game designed at width × height (pictureWidth: the width its pictures are drawn for); flags bit 1 skips the start-up dialog"},
     {"shellExecute", Family::System, "ss", "n", 0, "file, parameters", "result",
-     "Opens a file or web address with the desktop's program; a result above 32 means success"},
+     "Opens a file or web address with the desktop's program; a result above 32 means success (own language: exactly two texts and a number variable, else 引数の数が不正です)"},
     {"setClipboard", Family::System, "s", "", 0, "text", "",
      "Puts the text on the clipboard"},
     {"findText", Family::System, "", "", 0, "", "",
