@@ -28,6 +28,11 @@ struct CatalogueEntry {
   const char* arguments;  // one letter per argument: n integer, r real, s string
   const char* results;    // the results in order, same letters
   uint8_t flags;
+  // For the command reference (velmora-pack reference): one name per letter
+  // above, separated by ", ", and one line saying what the command does.
+  const char* argumentNames;
+  const char* resultNames;
+  const char* summary;
 };
 
 constexpr size_t kCatalogueSize = 264;
