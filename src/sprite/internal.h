@@ -1,5 +1,6 @@
 #pragma once
 // The sprite table's private state and the helpers its command files share.
+#include <climits>
 #include <span>
 #include <string>
 #include <string_view>
@@ -31,6 +32,15 @@ TableState& table();
 // Motion-track kinds, as trackMask bits.
 enum TrackKind { kTrackX, kTrackY, kTrackW, kTrackH, kTrackRX, kTrackRY, kTrackRZ, kTrackA, kTrackL, kTrackC,
                  kTrackM, kTrackS };
+
+// Float to int for values a script or a save can push beyond int (positions,
+// scaled sizes): they saturate, NaN gives 0. A size too large to hold stays
+// too large and is refused, where wrapping could make it a plausible one.
+inline int clampToInt(float v) {
+  if (v >= 2147483648.0f) return INT_MAX;
+  if (v <= -2147483648.0f) return INT_MIN;
+  return v == v ? int(v) : 0;
+}
 
 // ---- slots -------------------------------------------------------------------
 Slot* newSlot();

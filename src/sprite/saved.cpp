@@ -193,7 +193,7 @@ bool describeSprite(int n, uint32_t now, SavedSprite& out) {
   }
   out.x = s->x, out.y = s->y, out.scaleW = s->scaleW, out.scaleH = s->scaleH;
   out.rotX = s->rotX, out.rotY = s->rotY, out.rotZ = s->rotZ;
-  out.originX = int(s->originX), out.originY = int(s->originY);
+  out.originX = clampToInt(s->originX), out.originY = clampToInt(s->originY);
   out.frames = s->frames, out.group = s->group;
   out.maskReverse = s->maskReverse, out.maskProgress = s->maskProgress, out.maskVague = s->maskVague;
   out.endDelete = r.endDelete;
