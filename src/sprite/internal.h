@@ -52,6 +52,8 @@ void resetProperties(Slot& s);
 void copyProperties(Slot& to, const Slot& from);
 // Tiling of a picture of w × h (all frames); false after reporting.
 bool layTiles(Slot& s, int w, int h, int frames);
+// Whether sprite n may be a w × h render target; false after reporting.
+bool renderTargetFits(int n, int w, int h);
 void buildVertices(Slot& s);
 void setVertexAlpha(Slot& s);
 // Gives the slot its picture (taken), tiles it and asks for an upload.

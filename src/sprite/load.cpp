@@ -412,7 +412,7 @@ void cmd_spg(CommandContext c) {
     w = clampToInt(float(w) * f.pictureRatio + 0.5f);
     h = clampToInt(float(h) * f.pictureRatio + 0.5f);
   }
-  if (w <= 0 || h <= 0) return;
+  if (w <= 0 || h <= 0 || !renderTargetFits(n, w, h)) return;
   clearForLoad(n);
   Slot* back = nullptr;
   bool fresh = false;
