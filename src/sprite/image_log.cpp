@@ -47,9 +47,9 @@ void fill(uint8_t* rec, int n, const Slot& s) {
   // Scripts and saves can place a sprite beyond int: such values saturate.
   put16(rec, 128, clampToInt(target(n, kTrackX, s.x)));
   put16(rec, 130, clampToInt(target(n, kTrackY, s.y)));
-  const bool w = r.trackMask & (1u << kTrackW), h = r.trackMask & (1u << kTrackH);
-  put16(rec, 132, clampToInt(w ? target(n, kTrackW, 0) : s.scaleW * 100 + 0.5f));
-  put16(rec, 134, clampToInt(h ? target(n, kTrackH, 0) : s.scaleH * 100 + 0.5f));
+  const bool trackedW = r.trackMask & (1u << kTrackW), trackedH = r.trackMask & (1u << kTrackH);
+  put16(rec, 132, clampToInt(trackedW ? target(n, kTrackW, 0) : s.scaleW * 100 + 0.5f));
+  put16(rec, 134, clampToInt(trackedH ? target(n, kTrackH, 0) : s.scaleH * 100 + 0.5f));
   put16(rec, 136, clampToInt(-target(n, kTrackRZ, s.rotZ)));
   put16(rec, 138, r.cutX);
   put16(rec, 140, r.cutY);
