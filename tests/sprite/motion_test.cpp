@@ -307,6 +307,8 @@ TEST_F(MotionTest, HostileValuesStayDefined) {
   run("sp_wh", "1, 2147483647, 100");
   commitAll();
   run("sp_ay", "1, 0, 100, 9, 0x100");  // starts from y as an int
+  run("sp_qx", "1, -2147483648, 2147483647, -2147483648, 9, 1, -2147483648");
+  run("sc_qy", "1, 2147483647, 10, 2147483647, -9, 0, 2147483647");
   at(1050);
   EXPECT_TRUE(std::isfinite(front().y));
   uint8_t record[192] = {};
