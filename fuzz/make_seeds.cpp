@@ -4,12 +4,14 @@
 // Run by hand when a format changes; the output is checked in.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <jpeglib.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "audio/sound_files.h"
@@ -27,6 +29,7 @@
 #include "save_game.h"
 #include "script/expression.h"
 #include "script/loader.h"
+#include "sprite/sprite.h"
 #include "text/backlog.h"
 #include "theora_encode.h"
 
@@ -81,6 +84,13 @@ void settingsSeeds() {
   resource::writeDataFile(packedPath.c_str(), true, text);
   put("settings", "packed", std::string(1, '\0') + readAll(packedPath));
   fs::remove(packedPath);
+  // Volumes and a mute at the ends of int: the sound gains multiply them.
+  std::string hostile = text;
+  for (const auto& [from, to] : {std::pair<const char*, const char*>{"MasterVolume = 100", "MasterVolume = -2147483648"},
+                                 {"MasterMute = 1", "MasterMute = 2147483647"},
+                                 {"BgmVolume = 100", "BgmVolume = 2147483647"}})
+    hostile.replace(hostile.find(from), std::strlen(from), to);
+  put("settings", "hostile_volumes", "\x01" + hostile);
 }
 
 void alreadySeeds() {
@@ -250,6 +260,19 @@ void saveSeeds() {
   save::clearSave();
   save::saveSlot(2, false);
   put("save", "history", std::string(1, '\0') + readAll(save::slotPath(2, false)));
+  // Values at the ends of int: keys spanning all of it, a position and a
+  // size beyond it, and the render target made 16384 x 16384.
+  save::clearSave();
+  fuzz::runCommand("sp_ax", "10, -2147483648, 2147483647, 1000, 0");
+  fuzz::runCommand("sp_arz", "30, -2147483648, 5000, 9, 0");
+  fuzz::runCommand("sp_xy", "60, 2147483647, -2147483648");
+  fuzz::runCommand("sp_wh", "60, 2147483647, 100");
+  sprite::commitAll();
+  save::saveSlot(3, false);
+  std::string hostile = readAll(save::slotPath(3, false));
+  const size_t target = hostile.rfind("\nImage5=");  // the current snapshot, after the history
+  hostile.replace(hostile.find(",64,32,", target), 7, ",16384,16384,");
+  put("save", "hostile_values", std::string(1, '\0') + hostile);
 }
 
 }  // namespace

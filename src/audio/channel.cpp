@@ -491,7 +491,10 @@ void seekChannel(int n, int64_t value, bool milliseconds) {
   startWorker(ch);
 }
 
+int boundedLevel(FadeKind k, int value) { return std::clamp(value, k == kFadePan ? -100 : 0, 100); }
+
 void setChannelLevel(int n, FadeKind k, int value, int fade) {
+  value = boundedLevel(k, value);
   SoundChannel& ch = channel(n);
   std::lock_guard lk(ch.m);
   int& field = levelField(ch, k);
@@ -537,11 +540,21 @@ void duckingTick() {
   }
 }
 
+namespace {
+
+// Each factor is bounded again here: settings are writable from anywhere,
+// and the product of four unbounded ints overflows.
+int volumeFactor(int v) { return std::clamp(v, 0, 100); }
+int switchFactor(int v) { return v != 0; }
+
+}  // namespace
+
 void recomputeGains() {
-  int master = core::setting(SettingKey::MasterMute) * core::setting(SettingKey::MasterVolume);
+  const int master =
+      switchFactor(core::setting(SettingKey::MasterMute)) * volumeFactor(core::setting(SettingKey::MasterVolume));
   for (SoundChannel& ch : state().channels) {
     std::lock_guard lk(ch.m);
-    ch.gain = ch.categorySwitch * ch.categoryVolume * master / 100;
+    ch.gain = switchFactor(ch.categorySwitch) * volumeFactor(ch.categoryVolume) * master / 100;
     if (ch.hasBuffer) applyVolume(ch);
   }
 }

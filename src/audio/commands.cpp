@@ -77,7 +77,7 @@ void cmd_sd(CommandContext c) {
     SoundChannel& ch = channel(n);
     std::lock_guard lk(ch.m);
     ch.name = name.substr(0, 255);
-    ch.volume = volume, ch.pan = pan, ch.loopCounter = -1;
+    ch.volume = boundedLevel(kFadeVolume, volume), ch.pan = boundedLevel(kFadePan, pan), ch.loopCounter = -1;
     return;
   }
   if (delay > 0) {
@@ -128,7 +128,7 @@ void cmd_sd_stop(CommandContext c) {
 void storeOnly(int n, FadeKind k, int value) {
   SoundChannel& ch = channel(n);
   std::lock_guard lk(ch.m);
-  (k == kFadeVolume ? ch.volume : ch.pan) = value;
+  (k == kFadeVolume ? ch.volume : ch.pan) = boundedLevel(k, value);
 }
 
 void levelCommand(CommandContext c, const char* name, FadeKind k) {
@@ -256,6 +256,7 @@ void volumeSetter(CommandContext c) {
   // The four switches take a real argument; the rest integers.
   int32_t value = v.effect == Effect::None ? int32_t(bindings::doubleArg(c, 1) != 0.0) : intArg(c, 1);
   if (v.onSwitch) value = value != 0;
+  else value = std::clamp(value, 0, 100);  // the gains multiply volumes: percentages only
   core::setting(v.key) = value;
   if (v.effect == Effect::Master) recomputeGains();
   else if (v.effect == Effect::Category) applyCategory(kCategories[size_t(v.category)]);

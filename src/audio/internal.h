@@ -130,7 +130,9 @@ void playChannel(int n, int count, int fade, int start);
 void stopChannel(int n, int fade);
 void pauseChannel(int n, bool pause);
 void closeChannel(int n);
+// Volumes are bounded to 0-100 and pans to -100-100 on the way in.
 void setChannelLevel(int n, FadeKind kind, int value, int fade);
+int boundedLevel(FadeKind kind, int value);
 void seekChannel(int n, int64_t value, bool milliseconds);
 // The source frame the listener is hearing (the reader's position before the
 // first fill); counter receives the loop counter that goes with it. Caller

@@ -227,11 +227,24 @@ std::string formatValue(SettingKey key) {
   return std::to_string(v);
 }
 
+// Sound gains multiply volumes and switches: a file gets percentages and 0/1 only.
+int32_t boundedSoundSetting(SettingKey key, int32_t v) {
+  switch (key) {
+    case K::MasterVolume: case K::MovieVolume: case K::BgmVolume: case K::SeVolume: case K::SysSeVolume:
+    case K::VoVolume: case K::SysVoVolume: case K::BgmMax: case K::BgmMin: case K::SeMax: case K::SeMin:
+      return std::clamp(v, 0, 100);
+    case K::MasterMute: case K::MovieMute: case K::BgmMute: case K::SeMute: case K::SysSeMute: case K::VoMute:
+    case K::SysVoMute:
+      return v != 0;
+    default: return v;
+  }
+}
+
 void applyField(SettingKey key, std::string_view field) {
   const size_t i = indexOf(key);
   int32_t& v = S.values[i];
   switch (kSettingTable[i].spec.form) {
-    case F::Number: v = readSettingInt(field); break;
+    case F::Number: v = boundedSoundSetting(key, readSettingInt(field)); break;
     case F::Megabytes: v = megabytesToBytes(readSettingInt(field)); break;
     case F::Colour: v = readSettingColour(field); break;
     case F::LowBit: v |= readSettingInt(field); break;

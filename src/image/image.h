@@ -32,6 +32,12 @@ Image* createImage(int width, int height, int depth);
 Image* copyImage(const Image* source);
 void freeImage(Image*& image);
 Image* loadImage(const unsigned char* data, int size);
+// The size a BMP, PNG, JPEG or TLG file declares, from its header alone
+// (nothing is decoded or checked beyond it); false for other data.
+struct PictureSize {
+  int64_t width = 0, height = 0;
+};
+bool readPictureSize(const unsigned char* data, size_t size, PictureSize& out);
 int saveImage(const char* path, Image* image, int format, int depth, int value, int option);
 
 // Argument checks of the screenshot command: each bad value is reported

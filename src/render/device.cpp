@@ -142,6 +142,7 @@ void deriveLimits() {
   limits.pow2 = c.pow2;
   limits.square = c.square;
   limits.mipMaps = c.mipMaps;
+  limits.deviceMaxSide = c.maxTextureSize;
   sprite::setTextureLimits(limits);
 }
 

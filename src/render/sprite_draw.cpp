@@ -218,11 +218,14 @@ void rampMask(sprite::Slot& s) {
 }
 
 void ensureRenderTarget(sprite::Slot& s) {
-  if (s.gpu.renderTarget && s.gpu.width == s.imageWidth && s.gpu.height == s.imageHeight) return;
+  const bool sameSize = s.gpu.width == s.imageWidth && s.gpu.height == s.imageHeight;
+  // A target the device refused is reported once, not again every frame.
+  if (sameSize && (s.gpu.renderTarget || s.gpu.targetRefused)) return;
   releaseTexture(s.gpu.renderTarget);
   releaseSurface(s.gpu.renderSurface);
   if (s.imageWidth <= 0 || s.imageHeight <= 0) return;
   s.gpu.renderTarget = createRenderTargetTexture(s.imageWidth, s.imageHeight, s.gpu.renderSurface);
+  s.gpu.targetRefused = !s.gpu.renderTarget;
   s.gpu.width = s.imageWidth;
   s.gpu.height = s.imageHeight;
 }
@@ -281,6 +284,7 @@ void collectSprite(int n, bool after) {
   if (!drawable(s)) return;
   if (s->renderTarget) ensureRenderTarget(*s);
   else if (s->upload) uploadSlot(*s);
+  if (s->renderTarget && !s->gpu.renderTarget) return;  // refused: nothing to show
   DrawItem base{};
   base.programId = ProgramId::Sprite;
   base.blend = std::clamp(s->blend, 0, static_cast<int>(kBlendRowCount) - 1);

@@ -215,12 +215,14 @@ float easeFloat(int id, float c, float elapsed, float duration) {
   return easingCurve(id, elapsed / duration, c);
 }
 
-int easeInt(int id, int c, int elapsed, int duration) {
+int64_t easeInt(int id, int64_t c, int elapsed, int duration) {
   // The end is exact even for changes a float cannot hold.
   if (duration <= 0 || elapsed == duration) return c;
-  if (id == 0 || !validEasing(id)) return static_cast<int>(int64_t(c) * elapsed / duration);
+  if (id == 0 || !validEasing(id)) return c * elapsed / duration;
+  // Overshooting curves leave [0, c]; far from the int64 limits for 33-bit c.
+  constexpr float kLimit = 9.2e18f;
   const float v = easingCurve(id, float(elapsed) / float(duration), float(c));
-  return std::isfinite(v) ? static_cast<int>(v) : 0;
+  return std::isfinite(v) && std::fabs(v) < kLimit ? static_cast<int64_t>(v) : 0;
 }
 
 }  // namespace velmora::sprite

@@ -44,11 +44,13 @@ void fill(uint8_t* rec, int n, const Slot& s) {
   std::memset(rec, 0, kRecordBytes);
   copyText(rec, s.renderTarget ? "a" : r.name);
   copyText(rec + 64, r.maskName);
-  put16(rec, 128, int(target(n, kTrackX, s.x)));
-  put16(rec, 130, int(target(n, kTrackY, s.y)));
-  put16(rec, 132, (r.trackMask & (1u << kTrackW)) ? int(target(n, kTrackW, 0)) : int(s.scaleW * 100 + 0.5f));
-  put16(rec, 134, (r.trackMask & (1u << kTrackH)) ? int(target(n, kTrackH, 0)) : int(s.scaleH * 100 + 0.5f));
-  put16(rec, 136, -int(target(n, kTrackRZ, s.rotZ)));
+  // Scripts and saves can place a sprite beyond int: such values saturate.
+  put16(rec, 128, clampToInt(target(n, kTrackX, s.x)));
+  put16(rec, 130, clampToInt(target(n, kTrackY, s.y)));
+  const bool trackedW = r.trackMask & (1u << kTrackW), trackedH = r.trackMask & (1u << kTrackH);
+  put16(rec, 132, clampToInt(trackedW ? target(n, kTrackW, 0) : s.scaleW * 100 + 0.5f));
+  put16(rec, 134, clampToInt(trackedH ? target(n, kTrackH, 0) : s.scaleH * 100 + 0.5f));
+  put16(rec, 136, clampToInt(-target(n, kTrackRZ, s.rotZ)));
   put16(rec, 138, r.cutX);
   put16(rec, 140, r.cutY);
   put16(rec, 142, r.cutW);
@@ -63,8 +65,8 @@ void fill(uint8_t* rec, int n, const Slot& s) {
       ch = int(float(ch) / table().screen.pictureRatio);
     }
   }
-  put16(rec, 146, (int(s.originX) & 3) | (cw << 2));
-  put16(rec, 148, (int(s.originY) & 3) | (ch << 2));
+  put16(rec, 146, (clampToInt(s.originX) & 3) | (cw << 2));
+  put16(rec, 148, (clampToInt(s.originY) & 3) | (ch << 2));
   put16(rec, 154, s.frames);
   rec[156] = uint8_t(target(n, kTrackA, float(s.alpha)));
   rec[157] = uint8_t((uint8_t(r.fontFace[0]) & 0x0F) | (s.blend << 4));

@@ -1,5 +1,6 @@
 #pragma once
 // The sprite table's private state and the helpers its command files share.
+#include <climits>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,6 +33,15 @@ TableState& table();
 enum TrackKind { kTrackX, kTrackY, kTrackW, kTrackH, kTrackRX, kTrackRY, kTrackRZ, kTrackA, kTrackL, kTrackC,
                  kTrackM, kTrackS };
 
+// Float to int for values a script or a save can push beyond int (positions,
+// scaled sizes): they saturate, NaN gives 0. A size too large to hold stays
+// too large and is refused, where wrapping could make it a plausible one.
+inline int clampToInt(float v) {
+  if (v >= 2147483648.0f) return INT_MAX;
+  if (v <= -2147483648.0f) return INT_MIN;
+  return v == v ? int(v) : 0;
+}
+
 // ---- slots -------------------------------------------------------------------
 Slot* newSlot();
 // Frees the picture, the mask and the device objects, keeps the slot.
@@ -42,6 +52,8 @@ void resetProperties(Slot& s);
 void copyProperties(Slot& to, const Slot& from);
 // Tiling of a picture of w × h (all frames); false after reporting.
 bool layTiles(Slot& s, int w, int h, int frames);
+// Whether sprite n may be a w × h render target; false after reporting.
+bool renderTargetFits(int n, int w, int h);
 void buildVertices(Slot& s);
 void setVertexAlpha(Slot& s);
 // Gives the slot its picture (taken), tiles it and asks for an upload.

@@ -52,10 +52,10 @@ bool cutPicture(const Sprite& r, image::Image*& picture, int resolution) {
   int x = r.cutX, y = r.cutY, w = r.cutW, h = r.cutH;
   if (highResolutionActive(resolution)) {
     const float k = table().screen.pictureRatio;
-    if (x != -1) x = int(float(x) * k);
-    y = int(float(y) * k);
-    w = int(float(w) * k);
-    h = int(float(h) * k);
+    if (x != -1) x = clampToInt(float(x) * k);
+    y = clampToInt(float(y) * k);
+    w = clampToInt(float(w) * k);
+    h = clampToInt(float(h) * k);
   }
   if (x == -1) x = (picture->width - w) / 2;
   if (image::clippingImage2(picture, x, y, w, h)) return true;
@@ -264,8 +264,8 @@ image::Image* framedCanvas(int n, const std::string& path, uint32_t flags, int w
   if (!picture) return nullptr;
   int cw = w, ch = h;
   if (highResolutionActive(resolution)) {
-    cw = int(float(w) * table().screen.pictureRatio);
-    ch = int(float(h) * table().screen.pictureRatio);
+    cw = clampToInt(float(w) * table().screen.pictureRatio);
+    ch = clampToInt(float(h) * table().screen.pictureRatio);
   }
   image::Image* canvas = image::createImage(cw, ch, 32);
   if (!canvas) {
@@ -406,13 +406,13 @@ void cmd_spg(CommandContext c) {
   if (!validNumber(n)) return;
   const ScreenFacts& f = table().screen;
   if (flags & kLoadNoSave) {
-    w = int(float(w) * f.displayRate + 0.5f);
-    h = int(float(h) * f.displayRate + 0.5f);
+    w = clampToInt(float(w) * f.displayRate + 0.5f);
+    h = clampToInt(float(h) * f.displayRate + 0.5f);
   } else if ((flags & kLoadNoCache) && f.displayRate > 1.0f) {
-    w = int(float(w) * f.pictureRatio + 0.5f);
-    h = int(float(h) * f.pictureRatio + 0.5f);
+    w = clampToInt(float(w) * f.pictureRatio + 0.5f);
+    h = clampToInt(float(h) * f.pictureRatio + 0.5f);
   }
-  if (w <= 0 || h <= 0) return;
+  if (w <= 0 || h <= 0 || !renderTargetFits(n, w, h)) return;
   clearForLoad(n);
   Slot* back = nullptr;
   bool fresh = false;

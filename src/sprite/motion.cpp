@@ -22,7 +22,7 @@ constexpr int kStepOrder[] = {kTrackX, kTrackY, kTrackW, kTrackH, kTrackRX, kTra
 
 void writeSlot(Slot& s, int kind, float value, int second) {
   const float f = value / float(kindScale(kind));
-  const int v = int(value);
+  const int v = clampToInt(value);
   switch (kind) {
     case kTrackX: s.x = f; break;
     case kTrackY: s.y = f; break;
@@ -140,8 +140,8 @@ int propertyValue(int n, int kind) {
     default: return 0;
   }
   // Percentages are rounded: 0.29f must read back as 29, not 28.
-  if (kindScale(kind) != 1) return int(std::lround(f * float(kindScale(kind))));
-  return int(f);
+  if (kindScale(kind) != 1) return clampToInt(std::round(f * float(kindScale(kind))));
+  return clampToInt(f);
 }
 
 void writeProperty(int n, int kind, float value, int second) {
@@ -209,9 +209,11 @@ bool advanceTrack(int n, int kind, KeyList& keys, uint32_t now) {
 namespace {
 
 float easedValue(int kind, const TrackKey& k, int elapsed) {
+  // Keys may span the whole int range: the change needs 33 bits.
+  const int64_t change = int64_t(k.to) - k.from;
   if (isFloatKind(kind))
-    return float(k.from) + easeFloat(k.easing, float(k.to - k.from), float(elapsed), float(k.duration));
-  if (kind != kTrackC) return float(k.from + easeInt(k.easing, k.to - k.from, elapsed, k.duration));
+    return float(k.from) + easeFloat(k.easing, float(change), float(elapsed), float(k.duration));
+  if (kind != kTrackC) return float(k.from + easeInt(k.easing, change, elapsed, k.duration));
   uint32_t out = 0;
   for (int shift = 0; shift <= 16; shift += 8) {
     const int a = (k.from >> shift) & 255, b = (k.to >> shift) & 255;

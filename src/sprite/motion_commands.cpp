@@ -12,12 +12,15 @@ namespace {
 using bindings::CommandContext;
 using bindings::intArg;
 
+// RZ keys are stored negated; INT_MIN has no negation and saturates.
+int negated(int v) { return v == INT_MIN ? INT_MAX : -v; }
+
 // One kind: n, value, time, easing, mode.
 template <int Kind>
 void addOne(CommandContext c, const char* name) {
   setErrcmd(name);
   const int value = intArg(c, 2);
-  addKey(intArg(c, 1), Kind, Kind == kTrackRZ ? -value : value, intArg(c, 3), intArg(c, 4), intArg(c, 5));
+  addKey(intArg(c, 1), Kind, Kind == kTrackRZ ? negated(value) : value, intArg(c, 3), intArg(c, 4), intArg(c, 5));
 }
 
 void cmd_sp_ax(CommandContext c) { addOne<kTrackX>(c, "sp_ax"); }
@@ -41,7 +44,7 @@ void addSeveral(CommandContext c, const char* name, std::initializer_list<int> k
   const int time = intArg(c, 2 + count), easing = intArg(c, 3 + count), mode = intArg(c, 4 + count);
   int i = 0;
   for (int kind : kinds) {
-    const int v = kind == kTrackRZ ? -values[i] : values[i];
+    const int v = kind == kTrackRZ ? negated(values[i]) : values[i];
     ++i;
     if (!addKey(n, kind, v, time, easing, mode)) return;
   }
@@ -143,7 +146,7 @@ const bindings::CoreBinding kMotionCores[] = {
 void retargetHook(int n, int kind, float value) {
   auto it = motion().tracks[size_t(kind)].find(n);
   if (it == motion().tracks[size_t(kind)].end() || it->second.empty()) return;
-  int v = int(value);
+  int v = clampToInt(value);
   if (kind == kTrackA || kind == kTrackL) v &= 255;
   if (kind == kTrackC) v &= 0xFFFFFF;
   if (kind == kTrackM) v &= 0x3FF;

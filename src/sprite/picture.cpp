@@ -3,6 +3,7 @@
 // decoding itself runs outside it.
 #include "sprite/picture.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -58,15 +59,33 @@ void evictKey(uint64_t key) {
   }
 }
 
-// Adds a picture's bytes, makes room, and stores it under key.
+bool onlyInCache(uint64_t key) {
+  auto p = K.pictures.find(key);
+  return p != K.pictures.end() && p->second.use_count() == 1;
+}
+
+// Room for bytes more: first the oldest pictures only the cache holds, whose
+// eviction frees memory, then the oldest of those sprites still show.
+void makeRoom(uint64_t bytes, uint64_t budget) {
+  for (auto it = K.age.begin(); it != K.age.end() && K.bytes + bytes > budget;) {
+    const uint64_t key = it->second;
+    ++it;  // evicting erases the entry behind it
+    if (onlyInCache(key)) evictKey(key);
+  }
+  while (K.bytes + bytes > budget && !K.age.empty()) evictKey(K.age.begin()->second);
+}
+
+// Stores a picture under key after making room. One larger than the whole
+// budget is not kept: the cap holds.
 void storeLocked(uint64_t key, PictureRef picture, uint64_t budget) {
   if (K.pictures.count(key)) {  // the other thread stored it meanwhile
     freshStamp(key);
     return;
   }
-  K.bytes += pictureBytes(picture.get());
-  while (K.bytes > budget && !K.age.empty())  // may empty the cache: the newcomer still goes in
-    evictKey(K.age.begin()->second);
+  const uint64_t bytes = pictureBytes(picture.get());
+  if (bytes > budget) return;
+  makeRoom(bytes, budget);
+  K.bytes += bytes;
   K.pictures[key] = std::move(picture);
   freshStamp(key);
 }
@@ -126,6 +145,36 @@ std::string baseOfDifference(std::string_view path, const char* name) {
   return normalisePath(std::string(path.substr(0, directoryLength(path))) + name);
 }
 
+namespace {
+
+void reportLoad(const std::string& message, std::vector<std::string>* deferred) {
+  if (deferred) deferred->push_back(message);
+  else errorc(message, 1);
+}
+
+// A header may declare far more pixels than its file holds. Pictures whose
+// pixels would take more than the cache may hold (never less than the 256 MiB
+// the default cache gets) or more than kMaxTiles of the largest textures are
+// refused before their pixels are reserved.
+constexpr uint64_t kPictureBytesFloor = uint64_t(256) << 20;
+
+bool pictureAllowed(const char* path, const char* data, uint32_t size, std::vector<std::string>* deferred) {
+  image::PictureSize d;
+  if (!image::readPictureSize(reinterpret_cast<const unsigned char*>(data), size, d)) return true;
+  if (d.width <= 0 || d.height <= 0) return true;  // the decoder refuses those
+  const uint64_t pixels = uint64_t(d.width) * uint64_t(d.height);  // 64 bits hold 32 x 32
+  const TextureLimits& lim = textureLimits();
+  const uint64_t textured = uint64_t(kMaxTiles) * uint64_t(lim.maxWidth) * uint64_t(lim.maxHeight);
+  const bool fitsTextures = lim.maxWidth <= 0 || lim.maxHeight <= 0 || pixels <= textured;
+  if (fitsTextures && pixels <= std::max(cacheBudget(), kPictureBytesFloor) / 4) return true;
+  reportLoad(std::string(path) + sj(" の画像サイズが大きすぎます ") + std::to_string(d.width) + "x" +
+                 std::to_string(d.height),
+             deferred);
+  return false;
+}
+
+}  // namespace
+
 image::Image* readAndDecode(const char* path, FileBuffer& buffer, std::vector<std::string>* deferred) {
   uint32_t size = 0;
   if (deferred && !resource::resourceExists(path)) {
@@ -133,12 +182,9 @@ image::Image* readAndDecode(const char* path, FileBuffer& buffer, std::vector<st
     return nullptr;
   }
   if (!resource::loadFile(path, buffer.data, size, buffer.capacity)) return nullptr;
+  if (!pictureAllowed(path, buffer.data, size, deferred)) return nullptr;
   image::Image* picture = image::loadImage(reinterpret_cast<const unsigned char*>(buffer.data), int(size));
-  if (!picture) {
-    std::string message = std::string(path) + sj(" を読み込めませんでした");
-    if (deferred) deferred->push_back(message);
-    else errorc(message, 1);
-  }
+  if (!picture) reportLoad(std::string(path) + sj(" を読み込めませんでした"), deferred);
   return picture;
 }
 
@@ -179,10 +225,15 @@ void storeLookedUp(const CacheLookup& l, PictureRef picture) {
   storeLocked(l.key, std::move(picture), l.budget);
 }
 
+// Whether a decoded picture goes into the cache at all (copies are made only then).
+bool cacheTakes(const CacheLookup& l, const image::Image* picture) {
+  return l.cached && pictureBytes(picture) <= l.budget;
+}
+
 // A miss: the caller gets the decoded picture, the cache a 32-bit copy.
 image::Image* decodeAndStore(const CacheLookup& l) {
   image::Image* picture = readAndDecode(l.chosen.c_str(), K.mainBuffer, nullptr);
-  if (picture && l.cached)
+  if (picture && cacheTakes(l, picture))
     if (image::Image* copy = headerCopy(picture)) storeLookedUp(l, adoptPicture(copy));
   return picture;
 }
@@ -222,7 +273,7 @@ PictureRef loadSharedPicture(const char* path, int* resolution, bool useCache, b
   const CacheLookup l = lookupFor(path, resolution, useCache, choose);
   if (PictureRef hit = cacheHit(l)) return hit;
   PictureRef decoded = adoptPicture(readAndDecode(l.chosen.c_str(), K.mainBuffer, nullptr));
-  if (!decoded || !l.cached) return decoded;
+  if (!decoded || !cacheTakes(l, decoded.get())) return decoded;
   // A 32-bit picture is what the cache would copy it into: it is shared instead.
   PictureRef stored = decoded->depth == 32 ? decoded : adoptPicture(headerCopy(decoded.get()));
   if (stored) storeLookedUp(l, std::move(stored));

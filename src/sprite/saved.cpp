@@ -193,7 +193,7 @@ bool describeSprite(int n, uint32_t now, SavedSprite& out) {
   }
   out.x = s->x, out.y = s->y, out.scaleW = s->scaleW, out.scaleH = s->scaleH;
   out.rotX = s->rotX, out.rotY = s->rotY, out.rotZ = s->rotZ;
-  out.originX = int(s->originX), out.originY = int(s->originY);
+  out.originX = clampToInt(s->originX), out.originY = clampToInt(s->originY);
   out.frames = s->frames, out.group = s->group;
   out.maskReverse = s->maskReverse, out.maskProgress = s->maskProgress, out.maskVague = s->maskVague;
   out.endDelete = r.endDelete;
@@ -204,6 +204,12 @@ bool describeSprite(int n, uint32_t now, SavedSprite& out) {
 void restoreSprite(const SavedSprite& v, uint32_t now) {
   const int n = v.number;
   if (!validNumber(n)) return;
+  const int w = std::clamp(v.width, 1, kMaxSide), h = std::clamp(v.height, 1, kMaxSide);
+  const int frames = std::clamp(v.frames, 1, kMaxFrames);
+  // A render target is made at the saved size: one the device cannot keep is left out.
+  const std::string& face = v.fontFace;
+  const bool target = !face.empty() && uint8_t(face[0]) == kKindRenderTarget && (face.size() == 1 || face[1] == 0);
+  if (target && !renderTargetFits(n, w, h * frames)) return;
   TableState& t = table();
   Sprite& r = t.sprites[n];
   if (t.slots[n][0] || t.slots[n][1]) {
@@ -212,8 +218,6 @@ void restoreSprite(const SavedSprite& v, uint32_t now) {
   }
   Slot* front = newSlot();
   Slot* back = newSlot();
-  const int w = std::clamp(v.width, 1, kMaxSide), h = std::clamp(v.height, 1, kMaxSide);
-  const int frames = std::clamp(v.frames, 1, kMaxFrames);
   if (!front || !back || !layUnlimited(*front, w, h, frames)) {
     freeSlot(front);
     freeSlot(back);

@@ -84,6 +84,7 @@ struct GpuTextures {
   void* renderTarget = nullptr;   // spg: the texture
   void* renderSurface = nullptr;  // spg: what is bound to draw into it
   int32_t width = 0, height = 0;  // size the tile textures were made for
+  bool targetRefused = false;     // spg: the device refused a target of width x height
   // Without pixel shaders: the ramp setting whose alpha the mask textures
   // hold (-1: the mask as loaded).
   int32_t maskRamped = -1;
@@ -190,6 +191,7 @@ struct TextureLimits {
   bool pow2 = false;
   bool square = false;
   bool mipMaps = false;
+  int32_t deviceMaxSide = 0;  // the device's largest texture, whatever the settings; 0 = unknown
 };
 void setTextureLimits(const TextureLimits& limits);
 const TextureLimits& textureLimits();

@@ -75,6 +75,20 @@ bool layTiles(Slot& s, int w, int h, int frames) {
   return true;
 }
 
+// A render target is one texture the device keeps and draws into every frame:
+// no side beyond its largest texture (16384 while no device is known) and no
+// more than 4096 x 4096 pixels (64 MiB), twice a 3840 x 2160 screen.
+constexpr int kTargetSideWithoutDevice = 16384;
+constexpr int64_t kMaxTargetPixels = int64_t(4096) * 4096;
+
+bool renderTargetFits(int n, int w, int h) {
+  const int device = table().limits.deviceMaxSide;
+  const int side = device > 0 ? device : kTargetSideWithoutDevice;
+  if (w <= side && h <= side && int64_t(w) * h <= kMaxTargetPixels) return true;
+  errorc(std::to_string(n) + " RenderTarget Size Over " + std::to_string(w) + "," + std::to_string(h), 1);
+  return false;
+}
+
 // Two model units span one tile texture; the anchor sits at the origin and y
 // grows upward. A tile row that lies outside the shown frame gets an empty
 // quad.

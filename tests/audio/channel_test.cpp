@@ -152,6 +152,25 @@ TEST_F(Channels, VolumeSettingsAndMasterMute) {
   EXPECT_EQ(run("getVoiceWait", {}), "1");
 }
 
+// Out-of-range levels are bounded where they come in; the gain products of
+// settings written past the setters stay defined.
+TEST_F(Channels, HostileLevelsAreBounded) {
+  run("sd", {"1", rampWave("h.wav", 60000), "0", "0", "2147483647", "-2147483648", "0", "0"});
+  EXPECT_EQ(channel(1).volume, 100);
+  EXPECT_EQ(channel(1).pan, -100);
+  run("sd_volume2", {"1", "-2147483648", "0"});
+  EXPECT_EQ(channel(1).volume2, 0);
+  run("sd_volume2", {"1", "100", "0"});
+  run("setMasterVolume", {"2147483647"});
+  EXPECT_EQ(run("getMasterVolume", {}), "100");
+  EXPECT_EQ(voiceVolume(1), 0);
+  core::setting(core::SettingKey::MasterVolume) = -2147483647 - 1;
+  core::setting(core::SettingKey::MasterMute) = 2147483647;
+  recomputeGains();
+  EXPECT_EQ(channel(1).gain, 0);
+  EXPECT_EQ(voiceVolume(1), kSilence);
+}
+
 TEST_F(Channels, FadeMidpointAndPanFade) {
   run("sd", {"2", rampWave("d.wav", 100000), "0", "0", "100", "0", "0", "0"});
   play(2);

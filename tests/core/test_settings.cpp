@@ -76,6 +76,18 @@ TEST_F(Settings, CacheSizeIsMegabytesInTheFileAndBytesInMemory) {
   EXPECT_NE(settingKeyLines().find("\r\nCacheMaxSize = 2047\r\n"), std::string::npos);
 }
 
+// The sound gains multiply these: a hostile file must not overflow them.
+TEST_F(Settings, VolumesReadAsPercentagesAndMutesAsSwitches) {
+  apply("MasterVolume = -2147483648\r\nBgmVolume = 2147483647\r\nSeMin = 101\r\nVoVolume = 37\r\n"
+        "MasterMute = 2147483647\r\nSeMute = 0\r\n");
+  EXPECT_EQ(setting(K::MasterVolume), 0);
+  EXPECT_EQ(setting(K::BgmVolume), 100);
+  EXPECT_EQ(setting(K::SeMin), 100);
+  EXPECT_EQ(setting(K::VoVolume), 37);
+  EXPECT_EQ(setting(K::MasterMute), 1);
+  EXPECT_EQ(setting(K::SeMute), 0);
+}
+
 TEST_F(Settings, FrameLimitBecomesAReducedFraction) {
   apply("LimitFPS = 60");
   EXPECT_EQ(frameInterval().numerator, 50);

@@ -58,6 +58,30 @@ TEST(ImageRecord, DetectionRefusesUnknownAndShortData) {
   EXPECT_EQ(load(std::string("TLG5.0\0raw\x1A", 11) + std::string(40, '\0')), nullptr);
 }
 
+// Every format's header gives its size without decoding; the TLG container
+// and the JPEG markers before the frame are stepped over.
+TEST(ImageRecord, HeadersDeclareTheirSize) {
+  Image* im = gradient(37, 21, 32);
+  const struct {
+    int format, depth, value;
+    const char* file;
+  } files[] = {{kSaveBmp, 24, 0, "s.bmp"}, {kSavePng, 32, 1, "s.png"}, {kSaveJpeg, 32, 90, "s.jpg"},
+               {kSaveTlg, 32, 0, "s5.tlg"}, {kSaveTlg, 24, 1, "s6.tlg"}};
+  std::strcpy(im->name, "base.png");  // TLG then writes its container, JPEG a segment before the frame
+  for (const auto& f : files) {
+    const fs::path p = tempDir() / f.file;
+    ASSERT_EQ(saveImage(p.c_str(), im, f.format, f.depth, f.value, 1), 1) << f.file;
+    const std::string bytes = readFile(p);
+    PictureSize size;
+    ASSERT_TRUE(readPictureSize(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), size)) << f.file;
+    EXPECT_EQ(size.width, 37) << f.file;
+    EXPECT_EQ(size.height, 21) << f.file;
+    PictureSize none;
+    EXPECT_FALSE(readPictureSize(reinterpret_cast<const unsigned char*>(bytes.data()), 12, none)) << f.file;
+  }
+  freeImage(im);
+}
+
 // format x depth: what comes back, and how exactly.
 TEST(CodecRoundTrip, BmpAndPngAtEveryDepth) {
   Image* src = gradient(33, 7, 32);

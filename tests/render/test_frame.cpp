@@ -134,6 +134,28 @@ TEST_F(Frame, RenderTargetGroupDrawsItsMembersAtTheGroupsPlace) {
   image::freeImage(img);
 }
 
+// A target the device refuses is reported once and left out, not once a frame.
+TEST_F(Frame, ARefusedRenderTargetIsReportedOnceAndLeftOut) {
+  withBackground();
+  run("spg", "10,32,24,0");
+  run("sp_xy", "10,20,16");
+  image::Image* made = frame();
+  image::freeImage(made);
+  GLint largest = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+  sprite::frontSlot(10)->imageWidth = largest + 1;  // as a device that cannot hold it
+  std::filesystem::remove("Information.txt");
+  for (int i = 0; i < 3; ++i) {
+    image::Image* img = frame();
+    EXPECT_EQ(compare(expected_, img).worst, 0);
+    image::freeImage(img);
+  }
+  const std::string log = velmora::test::readFile("Information.txt");
+  const size_t first = log.find("CreateTexture RenderTarget");
+  EXPECT_NE(first, std::string::npos);
+  EXPECT_EQ(log.find("CreateTexture RenderTarget", first + 1), std::string::npos);
+}
+
 TEST_F(Frame, FramesOfAStackedPictureAndTilesOfAWidePicture) {
   setting(K::MaxTextureSize) = 16;
   withBackground();

@@ -62,18 +62,55 @@ TEST_F(CacheTest, TheBudgetHoldsUnderAStreamAndEvictsTheOldestFirst) {
   EXPECT_FALSE(cacheHolds("p1.png"));
 }
 
-TEST_F(CacheTest, APictureLargerThanTheBudgetEmptiesTheCache) {
+// The cap holds: a picture larger than the whole budget goes to its caller
+// only, and the cache keeps what it had.
+TEST_F(CacheTest, APictureLargerThanTheBudgetIsNotKept) {
   setBudget(4 << 20);
   writePicture("small.png", 8, 8);
   writePicture("big.png", 1024, 2048);  // 8 MiB
   loadAndFree("small.png");
   loadAndFree("big.png");
+  PictureRef shared = loadSharedPicture("big.png", nullptr, true, true);
+  EXPECT_TRUE(shared);
   EXPECT_EQ(cacheCount(), 1u);
-  EXPECT_TRUE(cacheHolds("big.png"));
-  EXPECT_EQ(cacheBytesUsed(), 8u << 20);
-  loadAndFree("small.png");
-  EXPECT_FALSE(cacheHolds("big.png"));
+  EXPECT_TRUE(cacheHolds("small.png"));
   EXPECT_EQ(cacheBytesUsed(), 256u);
+}
+
+// Evicting a picture a sprite still shows frees nothing: pictures only the
+// cache holds go first, oldest first.
+TEST_F(CacheTest, EvictionFreesWhatOnlyTheCacheHoldsFirst) {
+  setBudget(2 * 16 * 16 * 4);
+  for (const char* name : {"a.png", "b.png", "c.png"}) writePicture(name, 16, 16);
+  PictureRef shown = loadSharedPicture("a.png", nullptr, true, true);  // the oldest
+  loadAndFree("b.png");
+  loadAndFree("c.png");
+  EXPECT_TRUE(cacheHolds("a.png"));
+  EXPECT_FALSE(cacheHolds("b.png"));
+  EXPECT_TRUE(cacheHolds("c.png"));
+  EXPECT_EQ(cacheBytesUsed(), 2u * 1024u);
+}
+
+// A header declaring more pixels than the cache may hold (never less than
+// 256 MiB) or than 56 of the largest textures show is refused before
+// anything is decoded, naming the file and the size.
+TEST_F(CacheTest, PicturesDeclaringTooManyPixelsAreRefusedUnread) {
+  // A PNG signature and the header of a 16384 x 16384 picture (1 GiB), no data.
+  velmora::test::writeFile("huge.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x40\0\0\0\x40\0\x08\x06\0\0\0", 29));
+  setBudget(256 << 20);
+  takeLog();
+  EXPECT_EQ(load("huge.png"), nullptr);
+  std::string log = takeLog();
+  EXPECT_NE(log.find("huge.png の画像サイズが大きすぎます 16384x16384"), std::string::npos) << log;
+  EXPECT_EQ(log.find("を読み込めませんでした"), std::string::npos);
+  setBudget(int64_t(1) << 30);  // a cache that may hold it lets the decoder try
+  EXPECT_EQ(load("huge.png"), nullptr);
+  EXPECT_NE(takeLog().find("huge.png を読み込めませんでした"), std::string::npos);
+  setBudget(0);
+  setTextureLimits({64, 64, false, false, false});
+  writePicture("wide.png", 512, 512);
+  EXPECT_EQ(load("wide.png"), nullptr);
+  EXPECT_NE(takeLog().find("wide.png の画像サイズが大きすぎます 512x512"), std::string::npos);
 }
 
 TEST_F(CacheTest, ABudgetOfZeroCachesNothing) {

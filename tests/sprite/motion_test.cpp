@@ -1,4 +1,6 @@
 // Motion tracks and quakes under the virtual clock, without a device.
+#include <cmath>
+
 #include "platform/vclock.h"
 #include "platform/platform.h"
 #include "sprite/motion.h"
@@ -290,6 +292,31 @@ TEST_F(MotionTest, ScreenQuakeReachesItsTargetsUntilStopped) {
   run("sc_qx", "1, 0, 100, 0, 0, 0, 0");
   run("sc_qy", "1, 0, 100, 0, 0, 0, 0");
   EXPECT_FALSE(quakeOffset(1, front(), ox, oy));
+}
+
+// Values at the ends of int: differences in 64 bits, conversions saturating
+// (the sanitizer build stops at any overflow here).
+TEST_F(MotionTest, HostileValuesStayDefined) {
+  run("sp_ax", "1, -2147483648, 2147483647, 1000, 0");
+  at(1000);
+  EXPECT_NEAR(front().x, 100.0f - 1000.0f, 1.0f);  // towards INT_MIN, not wrapped
+  run("sp_arz", "1, -2147483648, 10, 0, 0");
+  run("sp_ae", "1");
+  EXPECT_FLOAT_EQ(front().rotZ, 2147483647.0f);
+  run("sp_xy", "1, 2147483647, -2147483648");
+  run("sp_wh", "1, 2147483647, 100");
+  commitAll();
+  run("sp_ay", "1, 0, 100, 9, 0x100");  // starts from y as an int
+  run("sp_qx", "1, -2147483648, 2147483647, -2147483648, 9, 1, -2147483648");
+  run("sc_qy", "1, 2147483647, 10, 2147483647, -9, 0, 2147483647");
+  at(1050);
+  EXPECT_TRUE(std::isfinite(front().y));
+  uint8_t record[192] = {};
+  ASSERT_EQ(recordImageLog(record, 1), 1);
+  auto field = [&](int at) { return record[at] | record[at + 1] << 8; };
+  EXPECT_EQ(field(128), 0xFFFF);  // x saturated at INT_MAX
+  EXPECT_EQ(field(132), 0xFFFF);  // so is the width percentage
+  EXPECT_EQ(field(136), 0x0000);  // the negated rotation at INT_MIN
 }
 
 class SwitchTest : public MotionTest {

@@ -1,3 +1,4 @@
+#include "sprite/saved.h"
 #include "sprite_fixture.h"
 
 namespace velmora::sprite::test {
@@ -180,6 +181,35 @@ TEST_F(SpriteTest, TooManyTilesFailTheLoad) {
   EXPECT_EQ(slot(5, 0), nullptr);
   EXPECT_EQ(slot(5, 1), nullptr);
   EXPECT_TRUE(drawOrder(0).empty());
+}
+
+// A render target is one texture the device keeps: no side beyond its
+// largest texture, at most 4096 x 4096 pixels, from spg or from a save.
+TEST_F(SpriteTest, RenderTargetsAreBounded) {
+  takeLog();
+  run("spg", "12, 4096, 4096, 0");
+  EXPECT_NE(backSlot(12), nullptr);
+  run("spg", "13, 16384, 16384, 0");
+  run("spg", "14, 16385, 1, 0");
+  TextureLimits device;
+  device.deviceMaxSide = 2048;
+  setTextureLimits(device);
+  run("spg", "15, 4096, 16, 0");
+  for (int n : {13, 14, 15}) EXPECT_EQ(backSlot(n), nullptr) << n;
+  SavedSprite saved;
+  saved.number = 16;
+  saved.fontFace = std::string(1, char(kKindRenderTarget));
+  saved.width = 2048, saved.height = 4096;
+  restoreSprite(saved, 0);
+  EXPECT_EQ(frontSlot(16), nullptr);
+  saved.width = 64, saved.height = 32;
+  restoreSprite(saved, 0);
+  ASSERT_NE(frontSlot(16), nullptr);
+  EXPECT_TRUE(frontSlot(16)->renderTarget);
+  const std::string log = takeLog();
+  for (const char* size : {"13 RenderTarget Size Over 16384,16384", "14 RenderTarget Size Over 16385,1",
+                           "15 RenderTarget Size Over 4096,16", "16 RenderTarget Size Over 2048,4096"})
+    EXPECT_NE(log.find(size), std::string::npos) << size;
 }
 
 TEST_F(SpriteTest, FramesSelectTextureRows) {
