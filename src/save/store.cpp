@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -38,7 +39,7 @@ struct StoreState {
   std::string comment;
   // How many of the oldest snapshots were dropped: the pages record the
   // history count of their time, and this maps it onto what is held.
-  int dropped = 0;
+  int64_t dropped = 0;
 };
 StoreState St;
 
@@ -137,15 +138,17 @@ void dropOldestSnapshots() {
   if (parts.size() <= kMaxHistorySnapshots) return;
   const size_t drop = parts.size() - kMaxHistorySnapshots;
   St.history = joinHistory(parts, drop, parts.size());
-  St.dropped += int(drop);
+  St.dropped += int64_t(drop);
 }
 
 // The base a slot file names, 0 in files without one; false when damaged.
-bool historyBase(std::string_view lastSnapshot, int& base) {
+bool historyBase(std::string_view lastSnapshot, int64_t& base) {
   const snapshot::Entries entries(lastSnapshot);
   const std::string* value = entries.find(kHistoryBaseKey);
-  base = 0;
-  return !value || (snapshot::parseDecimal(*value, base) && base >= 0);
+  int32_t number = 0;
+  if (value && (!snapshot::parseDecimal(*value, number) || number < 0)) return false;
+  base = number;
+  return true;
 }
 
 // The save folder and its missing parents.
@@ -181,9 +184,11 @@ bool readable(const std::string& text, bool binary) {
 // refuse that, the oldest history snapshots are left out until the rest
 // fits for certain, so that a save the player asks for is written.
 std::string slotText(bool binary) {
-  auto tail = [](int base) {
+  // A base beyond what the reader takes (only a forged file gets there) is
+  // written as its largest value.
+  auto tail = [](int64_t base) {
     std::string t = St.current;
-    if (base > 0) t += std::string(kHistoryBaseKey) + "=" + std::to_string(base) + "\n";
+    if (base > 0) t += std::string(kHistoryBaseKey) + "=" + std::to_string(std::min<int64_t>(base, INT32_MAX)) + "\n";
     return t + commentLine();
   };
   std::string text = St.history.empty() ? tail(0) : St.history + std::string(kSeparator) + tail(St.dropped);
@@ -195,7 +200,7 @@ std::string slotText(bool binary) {
   while (first > 0 && size + parts[first - 1].size() + kSeparator.size() <= budget)
     size += parts[--first].size() + kSeparator.size();
   if (first == parts.size()) return tail(0);
-  return joinHistory(parts, first, parts.size()) + std::string(kSeparator) + tail(St.dropped + int(first));
+  return joinHistory(parts, first, parts.size()) + std::string(kSeparator) + tail(St.dropped + int64_t(first));
 }
 
 // Replaces the File2 line of a snapshot, or adds one.
@@ -240,7 +245,7 @@ void pushSave(bool append, std::string_view label) {
   if (append && !St.history.empty()) {
     St.history += kSeparator;
     St.history += entry;
-    snapshot::setHistoryCount(snapshot::historyCount() + 1);
+    snapshot::setHistoryCount(std::min(snapshot::historyCount(), INT32_MAX - 1) + 1);
     dropOldestSnapshots();
   } else {
     St.history = std::move(entry);
@@ -255,7 +260,7 @@ namespace {
 bool restoreText(const std::string& text, const std::string& source, bool keepBase) {
   std::vector<std::string_view> parts = splitSnapshots(text);
   std::string problem;
-  int base = St.dropped;
+  int64_t base = St.dropped;
   if (!wholeSnapshots(text, parts, problem) || (!keepBase && !historyBase(parts.back(), base))) {
     reportDamaged(source, problem.empty() ? kHistoryBaseKey : problem);
     return false;
@@ -290,16 +295,17 @@ bool popSave(int back) {
   const int before = snapshot::historyCount();
   size_t index = parts.size() - 1;
   if (back >= 0) {
-    int recorded = 0;
+    int depth = 0;
+    int64_t recorded = 0;
     const auto& link = snapshot::textLink();
     if (link.pageSnapshot) {
-      if (!link.pageSnapshot(back, recorded)) return false;
-      recorded -= St.dropped;
+      if (!link.pageSnapshot(back, depth)) return false;
+      recorded = int64_t(depth) - St.dropped;
     } else {
       // Without a backlog every pushed snapshot stands for one page.
-      recorded = int(parts.size()) - 1 - back;
+      recorded = int64_t(parts.size()) - 1 - back;
     }
-    if (recorded < 0 || size_t(recorded) >= parts.size()) return false;
+    if (recorded < 0 || uint64_t(recorded) >= parts.size()) return false;
     index = size_t(recorded);
   }
   // The page goes back with the snapshot: one page for the newest, n pages
