@@ -1,6 +1,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <set>
+
 #include "platform/window.h"
 #include "save/save_fixture.h"
 
@@ -117,6 +119,18 @@ TEST_F(SaveLocation, WithoutADocumentsFolderTheDataFolderHoldsTheSaves) {
               "セーブデータの保存先: " + c.root + " (save.dat が 1、ドキュメントフォルダは " + c.source + ")\n");
   }
   unsetenv("XDG_DATA_HOME");
+}
+
+// Temporaries a killed writer left: this version's, and the fixed names
+// earlier versions used beside the file they replaced.
+TEST_F(SaveLocation, LoadSettingSweepsTheTemporariesLeftInTheSaveFolder) {
+  for (const char* name : {"save/save001.txt", "save/save001.txt.tmp", "save/notes.tmp",
+                           "save/setting.dat.velmora-tmp.Ab12Cd", "save.dat"})
+    test::writeFile(name, "");
+  run("loadSetting", " \"Maker\", \"Game\"");
+  std::set<std::string> left;
+  for (const auto& e : std::filesystem::directory_iterator("save")) left.insert(e.path().filename().string());
+  EXPECT_EQ(left, (std::set<std::string>{"save001.txt", "notes.tmp"}));
 }
 
 // A second copy that lost the instance lock leaves the first one's
