@@ -242,7 +242,17 @@ void saveSeeds() {
   save::pushSave(true, "*story_end");
   save::clearSave();
   save::saveSlot(2, false);
-  put("save", "history", std::string(1, '\0') + readAll(save::slotPath(2, false)));
+  const std::string history = readAll(save::slotPath(2, false));
+  put("save", "history", std::string(1, '\0') + history);
+  // A history whose oldest snapshots were dropped names how many.
+  const size_t last = history.rfind("Comment=");
+  put("save", "history_base", std::string(1, '\0') + history.substr(0, last) + "HistoryBase=3\n" + history.substr(last));
+  // g_ texts the quoted form cannot carry: a line feed, a "'," before "name='".
+  script::setNamedString("g_lines", "one\ntwo");
+  script::setNamedString("g_cut", "a', g_who='b");
+  save::clearSave();
+  save::saveSlot(3, false);
+  put("save", "escaped_strings", std::string(1, '\0') + readAll(save::slotPath(3, false)));
 }
 
 }  // namespace
