@@ -259,7 +259,11 @@ void saveSeeds() {
   save::pushSave(true, "*story_end");
   save::clearSave();
   save::saveSlot(2, false);
-  put("save", "history", std::string(1, '\0') + readAll(save::slotPath(2, false)));
+  const std::string history = readAll(save::slotPath(2, false));
+  put("save", "history", std::string(1, '\0') + history);
+  // A history whose oldest snapshots were dropped names how many.
+  const size_t last = history.rfind("Comment=");
+  put("save", "history_base", std::string(1, '\0') + history.substr(0, last) + "HistoryBase=3\n" + history.substr(last));
   // Values at the ends of int: keys spanning all of it, a position and a
   // size beyond it, and the render target made 16384 x 16384.
   save::clearSave();
@@ -273,6 +277,12 @@ void saveSeeds() {
   const size_t target = hostile.rfind("\nImage5=");  // the current snapshot, after the history
   hostile.replace(hostile.find(",64,32,", target), 7, ",16384,16384,");
   put("save", "hostile_values", std::string(1, '\0') + hostile);
+  // g_ texts the quoted form cannot carry: a line feed, a "'," before "name='".
+  script::setNamedString("g_lines", "one\ntwo");
+  script::setNamedString("g_cut", "a', g_who='b");
+  save::clearSave();
+  save::saveSlot(3, false);
+  put("save", "escaped_strings", std::string(1, '\0') + readAll(save::slotPath(3, false)));
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 // numbered archives, and lists or extracts them again. Members are known only
 // by the hash of their path, so listing and extracting need candidate names.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -15,6 +17,7 @@
 #include "movie_pack.h"
 #include "reference.h"
 #include "core/hash.h"
+#include "core/replace_file.h"
 #include "core/textconv.h"
 #include "resource/packer.h"
 
@@ -109,19 +112,11 @@ bool readFile(const fs::path& p, std::string& out) {
 
 bool writeFile(const fs::path& p, const std::string& bytes) {
   if (p.has_parent_path()) fs::create_directories(p.parent_path());
-  fs::path temp = p;
-  temp += ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out || !out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) || !out.flush()) {
-      std::fprintf(stderr, "velmora-pack: cannot write %s\n", p.c_str());
-      return false;
-    }
-  }
-  std::error_code ec;
-  fs::rename(temp, p, ec);
-  if (ec) std::fprintf(stderr, "velmora-pack: cannot write %s: %s\n", p.c_str(), ec.message().c_str());
-  return !ec;
+  // The engine's own writer: a temporary of its own, renamed over the target.
+  velmora::ReplaceFile out(p.string(), velmora::ReplaceFile::Name::Host);
+  if (out.write(bytes.data(), bytes.size()) && out.commit()) return true;
+  std::fprintf(stderr, "velmora-pack: cannot write %s: %s\n", p.c_str(), std::strerror(errno));
+  return false;
 }
 
 // Every regular file under root, as a relative path with forward slashes, sorted.

@@ -86,6 +86,8 @@ void showErrorBox(std::string_view text) {
   box(platform::BoxKind::Error, "Error", text, {}, {});
 }
 
+void logInformation(std::string_view text) { appendToLog(text); }
+
 int confirmYesNo(std::string_view text) {
   R.customYes.clear();
   R.customNo.clear();

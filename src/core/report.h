@@ -24,6 +24,9 @@ const char* errcmd();
 void errorc(std::string_view message, int mode);
 
 void showErrorBox(std::string_view text);
+// A line in Information.txt without a box: what the engine decided on the
+// player's behalf (where saves go, a settings file set aside).
+void logInformation(std::string_view text);
 int confirmYesNo(std::string_view text);       // 6 yes, 7 no
 void showInformation(std::string_view text);
 int confirmYesNoCancel(std::string_view text);  // 6 yes, 7 no, 2 cancel

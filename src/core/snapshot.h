@@ -100,6 +100,7 @@ struct Section {
 
 // Sections in their written order: step 10 of 100 leaves room between them.
 enum SectionOrder : int {
+  kOrderGame = 100,     // which game wrote the snapshot
   kOrderSprites = 200,  // the screen quakes first, then every sprite
   kOrderMovies = 300,
   kOrderSounds = 400,

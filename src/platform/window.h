@@ -64,6 +64,9 @@ bool inExclusiveMode();
 // another process holds it. Taking a new key releases the old one.
 bool takeInstanceLock(const std::string& key);
 bool instanceLockHeldElsewhere(const std::string& key);
+// True once a take failed because another running copy held the lock: this
+// copy then leaves the files it shares with that one alone.
+bool instanceLockLost();
 void releaseInstanceLock();
 
 }  // namespace velmora::platform

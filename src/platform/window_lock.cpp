@@ -15,6 +15,7 @@ namespace {
 struct LockState {
   int fd = -1;
   std::string key;
+  bool lost = false;
 };
 LockState L;
 
@@ -49,7 +50,7 @@ bool takeInstanceLock(const std::string& key) {
   if (L.fd >= 0 && L.key == key) return true;
   bool held = false;
   int fd = openLocked(key, held);
-  if (held) return false;
+  if (held) return L.lost = true, false;
   releaseInstanceLock();
   L.fd = fd;
   L.key = key;
@@ -63,6 +64,8 @@ bool instanceLockHeldElsewhere(const std::string& key) {
   if (fd >= 0) ::close(fd);
   return held;
 }
+
+bool instanceLockLost() { return L.lost; }
 
 void releaseInstanceLock() {
   if (L.fd >= 0) ::close(L.fd);

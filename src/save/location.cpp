@@ -11,9 +11,11 @@
 #include <filesystem>
 
 #include "core/pump.h"
+#include "core/replace_file.h"
 #include "core/report.h"
 #include "core/state.h"
 #include "core/textconv.h"
+#include "platform/window.h"
 #include "save/settings_file.h"
 
 namespace velmora::save {
@@ -24,11 +26,15 @@ constexpr const char* kOldMarker = "save/save.dat";
 constexpr std::string_view kGameSettingsTail = "/save/setting.dat";
 constexpr int kWheelDelta = 120;
 constexpr int kDefaultWheelLines = 3;
+// The marker the engine writes is one byte; a few more allow for an editor's
+// line end around a hand-written "1".
+constexpr size_t kMarkerBytesRead = 64;
 
 InheritanceChoice chooseByBoxes(const std::vector<std::string>& games);
 
 struct LocationState {
   bool chosen = false;
+  std::string names;  // "maker\0game" as loadSetting was given them
   InheritanceChooser chooser = chooseByBoxes;
   SettingsLoadHooks hooks;
 };
@@ -61,9 +67,15 @@ std::string homeFolder() {
   return ".";
 }
 
-// Yes/No/Cancel (6/7/2), then the second question, until one is answered.
 enum class MarkerContent { Documents, GameFolder, Quit };
 
+// The choice and why it was made, for Information.txt.
+struct RootChoice {
+  MarkerContent content = MarkerContent::GameFolder;
+  std::string why;
+};
+
+// Yes/No/Cancel (6/7/2), then the second question, until one is answered.
 MarkerContent askSaveLocation(std::string_view maker, std::string_view game) {
   for (;;) {
     int answer = confirmYesNoCancel(sj(
@@ -83,9 +95,9 @@ MarkerContent askSaveLocation(std::string_view maker, std::string_view game) {
 }
 
 // The first-run question; writes the marker. Quit sets the quit request.
-MarkerContent firstRunQuestion(std::string_view maker, std::string_view game) {
-  MarkerContent choice = askSaveLocation(maker, game);
-  if (choice == MarkerContent::Quit) {
+RootChoice firstRunQuestion(std::string_view maker, std::string_view game) {
+  RootChoice choice{askSaveLocation(maker, game), sj("初回の質問への答え")};
+  if (choice.content == MarkerContent::Quit) {
     quitRequest = 1;
     return choice;
   }
@@ -94,26 +106,51 @@ MarkerContent firstRunQuestion(std::string_view maker, std::string_view game) {
     showErrorBox(std::string(kMarker) + " " + std::strerror(errno));
     return choice;
   }
-  if (choice == MarkerContent::Documents) std::fputc('1', f);
+  if (choice.content == MarkerContent::Documents) std::fputc('1', f);
   std::fclose(f);
   return choice;
 }
 
+bool isMarkerBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// "1" (blanks around it allowed) means Documents and nothing means the game
+// folder, as the engine writes them; anything else ("0", a lone line end, a
+// NUL byte) keeps the saves where a marker without "1" always kept them.
 // A marker that cannot be opened counts as missing.
-bool readMarker(const char* path, MarkerContent& content) {
+bool readMarker(const char* path, RootChoice& choice) {
   std::FILE* f = std::fopen(path, "rb");
   if (!f) return false;
-  int first = std::fgetc(f);
+  char bytes[kMarkerBytesRead];
+  std::string_view content(bytes, std::fread(bytes, 1, sizeof bytes, f));
   std::fclose(f);
-  content = first == EOF ? MarkerContent::GameFolder : MarkerContent::Documents;
+  while (!content.empty() && isMarkerBlank(content.front())) content.remove_prefix(1);
+  while (!content.empty() && isMarkerBlank(content.back())) content.remove_suffix(1);
+  const std::string name = path;
+  if (content == "1") choice = {MarkerContent::Documents, name + sj(" が 1")};
+  else if (content.empty()) choice = {MarkerContent::GameFolder, name + sj(" が空")};
+  else choice = {MarkerContent::GameFolder, name + sj(" の内容が 1 でも空でもない")};
   return true;
 }
 
-MarkerContent findMarker(std::string_view maker, std::string_view game) {
-  MarkerContent content = MarkerContent::GameFolder;
+RootChoice findMarker(std::string_view maker, std::string_view game) {
+  RootChoice choice;
   const char* marker = isRegularFile(kMarker) ? kMarker : isRegularFile(kOldMarker) ? kOldMarker : nullptr;
-  if (marker && readMarker(marker, content)) return content;
+  if (marker && readMarker(marker, choice)) return choice;
   return firstRunQuestion(maker, game);
+}
+
+// One line per start in the chosen root's Information.txt, whose folder is
+// made for it (the log is the first file written there).
+void logRootChoice(const RootChoice& choice, const std::string& root, const DocumentsFolder& documents) {
+  std::string line = sj("セーブデータの保存先: ");
+  if (root.empty()) {
+    line += sj("ゲームフォルダ (") + choice.why + ")";
+  } else {
+    line += root + " (" + choice.why + sj("、ドキュメントフォルダは ") + documents.source + ")";
+    std::error_code ec;
+    std::filesystem::create_directories(hostPath(root), ec);
+  }
+  logInformation(line);
 }
 
 InheritanceChoice chooseHeadless(const std::vector<std::string>& games) {
@@ -157,13 +194,24 @@ void inheritSettings(const std::string& parent) {
 
 }  // namespace
 
-std::string documentsFolder() {
-  std::string dir = commandOutputLine("xdg-user-dir DOCUMENTS 2>/dev/null");
-  if (dir.empty())
-    if (const char* env = std::getenv("XDG_DOCUMENTS_DIR"); env && *env) dir = env;
-  if (dir.empty()) dir = homeFolder() + "/Documents";
-  return withoutTrailingSlashes(dir);
+DocumentsFolder findDocumentsFolder() {
+  namespace fs = std::filesystem;
+  const std::string home = withoutTrailingSlashes(homeFolder());
+  // xdg-user-dir answers with the home folder itself when no Documents
+  // folder is configured: saves never go to the top of the home folder.
+  std::string dir = withoutTrailingSlashes(commandOutputLine("xdg-user-dir DOCUMENTS 2>/dev/null"));
+  if (!dir.empty() && dir != home) return {dir, "xdg-user-dir DOCUMENTS"};
+  if (const char* env = std::getenv("XDG_DOCUMENTS_DIR"); env && *env && withoutTrailingSlashes(env) != home)
+    return {withoutTrailingSlashes(env), "$XDG_DOCUMENTS_DIR"};
+  std::error_code ec;
+  if (fs::is_directory(home + "/Documents", ec)) return {home + "/Documents", "~/Documents"};
+  // A relative $XDG_DATA_HOME is invalid and ignored, as the XDG rules say.
+  if (const char* env = std::getenv("XDG_DATA_HOME"); env && env[0] == '/')
+    return {withoutTrailingSlashes(env), "$XDG_DATA_HOME"};
+  return {home + "/.local/share", "~/.local/share"};
 }
+
+std::string documentsFolder() { return findDocumentsFolder().path; }
 
 // The system names the folder in UTF-8; the engine's paths are its own text.
 std::string documentsRoot(std::string_view maker, std::string_view game) {
@@ -196,14 +244,19 @@ SettingsLoadHooks& settingsLoadHooks() { return L.hooks; }
 
 void loadSetting(std::string_view maker, std::string_view game) {
   setErrcmd("loadSetting");
-  MarkerContent content = findMarker(maker, game);
-  if (content == MarkerContent::Quit) return;
+  const RootChoice choice = findMarker(maker, game);
+  if (choice.content == MarkerContent::Quit) return;
   std::string parent, root;
-  if (content == MarkerContent::Documents) {
-    parent = utf8_to_sjis(documentsFolder()) + "/" + std::string(maker) + "/";
+  DocumentsFolder documents;
+  if (choice.content == MarkerContent::Documents) {
+    documents = findDocumentsFolder();
+    parent = utf8_to_sjis(documents.path) + "/" + std::string(maker) + "/";
     root = parent + std::string(game) + "/";
   }
   setSaveRoot(root);
+  L.names = std::string(maker) + '\0' + std::string(game);
+  logRootChoice(choice, root, documents);
+  sweepTemporaries();
   if (!root.empty() && !isRegularFile(settingsPath())) {
     inheritSettings(parent);
     // Writing at exit would make the next start skip the offer.
@@ -219,13 +272,32 @@ void loadSetting(std::string_view maker, std::string_view game) {
 }
 
 bool saveLocationChosen() { return L.chosen; }
+const std::string& settingNames() { return L.names; }
 
+// A second copy that lost the instance lock shares the first one's files.
 void writeSettingsAtExit() {
-  if (L.chosen) writeSettingsFile();
+  if (L.chosen && !platform::instanceLockLost()) writeSettingsFile();
+}
+
+void sweepTemporaries() {
+  removeStaleTemporaries(saveRoot());
+  removeStaleTemporaries(saveFolder());
+  // Earlier versions wrote "<file>.tmp" beside the file they replaced; in
+  // the save folder, which is the engine's own, those are theirs.
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  for (fs::directory_iterator it(hostPath(saveFolder()), ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path& p = it->path();
+    std::error_code typeError;
+    const bool oldTemporary = p.extension() == ".tmp" && it->is_regular_file(typeError) &&
+                              fs::is_regular_file(p.parent_path() / p.stem(), typeError);
+    if (oldTemporary) fs::remove(p, typeError);
+  }
 }
 
 void resetSaveLocation() {
   L.chosen = false;
+  L.names.clear();
   setSaveRoot("");
 }
 

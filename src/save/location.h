@@ -8,8 +8,14 @@
 
 namespace velmora::save {
 
-// The Documents folder without a trailing '/': xdg-user-dir, else
-// $XDG_DOCUMENTS_DIR, else ~/Documents.
+// The Documents folder without a trailing '/' (UTF-8), and what named it:
+// xdg-user-dir, else $XDG_DOCUMENTS_DIR, else ~/Documents when it exists,
+// else $XDG_DATA_HOME, else ~/.local/share; never the home folder itself.
+struct DocumentsFolder {
+  std::string path;
+  const char* source = "";
+};
+DocumentsFolder findDocumentsFolder();
 std::string documentsFolder();
 // Documents + "/" + maker + "/" + game + "/", as engine text (paths in the
 // engine are Shift_JIS; files are opened through hostPath).
@@ -46,9 +52,17 @@ void loadSetting(std::string_view maker, std::string_view game);
 
 // True once loadSetting has fixed the save root for this run.
 bool saveLocationChosen();
+// The two names loadSetting was given ("maker\0game"), empty before: part
+// of the game's identity in saved games.
+const std::string& settingNames();
 
-// Written at release when loadSetting chose a save root in this run.
+// Written at release when loadSetting chose a save root in this run, unless
+// another running copy of the game holds the instance lock.
 void writeSettingsAtExit();
+
+// Removes the temporary files that killed writers left in the save root
+// and its save folder (start-up, and again once loadSetting chose the root).
+void sweepTemporaries();
 
 // Forgets the choice of this run (tests).
 void resetSaveLocation();

@@ -4,6 +4,7 @@
 
 namespace velmora::save {
 
+snapshot::Section gameSection();
 snapshot::Section spriteSection();
 snapshot::Section soundSection();
 snapshot::Section integerSection();

@@ -26,10 +26,14 @@ constexpr int32_t kTotalTimeAfterOverflow = 360000000;  // 100 hours
 constexpr uint64_t kMaxInflateRatio = 1032;
 constexpr uint32_t kMaxSettingsText = 16u << 20;
 
+constexpr const char* kRefusedSuffix = ".bad";
+
 struct SettingsFileState {
   std::array<uint8_t, kSaveSlotCount> protect{};
   uint32_t startTime = 0;
   bool startTimeKnown = false;
+  // The file was refused and could not be set aside: this run leaves it be.
+  bool keepRefused = false;
 };
 SettingsFileState F;
 
@@ -116,6 +120,19 @@ bool readSettingsText(const std::string& path, std::string& text) {
   }
 }
 
+// A file the reader refused keeps the player's variables and flags that a
+// later write of this run's defaults would lose: it goes aside first, the
+// newest one only, and the log says so.
+void setRefusedFileAside(const std::string& path) {
+  const std::string aside = path + kRefusedSuffix;
+  if (std::rename(hostPath(path).c_str(), hostPath(aside).c_str()) == 0) {
+    logInformation(path + sj(" を読めなかったため ") + aside + sj(" に移しました。設定は初期値で始まります"));
+    return;
+  }
+  F.keepRefused = true;
+  logInformation(path + sj(" を読めず、移すことも出来なかったため、この実行では設定を保存しません"));
+}
+
 void applyProtectFlags(const std::vector<std::string>& fields) {
   for (int slot = 0; slot < kSaveSlotCount; ++slot) {
     size_t i = static_cast<size_t>(slot);
@@ -147,7 +164,10 @@ void setSaveProtect(int slot, int32_t mode) {
   flag = mode == 0 ? 0 : mode == 1 ? 1 : static_cast<uint8_t>(flag ? 0 : 1);
 }
 
-void resetSaveProtect() { F.protect.fill(0); }
+void resetSaveProtect() {
+  F.protect.fill(0);
+  F.keepRefused = false;
+}
 
 void setPlayStartTime(uint32_t ms) {
   F.startTime = ms;
@@ -166,6 +186,7 @@ std::string buildSettingsText() {
 }
 
 bool writeSettingsFile() {
+  if (F.keepRefused) return false;
   std::string text = buildSettingsText();
   if (!makeSaveFolder()) return false;
   return resource::writeDataFile(settingsPath().c_str(), true, text) == 0;
@@ -183,7 +204,10 @@ bool readSettingsFile(const std::string& path) {
   }
   const std::string& source = path.empty() ? own : path;
   std::string text;
-  if (!readSettingsText(source, text)) return false;
+  if (!readSettingsText(source, text)) {
+    if (path.empty()) setRefusedFileAside(own);
+    return false;
+  }
   core::SettingEntries entries = core::splitSettingEntries(text);
   core::applySettingEntries(entries);
   applyLists(entries);

@@ -22,17 +22,19 @@ void setPlayStartTime(uint32_t ms);
 std::string buildSettingsText();
 
 // Writes the settings file under the save root, replacing it atomically.
-// False when the save folder cannot be created or the write failed (reported).
+// False when the save folder cannot be created or the write failed (reported),
+// and when this run's own file was refused and could not be set aside.
 bool writeSettingsFile();
 
 // Reads the file at path, or at the engine's settings path when path is
-// empty. Returns false when nothing was applied.
+// empty. Returns false when nothing was applied. The engine's own file, when
+// refused, is renamed to setting.dat.bad (replacing an older one).
 bool readSettingsFile(const std::string& path);
 
 // The engine's settings path: the save root followed by "save/setting.dat".
 std::string settingsPath();
 
-// Protection flags back to 0 (tests, release).
+// Protection flags back to 0, a refused file forgotten (tests, release).
 void resetSaveProtect();
 
 }  // namespace velmora::save

@@ -170,7 +170,8 @@ const bindings::CoreBinding kSlotCores[] = {
 }  // namespace
 
 void registerSaveSections() {
-  for (const snapshot::Section& s : {spriteSection(), soundSection(), integerSection(), stringSection(), positionSection()})
+  for (const snapshot::Section& s :
+       {gameSection(), spriteSection(), soundSection(), integerSection(), stringSection(), positionSection()})
     snapshot::addSection(s);
 }
 

@@ -1,5 +1,6 @@
-// The snapshot lines of the looping sounds, the g_ variables and the script
-// position (File, and File2 when pushSave named a label).
+// The snapshot lines of the game's identity, the looping sounds, the g_
+// variables and the script position (File, and File2 when pushSave named a
+// label).
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "audio/audio.h"
 #include "core/snapshot.h"
+#include "save/location.h"
 #include "save/sections.h"
 #include "script/control.h"
 #include "script/expression.h"
@@ -102,11 +104,64 @@ void writeIntegers(std::string& out, const snapshot::Moment&) {
   out += "\n";
 }
 
+std::string quotedItem(const std::string& name, std::string_view text) {
+  return name + "='" + std::string(text) + "',";
+}
+
+// The quoted form cannot carry a line break, nor a "'," followed by what
+// looks like the next "name='": such texts go to the StringEsc line, where
+// blanks, controls and the bytes % , ' are written as %XX. None of them is
+// a Shift_JIS trail byte, so the escaping never splits a character.
+bool escapedByte(unsigned char c) { return c <= ' ' || c == '%' || c == ',' || c == '\''; }
+
+std::string escapedText(std::string_view text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (escapedByte(c)) out += {'%', kHex[c >> 4], kHex[c & 15]};
+    else out += ch;
+  }
+  return out;
+}
+
+bool unescapedText(std::string_view text, std::string& out) {
+  out.clear();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      out += text[i];
+      continue;
+    }
+    uint32_t byte = 0;
+    if (i + 2 >= text.size() || !snapshot::parseHex(text.substr(i + 1, 2), byte)) return false;
+    out += static_cast<char>(byte);
+    i += 2;
+  }
+  return true;
+}
+
+using StringItems = std::vector<std::pair<std::string, std::string>>;
+bool parseQuotedItems(std::string_view value, StringItems& items);
+
+// Whether the quoted form reads back as written.
+bool quotable(const std::string& name, const std::string& text) {
+  if (text.find_first_of("\r\n") != std::string::npos) return false;
+  if (text.find("',") == std::string::npos) return true;
+  StringItems items;
+  return parseQuotedItems(quotedItem(name, text), items) && items.size() == 1 && items[0].second == text;
+}
+
 void writeStrings(std::string& out, const snapshot::Moment&) {
+  std::string escaped;
   out += "String=";
   const auto& table = script::namedStrings();
-  for (const std::string& name : savedNames(table)) out += name + "='" + table.find(name)->second + "',";
+  for (const std::string& name : savedNames(table)) {
+    const std::string& text = table.find(name)->second;
+    if (quotable(name, text)) out += quotedItem(name, text);
+    else escaped += name + "=" + escapedText(text) + ",";
+  }
   out += "\n";
+  if (!escaped.empty()) out += "StringEsc=" + escaped + "\n";
 }
 
 std::string_view trimmedView(std::string_view s) {
@@ -143,24 +198,38 @@ size_t closingQuote(std::string_view value, size_t open) {
   return std::string_view::npos;
 }
 
-bool prepareStrings(const Entries& entries, std::string& problem) {
-  g_strings.clear();
-  const std::string* found = entries.find("String");
-  if (!found) return true;
-  std::string_view value = *found;
+bool parseQuotedItems(std::string_view value, StringItems& items) {
   size_t at = 0;
   while (at < value.size()) {
     const size_t eq = value.find("='", at);
-    if (eq == std::string_view::npos) {
-      if (!trimmedView(value.substr(at)).empty()) return problem = "String", false;
-      break;
-    }
+    if (eq == std::string_view::npos) return trimmedView(value.substr(at)).empty();
     const size_t close = closingQuote(value, eq + 2);
-    if (close == std::string_view::npos) return problem = "String", false;
+    if (close == std::string_view::npos) return false;
     const std::string_view name = trimmedView(value.substr(at, eq - at));
-    if (savedName(name)) g_strings.emplace_back(std::string(name), std::string(value.substr(eq + 2, close - eq - 2)));
+    if (savedName(name)) items.emplace_back(std::string(name), std::string(value.substr(eq + 2, close - eq - 2)));
     at = close + 2;
   }
+  return true;
+}
+
+bool parseEscapedItems(std::string_view value, StringItems& items) {
+  for (std::string_view item : snapshot::splitFields(value)) {
+    if (item.empty()) continue;
+    const size_t eq = item.find('=');
+    std::string text;
+    if (eq == std::string_view::npos || !unescapedText(item.substr(eq + 1), text)) return false;
+    const std::string_view name = trimmedView(item.substr(0, eq));
+    if (savedName(name)) items.emplace_back(std::string(name), std::move(text));
+  }
+  return true;
+}
+
+bool prepareStrings(const Entries& entries, std::string& problem) {
+  g_strings.clear();
+  if (const std::string* found = entries.find("String"); found && !parseQuotedItems(*found, g_strings))
+    return problem = "String", false;
+  if (const std::string* found = entries.find("StringEsc"); found && !parseEscapedItems(*found, g_strings))
+    return problem = "StringEsc", false;
   return true;
 }
 
@@ -176,6 +245,31 @@ void applyStrings(const snapshot::Moment&) {
 
 void discardIntegers() { g_integers.clear(); }
 void discardStrings() { g_strings.clear(); }
+
+// ---- the game -----------------------------------------------------------------
+// Which game wrote a snapshot: the names of its scripts and the names it gave
+// loadSetting. Edits inside the scripts keep it, so a patched game still
+// loads its saves (the position check refuses a line that is gone).
+ScriptKey gameIdentity() {
+  std::vector<ScriptKey> keys;
+  for (const auto& [key, blocks] : script::allTextBlocks()) keys.push_back(key);
+  std::sort(keys.begin(), keys.end());
+  std::string bytes(reinterpret_cast<const char*>(keys.data()), keys.size() * sizeof(ScriptKey));
+  bytes += settingNames();
+  return crc64_hash(bytes);
+}
+
+void writeGame(std::string& out, const snapshot::Moment&) { out += "Game=" + scriptName(gameIdentity()) + "\n"; }
+
+// Files written before the line existed carry none and are taken as before.
+bool prepareGame(const Entries& entries, std::string& problem) {
+  const std::string* value = entries.find("Game");
+  if (!value) return true;
+  FieldReader f(*value);
+  const ScriptKey saved = f.key();
+  if (!f.ok() || f.count() != 1 || saved != gameIdentity()) return problem = "Game", false;
+  return true;
+}
 
 // ---- the script position ----------------------------------------------------------
 ScriptKey startScriptKey() { return crc64_hash(script::kStartScriptPath); }
@@ -278,6 +372,10 @@ void applyPosition(const snapshot::Moment&) {
 void discardPosition() { g_position = PendingPosition{}; }
 
 }  // namespace
+
+snapshot::Section gameSection() {
+  return {.name = "game", .order = snapshot::kOrderGame, .write = writeGame, .prepare = prepareGame};
+}
 
 snapshot::Section soundSection() {
   return {.name = "sounds", .order = snapshot::kOrderSounds, .write = writeSounds, .prepare = prepareSounds,

@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -25,11 +26,20 @@ namespace {
 
 constexpr std::string_view kSeparator = "`\n";
 constexpr int kPages = 200;  // the backlog ring
+// A page points at one snapshot, and popSave reaches 200 pages back: older
+// snapshots could only be reached by popping one by one past the backlog.
+constexpr size_t kMaxHistorySnapshots = kPages;
+
+// A slot file whose oldest history snapshots were dropped says how many.
+constexpr const char* kHistoryBaseKey = "HistoryBase";
 
 struct StoreState {
   std::string current;
   std::string history;
   std::string comment;
+  // How many of the oldest snapshots were dropped: the pages record the
+  // history count of their time, and this maps it onto what is held.
+  int64_t dropped = 0;
 };
 StoreState St;
 
@@ -109,13 +119,36 @@ void applyAll() {
   m.modeWord = 65;
 }
 
-std::string joinHistory(const std::vector<std::string_view>& parts, size_t count) {
+// The snapshots first..last-1 joined as a history text.
+std::string joinHistory(const std::vector<std::string_view>& parts, size_t first, size_t last) {
   std::string out;
-  for (size_t i = 0; i < count; ++i) {
-    if (i) out += kSeparator;
+  for (size_t i = first; i < last; ++i) {
+    if (i > first) out += kSeparator;
     out += parts[i];
   }
   return out;
+}
+
+std::string joinHistory(const std::vector<std::string_view>& parts, size_t count) {
+  return joinHistory(parts, 0, count);
+}
+
+void dropOldestSnapshots() {
+  std::vector<std::string_view> parts = splitSnapshots(St.history);
+  if (parts.size() <= kMaxHistorySnapshots) return;
+  const size_t drop = parts.size() - kMaxHistorySnapshots;
+  St.history = joinHistory(parts, drop, parts.size());
+  St.dropped += int64_t(drop);
+}
+
+// The base a slot file names, 0 in files without one; false when damaged.
+bool historyBase(std::string_view lastSnapshot, int64_t& base) {
+  const snapshot::Entries entries(lastSnapshot);
+  const std::string* value = entries.find(kHistoryBaseKey);
+  int32_t number = 0;
+  if (value && (!snapshot::parseDecimal(*value, number) || number < 0)) return false;
+  base = number;
+  return true;
 }
 
 // The save folder and its missing parents.
@@ -126,6 +159,14 @@ bool makeSaveFolder() {
   if (std::filesystem::is_directory(hostPath(folder), ec)) return true;
   errorc(folder + sj(" フォルダを作成出来ませんでした"), 1);
   return false;
+}
+
+// The longest text whose packed form the reader takes whatever it holds.
+size_t packedTextBudget() {
+  size_t budget = resource::kMaxDataFile - 4;
+  while (compressBound(uLong(budget)) + 4 > resource::kMaxDataFile)
+    budget -= compressBound(uLong(budget)) + 4 - resource::kMaxDataFile;
+  return budget;
 }
 
 // Whether the data-file reader takes the file this text makes.
@@ -139,10 +180,27 @@ bool readable(const std::string& text, bool binary) {
   return room + 4 <= resource::kMaxDataFile;
 }
 
-std::string slotText() {
-  std::string text;
-  if (!St.history.empty()) text = St.history + std::string(kSeparator);
-  return text + St.current + commentLine();
+// The history, the current snapshot and the comment; when the reader would
+// refuse that, the oldest history snapshots are left out until the rest
+// fits for certain, so that a save the player asks for is written.
+std::string slotText(bool binary) {
+  // A base beyond what the reader takes (only a forged file gets there) is
+  // written as its largest value.
+  auto tail = [](int64_t base) {
+    std::string t = St.current;
+    if (base > 0) t += std::string(kHistoryBaseKey) + "=" + std::to_string(std::min<int64_t>(base, INT32_MAX)) + "\n";
+    return t + commentLine();
+  };
+  std::string text = St.history.empty() ? tail(0) : St.history + std::string(kSeparator) + tail(St.dropped);
+  if (St.history.empty() || readable(text, binary)) return text;
+  const std::vector<std::string_view> parts = splitSnapshots(St.history);
+  const size_t budget = binary ? packedTextBudget() : resource::kMaxDataFile;
+  // The base line is no longer than its largest value: the rest is sized with it.
+  size_t size = tail(INT32_MAX).size(), first = parts.size();
+  while (first > 0 && size + parts[first - 1].size() + kSeparator.size() <= budget)
+    size += parts[--first].size() + kSeparator.size();
+  if (first == parts.size()) return tail(0);
+  return joinHistory(parts, first, parts.size()) + std::string(kSeparator) + tail(St.dropped + int64_t(first));
 }
 
 // Replaces the File2 line of a snapshot, or adds one.
@@ -187,18 +245,24 @@ void pushSave(bool append, std::string_view label) {
   if (append && !St.history.empty()) {
     St.history += kSeparator;
     St.history += entry;
-    snapshot::setHistoryCount(snapshot::historyCount() + 1);
+    snapshot::setHistoryCount(std::min(snapshot::historyCount(), INT32_MAX - 1) + 1);
+    dropOldestSnapshots();
   } else {
     St.history = std::move(entry);
+    St.dropped = 0;
     snapshot::setHistoryCount(0);
   }
 }
 
-bool restoreSnapshotText(const std::string& text, const std::string& source) {
+namespace {
+
+// keepBase: a pop keeps the count of dropped snapshots; a file names its own.
+bool restoreText(const std::string& text, const std::string& source, bool keepBase) {
   std::vector<std::string_view> parts = splitSnapshots(text);
   std::string problem;
-  if (!wholeSnapshots(text, parts, problem)) {
-    reportDamaged(source, problem);
+  int64_t base = St.dropped;
+  if (!wholeSnapshots(text, parts, problem) || (!keepBase && !historyBase(parts.back(), base))) {
+    reportDamaged(source, problem.empty() ? kHistoryBaseKey : problem);
     return false;
   }
   // Every snapshot is read as a whole first: the history ones are restored
@@ -214,11 +278,16 @@ bool restoreSnapshotText(const std::string& text, const std::string& source) {
     if (!last) discardAll();
   }
   St.history = joinHistory(parts, parts.size() - 1);
+  St.dropped = base;
   snapshot::setHistoryCount(int(parts.size()) - 2);
   St.current.clear();
   applyAll();
   return true;
 }
+
+}  // namespace
+
+bool restoreSnapshotText(const std::string& text, const std::string& source) { return restoreText(text, source, false); }
 
 bool popSave(int back) {
   if (St.history.empty()) return false;
@@ -226,15 +295,17 @@ bool popSave(int back) {
   const int before = snapshot::historyCount();
   size_t index = parts.size() - 1;
   if (back >= 0) {
-    int recorded = 0;
+    int depth = 0;
+    int64_t recorded = 0;
     const auto& link = snapshot::textLink();
     if (link.pageSnapshot) {
-      if (!link.pageSnapshot(back, recorded)) return false;
+      if (!link.pageSnapshot(back, depth)) return false;
+      recorded = int64_t(depth) - St.dropped;
     } else {
       // Without a backlog every pushed snapshot stands for one page.
-      recorded = int(parts.size()) - 1 - back;
+      recorded = int64_t(parts.size()) - 1 - back;
     }
-    if (recorded < 0 || size_t(recorded) >= parts.size()) return false;
+    if (recorded < 0 || uint64_t(recorded) >= parts.size()) return false;
     index = size_t(recorded);
   }
   // The page goes back with the snapshot: one page for the newest, n pages
@@ -245,7 +316,7 @@ bool popSave(int back) {
   // Only the snapshots up to the chosen one stay; the history text is copied
   // because restoring replaces it.
   const std::string text = joinHistory(parts, index + 1);
-  if (!restoreSnapshotText(text, "popSave")) return false;
+  if (!restoreText(text, "popSave", true)) return false;
   if (page >= 0 && link.setCurrentPage) link.setCurrentPage(page);
   if (back < 0 && before > 0) snapshot::setHistoryCount(before - 1);
   return true;
@@ -260,7 +331,7 @@ std::string slotPath(int slot, bool binary) {
 bool saveSlot(int slot, bool binary) {
   makeSave();
   if (!makeSaveFolder()) return false;
-  const std::string text = slotText();
+  const std::string text = slotText(binary);
   const std::string path = slotPath(slot, binary);
   // A file the reader would refuse is not written: the slot keeps the save
   // it had, and the player learns now rather than when loading.

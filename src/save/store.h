@@ -23,6 +23,7 @@ const std::string& saveComment();
 
 // makeSave, then (with a label) the File2 line, then onto the history:
 // appended when append is set and the history is not empty, else replacing it.
+// The history keeps the newest 200 snapshots, what the backlog can point to.
 void pushSave(bool append, std::string_view label);
 // -1: restores the newest snapshot of the history; n >= 0: the snapshot of
 // the backlog page n pages back. False when nothing was restored.
@@ -31,13 +32,15 @@ bool popSave(int back);
 // ---- slot files --------------------------------------------------------------
 // "save/save%03d.dat" (binary) or ".txt" under the save root.
 std::string slotPath(int slot, bool binary);
-// Writes the history, the current snapshot and the comment; false after a report.
+// Writes the history, the current snapshot and the comment, leaving out the
+// oldest history snapshots the reader's size limit has no room for; false
+// after a report.
 bool saveSlot(int slot, bool binary);
 // Reads and restores a slot file; a missing, unreadable or damaged file is
 // reported and the game goes on unchanged.
 bool loadSlot(int slot, bool binary);
 
-// Restores the last snapshot of a text of snapshots, and the ones before it
+// Restores the last snapshot of a slot file's text, and the ones before it
 // become the history. Everything is checked before anything changes; source
 // names the text in the report of a damaged one.
 bool restoreSnapshotText(const std::string& text, const std::string& source);

@@ -102,11 +102,14 @@ void killWhileWriting(const std::string& name) {
     expectSlotLoads(name.ends_with(".dat"));
     packVersion(2);
   }
-  // A normal run afterwards replaces it, leftover temporary file or not.
+  // A normal run afterwards replaces it, and sweeps away the temporary file
+  // the last kill left.
   ASSERT_EQ(runEngine(""), 0);
   const std::string after = test::readFile(path);
   EXPECT_NE(after, before);
   EXPECT_FALSE(after.empty());
+  for (const auto& e : std::filesystem::directory_iterator("game/save"))
+    EXPECT_EQ(e.path().filename().string().find(".velmora-tmp."), std::string::npos) << e.path();
 }
 
 TEST(CrashSafety, KillingSaveSettingKeepsThePreviousSettings) {

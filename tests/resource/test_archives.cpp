@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/replace_file.h"
 #include "core/report.h"
 #include "core/state.h"
 #include "core/textconv.h"
@@ -131,7 +132,8 @@ TEST_F(DataFiles, PackedAndRawRoundTrips) {
   ASSERT_EQ(readDataFileShared("p.dat", true, size), 0);
   EXPECT_EQ(size, text.size());
   EXPECT_EQ(fileMemory()[size], '\0');
-  EXPECT_FALSE(std::filesystem::exists("p.dat.tmp"));
+  for (const auto& e : std::filesystem::directory_iterator("."))
+    EXPECT_FALSE(isTemporaryName(e.path().filename().string())) << e.path();
 }
 
 TEST_F(DataFiles, RejectsEmptyOversizedAndTruncatedFiles) {
@@ -160,8 +162,9 @@ TEST_F(DataFiles, RejectsEmptyOversizedAndTruncatedFiles) {
 
 TEST_F(DataFiles, AFailedWriteKeepsThePreviousFile) {
   ASSERT_EQ(writeDataFile("keep.dat", false, "old"), 0);
-  std::filesystem::create_directory("keep.dat.tmp");  // the temporary cannot be created
+  setenv("VELMORA_FAIL_WRITING", "keep.dat", 1);  // the temporary cannot be created
   EXPECT_EQ(writeDataFile("keep.dat", false, "new"), -1);
+  unsetenv("VELMORA_FAIL_WRITING");
   EXPECT_EQ(test::readFile("keep.dat"), "old");
   EXPECT_EQ(writeDataFile("no/such/dir.dat", false, "x"), -1);
 }

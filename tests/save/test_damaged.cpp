@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "game_fixture.h"
+#include "resource/packer.h"
+#include "save/location.h"
 
 namespace velmora::save::test_support {
 namespace {
@@ -74,6 +76,58 @@ TEST_F(Damaged, AFileOfAnotherGameNamesScriptsThisOneLacks) {
   const std::string story = scriptName(crc64_hash(kStory));
   expectRefused(replaced(saved_, "File=" + story + ",5", "File=" + scriptName(crc64_hash("script/other.txt")) + ",5"));
   expectRefused(replaced(saved_, "File=" + story + ",5", "File=" + story + ",4000"));
+}
+
+TEST_F(Damaged, TheGameLineMustNameThisGame) {
+  const size_t at = saved_.find("Game=");
+  ASSERT_EQ(at, 0u);
+  const std::string line = saved_.substr(0, saved_.find('\n') + 1);
+  expectRefused(replaced(saved_, line, "Game=1\n"), " は不正なファイルです [Game]");
+  expectRefused(replaced(saved_, line, "Game=x\n"));
+  expectRefused(replaced(saved_, line, line.substr(0, line.size() - 1) + ",1\n"));
+  // Files written before the line existed load as they always did.
+  velmora::test::writeFile("save/save001.txt", replaced(saved_, line, ""));
+  EXPECT_TRUE(loadSlot(1, false));
+  EXPECT_EQ(takeLog(), "");
+}
+
+TEST_F(Damaged, HistoryBaseMustBeACount) {
+  for (const char* base : {"-1", "x", ""}) {
+    SCOPED_TRACE(base);
+    expectRefused(replaced(saved_, "Comment=", std::string("HistoryBase=") + base + "\nComment="),
+                  " は不正なファイルです [HistoryBase]");
+  }
+}
+
+// Another game's save placed at a line of the start script, which both
+// games have: only the game line tells them apart.
+using AnotherGame = GameTest;
+
+TEST_F(AnotherGame, ItsFileInTheStartScriptIsRefused) {
+  script::registers().currentLine = 2;
+  ASSERT_TRUE(saveSlot(1, false));
+  const std::string file = velmora::test::readFile("save/save001.txt");
+  ASSERT_NE(file.find("\nFile=0,2\n"), std::string::npos);
+  script::releaseScriptTables();
+  velmora::test::writeFile("script.dat", resource::buildScriptFile({{"script/0.txt", startScript()},
+                                                                    {"script/other.txt", "print 1\n"}}));
+  ASSERT_TRUE(script::loadScriptIndex());
+  EXPECT_FALSE(loadSlot(1, false));
+  EXPECT_NE(takeLog().find("save/save001.txt は不正なファイルです [Game]"), std::string::npos);
+  velmora::test::writeFile("save/save001.txt", file.substr(file.find('\n') + 1));
+  EXPECT_TRUE(loadSlot(1, false));
+  // The same scripts under other names given to loadSetting: another game too.
+  script::releaseScriptTables();
+  velmora::test::writeFile("script.dat", resource::buildScriptFile({{"script/0.txt", startScript()},
+                                                                    {kStory, storyScript()}}));
+  ASSERT_TRUE(script::loadScriptIndex());
+  velmora::test::writeFile("save/save001.txt", file);
+  EXPECT_TRUE(loadSlot(1, false));
+  velmora::test::writeFile("save.dat", "");
+  loadSetting("Maker", "Other game");
+  EXPECT_FALSE(loadSlot(1, false));
+  EXPECT_NE(takeLog().find("[Game]"), std::string::npos);
+  resetSaveLocation();
 }
 
 TEST_F(Damaged, APackedFileWithABrokenStream) {

@@ -1,3 +1,9 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <set>
+
+#include "platform/window.h"
 #include "save/save_fixture.h"
 
 namespace velmora::save {
@@ -58,6 +64,101 @@ TEST_F(SaveLocation, TheOlderMarkerInTheSaveFolderCountsToo) {
   run("loadSetting", " \"Maker\", \"Game\"");
   EXPECT_EQ(currentDirectory(), docs() + "/Maker/Game/");
   EXPECT_FALSE(std::filesystem::exists("save.dat"));
+}
+
+// Only the marker the engine writes ("1", an editor's blanks around it
+// allowed) chooses Documents; other content keeps the game folder. The
+// log of the chosen root says which and why.
+TEST_F(SaveLocation, OnlyAOneInTheMarkerChoosesDocuments) {
+  const std::string root = docs() + "/Maker/Game/";
+  const std::pair<std::string, std::string> markers[] = {
+      {"0", ""}, {"\n", ""}, {std::string(1, '\0'), ""}, {"yes", ""}, {"11", ""}, {"1\r\n", root}, {" 1 ", root},
+  };
+  for (const auto& [content, expected] : markers) {
+    SCOPED_TRACE(testing::PrintToString(content));
+    resetSaveLocation();
+    test::writeFile("save.dat", content);
+    run("loadSetting", " \"Maker\", \"Game\"");
+    EXPECT_EQ(currentDirectory(), expected);
+    const std::string log = takeLog(expected + "Information.txt");
+    if (expected.empty())
+      EXPECT_EQ(log, content == "\n" ? "セーブデータの保存先: ゲームフォルダ (save.dat が空)\n"
+                                     : "セーブデータの保存先: ゲームフォルダ (save.dat の内容が 1 でも空でもない)\n");
+    else
+      EXPECT_EQ(log, "セーブデータの保存先: " + root + " (save.dat が 1、ドキュメントフォルダは xdg-user-dir DOCUMENTS)\n");
+  }
+}
+
+// Without a Documents folder saves go under the data folder, never to the
+// top of the home folder (xdg-user-dir answers with the home folder then).
+TEST_F(SaveLocation, WithoutADocumentsFolderTheDataFolderHoldsTheSaves) {
+  std::filesystem::remove(home_ / ".config/user-dirs.dirs");
+  unsetenv("XDG_DOCUMENTS_DIR");
+  const std::string home = home_.string();
+  const std::string data = (dir.path() / "data").string();
+  struct Case {
+    const char* dataHome;
+    bool documents;
+    std::string root, source;
+  } cases[] = {
+      {nullptr, false, home + "/.local/share/Maker/Game/", "~/.local/share"},
+      {"relative/data", false, home + "/.local/share/Maker/Game/", "~/.local/share"},
+      {data.c_str(), false, data + "/Maker/Game/", "$XDG_DATA_HOME"},
+      {data.c_str(), true, home + "/Documents/Maker/Game/", "~/Documents"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.source);
+    resetSaveLocation();
+    if (c.dataHome) setenv("XDG_DATA_HOME", c.dataHome, 1);
+    else unsetenv("XDG_DATA_HOME");
+    if (c.documents) std::filesystem::create_directories(home_ / "Documents");
+    test::writeFile("save.dat", "1");
+    run("loadSetting", " \"Maker\", \"Game\"");
+    EXPECT_EQ(currentDirectory(), c.root);
+    EXPECT_EQ(takeLog(c.root + "Information.txt"),
+              "セーブデータの保存先: " + c.root + " (save.dat が 1、ドキュメントフォルダは " + c.source + ")\n");
+  }
+  unsetenv("XDG_DATA_HOME");
+}
+
+// Temporaries a killed writer left: this version's, and the fixed names
+// earlier versions used beside the file they replaced.
+TEST_F(SaveLocation, LoadSettingSweepsTheTemporariesLeftInTheSaveFolder) {
+  for (const char* name : {"save/save001.txt", "save/save001.txt.tmp", "save/notes.tmp",
+                           "save/setting.dat.velmora-tmp.Ab12Cd", "save.dat"})
+    test::writeFile(name, "");
+  run("loadSetting", " \"Maker\", \"Game\"");
+  std::set<std::string> left;
+  for (const auto& e : std::filesystem::directory_iterator("save")) left.insert(e.path().filename().string());
+  EXPECT_EQ(left, (std::set<std::string>{"save001.txt", "notes.tmp"}));
+}
+
+// A second copy that lost the instance lock leaves the first one's
+// settings alone at exit.
+TEST_F(SaveLocation, ACopyThatLostTheInstanceLockWritesNothingAtExit) {
+  setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+  test::writeFile("save.dat", "");
+  ASSERT_TRUE(platform::takeInstanceLock("Lock test"));
+  const pid_t child = fork();
+  if (child == 0) {
+    // The second copy: its settings are read, then the lock is lost (the
+    // first copy's lock, inherited through fork, is let go first).
+    platform::releaseInstanceLock();
+    run("loadSetting", " \"Maker\", \"Game\"");
+    const bool lost = !platform::takeInstanceLock("Lock test") && platform::instanceLockLost();
+    writeSettingsAtExit();
+    _exit(lost ? 0 : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  platform::releaseInstanceLock();
+  unsetenv("XDG_RUNTIME_DIR");
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_FALSE(std::filesystem::exists("save/setting.dat"));
+  // The copy that holds the lock writes as before.
+  run("loadSetting", " \"Maker\", \"Game\"");
+  writeSettingsAtExit();
+  EXPECT_TRUE(std::filesystem::exists("save/setting.dat"));
 }
 
 const char kWhere[] =

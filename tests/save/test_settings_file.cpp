@@ -130,11 +130,15 @@ TEST_F(SettingsFile, BrokenFilesAreReportedAndChangeNothing) {
       {packedWithLength(100000, "TextSpeed = 35"), " の読み込みに失敗しました"},
       {packedWithLength(40, "TextSpeed = 35"), " の読み込みに失敗しました"},
   };
+  const std::string aside = path + " を読めなかったため " + path + ".bad に移しました。設定は初期値で始まります\n";
   for (const Case& c : cases) {
     test::writeFile(path, c.bytes);
     EXPECT_FALSE(readSettingsFile(""));
-    EXPECT_EQ(takeLog(), path + c.message + "\n") << c.bytes.size();
+    EXPECT_EQ(takeLog(), path + c.message + "\n" + aside) << c.bytes.size();
     EXPECT_EQ(core::setting(SettingKey::TextSpeed), 20);
+    // Set aside, the newest refused file only.
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(test::readFile(path + ".bad"), c.bytes);
   }
   test::writeFile(path, packedWithLength(14, "TextSpeed = 35"));
   EXPECT_TRUE(readSettingsFile(""));
@@ -145,11 +149,40 @@ TEST_F(SettingsFile, AFailedWriteKeepsThePreviousFile) {
   core::setting(SettingKey::TextSpeed) = 35;
   ASSERT_TRUE(writeSettingsFile());
   const std::string before = test::readFile("save/setting.dat");
-  std::filesystem::create_directory("save/setting.dat.tmp");  // the temporary file cannot be made
+  setenv("VELMORA_FAIL_WRITING", "save/setting.dat", 1);  // the temporary file cannot be made
   core::setting(SettingKey::TextSpeed) = 99;
   EXPECT_FALSE(writeSettingsFile());
+  unsetenv("VELMORA_FAIL_WRITING");
   EXPECT_NE(takeLog().find("save/setting.dat "), std::string::npos);
   EXPECT_EQ(test::readFile("save/setting.dat"), before);
+}
+
+// The player's flags and system variables stay in the refused file; what
+// this run writes goes beside it, and never over one that could not be moved.
+TEST_F(SettingsFile, ARefusedFileIsNeverOverwritten) {
+  setSaveProtect(7, 1);
+  script::cmd_int("s_cleared=3");
+  ASSERT_TRUE(writeSettingsFile());
+  std::string damaged = test::readFile("save/setting.dat");
+  damaged.pop_back();
+  test::writeFile("save/setting.dat", damaged);
+  resetSaveProtect();
+  script::resetVariables();
+  EXPECT_FALSE(readSettingsFile(""));
+  EXPECT_EQ(saveProtect(7), 0);
+  ASSERT_TRUE(writeSettingsFile());
+  EXPECT_EQ(test::readFile("save/setting.dat.bad"), damaged);
+  EXPECT_NE(test::readFile("save/setting.dat"), damaged);
+  takeLog();
+
+  std::filesystem::remove("save/setting.dat.bad");
+  test::writeFile("save/setting.dat.bad/keep", "a folder in the way");
+  test::writeFile("save/setting.dat", damaged);
+  EXPECT_FALSE(readSettingsFile(""));
+  EXPECT_NE(takeLog().find("save/setting.dat を読めず、移すことも出来なかったため、この実行では設定を保存しません"),
+            std::string::npos);
+  EXPECT_FALSE(writeSettingsFile());
+  EXPECT_EQ(test::readFile("save/setting.dat"), damaged);
 }
 
 TEST_F(SettingsFile, AFolderThatCannotBeMadeStopsTheWrite) {

@@ -1,6 +1,7 @@
 // Snapshots: the exact text of a known scene, and round trips through slot
 // files and the history that bring the whole state back.
 #include <filesystem>
+#include <map>
 
 #include "game_fixture.h"
 #include "script/control.h"
@@ -204,6 +205,42 @@ TEST_F(Snapshot, OnlyGPrefixedNamedVariablesAreSaved) {
   run("cal", "$g_t = \"\"");
   ASSERT_TRUE(loadSlot(0, false));
   EXPECT_EQ(*script::stringReference("$g_t"), "x', y',z");
+}
+
+TEST_F(Snapshot, StringsTheQuotedFormCannotCarryAreEscapedAndComeBack) {
+  const std::map<std::string, std::string> texts = {
+      {"g_break", "two\nlines\r\n`\nComment=x"},
+      {"g_cut", "a', g_other='b"},
+      {"g_ends", "a',b="},
+      {"g_kept", "x', y',z"},
+      {"g_sjis", utf8_to_sjis("表示%41',x=' \t予")},
+  };
+  for (const auto& [name, text] : texts) script::setNamedString(name, text);
+  makeSave();
+  // Texts the old form carries are written as before.
+  EXPECT_NE(currentSnapshot().find("\nString=g_kept='x', y',z',\nStringEsc=g_break=two%0Alines%0D%0A`%0AComment=x,"
+                                   "g_cut=a%27%2C%20g_other=%27b,g_ends=a%27%2Cb=,g_sjis="),
+            std::string::npos)
+      << currentSnapshot();
+  for (bool binary : {false, true}) {
+    ASSERT_TRUE(saveSlot(4, binary));
+    for (const auto& [name, text] : texts) script::setNamedString(name, "changed");
+    ASSERT_TRUE(loadSlot(4, binary));
+    for (const auto& [name, text] : texts) EXPECT_EQ(*script::stringReference("$" + name), text) << name;
+  }
+  EXPECT_EQ(takeLog(), "");
+}
+
+TEST_F(Snapshot, OlderFilesReadTheirQuotedStringsAsBefore) {
+  velmora::test::writeFile("save/save005.txt", "String=g_p='100%41, done', g_q='%2C',\nFile=0,1\nComment=\n");
+  ASSERT_TRUE(loadSlot(5, false));
+  EXPECT_EQ(*script::stringReference("$g_p"), "100%41, done");
+  EXPECT_EQ(*script::stringReference("$g_q"), "%2C");
+  for (const char* broken : {"StringEsc=g_p=%4\n", "StringEsc=g_p=%GG\n", "StringEsc=g_p\n"}) {
+    velmora::test::writeFile("save/save005.txt", std::string(broken) + "File=0,1\nComment=\n");
+    EXPECT_FALSE(loadSlot(5, false)) << broken;
+    EXPECT_NE(takeLog().find("[StringEsc]"), std::string::npos) << broken;
+  }
 }
 
 }  // namespace

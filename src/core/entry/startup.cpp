@@ -137,6 +137,7 @@ unsigned startTime() { return g_startTime; }
 
 int runInterpreter() {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
+  save::sweepTemporaries();
   resource::openArchives();
   // The fixed tables of sprites, backlog and save protection are zeroed by
   // their owners when they are created.
