@@ -1,9 +1,12 @@
 #include "core/pump.h"
 
+#include <chrono>
+
 #include "core/scenario.h"
 #include "core/state.h"
 #include "platform/events.h"
 #include "platform/platform.h"
+#include "platform/vclock.h"
 
 namespace velmora {
 namespace {
@@ -14,6 +17,23 @@ void defaultWindowProcedure(WindowMessage& msg) {
 
 void noPresenter(int, uint32_t, uint32_t, int) {}
 
+// How often a busy loop looks at the queue, and how long the virtual clock
+// may stand still (across at least kStalledPolls looks) before it follows the
+// wall clock: long enough that no ordinary stretch of script between two
+// frames reaches it, so repeatable runs stay repeatable.
+constexpr std::chrono::milliseconds kEndPollInterval{5};
+constexpr std::chrono::milliseconds kClockStall{250};
+constexpr int kStalledPolls = 8;
+
+using WallClock = std::chrono::steady_clock;
+
+struct BusyLoopState {
+  WallClock::time_point lastPoll{};
+  WallClock::time_point stillSince{};  // when the virtual clock last moved
+  uint32_t lastVirtual = 0;
+  int stalledPolls = 0;
+};
+
 struct PumpState {
   WindowMessage record;
   WindowProcedure proc = defaultWindowProcedure;
@@ -21,12 +41,30 @@ struct PumpState {
   DialogFilter dialog = nullptr;
   WaitSettings settings;
   int closeRequest = 0;
+  BusyLoopState busy;
 };
 PumpState P;
 
 bool endsEffect(const WindowMessage& m) {
   if (m.message == WM_KEYDOWN && (m.wParam == 13 || m.wParam == 17)) return true;
   return m.message == WM_LBUTTONUP;
+}
+
+void followWallClock(WallClock::time_point now) {
+  BusyLoopState& b = P.busy;
+  const uint32_t virtualNow = platform::nowMs();
+  if (virtualNow != b.lastVirtual || b.stalledPolls == 0) {
+    b.lastVirtual = virtualNow;
+    b.stillSince = now;
+    b.stalledPolls = 1;
+    return;
+  }
+  const auto still = std::chrono::duration_cast<std::chrono::milliseconds>(now - b.stillSince);
+  if (++b.stalledPolls < kStalledPolls || still < kClockStall) return;
+  platform::advanceVirtualClock(static_cast<uint32_t>(still.count()));
+  b.lastVirtual = platform::nowMs();
+  b.stillSince = now;
+  scenario::poll();
 }
 
 }  // namespace
@@ -80,6 +118,24 @@ void timedFrameWait(int a, uint32_t duration, int c) {
     elapsed = platform::nowMs() - start;
   }
   msg.message = WM_NULL;
+}
+
+void pollEndRequests() {
+  const WallClock::time_point now = WallClock::now();
+  if (now - P.busy.lastPoll < kEndPollInterval && !platform::quitSignal()) return;
+  P.busy.lastPoll = now;
+  if (platform::virtualClock()) followWallClock(now);
+  const platform::EndRequests r = platform::takeEndRequests();
+  if (r.close) {
+    WindowMessage close{};
+    close.message = WM_CLOSE;
+    P.proc(close);
+  }
+  if (r.quit) {
+    P.record = WindowMessage{};
+    P.record.message = WM_QUIT;
+    quitRequest = 1;
+  }
 }
 
 }  // namespace velmora

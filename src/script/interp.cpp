@@ -2,7 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
+#include "core/pump.h"
 #include "core/report.h"
 #include "core/sjis.h"
 #include "core/state.h"
@@ -14,6 +17,9 @@ namespace {
 
 constexpr size_t kMaxName = 31;
 constexpr size_t kMaxInlineArgs = 127;
+// A few hundred microseconds of script at most between two busy-loop checks;
+// the check itself looks at the clock before doing anything costly.
+constexpr int kPartsBetweenChecks = 1024;
 
 // A part with its command name resolved once; the text of a line never
 // changes while its slot holds it, so the split and the lookup are cached.
@@ -45,6 +51,7 @@ struct InterpState {
   std::string lastShown;                 // the last line the fallback text handler printed
   size_t pendingTextStart = 0;           // a speaker line's text start, kept across *pretext_lb
   bool usingWorking = false;
+  int partsUntilCheck = kPartsBetweenChecks;
 };
 InterpState I;
 
@@ -281,7 +288,18 @@ void applyRequests() {
   if (r.scriptSwitchRequest != kSwitchNone) switchScripts();
 }
 
-void runScript() {
+void stopAtLimit(std::string_view message) {
+  errorc(message, 1);
+  quitRequest = 1;
+}
+
+bool stringLengthAllowed(size_t bytes) {
+  if (bytes <= kMaxStringBytes) return true;
+  stopAtLimit(sj("文字列が長すぎます（上限 ") + std::to_string(kMaxStringBytes) + sj(" バイト）"));
+  return false;
+}
+
+static void runLines() {
   Registers& r = I.regs;
   int forDepth = 0;
   while (r.currentLine >= 0 && r.currentLine < static_cast<int>(activeLines().size())) {
@@ -301,6 +319,11 @@ void runScript() {
         if (isAsciiLetter(c)) result = runCommandPart(p, forDepth);
         else if (c != '\0' && c != '*' && !r.skipToNext) result = runTextPart();
         if (result == PartResult::EndLoop) return;
+        if (--I.partsUntilCheck == 0) {
+          I.partsUntilCheck = kPartsBetweenChecks;
+          pollEndRequests();
+        }
+        if (quitRequest) return;
         if (r.jumpRequest) break;
         ++r.currentPart;
         // A switch of script or line without a jump (a speaker line that
@@ -309,6 +332,18 @@ void runScript() {
       }
     }
     ++r.currentLine;
+  }
+}
+
+void runScript() {
+  // The one place where an allocation that failed inside a command ends up:
+  // reported with the command and line, then the run ends as a quit does.
+  try {
+    runLines();
+  } catch (const std::bad_alloc&) {
+    stopAtLimit(sj("メモリを確保出来ませんでした"));
+  } catch (const std::length_error&) {
+    stopAtLimit(sj("メモリを確保出来ませんでした"));
   }
 }
 
