@@ -19,7 +19,7 @@ constexpr size_t kMaxName = 31;
 constexpr size_t kMaxInlineArgs = 127;
 // A few hundred microseconds of script at most between two busy-loop checks;
 // the check itself looks at the clock before doing anything costly.
-constexpr int kPartsBetweenChecks = 1024;
+constexpr int kJumpsBetweenChecks = 256;
 
 // A part with its command name resolved once; the text of a line never
 // changes while its slot holds it, so the split and the lookup are cached.
@@ -51,7 +51,6 @@ struct InterpState {
   std::string lastShown;                 // the last line the fallback text handler printed
   size_t pendingTextStart = 0;           // a speaker line's text start, kept across *pretext_lb
   bool usingWorking = false;
-  int partsUntilCheck = kPartsBetweenChecks;
 };
 InterpState I;
 
@@ -110,7 +109,10 @@ PartResult runCommandPart(Part& p, int& forDepth) {
   if (p.handler) {
     p.handler(args);
     if (quitRequest) return PartResult::EndLoop;
-  } else if (uint32_t h = crc32_hash(name); I.userSubs.count(h)) {
+    applyRequests();
+    return PartResult::Next;
+  }
+  if (uint32_t h = crc32_hash(name); I.userSubs.count(h)) {
     r.userSubName.assign(name);
     r.callArguments.assign(args, std::min<size_t>(std::strlen(args), 255));
     gosubLabel("*" + std::string(name));
@@ -124,7 +126,9 @@ PartResult runCommandPart(Part& p, int& forDepth) {
     return PartResult::Next;
   }
   applyRequests();
-  return PartResult::Next;
+  // A subroutine that ran into the gosub limit, or a foreign function that
+  // ended the program.
+  return quitRequest ? PartResult::EndLoop : PartResult::Next;
 }
 
 }  // namespace
@@ -203,7 +207,7 @@ PartResult runTextPart() {
       --r.currentLine;
       gosubLabel("*pretext_lb");
       applyRequests();
-      return PartResult::Next;
+      return quitRequest ? PartResult::EndLoop : PartResult::Next;
     }
   }
   if (textStart == 0 && r.currentLine == r.lastTextLine) std::swap(textStart, I.pendingTextStart);
@@ -217,7 +221,7 @@ PartResult runTextPart() {
     gosubLabel("*text_lb");
     applyRequests();
   }
-  return PartResult::Next;
+  return quitRequest ? PartResult::EndLoop : PartResult::Next;
 }
 
 void switchScripts() {
@@ -302,11 +306,13 @@ bool stringLengthAllowed(size_t bytes) {
 static void runLines() {
   Registers& r = I.regs;
   int forDepth = 0;
-  while (r.currentLine >= 0 && r.currentLine < static_cast<int>(activeLines().size())) {
+  int jumpsUntilCheck = kJumpsBetweenChecks;
+  auto lines = [&r]() -> const LineArray& { return I.slots[r.activeSlot & 1]; };
+  while (r.currentLine >= 0 && r.currentLine < static_cast<int>(lines().size())) {
     const int slot = r.activeSlot;
     const int lineIndex = r.currentLine;
     const uint32_t generation = I.generation[slot];
-    if (!activeLines()[lineIndex].empty()) {
+    if (!lines()[lineIndex].empty()) {
       I.usingWorking = false;
       if (r.jumpRequest) r.jumpRequest = 0;
       else r.currentPart = 0;
@@ -319,12 +325,16 @@ static void runLines() {
         if (isAsciiLetter(c)) result = runCommandPart(p, forDepth);
         else if (c != '\0' && c != '*' && !r.skipToNext) result = runTextPart();
         if (result == PartResult::EndLoop) return;
-        if (--I.partsUntilCheck == 0) {
-          I.partsUntilCheck = kPartsBetweenChecks;
-          pollEndRequests();
+        if (r.jumpRequest) {
+          // Every loop jumps, so counting jumps finds every busy loop and
+          // costs straight-line script nothing.
+          if (--jumpsUntilCheck == 0) {
+            jumpsUntilCheck = kJumpsBetweenChecks;
+            pollEndRequests();
+            if (quitRequest) return;
+          }
+          break;
         }
-        if (quitRequest) return;
-        if (r.jumpRequest) break;
         ++r.currentPart;
         // A switch of script or line without a jump (a speaker line that
         // advanced to its text) leaves this line's remaining parts behind.
