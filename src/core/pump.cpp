@@ -29,6 +29,8 @@ using WallClock = std::chrono::steady_clock;
 
 struct BusyLoopState {
   WallClock::time_point lastPoll{};
+  uint32_t drains = 0, drainsSeen = 0;  // messages looked for, by the waits
+  uint32_t framesSeen = 0;
   WallClock::time_point stillSince{};  // when the virtual clock last moved
   uint32_t lastVirtual = 0;
   int stalledPolls = 0;
@@ -64,7 +66,16 @@ void followWallClock(WallClock::time_point now) {
   platform::advanceVirtualClock(static_cast<uint32_t>(still.count()));
   b.lastVirtual = platform::nowMs();
   b.stillSince = now;
-  scenario::poll();
+}
+
+// A loop that neither presents frames nor takes messages leaves the
+// scenario's directives to this look.
+void pollScenarioIfNobodyDoes() {
+  BusyLoopState& b = P.busy;
+  const uint32_t frames = scenario::framesNoted();
+  if (frames == b.framesSeen && b.drains == b.drainsSeen) scenario::poll();
+  b.framesSeen = frames;
+  b.drainsSeen = b.drains;
 }
 
 }  // namespace
@@ -72,6 +83,7 @@ void followWallClock(WallClock::time_point now) {
 WindowMessage& messageRecord() { return P.record; }
 
 int drainWindowMessages(WindowMessage& msg) {
+  ++P.busy.drains;
   scenario::poll();  // a scenario's input is due before the queue is read
   if (!platform::pollMessage(msg)) return 1;
   if (P.dialog && P.dialog(msg)) {
@@ -125,6 +137,7 @@ void pollEndRequests() {
   if (now - P.busy.lastPoll < kEndPollInterval && !platform::quitSignal()) return;
   P.busy.lastPoll = now;
   if (platform::virtualClock()) followWallClock(now);
+  pollScenarioIfNobodyDoes();
   const platform::EndRequests r = platform::takeEndRequests();
   if (r.close) {
     WindowMessage close{};
