@@ -51,6 +51,7 @@ struct InterpState {
   std::string lastShown;                 // the last line the fallback text handler printed
   size_t pendingTextStart = 0;           // a speaker line's text start, kept across *pretext_lb
   bool usingWorking = false;
+  bool stoppedAtLimit = false;
 };
 InterpState I;
 
@@ -295,7 +296,10 @@ void applyRequests() {
 void stopAtLimit(std::string_view message) {
   errorc(message, 1);
   quitRequest = 1;
+  I.stoppedAtLimit = true;
 }
+
+bool stoppedAtLimit() { return I.stoppedAtLimit; }
 
 bool stringLengthAllowed(size_t bytes) {
   if (bytes <= kMaxStringBytes) return true;

@@ -90,6 +90,7 @@ constexpr size_t kMaxStringBytes = size_t{16} << 20;
 // Reports a limit the script ran into and ends the run cleanly, as a quit
 // does (settings and read marks are still written).
 void stopAtLimit(std::string_view message);
+bool stoppedAtLimit();
 // False (after stopAtLimit) when a string of this many bytes is too long.
 bool stringLengthAllowed(size_t bytes);
 

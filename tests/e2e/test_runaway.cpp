@@ -49,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(Loops, BusyLoop, ::testing::ValuesIn(kLoops),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The game has written its settings before it spins; the file is removed,
-// and the quit that SIGTERM brings must write it again.
+// and the quit that SIGTERM brings must write it again, with the read marks.
 TEST(Signal, TermEndsASpinningGameAndWritesTheSettings) {
   test::TempDir dir;
   packGame("*w\ngoto *w\n");
@@ -61,6 +61,7 @@ TEST(Signal, TermEndsASpinningGameAndWritesTheSettings) {
       "kill -KILL $pid 2>/dev/null; wait $pid; echo \" exit $?\"");
   EXPECT_EQ(run.out, "spinning| exit 143\n") << run.err;
   EXPECT_FALSE(test::readFile("game/save/setting.dat").empty());
+  EXPECT_TRUE(std::filesystem::exists("game/save/already.dat"));  // the read marks too
 }
 
 }  // namespace
