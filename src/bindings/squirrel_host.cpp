@@ -31,6 +31,7 @@ constexpr SQInteger kMaxCallDepth = 10000;
 constexpr int kMaxNestedRuns = 64;
 // The initial stack of the VM and of each run's thread, in slots.
 constexpr SQInteger kStackSlots = 1024;
+constexpr int kCallsPerCheck = 16;
 
 struct SquirrelHostState {
   const SquirrelApi* sq = nullptr;  // bound with the first VM
@@ -38,6 +39,7 @@ struct SquirrelHostState {
   int depth = 0;              // runs in progress: loadSqu from Squirrel nests them
   bool closePending = false;  // end closed the VM while Squirrel code still ran
   HSQUIRRELVM running = nullptr;  // the VM (or thread) whose command is executing
+  int callsSinceCheck = 0;
   std::string messages;
   ScriptBridge bridge;
 };
@@ -194,7 +196,10 @@ struct CallTooDeep {};
 struct CallHalted {};
 
 void callHook(HSQUIRRELVM v, SQInteger type, const SQChar*, SQInteger, const SQChar*) {
-  if (type != 'c') return;
+  // A call adds one frame at most, so looking at every kCallsPerCheck-th
+  // call lets the depth pass its limit by that many frames at most.
+  if (type != 'c' || ++S.callsSinceCheck < kCallsPerCheck) return;
+  S.callsSinceCheck = 0;
   SQStackInfos frame;
   if (SQ_SUCCEEDED(S.sq->sq_stackinfos(v, kMaxCallDepth, &frame))) throw CallTooDeep{};
   pollEndRequests();
