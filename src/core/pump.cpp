@@ -31,6 +31,8 @@ struct BusyLoopState {
   WallClock::time_point lastPoll{};
   uint32_t drains = 0, drainsSeen = 0;  // messages looked for, by the waits
   uint32_t framesSeen = 0;
+  WallClock::time_point idleSince{};  // since when neither happened
+  int idleLooks = 0;
   WallClock::time_point stillSince{};  // when the virtual clock last moved
   uint32_t lastVirtual = 0;
   int stalledPolls = 0;
@@ -68,14 +70,19 @@ void followWallClock(WallClock::time_point now) {
   b.stillSince = now;
 }
 
-// A loop that neither presents frames nor takes messages leaves the
-// scenario's directives to this look.
-void pollScenarioIfNobodyDoes() {
+// A loop that has neither presented a frame nor taken a message for a
+// while leaves the scenario's directives to these looks.
+void pollScenarioIfNobodyDoes(WallClock::time_point now) {
   BusyLoopState& b = P.busy;
   const uint32_t frames = scenario::framesNoted();
-  if (frames == b.framesSeen && b.drains == b.drainsSeen) scenario::poll();
-  b.framesSeen = frames;
-  b.drainsSeen = b.drains;
+  if (frames != b.framesSeen || b.drains != b.drainsSeen || b.idleLooks == 0) {
+    b.framesSeen = frames;
+    b.drainsSeen = b.drains;
+    b.idleSince = now;
+    b.idleLooks = 1;
+    return;
+  }
+  if (++b.idleLooks >= kStalledPolls && now - b.idleSince >= kClockStall) scenario::poll();
 }
 
 }  // namespace
@@ -137,7 +144,7 @@ void pollEndRequests() {
   if (now - P.busy.lastPoll < kEndPollInterval && !platform::quitSignal()) return;
   P.busy.lastPoll = now;
   if (platform::virtualClock()) followWallClock(now);
-  pollScenarioIfNobodyDoes();
+  pollScenarioIfNobodyDoes(now);
   const platform::EndRequests r = platform::takeEndRequests();
   if (r.close) {
     WindowMessage close{};
