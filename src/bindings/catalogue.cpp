@@ -1,6 +1,7 @@
 #include "bindings/catalogue.h"
 
 #include <array>
+#include <new>
 #include <cstring>
 #include <utility>
 
@@ -643,8 +644,15 @@ CommandCore boundCore(size_t index) { return index < kCatalogueSize ? C.cores[in
 
 int callCatalogueCommand(size_t index, CommandContext context) {
   if (index >= kCatalogueSize) return 0;
-  if (C.cores[index]) C.cores[index](context);
-  else reportNotBuilt(index);
+  // Lua and Squirrel code calls commands here; an allocation that fails in
+  // one must not unwind through their interpreters.
+  try {
+    if (C.cores[index]) C.cores[index](context);
+    else reportNotBuilt(index);
+  } catch (const std::bad_alloc&) {
+    script::stopAtLimit(sj("メモリを確保出来ませんでした"));
+    return 0;
+  }
   return luaResultCount(kCatalogue[index]);
 }
 

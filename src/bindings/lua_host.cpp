@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <utility>
 
 #include "bindings/catalogue.h"
 #include "bindings/host_exports.h"
 #include "bindings/host_utility.h"
+#include "core/pump.h"
 #include "core/report.h"
 #include "core/state.h"
 #include "core/textconv.h"
@@ -71,8 +73,16 @@ ScriptBridge makeLuaBridge() {
   return b;
 }
 
+// What Lua may allocate in all: far beyond the tables and strings of game
+// logic, and a runaway that builds strings fails with "not enough memory"
+// instead of taking the machine's memory.
+constexpr size_t kLuaMemoryCap = size_t{256} << 20;
+// Instructions between two looks for a quit request.
+constexpr int kQuitCheckInstructions = 10000;
+
 struct LuaHostState {
   ScriptBridge bridge = makeLuaBridge();
+  size_t allocated = 0;  // bytes the interpreter holds
   int depth = 0;              // runs in progress: loadLua from Lua nests them
   bool closePending = false;  // end or an error closed it while Lua code still ran
   lua_State* running = nullptr;  // the state (or coroutine) whose command is executing
@@ -165,6 +175,37 @@ int openGlobals(lua_State* L) {
   return 0;
 }
 
+// Lua's allocator with a cap. A block that shrinks never fails (Lua relies
+// on that); the cap is checked only where a block grows.
+void* cappedAlloc(void*, void* block, size_t oldSize, size_t newSize) {
+  if (!block) oldSize = 0;  // then the old size is a type code
+  if (newSize == 0) {
+    std::free(block);
+    S.allocated -= oldSize;
+    return nullptr;
+  }
+  if (newSize > oldSize && newSize - oldSize > kLuaMemoryCap - S.allocated) return nullptr;
+  void* grown = std::realloc(block, newSize);
+  if (grown) S.allocated = S.allocated - oldSize + newSize;
+  return grown;
+}
+
+int panic(lua_State* L) {
+  const char* msg = lua_tostring(L, -1);
+  errorc(std::string("Lua: ") + (msg ? msg : "?"), 1);
+  return 0;
+}
+
+// A loop that never calls the engine still ends on a quit request; the halt
+// unwinds it like end does.
+void quitCheck(lua_State* L, lua_Debug*) {
+  pollEndRequests();
+  if (!quitRequest) return;
+  S.closePending = true;
+  lua_pushlightuserdata(L, haltToken());
+  lua_error(L);
+}
+
 void closeNow() {
   if (g_L) lua_close(g_L);
   g_L = nullptr;
@@ -175,7 +216,11 @@ void closeNow() {
 
 bool ensureInterpreter() {
   if (g_L) return true;
-  lua_State* L = luaL_newstate();
+  lua_State* L = lua_newstate(cappedAlloc, nullptr);
+  if (L) {
+    lua_atpanic(L, panic);
+    lua_sethook(L, quitCheck, LUA_MASKCOUNT, kQuitCheckInstructions);
+  }
   if (!L) {
     errorc(sj("メモリを確保出来ませんでした"), 1);
     return false;

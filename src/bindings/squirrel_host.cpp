@@ -9,6 +9,7 @@
 #include "bindings/host_exports.h"
 #include "bindings/host_utility.h"
 #include "bindings/squirrel_host_runtime.h"
+#include "core/pump.h"
 #include "core/report.h"
 #include "core/state.h"
 #include "core/textconv.h"
@@ -21,6 +22,16 @@ namespace {
 
 // Error reports keep the newest text of what the VM printed.
 constexpr size_t kMessageCap = 16 * 1024;
+// Nested Squirrel calls: the runtime grows its stacks without bound, so a
+// runaway recursion would take all memory. Ten thousand frames take a few
+// megabytes and are far deeper than game logic goes.
+constexpr SQInteger kMaxCallDepth = 10000;
+// Runs in progress inside one another (loadSqu from Squirrel, and so on):
+// each holds a few frames of the machine's own stack.
+constexpr int kMaxNestedRuns = 64;
+// The initial stack of the VM and of each run's thread, in slots.
+constexpr SQInteger kStackSlots = 1024;
+constexpr int kCallsPerCheck = 16;
 
 struct SquirrelHostState {
   const SquirrelApi* sq = nullptr;  // bound with the first VM
@@ -28,6 +39,7 @@ struct SquirrelHostState {
   int depth = 0;              // runs in progress: loadSqu from Squirrel nests them
   bool closePending = false;  // end closed the VM while Squirrel code still ran
   HSQUIRRELVM running = nullptr;  // the VM (or thread) whose command is executing
+  int callsSinceCheck = 0;
   std::string messages;
   ScriptBridge bridge;
 };
@@ -175,6 +187,29 @@ constexpr std::array<SQFUNCTION, sizeof...(I)> utilityWrappers(std::index_sequen
 constexpr auto kCatalogueWrappers = catalogueWrappers(std::make_index_sequence<kCatalogueSize>{});
 constexpr auto kUtilityWrappers = utilityWrappers(std::make_index_sequence<kUtilityCount>{});
 
+// Thrown by the call hook through the runtime, which has no way to fail a
+// call from a hook; only the thread the run used is left behind, and it is
+// dropped whole.
+// A quit request unwinds a run the same way, at its next call: a loop that
+// calls a function (a tail call runs for ever without growing) still ends.
+struct CallTooDeep {};
+struct CallHalted {};
+
+void callHook(HSQUIRRELVM v, SQInteger type, const SQChar*, SQInteger, const SQChar*) {
+  // A call adds one frame at most, so looking at every kCallsPerCheck-th
+  // call lets the depth pass its limit by that many frames at most.
+  if (type != 'c' || ++S.callsSinceCheck < kCallsPerCheck) return;
+  S.callsSinceCheck = 0;
+  SQStackInfos frame;
+  if (SQ_SUCCEEDED(S.sq->sq_stackinfos(v, kMaxCallDepth, &frame))) throw CallTooDeep{};
+  pollEndRequests();
+  if (quitRequest) throw CallHalted{};
+}
+
+void reportTooDeep() {
+  keepMessage(sj("関数の呼び出しが深すぎます（上限 ") + std::to_string(kMaxCallDepth) + sj(" 段）"));
+}
+
 bool bindRuntime() {
   if (S.sq) return true;
   S.sq = squirrelApi();
@@ -195,12 +230,13 @@ bool ensureVM() {
   if (g_V) return true;
   if (!bindRuntime()) return false;
   const SquirrelApi& sq = *S.sq;
-  HSQUIRRELVM v = sq.sq_open(1024);
+  HSQUIRRELVM v = sq.sq_open(kStackSlots);
   if (!v) {
     errorc(sj("メモリを確保出来ませんでした"), 1);
     return false;
   }
   sq.sq_setprintfunc(v, printAndKeep, printAndKeep);
+  sq.sq_setnativedebughook(v, callHook);
   sq.sq_pushroottable(v);
   sq.sqstd_register_iolib(v);
   sq.sqstd_register_bloblib(v);
@@ -228,16 +264,36 @@ void closeNow() {
 }
 
 // Calls the closure below params parameters with the Squirrel operations of
-// the bridge installed; the previous ones come back after.
+// the bridge installed; the previous ones come back after. The call runs on
+// a thread of its own that is pushed onto v: a call stopped for its depth
+// leaves that thread unusable and v as it was. The result, when asked for,
+// is pushed onto v; the caller restores v's top.
 SQRESULT protectedCall(HSQUIRRELVM v, SQInteger params, bool result) {
+  if (S.depth >= kMaxNestedRuns) {
+    reportTooDeep();
+    return SQ_ERROR;
+  }
+  const SquirrelApi& sq = *S.sq;
+  const SQInteger first = sq.sq_gettop(v) - params;
+  HSQUIRRELVM thread = sq.sq_newthread(v, kStackSlots);
+  if (!thread) return SQ_ERROR;
+  for (SQInteger i = first; i <= first + params; ++i) sq.sq_move(thread, v, i);
   ScriptBridge outer = bridge();
   installBridge(S.bridge);
   ++S.depth;
-  HSQUIRRELVM outerRunning = std::exchange(S.running, v);
-  SQRESULT r = S.sq->sq_call(v, params, result ? SQTrue : SQFalse, SQTrue);
+  HSQUIRRELVM outerRunning = std::exchange(S.running, thread);
+  SQRESULT r = SQ_ERROR;
+  try {
+    r = sq.sq_call(thread, params, result ? SQTrue : SQFalse, SQTrue);
+  } catch (const CallTooDeep&) {
+    reportTooDeep();
+  } catch (const CallHalted&) {
+    S.closePending = true;
+  }
   S.running = outerRunning;
   --S.depth;
   installBridge(outer);
+  if (SQ_SUCCEEDED(r) && result) sq.sq_move(v, thread, -1);
   return r;
 }
 

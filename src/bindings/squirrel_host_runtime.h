@@ -18,7 +18,7 @@ namespace velmora::bindings {
   X(sq_pushconsttable) X(sq_newarray) X(sq_arrayappend) X(sq_newclosure) X(sq_newslot) X(sq_newclass) \
   X(sq_get) X(sq_call) X(sq_throwerror) X(sq_getlasterror) X(sq_stackinfos) X(sqstd_register_iolib)  \
   X(sqstd_register_bloblib) X(sqstd_register_mathlib) X(sqstd_register_systemlib)                   \
-  X(sqstd_register_stringlib) X(sqstd_seterrorhandlers)
+  X(sqstd_register_stringlib) X(sqstd_seterrorhandlers) X(sq_newthread) X(sq_move) X(sq_setnativedebughook)
 
 // One pointer per function the host uses, named as the function.
 struct SquirrelApi {

@@ -1,9 +1,12 @@
 #include "core/pump.h"
 
+#include <chrono>
+
 #include "core/scenario.h"
 #include "core/state.h"
 #include "platform/events.h"
 #include "platform/platform.h"
+#include "platform/vclock.h"
 
 namespace velmora {
 namespace {
@@ -14,6 +17,27 @@ void defaultWindowProcedure(WindowMessage& msg) {
 
 void noPresenter(int, uint32_t, uint32_t, int) {}
 
+// How often a busy loop looks at the queue, and how long the virtual clock
+// may stand still (across at least kStalledPolls looks) before it follows the
+// wall clock: long enough that no ordinary stretch of script between two
+// frames reaches it, so repeatable runs stay repeatable.
+constexpr std::chrono::milliseconds kEndPollInterval{5};
+constexpr std::chrono::milliseconds kClockStall{250};
+constexpr int kStalledPolls = 8;
+
+using WallClock = std::chrono::steady_clock;
+
+struct BusyLoopState {
+  WallClock::time_point lastPoll{};
+  uint32_t drains = 0, drainsSeen = 0;  // messages looked for, by the waits
+  uint32_t framesSeen = 0;
+  WallClock::time_point idleSince{};  // since when neither happened
+  int idleLooks = 0;
+  WallClock::time_point stillSince{};  // when the virtual clock last moved
+  uint32_t lastVirtual = 0;
+  int stalledPolls = 0;
+};
+
 struct PumpState {
   WindowMessage record;
   WindowProcedure proc = defaultWindowProcedure;
@@ -21,6 +45,7 @@ struct PumpState {
   DialogFilter dialog = nullptr;
   WaitSettings settings;
   int closeRequest = 0;
+  BusyLoopState busy;
 };
 PumpState P;
 
@@ -29,11 +54,43 @@ bool endsEffect(const WindowMessage& m) {
   return m.message == WM_LBUTTONUP;
 }
 
+void followWallClock(WallClock::time_point now) {
+  BusyLoopState& b = P.busy;
+  const uint32_t virtualNow = platform::nowMs();
+  if (virtualNow != b.lastVirtual || b.stalledPolls == 0) {
+    b.lastVirtual = virtualNow;
+    b.stillSince = now;
+    b.stalledPolls = 1;
+    return;
+  }
+  const auto still = std::chrono::duration_cast<std::chrono::milliseconds>(now - b.stillSince);
+  if (++b.stalledPolls < kStalledPolls || still < kClockStall) return;
+  platform::advanceVirtualClock(static_cast<uint32_t>(still.count()));
+  b.lastVirtual = platform::nowMs();
+  b.stillSince = now;
+}
+
+// A loop that has neither presented a frame nor taken a message for a
+// while leaves the scenario's directives to these looks.
+void pollScenarioIfNobodyDoes(WallClock::time_point now) {
+  BusyLoopState& b = P.busy;
+  const uint32_t frames = scenario::framesNoted();
+  if (frames != b.framesSeen || b.drains != b.drainsSeen || b.idleLooks == 0) {
+    b.framesSeen = frames;
+    b.drainsSeen = b.drains;
+    b.idleSince = now;
+    b.idleLooks = 1;
+    return;
+  }
+  if (++b.idleLooks >= kStalledPolls && now - b.idleSince >= kClockStall) scenario::poll();
+}
+
 }  // namespace
 
 WindowMessage& messageRecord() { return P.record; }
 
 int drainWindowMessages(WindowMessage& msg) {
+  ++P.busy.drains;
   scenario::poll();  // a scenario's input is due before the queue is read
   if (!platform::pollMessage(msg)) return 1;
   if (P.dialog && P.dialog(msg)) {
@@ -80,6 +137,25 @@ void timedFrameWait(int a, uint32_t duration, int c) {
     elapsed = platform::nowMs() - start;
   }
   msg.message = WM_NULL;
+}
+
+void pollEndRequests() {
+  const WallClock::time_point now = WallClock::now();
+  if (now - P.busy.lastPoll < kEndPollInterval && !platform::quitSignal()) return;
+  P.busy.lastPoll = now;
+  if (platform::virtualClock()) followWallClock(now);
+  pollScenarioIfNobodyDoes(now);
+  const platform::EndRequests r = platform::takeEndRequests();
+  if (r.close) {
+    WindowMessage close{};
+    close.message = WM_CLOSE;
+    P.proc(close);
+  }
+  if (r.quit) {
+    P.record = WindowMessage{};
+    P.record.message = WM_QUIT;
+    quitRequest = 1;
+  }
 }
 
 }  // namespace velmora

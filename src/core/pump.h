@@ -38,6 +38,14 @@ WaitSettings& waitSettings();
 
 void timedFrameWait(int a, uint32_t duration, int c);
 
+// For loops that take no messages of their own (draw, the interpreter, Lua
+// code): a quit message or signal sets quitRequest, a close request becomes
+// pending; the game's other input stays queued. Cheap: it looks at most every
+// few milliseconds. On the virtual clock a run that presents no frames and
+// sleeps not at all for a while gets its time moved with the wall clock, so
+// that a scenario's timed directives still come due.
+void pollEndRequests();
+
 // A modeless dialog that takes its own messages first (the Find dialog).
 using DialogFilter = bool (*)(WindowMessage& msg);
 void setDialogFilter(DialogFilter filter);

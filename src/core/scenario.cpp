@@ -242,6 +242,7 @@ void poll() {
 }
 
 void noteFrame() { ++S.frames; }
+uint32_t framesNoted() { return S.frames; }
 void noteTextWait() { S.textWait = true; }
 void noteIdleEventPoll() { S.idlePoll = true; }
 

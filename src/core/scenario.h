@@ -40,6 +40,7 @@ bool active();
 // Runs the directives that are due. Called by the message pump.
 void poll();
 void noteFrame();
+uint32_t framesNoted();
 void noteTextWait();
 void noteIdleEventPoll();
 

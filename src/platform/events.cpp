@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "platform/input.h"
@@ -38,6 +39,8 @@ const KeyMapping kKeyTable[] = {
 };
 
 std::vector<std::string> g_dropped;
+std::atomic<int> g_quitSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
 
 int64_t packPoint(int x, int y) {
   return static_cast<int64_t>((static_cast<uint32_t>(y & 0xFFFF) << 16) | static_cast<uint32_t>(x & 0xFFFF));
@@ -173,7 +176,33 @@ int virtualKeyOf(int sdlKeycode) {
   return 0;
 }
 
+void noteQuitSignal(int signo) { g_quitSignal.store(signo, std::memory_order_relaxed); }
+int quitSignal() { return g_quitSignal.load(std::memory_order_relaxed); }
+
+namespace {
+int takeEndRequest(void* found, SDL_Event* e) {
+  auto& r = *static_cast<EndRequests*>(found);
+  if (e->type == SDL_QUIT) return r.quit = true, 0;
+  if (e->type == SDL_WINDOWEVENT && e->window.event == SDL_WINDOWEVENT_CLOSE) return r.close = true, 0;
+  return 1;
+}
+}  // namespace
+
+EndRequests takeEndRequests() {
+  EndRequests r;
+  r.quit = quitSignal() != 0;
+  if (!SDL_WasInit(SDL_INIT_EVENTS)) return r;
+  SDL_PumpEvents();
+  SDL_FilterEvents(takeEndRequest, &r);
+  return r;
+}
+
 bool pollMessage(WindowMessage& out) {
+  if (quitSignal()) {
+    out = WindowMessage{};
+    out.message = WM_QUIT;
+    return true;
+  }
   if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
   SDL_Event e;
   while (SDL_PollEvent(&e)) {

@@ -10,6 +10,18 @@ namespace velmora::platform {
 // false when the queue holds none.
 bool pollMessage(WindowMessage& out);
 
+// A termination signal (SIGTERM, SIGINT) arrived: safe to call from the
+// signal handler. From then on every poll reports a quit message.
+void noteQuitSignal(int signo);
+int quitSignal();  // the signal's number, 0 before any
+
+// The quit and close requests waiting in the queue, taken out of it; all
+// other input stays queued, in order, for the game's own waits.
+struct EndRequests {
+  bool quit = false, close = false;
+};
+EndRequests takeEndRequests();
+
 // Windows virtual-key code of an SDL keycode (0 when unmapped).
 int virtualKeyOf(int sdlKeycode);
 

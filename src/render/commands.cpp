@@ -58,14 +58,18 @@ void cmd_getScreenAspect2(CommandContext c) {
   intResult(c, 1, geometry().aspectChoice);
 }
 
+// A loop of draws is how games wait for movies and motions; it takes no
+// messages itself, so it looks for quit and close requests here.
 void cmd_draw(CommandContext) {
   setErrcmd("draw");
   drawFrame();
+  pollEndRequests();
 }
 
 void cmd_draw2(CommandContext) {
   setErrcmd("draw2");
   drawFrameIfAnimating();
+  pollEndRequests();
 }
 
 void cmd_draw3(CommandContext) {

@@ -107,6 +107,8 @@ void jumpToLabel(std::string_view label) {
 void gosubLabel(std::string_view label) {
   auto info = findLabel(label);
   if (!info) return reportMissingLabel(label);
+  if (C.frames.size() >= kMaxGosubDepth)
+    return stopAtLimit(sj("gosub の入れ子が深すぎます（上限 ") + std::to_string(kMaxGosubDepth) + sj(" 段）"));
   const Registers& r = registers();
   Position back = afterCurrentPart();
   GosubFrame f;

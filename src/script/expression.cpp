@@ -263,7 +263,7 @@ size_t clampedCount(double n, size_t size) {
 void plus(ScriptValue& a, const ScriptValue& b) {
   bool as = a.kind == kKindString, bs = b.kind == kKindString;
   if (as && bs) {
-    a.text += b.text;
+    if (stringLengthAllowed(a.text.size() + b.text.size())) a.text += b.text;
   } else if (as) {
     a.text.erase(0, clampedCount(b.number, a.text.size()));
   } else if (bs) {

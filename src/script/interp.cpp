@@ -2,7 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
+#include "core/pump.h"
 #include "core/report.h"
 #include "core/sjis.h"
 #include "core/state.h"
@@ -14,6 +17,9 @@ namespace {
 
 constexpr size_t kMaxName = 31;
 constexpr size_t kMaxInlineArgs = 127;
+// A few hundred microseconds of script at most between two busy-loop checks;
+// the check itself looks at the clock before doing anything costly.
+constexpr int kJumpsBetweenChecks = 256;
 
 // A part with its command name resolved once; the text of a line never
 // changes while its slot holds it, so the split and the lookup are cached.
@@ -45,6 +51,7 @@ struct InterpState {
   std::string lastShown;                 // the last line the fallback text handler printed
   size_t pendingTextStart = 0;           // a speaker line's text start, kept across *pretext_lb
   bool usingWorking = false;
+  bool stoppedAtLimit = false;
 };
 InterpState I;
 
@@ -103,7 +110,10 @@ PartResult runCommandPart(Part& p, int& forDepth) {
   if (p.handler) {
     p.handler(args);
     if (quitRequest) return PartResult::EndLoop;
-  } else if (uint32_t h = crc32_hash(name); I.userSubs.count(h)) {
+    applyRequests();
+    return PartResult::Next;
+  }
+  if (uint32_t h = crc32_hash(name); I.userSubs.count(h)) {
     r.userSubName.assign(name);
     r.callArguments.assign(args, std::min<size_t>(std::strlen(args), 255));
     gosubLabel("*" + std::string(name));
@@ -117,7 +127,9 @@ PartResult runCommandPart(Part& p, int& forDepth) {
     return PartResult::Next;
   }
   applyRequests();
-  return PartResult::Next;
+  // A subroutine that ran into the gosub limit, or a foreign function that
+  // ended the program.
+  return quitRequest ? PartResult::EndLoop : PartResult::Next;
 }
 
 }  // namespace
@@ -196,7 +208,7 @@ PartResult runTextPart() {
       --r.currentLine;
       gosubLabel("*pretext_lb");
       applyRequests();
-      return PartResult::Next;
+      return quitRequest ? PartResult::EndLoop : PartResult::Next;
     }
   }
   if (textStart == 0 && r.currentLine == r.lastTextLine) std::swap(textStart, I.pendingTextStart);
@@ -210,7 +222,7 @@ PartResult runTextPart() {
     gosubLabel("*text_lb");
     applyRequests();
   }
-  return PartResult::Next;
+  return quitRequest ? PartResult::EndLoop : PartResult::Next;
 }
 
 void switchScripts() {
@@ -281,14 +293,30 @@ void applyRequests() {
   if (r.scriptSwitchRequest != kSwitchNone) switchScripts();
 }
 
-void runScript() {
+void stopAtLimit(std::string_view message) {
+  errorc(message, 1);
+  quitRequest = 1;
+  I.stoppedAtLimit = true;
+}
+
+bool stoppedAtLimit() { return I.stoppedAtLimit; }
+
+bool stringLengthAllowed(size_t bytes) {
+  if (bytes <= kMaxStringBytes) return true;
+  stopAtLimit(sj("文字列が長すぎます（上限 ") + std::to_string(kMaxStringBytes) + sj(" バイト）"));
+  return false;
+}
+
+static void runLines() {
   Registers& r = I.regs;
   int forDepth = 0;
-  while (r.currentLine >= 0 && r.currentLine < static_cast<int>(activeLines().size())) {
+  int jumpsUntilCheck = kJumpsBetweenChecks;
+  auto lines = [&r]() -> const LineArray& { return I.slots[r.activeSlot & 1]; };
+  while (r.currentLine >= 0 && r.currentLine < static_cast<int>(lines().size())) {
     const int slot = r.activeSlot;
     const int lineIndex = r.currentLine;
     const uint32_t generation = I.generation[slot];
-    if (!activeLines()[lineIndex].empty()) {
+    if (!lines()[lineIndex].empty()) {
       I.usingWorking = false;
       if (r.jumpRequest) r.jumpRequest = 0;
       else r.currentPart = 0;
@@ -301,7 +329,16 @@ void runScript() {
         if (isAsciiLetter(c)) result = runCommandPart(p, forDepth);
         else if (c != '\0' && c != '*' && !r.skipToNext) result = runTextPart();
         if (result == PartResult::EndLoop) return;
-        if (r.jumpRequest) break;
+        if (r.jumpRequest) {
+          // Every loop jumps, so counting jumps finds every busy loop and
+          // costs straight-line script nothing.
+          if (--jumpsUntilCheck == 0) {
+            jumpsUntilCheck = kJumpsBetweenChecks;
+            pollEndRequests();
+            if (quitRequest) return;
+          }
+          break;
+        }
         ++r.currentPart;
         // A switch of script or line without a jump (a speaker line that
         // advanced to its text) leaves this line's remaining parts behind.
@@ -309,6 +346,18 @@ void runScript() {
       }
     }
     ++r.currentLine;
+  }
+}
+
+void runScript() {
+  // The one place where an allocation that failed inside a command ends up:
+  // reported with the command and line, then the run ends as a quit does.
+  try {
+    runLines();
+  } catch (const std::bad_alloc&) {
+    stopAtLimit(sj("メモリを確保出来ませんでした"));
+  } catch (const std::length_error&) {
+    stopAtLimit(sj("メモリを確保出来ませんでした"));
   }
 }
 

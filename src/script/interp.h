@@ -82,7 +82,22 @@ std::string formatNumber(double value);
 // A value as print shows it: strings as they are, numbers formatted.
 std::string valueText(const ScriptValue& v);
 
+// Limits that stop a runaway script (docs/authoring.md lists them): nested
+// gosubs and the length of one string value.
+constexpr size_t kMaxGosubDepth = 100000;
+constexpr size_t kMaxStringBytes = size_t{16} << 20;
+
+// Reports a limit the script ran into and ends the run cleanly, as a quit
+// does (settings and read marks are still written).
+void stopAtLimit(std::string_view message);
+bool stoppedAtLimit();
+// False (after stopAtLimit) when a string of this many bytes is too long.
+bool stringLengthAllowed(size_t bytes);
+
 // The loop; returns when the active script has no more lines or a quit.
+// Every so many parts it looks for quit and close requests, so that a script
+// spinning without a wait can still be ended. Running out of memory inside a
+// command is reported and ends the run.
 void runScript();
 // Applies the requests a handler left (rewrite, script switch, load hook).
 void applyRequests();

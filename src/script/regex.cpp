@@ -7,6 +7,7 @@
 
 #include "core/report.h"
 #include "core/sjis.h"
+#include "script/interp.h"
 
 namespace velmora::script::regex {
 namespace {
@@ -178,6 +179,7 @@ bool substitute(const std::string& text, const std::string& pattern, std::string
     size_t b = static_cast<size_t>(rg->beg[0]), e = static_cast<size_t>(rg->end[0]);
     result.append(text, copied, b - copied);
     result += expand(f.replacement, text, rg.get());
+    if (!stringLengthAllowed(result.size())) return false;
     copied = e;
     ++count;
     if (!global) break;

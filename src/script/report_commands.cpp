@@ -1,5 +1,6 @@
 // The own-language reporting commands and the script position that errorc
 // adds to every message while the own language is active.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -31,11 +32,22 @@ std::string valueText(const ScriptValue& v) { return v.kind == kKindNumber ? for
 
 namespace {
 
+// Frames listed at each end of a deep gosub stack: a runaway recursion
+// would otherwise write one line per frame into the box and the log.
+constexpr size_t kTraceEndFrames = 8;
+
 std::string ownLanguageTrace(std::string_view message) {
   const Registers& r = registers();
   std::string text = r.userSubName + " " + std::string(message) + "\r\n";
-  for (const GosubFrame& f : gosubFrames()) {
-    text += scriptDisplayName(f.script) + "[" + std::to_string(f.returnLine + 1) + "]\r\n";
+  const std::vector<GosubFrame>& frames = gosubFrames();
+  const size_t skipFrom = frames.size() > 2 * kTraceEndFrames ? kTraceEndFrames : frames.size();
+  const size_t skipTo = frames.size() - std::min(frames.size() - skipFrom, kTraceEndFrames);
+  for (size_t i = 0; i < frames.size(); ++i) {
+    if (i == skipFrom && skipTo > skipFrom) {
+      text += sj("（") + std::to_string(skipTo - skipFrom) + sj(" 段省略）\r\n");
+      i = skipTo;
+    }
+    text += scriptDisplayName(frames[i].script) + "[" + std::to_string(frames[i].returnLine + 1) + "]\r\n";
   }
   text += r.activeSlot == 0 ? std::string(kStartScriptPath) : r.subScriptName;
   text += "[" + std::to_string(r.currentLine + 1) + "] " + errcmd();

@@ -1,5 +1,6 @@
 // The velmora executable: one game folder, one run.
 #include <malloc.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "core/scenario.h"
 #include "render/display.h"
 #include "core/state.h"
+#include "platform/events.h"
 #include "platform/platform.h"
 #include "platform/vclock.h"
 
@@ -103,6 +105,23 @@ Arguments parseCommandLine(int argc, char** argv) {
   return a;
 }
 
+// SIGTERM and SIGINT end the run as a quit message does: the handler only
+// notes the signal, and every loop of the engine looks for it. A second one
+// ends the process at once, in case some state never looks.
+extern "C" void noteTerminationSignal(int signo) { velmora::platform::noteQuitSignal(signo); }
+
+void installTerminationHandlers() {
+  struct sigaction action{};
+  action.sa_handler = noteTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}
+
+// The shell's convention for a run that a signal ended.
+constexpr int kSignalExitBase = 128;
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -127,6 +146,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "velmora: cannot enter the game folder '%s': %s\n", dir.c_str(), std::strerror(errno));
     return 2;
   }
+  installTerminationHandlers();  // before the platform, whose library would install its own
   velmora::platform::init();
   velmora::messageRecord() = velmora::WindowMessage{};
   int ran = velmora::runInterpreter();
@@ -135,5 +155,6 @@ int main(int argc, char** argv) {
   velmora::platform::shutdown();
   std::fflush(stdout);
   if (failed) return 3;
+  if (const int signo = velmora::platform::quitSignal()) return kSignalExitBase + signo;
   return ran ? static_cast<int>(velmora::messageRecord().message == velmora::WM_QUIT ? velmora::messageRecord().wParam : 0) : 1;
 }

@@ -13,6 +13,7 @@
 #include "core/scenario.h"
 #include "core/state.h"
 #include "core/textconv.h"
+#include "platform/events.h"
 #include "platform/platform.h"
 #include "resource/resource.h"
 #include "save/location.h"
@@ -188,6 +189,9 @@ int runInterpreter() {
   // Release, in the fixed order: settings, interpreter state, slots, tables,
   // render device, sound channels, indexes.
   save::writeSettingsAtExit();
+  // A run the engine ended itself never reached the game's own way out,
+  // where its read marks would be saved: they are kept here instead.
+  if ((platform::quitSignal() || script::stoppedAtLimit()) && save::saveLocationChosen()) text::saveAlreadyRead();
   bindings::releaseScriptHosts();
   releaseScriptMachinery();
   text::releaseMessageWindow();

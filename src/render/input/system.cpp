@@ -1,4 +1,5 @@
 // System services: cursor, keys, clock, sleep, clipboard and the Find box.
+#include <algorithm>
 #include <ctime>
 
 #include "bindings/bridge.h"
@@ -9,6 +10,7 @@
 #include "core/settings.h"
 #include "core/state.h"
 #include "core/textconv.h"
+#include "platform/events.h"
 #include "platform/input.h"
 #include "platform/platform.h"
 #include "render/display.h"
@@ -94,7 +96,10 @@ void cmd_sleep(CommandContext c) {
     quitRequest = 1;
     return;
   }
-  if (ms > 0) platform::sleepMs(static_cast<uint32_t>(ms));
+  // In slices, so that a termination signal need not wait for a long sleep.
+  constexpr int32_t kSlice = 50;
+  for (int32_t left = ms; left > 0 && !platform::quitSignal(); left -= kSlice)
+    platform::sleepMs(static_cast<uint32_t>(std::min(left, kSlice)));
 }
 
 void cmd_setClipboard(CommandContext c) {
