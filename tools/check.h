@@ -16,6 +16,7 @@ struct CheckOptions {
 struct Finding {
   std::string file;
   int line = 0;
+  int column = 0;     // in characters from 1, where it helps (0: the whole line)
   bool error = true;  // false: a warning
   std::string message;
 };

@@ -51,11 +51,14 @@ const Subcommand kSubcommands[] = {
      "name that is absolute or has a \"..\" part ('/' and '\\' both separate), or\n"
      "that leads out through a symbolic link, is refused and named.\n"},
     {"check", "velmora-pack check GAME_SRC [--archive-src DIR]... [--sjis]",
-     "Checks the scripts under GAME_SRC before packing: invalid and duplicate\n"
-     "labels, labels hidden in text blocks, jumps to missing labels, unknown\n"
-     "commands, for without next, lines over 511 bytes, characters without a code\n"
-     "page 932 code, and resource paths found neither in GAME_SRC nor in an\n"
-     "archive source. Prints file:line: messages; exits 1 when there are errors.\n"},
+     "Checks the scripts under GAME_SRC before packing: invalid, duplicate and\n"
+     "hidden labels, jumps to missing labels, unknown commands, the number and\n"
+     "kinds of every command's arguments (from the engine's command table),\n"
+     "values with an ignored rest or a single '=', effect names, writes to\n"
+     "undeclared variables, for without next, lines over 511 bytes, every\n"
+     "character without a code page 932 code, and resource paths found neither in\n"
+     "GAME_SRC nor in an archive source. Prints file:line: messages and a count;\n"
+     "exits 1 when there are errors.\n"},
     {"movie", "velmora-pack movie OUT (--theora VIDEO.ogv | --mjpg DIR (--fps N | --times FILE) [--duration MS]) [--sound FILE]",
      "Builds a movie for sp_ani. --theora wraps an Ogg Theora video as a \"THOR\" file\n"
      "(frame count, size and duration come from the video). --mjpg makes an \"MJPG\"\n"
@@ -91,7 +94,9 @@ int check(const std::string& src, std::vector<std::string>& args, bool sjis) {
     options.archiveSources.push_back(dir);
   int errors = 0, warnings = 0;
   for (const auto& f : velmora::tools::checkGame(options)) {
-    std::printf("%s:%d: %s: %s\n", f.file.c_str(), f.line, f.error ? "error" : "warning", f.message.c_str());
+    const std::string column = f.column ? ":" + std::to_string(f.column) : "";
+    std::printf("%s:%d%s: %s: %s\n", f.file.c_str(), f.line, column.c_str(), f.error ? "error" : "warning",
+                f.message.c_str());
     (f.error ? errors : warnings)++;
   }
   std::printf("%d errors, %d warnings\n", errors, warnings);
