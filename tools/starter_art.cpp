@@ -257,7 +257,7 @@ bool button(const fs::path& out, int w, int h) {
 bool overlay(const fs::path& out) {
   Canvas c(kWidth, kHeight, false);
   for (int y = 0; y < kHeight; ++y)
-    for (int x = 0; x < kWidth; ++x) c.blend(x, y, mix({14, 16, 40}, {34, 24, 60}, y / double(kHeight)), 0.86);
+    for (int x = 0; x < kWidth; ++x) c.blend(x, y, mix({14, 16, 40}, {34, 24, 60}, y / double(kHeight)), 0.93);
   return c.save(out);
 }
 
