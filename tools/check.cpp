@@ -214,19 +214,11 @@ void resolveResources(Checker& c) {
 
 }  // namespace
 
-std::vector<Finding> checkGame(const CheckOptions& options) {
+std::vector<Finding> checkSources(const CheckOptions& options, const std::vector<ScriptSource>& sources) {
   Checker c(options);
-  const fs::path dir = options.gameSource / "script";
-  std::vector<fs::path> paths;
-  if (fs::is_directory(dir))
-    for (const auto& e : fs::recursive_directory_iterator(dir))
-      if (e.is_regular_file() && e.path().extension() == ".txt") paths.push_back(e.path());
-  std::sort(paths.begin(), paths.end());
-  if (paths.empty()) c.report({dir.string(), 0}, "no script/**/*.txt here");
-  for (const fs::path& p : paths) {
-    ScriptFile f{"script/" + fs::relative(p, dir).generic_string(), {}};
-    std::string raw = readAll(p);
-    script::splitLinesInto(options.sjis ? raw : convert(c, f.name, raw), f.lines);
+  for (const ScriptSource& source : sources) {
+    ScriptFile f{source.name, {}};
+    script::splitLinesInto(options.sjis ? source.bytes : convert(c, f.name, source.bytes), f.lines);
     c.files.push_back(std::move(f));
   }
   if (!c.files.empty() && std::none_of(c.files.begin(), c.files.end(), [](const ScriptFile& f) { return f.name == "script/0.txt"; }))
@@ -241,6 +233,19 @@ std::vector<Finding> checkGame(const CheckOptions& options) {
     return a.file != b.file ? a.file < b.file : a.line != b.line ? a.line < b.line : a.column < b.column;
   });
   return c.findings;
+}
+
+std::vector<Finding> checkGame(const CheckOptions& options) {
+  const fs::path dir = options.gameSource / "script";
+  std::vector<fs::path> paths;
+  if (fs::is_directory(dir))
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+      if (e.is_regular_file() && e.path().extension() == ".txt") paths.push_back(e.path());
+  std::sort(paths.begin(), paths.end());
+  if (paths.empty()) return {Finding{dir.string(), 0, 0, true, "no script/**/*.txt here"}};
+  std::vector<ScriptSource> sources;
+  for (const fs::path& p : paths) sources.push_back({"script/" + fs::relative(p, dir).generic_string(), readAll(p)});
+  return checkSources(options, sources);
 }
 
 }  // namespace velmora::tools

@@ -23,4 +23,12 @@ struct Finding {
 
 std::vector<Finding> checkGame(const CheckOptions& options);
 
+// The same checks on scripts already read: their game paths (script/...)
+// and bytes, UTF-8 unless options.sjis says Shift_JIS.
+struct ScriptSource {
+  std::string name;
+  std::string bytes;
+};
+std::vector<Finding> checkSources(const CheckOptions& options, const std::vector<ScriptSource>& sources);
+
 }  // namespace velmora::tools

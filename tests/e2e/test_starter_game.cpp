@@ -96,8 +96,9 @@ TEST(StarterGame, PlaysThroughAChoiceSavesAndLoadsFromTheTitle) {
   EXPECT_NE(second.err.find("Quit the game? -> yes"), std::string::npos) << second.err;
 }
 
-// A folder that holds something already is left alone.
-TEST(StarterGame, NewRefusesAFolderThatIsNotEmpty) {
+// A folder that holds something already is left alone, and a game with
+// errors is not packed.
+TEST(StarterGame, NewKeepsAFolderThatIsNotEmptyAndGameRefusesErrors) {
   test::TempDir dir;
   test::writeFile("taken/notes.txt", "mine");
   const test::Run made = test::runPack("new taken");
@@ -105,6 +106,12 @@ TEST(StarterGame, NewRefusesAFolderThatIsNotEmpty) {
   EXPECT_NE(made.err.find("not an empty folder"), std::string::npos) << made.err;
   EXPECT_EQ(test::readFile("taken/notes.txt"), "mine");
   EXPECT_FALSE(fs::exists("taken/script"));
+
+  test::writeFile("broken/script/0.txt", "sp_xy 10\n");
+  const test::Run packed = test::runPack("game broken out");
+  EXPECT_EQ(packed.code, 1);
+  EXPECT_NE(packed.out.find("script/0.txt:1: error: sp_xy takes 3 arguments"), std::string::npos) << packed.out;
+  EXPECT_FALSE(fs::exists("out/script.dat"));
 }
 
 }  // namespace
