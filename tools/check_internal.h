@@ -86,7 +86,8 @@ bool isEngineCommand(std::string_view name);
 
 // How an argument is read; one letter per argument.
 //   n number        s text (a number reads as "")     e text or number
-//   f a file the game reads (text)                    o a file it writes
+//   f a file the game reads, o a file it writes; F and O the same where a
+//     number reads as "" (the engine's commands)
 //   N %variable result  S $variable result  V either  L a label
 //   T $a / %b target with an optional "=default"      D declaration
 //   C a cal item    W a bare name
