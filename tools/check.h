@@ -16,10 +16,19 @@ struct CheckOptions {
 struct Finding {
   std::string file;
   int line = 0;
+  int column = 0;     // in characters from 1, where it helps (0: the whole line)
   bool error = true;  // false: a warning
   std::string message;
 };
 
 std::vector<Finding> checkGame(const CheckOptions& options);
+
+// The same checks on scripts already read: their game paths (script/...)
+// and bytes, UTF-8 unless options.sjis says Shift_JIS.
+struct ScriptSource {
+  std::string name;
+  std::string bytes;
+};
+std::vector<Finding> checkSources(const CheckOptions& options, const std::vector<ScriptSource>& sources);
 
 }  // namespace velmora::tools

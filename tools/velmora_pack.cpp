@@ -16,6 +16,7 @@
 #include "extract.h"
 #include "movie_pack.h"
 #include "reference.h"
+#include "starter.h"
 #include "core/hash.h"
 #include "core/replace_file.h"
 #include "core/textconv.h"
@@ -54,11 +55,14 @@ const Subcommand kSubcommands[] = {
      "name that is absolute or has a \"..\" part ('/' and '\\' both separate), or\n"
      "that leads out through a symbolic link, is refused and named.\n"},
     {"check", "velmora-pack check GAME_SRC [--archive-src DIR]... [--sjis]",
-     "Checks the scripts under GAME_SRC before packing: invalid and duplicate\n"
-     "labels, labels hidden in text blocks, jumps to missing labels, unknown\n"
-     "commands, for without next, lines over 511 bytes, characters without a code\n"
-     "page 932 code, and resource paths found neither in GAME_SRC nor in an\n"
-     "archive source. Prints file:line: messages; exits 1 when there are errors.\n"},
+     "Checks the scripts under GAME_SRC before packing: invalid, duplicate and\n"
+     "hidden labels, jumps to missing labels, unknown commands, the number and\n"
+     "kinds of every command's arguments (from the engine's command table),\n"
+     "values with an ignored rest or a single '=', effect names, writes to\n"
+     "undeclared variables, for without next, lines over 511 bytes, every\n"
+     "character without a code page 932 code, and resource paths found neither in\n"
+     "GAME_SRC nor in an archive source. Prints file:line: messages and a count;\n"
+     "exits 1 when there are errors.\n"},
     {"movie", "velmora-pack movie OUT (--theora VIDEO.ogv | --mjpg DIR (--fps N | --times FILE) [--duration MS]) [--sound FILE]",
      "Builds a movie for sp_ani. --theora wraps an Ogg Theora video as a \"THOR\" file\n"
      "(frame count, size and duration come from the video). --mjpg makes an \"MJPG\"\n"
@@ -66,6 +70,17 @@ const Subcommand kSubcommands[] = {
      "times (ms, one per picture) in FILE; a picture equal to the one before is\n"
      "stored as a repeat. --sound embeds a WAVE or Ogg Vorbis file that plays on\n"
      "sound channel 0 with the movie.\n"},
+    {"new", "velmora-pack new DIR",
+     "Writes a complete small game into DIR (which must not exist or be empty) to\n"
+     "start from: UTF-8 scripts under DIR/script/ with a title menu, the message\n"
+     "window and its text handler, a choice menu, save and load screens, a\n"
+     "settings screen and a short story; pictures and sounds under DIR/res/.\n"
+     "Then: velmora-pack game DIR OUT, and velmora OUT.\n"},
+    {"game", "velmora-pack game SRC OUT",
+     "Checks and packs a game laid out as velmora-pack new writes it: SRC/script/\n"
+     "into OUT/script.dat and everything under SRC/res/ into OUT/arc0.dat; writes\n"
+     "an empty OUT/save.dat (saves in OUT/save/) unless there is one. Nothing is\n"
+     "packed while check reports errors.\n"},
     {"reference", "velmora-pack reference",
      "Prints the reference of the engine's commands in Markdown (docs/commands.md).\n"},
 };
@@ -86,19 +101,25 @@ bool printSubcommandHelp(const std::string& name) {
   return false;
 }
 
+int printFindings(const std::vector<velmora::tools::Finding>& findings) {
+  int errors = 0, warnings = 0;
+  for (const auto& f : findings) {
+    const std::string column = f.column ? ":" + std::to_string(f.column) : "";
+    std::printf("%s:%d%s: %s: %s\n", f.file.c_str(), f.line, column.c_str(), f.error ? "error" : "warning",
+                f.message.c_str());
+    (f.error ? errors : warnings)++;
+  }
+  std::printf("%d errors, %d warnings\n", errors, warnings);
+  return errors;
+}
+
 int check(const std::string& src, std::vector<std::string>& args, bool sjis) {
   velmora::tools::CheckOptions options;
   options.gameSource = src;
   options.sjis = sjis;
   for (std::string dir = optionValue(args, "--archive-src"); !dir.empty(); dir = optionValue(args, "--archive-src"))
     options.archiveSources.push_back(dir);
-  int errors = 0, warnings = 0;
-  for (const auto& f : velmora::tools::checkGame(options)) {
-    std::printf("%s:%d: %s: %s\n", f.file.c_str(), f.line, f.error ? "error" : "warning", f.message.c_str());
-    (f.error ? errors : warnings)++;
-  }
-  std::printf("%d errors, %d warnings\n", errors, warnings);
-  return errors ? 1 : 0;
+  return printFindings(velmora::tools::checkGame(options)) ? 1 : 0;
 }
 
 bool readFile(const fs::path& p, std::string& out) {
@@ -187,6 +208,34 @@ int packArchive(const fs::path& src, const fs::path& out, bool mask) {
   }
   if (!writeFile(out, velmora::resource::buildArchive(members, mask))) return 1;
   std::printf("%zu members -> %s\n", members.size(), out.c_str());
+  return 0;
+}
+
+int newGame(const fs::path& dir) {
+  std::string error;
+  if (!velmora::tools::writeStarterGame(dir, error)) {
+    std::fprintf(stderr, "velmora-pack: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("a new game in %s: edit %s/script/story.txt, then\n  velmora-pack game %s OUT\n  velmora OUT\n",
+              dir.c_str(), dir.c_str(), dir.c_str());
+  return 0;
+}
+
+// check, scripts, archive and an empty save.dat in one go.
+int packGame(const fs::path& src, const fs::path& out) {
+  velmora::tools::CheckOptions options;
+  options.gameSource = src;
+  const fs::path res = src / "res";
+  if (fs::is_directory(res)) options.archiveSources.push_back(res);
+  if (printFindings(velmora::tools::checkGame(options))) {
+    std::fprintf(stderr, "velmora-pack: nothing packed: check found errors\n");
+    return 1;
+  }
+  if (int code = packScripts(src, out / "script.dat", false)) return code;
+  if (fs::is_directory(res))
+    if (int code = packArchive(res, out / "arc0.dat", false)) return code;
+  if (!fs::exists(out / "save.dat") && !writeFile(out / "save.dat", "")) return 1;
   return 0;
 }
 
@@ -318,6 +367,10 @@ int main(int argc, char** argv) {
       if (code != 2) return code;
     } else if (command == "reference") {
       if (args.empty()) return std::fputs(velmora::tools::commandReference().c_str(), stdout) < 0;
+    } else if (command == "new") {
+      if (args.size() == 1) return newGame(args[0]);
+    } else if (command == "game") {
+      if (args.size() == 2) return packGame(args[0], args[1]);
     } else if (command == "check") {
       bool sjis = takeFlag(args, "--sjis");
       std::string src = args.empty() ? "" : args[0];

@@ -6,7 +6,9 @@
 // velmora-output is standard output, velmora-output-2 the output of a second
 // run in the same folder, and every line of velmora-errors must appear on
 // standard error (which must be empty without it). A block marked
-// velmora-fragment is only checked: velmora-pack check must accept it.
+// velmora-fragment is only checked. velmora-pack check must accept every
+// example, unless a velmora-check block lists what it reports (or, for a
+// script, velmora-errors shows that its mistakes are meant).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -31,7 +33,8 @@ struct Example {
 
 void PrintTo(const Example& x, std::ostream* os) { *os << x.name; }
 
-const char* const kExpectations[] = {"velmora-scenario", "velmora-output", "velmora-output-2", "velmora-errors"};
+const char* const kExpectations[] = {"velmora-scenario", "velmora-output", "velmora-output-2", "velmora-errors",
+                                     "velmora-check"};
 
 bool isExpectation(const std::string& kind) {
   for (const char* k : kExpectations)
@@ -111,11 +114,16 @@ TEST_P(DocExample, Works) {
   test::TempDir dir;
   test::writeFile("src/script/0.txt", x.text);
   const std::string art = test::binaryDir() + "/demo-art";
-  if (x.kind == "velmora-fragment") {
-    const test::Run checked = test::runPack("check src --archive-src '" + art + "'");
+  const test::Run checked = test::runPack("check src --archive-src '" + art + "'");
+  if (auto it = x.expected.find("velmora-check"); it != x.expected.end()) {
+    std::istringstream lines(it->second);
+    for (std::string line; std::getline(lines, line);)
+      if (!line.empty()) EXPECT_NE(checked.out.find(line), std::string::npos) << "missing: " << line << "\nin:\n" << checked.out;
+    EXPECT_EQ(checked.code, it->second.find(": error:") != std::string::npos ? 1 : 0) << checked.out;
+  } else if (!x.expected.count("velmora-errors")) {
     EXPECT_EQ(checked.code, 0) << checked.out << checked.err;
-    return;
   }
+  if (x.kind == "velmora-fragment") return;
   const test::Run packed = test::runPack("scripts src game/script.dat");
   ASSERT_EQ(packed.code, 0) << packed.err;
   fs::copy_file(test::binaryDir() + "/demo/arc0.dat", "game/arc0.dat");
