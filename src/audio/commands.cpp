@@ -20,18 +20,18 @@ using bindings::intResult;
 using core::SettingKey;
 
 enum class Category : uint8_t { Movie, Bgm, Se, SysSe, SysVo, Vo, Count };
-struct CategorySpec {
+struct CategoryInfo {
   int first, last;
   SettingKey volume, mute;
 };
-constexpr CategorySpec kCategories[] = {
+constexpr CategoryInfo kCategories[] = {
     {0, 0, SettingKey::MovieVolume, SettingKey::MovieMute},  {1, 2, SettingKey::BgmVolume, SettingKey::BgmMute},
     {3, 4, SettingKey::SeVolume, SettingKey::SeMute},        {5, 9, SettingKey::SysSeVolume, SettingKey::SysSeMute},
     {10, 14, SettingKey::SysVoVolume, SettingKey::SysVoMute}, {15, 24, SettingKey::VoVolume, SettingKey::VoMute},
 };
 static_assert(std::size(kCategories) == size_t(Category::Count));
 
-void applyCategory(const CategorySpec& c) {
+void applyCategory(const CategoryInfo& c) {
   setCategory(c.first, c.last, core::setting(c.volume), core::setting(c.mute));
 }
 
@@ -221,7 +221,7 @@ void cmd_sd_loopSample(CommandContext c) { loopCommand(c, "sd_loopSample", false
 
 // Volume settings: setters store into the settings, getters read them back.
 enum class Effect : uint8_t { None, Master, Category };
-struct VolumeSpec {
+struct VolumeInfo {
   const char* setName;
   const char* getName;
   SettingKey key;
@@ -229,7 +229,7 @@ struct VolumeSpec {
   Effect effect;
   Category category;
 };
-constexpr VolumeSpec kVolumes[] = {
+constexpr VolumeInfo kVolumes[] = {
     {"setMasterVolume", "getMasterVolume", SettingKey::MasterVolume, false, Effect::Master, Category::Count},
     {"setMasterMute", "getMasterMute", SettingKey::MasterMute, true, Effect::Master, Category::Count},
     {"setBgmVolume", "getBgmVolume", SettingKey::BgmVolume, false, Effect::Category, Category::Bgm},
@@ -251,7 +251,7 @@ constexpr size_t kVolumeCount = std::size(kVolumes);
 
 template <size_t I>
 void volumeSetter(CommandContext c) {
-  const VolumeSpec& v = kVolumes[I];
+  const VolumeInfo& v = kVolumes[I];
   setErrcmd(v.setName);
   // The four switches take a real argument; the rest integers.
   int32_t value = v.effect == Effect::None ? int32_t(bindings::doubleArg(c, 1) != 0.0) : intArg(c, 1);
@@ -336,7 +336,7 @@ void restartLoopingSounds() {
 
 void applyVolumeSettings() {
   recomputeGains();
-  for (const CategorySpec& c : kCategories) applyCategory(c);
+  for (const CategoryInfo& c : kCategories) applyCategory(c);
   refreshDuckSettings();
   for (int n = 1; n <= 4; ++n) setChannelLevel(n, kFadeVolume2, core::setting(n <= 2 ? SettingKey::BgmMax : SettingKey::SeMax), 0);
 }

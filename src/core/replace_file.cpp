@@ -33,9 +33,9 @@ bool endsWith(const std::string& target, std::string_view name) {
 // when N reaches the file's end, just before the rename. The crash-safety
 // test uses it to stop a write at every point.
 size_t killPoint(const std::string& target) {
-  const char* spec = std::getenv("VELMORA_KILL_WRITING");
-  const char* colon = spec ? std::strrchr(spec, ':') : nullptr;
-  if (!colon || !endsWith(target, std::string_view(spec, size_t(colon - spec)))) return SIZE_MAX;
+  const char* killAt = std::getenv("VELMORA_KILL_WRITING");
+  const char* colon = killAt ? std::strrchr(killAt, ':') : nullptr;
+  if (!colon || !endsWith(target, std::string_view(killAt, size_t(colon - killAt)))) return SIZE_MAX;
   return std::strtoull(colon + 1, nullptr, 10);
 }
 

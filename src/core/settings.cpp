@@ -18,7 +18,7 @@ using F = SettingForm;
 
 struct SettingRow {
   SettingKey key;
-  SettingSpec spec;
+  SettingInfo info;
 };
 
 constexpr SettingRow kSettingTable[] = {
@@ -213,7 +213,7 @@ std::string_view trimmed(std::string_view s) {
 std::string formatValue(SettingKey key) {
   const size_t i = indexOf(key);
   const int32_t v = S.values[i];
-  switch (kSettingTable[i].spec.form) {
+  switch (kSettingTable[i].info.form) {
     case F::Megabytes: return std::to_string(v / kMegabyte);
     case F::LowBit: return std::to_string(v & 1);
     case F::Text: return S.texts[i];
@@ -243,7 +243,7 @@ int32_t boundedSoundSetting(SettingKey key, int32_t v) {
 void applyField(SettingKey key, std::string_view field) {
   const size_t i = indexOf(key);
   int32_t& v = S.values[i];
-  switch (kSettingTable[i].spec.form) {
+  switch (kSettingTable[i].info.form) {
     case F::Number: v = boundedSoundSetting(key, readSettingInt(field)); break;
     case F::Megabytes: v = megabytesToBytes(readSettingInt(field)); break;
     case F::Colour: v = readSettingColour(field); break;
@@ -254,7 +254,7 @@ void applyField(SettingKey key, std::string_view field) {
 
 }  // namespace
 
-const SettingSpec& settingSpec(SettingKey key) { return kSettingTable[indexOf(key)].spec; }
+const SettingInfo& settingInfo(SettingKey key) { return kSettingTable[indexOf(key)].info; }
 
 int32_t& setting(SettingKey key) {
   ensureInitialised();
@@ -269,9 +269,9 @@ std::string& settingText(SettingKey key) {
 void resetSettings() {
   S.initialised = true;
   for (size_t i = 0; i < kSettingKeyCount; ++i) {
-    const SettingSpec& spec = kSettingTable[i].spec;
-    S.values[i] = spec.form == F::Megabytes ? megabytesToBytes(spec.defaultValue) : spec.defaultValue;
-    S.texts[i] = spec.defaultText ? sj(spec.defaultText) : std::string();
+    const SettingInfo& info = kSettingTable[i].info;
+    S.values[i] = info.form == F::Megabytes ? megabytesToBytes(info.defaultValue) : info.defaultValue;
+    S.texts[i] = info.defaultText ? sj(info.defaultText) : std::string();
   }
   S.memoryConfirmFlags.fill(1);
   S.current = CurrentTextState{};
@@ -322,7 +322,7 @@ std::string settingKeyLines() {
   for (size_t i = 0; i < kSettingKeyCount; ++i) {
     const SettingKey key = kSettingTable[i].key;
     if (i > 0) text += "\r\n";
-    text += kSettingTable[i].spec.name;
+    text += kSettingTable[i].info.name;
     text += " = ";
     text += formatValue(key);
   }
@@ -358,7 +358,7 @@ SettingEntries splitSettingEntries(std::string_view text) {
 void applySettingEntries(const SettingEntries& entries) {
   ensureInitialised();
   for (const SettingRow& row : kSettingTable) {
-    auto it = entries.find(row.spec.name);
+    auto it = entries.find(row.info.name);
     if (it == entries.end()) continue;
     applyField(row.key, it->second.empty() ? std::string_view() : std::string_view(it->second.front()));
     settingChanged(row.key, SettingSource::File);

@@ -37,13 +37,13 @@ enum class SettingForm : uint8_t {
   Text,       // at most 255 bytes
 };
 
-struct SettingSpec {
+struct SettingInfo {
   const char* name;
   SettingForm form;
   int32_t defaultValue;
   const char* defaultText;  // UTF-8; converted to the engine's text once
 };
-const SettingSpec& settingSpec(SettingKey key);
+const SettingInfo& settingInfo(SettingKey key);
 
 int32_t& setting(SettingKey key);
 std::string& settingText(SettingKey key);

@@ -32,9 +32,9 @@ int32_t distinctValue(size_t i, SettingForm form, std::string_view name) {
 TEST_F(SettingsFile, EveryKeyAndListSurvivesAWriteAndARead) {
   for (size_t i = 0; i < core::kSettingKeyCount; ++i) {
     auto key = static_cast<SettingKey>(i);
-    const auto& spec = core::settingSpec(key);
-    if (spec.form == SettingForm::Text) core::settingText(key) = std::string("text") + spec.name + sj("テキスト");
-    else core::setting(key) = distinctValue(i, spec.form, spec.name);
+    const auto& info = core::settingInfo(key);
+    if (info.form == SettingForm::Text) core::settingText(key) = std::string("text") + info.name + sj("テキスト");
+    else core::setting(key) = distinctValue(i, info.form, info.name);
   }
   setSaveProtect(0, 1);
   setSaveProtect(99, 1);
