@@ -79,6 +79,8 @@ void errorc(std::string_view message, int mode) {
   }
 }
 
+void appendLogLine(std::string_view text) { appendToLog(text); }
+
 void showErrorBox(std::string_view text) {
   appendToLog(text);
   R.customYes.clear();

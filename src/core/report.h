@@ -24,6 +24,8 @@ const char* errcmd();
 void errorc(std::string_view message, int mode);
 
 void showErrorBox(std::string_view text);
+// One line (engine text) appended to the log, without a box.
+void appendLogLine(std::string_view text);
 int confirmYesNo(std::string_view text);       // 6 yes, 7 no
 void showInformation(std::string_view text);
 int confirmYesNoCancel(std::string_view text);  // 6 yes, 7 no, 2 cancel
