@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "platform/window.h"
 #include "render/geometry.h"
+#include "render/instance.h"
 #include "render/render.h"
 #include "render/window/menu.h"
 #include "render/window/menu_bar.h"
@@ -201,7 +202,7 @@ void mainWindowProcedure(WindowMessage& msg) {
 bool createMainWindow(std::string_view title) {
   D.title.assign(title);
   const std::string key = sjis_to_utf8(D.title);
-  if (!platform::takeInstanceLock(key)) return false;
+  if (!claimInstance(key)) return false;
   if (platform::instanceLockHeldElsewhere(kSettingToolKey)) {
     showErrorBox(sj("設定ツールの起動中は実行出来ません"));
     return false;
@@ -224,7 +225,7 @@ void setWindowText(std::string_view title) {
     return;
   }
   std::string next(title);
-  if (!platform::takeInstanceLock(sjis_to_utf8(next))) {
+  if (!claimInstance(sjis_to_utf8(next))) {
     quitRequest = 1;
     return;
   }

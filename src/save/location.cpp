@@ -196,15 +196,17 @@ SettingsLoadHooks& settingsLoadHooks() { return L.hooks; }
 
 void loadSetting(std::string_view maker, std::string_view game) {
   setErrcmd("loadSetting");
-  MarkerContent content = findMarker(maker, game);
+  // A run with a save folder of its own (--save-dir) asks nothing and keeps it.
+  const bool ownFolder = !runOptions().saveDir.empty();
+  MarkerContent content = ownFolder ? MarkerContent::GameFolder : findMarker(maker, game);
   if (content == MarkerContent::Quit) return;
-  std::string parent, root;
+  std::string parent, root = ownFolder ? saveRoot() : std::string();
   if (content == MarkerContent::Documents) {
     parent = utf8_to_sjis(documentsFolder()) + "/" + std::string(maker) + "/";
     root = parent + std::string(game) + "/";
   }
   setSaveRoot(root);
-  if (!root.empty() && !isRegularFile(settingsPath())) {
+  if (!ownFolder && !root.empty() && !isRegularFile(settingsPath())) {
     inheritSettings(parent);
     // Writing at exit would make the next start skip the offer.
     if (quitRequest) return;

@@ -12,6 +12,8 @@
 #include "audio/audio.h"
 #include "core/entry/startup.h"
 #include "core/pump.h"
+#include "core/report.h"
+#include "core/textconv.h"
 #include "core/scenario.h"
 #include "render/display.h"
 #include "core/state.h"
@@ -34,6 +36,7 @@ const char kUsage[] =
     "  --input FILE           drive the run with a scenario file; exit 3 when an expectation fails\n"
     "  --screenshot-at MS PATH  write the screen to PATH when MS milliseconds have passed\n"
     "  --audio-out FILE.wav   record what the mixer plays into a WAVE file\n"
+    "  --save-dir DIR         keep every file the run writes (saves, settings, log) in DIR\n"
     "  --version              print the version and exit\n"
     "  --help                 print this text and exit\n";
 
@@ -84,6 +87,15 @@ Arguments parseCommandLine(int argc, char** argv) {
       velmora::scenario::addScreenshotAt(ms, argv[++i]);
     } else if (arg == "--audio-out" && i + 1 < argc) {
       velmora::audio::setAudioOutput(std::filesystem::absolute(argv[++i]).string());  // before the move into the game folder
+    } else if (arg == "--save-dir" && i + 1 < argc) {
+      std::error_code ec;
+      const std::filesystem::path dir = std::filesystem::absolute(argv[++i], ec);  // before the move into the game folder
+      std::filesystem::create_directories(dir, ec);
+      if (!std::filesystem::is_directory(dir)) {
+        std::fprintf(stderr, "velmora: cannot make the save folder '%s'\n", dir.c_str());
+        a.ok = false;
+      }
+      o.saveDir = dir.string();
     } else if (arg == "--version") {
       std::printf("velmora 0.1.0\n");
       a.exitNow = true;
@@ -127,12 +139,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "velmora: cannot enter the game folder '%s': %s\n", dir.c_str(), std::strerror(errno));
     return 2;
   }
+  if (!velmora::runOptions().saveDir.empty()) velmora::setSaveRoot(velmora::utf8_to_sjis(velmora::runOptions().saveDir) + "/");
   velmora::platform::init();
   velmora::messageRecord() = velmora::WindowMessage{};
   int ran = velmora::runInterpreter();
   int failed = velmora::scenario::finish();
   velmora::render::releaseDisplay();
   velmora::platform::shutdown();
+  if (velmora::runOptions().saveDirTemporary) {
+    std::error_code ec;
+    std::filesystem::remove_all(velmora::runOptions().saveDir, ec);
+  }
   std::fflush(stdout);
   if (failed) return 3;
   return ran ? static_cast<int>(velmora::messageRecord().message == velmora::WM_QUIT ? velmora::messageRecord().wParam : 0) : 1;
