@@ -87,6 +87,7 @@ MarkerContent firstRunQuestion(std::string_view maker, std::string_view game) {
   MarkerContent choice = askSaveLocation(maker, game);
   if (choice == MarkerContent::Quit) {
     quitRequest = 1;
+    runOptions().answersEndedGame = true;
     return choice;
   }
   std::FILE* f = std::fopen(kMarker, "wb");
@@ -146,6 +147,7 @@ void inheritSettings(const std::string& parent) {
   InheritanceChoice choice = L.chooser(games);
   if (choice.quit || quitRequest) {
     quitRequest = 1;
+    runOptions().answersEndedGame = true;
     return;
   }
   if (choice.game >= 0 && static_cast<size_t>(choice.game) < games.size())

@@ -1,4 +1,5 @@
 // The start-up settings dialog's window: controls bound to the model.
+#include <cstdio>
 #include <sstream>
 
 #include "core/report.h"
@@ -141,8 +142,16 @@ void runStartupDialog(int w, int h, int k, bool f) {
     // No window to show: the choices and the answer come from the command
     // line; without --answer a headless run starts, as unattended runs expect.
     applyChoices(m, facts, runOptions().setupChoice);
-    if (!runOptions().answerGiven || runOptions().answer == platform::kAnswerYes) pressStart(m);
-    else pressEnd(m);
+    const bool start = !runOptions().answerGiven || runOptions().answer == platform::kAnswerYes;
+    std::fprintf(stderr, "[%s] FullScreen %d, ScreenAspect %d, Resolution %d, ResolutionWindow %d, StartingSetUp %d -> %s\n",
+                 sjis_to_utf8(d.title).c_str(), setting(K::FullScreen), setting(K::ScreenAspect), setting(K::Resolution),
+                 setting(K::ResolutionWindow), setting(K::StartingSetUp), start ? "起動" : "終了");
+    if (start) {
+      pressStart(m);
+    } else {
+      pressEnd(m);
+      runOptions().answersEndedGame = true;
+    }
   }
   closeDialog(m);
 }

@@ -22,13 +22,17 @@
 
 namespace {
 
+// 1: start-up failed, 2: bad command line, 3: a scenario expectation failed.
+constexpr int kExitAnswersEnded = 4;
+
 const char kUsage[] =
     "usage: velmora [OPTION]... [GAME_DIR]\n"
     "\n"
     "Runs the game in GAME_DIR (default: the executable's folder when it holds\n"
     "script.dat, else the current folder).\n"
     "  --headless             no window or sound device; boxes go to standard error\n"
-    "  --answer WORD          what confirmation boxes answer headless: yes, no (default), cancel\n"
+    "  --answer WORD          what confirmation boxes answer headless: yes, no (default), cancel;\n"
+    "                         exit code 4 when the answers end the game before it starts\n"
     "  --inherit NAME         headless first run: take the settings of the sibling game NAME\n"
     "  --setup-choice LIST    headless start-up dialog: full=0|1,aspect=0|1,res=WIDTH,fit=0|1,again=0|1\n"
     "  --virtual-clock        time moves only with presented frames and sleeps (repeatable runs)\n"
@@ -152,5 +156,9 @@ int main(int argc, char** argv) {
   }
   std::fflush(stdout);
   if (failed) return 3;
+  if (velmora::runOptions().headless && velmora::runOptions().answersEndedGame) {
+    std::fprintf(stderr, "velmora: the answers given ended the game before it started (see --answer)\n");
+    return kExitAnswersEnded;
+  }
   return ran ? static_cast<int>(velmora::messageRecord().message == velmora::WM_QUIT ? velmora::messageRecord().wParam : 0) : 1;
 }
