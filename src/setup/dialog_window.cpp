@@ -7,6 +7,7 @@
 #include "core/state.h"
 #include "core/textconv.h"
 #include "platform/platform.h"
+#include "setup/advanced_page.h"
 #include "setup/startup_dialog.h"
 #include "setup/toolkit.h"
 
@@ -133,7 +134,15 @@ void runStartupDialog(int w, int h, int k, bool f) {
     syncControls(d, m);
   };
   loop.done = [&] { return (m.flags & kClose) != 0 || quitRequest != 0; };
-  const bool shown = runDialogWindow(d, setting(K::WindowMost) != 0, loop);
+  bool shown = runDialogWindow(d, setting(K::WindowMost) != 0, loop);
+  // "詳細設定" opens the engine's own page in place of the dialog, which
+  // comes back when the page closes.
+  while (shown && (m.flags & kSettingsTool) && !quitRequest) {
+    m.flags = 0;
+    if (!runAdvancedPage()) showErrorBox("CreateWindow");
+    syncControls(d, m);
+    shown = runDialogWindow(d, setting(K::WindowMost) != 0, loop);
+  }
   if (!shown && !runOptions().headless) {
     showErrorBox("CreateWindow");  // the game starts without the dialog
     return;
