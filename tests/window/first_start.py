@@ -74,7 +74,7 @@ def body(x):
     # The start-up dialog, and its advanced page in its place and back.
     dialog = x.wait_window("起動設定")
     check(inside_screen(dialog), f"the dialog is off the screen: {dialog}")
-    check(x.shot(dialog.x, dialog.y, dialog.w, dialog.h).mean() > 180, "the dialog is not drawn")
+    x.poll(lambda: x.shot(dialog.x, dialog.y, dialog.w, dialog.h).mean() > 180, "the dialog to be drawn")
     x.click(dialog.x + 280, dialog.y + 185)  # 詳細設定
     page = x.wait_window("詳細設定")
     check(engine.poll() is None, "詳細設定 ended the game")
