@@ -17,8 +17,13 @@ from xsession import check, inside_screen, log, main, picture_file, same_client 
 
 BUILD = os.path.abspath(sys.argv[1])
 DESIGN_W, DESIGN_H, STRIP = 1280, 720, 20
-SMALL = (320, 180)    # pictures are compared at this size (pages differ in a line of text)
+SMALL = (160, 90)     # whole pictures are compared at this size
 SAME = 12.0           # mean difference per channel below which two screens are the same
+# The message window's part of the picture, compared in more detail: a page
+# still typing, or another page, differs there by a line of text.
+TEXT = (0, 520, DESIGN_W, 200)
+TEXT_SMALL = (640, 100)
+TEXT_SAME = 0.5  # a page still typing is a few characters short: about 2
 
 # The points of the walk, taken headless on the virtual clock. A click during
 # a page's typing shows it whole; in the window the typing simply ends.
@@ -61,7 +66,8 @@ def expected_pictures(work):
                           "--input", scenario, game],
                          env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=1200)
     check(run.returncode == 0, "the headless run failed: " + run.stderr.decode("utf-8", "replace"))
-    return {name: picture_file(os.path.join(work, name + ".png"), SMALL) for name in EXPECTATIONS}
+    return {name: (picture_file(os.path.join(work, name + ".png"), SMALL),
+                   picture_file(os.path.join(work, name + ".png"), TEXT_SMALL, TEXT)) for name in EXPECTATIONS}
 
 
 def body(x):
@@ -108,16 +114,21 @@ def body(x):
     main_window = x.wait_window("Velmora demo")
     check((main_window.w, main_window.h) == (DESIGN_W, DESIGN_H + STRIP), f"client is not picture + bar: {main_window}")
 
-    def picture():
-        return x.shot(main_window.x, main_window.y + STRIP, DESIGN_W, DESIGN_H, SMALL)
-
     def wait_screen(name):
+        """Until the picture is the expected one and its text is all there."""
+        top = main_window.y + STRIP
+
         def matches():
-            shot = picture()
-            diffs = {n: shot.difference(p) for n, p in expected.items()}
-            return diffs[name] < SAME and min(diffs, key=diffs.get) == name and diffs
-        diffs = x.poll(matches, f"the {name} screen")
-        log(f"{name}: " + ", ".join(f"{n} {d:.1f}" for n, d in diffs.items()))
+            screen = x.capture()
+            whole = x.crop(screen, main_window.x, top, DESIGN_W, DESIGN_H, SMALL)
+            diffs = {n: whole.difference(p[0]) for n, p in expected.items()}
+            if diffs[name] >= SAME or min(diffs, key=diffs.get) != name:
+                return None
+            text = x.crop(screen, main_window.x + TEXT[0], top + TEXT[1], TEXT[2], TEXT[3], TEXT_SMALL)
+            detail = text.difference(expected[name][1])
+            return detail < TEXT_SAME and (diffs, detail)
+        diffs, detail = x.poll(matches, f"the {name} screen")
+        log(f"{name}: " + ", ".join(f"{n} {d:.1f}" for n, d in diffs.items()) + f"; its text {detail:.2f}")
 
     wait_screen("title")
     client = x.shot(main_window.x, main_window.y, DESIGN_W, DESIGN_H + STRIP)

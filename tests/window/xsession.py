@@ -15,9 +15,12 @@ import time
 SCREEN_W, SCREEN_H = 1600, 1000
 WAIT = float(os.environ.get("VELMORA_WINDOW_WAIT", "180"))  # seconds for any one wait
 
-# xwininfo -tree: id "name": (class)  WxH+relX+relY  +absX+absY (offsets may be negative: "+-206")
-_TREE_LINE = re.compile(r'^\s+(?P<id>0x[0-9a-f]+) "(?P<name>.*)": \(.*\)\s+(?P<w>\d+)x(?P<h>\d+)\+-?\d+\+-?\d+'
+# xwininfo -tree: id "name": (class)  WxH+relX+relY  +absX+absY (offsets may be negative: "+-206").
+# Children of the root are indented by five spaces; a window the window
+# manager has taken in lies deeper, inside its frame.
+_TREE_LINE = re.compile(r'^(?P<indent>\s+)(?P<id>0x[0-9a-f]+) "(?P<name>.*)": \(.*\)\s+(?P<w>\d+)x(?P<h>\d+)\+-?\d+\+-?\d+'
                         r'\s+\+(?P<x>-?\d+)\+(?P<y>-?\d+)\s*$')
+_ROOT_CHILD_INDENT = 5
 
 
 class Failure(Exception):
@@ -85,9 +88,10 @@ def _ppm(raw):
     return Picture(width, height, raw[pos + 1:pos + 1 + width * height * 3])
 
 
-def picture_file(path, size):
-    """A picture file scaled to size (w, h)."""
-    raw = subprocess.run(["convert", path, "-scale", f"{size[0]}x{size[1]}!", "ppm:-"],
+def picture_file(path, size, rect=None):
+    """A picture file (or a rectangle (x, y, w, h) of it) scaled to size (w, h)."""
+    crop = ["-crop", "{2}x{3}+{0}+{1}".format(*rect), "+repage"] if rect else []
+    raw = subprocess.run(["convert", path] + crop + ["-scale", f"{size[0]}x{size[1]}!", "ppm:-"],
                          check=True, stdout=subprocess.PIPE).stdout
     return _ppm(raw)
 
@@ -176,11 +180,12 @@ class XSession:
             time.sleep(0.25)
 
     def windows(self):
-        """Every named top-level client window that is on screen."""
+        """Every named client window on screen that the window manager has
+        taken in (framed and placed)."""
         found = []
         for line in self.run(["xwininfo", "-root", "-tree"]).decode("utf-8", "replace").splitlines():
             m = _TREE_LINE.match(line)
-            if not m or m["name"] == "Openbox":
+            if not m or len(m["indent"]) <= _ROOT_CHILD_INDENT:
                 continue
             if b"IsViewable" not in self.run(["xwininfo", "-id", m["id"]]):
                 continue
@@ -196,8 +201,16 @@ class XSession:
     def wait_window(self, name, limit=None, pass_errors=False):
         """Waits for a window; with pass_errors, error boxes that come first
         (a start on a machine without some device) are answered on the way."""
+        last = [None]
+
+        def settled():
+            # Found twice in a row where it was: placed, not on its way there.
+            w = self.window(name) or (pass_errors and self.window("Error"))
+            same = w and last[0] and repr(w) == repr(last[0]) and w.id == last[0].id
+            last[0] = w
+            return w if same else None
         while True:
-            w = self.poll(lambda: self.window(name) or (pass_errors and self.window("Error")), f'the window "{name}"', limit)
+            w = self.poll(settled, f'the window "{name}"', limit)
             if w.name == name:
                 log(f"window {w}")
                 return w
@@ -232,14 +245,23 @@ class XSession:
         self.click(w.x + w.w - 8, w.y - 10)
 
     # --- pictures ---------------------------------------------------------
-    def shot(self, x, y, w, h, size=None):
-        """The screen's pixels in a rectangle, scaled to size (w, h) when given."""
+    def capture(self):
+        """The whole screen, into a file of the session (for crop)."""
         path = os.path.join(self.tmp, "screen.png")
         subprocess.run(["import", "-window", "root", path], env=self.env(), check=True)
+        return path
+
+    @staticmethod
+    def crop(path, x, y, w, h, size=None):
+        """A rectangle of a captured screen, scaled to size (w, h) when given."""
         args = ["convert", path, "-crop", f"{w}x{h}+{x}+{y}", "+repage"]
         if size:
             args += ["-scale", f"{size[0]}x{size[1]}!"]
         return _ppm(subprocess.run(args + ["ppm:-"], check=True, stdout=subprocess.PIPE).stdout)
+
+    def shot(self, x, y, w, h, size=None):
+        """The screen's pixels in a rectangle, scaled to size (w, h) when given."""
+        return self.crop(self.capture(), x, y, w, h, size)
 
     def keep_screen(self, name):
         """A copy of the whole screen for a failure report (beside the test's output)."""
