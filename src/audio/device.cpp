@@ -110,7 +110,13 @@ void createSoundDevice() {
     else writeWaveHeader(R.file, 0), R.dataBytes = 0, R.recording = true;
   }
   std::string error;
-  if (!platform::openAudioDevice(kDeviceRate, devicePull, error)) report("DirectSoundCreate8 DSERR_NODRIVER");
+  if (!platform::openAudioDevice(kDeviceRate, devicePull, error)) {
+    // The host's own reason goes to the log beside the report; the game goes
+    // on silently with its volumes and channels as they would be.
+    logInformation(sj("サウンドデバイスを開けません（音声なしで続行します）: ") + error);
+    report("DirectSoundCreate8 DSERR_NODRIVER");
+    platform::openNullAudioOutput(kDeviceRate, devicePull);
+  }
 }
 
 void releaseSound() {

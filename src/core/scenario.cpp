@@ -16,7 +16,7 @@
 namespace velmora::scenario {
 namespace {
 
-enum class Kind { Click, RightClick, Move, Wheel, Key, Drop, Wait, WaitText, WaitEvent, Screenshot, ExpectVar, ExpectText, Quit };
+enum class Kind { Click, RightClick, Move, Wheel, Key, Drop, Wait, WaitText, WaitEvent, Screenshot, ExpectVar, ExpectText, Close, Quit };
 enum class When { AfterPrevious, AtMs, AtFrame };
 
 struct Directive {
@@ -37,7 +37,7 @@ const Verb kVerbs[] = {
     {"wheel", Kind::Wheel, 1},      {"key", Kind::Key, 1},           {"drop", Kind::Drop, 1},
     {"wait", Kind::Wait, 1},        {"wait-text", Kind::WaitText, 0}, {"wait-event", Kind::WaitEvent, 0},
     {"screenshot", Kind::Screenshot, 1}, {"expect-var", Kind::ExpectVar, 2}, {"expect-text", Kind::ExpectText, 1},
-    {"quit", Kind::Quit, 0},
+    {"close", Kind::Close, 0},      {"quit", Kind::Quit, 0},
 };
 
 struct KeyName {
@@ -177,6 +177,7 @@ void run(const Directive& d) {
       if (text.find(d.args[0]) == std::string::npos) fail(d, "expected the text to contain \"" + d.args[0] + "\", it is \"" + text + "\"");
       break;
     }
+    case Kind::Close: platform::pushClose(); break;
     case Kind::Quit: platform::pushQuit(); break;
     default: break;
   }

@@ -35,6 +35,14 @@ struct RunOptions {
   bool answerGiven = false;  // --answer was on the command line
   std::string inheritGame;
   std::string setupChoice;  // --setup-choice: what a headless start-up dialog picks
+  // --save-dir (UTF-8, absolute): the save root of this run, where it keeps
+  // every file it writes; temporary when a headless run found the game's
+  // files in use elsewhere (removed at exit).
+  std::string saveDir;
+  bool saveDirTemporary = false;
+  // The engine's own questions (save location, inheritance, start-up dialog)
+  // were answered so that the game ended before it began.
+  bool answersEndedGame = false;
   uint32_t frameMs = 0;  // --frame-ms: how far a presented frame moves the virtual clock (0: 1000/60)  // --inherit (UTF-8): the sibling game whose settings a headless first run takes
 };
 RunOptions& runOptions();

@@ -2,14 +2,39 @@
 
 #include <SDL.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
 namespace velmora::platform {
 namespace {
+
+// A device's usual period: short enough that a sound's end is heard late by
+// no more than a frame or three.
+constexpr size_t kNullBlockFrames = 2048;
 
 struct AudioDevice {
   SDL_AudioDeviceID id = 0;
   AudioPull pull = nullptr;
+  std::thread nullOutput;
+  std::atomic<bool> nullRunning{false};
 };
 AudioDevice D;
+
+void nullOutputLoop(int rate, AudioPull pull) {
+  using Clock = std::chrono::steady_clock;
+  std::vector<int16_t> block(2 * kNullBlockFrames);
+  const auto period = std::chrono::microseconds(kNullBlockFrames * 1000000 / static_cast<size_t>(rate));
+  auto next = Clock::now();
+  while (D.nullRunning.load(std::memory_order_acquire)) {
+    pull(block.data(), kNullBlockFrames);
+    next += period;
+    // A stall (a loaded machine) is not made up in a burst.
+    if (Clock::now() - next > std::chrono::seconds(1)) next = Clock::now();
+    std::this_thread::sleep_until(next);
+  }
+}
 
 void callback(void*, Uint8* stream, int length) {
   D.pull(reinterpret_cast<int16_t*>(stream), size_t(length) / 4);
@@ -39,7 +64,17 @@ bool openAudioDevice(int rate, AudioPull pull, std::string& error) {
   return true;
 }
 
+void openNullAudioOutput(int rate, AudioPull pull) {
+  if (D.id || D.nullOutput.joinable() || rate <= 0 || !pull) return;
+  D.nullRunning = true;
+  D.nullOutput = std::thread(nullOutputLoop, rate, pull);
+}
+
 void closeAudioDevice() {
+  if (D.nullOutput.joinable()) {
+    D.nullRunning = false;
+    D.nullOutput.join();
+  }
   if (!D.id) return;
   SDL_CloseAudioDevice(D.id);
   D.id = 0;

@@ -1,6 +1,7 @@
 #include <SDL.h>
 
 #include "platform/window.h"
+#include "platform/sdl_windows.h"
 
 namespace velmora::platform {
 namespace {
@@ -35,5 +36,6 @@ void destroyDialogWindow() {
 }
 
 bool dialogWindowExists() { return g_dialog != nullptr; }
+SDL_Window* dialogWindowHandle() { return g_dialog; }
 
 }  // namespace velmora::platform

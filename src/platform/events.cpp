@@ -8,6 +8,7 @@
 
 #include "platform/input.h"
 #include "platform/platform.h"
+#include "platform/sdl_windows.h"
 
 namespace velmora::platform {
 namespace {
@@ -162,7 +163,7 @@ bool translate(const SDL_Event& e, WindowMessage& m) {
         default: return false;
       }
     case SDL_DISPLAYEVENT: m.message = WM_DISPLAYCHANGE; return true;
-    default: return false;
+    default: handlePoke(e.type); return false;
   }
 }
 

@@ -76,6 +76,13 @@ void pushDrop(const std::string& path) {
   push(e);
 }
 
+void pushClose() {
+  SDL_Event e{};
+  e.type = SDL_WINDOWEVENT;
+  e.window.event = SDL_WINDOWEVENT_CLOSE;
+  push(e);
+}
+
 void pushQuit() {
   SDL_Event e{};
   e.type = SDL_QUIT;

@@ -12,6 +12,8 @@ void pushWheel(int notches);
 // A Windows virtual-key code (13 Enter, 27 Esc, 'A' ...); false when unmapped.
 bool pushKey(int virtualKey, bool down);
 void pushDrop(const std::string& path);
+// The window's close button.
+void pushClose();
 void pushQuit();
 
 }  // namespace velmora::platform

@@ -1,6 +1,7 @@
 #include "platform/platform.h"
 
 #include "platform/input.h"
+#include "platform/sdl_windows.h"
 #include "platform/window.h"
 
 #include <SDL.h>
@@ -64,7 +65,7 @@ int showMessageBox(BoxKind kind, const std::string& title, const std::string& te
   }
   SDL_MessageBoxData data{};
   data.flags = flags;
-  data.window = SDL_GL_GetCurrentWindow();  // centred over the main window when one exists
+  data.window = boxOwnerWindow();
   data.title = title.c_str();
   data.message = text.c_str();
   data.numbuttons = count;

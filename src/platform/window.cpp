@@ -1,5 +1,7 @@
 #include "platform/window.h"
 
+#include "platform/sdl_windows.h"
+
 #include <SDL.h>
 
 #include <cstdio>
@@ -51,6 +53,26 @@ bool createMainWindow(const std::string& titleUtf8, bool sizing, std::string& er
 }
 
 bool mainWindowExists() { return W.window != nullptr; }
+
+namespace {
+// Created hidden at 1 x 1 and shown by the display start: a box centred on
+// it before then would sit half off the screen's top-left corner.
+bool onScreen(SDL_Window* w) {
+  if (!w) return false;
+  const Uint32 flags = SDL_GetWindowFlags(w);
+  int width = 0, height = 0;
+  SDL_GetWindowSize(w, &width, &height);
+  return (flags & SDL_WINDOW_SHOWN) && !(flags & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED)) && width > 1 && height > 1;
+}
+}  // namespace
+
+SDL_Window* mainWindowHandle() { return W.window; }
+
+SDL_Window* boxOwnerWindow() {
+  if (onScreen(W.window)) return W.window;
+  SDL_Window* dialog = dialogWindowHandle();
+  return onScreen(dialog) ? dialog : nullptr;
+}
 
 void destroyMainWindow() {
   destroyGLContext();

@@ -60,13 +60,22 @@ bool enterExclusiveMode(int w, int h);
 void leaveExclusiveMode();
 bool inExclusiveMode();
 
-// One process per key: a lock file in the user's runtime folder. False when
-// another process holds it. Taking a new key releases the old one.
+// One process per key and user session (the user and the display): a lock
+// file in the user's runtime folder (else /tmp/velmora-UID). False when
+// another process holds it. Taking a new key releases the old one; the holder
+// listens on a local socket beside it for pokeInstance.
 bool takeInstanceLock(const std::string& key);
 bool instanceLockHeldElsewhere(const std::string& key);
 // True once a take failed because another running copy held the lock: this
 // copy then leaves the files it shares with that one alone.
 bool instanceLockLost();
+// Asks the holder of the key to restore and raise its window; false when no
+// holder answered.
+bool pokeInstance(const std::string& key);
+// The lock on the key's save files, which windowed runs take beside the
+// instance lock and headless runs alone. False when another process holds it.
+bool takeSaveFilesLock(const std::string& key);
+// Both locks, and the socket.
 void releaseInstanceLock();
 
 }  // namespace velmora::platform

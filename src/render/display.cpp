@@ -1,5 +1,6 @@
 #include "render/display.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -12,8 +13,10 @@
 #include "platform/platform.h"
 #include "platform/window.h"
 #include "render/geometry.h"
+#include "render/instance.h"
 #include "render/render.h"
 #include "render/window/menu.h"
+#include "render/window/menu_bar.h"
 #include "render/window/window_events.h"
 #include "sprite/picture.h"
 #include "sprite/sprite.h"
@@ -79,8 +82,8 @@ void readFrameSizes() {
   g.frameX = (l + r) / 2;
   g.frameY = b;
   g.captionHeight = t > b ? t - b : 0;
-  // The menu bar is drawn over the scene, so it takes no client space.
-  g.menuHeight = 0;
+  // An attached bar takes a strip of the client area above the picture.
+  g.menuHeight = kMenuBarHeight;
   g.menuAttached = setting(K::WindowMenu) && setting(K::MenuLock1);
   recomputeFrame(g);
 }
@@ -139,8 +142,10 @@ void applyWindowMode(bool keep, bool centre, bool reposition) {
   (void)reposition;
   platform::setBorderless(false);
   platform::setWindowSizing(setting(K::WindowChange) == 0);
-  if (!g.presets.empty()) platform::setSizeLimits(g.presets[0].width, g.presets[0].height, g.largestWidth, g.largestHeight);
-  platform::placeWindow(x + g.frameX, y + g.captionTop, setting(K::WindowWidth), setting(K::WindowHeight));
+  const int strip = menuStrip(g);
+  if (!g.presets.empty())
+    platform::setSizeLimits(g.presets[0].width, g.presets[0].height + strip, g.largestWidth, g.largestHeight + strip);
+  platform::placeWindow(x + g.frameX, y + g.captionTop, setting(K::WindowWidth), setting(K::WindowHeight) + strip);
   platform::setTopmost(setting(K::WindowMost) != 0);
   platform::showMainWindow();
   screenChange(keep);
@@ -161,7 +166,8 @@ void windowSized(const WindowMessage& msg) {
     g.sizeState = kSizeMinimised;
     return;
   }
-  int w = lowWordX(msg.lParam), h = highWordY(msg.lParam);
+  const int strip = menuStrip(g);
+  int w = lowWordX(msg.lParam), h = std::max(highWordY(msg.lParam) - strip, 1);
   int cx = 0, cy = 0;
   platform::clientPosition(cx, cy);
   setting(K::ClientLeft) = cx - g.frameX;
@@ -177,7 +183,7 @@ void windowSized(const WindowMessage& msg) {
   int aw = 0, ah = 0, ax = 0, ay = 0;
   platform::clientSize(aw, ah);
   platform::clientPosition(ax, ay);
-  if (aw != w || ah != h || ax != cx) platform::placeWindow(cx, cy, w, h);
+  if (aw != w || ah != h + strip || ax != cx) platform::placeWindow(cx, cy, w, h + strip);
   updatePresentGeometry();
 }
 
@@ -196,7 +202,7 @@ void mainWindowProcedure(WindowMessage& msg) {
 bool createMainWindow(std::string_view title) {
   D.title.assign(title);
   const std::string key = sjis_to_utf8(D.title);
-  if (!platform::takeInstanceLock(key)) return false;
+  if (!claimInstance(key)) return false;
   if (platform::instanceLockHeldElsewhere(kSettingToolKey)) {
     showErrorBox(sj("設定ツールの起動中は実行出来ません"));
     return false;
@@ -219,7 +225,7 @@ void setWindowText(std::string_view title) {
     return;
   }
   std::string next(title);
-  if (!platform::takeInstanceLock(sjis_to_utf8(next))) {
+  if (!claimInstance(sjis_to_utf8(next))) {
     quitRequest = 1;
     return;
   }

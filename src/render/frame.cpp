@@ -77,7 +77,8 @@ void presentCall() {
   platform::drawableSize(dw, dh);
   platform::clientSize(cw, ch);
   if (dw <= 0 || dh <= 0) return;
-  Rect src{0, 0, d.backBufferWidth, d.backBufferHeight}, dst{0, 0, cw, ch};
+  const int strip = menuStrip(geometry());  // the attached menu bar's rows stay the bar's
+  Rect src{0, 0, d.backBufferWidth, d.backBufferHeight}, dst{0, 0, cw, ch - strip};
   if (d.present.rectangles) {
     src = clipped(d.present.source, d.backBufferWidth, d.backBufferHeight);
     dst = d.present.destination;
@@ -87,6 +88,7 @@ void presentCall() {
     dst.right -= d.present.source.right - src.right;
     dst.bottom -= d.present.source.bottom - src.bottom;
   }
+  dst.top += strip, dst.bottom += strip;
   const float sx = cw > 0 ? static_cast<float>(dw) / static_cast<float>(cw) : 1.0f;
   const float sy = ch > 0 ? static_cast<float>(dh) / static_cast<float>(ch) : 1.0f;
   const int x0 = static_cast<int>(static_cast<float>(dst.left) * sx), x1 = static_cast<int>(static_cast<float>(dst.right) * sx);

@@ -189,10 +189,13 @@ Rect fullScreenDestination(const Geometry& g, int kind) {
   return kind >= 1 && kind < kFullModeCount ? g.destination[kind] : Rect{};
 }
 
+int menuStrip(const Geometry& g) { return !fullScreenOn() && g.menuAttached ? g.menuHeight : 0; }
+
 void windowToLogical(const Geometry& g, int x, int y, int& lx, int& ly) {
   const float r = g.displayRate;
   const int sw = g.screenWidth, sh = g.screenHeight;
   if (!fullScreenOn()) {
+    y -= menuStrip(g);
     const int ww = setting(K::WindowWidth), wh = setting(K::WindowHeight);
     if (ww == g.screenWidth2) lx = x, ly = y;
     else lx = byRate(divOr0(sw * x, ww), r), ly = byRate(divOr0(sh * y, wh), r);
@@ -222,6 +225,7 @@ void logicalToWindow(const Geometry& g, int x, int y, int& wx, int& wy) {
     const int ww = setting(K::WindowWidth), wh = setting(K::WindowHeight);
     if (ww == g.screenWidth2) wx = x, wy = y;
     else wx = timesRate(r, divOr0(ww * x, sw)), wy = timesRate(r, divOr0(y * wh, sh));
+    wy += menuStrip(g);
     return;
   }
   const int kind = setting(K::FullMode);

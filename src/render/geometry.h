@@ -85,8 +85,12 @@ void monitorGeometry(Geometry& g, int left, int top, int width, int height, int 
 Rect fullScreenSource(const Geometry& g, int kind);
 Rect fullScreenDestination(const Geometry& g, int kind);
 
+// The rows an attached menu bar takes at the top of the window's client area,
+// above the picture (window mode only; 0 otherwise).
+int menuStrip(const Geometry& g);
+
 // Client point <-> logical point for the mode in force (FullScreen, FullMode,
-// WindowWidth/WindowHeight settings).
+// WindowWidth/WindowHeight settings). Client points count the menu strip.
 void windowToLogical(const Geometry& g, int x, int y, int& lx, int& ly);
 void logicalToWindow(const Geometry& g, int x, int y, int& wx, int& wy);
 

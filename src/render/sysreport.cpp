@@ -14,6 +14,9 @@
 #include <utility>
 
 #include "core/hash.h"
+#include "core/report.h"
+#include "core/state.h"
+#include "core/textconv.h"
 #include "platform/platform.h"
 #include "platform/window.h"
 #include "render/display.h"
@@ -174,7 +177,8 @@ void writeSystemReport() {
   identityLines(out);
   processorLines(out);
   videoLines(out);
-  std::FILE* f = std::fopen("Information.txt", "wb");
+  // A run with a save folder of its own leaves the game folder's report alone.
+  std::FILE* f = std::fopen(runOptions().saveDir.empty() ? "Information.txt" : hostPath(logFilePath()).c_str(), "wb");
   if (!f) return;
   const std::string text = out.str();
   std::fwrite(text.data(), 1, text.size(), f);

@@ -99,6 +99,7 @@ RootChoice firstRunQuestion(std::string_view maker, std::string_view game) {
   RootChoice choice{askSaveLocation(maker, game), sj("初回の質問への答え")};
   if (choice.content == MarkerContent::Quit) {
     quitRequest = 1;
+    runOptions().answersEndedGame = true;
     return choice;
   }
   std::FILE* f = std::fopen(kMarker, "wb");
@@ -145,6 +146,8 @@ void logRootChoice(const RootChoice& choice, const std::string& root, const Docu
   std::string line = sj("セーブデータの保存先: ");
   if (root.empty()) {
     line += sj("ゲームフォルダ (") + choice.why + ")";
+  } else if (documents.source.empty()) {
+    line += root + " (" + choice.why + ")";
   } else {
     line += root + " (" + choice.why + sj("、ドキュメントフォルダは ") + documents.source + ")";
     std::error_code ec;
@@ -183,6 +186,7 @@ void inheritSettings(const std::string& parent) {
   InheritanceChoice choice = L.chooser(games);
   if (choice.quit || quitRequest) {
     quitRequest = 1;
+    runOptions().answersEndedGame = true;
     return;
   }
   if (choice.game >= 0 && static_cast<size_t>(choice.game) < games.size())
@@ -244,9 +248,11 @@ SettingsLoadHooks& settingsLoadHooks() { return L.hooks; }
 
 void loadSetting(std::string_view maker, std::string_view game) {
   setErrcmd("loadSetting");
-  const RootChoice choice = findMarker(maker, game);
+  // A run with a save folder of its own (--save-dir) asks nothing and keeps it.
+  const bool ownFolder = !runOptions().saveDir.empty();
+  const RootChoice choice = ownFolder ? RootChoice{MarkerContent::GameFolder, sj("--save-dir で指定")} : findMarker(maker, game);
   if (choice.content == MarkerContent::Quit) return;
-  std::string parent, root;
+  std::string parent, root = ownFolder ? saveRoot() : std::string();
   DocumentsFolder documents;
   if (choice.content == MarkerContent::Documents) {
     documents = findDocumentsFolder();
@@ -257,7 +263,7 @@ void loadSetting(std::string_view maker, std::string_view game) {
   L.names = std::string(maker) + '\0' + std::string(game);
   logRootChoice(choice, root, documents);
   sweepTemporaries();
-  if (!root.empty() && !isRegularFile(settingsPath())) {
+  if (!ownFolder && !root.empty() && !isRegularFile(settingsPath())) {
     inheritSettings(parent);
     // Writing at exit would make the next start skip the offer.
     if (quitRequest) return;

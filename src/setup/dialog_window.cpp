@@ -1,4 +1,5 @@
 // The start-up settings dialog's window: controls bound to the model.
+#include <cstdio>
 #include <sstream>
 
 #include "core/report.h"
@@ -6,6 +7,7 @@
 #include "core/state.h"
 #include "core/textconv.h"
 #include "platform/platform.h"
+#include "setup/advanced_page.h"
 #include "setup/startup_dialog.h"
 #include "setup/toolkit.h"
 
@@ -132,7 +134,15 @@ void runStartupDialog(int w, int h, int k, bool f) {
     syncControls(d, m);
   };
   loop.done = [&] { return (m.flags & kClose) != 0 || quitRequest != 0; };
-  const bool shown = runDialogWindow(d, setting(K::WindowMost) != 0, loop);
+  bool shown = runDialogWindow(d, setting(K::WindowMost) != 0, loop);
+  // "詳細設定" opens the engine's own page in place of the dialog, which
+  // comes back when the page closes.
+  while (shown && (m.flags & kSettingsTool) && !quitRequest) {
+    m.flags = 0;
+    if (!runAdvancedPage()) showErrorBox("CreateWindow");
+    syncControls(d, m);
+    shown = runDialogWindow(d, setting(K::WindowMost) != 0, loop);
+  }
   if (!shown && !runOptions().headless) {
     showErrorBox("CreateWindow");  // the game starts without the dialog
     return;
@@ -141,8 +151,16 @@ void runStartupDialog(int w, int h, int k, bool f) {
     // No window to show: the choices and the answer come from the command
     // line; without --answer a headless run starts, as unattended runs expect.
     applyChoices(m, facts, runOptions().setupChoice);
-    if (!runOptions().answerGiven || runOptions().answer == platform::kAnswerYes) pressStart(m);
-    else pressEnd(m);
+    const bool start = !runOptions().answerGiven || runOptions().answer == platform::kAnswerYes;
+    std::fprintf(stderr, "[%s] FullScreen %d, ScreenAspect %d, Resolution %d, ResolutionWindow %d, StartingSetUp %d -> %s\n",
+                 sjis_to_utf8(d.title).c_str(), setting(K::FullScreen), setting(K::ScreenAspect), setting(K::Resolution),
+                 setting(K::ResolutionWindow), setting(K::StartingSetUp), start ? "起動" : "終了");
+    if (start) {
+      pressStart(m);
+    } else {
+      pressEnd(m);
+      runOptions().answersEndedGame = true;
+    }
   }
   closeDialog(m);
 }

@@ -4,7 +4,6 @@
 #include <fstream>
 #include <numeric>
 
-#include "bindings/families.h"
 #include "core/settings.h"
 #include "core/state.h"
 #include "core/textconv.h"
@@ -81,19 +80,6 @@ int windowHeightFor(const StartupDialog& d, int width) {
   if (rw == 4 && rh == 3) return width * 3 / 4;
   if (rw == 3 && rh == 4) return width * 4 / 3;
   return d.designWidth ? width * d.designHeight / d.designWidth : width;
-}
-
-void startSettingsTool() {
-  namespace fs = std::filesystem;
-  const std::string exe = platform::executableFolder() + "velmora";
-  for (const char* name : {"Setting", "Setting.sh"}) {
-    std::error_code ec;
-    if (fs::is_regular_file(name, ec)) {
-      bindings::shellOpen(std::string("./") + name, "\"" + exe + "\"");
-      break;
-    }
-  }
-  quitRequest = 1;
 }
 
 }  // namespace
@@ -182,7 +168,6 @@ void closeDialog(StartupDialog& d) {
     setting(K::WindowWidth) = setting(K::Resolution);
   }
   setting(K::WindowHeight) = windowHeightFor(d, setting(K::WindowWidth));
-  if (d.flags & kSettingsTool) startSettingsTool();
 }
 
 }  // namespace velmora::setup

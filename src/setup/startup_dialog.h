@@ -1,7 +1,7 @@
 #pragma once
 // The start-up settings dialog that `screen` shows before the display
 // starts: window or full screen, 4:3 or 16:9, the resolution, then start,
-// end, or open the separate settings tool. The model below is the whole
+// end, or open the advanced page. The model below is the whole
 // algorithm; the window draws it and feeds it the player's choices.
 #include <array>
 #include <cstdint>
@@ -47,8 +47,9 @@ void toggleStartingSetUp(StartupDialog& d);
 void pressSettingsTool(StartupDialog& d);
 void pressStart(StartupDialog& d);
 void pressEnd(StartupDialog& d);  // also the close box
-// Closing steps: the saved values back on quit, the window size, and the
-// settings tool when asked for.
+// Closing steps: the saved values back on quit, and the window size.
+// ("詳細設定" closes the dialog only to show the advanced page; the dialog
+// then opens again.)
 void closeDialog(StartupDialog& d);
 
 // A Resolution carried over to the preset table now in use.

@@ -66,20 +66,48 @@ void moveFocus(Dialog& d, int step) {
   }
 }
 
+int visibleRows(const Control& c, int rowHeight) { return std::max((c.rect.height() - 4) / rowHeight, 1); }
+
+// Keeps the selected row in view.
+void scrollToSelected(Control& c, int rowHeight) {
+  const int rows = visibleRows(c, rowHeight);
+  if (c.selected >= 0 && c.selected < c.first) c.first = c.selected;
+  if (c.selected >= c.first + rows) c.first = c.selected - rows + 1;
+  c.first = std::clamp(c.first, 0, std::max(static_cast<int>(c.items.size()) - rows, 0));
+}
+
 int listClick(Control& c, int y, int rowHeight) {
   const int row = (y - c.rect.top - 2) / rowHeight;
-  if (row >= 0 && row < static_cast<int>(c.items.size())) c.selected = row;
+  if (row >= 0 && row < visibleRows(c, rowHeight) && c.first + row < static_cast<int>(c.items.size()))
+    c.selected = c.first + row;
   return c.id;
+}
+
+int listKey(Control& c, int vk, int rowHeight) {
+  const int page = visibleRows(c, rowHeight);
+  const int step = vk == 38 ? -1 : vk == 40 ? 1 : vk == 33 ? -page : page;
+  c.selected = std::clamp(c.selected + step, 0, static_cast<int>(c.items.size()) - 1);
+  scrollToSelected(c, rowHeight);
+  return c.id;
+}
+
+int listWheel(Dialog& d, const WindowMessage& m) {
+  for (Control& c : d.controls) {
+    if (c.kind != ControlKind::ListBox || !inside(c.rect, m.x, m.y)) continue;
+    const int rowHeight = d.fontHeight + 2;
+    const int notches = wheelDelta(m) / 120;
+    c.first = std::clamp(c.first - 3 * notches, 0, std::max(static_cast<int>(c.items.size()) - visibleRows(c, rowHeight), 0));
+    return -1;
+  }
+  return -1;
 }
 
 int keyInput(Dialog& d, int vk) {
   if (vk == 9) return moveFocus(d, platform::keyDown(16) ? -1 : 1), -1;
   if (d.focus < 0) return -1;
   Control& c = d.controls[static_cast<size_t>(d.focus)];
-  if (c.kind == ControlKind::ListBox && (vk == 38 || vk == 40) && !c.items.empty()) {
-    c.selected = std::clamp(c.selected + (vk == 40 ? 1 : -1), 0, static_cast<int>(c.items.size()) - 1);
-    return c.id;
-  }
+  if (c.kind == ControlKind::ListBox && (vk == 38 || vk == 40 || vk == 33 || vk == 34) && !c.items.empty())
+    return listKey(c, vk, d.fontHeight + 2);
   if (vk == 32 || (vk == 13 && c.kind == ControlKind::Button)) return activate(d, static_cast<size_t>(d.focus));
   return -1;
 }
@@ -128,8 +156,9 @@ void drawControl(const Dialog& d, const Control& c, bool focused, image::Image& 
     case ControlKind::ListBox: {
       fill(im, c.rect, kWhite);
       frame(im, c.rect, focused ? kSelected : kEdge);
-      for (size_t i = 0; i < c.items.size(); ++i) {
-        const int y = c.rect.top + 2 + static_cast<int>(i) * (fh + 2);
+      const int rows = visibleRows(c, fh + 2);
+      for (size_t i = static_cast<size_t>(std::max(c.first, 0)); i < c.items.size() && static_cast<int>(i) < c.first + rows; ++i) {
+        const int y = c.rect.top + 2 + (static_cast<int>(i) - c.first) * (fh + 2);
         const render::Rect row{c.rect.left + 1, y, c.rect.right - 1, y + fh + 2};
         if (static_cast<int>(i) == c.selected) fill(im, row, kSelected);
         drawText(im, row.left + 3, y + 1, c.items[i], fh, static_cast<int>(i) == c.selected ? kWhite : ink, c.rect);
@@ -166,6 +195,7 @@ int dialogInput(Dialog& d, const WindowMessage& m) {
       return -1;
     }
     case WM_KEYDOWN: return keyInput(d, static_cast<int>(m.wParam & 0xFF));
+    case WM_MOUSEWHEEL: return listWheel(d, m);
     default: return -1;
   }
 }

@@ -26,6 +26,7 @@ struct Control {
   bool enabled = true;
   std::vector<std::string> items;  // list box
   int selected = -1;
+  int first = 0;  // list box: the first row in view
 };
 
 struct Dialog {
@@ -40,7 +41,8 @@ struct Dialog {
 Control* findControl(Dialog& d, int id);
 // One window message; returns the id of the control it acted on (-1 none).
 // Radios and check boxes act on click or Space, buttons on release or
-// Space/Enter, the list box on click or Up/Down.
+// Space/Enter, the list box on click or Up/Down/PageUp/PageDown (a longer
+// list scrolls, also by the wheel over it).
 int dialogInput(Dialog& d, const WindowMessage& m);
 void drawDialog(const Dialog& d, image::Image& target);
 

@@ -107,5 +107,27 @@ TEST_F(Threads, DummyDeviceRecordsWhatItPlayed) {
   EXPECT_EQ(out[2 * size_t(start + 1000)], 1000);
 }
 
+// No device at all: the report, the host's reason in the log, and a game that
+// goes on silently, its sounds still ending in their own time.
+TEST_F(Threads, WithoutADeviceSoundsStillPlayOutSilently) {
+  const char* before = std::getenv("SDL_AUDIODRIVER");
+  const std::string kept = before ? before : "";
+  setenv("SDL_AUDIODRIVER", "velmora-no-such-driver", 1);
+  createSoundDevice();
+  ASSERT_EQ(g_reports.size(), 1u);
+  EXPECT_EQ(g_reports[0], "DirectSoundCreate8 DSERR_NODRIVER");
+  const std::string log = test::readFile("Information.txt");
+  EXPECT_NE(log.find(sj("サウンドデバイスを開けません")), std::string::npos) << log;
+  EXPECT_NE(log.find("velmora-no-such-driver"), std::string::npos) << log;  // SDL's own words
+  openSound(6, writeRamp("short.wav", 4410));  // 0.1 s, played once
+  playSound(6, 1, 0, 0);
+  EXPECT_EQ(channelSnapshot(6).state, kPlaying);
+  for (int i = 0; i < 300 && channelSnapshot(6).state == kPlaying; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(channelSnapshot(6).state, kStopped);
+  releaseSound();
+  if (before) setenv("SDL_AUDIODRIVER", kept.c_str(), 1);
+  else unsetenv("SDL_AUDIODRIVER");
+}
+
 }  // namespace
 }  // namespace velmora::audio

@@ -157,6 +157,36 @@ TEST_F(GeometryTest, ClientPointsMapToLogicalPointsInEveryMode) {
   EXPECT_EQ(y, 300);
 }
 
+// An attached menu bar takes client rows above the picture in window mode:
+// points below it map onto the picture, the picture's top row onto the row
+// under the bar, and the frame grows by the bar. Full screen has no strip.
+TEST_F(GeometryTest, AttachedMenuBarTakesAStripAboveThePicture) {
+  Geometry g = start(800, 600, 800);
+  g.menuHeight = 20, g.menuAttached = true;
+  recomputeFrame(g);
+  EXPECT_EQ(g.extraH, 20);
+  EXPECT_EQ(menuStrip(g), 20);
+  int x = 0, y = 0;
+  windowToLogical(g, 400, 20, x, y);
+  EXPECT_EQ(x, 400);
+  EXPECT_EQ(y, 0);
+  logicalToWindow(g, 0, 599, x, y);
+  EXPECT_EQ(y, 619);
+  setting(K::WindowWidth) = 1600, setting(K::WindowHeight) = 1200;
+  windowToLogical(g, 800, 621, x, y);
+  EXPECT_EQ(y, 300);
+  logicalToWindow(g, 400, 300, x, y);
+  EXPECT_EQ(y, 620);
+  g.menuAttached = false;  // the pop-up bar lies over the picture
+  windowToLogical(g, 800, 600, x, y);
+  EXPECT_EQ(y, 300);
+  g.menuAttached = true;
+  setting(K::FullScreen) = 1, setting(K::FullMode) = 1;
+  EXPECT_EQ(menuStrip(g), 0);
+  windowToLogical(g, 960, 540, x, y);
+  EXPECT_EQ(y, 300);
+}
+
 TEST_F(GeometryTest, KindZeroWithoutTheModeMapsThroughTheMonitor) {
   Geometry g = start(800, 600, 800);
   setting(K::FullScreen) = 1, setting(K::FullMode) = 0;

@@ -9,6 +9,7 @@
 #include "core/modes.h"
 #include "core/pump.h"
 #include "core/settings.h"
+#include "core/state.h"
 #include "core/textconv.h"
 #include "image/image.h"
 #include "platform/events.h"
@@ -35,6 +36,7 @@ class WindowMenuTest : public ::testing::Test {
     core::resetSettings();
     modes::resetModes();
     resetMenuBar();
+    resetCloseRepeat();
     setCloseRequest(0);
     releaseDisplay();  // forgets the modes a previous test applied
     geometry() = Geometry{};
@@ -338,12 +340,56 @@ TEST_F(WindowMenuTest, CloseWhileMinimisedReportsOneAndKeepsTheWindow) {
   EXPECT_EQ(input::pollEvent(input::WaitMode::Plain), (input::InputEvent{261, 261, 0, {}}));
   platform::minimiseMainWindow();
   if (platform::windowMinimised()) {
+    resetCloseRepeat();  // not a repeat: the engine would step in
     handleWindowEvent(m);
     EXPECT_EQ(input::pollEvent(input::WaitMode::Plain), (input::InputEvent{261, 261, 1, {}}));
   }
   EXPECT_TRUE(platform::mainWindowExists());
   platform::destroyMainWindow();
   platform::shutdown();
+}
+
+// Esc closes an open menu, and the game sees neither its press nor its
+// release; with no menu open it is the game's key.
+TEST_F(WindowMenuTest, EscClosesAnOpenMenuAndKeepsTheKeyFromTheGame) {
+  start(1920, 1080);
+  openSystemMenu();
+  ASSERT_TRUE(menuBarInteraction().dropdown);
+  WindowMessage m;
+  m.message = WM_KEYDOWN;
+  m.wParam = 27;
+  handleWindowEvent(m);
+  EXPECT_EQ(m.message, static_cast<uint32_t>(WM_NULL));
+  EXPECT_FALSE(menuBarInteraction().dropdown);
+  m.message = WM_KEYUP;
+  handleWindowEvent(m);
+  EXPECT_EQ(m.message, static_cast<uint32_t>(WM_NULL));
+  m.message = WM_KEYDOWN;
+  handleWindowEvent(m);
+  EXPECT_EQ(m.message, static_cast<uint32_t>(WM_KEYDOWN));
+}
+
+// The script answers a close request; a second one within seconds is the
+// engine's: it asks, and yes ends the game (no leaves it running).
+TEST_F(WindowMenuTest, ASecondCloseSoonAfterAsksAndEndsTheGame) {
+  RunOptions& o = runOptions();
+  const RunOptions kept = o;
+  o.headless = true;
+  WindowMessage m;
+  for (int answer : {platform::kAnswerNo, platform::kAnswerYes}) {
+    o.answer = answer;
+    resetCloseRepeat();
+    m.message = WM_CLOSE;
+    handleWindowEvent(m);
+    EXPECT_EQ(closeRequest(), 1);
+    setCloseRequest(0);  // taken by the script, which did nothing
+    m.message = WM_CLOSE;
+    handleWindowEvent(m);
+    EXPECT_EQ(closeRequest(), 0);
+    EXPECT_EQ(quitRequest.load(), answer == platform::kAnswerYes ? 1 : 0);
+  }
+  quitRequest = 0;
+  o = kept;
 }
 
 // A 2 x 2 32-bit .cur: hot spot (1, 0); the mask clears the bottom-right pixel.

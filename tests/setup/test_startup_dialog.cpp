@@ -9,6 +9,7 @@
 #include "image/image.h"
 #include "platform/platform.h"
 #include "platform/window.h"
+#include "setup/advanced_page.h"
 #include "setup/font.h"
 #include "setup/startup_dialog.h"
 #include "setup/toolkit.h"
@@ -169,6 +170,50 @@ TEST_F(StartupDialogTest, LabelsMarkTheDesignWidthAndDisabledPresetsCannotBeChos
   EXPECT_EQ(d.flags, kClose | kSettingsTool);
 }
 
+// The advanced page: every numeric key the dialog does not show, stepped in
+// the file's unit within its range; cancelling puts the opening values back.
+TEST_F(StartupDialogTest, AdvancedPageCoversTheOtherKeysAndStepsWithinTheirRanges) {
+  const std::vector<K> elsewhere = {K::StartingSetUp, K::ResolutionWindow, K::Resolution, K::FullScreen, K::ScreenAspect,
+                                    K::WindowWidth, K::WindowHeight, K::ClientLeft, K::ClientTop, K::FontFile,
+                                    K::FontColor1, K::FontColor2, K::FontColor3, K::CursorFile, K::WallPaper};
+  std::vector<int> seen(core::kSettingKeyCount, 0);
+  for (const AdvancedRow& r : advancedRows()) ++seen[static_cast<size_t>(r.key)];
+  for (K k : elsewhere) seen[static_cast<size_t>(k)] += 10;
+  for (size_t i = 0; i < seen.size(); ++i) EXPECT_TRUE(seen[i] == 1 || seen[i] == 10) << core::settingSpec(K(i)).name;
+
+  auto row = [](K key) {
+    const auto& rows = advancedRows();
+    for (size_t i = 0; i < rows.size(); ++i)
+      if (rows[i].key == key) return i;
+    return rows.size();
+  };
+  AdvancedPage page;
+  setting(K::SystemActive) = 2;  // the window's activity bit is not the file's
+  openAdvancedPage(page);
+  stepAdvancedRow(row(K::SystemActive), 1);
+  EXPECT_EQ(setting(K::SystemActive), 3);
+  stepAdvancedRow(row(K::SystemActive), 1);  // at the top of its range
+  EXPECT_EQ(advancedRowText(row(K::SystemActive)), "SystemActive = 1");
+  stepAdvancedRow(row(K::CacheMaxSize), 1);
+  EXPECT_EQ(setting(K::CacheMaxSize), 16 << 20);
+  EXPECT_EQ(advancedRowText(row(K::CacheMaxSize)), "CacheMaxSize = 16");
+  stepAdvancedRow(row(K::MaxTextureSize), 1);  // -1, then sizes that double
+  stepAdvancedRow(row(K::MaxTextureSize), 1);
+  EXPECT_EQ(setting(K::MaxTextureSize), 512);
+  stepAdvancedRow(row(K::LimitFPS), -1);
+  EXPECT_EQ(setting(K::LimitFPS), 0);
+  stepAdvancedRow(row(K::LimitFPS), 1);
+  EXPECT_EQ(core::frameInterval().numerator, 200);  // read as the file would be: 1000 / 5
+  stepAdvancedRow(row(K::BgmVolume), -1);
+  defaultAdvancedRow(row(K::LimitFPS));
+  EXPECT_EQ(setting(K::LimitFPS), 0);
+  cancelAdvancedPage(page);
+  EXPECT_EQ(setting(K::SystemActive), 2);
+  EXPECT_EQ(setting(K::CacheMaxSize), 0);
+  EXPECT_EQ(setting(K::MaxTextureSize), -1);
+  EXPECT_EQ(setting(K::BgmVolume), 100);
+}
+
 TEST(DialogToolkit, MouseAndKeysDriveTheControls) {
   Dialog d;
   d.width = 200, d.height = 100;
@@ -209,6 +254,37 @@ TEST(DialogToolkit, MouseAndKeysDriveTheControls) {
   EXPECT_EQ(d.focus, 0);
   key.wParam = 32;
   EXPECT_EQ(dialogInput(d, key), 100);
+}
+
+// A list longer than its box scrolls with the selection, the keys and the wheel.
+TEST(DialogToolkit, ALongListKeepsTheSelectionInView) {
+  Dialog d;
+  Control list;
+  list.kind = ControlKind::ListBox, list.id = 1, list.rect = {0, 0, 100, 4 + 3 * 14};  // three rows of 12 + 2
+  for (int i = 0; i < 10; ++i) list.items.push_back(std::to_string(i));
+  d.controls = {list};
+  d.focus = 0;
+  WindowMessage key;
+  key.message = WM_KEYDOWN;
+  key.wParam = 40;
+  for (int i = 0; i < 4; ++i) dialogInput(d, key);
+  EXPECT_EQ(d.controls[0].selected, 3);
+  EXPECT_EQ(d.controls[0].first, 1);
+  key.wParam = 34;  // a page down stops at the last row
+  dialogInput(d, key), dialogInput(d, key), dialogInput(d, key);
+  EXPECT_EQ(d.controls[0].selected, 9);
+  EXPECT_EQ(d.controls[0].first, 7);
+  WindowMessage click;
+  click.message = WM_LBUTTONDOWN;
+  click.x = 10, click.y = 2 + 14 + 5;  // the second row in view
+  dialogInput(d, click);
+  EXPECT_EQ(d.controls[0].selected, 8);
+  WindowMessage wheel;
+  wheel.message = WM_MOUSEWHEEL;
+  wheel.x = 10, wheel.y = 10;
+  wheel.wParam = static_cast<uint64_t>(static_cast<uint16_t>(120)) << 16;
+  dialogInput(d, wheel);
+  EXPECT_EQ(d.controls[0].first, 4);
 }
 
 }  // namespace

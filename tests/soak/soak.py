@@ -87,11 +87,14 @@ def scenario(seed, length_ms):
 # Shown once at start-up on every machine without a readable raster line
 # (always headless): a notice, not a fault of the run.
 START_NOTICE = "Software が使えないので Hardware で起動します"
+# The start-up dialog's headless answer, printed like every question's.
+DIALOG_ANSWER = "[起動設定] "
 
 
 def unexpected_errors(text):
-    """Standard error less the start-up notice. Headless, every box goes
-    there as "[Title] text" (the text may run over several lines)."""
+    """Standard error less the start-up notice and the dialog's answer.
+    Headless, every box goes there as "[Title] text" (the text may run over
+    several lines)."""
     boxes, current = [], []
     for line in text.splitlines():
         if line.startswith("[") and current:
@@ -100,7 +103,7 @@ def unexpected_errors(text):
         current.append(line)
     if current:
         boxes.append("\n".join(current))
-    return "\n".join(b for b in boxes if START_NOTICE not in b).strip()
+    return "\n".join(b for b in boxes if START_NOTICE not in b and not b.startswith(DIALOG_ANSWER)).strip()
 
 
 def rss_kib(pid):

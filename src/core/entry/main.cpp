@@ -13,6 +13,8 @@
 #include "audio/audio.h"
 #include "core/entry/startup.h"
 #include "core/pump.h"
+#include "core/report.h"
+#include "core/textconv.h"
 #include "core/scenario.h"
 #include "render/display.h"
 #include "core/state.h"
@@ -22,13 +24,17 @@
 
 namespace {
 
+// 1: start-up failed, 2: bad command line, 3: a scenario expectation failed.
+constexpr int kExitAnswersEnded = 4;
+
 const char kUsage[] =
     "usage: velmora [OPTION]... [GAME_DIR]\n"
     "\n"
     "Runs the game in GAME_DIR (default: the executable's folder when it holds\n"
     "script.dat, else the current folder).\n"
     "  --headless             no window or sound device; boxes go to standard error\n"
-    "  --answer WORD          what confirmation boxes answer headless: yes, no (default), cancel\n"
+    "  --answer WORD          what confirmation boxes answer headless: yes, no (default), cancel;\n"
+    "                         exit code 4 when the answers end the game before it starts\n"
     "  --inherit NAME         headless first run: take the settings of the sibling game NAME\n"
     "  --setup-choice LIST    headless start-up dialog: full=0|1,aspect=0|1,res=WIDTH,fit=0|1,again=0|1\n"
     "  --virtual-clock        time moves only with presented frames and sleeps (repeatable runs)\n"
@@ -36,6 +42,7 @@ const char kUsage[] =
     "  --input FILE           drive the run with a scenario file; exit 3 when an expectation fails\n"
     "  --screenshot-at MS PATH  write the screen to PATH when MS milliseconds have passed\n"
     "  --audio-out FILE.wav   record what the mixer plays into a WAVE file\n"
+    "  --save-dir DIR         keep every file the run writes (saves, settings, log) in DIR\n"
     "  --version              print the version and exit\n"
     "  --help                 print this text and exit\n";
 
@@ -86,6 +93,15 @@ Arguments parseCommandLine(int argc, char** argv) {
       velmora::scenario::addScreenshotAt(ms, argv[++i]);
     } else if (arg == "--audio-out" && i + 1 < argc) {
       velmora::audio::setAudioOutput(std::filesystem::absolute(argv[++i]).string());  // before the move into the game folder
+    } else if (arg == "--save-dir" && i + 1 < argc) {
+      std::error_code ec;
+      const std::filesystem::path dir = std::filesystem::absolute(argv[++i], ec);  // before the move into the game folder
+      std::filesystem::create_directories(dir, ec);
+      if (!std::filesystem::is_directory(dir)) {
+        std::fprintf(stderr, "velmora: cannot make the save folder '%s'\n", dir.c_str());
+        a.ok = false;
+      }
+      o.saveDir = dir.string();
     } else if (arg == "--version") {
       std::printf("velmora 0.1.0\n");
       a.exitNow = true;
@@ -147,14 +163,23 @@ int main(int argc, char** argv) {
     return 2;
   }
   installTerminationHandlers();  // before the platform, whose library would install its own
+  if (!velmora::runOptions().saveDir.empty()) velmora::setSaveRoot(velmora::utf8_to_sjis(velmora::runOptions().saveDir) + "/");
   velmora::platform::init();
   velmora::messageRecord() = velmora::WindowMessage{};
   int ran = velmora::runInterpreter();
   int failed = velmora::scenario::finish();
   velmora::render::releaseDisplay();
   velmora::platform::shutdown();
+  if (velmora::runOptions().saveDirTemporary) {
+    std::error_code ec;
+    std::filesystem::remove_all(velmora::runOptions().saveDir, ec);
+  }
   std::fflush(stdout);
   if (failed) return 3;
   if (const int signo = velmora::platform::quitSignal()) return kSignalExitBase + signo;
+  if (velmora::runOptions().headless && velmora::runOptions().answersEndedGame) {
+    std::fprintf(stderr, "velmora: the answers given ended the game before it started (see --answer)\n");
+    return kExitAnswersEnded;
+  }
   return ran ? static_cast<int>(velmora::messageRecord().message == velmora::WM_QUIT ? velmora::messageRecord().wParam : 0) : 1;
 }

@@ -73,6 +73,15 @@ void menuAttachment(bool attachedBefore) {
   if (attached == attachedBefore) return;
   g.menuAttached = attached;
   recomputeFrameSizes();
+  // The picture stays put: a normal window grows or shrinks at its top by the
+  // bar; a maximised one keeps its outer size and gives the bar picture rows.
+  const int bar = attached ? g.menuHeight : -g.menuHeight;
+  if (windowMode() && platform::windowMaximised()) {
+    setting(K::WindowHeight) -= bar;
+    setting(K::WindowWidth) = static_cast<int>(static_cast<float>(setting(K::WindowHeight)) * g.aspect + 0.5f);
+  } else if (windowMode()) {
+    setting(K::ClientTop) -= bar;
+  }
   refreshMonitor();
   if (windowMode()) applyDisplayMode(true, false, false);
 }

@@ -2,7 +2,11 @@
 
 #include "core/modes.h"
 #include "core/pump.h"
+#include "core/report.h"
+#include "core/state.h"
+#include "core/textconv.h"
 #include "core/settings.h"
+#include "platform/platform.h"
 #include "platform/window.h"
 #include "render/display.h"
 #include "render/render.h"
@@ -15,9 +19,18 @@ namespace {
 using core::setting;
 using K = core::SettingKey;
 
-constexpr int kVkTab = 9, kVkShift = 16, kVkEnter = 13, kVkAlt = 18, kVkSpace = 32;
+constexpr int kVkTab = 9, kVkShift = 16, kVkEnter = 13, kVkAlt = 18, kVkSpace = 32, kVkEscape = 27;
+
+// A second close within this time means the game is not answering the first.
+constexpr uint32_t kCloseRepeatMs = 5000;
 
 TransitionBusy g_busy = nullptr;
+struct CloseRepeat {
+  bool seen = false;
+  uint32_t at = 0;
+};
+CloseRepeat g_close;
+bool g_escapeTaken = false;  // the Esc press that closed a menu: its release is the menu's too
 
 bool wallPaperShown() {
   return setting(K::FullScreen) != 0 && (setting(K::FullMode) == 2 || setting(K::FullMode) == 3);
@@ -39,9 +52,26 @@ bool offTheMenuBar(const WindowMessage& msg) {
   return (hit >= HTCLIENT && hit <= 3) || hit == 5 || (hit >= 8 && hit <= HTBORDER) || hit == HTCLOSE;
 }
 
+// The close request is the script's to answer; one that ignores it would
+// keep the player in the game for good, so a second request soon after is
+// the engine's: it asks the player and ends the game on yes.
+void closeRequested() {
+  const uint32_t now = platform::nowMs();
+  const bool repeated = g_close.seen && now - g_close.at <= kCloseRepeatMs;
+  g_close = {!repeated, now};
+  if (!repeated) {
+    setCloseRequest(platform::windowMinimised() ? 2 : 1);
+    return;
+  }
+  if (confirmYesNo(sj("ゲームが終了の要求に応答していません。\nゲームを終了しますか？")) != platform::kAnswerYes) return;
+  setCloseRequest(0);
+  quitRequest = 1;
+}
+
 }  // namespace
 
 void setTransitionBusy(TransitionBusy busy) { g_busy = busy; }
+void resetCloseRepeat() { g_close = {}; }
 
 void handleWindowEvent(WindowMessage& msg) {
   const int vk = static_cast<int>(msg.wParam & 0xFF);
@@ -55,7 +85,7 @@ void handleWindowEvent(WindowMessage& msg) {
   }
   switch (msg.message) {
     // The window stays: the script answers the request as an event.
-    case WM_CLOSE: setCloseRequest(platform::windowMinimised() ? 2 : 1); break;
+    case WM_CLOSE: closeRequested(); break;
     case WM_SETFOCUS: activated(true); break;
     case WM_KILLFOCUS:
       activated(false);
@@ -67,7 +97,23 @@ void handleWindowEvent(WindowMessage& msg) {
       if (!menuBarVisible()) closeMenuDropdown();
       break;
     case WM_DISPLAYCHANGE: refreshMonitor(); break;
+    case WM_KEYDOWN:
     case WM_KEYUP:
+      // Esc closes an open menu (and a pop-up bar); the game sees neither
+      // its press nor its release.
+      if (vk == kVkEscape && msg.message == WM_KEYDOWN && (menuBarInteraction().dropdown || menuBar().shown)) {
+        closeMenuDropdown();
+        hideMenuBar();
+        g_escapeTaken = true;
+        msg.message = WM_NULL;
+        break;
+      }
+      if (vk == kVkEscape && g_escapeTaken) {
+        g_escapeTaken = msg.message == WM_KEYDOWN;
+        msg.message = WM_NULL;
+        break;
+      }
+      if (msg.message == WM_KEYDOWN) break;
       if (vk == kVkTab) modes::toggleSkip();
       else if (vk == kVkShift) modes::toggleAuto();
       break;

@@ -9,6 +9,9 @@
 namespace velmora::render {
 
 void handleWindowEvent(WindowMessage& msg);
+// Forgets the last close request (a second one soon after asks the player
+// whether to end the game); for tests.
+void resetCloseRepeat();
 
 // True while a soft mask transition runs (Alt+Enter must wait for it);
 // installed by the transitions.
