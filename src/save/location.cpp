@@ -146,7 +146,7 @@ void logRootChoice(const RootChoice& choice, const std::string& root, const Docu
   std::string line = sj("セーブデータの保存先: ");
   if (root.empty()) {
     line += sj("ゲームフォルダ (") + choice.why + ")";
-  } else if (documents.source.empty()) {
+  } else if (!documents.source || !*documents.source) {
     line += root + " (" + choice.why + ")";
   } else {
     line += root + " (" + choice.why + sj("、ドキュメントフォルダは ") + documents.source + ")";

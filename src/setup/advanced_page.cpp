@@ -52,7 +52,7 @@ const std::vector<AdvancedRow> kRows = {
     {K::SeMax, 0, 100, 5},           {K::SeMin, 0, 100, 5},           {K::FadeVolDown, 0, 5000, 50},
 };
 
-F formOf(K key) { return core::settingSpec(key).form; }
+F formOf(K key) { return core::settingInfo(key).form; }
 
 // The value as the file shows it: megabytes, or bit 0 alone.
 int32_t fileValue(K key) {
@@ -120,7 +120,7 @@ void stepAdvancedRow(size_t row, int direction) {
 
 void defaultAdvancedRow(size_t row) {
   if (row >= kRows.size()) return;
-  const int32_t d = core::settingSpec(kRows[row].key).defaultValue;
+  const int32_t d = core::settingInfo(kRows[row].key).defaultValue;
   putFileValue(kRows[row].key, formOf(kRows[row].key) == F::Megabytes ? d / kMegabyte : d);
 }
 
@@ -132,7 +132,7 @@ void cancelAdvancedPage(const AdvancedPage& page) {
 std::string advancedRowText(size_t row) {
   if (row >= kRows.size()) return {};
   const K key = kRows[row].key;
-  return std::string(core::settingSpec(key).name) + " = " + std::to_string(fileValue(key));
+  return std::string(core::settingInfo(key).name) + " = " + std::to_string(fileValue(key));
 }
 
 bool runAdvancedPage() {

@@ -179,7 +179,7 @@ TEST_F(StartupDialogTest, AdvancedPageCoversTheOtherKeysAndStepsWithinTheirRange
   std::vector<int> seen(core::kSettingKeyCount, 0);
   for (const AdvancedRow& r : advancedRows()) ++seen[static_cast<size_t>(r.key)];
   for (K k : elsewhere) seen[static_cast<size_t>(k)] += 10;
-  for (size_t i = 0; i < seen.size(); ++i) EXPECT_TRUE(seen[i] == 1 || seen[i] == 10) << core::settingSpec(K(i)).name;
+  for (size_t i = 0; i < seen.size(); ++i) EXPECT_TRUE(seen[i] == 1 || seen[i] == 10) << core::settingInfo(K(i)).name;
 
   auto row = [](K key) {
     const auto& rows = advancedRows();
