@@ -66,6 +66,10 @@ void drawOverlayImage(const image::Image& picture, int x, int y);
 void setWindowVisibleFlags(int flags);
 int windowVisibleFlags();
 
+// Frames presented so far; a frame that would show what the window shows
+// already is held instead and not counted.
+uint64_t presentedFrames();
+
 // draw, draw2 (true when it drew), draw3.
 void drawFrame();
 bool drawFrameIfAnimating();
