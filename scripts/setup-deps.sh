@@ -16,6 +16,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   python3  # the soak run and the benchmark table
+  xvfb openbox xdotool imagemagick onscripter  # bench/idle: a real X window, and ONScripter as its peer
   golang-1.19-src  # carries the standard PNG test suite the image tests read
 )
 
