@@ -13,6 +13,7 @@
 #include "core/textconv.h"
 #include "platform/events.h"
 #include "platform/platform.h"
+#include "platform/vclock.h"
 #include "platform/window.h"
 #include "render/internal.h"
 #include "render/transition.h"
@@ -26,6 +27,8 @@ using core::setting;
 using K = core::SettingKey;
 
 constexpr int kScenePassCount = 4;
+// Event waits with no frame asked for in this long are throttled.
+constexpr uint32_t kPollsAloneMs = 50;
 constexpr GLenum kGlContextLost = 0x0507;
 
 // A 64-bit multiply-fold hash of what a frame would draw; long runs (the
@@ -73,6 +76,7 @@ struct FrameState {
   bool shown = false;  // the window shows the plain frame of shownSignature
   uint64_t shownSignature = 0;
   uint64_t presents = 0;
+  uint32_t lastFrameCall = 0;
 };
 FrameState F;
 
@@ -304,11 +308,16 @@ void sign(const void* data, size_t size) { F.signer.bytes(data, size); }
 void noteTextureChange() { ++F.textureChanges; }
 uint64_t presentedFrames() { return F.presents; }
 
+void eventWaitFoundNothing() {
+  if (!platform::virtualClock() && platform::nowMs() - F.lastFrameCall > kPollsAloneMs) awaitInputForAFrame();
+}
+
 // The frame steps run for every frame, held or not: the clock, motion,
 // sounds and movies go on.
 void present(int index, uint32_t elapsed, uint32_t duration, int easing) {
   DeviceState& d = device();
   if (!d.created || !d.resources) return;
+  F.lastFrameCall = platform::nowMs();
   takeGlError();
   for (FrameStep step : F.updates) step();
   const ScenePass pass = index >= 0 && index < kScenePassCount ? F.passes[index] : nullptr;
@@ -349,6 +358,7 @@ bool drawFrameIfAnimating() {
   Geometry& g = geometry();
   if (!animating && g.panSteps == 0) {
     idleFrame();
+    F.lastFrameCall = platform::nowMs();
     return false;
   }
   sprite::commitAll();

@@ -180,6 +180,8 @@ void noteSwap();
 // for the next frame period or the next input event instead of spinning.
 void holdFrame();
 void idleFrame();
+// The event wait's throttle: input, or one frame period at most.
+void awaitInputForAFrame();
 
 // ---- frame signature ---------------------------------------------------------------
 // While a frame is being signed the draw paths add what they would draw to

@@ -108,4 +108,10 @@ void idleFrame() {
   awaitIdleDeadline();
 }
 
+void awaitInputForAFrame() {
+  int p = 0, q = 0;
+  if (!framePeriod(p, q)) p = kFallbackPeriodP, q = kFallbackPeriodQ;
+  platform::waitForInput(static_cast<uint32_t>((p + q - 1) / q));
+}
+
 }  // namespace velmora::render

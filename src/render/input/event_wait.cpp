@@ -14,6 +14,7 @@
 #include "platform/platform.h"
 #include "platform/vclock.h"
 #include "render/display.h"
+#include "render/render.h"
 #include "render/input/internal.h"
 #include "render/window/window_events.h"
 
@@ -257,6 +258,7 @@ InputEvent pendingEvent(ButtonState& b, WaitMode mode) {
     if (b.autoPollParity && modes::autoDeadlinePassed(platform::nowMs())) return event(260, 260, 3);
   }
   scenario::noteIdleEventPoll();
+  render::eventWaitFoundNothing();
   return out;
 }
 
