@@ -10,12 +10,13 @@ picture of a tiny game this script writes. Then an animated scene of the
 engine (a sprite moving along motion tracks) with its frame rate.
 
     bench/idle/idle.py BUILD_DIR [--repetitions N] [--seconds S] [--json]
-                                 [--shots DIR]
+                                 [--shots DIR] [--check]
 
 Prints the medians over N runs (default 3) side by side; --json prints them
 as one JSON object instead (bench/table.py reads it). --shots keeps a
-screenshot of every scene. Needs xvfb, openbox, xdotool, imagemagick and
-onscripter (scripts/setup-deps.sh installs them).
+screenshot of every scene; --check ends with code 1 when a scene misses its
+target (a test can run it so). Needs xvfb, openbox, xdotool, imagemagick
+and onscripter (scripts/setup-deps.sh installs them).
 """
 import argparse
 import json
@@ -310,6 +311,7 @@ def main():
     ap.add_argument("--seconds", type=float, default=10.0)
     ap.add_argument("--json", action="store_true")
     ap.add_argument("--shots")
+    ap.add_argument("--check", action="store_true")
     args = ap.parse_args()
     build = os.path.abspath(args.build)
     shots = os.path.abspath(args.shots) if args.shots else None
@@ -328,7 +330,8 @@ def main():
         print(json.dumps(medians))
     else:
         report(medians)
-    return 0
+    missed = [k for k, _ in SCENES if medians[k] > TARGET] + (["fps"] if medians["fps"] < MIN_FPS else [])
+    return 1 if args.check and missed else 0
 
 
 if __name__ == "__main__":
