@@ -97,6 +97,8 @@ class Desktop:
         with os.fdopen(read) as f:
             number = f.readline().strip()
         if not number:
+            self.server.kill()
+            self.server.wait()
             raise Failure("Xvfb did not start")
         self.env = dict(os.environ, DISPLAY=":" + number)
         self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env, stdout=subprocess.DEVNULL,
