@@ -4,14 +4,19 @@ name, median, unit, target, pass/fail. Exit code 1 when a target is missed.
 
     bench/table.py BUILD_DIR [--repetitions N]
 
-Medians of N repetitions (default 5). The machine is shared: other builds
-running at the same time make every figure an upper bound.
+Medians of N repetitions (default 5; the idle benchmark in a real X window,
+bench/idle/idle.py, at most 3, for each of its runs takes about a minute).
+The machine is shared: other builds running at the same time make every
+figure an upper bound; the idle rows count the engine's own CPU time only.
 """
 import argparse
 import json
 import os
 import subprocess
 import sys
+
+IDLE = "idle"  # bench/idle/idle.py rather than a benchmark executable
+IDLE_REPETITIONS = 3
 
 # (row, executable, benchmark name, measure, unit, comparison, target)
 # measure: cpu_time or real_time (converted to unit), items_per_second, or
@@ -38,6 +43,14 @@ ROWS = [
     ("makeSave + saveSave, 200 sprites, packed", "bench_save", "MakeAndSave/1", "real_time", "ms", "<", 50.0),
     ("loadSave, 200 sprites, text", "bench_save", "Load/0", "real_time", "ms", "<", 100.0),
     ("loadSave, 200 sprites, packed", "bench_save", "Load/1", "real_time", "ms", "<", 100.0),
+    # Share of one core while the demo waits (1280x720, llvmpipe, a real X
+    # window), with ONScripter waiting at a click in the same X server.
+    ("idle: title menu", IDLE, "title", "idle", "%", "<=", 3.0),
+    ("idle: page at a click wait", IDLE, "page", "idle", "%", "<=", 3.0),
+    ("idle: save screen", IDLE, "save", "idle", "%", "<=", 3.0),
+    ("idle: ONScripter at a click wait", IDLE, "peer", "idle", "%", None, None),
+    ("animated sprite in a window", IDLE, "fps", "idle", "fps", ">=", 55.0),
+    ("animated sprite, share of a core", IDLE, "animation", "idle", "%", None, None),
 ]
 
 TO_SECONDS = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
@@ -62,6 +75,22 @@ def run(build, executable, names, repetitions):
     return medians
 
 
+def run_idle(build, repetitions):
+    """The idle benchmark's medians by scene (empty when it cannot run)."""
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "idle", "idle.py")
+    out = subprocess.run([sys.executable, script, build, "--json", f"--repetitions={repetitions}"],
+                         stdout=subprocess.PIPE).stdout
+    return {k: {"idle": v} for k, v in json.loads(out).items()} if out.strip() else {}
+
+
+def ratio_note(row, medians):
+    """The idle scenes against ONScripter's figure."""
+    if row[1] != IDLE or row[4] != "%" or row[2] == "peer" or "peer" not in medians or row[2] not in medians:
+        return ""
+    peer = medians["peer"]["idle"]
+    return f"  {medians[row[2]]['idle'] / peer:.2f}x ONScripter" if peer > 0 else ""
+
+
 def seconds(b, key):
     return b[key] * TO_SECONDS[b["time_unit"]]
 
@@ -71,6 +100,8 @@ def value(row, medians):
     b = medians.get(name)
     if b is None:
         return None
+    if measure == "idle":
+        return b["idle"]
     if measure.startswith("ratio:"):
         other = medians.get(measure[6:])
         return None if other is None else seconds(b, "cpu_time") / seconds(other, "cpu_time")
@@ -88,6 +119,8 @@ def main():
     args = ap.parse_args()
     wanted = {}
     for row in ROWS:
+        if row[1] == IDLE:
+            continue
         names = wanted.setdefault(row[1], [])
         names.append(row[2])
         if row[3].startswith("ratio:"):
@@ -96,11 +129,13 @@ def main():
     for executable, names in wanted.items():
         print(f"running {executable} ...", file=sys.stderr, flush=True)
         medians.update(run(args.build, executable, sorted(set(names)), args.repetitions))
+    print("running bench/idle/idle.py (a real X window) ...", file=sys.stderr, flush=True)
+    idle = run_idle(args.build, min(args.repetitions, IDLE_REPETITIONS))
     width = max(len(r[0]) for r in ROWS)
     print(f"{'benchmark':<{width}}  {'median':>10}  {'unit':<7} {'target':<10} result")
     missed = 0
     for row in ROWS:
-        v = value(row, medians)
+        v = value(row, idle if row[1] == IDLE else medians)
         target = f"{row[5]} {row[6]:g}" if row[5] else "-"
         if v is None:
             print(f"{row[0]:<{width}}  {'-':>10}  {row[4]:<7} {target:<10} not built")
@@ -110,7 +145,8 @@ def main():
             continue
         ok = {"<": v < row[6], "<=": v <= row[6], ">=": v >= row[6]}[row[5]]
         missed += not ok
-        print(f"{row[0]:<{width}}  {v:>10.4g}  {row[4]:<7} {target:<10} {'pass' if ok else 'FAIL'}")
+        note = ratio_note(row, idle) if row[1] == IDLE else ""
+        print(f"{row[0]:<{width}}  {v:>10.4g}  {row[4]:<7} {target:<10} {'pass' if ok else 'FAIL'}{note}")
     return 1 if missed else 0
 
 

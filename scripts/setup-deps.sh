@@ -17,6 +17,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   python3  # the soak run and the benchmark table
   xvfb openbox xdotool imagemagick x11-utils xfonts-base  # the window tests: a real X server, input, screenshots
+  onscripter  # bench/idle only: the idle benchmark's peer
   golang-1.19-src  # carries the standard PNG test suite the image tests read
 )
 

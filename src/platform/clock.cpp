@@ -1,5 +1,7 @@
 // Time: the steady clock in milliseconds, or a virtual clock that advances only
 // when the engine sleeps or presents frames, so that test runs repeat exactly.
+#include <time.h>
+
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -31,6 +33,12 @@ void sleepMs(uint32_t ms) {
     return;
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+bool millisecondClock() {
+  if (C.isVirtual.load(std::memory_order_relaxed)) return true;
+  timespec res{};
+  return clock_getres(CLOCK_MONOTONIC, &res) == 0 && res.tv_sec == 0 && res.tv_nsec <= 1000000;
 }
 
 void setVirtualClock(bool on) {

@@ -43,6 +43,14 @@ std::vector<std::string> g_dropped;
 std::atomic<int> g_quitSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
 
+// Idle waits: how often the engine read the queue, and the window pictures
+// the window system lost.
+struct QueueWatch {
+  uint64_t reads = 0, readsAtWait = 0;
+  uint32_t exposures = 0;
+};
+QueueWatch g_watch;
+
 int64_t packPoint(int x, int y) {
   return static_cast<int64_t>((static_cast<uint32_t>(y & 0xFFFF) << 16) | static_cast<uint32_t>(x & 0xFFFF));
 }
@@ -156,7 +164,10 @@ bool translate(const SDL_Event& e, WindowMessage& m) {
         case SDL_WINDOWEVENT_MINIMIZED: sizeMessage(m, e, SIZE_MINIMIZED); return true;
         case SDL_WINDOWEVENT_MAXIMIZED: sizeMessage(m, e, SIZE_MAXIMIZED); return true;
         case SDL_WINDOWEVENT_RESTORED: sizeMessage(m, e, SIZE_RESTORED); return true;
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_EXPOSED: ++g_watch.exposures; return false;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
+          ++g_watch.exposures;
           m.message = WM_SIZE;
           m.lParam = packPoint(e.window.data1, e.window.data2);
           return true;
@@ -205,6 +216,7 @@ bool pollMessage(WindowMessage& out) {
     return true;
   }
   if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
+  ++g_watch.reads;
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
     if (e.type == SDL_DROPFILE && !e.drop.file) continue;
@@ -212,6 +224,25 @@ bool pollMessage(WindowMessage& out) {
   }
   return false;
 }
+
+bool waitForInput(uint32_t ms) {
+  const bool reading = g_watch.reads != g_watch.readsAtWait;
+  g_watch.readsAtWait = g_watch.reads;
+  if (ms == 0) return false;
+  // Nobody took events since the last wait: none would be taken sooner.
+  if (!SDL_WasInit(SDL_INIT_EVENTS) || !reading) {
+    sleepMs(ms);
+    return false;
+  }
+  if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return true;
+  const bool arrived = SDL_WaitEventTimeout(nullptr, static_cast<int>(ms)) == 1;
+  // The wait marks the end of its poll cycle in the queue; left there it
+  // would make the next poll come back empty.
+  SDL_FlushEvent(SDL_POLLSENTINEL);
+  return arrived;
+}
+
+uint32_t windowExposures() { return g_watch.exposures; }
 
 std::vector<std::string> takeDroppedFiles() {
   std::vector<std::string> out;

@@ -22,6 +22,15 @@ struct EndRequests {
 };
 EndRequests takeEndRequests();
 
+// Sleeps at most ms; true as soon as an event waits to be taken. Only when
+// the engine read the queue since the last wait: a loop that never reads it
+// sleeps the whole time.
+bool waitForInput(uint32_t ms);
+
+// How many times the window system lost the window's picture (shown,
+// uncovered, resized): a frame after a new loss is presented in any case.
+uint32_t windowExposures();
+
 // Windows virtual-key code of an SDL keycode (0 when unmapped).
 int virtualKeyOf(int sdlKeycode);
 

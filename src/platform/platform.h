@@ -13,6 +13,8 @@ void shutdown();
 // Milliseconds since an arbitrary origin (the multimedia-timer reading).
 uint32_t nowMs();
 void sleepMs(uint32_t ms);
+// Whether the clock resolves single milliseconds (frames can be paced on it).
+bool millisecondClock();
 
 // Folder of the running executable, with a trailing '/'; empty when unknown.
 std::string executableFolder();

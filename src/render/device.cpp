@@ -238,8 +238,13 @@ bool createDevice() {
   platform::MonitorInfo m;
   platform::mainWindowMonitor(m);
   if (!chooseColourFormats(m.bitsPerPixel)) return false;
-  if ((setting(K::VSyncWait) & 2) && !g_device.caps.scanLine)
+  // The raster cannot be read here; the software wait paces on the clock
+  // instead, so only a machine without a usable clock loses it.
+  g_device.caps.softwarePacing = frameClockUsable();
+  if ((setting(K::VSyncWait) & 2) && !g_device.caps.softwarePacing) {
     errorc(notice("Software が使えないので Hardware で起動します。\n(このエラーはゲームの動作には影響ありません)"), 1);
+    setting(K::VSyncWait) = 1;
+  }
   deriveLimits();
   checkInterpolation();
   appendLog(capabilityReport());

@@ -1,7 +1,9 @@
 // One frame: update steps, the scene pass into the scene target, the present
-// quad, pacing and the present call.
+// quad, pacing and the present call. A plain frame is first signed: when it
+// would show what the window shows already, it is held instead.
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <numeric>
 #include <vector>
 
@@ -9,7 +11,9 @@
 #include "core/settings.h"
 #include "core/state.h"
 #include "core/textconv.h"
+#include "platform/events.h"
 #include "platform/platform.h"
+#include "platform/vclock.h"
 #include "platform/window.h"
 #include "render/internal.h"
 #include "render/transition.h"
@@ -23,7 +27,40 @@ using core::setting;
 using K = core::SettingKey;
 
 constexpr int kScenePassCount = 4;
+// Event waits with no frame asked for in this long are throttled.
+constexpr uint32_t kPollsAloneMs = 50;
 constexpr GLenum kGlContextLost = 0x0507;
+
+// A 64-bit multiply-fold hash of what a frame would draw; long runs (the
+// overlays' pixels) go through four lanes at once.
+struct Signer {
+  static constexpr uint64_t kSeed = 0x243F6A8885A308D3ull, kMultiplier = 0x9E3779B97F4A7C15ull;
+  static constexpr size_t kLanes = 4;
+  uint64_t h = kSeed;
+  static uint64_t fold(uint64_t h, uint64_t w) {
+    const unsigned __int128 m = static_cast<unsigned __int128>(h ^ w ^ kSeed) * kMultiplier;
+    return static_cast<uint64_t>(m) ^ static_cast<uint64_t>(m >> 64);
+  }
+  void bytes(const void* data, size_t size) {
+    const auto* p = static_cast<const unsigned char*>(data);
+    uint64_t w[kLanes] = {};
+    if (size >= sizeof w) {
+      uint64_t lane[kLanes] = {h, h + 1, h + 2, h + 3};
+      for (; size >= sizeof w; size -= sizeof w, p += sizeof w) {
+        std::memcpy(w, p, sizeof w);
+        for (size_t i = 0; i < kLanes; ++i) lane[i] = fold(lane[i], w[i]);
+      }
+      for (uint64_t l : lane) h = fold(h, l);
+    }
+    for (; size >= sizeof w[0]; size -= sizeof w[0], p += sizeof w[0]) {
+      std::memcpy(&w[0], p, sizeof w[0]);
+      h = fold(h, w[0]);
+    }
+    w[0] = 0;
+    std::memcpy(&w[0], p, size);
+    h = fold(h, w[0] ^ static_cast<uint64_t>(size) << 56);
+  }
+};
 
 struct FrameState {
   std::vector<GpuVertex> vertices;
@@ -33,6 +70,13 @@ struct FrameState {
   OverlayDrawer overlay = nullptr;
   ScenePass passes[kScenePassCount] = {};
   int windowVisible = 3;
+  bool signing = false;
+  Signer signer;
+  uint64_t textureChanges = 0;
+  bool shown = false;  // the window shows the plain frame of shownSignature
+  uint64_t shownSignature = 0;
+  uint64_t presents = 0;
+  uint32_t lastFrameCall = 0;
 };
 FrameState F;
 
@@ -52,23 +96,6 @@ void presentQuad() {
   if (d.present.filtered && presentFiltered()) return;
   bindTarget(d.g_pBackBuffer, d.backBufferWidth, d.backBufferHeight);
   drawScreenQuad(d.g_pBackTexture, d.present.quad, d.present.linear);
-}
-
-// Software pacing by time alone: the raster position cannot be read here.
-void pace() {
-  DeviceState& d = device();
-  if (!(setting(K::VSyncWait) & 2)) return;
-  int p = geometry().refreshP, q = geometry().refreshQ;
-  if (setting(K::LimitFPS) > 0) p = core::frameInterval().numerator, q = core::frameInterval().denominator;
-  if (p <= 0 || q <= 0) return;
-  if (d.carry > p) d.carry = 0;
-  uint32_t now = platform::nowMs();
-  while (static_cast<int64_t>(now - d.lastPresent) * q + d.carry < p) {
-    platform::sleepMs(1);
-    now = platform::nowMs();
-  }
-  d.carry += static_cast<int64_t>(now - d.lastPresent) * q - p;
-  d.lastPresent = now;
 }
 
 void presentCall() {
@@ -96,9 +123,14 @@ void presentCall() {
   const int y1 = dh - static_cast<int>(static_cast<float>(dst.bottom) * sy);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   glViewport(0, 0, dw, dh);
-  glClearColor(0, 0, 0, 1);
-  glClear(GL_COLOR_BUFFER_BIT);
-  paintWallPaper(cw, ch);
+  // A picture over the whole window leaves nothing to clear: one full-window
+  // pass less per frame on a software rasterizer.
+  const bool covered = std::min(x0, x1) <= 0 && std::max(x0, x1) >= dw && std::min(y0, y1) <= 0 && std::max(y0, y1) >= dh;
+  if (!covered) {
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    paintWallPaper(cw, ch);
+  }
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   glViewport(0, 0, dw, dh);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, d.g_pBackBuffer);
@@ -108,6 +140,7 @@ void presentCall() {
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
   if (F.overlay) F.overlay(dw, dh);
   platform::swapMainWindow();
+  noteSwap();
   if (takeGlError() == kGlContextLost) {
     showErrorBox(std::string("DeviceReset2 ") + glErrorName(kGlContextLost));
     quitRequest = 1;
@@ -119,6 +152,42 @@ void presentCall() {
 void endOfFrame() {
   pace();
   presentCall();
+}
+
+void signRect(const Rect& r) {
+  for (int v : {r.left, r.top, r.right, r.bottom}) signValue(v);
+}
+
+// What the present adds to the scene: where it goes, the window's size, the
+// overlays, and whatever changed textures or lost the window's picture.
+void signPresent() {
+  const DeviceState& d = device();
+  const PresentGeometry& p = d.present;
+  signValue(static_cast<int>(p.target));
+  for (bool b : {p.rectangles, p.filtered, p.linear}) signValue(b);
+  for (const Rect* r : {&p.source, &p.destination, &p.quad}) signRect(*r);
+  int dw = 0, dh = 0, cw = 0, ch = 0;
+  platform::drawableSize(dw, dh);
+  platform::clientSize(cw, ch);
+  for (int v : {dw, dh, cw, ch, d.backBufferWidth, d.backBufferHeight, setting(K::Interpolation), setting(K::FullScreen),
+                setting(K::FullMode)})
+    signValue(v);
+  if (F.overlay) F.overlay(dw, dh);
+  signValue(F.textureChanges);
+  signValue(platform::windowExposures());
+}
+
+// The plain frame as it would be drawn, drawing nothing (uploads that the
+// frame needs still happen, and count as changes).
+uint64_t signPlainFrame() {
+  F.signer = Signer{};
+  F.signing = true;
+  const Geometry& g = geometry();
+  bindTarget(sceneFbo(), g.screenWidth, g.screenHeight);
+  drawScene(false);
+  signPresent();
+  F.signing = false;
+  return F.signer.h;
 }
 
 }  // namespace
@@ -141,6 +210,7 @@ size_t streamPush(const GpuVertex* vertices, size_t count) {
 }
 
 void streamUpload() {
+  if (F.signing) return sign(F.vertices.data(), F.vertices.size() * sizeof(GpuVertex));
   DeviceState& d = device();
   glBindVertexArray(d.vao);
   glBindBuffer(GL_ARRAY_BUFFER, d.vbo);
@@ -180,6 +250,7 @@ void drawScreenQuad(GLuint texture, const Rect& r, bool linear) {
   streamBegin();
   streamPush(v, 4);
   streamUpload();
+  if (F.signing) return signValue(texture);
   streamDraw(0, 4);
   glBindTexture(GL_TEXTURE_2D, 0);
 }
@@ -223,6 +294,10 @@ void drawScene(bool after) {
   drawRenderTargetSprites(after);
   bindTarget(fbo, w, h);
   drawGroup(0, after, INT_MAX, 0);
+  if (F.signing) {
+    signValue(F.windowVisible);
+    signValue(reinterpret_cast<uintptr_t>(F.textLayer));
+  }
   if ((F.windowVisible & 2) && F.textLayer) {
     F.textLayer();
     bindTarget(fbo, w, h);
@@ -230,17 +305,39 @@ void drawScene(bool after) {
   drawGroup(0, after, -1, INT_MIN);
 }
 
+bool signing() { return F.signing; }
+void sign(const void* data, size_t size) { F.signer.bytes(data, size); }
+void noteTextureChange() { ++F.textureChanges; }
+uint64_t presentedFrames() { return F.presents; }
+
+void eventWaitFoundNothing() {
+  if (!platform::virtualClock() && platform::nowMs() - F.lastFrameCall > kPollsAloneMs) awaitInputForAFrame();
+}
+
+// The frame steps run for every frame, held or not: the clock, motion,
+// sounds and movies go on.
 void present(int index, uint32_t elapsed, uint32_t duration, int easing) {
   DeviceState& d = device();
   if (!d.created || !d.resources) return;
+  F.lastFrameCall = platform::nowMs();
   takeGlError();
   for (FrameStep step : F.updates) step();
+  const ScenePass pass = index >= 0 && index < kScenePassCount ? F.passes[index] : nullptr;
+  const uint64_t signature = pass ? 0 : signPlainFrame();
+  if (!pass && F.shown && signature == F.shownSignature) {
+    holdFrame();
+    return;
+  }
   const Geometry& g = geometry();
   bindTarget(sceneFbo(), g.screenWidth, g.screenHeight);
-  if (index >= 0 && index < kScenePassCount && F.passes[index]) F.passes[index](elapsed, duration, easing);
+  if (pass) pass(elapsed, duration, easing);
   else drawScene(false);
   presentQuad();
   endOfFrame();
+  ++F.presents;
+  // A pass leaves the scene target as its own frame, never a plain one.
+  F.shown = !pass;
+  F.shownSignature = signature;
 }
 
 void addFrameUpdate(FrameStep step) {
@@ -262,7 +359,8 @@ bool drawFrameIfAnimating() {
   const bool animating = F.trackStep && F.trackStep();
   Geometry& g = geometry();
   if (!animating && g.panSteps == 0) {
-    platform::sleepMs(1);
+    idleFrame();
+    F.lastFrameCall = platform::nowMs();
     return false;
   }
   sprite::commitAll();
@@ -277,6 +375,8 @@ std::optional<int> setRenderTarget2(int index, int spriteNumber) {
   setErrcmd("SetRenderTarget2");
   DeviceState& d = device();
   if (!d.resources) return static_cast<int>(GL_INVALID_OPERATION);
+  // Whatever the caller draws into the target is no part of any signature.
+  noteTextureChange();
   if (spriteNumber <= 0) {
     const Geometry& g = geometry();
     bindTarget(sceneFbo(), g.screenWidth, g.screenHeight);

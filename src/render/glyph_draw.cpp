@@ -20,6 +20,7 @@ void drawGlyphQuads(void* atlas, const GlyphQuad* quads, size_t count) {
   }
   const size_t first = streamPush(triangles.data(), triangles.size());
   streamUpload();
+  if (signing()) return signValue(atlas);
   applyBlendRow(static_cast<int>(BlendRow::Alpha));
   useProgram(ProgramId::Sprite);
   glUniform1i(program(ProgramId::Sprite).stage1, static_cast<int>(Stage1::Off));

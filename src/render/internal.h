@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "render/geometry.h"
@@ -61,7 +62,7 @@ struct Caps {
   bool blendFactor = true, blendOp = true;
   int pixelShaderMajor = 3, vertexShaderMajor = 3;
   bool pointStretch = true, linearStretch = true;
-  bool scanLine = false;  // the raster position is never readable here
+  bool softwarePacing = true;  // the software wait: the clock stands in for the raster
 };
 
 enum class SceneTarget : uint8_t { BackBuffer, BackSurface };
@@ -164,6 +165,38 @@ void multiplyPlacement(const sprite::Slot& slot, float out[16]);
 // The upload converter of 16-bit colour: A8R8G8B8 to A4R4G4B4 (each
 // channel's top four bits).
 void toRow16(const uint32_t* src, uint16_t* dst, size_t n);
+
+// ---- pacing (pacing.cpp) -----------------------------------------------------------
+// Whether presents can be paced on the clock at all (the software wait).
+bool frameClockUsable();
+// Whether presents are paced on the clock now: VSyncWait bit 1, or bit 0
+// once swaps were measured not to wait for the display.
+bool clockPacing();
+// Before a present: waits for the frame's turn when paced on the clock.
+void pace();
+// After a swap: measures whether swaps wait for the display.
+void noteSwap();
+// A frame with nothing new to show, and draw2 with nothing to draw: wait
+// for the next frame period or the next input event instead of spinning.
+void holdFrame();
+void idleFrame();
+// The event wait's throttle: input, or one frame period at most.
+void awaitInputForAFrame();
+
+// ---- frame signature ---------------------------------------------------------------
+// While a frame is being signed the draw paths add what they would draw to
+// its signature instead of drawing it: a frame whose signature equals the
+// one last presented is neither composed nor presented again.
+bool signing();
+void sign(const void* data, size_t size);
+template <class T>
+void signValue(const T& value) {
+  static_assert(std::is_scalar_v<T>);
+  sign(&value, sizeof value);
+}
+// Texture contents changed, or something drew outside the frame: the next
+// frame is composed and presented whatever its signature.
+void noteTextureChange();
 
 // ---- misc ---------------------------------------------------------------------
 void appendLog(const std::string& text);

@@ -66,6 +66,15 @@ void drawOverlayImage(const image::Image& picture, int x, int y);
 void setWindowVisibleFlags(int flags);
 int windowVisibleFlags();
 
+// Frames presented so far; a frame that would show what the window shows
+// already is held instead and not counted.
+uint64_t presentedFrames();
+
+// The event wait found nothing. When no frame was asked for in a while (a
+// loop of event waits alone), it waits for input or one frame period, on
+// the real clock only, so that such a loop does not spin.
+void eventWaitFoundNothing();
+
 // draw, draw2 (true when it drew), draw3.
 void drawFrame();
 bool drawFrameIfAnimating();

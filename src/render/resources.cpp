@@ -33,6 +33,7 @@ ResourceState RS;
 bool sixteenBit() { return device().formatTexture == GL_RGBA4; }
 
 GLuint newTexture(GLenum format, int width, int height, int levels) {
+  noteTextureChange();
   if (levels < 1) levels = 1;
   GLenum layout = GL_RGBA, type = GL_UNSIGNED_BYTE;
   if (format == GL_RGB8) layout = GL_RGB;
@@ -72,6 +73,7 @@ bool makeTarget(GLenum format, int w, int h, GLuint& texture, GLuint& fbo, const
 }
 
 void deleteTarget(GLuint& texture, GLuint& fbo) {
+  noteTextureChange();
   if (fbo) glDeleteFramebuffers(1, &fbo);
   if (texture) glDeleteTextures(1, &texture);
   fbo = texture = 0;
@@ -240,18 +242,21 @@ void* createRenderTargetTexture(int width, int height, void*& surface) {
 }
 
 void releaseTexture(void*& texture) {
+  noteTextureChange();
   GLuint t = glName(texture);
   if (t) glDeleteTextures(1, &t);
   texture = nullptr;
 }
 
 void releaseSurface(void*& surface) {
+  noteTextureChange();
   GLuint f = glName(surface);
   if (f) glDeleteFramebuffers(1, &f);
   surface = nullptr;
 }
 
 int writeTexture3(void* texture, const image::Image* picture, int x, int y, int w, int h) {
+  noteTextureChange();
   GLuint tex = glName(texture);
   if (!tex || !picture || !picture->pixels) return 0;
   glBindTexture(GL_TEXTURE_2D, tex);
@@ -284,6 +289,7 @@ int writeTexture3(void* texture, const image::Image* picture, int x, int y, int 
 }
 
 int writeTextureRegion(void* texture, int x, int y, int w, int h, const uint32_t* pixels) {
+  noteTextureChange();
   GLuint tex = glName(texture);
   if (!tex || !pixels || w <= 0 || h <= 0) return 0;
   glBindTexture(GL_TEXTURE_2D, tex);
@@ -299,6 +305,7 @@ int writeTextureRegion(void* texture, int x, int y, int w, int h, const uint32_t
 }
 
 int writeTexture2(void* texture, int level, const image::Image* picture) {
+  noteTextureChange();
   GLuint tex = glName(texture);
   if (!tex || !picture || !picture->pixels) return 0;
   glBindTexture(GL_TEXTURE_2D, tex);

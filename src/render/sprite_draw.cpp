@@ -360,11 +360,21 @@ void applyState(const DrawItem& it, int& blend, ProgramId& current) {
   glBindSampler(0, it.mip ? d.samplerLinearMip : d.samplerLinear);
 }
 
+void signItem(const DrawItem& it) {
+  for (GLuint t : {it.texture0, it.texture1}) signValue(t);
+  for (int v : {static_cast<int>(it.programId), it.blend, it.stage1, it.colourOp, static_cast<int>(it.mip)}) signValue(v);
+  for (float f : {it.factor[0], it.factor[1], it.factor[2], it.factor[3], it.c0, it.c1}) signValue(f);
+}
+
 // Runs of equal state go in one call; within it the tiles are drawn, and
 // blended, in the order given, as separate calls would draw them.
 void execute() {
   if (DS.items.empty()) return;
   streamUpload();
+  if (signing()) {
+    for (const DrawItem& it : DS.items) signItem(it);
+    return;
+  }
   int blend = -1;
   ProgramId current = ProgramId::Count;
   for (size_t i = 0; i < DS.items.size();) {
@@ -427,15 +437,19 @@ void drawRenderTargetSprites(bool after) {
     if (n <= 0) continue;
     sprite::Slot* s = after ? sprite::afterSlot(n) : sprite::frontSlot(n);
     if (!s) {
-      showErrorBox("RenderTextureA " + std::to_string(n) + " Not Found");
+      if (!signing()) showErrorBox("RenderTextureA " + std::to_string(n) + " Not Found");
       continue;
     }
     if (!s->renderTarget) continue;
     ensureRenderTarget(*s);
     if (!s->gpu.renderSurface) continue;
     bindTarget(glName(s->gpu.renderSurface), s->imageWidth, s->imageHeight);
-    glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT);
+    if (signing()) {
+      signValue(n);
+    } else {
+      glClearColor(0, 0, 0, 0);
+      glClear(GL_COLOR_BUFFER_BIT);
+    }
     drawGroup(n, after, INT_MAX, INT_MIN);
   }
 }

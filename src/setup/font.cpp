@@ -16,11 +16,15 @@ namespace {
 
 // Room around the glyphs, so that none starts left of or above the buffer.
 constexpr int kMargin = 2;
+// The overlays draw the same few texts every frame: their coverage is kept,
+// up to this many, and all let go when one more is needed.
+constexpr size_t kKeptTexts = 64;
 
 struct FontState {
   std::string face;  // Shift_JIS
   std::map<int, std::unique_ptr<text::CString>> sizes;
   bool failed = false;  // no font to be had: not asked again every frame
+  std::map<std::pair<int, std::string>, std::vector<uint32_t>> coverage;  // by pixel height and text
 };
 FontState F;
 
@@ -71,16 +75,22 @@ int drawText(image::Image& target, int x, int y, std::string_view sjis, int pixe
   if (!s) return 0;
   const int width = textWidth(sjis, pixelHeight);
   const int w = width + 2 * kMargin + pixelHeight, h = s->cellEdge() + 2 * kMargin;
-  std::vector<uint32_t> coverage(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
-  int pen = kMargin;
-  for (size_t i = 0; i < sjis.size();) {
-    const unsigned char c = static_cast<unsigned char>(sjis[i]);
-    const bool two = isLeadByte(c) && i + 1 < sjis.size();
-    const unsigned code = two ? unsigned(c) << 8 | static_cast<unsigned char>(sjis[i + 1]) : c;
-    if (code != ' ' && code != 0x8140) s->WriteGlyph(coverage.data(), w, w, h, pen, kMargin, code);
-    pen += two ? pixelHeight : pixelHeight / 2;
-    i += two ? 2 : 1;
+  const auto key = std::make_pair(pixelHeight, std::string(sjis));
+  auto kept = F.coverage.find(key);
+  if (kept == F.coverage.end()) {
+    if (F.coverage.size() >= kKeptTexts) F.coverage.clear();
+    kept = F.coverage.emplace(key, std::vector<uint32_t>(static_cast<size_t>(w) * static_cast<size_t>(h), 0)).first;
+    int pen = kMargin;
+    for (size_t i = 0; i < sjis.size();) {
+      const unsigned char c = static_cast<unsigned char>(sjis[i]);
+      const bool two = isLeadByte(c) && i + 1 < sjis.size();
+      const unsigned code = two ? unsigned(c) << 8 | static_cast<unsigned char>(sjis[i + 1]) : c;
+      if (code != ' ' && code != 0x8140) s->WriteGlyph(kept->second.data(), w, w, h, pen, kMargin, code);
+      pen += two ? pixelHeight : pixelHeight / 2;
+      i += two ? 2 : 1;
+    }
   }
+  const std::vector<uint32_t>& coverage = kept->second;
   const int left = std::max({clip.left, 0, x - kMargin}), right = std::min({clip.right, target.width, x - kMargin + w});
   const int top = std::max({clip.top, 0, y - kMargin}), bottom = std::min({clip.bottom, target.height, y - kMargin + h});
   for (int py = top; py < bottom; ++py)

@@ -40,6 +40,9 @@ class WindowMenuTest : public ::testing::Test {
     setCloseRequest(0);
     releaseDisplay();  // forgets the modes a previous test applied
     geometry() = Geometry{};
+    // Window events and seen counters an earlier suite left behind.
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    input::resetButtons();
   }
   void TearDown() override {
     core::resetSettings();

@@ -63,14 +63,32 @@ KEYS = [("Shift", 5000, 9000), ("Tab", 8000, 14000), ("Q", 2000, 5000), ("L", 40
         ("S", 9000, 15000), ("Esc", 3000, 6000), ("B", 10000, 16000)]
 
 
-def scenario(seed, length_ms):
-    """Timed input: a click every 0.2-1.5 s and the keys above; quits at the
-    end."""
+# Memory is sampled at these steps of virtual time: the scenario takes a
+# screenshot, and the run reads the resident memory when the file appears.
+# (Real time runs fast while unchanged frames are held, so samples taken by
+# the wall clock would crowd into the busy stretches.) A sample is the least
+# reading over a short while, so that the screenshot's own picture, still
+# held while it is written, does not count.
+SAMPLE_STEP_MS = 2000
+SAMPLE_WINDOW_S = 0.25
+
+
+def marker_path(work, t):
+    return os.path.join(work, f"at-{t:07d}.png")
+
+
+def scenario(seed, length_ms, work):
+    """Timed input: a click every 0.2-1.5 s and the keys above, the memory
+    sample markers; quits at the end."""
     rng = random.Random(seed)
     lines = [f"# soak scenario, seed {seed}"]
     t = 500
     next_key = {key: rng.randrange(low, high) for key, low, high in KEYS}
+    next_marker = SAMPLE_STEP_MS
     while t < length_ms:
+        while next_marker <= t:
+            lines.append(f"at {next_marker} screenshot {marker_path(work, next_marker)}")
+            next_marker += SAMPLE_STEP_MS
         x, y = rng.randrange(SCREEN[0]), rng.randrange(SCREEN[1])
         qx0, qy0, qx1, qy1 = QUIT_BUTTON
         if not (qx0 <= x < qx1 and qy0 <= y < qy1):
@@ -151,22 +169,33 @@ def run(build, src_root, work, args):
     length_ms = int(args.minutes * 60000)
     scenario_path = os.path.join(work, "scenario.txt")
     with open(scenario_path, "w") as f:
-        f.write(scenario(args.seed, length_ms))
+        f.write(scenario(args.seed, length_ms, work))
     env = dict(os.environ, XDG_RUNTIME_DIR=work)
     err_path = os.path.join(work, "stderr.txt")
     with open(err_path, "wb") as err:
         p = subprocess.Popen([os.path.join(build, "velmora"), "--headless", "--virtual-clock", "--input",
                               scenario_path, game], stdout=subprocess.DEVNULL, stderr=err, env=env)
-        samples = []
+        samples = []  # (virtual ms, KiB)
+        pending = []  # [virtual ms, until, least KiB so far]
         started = time.monotonic()
+        next_marker = SAMPLE_STEP_MS
         while p.poll() is None:
-            r = rss_kib(p.pid)
-            if r:
-                samples.append(r)
-            time.sleep(0.25)
+            now, r = time.monotonic(), rss_kib(p.pid)
+            while os.path.exists(marker_path(work, next_marker)):
+                pending.append([next_marker, now + SAMPLE_WINDOW_S, None])
+                next_marker += SAMPLE_STEP_MS
+            for sample in pending:
+                if r:
+                    sample[2] = r if sample[2] is None else min(sample[2], r)
+            while pending and now >= pending[0][1]:
+                t, _, least = pending.pop(0)
+                if least:
+                    samples.append((t, least))
+                os.remove(marker_path(work, t))
+            time.sleep(0.02)
         seconds = time.monotonic() - started
     with open(os.path.join(work, "rss.txt"), "w") as f:
-        f.write("\n".join(map(str, samples)) + "\n")
+        f.write("".join(f"{t} {r}\n" for t, r in samples))
     errors = unexpected_errors(open(err_path, "rb").read().decode("utf-8", "replace"))
     failures = []
     if p.returncode != 0:
@@ -181,15 +210,14 @@ def run(build, src_root, work, args):
     if has_saves and args.minutes >= 1 and not slots:
         failures.append("no save slot was written")
     # Warm-up: pictures, fonts and sounds loaded for the first time, the
-    # backlog filling up. Samples are taken in real time, which runs roughly
-    # in step with the virtual clock. Flat: the last fifth no higher than the
-    # start of what follows the warm-up, within the allowance.
-    if len(samples) >= 10 and args.warm_up < args.minutes:
-        warm = samples[int(len(samples) * args.warm_up / args.minutes):]
+    # backlog filling up. Flat: the last fifth no higher than the start of
+    # what follows the warm-up, within the allowance.
+    warm = [r for t, r in samples if t >= args.warm_up * 60000]
+    if len(samples) >= 10 and warm:
         middle = median(warm[:max(1, len(warm) // 3)])
         end = median(warm[-max(1, len(warm) // 5):])
         print(f"soak: {args.minutes:g} min virtual in {seconds:.0f} s, seed {args.seed}, slots {len(slots)}, "
-              f"RSS after warm-up {middle} KiB, at the end {end} KiB, peak {max(samples)} KiB")
+              f"RSS after warm-up {middle} KiB, at the end {end} KiB, peak {max(r for _, r in samples)} KiB")
         if end - middle > args.growth_kib and not args.no_memory_check:
             failures.append(f"resident memory grew by {end - middle} KiB after warm-up")
     elif not args.no_memory_check:

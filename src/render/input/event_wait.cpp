@@ -12,7 +12,9 @@
 #include "platform/events.h"
 #include "platform/input.h"
 #include "platform/platform.h"
+#include "platform/vclock.h"
 #include "render/display.h"
+#include "render/render.h"
 #include "render/input/internal.h"
 #include "render/window/window_events.h"
 
@@ -23,6 +25,9 @@ using core::setting;
 using K = core::SettingKey;
 
 constexpr uint32_t kPowerSaverPeriod = 30000;
+// The longest sleep of a game paused while its window is inactive; any
+// event ends it sooner.
+constexpr uint32_t kInactiveWaitMs = 50;
 constexpr int kVkEnter = 13, kVkCtrl = 17, kVkF10 = 121;
 constexpr int kVkLeft = 37, kVkUp = 38, kVkDown = 40;
 
@@ -87,7 +92,8 @@ bool waitWhileInactive() {
       quitRequest = 1;
       return false;
     }
-    platform::sleepMs(1);
+    if (platform::virtualClock()) platform::sleepMs(1);
+    else platform::waitForInput(kInactiveWaitMs);
   }
   return true;
 }
@@ -252,6 +258,7 @@ InputEvent pendingEvent(ButtonState& b, WaitMode mode) {
     if (b.autoPollParity && modes::autoDeadlinePassed(platform::nowMs())) return event(260, 260, 3);
   }
   scenario::noteIdleEventPoll();
+  render::eventWaitFoundNothing();
   return out;
 }
 

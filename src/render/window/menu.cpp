@@ -72,7 +72,7 @@ Submenu filterMenu(int shaderMajor) {
 MenuFacts deviceFacts() {
   MenuFacts f;
   const DeviceState& d = device();
-  if (d.created) f.pixelShaderMajor = d.caps.pixelShaderMajor, f.rasterReadable = d.caps.scanLine;
+  if (d.created) f.pixelShaderMajor = d.caps.pixelShaderMajor, f.rasterReadable = d.caps.softwarePacing;
   return f;
 }
 

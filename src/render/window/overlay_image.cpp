@@ -16,6 +16,10 @@ OverlayTexture O;
 void drawOverlayImage(const image::Image& picture, int x, int y) {
   const DeviceState& d = device();
   if (!d.created || picture.width <= 0 || picture.height <= 0) return;
+  if (signing()) {
+    for (int v : {x, y, picture.width, picture.height}) signValue(v);
+    return sign(picture.pixels, static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height) * 4);
+  }
   if (!O.texture) glGenTextures(1, &O.texture);
   glBindTexture(GL_TEXTURE_2D, O.texture);
   if (O.width != picture.width || O.height != picture.height) {

@@ -28,6 +28,7 @@ void releaseWallPaper() {
 }
 
 void rebuildWallPaper() {
+  noteTextureChange();
   releaseWallPaper();
   const std::string& name = core::settingText(K::WallPaper);
   if (name.empty() || !device().created) return;
