@@ -90,12 +90,13 @@ TEST(HeadlessRuns, ASecondCloseEndsAGameThatIgnoresTheFirst) {
   test::TempDir dir;
   const std::string script =
       "int b, c, p\nscreen 320, 240, 320, 2\n*l\neventWait %b, %c, %p\nif (%b == 261) print \"ignored\"\ndraw\ngoto *l\n";
-  test::writeFile("yes.txt", "wait-event\nclose\nwait-event\nclose\n");
+  // At fixed moments: waiting for the event wait raced with the draws.
+  test::writeFile("yes.txt", "at 500 close\nat 1500 close\n");
   test::Run r = packAndRun(script, "--virtual-clock --answer yes --input yes.txt");
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "ignored");
   EXPECT_TRUE(has(r.err, "ゲームが終了の要求に応答していません。\nゲームを終了しますか？ -> yes")) << r.err;
-  test::writeFile("no.txt", "wait-event\nclose\nwait-event\nclose\nwait-event\nquit\n");
+  test::writeFile("no.txt", "at 500 close\nat 1500 close\nat 2500 quit\n");
   r = packAndRun(script, "--virtual-clock --answer no --input no.txt");
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "ignored");
