@@ -16,6 +16,7 @@
 
 #include "theora_encode.h"
 #include "vorbis_encode.h"
+#include "wave_file.h"
 
 namespace {
 
@@ -66,18 +67,7 @@ Stereo titleMusic(int64_t& loopStart, int64_t& loopEnd) {
   return s;
 }
 
-std::string wave(const Stereo& s) {
-  auto put32 = [](std::string& o, uint32_t v) { for (int i = 0; i < 4; ++i) o += char(v >> (8 * i)); };
-  auto put16 = [](std::string& o, uint16_t v) { o += char(v), o += char(v >> 8); };
-  std::string o = "RIFF";
-  put32(o, uint32_t(36 + s.size() * 2));
-  o += "WAVEfmt ";
-  put32(o, 16), put16(o, 1), put16(o, 2), put32(o, kRate), put32(o, kRate * 4), put16(o, 4), put16(o, 16);
-  o += "data";
-  put32(o, uint32_t(s.size() * 2));
-  for (float v : s) put16(o, uint16_t(int16_t(std::clamp(std::lround(v * 32767.0f), -32768l, 32767l))));
-  return o;
-}
+std::string wave(const Stereo& s) { return velmora::tools::waveFile(s, 2, kRate); }
 
 // A short rising blip for pointing at a button; a brighter two-tone click.
 Stereo blip(double from, double to, double seconds, double gain) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "vorbis_encode.h"
+#include "wave_file.h"
 
 namespace velmora::tools {
 
@@ -80,18 +81,7 @@ std::vector<float> theme() {
   return s;
 }
 
-std::string wave(const std::vector<float>& s) {
-  auto put32 = [](std::string& o, uint32_t v) { for (int i = 0; i < 4; ++i) o += char(v >> (8 * i)); };
-  auto put16 = [](std::string& o, uint16_t v) { o += char(v), o += char(v >> 8); };
-  std::string o = "RIFF";
-  put32(o, uint32_t(36 + s.size() * 2));
-  o += "WAVEfmt ";
-  put32(o, 16), put16(o, 1), put16(o, 1), put32(o, kRate), put32(o, kRate * 2), put16(o, 2), put16(o, 16);
-  o += "data";
-  put32(o, uint32_t(s.size() * 2));
-  for (float v : s) put16(o, uint16_t(int16_t(std::clamp(std::lround(v * 32767.0f), -32768l, 32767l))));
-  return o;
-}
+std::string wave(const std::vector<float>& s) { return velmora::tools::waveFile(s, 1, kRate); }
 
 // A sine that glides from one pitch to another and dies away.
 std::vector<float> blip(double from, double to, double seconds, double gain) {
