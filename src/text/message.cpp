@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/modes.h"
+#include "core/scenario.h"
 #include "core/settings.h"
 #include "core/sjis.h"
 #include "platform/platform.h"
@@ -112,6 +113,9 @@ void endMessDraw() {
   auto& pauses = w.main.pauses;
   const int start = w.main.startCount;
   pauses.erase(pauses.begin(), std::find_if(pauses.begin(), pauses.end(), [&](int p) { return p >= start; }));
+  // The page is all there and the handler goes on to wait for the player:
+  // input sent now reaches that wait, not the reveal.
+  if (w.flow.waitKind != kNoWait) scenario::noteTextWait();
 }
 
 int aspectShiftPixels() { return render::aspectTextOffset(window().layout.aspectShift != 0); }
