@@ -9,6 +9,7 @@
 //   wheel -1 | rclick X Y | drop PATH | wait 500
 //   wait-text                    until the message window's page waiting for the
 //                                player is fully shown (the text handler's endMessDraw)
+//                                with no input left in the queue
 //   wait-event                   until an event wait next polls with nothing pending
 //                                and no input left in the queue
 //                                (both count only what follows the line before)
