@@ -65,7 +65,6 @@ struct WaitWatch {
   uint32_t limitMs = kDefaultTimeoutMs;
   size_t directive = SIZE_MAX;  // the directive the watch runs for
   WallClock::time_point since{};
-  bool timedOut = false;
 };
 
 struct ScenarioState {
@@ -279,7 +278,6 @@ void watchWaiting(const Directive& d, uint32_t elapsed) {
                            ? "frame " + std::to_string(d.at) + " (" + std::to_string(S.frames) + " so far)"
                            : std::string(verbName(d.kind));
     fail(d, "waited " + std::to_string(w.limitMs) + " ms for " + what + "; giving up (--scenario-timeout)");
-    w.timedOut = true;
     S.next = S.directives.size();
     platform::pushQuit();
   } else if (waited >= kIdleAfter) {
