@@ -30,12 +30,10 @@ std::string argumentText(CommandContext c, int i) {
 }
 
 void util_console(CommandContext c) {
-  setErrcmd("console");
   setConsole(intArg(c, 1) != 0);
 }
 
 void util_print(CommandContext c) {
-  setErrcmd("print");
   std::string text;
   for (int i = 1, n = argumentCountPlus(c, 0); i <= n; ++i) text += argumentText(c, i);
   text = sjis_to_utf8(text);  // the terminal speaks UTF-8
@@ -44,7 +42,6 @@ void util_print(CommandContext c) {
 }
 
 void util_error(CommandContext c) {
-  setErrcmd("error");
   int n = argumentCountPlus(c, 0);
   if (n == 1 || n == 2) errorc(argumentText(c, 1), n == 2 ? intArg(c, 2) : 1);
   else errorc(sj("引数の数が不正です"), 1);
@@ -52,7 +49,6 @@ void util_error(CommandContext c) {
 
 // The count with one result, so that the own-language form's check holds.
 void util_confirm(CommandContext c) {
-  setErrcmd("confirm");
   if (argumentCountPlus(c, 1) != 2) {
     errorc(sj("引数の数が不正です"), 1);
     return;
@@ -61,7 +57,6 @@ void util_confirm(CommandContext c) {
 }
 
 void util_inform(CommandContext c) {
-  setErrcmd("inform");
   if (argumentCountPlus(c, 0) < 1) {
     errorc(sj("引数の数が不正です"), 1);
     return;
@@ -84,7 +79,6 @@ void pushStringList(CommandContext c, const std::vector<std::string>& items) {
 }
 
 void util_match(CommandContext c) {
-  setErrcmd("match");
   std::string text(stringArg(c, 1)), ch(stringArg(c, 2));
   if (!oneCharacter(ch)) return;
   int32_t at = script::findCharacter(text, ch);
@@ -103,13 +97,11 @@ void util_match(CommandContext c) {
 }
 
 void util_split(CommandContext c) {
-  setErrcmd("split");
   std::string text(stringArg(c, 1)), sep(stringArg(c, 2));
   if (oneCharacter(sep)) pushStringList(c, script::splitText(text, sep));
 }
 
 void util_regexp_match(CommandContext c) {
-  setErrcmd("regexp_match");
   std::string text(stringArg(c, 1)), pattern(stringArg(c, 2));
   script::regex::Match m;
   if (text.empty() || pattern.empty() || !script::regex::match(text, pattern, m) || !m.found || m.length == 0) {
@@ -126,7 +118,6 @@ void util_regexp_match(CommandContext c) {
 }
 
 void util_regexp_split(CommandContext c) {
-  setErrcmd("regexp_split");
   std::string text(stringArg(c, 1)), pattern(stringArg(c, 2));
   std::vector<std::string> pieces;
   if (!text.empty() && !pattern.empty() && !script::regex::split(text, pattern, pieces)) {
@@ -137,7 +128,6 @@ void util_regexp_split(CommandContext c) {
 }
 
 void util_getFileList(CommandContext c) {
-  setErrcmd("getFileList");
   pushStringList(c, script::collectFileList(std::string(stringArg(c, 1)), std::string(stringArg(c, 2)), intArg(c, 3)));
 }
 
@@ -146,7 +136,6 @@ void util_SetRenderTarget2(CommandContext c) {
     U.setRenderTarget2(c);
     return;
   }
-  setErrcmd("SetRenderTarget2");
   if (U.renderTargetReported) return;
   U.renderTargetReported = true;  // once, so that a per-frame call cannot flood
   errorc(sj("この命令はこのビルドでは使用できません"), 1);

@@ -122,6 +122,7 @@ int utilityWrapper(lua_State* L) {
   int base = lua_gettop(L);
   lua_State* outer = std::exchange(S.running, L);
   const UtilityGlobal& u = utilityGlobals()[I];
+  setErrcmd(u.name);
   u.core(L);
   S.running = outer;
   return finishCall(L, base, u.luaResults);
@@ -323,6 +324,7 @@ bool isDoubleByte(std::string_view s, size_t i) {
 }  // namespace
 
 void loadLuaFile(std::string_view file, CommandContext context) {
+  // Reports under the loading command wherever the load comes from.
   setErrcmd("loadLua");
   if (!ensureInterpreter()) return;
   std::string name(file), text;
@@ -344,6 +346,7 @@ void loadLuaFile(std::string_view file, CommandContext context) {
 }
 
 void callLuaFunction(std::string_view name, const char* args, int resultKind) {
+  // A declared function is called like a command and reports under its name.
   setErrcmd(name);
   script::ArgumentList a = script::parseArguments(args);
   int32_t* number = nullptr;

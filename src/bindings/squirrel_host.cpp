@@ -171,6 +171,7 @@ SQInteger catalogueWrapper(HSQUIRRELVM v) {
 template <size_t I>
 SQInteger utilityWrapper(HSQUIRRELVM v) {
   HSQUIRRELVM outer = std::exchange(S.running, v);
+  setErrcmd(utilityGlobals()[I].name);
   utilityGlobals()[I].core(v);
   S.running = outer;
   return finishCall(v);
@@ -363,6 +364,7 @@ void storeResult(HSQUIRRELVM v, std::string_view name, int32_t* number, std::str
 }  // namespace
 
 void loadSquirrelFile(std::string_view file, CommandContext context) {
+  // Reports under the loading command wherever the load comes from.
   setErrcmd("loadSqu");
   if (!ensureVM()) return;
   std::string name(file), text;
@@ -386,6 +388,7 @@ void loadSquirrelFile(std::string_view file, CommandContext context) {
 }
 
 void callSquirrelFunction(std::string_view name, const char* args, int resultKind) {
+  // A declared function is called like a command and reports under its name.
   setErrcmd(name);
   script::ArgumentList a = script::parseArguments(args);
   int32_t* number = nullptr;

@@ -101,7 +101,6 @@ namespace {
 
 // The one command that checks its arguments.
 void cmd_shellExecute(CommandContext c) {
-  setErrcmd("shellExecute");
   if (argumentCountPlus(c, 1) != 3) {
     errorc(sj("引数の数が不正です"), 1);
     return;

@@ -86,13 +86,11 @@ bool openMovieFile(Movie& m, std::string& error) {
 namespace {
 
 void cmd_theora_create(CommandContext) {
-  setErrcmd("theora_create");
   // The decoder is linked in: there is nothing to load, and a second call
   // is as harmless as the first.
 }
 
 void cmd_sp_ani(CommandContext c) {
-  setErrcmd("sp_ani");
   const int n = intArg(c, 1);
   const std::string name = sprite::normalisePath(bindings::stringArg(c, 2));
   const uint32_t flags = uint32_t(intArg(c, 3));

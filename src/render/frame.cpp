@@ -372,6 +372,7 @@ bool drawFrameIfAnimating() {
 void commitOnly() { sprite::commitAll(); }
 
 std::optional<int> setRenderTarget2(int index, int spriteNumber) {
+  // Plug-ins and the script hosts call this outside any command: it names itself.
   setErrcmd("SetRenderTarget2");
   DeviceState& d = device();
   if (!d.resources) return static_cast<int>(GL_INVALID_OPERATION);

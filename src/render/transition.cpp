@@ -83,7 +83,6 @@ bool skipEffects() {
 }
 
 void cmd_effect(bindings::CommandContext c) {
-  setErrcmd("effect");
   const std::string_view name = bindings::stringArg(c, 4);
   // A negative time would wait for weeks: it runs as 0 does.
   const uint32_t duration = static_cast<uint32_t>(std::max(bindings::intArg(c, 2), 0));
@@ -92,7 +91,6 @@ void cmd_effect(bindings::CommandContext c) {
 }
 
 void cmd_existStretch(bindings::CommandContext c) {
-  setErrcmd("existStretch");
   bindings::intResult(c, 2, existStretch(bindings::stringArg(c, 1)) ? 1 : 0);
 }
 

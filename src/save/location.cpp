@@ -247,7 +247,6 @@ void setInheritanceChooser(InheritanceChooser chooser) { L.chooser = chooser ? c
 SettingsLoadHooks& settingsLoadHooks() { return L.hooks; }
 
 void loadSetting(std::string_view maker, std::string_view game) {
-  setErrcmd("loadSetting");
   // A run with a save folder of its own (--save-dir) asks nothing and keeps it.
   const bool ownFolder = !runOptions().saveDir.empty();
   const RootChoice choice = ownFolder ? RootChoice{MarkerContent::GameFolder, sj("--save-dir で指定")} : findMarker(maker, game);

@@ -149,7 +149,10 @@ void runAssignments(const std::vector<std::string>& fields, void (*declare)(cons
 void applyLists(const core::SettingEntries& entries) {
   std::string command = errcmd();
   if (auto it = entries.find("saveProtect"); it != entries.end()) applyProtectFlags(it->second);
+  // The declarations run outside any command and report as the commands would.
+  setErrcmd("int");
   if (auto it = entries.find("Integer"); it != entries.end()) runAssignments(it->second, script::cmd_int);
+  setErrcmd("string");
   if (auto it = entries.find("String"); it != entries.end()) runAssignments(it->second, script::cmd_string);
   setErrcmd(command);
 }

@@ -127,17 +127,14 @@ void clearControlState() {
 }
 
 void cmd_goto(const char* args) {
-  setErrcmd("goto");
   jumpToLabel(evaluate(args).text);
 }
 
 void cmd_gosub(const char* args) {
-  setErrcmd("gosub");
   gosubLabel(evaluate(args).text);
 }
 
 void cmd_return(const char* args) {
-  setErrcmd("return");
   ScriptValue v = evaluate(args);
   if (C.frames.empty()) {
     errorc(sj("gosub が一度も実行されていません"), 1);
@@ -158,7 +155,6 @@ void cmd_return(const char* args) {
 }
 
 void cmd_labelExist(const char* args) {
-  setErrcmd("labelExist");
   std::vector<std::string> items = splitItems(args);
   if (items.empty()) return;
   int32_t* result = numericReference(items[0]);
@@ -168,7 +164,6 @@ void cmd_labelExist(const char* args) {
 }
 
 void cmd_defsub(const char* args) {
-  setErrcmd("defsub");
   userSubTable().insert(crc32_hash(trimBlanks(args)));
 }
 
@@ -196,7 +191,6 @@ void splitTarget(std::string_view target, std::string_view& ref, std::string_vie
 }  // namespace
 
 void cmd_getParam(const char* args) {
-  setErrcmd("getParam");
   std::vector<std::string> targets = splitItems(args);
   // Outside a user subroutine the buffer still holds the last call's text;
   // it counts as no arguments, so that every target takes its default.
@@ -264,7 +258,6 @@ void leaveLoop(LoopRecord& rec) {
 }  // namespace
 
 void cmd_for(const char* args) {
-  setErrcmd("for");
   std::vector<std::string> items = splitItems(args);
   auto number = [&](size_t i) { return i < items.size() ? toInt32(evaluate(items[i]).number) : 0; };
   int32_t from = number(1), to = number(2);
@@ -288,7 +281,6 @@ void cmd_for(const char* args) {
 }
 
 void cmd_next(const char*) {
-  setErrcmd("next");
   Registers& r = registers();
   LoopRecord* rec = topLoop();
   if (!rec) {
@@ -313,7 +305,6 @@ void cmd_next(const char*) {
 }
 
 void cmd_continue(const char*) {
-  setErrcmd("continue");
   LoopRecord* rec = topLoop();
   if (!rec) return;
   if (!stepLoop(*rec)) return resumeAt(rec->startLine, rec->startPart);
@@ -322,7 +313,6 @@ void cmd_continue(const char*) {
 }
 
 void cmd_break(const char*) {
-  setErrcmd("break");
   LoopRecord* rec = topLoop();
   if (!rec) return;
   if (rec->exitLine == -1) registers().skipToNext = 1;
@@ -378,19 +368,16 @@ void conditional(const char* args) {
 }  // namespace
 
 void cmd_if(const char* args) {
-  setErrcmd("if");
   ifState() = 2;
   conditional(args);
 }
 
 void cmd_elseif(const char* args) {
-  setErrcmd("elseif");
   if (ifState() == 1) return skipRestOfLine();
   conditional(args);
 }
 
 void cmd_else(const char* args) {
-  setErrcmd("else");
   if (ifState() == 1) return skipRestOfLine();
   std::string_view text(args);
   if (text.empty()) return;

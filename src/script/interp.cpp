@@ -89,6 +89,12 @@ const char* argumentText(const Part& p) {
 
 enum class PartResult { Next, EndLoop };
 
+// No wrapper names a word that is no command, so the report does.
+void reportUnknownCommand(std::string_view name) {
+  setErrcmd(name);
+  errorc(sj("未対応の命令です"), 1);
+}
+
 PartResult runCommandPart(Part& p, int& forDepth) {
   if (!p.resolved) resolve(p);
   std::string_view name(p.text.data(), p.nameLength);
@@ -122,8 +128,7 @@ PartResult runCommandPart(Part& p, int& forDepth) {
   } else if (auto it2 = I.squirrelFunctions.find(h); it2 != I.squirrelFunctions.end() && I.squirrelCaller) {
     I.squirrelCaller(name, args, it2->second);
   } else {
-    setErrcmd(name);
-    errorc(sj("未対応の命令です"), 1);
+    reportUnknownCommand(name);
     return PartResult::Next;
   }
   applyRequests();
@@ -368,8 +373,7 @@ int runInlineCommand(const char* text, size_t& pos, size_t end) {
   std::string name(text + start, pos - start);
   CommandHandler h = findCommand(name);
   if (!h) {
-    setErrcmd(name);
-    errorc(sj("未対応の命令です"), 1);
+    reportUnknownCommand(name);
     return 1;
   }
   size_t a = pos;

@@ -185,7 +185,6 @@ void clearLists() {
 }
 
 void cmd_loadFile(const char* args) {
-  setErrcmd("loadFile");
   RawArguments a(args);
   std::string bytes;
   if (resource::loadFileS(a.text(0).c_str(), bytes))
@@ -193,14 +192,12 @@ void cmd_loadFile(const char* args) {
 }
 
 void cmd_saveFile(const char* args) {
-  setErrcmd("saveFile");
   RawArguments a(args);
   std::string path = a.text(0), text = a.text(1);
   if (prepareFolder(path, '\\')) writeBytes(path, {text}, "wb");
 }
 
 void cmd_setFileList(const char* args) {
-  setErrcmd("setFileList");
   RawArguments a(args);
   std::string folder = a.text(0), pattern = a.text(1);
   int32_t flags = a.integer(2);
@@ -214,7 +211,6 @@ void cmd_setFileList(const char* args) {
 }
 
 void cmd_getFileList(const char* args) {
-  setErrcmd("getFileList");
   RawArguments a(args);
   int32_t i = a.integer(1);
   if (i < 0 || static_cast<size_t>(i) >= LS.files.size()) {
@@ -237,7 +233,6 @@ std::vector<std::string> collectFileList(std::string folder, const std::string& 
 }
 
 void cmd_loadText(const char* args) {
-  setErrcmd("loadText");
   RawArguments a(args);
   std::string bytes;
   if (!resource::loadFileS(a.text(0).c_str(), bytes)) return;
@@ -246,7 +241,6 @@ void cmd_loadText(const char* args) {
 }
 
 void cmd_saveText(const char* args) {
-  setErrcmd("saveText");
   RawArguments a(args);
   std::string path = a.text(0);
   int32_t first = a.count() > 1 ? a.integer(1) : 0;
@@ -264,7 +258,6 @@ void cmd_saveText(const char* args) {
 }
 
 void cmd_getText(const char* args) {
-  setErrcmd("getText");
   RawArguments a(args);
   int32_t line = a.integer(1);
   if (!lineInRange(line)) return;
@@ -274,27 +267,23 @@ void cmd_getText(const char* args) {
 }
 
 void cmd_setText(const char* args) {
-  setErrcmd("setText");
   RawArguments a(args);
   int32_t line = a.integer(1);
   if (lineInRange(line)) LS.text[line - 1] = a.text(0) + (a.integer(2) ? lineEnd() : "");
 }
 
 void cmd_insertText(const char* args) {
-  setErrcmd("insertText");
   RawArguments a(args);
   int32_t line = a.integer(1);
   if (lineInRange(line)) LS.text.insert(LS.text.begin() + (line - 1), a.text(0) + (a.integer(2) ? lineEnd() : ""));
 }
 
 void cmd_addText(const char* args) {
-  setErrcmd("addText");
   RawArguments a(args);
   LS.text.push_back((a.integer(1) ? lineEnd() : "") + a.text(0) + (a.integer(2) ? lineEnd() : ""));
 }
 
 void cmd_sortText(const char* args) {
-  setErrcmd("sortText");
   RawArguments a(args);
   int32_t first = a.integer(0), last = a.integer(1), flags = a.integer(2);
   const int32_t n = static_cast<int32_t>(LS.text.size());
@@ -321,7 +310,6 @@ void cmd_sortText(const char* args) {
 }
 
 void cmd_clearText(const char*) {
-  setErrcmd("clearText");
   LS.text.clear();
 }
 

@@ -230,7 +230,6 @@ const std::vector<TokenList>& plan(std::string_view args) {
 }  // namespace
 
 void cmd_cal(const char* args) {
-  setErrcmd("cal");
   for (const TokenList& item : plan(args)) runItem(item);
 }
 

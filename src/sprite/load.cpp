@@ -326,7 +326,6 @@ bool attachMask(Slot& s, const std::string& path) {
 namespace {
 
 void cmd_sp(CommandContext c) {
-  setErrcmd("sp");
   int n = intArg(c, 1);
   std::string path(stringArg(c, 2));
   uint32_t flags = uint32_t(intArg(c, 3));
@@ -338,7 +337,6 @@ void cmd_sp(CommandContext c) {
 }
 
 void cmd_sp_cut(CommandContext c) {
-  setErrcmd("sp_cut");
   int n = intArg(c, 1);
   std::string path(stringArg(c, 2));
   uint32_t flags = uint32_t(intArg(c, 3));
@@ -354,7 +352,6 @@ void cmd_sp_cut(CommandContext c) {
 }
 
 void cmd_sp_st(CommandContext c) {
-  setErrcmd("sp_st");
   int n = intArg(c, 1);
   std::string path(stringArg(c, 2));
   uint32_t flags = uint32_t(intArg(c, 3));
@@ -384,7 +381,6 @@ void cmd_sp_st(CommandContext c) {
 }
 
 void cmd_sp_mask(CommandContext c) {
-  setErrcmd("sp_mask");
   int n = intArg(c, 1);
   std::string path = normalisePath(stringArg(c, 2));
   int reverse = intArg(c, 3), progress = intArg(c, 4), vague = intArg(c, 5);
@@ -399,7 +395,6 @@ void cmd_sp_mask(CommandContext c) {
 }
 
 void cmd_spg(CommandContext c) {
-  setErrcmd("spg");
   int n = intArg(c, 1);
   int w = intArg(c, 2), h = intArg(c, 3);
   uint32_t flags = uint32_t(intArg(c, 4));
@@ -442,7 +437,6 @@ void cmd_spg(CommandContext c) {
 }
 
 void cmd_sp_reload(CommandContext c) {
-  setErrcmd("sp_reload");
   int n = intArg(c, 1);
   if (!validNumber(n)) return;
   const Sprite& r = table().sprites[n];

@@ -122,7 +122,6 @@ SpriteFont recordedFont(int n) {
 }
 
 void cmd_ssp_set(CommandContext c) {
-  setErrcmd("ssp_set");
   SpriteFont& f = spriteFont();
   f.face = std::string(bindings::stringArg(c, 1)).substr(0, 31);
   const float rate = render::geometry().displayRate > 0 ? render::geometry().displayRate : 1.0f;
@@ -141,7 +140,6 @@ bool ready(int n) {
 }
 
 void cmd_ssp(CommandContext c) {
-  setErrcmd("ssp");
   const int n = intArg(c, 1);
   const std::string_view text = bindings::stringArg(c, 2);
   if (!ready(n)) return;
@@ -150,7 +148,6 @@ void cmd_ssp(CommandContext c) {
 }
 
 void cmd_ssp_reset(CommandContext c) {
-  setErrcmd("ssp_reset");
   const int n = intArg(c, 1);
   if (!sprite::validNumber(n) || !sprite::frontSlot(n)) return;
   const SpriteFont saved = spriteFont();
@@ -162,7 +159,6 @@ void cmd_ssp_reset(CommandContext c) {
 
 // Writes onto the picture already in the back slot, from (x, y).
 void cmd_ssp_draw(CommandContext c) {
-  setErrcmd("ssp_draw");
   const int n = intArg(c, 1);
   sprite::Slot* s = sprite::validNumber(n) ? sprite::backSlot(n) : nullptr;
   image::Image* picture = s ? sprite::writablePicture(*s) : nullptr;
@@ -186,7 +182,6 @@ void cmd_ssp_draw(CommandContext c) {
 }
 
 void cmd_logsp(CommandContext c) {
-  setErrcmd("logsp");
   const int n = intArg(c, 1);
   const std::string text(bindings::stringArg(c, 2));
   const int lines = intArg(c, 4);
@@ -198,7 +193,6 @@ void cmd_logsp(CommandContext c) {
 }
 
 void cmd_logsp_reset(CommandContext c) {
-  setErrcmd("logsp_reset");
   const int n = intArg(c, 1);
   auto it = T().logTexts.find(n);
   if (it == T().logTexts.end() || !sprite::frontSlot(n)) return;
