@@ -72,7 +72,7 @@ SoundState& state() { return S; }
 
 void report(const std::string& message) {
   if (S.reportHook) return S.reportHook(message);
-  errorc(message, 1);
+  reportError(message);
 }
 
 void setReportHook(ReportHook hook) { S.reportHook = hook; }

@@ -596,7 +596,7 @@ CatalogueState C;
 void reportNotBuilt(size_t index) {
   if (C.reportedMissing[index]) return;
   C.reportedMissing[index] = true;
-  errorc(sj("この命令はこのビルドでは使用できません"), 1);
+  reportError(sj("この命令はこのビルドでは使用できません"));
 }
 
 // The wrappers name the command for the error location, so no core has to.

@@ -43,14 +43,14 @@ void util_print(CommandContext c) {
 
 void util_error(CommandContext c) {
   int n = argumentCountPlus(c, 0);
-  if (n == 1 || n == 2) errorc(argumentText(c, 1), n == 2 ? intArg(c, 2) : 1);
-  else errorc(sj("引数の数が不正です"), 1);
+  if (n == 1 || n == 2) reporterForMode(n == 2 ? intArg(c, 2) : 1)(argumentText(c, 1));
+  else reportError(sj("引数の数が不正です"));
 }
 
 // The count with one result, so that the own-language form's check holds.
 void util_confirm(CommandContext c) {
   if (argumentCountPlus(c, 1) != 2) {
-    errorc(sj("引数の数が不正です"), 1);
+    reportError(sj("引数の数が不正です"));
     return;
   }
   intResult(c, 2, confirmYesNo(argumentText(c, 1)) == 6 ? 1 : 0);
@@ -58,7 +58,7 @@ void util_confirm(CommandContext c) {
 
 void util_inform(CommandContext c) {
   if (argumentCountPlus(c, 0) < 1) {
-    errorc(sj("引数の数が不正です"), 1);
+    reportError(sj("引数の数が不正です"));
     return;
   }
   showInformation(argumentText(c, 1));
@@ -66,7 +66,7 @@ void util_inform(CommandContext c) {
 
 bool oneCharacter(const std::string& ch) {
   if (ch.size() == 1 || ch.size() == 2) return true;
-  errorc(sj("第二引数が文字数が１文字ではありません"), 1);
+  reportError(sj("第二引数が文字数が１文字ではありません"));
   return false;
 }
 
@@ -138,7 +138,7 @@ void util_SetRenderTarget2(CommandContext c) {
   }
   if (U.renderTargetReported) return;
   U.renderTargetReported = true;  // once, so that a per-frame call cannot flood
-  errorc(sj("この命令はこのビルドでは使用できません"), 1);
+  reportError(sj("この命令はこのビルドでは使用できません"));
 }
 
 // Null cores are the library's bridge commands, found by name.

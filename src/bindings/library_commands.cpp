@@ -28,7 +28,7 @@ fs::path hostFile(std::string_view sjis) { return fs::path(hostPath(sjis)); }
 void core_count(CommandContext c) {
   std::string text(stringArg(c, 1)), ch(stringArg(c, 2));
   if (ch.size() != 1 && ch.size() != 2) {
-    errorc(sj("第二引数が文字数が１文字ではありません"), 1);
+    reportError(sj("第二引数が文字数が１文字ではありません"));
     return;
   }
   int32_t n = 0;
@@ -68,7 +68,7 @@ void core_regexp_trans(CommandContext c) {
 
 bool pathParts(CommandContext c, script::PathParts& parts) {
   if (script::splitPath(stringArg(c, 1), parts)) return true;
-  errorc(sj("正常にパスが読み込めませんでした"), 1);
+  reportError(sj("正常にパスが読み込めませんでした"));
   return false;
 }
 
@@ -100,11 +100,11 @@ void core_existFile(CommandContext c) {
 bool prepareDestination(std::string_view destination) {
   script::PathParts p;
   if (!script::splitPath(destination, p, '\\')) {
-    errorc(sj("正常にパスが読み込めませんでした"), 1);
+    reportError(sj("正常にパスが読み込めませんでした"));
     return false;
   }
   if (script::ensureFolder(p.folder)) return true;
-  errorc(sj("フォルダを作成出来ませんでした"), 1);
+  reportError(sj("フォルダを作成出来ませんでした"));
   return false;
 }
 
@@ -150,7 +150,7 @@ void core_loadLibrary(CommandContext c) {
   lib.path = path;
   lib.handle = openLibrary(path);
   if (!lib.handle) {
-    errorc(path + sj(" 読み込ませんでした"), 1);
+    reportError(path + sj(" 読み込ませんでした"));
     return;
   }
   lib.deviceLost = reinterpret_cast<void (*)()>(dlsym(lib.handle, "DeviceLost"));

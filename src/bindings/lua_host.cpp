@@ -193,7 +193,7 @@ void* cappedAlloc(void*, void* block, size_t oldSize, size_t newSize) {
 
 int panic(lua_State* L) {
   const char* msg = lua_tostring(L, -1);
-  errorc(std::string("Lua: ") + (msg ? msg : "?"), 1);
+  reportError(std::string("Lua: ") + (msg ? msg : "?"));
   return 0;
 }
 
@@ -223,13 +223,13 @@ bool ensureInterpreter() {
     lua_sethook(L, quitCheck, LUA_MASKCOUNT, kQuitCheckInstructions);
   }
   if (!L) {
-    errorc(sj("メモリを確保出来ませんでした"), 1);
+    reportError(sj("メモリを確保出来ませんでした"));
     return false;
   }
   lua_pushcfunction(L, openGlobals);
   if (lua_pcall(L, 0, 0, 0) != LUA_OK) {
     const char* msg = lua_tostring(L, -1);
-    errorc(msg ? msg : "(error object is not a string)", 1);
+    reportError(msg ? msg : "(error object is not a string)");
     lua_close(L);
     return false;
   }
@@ -254,7 +254,7 @@ int messageHandler(lua_State* L) {
 void failed(lua_State* L) {
   if (lua_touserdata(L, -1) != haltToken() && !lua_isnil(L, -1)) {
     const char* msg = lua_tostring(L, -1);
-    errorc(msg ? msg : "(error object is not a string)", 1);
+    reportError(msg ? msg : "(error object is not a string)");
     lua_pop(L, 1);
     lua_gc(L, LUA_GCCOLLECT, 0);
   }
@@ -283,11 +283,11 @@ void finishRun() {
 bool resultTarget(const script::ArgumentList& a, int kind, int32_t*& number, std::string*& text) {
   const std::string* raw = a.raw.empty() ? nullptr : &a.raw.back();
   if (kind == 1 && !(raw && (number = script::numericReference(*raw)))) {
-    errorc(sj("数値変数が不正です"), 1);
+    reportError(sj("数値変数が不正です"));
     return false;
   }
   if (kind == 2 && !(raw && (text = script::stringReference(*raw)))) {
-    errorc(sj("文字列変数が不正です"), 1);
+    reportError(sj("文字列変数が不正です"));
     return false;
   }
   return true;
@@ -301,7 +301,7 @@ bool pushArguments(lua_State* L, const script::ArgumentList& a, size_t n) {
     } else if (v.kind == script::kKindString) {
       lua_pushlstring(L, v.text.data(), v.text.size());
     } else {
-      errorc(sj("引数の型が不正です"), 1);
+      reportError(sj("引数の型が不正です"));
       return false;
     }
   }

@@ -220,9 +220,8 @@ bool bindRuntime() {
   }
   if (!S.missingReported) {  // once: every later use would say the same
     S.missingReported = true;
-    errorc(sj("Squirrel の実行環境が見つかりません（Debian パッケージ ") + kSquirrelPackage +
-               sj(" をインストールしてください）"),
-           1);
+    reportError(sj("Squirrel の実行環境が見つかりません（Debian パッケージ ") + kSquirrelPackage +
+               sj(" をインストールしてください）"));
   }
   return false;
 }
@@ -233,7 +232,7 @@ bool ensureVM() {
   const SquirrelApi& sq = *S.sq;
   HSQUIRRELVM v = sq.sq_open(kStackSlots);
   if (!v) {
-    errorc(sj("メモリを確保出来ませんでした"), 1);
+    reportError(sj("メモリを確保出来ませんでした"));
     return false;
   }
   sq.sq_setprintfunc(v, printAndKeep, printAndKeep);
@@ -305,11 +304,11 @@ void finishRun() {
 bool resultTarget(const script::ArgumentList& a, int kind, int32_t*& number, std::string*& text) {
   const std::string* raw = a.raw.empty() ? nullptr : &a.raw.back();
   if (kind == 1 && !(raw && (number = script::numericReference(*raw)))) {
-    errorc(sj("数値変数が不正です"), 1);
+    reportError(sj("数値変数が不正です"));
     return false;
   }
   if (kind == 2 && !(raw && (text = script::stringReference(*raw)))) {
-    errorc(sj("文字列変数が不正です"), 1);
+    reportError(sj("文字列変数が不正です"));
     return false;
   }
   return true;
@@ -324,7 +323,7 @@ bool pushArguments(HSQUIRRELVM v, const script::ArgumentList& a, size_t n) {
     } else if (value.kind == script::kKindNumber) {
       S.sq->sq_pushfloat(v, static_cast<SQFloat>(value.number));
     } else {
-      errorc(sj("引数の型が不正です"), 1);
+      reportError(sj("引数の型が不正です"));
       return false;
     }
   }
@@ -356,7 +355,7 @@ void storeResult(HSQUIRRELVM v, std::string_view name, int32_t* number, std::str
       text->assign(s, static_cast<size_t>(S.sq->sq_getsize(v, -1)));
     } else {
       setErrcmd(name);  // the call's commands wrote theirs
-      errorc(sj("戻り値が文字列ではありません"), 1);
+      reportError(sj("戻り値が文字列ではありません"));
     }
   }
 }
@@ -376,13 +375,13 @@ void loadSquirrelFile(std::string_view file, CommandContext context) {
   SQInteger top = sq.sq_gettop(v);
   S.messages.clear();
   if (SQ_FAILED(sq.sq_compilebuffer(v, text.data(), static_cast<SQInteger>(text.size()), name.c_str(), SQTrue))) {
-    errorc(name + sj(" を読み込めませんでした\n") + S.messages, 1);
+    reportError(name + sj(" を読み込めませんでした\n") + S.messages);
     sq.sq_settop(v, top);
     return;
   }
   sq.sq_pushroottable(v);
   if (SQ_FAILED(protectedCall(v, 1, false)) && !S.closePending)
-    errorc(name + sj(" を実行出来ませんでした\n") + S.messages, 1);
+    reportError(name + sj(" を実行出来ませんでした\n") + S.messages);
   sq.sq_settop(v, top);
   finishRun();
 }
@@ -403,13 +402,13 @@ void callSquirrelFunction(std::string_view name, const char* args, int resultKin
   sq.sq_pushstring(v, name.data(), static_cast<SQInteger>(name.size()));
   S.messages.clear();
   if (SQ_FAILED(sq.sq_get(v, -2))) {
-    errorc("sq_get\n" + vmMessage(v), 1);
+    reportError("sq_get\n" + vmMessage(v));
   } else {
     sq.sq_pushroottable(v);
     if (pushArguments(v, a, n)) {
       S.messages.clear();
       if (SQ_FAILED(protectedCall(v, static_cast<SQInteger>(n) + 1, resultKind != 0))) {
-        if (!S.closePending) errorc("sq_call\n" + S.messages, 1);
+        if (!S.closePending) reportError("sq_call\n" + S.messages);
       } else if (resultKind != 0 && !S.closePending) {
         storeResult(v, name, number, text);
       }

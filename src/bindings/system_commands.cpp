@@ -102,19 +102,19 @@ namespace {
 // The one command that checks its arguments.
 void cmd_shellExecute(CommandContext c) {
   if (argumentCountPlus(c, 1) != 3) {
-    errorc(sj("引数の数が不正です"), 1);
+    reportError(sj("引数の数が不正です"));
     return;
   }
   if (!isStringArgument(c, 1)) {
-    errorc(sj("第一引数が文字列ではありません"), 1);
+    reportError(sj("第一引数が文字列ではありません"));
     return;
   }
   if (!isStringArgument(c, 2)) {
-    errorc(sj("第二引数が文字列ではありません"), 1);
+    reportError(sj("第二引数が文字列ではありません"));
     return;
   }
   if (!namesNumericVariable(c, 3)) {
-    errorc(sj("第三引数の数値変数が不正です"), 1);
+    reportError(sj("第三引数の数値変数が不正です"));
     return;
   }
   // Scripts name files the Windows way, in Shift_JIS; the host wants UTF-8

@@ -18,7 +18,7 @@ namespace {
 using bindings::CommandContext;
 using bindings::intArg;
 
-void report(int n, const std::string& text) { errorc(std::to_string(n) + text, 1); }
+void report(int n, const std::string& text) { reportError(std::to_string(n) + text); }
 
 void markForDeletion(int n) {
   if (sprite::slot(n, 0) || sprite::slot(n, 1)) sprite::record(n).pending |= sprite::kPendingDelete;
@@ -31,12 +31,12 @@ bool loadTheora(Movie& m) {
   const uint64_t size = m.header.streamSize ? std::min<uint64_t>(m.header.streamSize, rest) : rest;
   m.theoraStream.resize(size_t(size));
   if (!m.source->read(from, m.theoraStream.data(), size_t(size))) {
-    errorc(m.name + sj("が開けませんでした"), 1);
+    reportError(m.name + sj("が開けませんでした"));
     return false;
   }
   m.video = std::make_unique<TheoraVideo>();
   if (!m.video->load(m.theoraStream)) {
-    errorc("uTheoraLib::load", 1);
+    reportError("uTheoraLib::load");
     m.video.reset();
     return false;
   }
@@ -52,7 +52,7 @@ bool startMovie(const MoviePtr& m, int delay) {
   if (m->header.soundSize && audio::soundCreated()) {
     audio::openSound(0, m->name, uint32_t(kHeaderSize), m->header.soundSize);
     if (audio::channelSnapshot(0).name != m->name) {
-      errorc(m->name + sj(" が開けませんでした"), 1);
+      reportError(m->name + sj(" が開けませんでした"));
       return false;
     }
     audio::playSound(0, 1, 0, 0);
@@ -63,7 +63,7 @@ bool startMovie(const MoviePtr& m, int delay) {
   try {
     m->worker = std::thread(body, m);
   } catch (const std::exception&) {
-    errorc(m->name + sj(" スレッドを作成出来ませんでした"), 1);
+    reportError(m->name + sj(" スレッドを作成出来ませんでした"));
     return false;
   }
   return true;

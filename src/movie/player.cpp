@@ -125,7 +125,7 @@ bool stepAdvance(Movie& m, uint32_t now) {
 
 std::map<int, MoviePtr>& movies() { return g_movies; }
 
-void reportOnMainThread(const std::string& message) { errorc(message, 1); }
+void reportOnMainThread(const std::string& message) { reportError(message); }
 
 Movie::~Movie() {
   for (image::Image*& f : frames) image::freeImage(f);
@@ -174,7 +174,7 @@ void movieFrameStep() {
     ++it;  // the entry may go below
     takeMessages(*m);
     if (!sprite::slot(n, 0) || !sprite::record(n).name[0]) {
-      errorc(std::to_string(n) + sj(" 画像が読み込まれていません(ifList)"), 1);
+      reportError(std::to_string(n) + sj(" 画像が読み込まれていません(ifList)"));
       stopAndRemove(n);
       continue;
     }

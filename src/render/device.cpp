@@ -104,7 +104,7 @@ bool chooseColourFormats(int desktopBits) {
       useSixteenBit(true);
     } else if (desktop32 && renderFormatUsable(GL_RGB8)) {
       useSixteenBit(false);
-      errorc(notice("16bit カラーが使用出来ないので 32bit カラーで起動します。\n(このエラーはゲームの動作には影響ありません)"), 1);
+      reportError(notice("16bit カラーが使用出来ないので 32bit カラーで起動します。\n(このエラーはゲームの動作には影響ありません)"));
     } else {
       showErrorBox(std::string(desktop32 ? "CheckDeviceType 32bit " : "CheckDeviceType 16bit ") + glErrorName(GL_INVALID_ENUM));
       return false;
@@ -113,7 +113,7 @@ bool chooseColourFormats(int desktopBits) {
     useSixteenBit(false);
   } else if (desktopBits == 16 && renderFormatUsable(GL_RGB565)) {
     useSixteenBit(true);
-    errorc(notice("32bit カラーが使用出来ないので 16bit カラーで起動します。\n(このエラーはゲームの動作には影響ありません)"), 1);
+    reportError(notice("32bit カラーが使用出来ないので 16bit カラーで起動します。\n(このエラーはゲームの動作には影響ありません)"));
   } else {
     showErrorBox(std::string(desktopBits == 16 ? "CheckDeviceType 16bit " : "CheckDeviceType 32bit ") + glErrorName(GL_INVALID_ENUM));
     return false;
@@ -242,7 +242,7 @@ bool createDevice() {
   // instead, so only a machine without a usable clock loses it.
   g_device.caps.softwarePacing = frameClockUsable();
   if ((setting(K::VSyncWait) & 2) && !g_device.caps.softwarePacing) {
-    errorc(notice("Software が使えないので Hardware で起動します。\n(このエラーはゲームの動作には影響ありません)"), 1);
+    reportError(notice("Software が使えないので Hardware で起動します。\n(このエラーはゲームの動作には影響ありません)"));
     setting(K::VSyncWait) = 1;
   }
   deriveLimits();

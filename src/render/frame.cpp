@@ -385,7 +385,7 @@ std::optional<int> setRenderTarget2(int index, int spriteNumber) {
   }
   sprite::Slot* s = sprite::validNumber(spriteNumber) ? sprite::frontSlot(spriteNumber) : nullptr;
   if (!s || (!s->renderTarget && !s->picture)) {
-    errorc(std::to_string(spriteNumber) + sj(" 画像が読み込まれていません"), 1);
+    reportError(std::to_string(spriteNumber) + sj(" 画像が読み込まれていません"));
     return std::nullopt;
   }
   // A plain picture has no surface to draw into: refused as the device

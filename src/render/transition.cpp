@@ -39,7 +39,7 @@ bool setPassTarget(GLuint fbo, const char* operation) {
   if (e == GL_NO_ERROR && glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
     e = GL_INVALID_FRAMEBUFFER_OPERATION;
   if (e == GL_NO_ERROR) return true;
-  errorc(std::string(operation) + glErrorName(e), 1);
+  reportError(std::string(operation) + glErrorName(e));
   return false;
 }
 
@@ -132,13 +132,13 @@ bool prepareTransition(int index, std::string_view name, int vagueness) {
   bool ok = true;
   if (index == kPassNamed) {
     ok = selectEffect(path);
-    if (!ok) errorc(path + sj(" 存在しないエフェクトです"), 1);
+    if (!ok) reportError(path + sj(" 存在しないエフェクトです"));
   } else if (index == kPassMask) {
     installMaskPass();
     ok = startMask(path);
   } else if (index < 0 || index >= kPassCount) {
     // No pass has this number: reported like an unknown name.
-    errorc(std::to_string(index) + sj(" 存在しないエフェクトです"), 1);
+    reportError(std::to_string(index) + sj(" 存在しないエフェクトです"));
     ok = false;
   }
   if (!ok) {

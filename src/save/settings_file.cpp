@@ -111,9 +111,9 @@ bool plausiblePackedLength(const std::string& path, const std::string& raw) {
 bool readSettingsText(const std::string& path, std::string& text) {
   try {
     std::string raw;
-    if (resource::readDataFile(path.c_str(), false, raw) != 0) return false;
+    if (!resource::readDataFile(path.c_str(), false, raw)) return false;
     if (!plausiblePackedLength(path, raw)) return false;
-    return resource::readDataFile(path.c_str(), true, text) == 0;
+    return resource::readDataFile(path.c_str(), true, text);
   } catch (const std::bad_alloc&) {
     showErrorBox(path + sj(" のメモリを確保出来ませんでした"));
     return false;
@@ -192,7 +192,7 @@ bool writeSettingsFile() {
   if (F.keepRefused) return false;
   std::string text = buildSettingsText();
   if (!makeSaveFolder()) return false;
-  return resource::writeDataFile(settingsPath().c_str(), true, text) == 0;
+  return resource::writeDataFile(settingsPath().c_str(), true, text);
 }
 
 bool readSettingsFile(const std::string& path) {

@@ -81,10 +81,10 @@ void cmd_loadSaveText(CommandContext c) {
   struct stat st;
   if (!slotStat(slot, binary != 0, st)) return;
   std::string text;
-  if (resource::readDataFile(slotPath(slot, binary != 0).c_str(), binary != 0, text) != 0) return;
+  if (!resource::readDataFile(slotPath(slot, binary != 0).c_str(), binary != 0, text)) return;
   const snapshot::Entries entries(text);
   const std::string* comment = entries.find("Comment");
-  if (!comment) return errorc(sj("コメントがありません"), 1);
+  if (!comment) return reportError(sj("コメントがありません"));
   stringResult(c, 3, snapshot::splitFields(*comment).front());
 }
 

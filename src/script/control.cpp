@@ -78,7 +78,7 @@ void selectScript(ScriptKey key) {
 }
 
 void reportMissingLabel(std::string_view label) {
-  errorc(std::string(label) + sj("ラベルが存在しません"), 1);
+  reportError(std::string(label) + sj("ラベルが存在しません"));
 }
 
 void jumpTo(const LabelInfo& label) {
@@ -137,7 +137,7 @@ void cmd_gosub(const char* args) {
 void cmd_return(const char* args) {
   ScriptValue v = evaluate(args);
   if (C.frames.empty()) {
-    errorc(sj("gosub が一度も実行されていません"), 1);
+    reportError(sj("gosub が一度も実行されていません"));
     return;
   }
   C.loopDepth = std::max(0, C.loopDepth - C.loopCount);
@@ -358,7 +358,7 @@ void conditional(const char* args) {
   std::string_view text(args);
   size_t n = conditionLength(text);
   if (n == 0) {
-    errorc(sj("式が不正です"), 1);
+    reportError(sj("式が不正です"));
     return skipRestOfLine();
   }
   if (evaluate(text.substr(0, n)).number == 0) return skipRestOfLine();

@@ -92,7 +92,7 @@ enum class PartResult { Next, EndLoop };
 // No wrapper names a word that is no command, so the report does.
 void reportUnknownCommand(std::string_view name) {
   setErrcmd(name);
-  errorc(sj("未対応の命令です"), 1);
+  reportError(sj("未対応の命令です"));
 }
 
 PartResult runCommandPart(Part& p, int& forDepth) {
@@ -299,7 +299,7 @@ void applyRequests() {
 }
 
 void stopAtLimit(std::string_view message) {
-  errorc(message, 1);
+  reportError(message);
   quitRequest = 1;
   I.stoppedAtLimit = true;
 }

@@ -45,12 +45,12 @@ bool writeBytes(const std::string& path, const std::vector<std::string_view>& pi
     bool ok = out.file() != nullptr;
     for (std::string_view p : pieces) ok = ok && out.write(p.data(), p.size());
     if (ok && out.commit()) return true;
-    errorc(path + " " + std::strerror(errno), 1);
+    reportError(path + " " + std::strerror(errno));
     return false;
   }
   std::FILE* f = std::fopen(hostPath(path).c_str(), mode);
   if (!f) {
-    errorc(path + " " + std::strerror(errno), 1);
+    reportError(path + " " + std::strerror(errno));
     return false;
   }
   bool ok = true;
@@ -61,11 +61,11 @@ bool writeBytes(const std::string& path, const std::vector<std::string_view>& pi
 bool prepareFolder(const std::string& path, char sep) {
   PathParts parts;
   if (!splitPath(path, parts, sep)) {
-    errorc(sj("正常にパスが読み込めませんでした"), 1);
+    reportError(sj("正常にパスが読み込めませんでした"));
     return false;
   }
   if (!ensureFolder(parts.folder)) {
-    errorc(sj("フォルダを作成出来ませんでした"), 1);
+    reportError(sj("フォルダを作成出来ませんでした"));
     return false;
   }
   return true;
@@ -126,7 +126,7 @@ void listFolder(const std::string& folder, const std::string& pattern, bool recu
 
 bool lineInRange(int32_t line) {
   if (line >= 1 && static_cast<size_t>(line) <= LS.text.size()) return true;
-  errorc(sj("行数の指定が範囲を超えています"), 1);
+  reportError(sj("行数の指定が範囲を超えています"));
   return false;
 }
 
@@ -214,7 +214,7 @@ void cmd_getFileList(const char* args) {
   RawArguments a(args);
   int32_t i = a.integer(1);
   if (i < 0 || static_cast<size_t>(i) >= LS.files.size()) {
-    errorc(sj("リストの範囲を超えています"), 1);
+    reportError(sj("リストの範囲を超えています"));
     return;
   }
   if (std::string* v = a.stringTarget(0)) *v = LS.files[i];
@@ -288,7 +288,7 @@ void cmd_sortText(const char* args) {
   int32_t first = a.integer(0), last = a.integer(1), flags = a.integer(2);
   const int32_t n = static_cast<int32_t>(LS.text.size());
   if (first < 0 || first > n || last < 0 || last > n) {
-    errorc(sj("行数の指定が範囲を超えています"), 1);
+    reportError(sj("行数の指定が範囲を超えています"));
     return;
   }
   if (first == 0) first = 1;

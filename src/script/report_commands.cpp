@@ -1,5 +1,5 @@
-// The own-language reporting commands and the script position that errorc
-// adds to every message while the own language is active.
+// The own-language reporting commands and the script position that the error
+// reports add to every message while the own language is active.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -75,16 +75,16 @@ void cmd_error(const char* args) {
   ArgumentList a = parseArguments(args);
   if (a.count() == 1 || a.count() == 2) {
     int mode = a.count() == 2 ? static_cast<int>(a.values[1].number) : 1;
-    errorc(valueText(a.values[0]), mode);
+    reporterForMode(mode)(valueText(a.values[0]));
   } else {
-    errorc(sj("引数の数が不正です"), 1);
+    reportError(sj("引数の数が不正です"));
   }
 }
 
 void cmd_confirm(const char* args) {
   ArgumentList a = parseArguments(args);
   if (a.count() != 2) {
-    errorc(sj("引数の数が不正です"), 1);
+    reportError(sj("引数の数が不正です"));
     return;
   }
   int answer = confirmYesNo(valueText(a.values[0]));
@@ -94,7 +94,7 @@ void cmd_confirm(const char* args) {
 void cmd_inform(const char* args) {
   ArgumentList a = parseArguments(args);
   if (a.count() < 1) {
-    errorc(sj("引数の数が不正です"), 1);
+    reportError(sj("引数の数が不正です"));
     return;
   }
   showInformation(valueText(a.values[0]));

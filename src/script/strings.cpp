@@ -100,7 +100,7 @@ void cmd_match(const char* args) {
   RawArguments a(args);
   std::string text = a.text(0), ch = a.text(1);
   if (ch.size() != 1 && ch.size() != 2) {
-    errorc(sj("第二引数が文字数が１文字ではありません"), 1);
+    reportError(sj("第二引数が文字数が１文字ではありません"));
     return;
   }
   if (int32_t* r = a.integerTarget(2)) *r = findCharacter(text, ch);

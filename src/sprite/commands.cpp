@@ -143,7 +143,7 @@ void cmd_sp_cxy(CommandContext c) {
   });
 }
 
-void reportNotRegistered(int n) { errorc(std::to_string(n) + sj(" オーダーが正しく設定されてません"), 1); }
+void reportNotRegistered(int n) { reportError(std::to_string(n) + sj(" オーダーが正しく設定されてません")); }
 
 void cmd_sp_o(CommandContext c) {
   int n = intArg(c, 1);

@@ -95,7 +95,7 @@ bool prepareBackSlot(int n, Slot*& back, bool& fresh) {
   Slot*& ref = t.slots[n][(r.front ^ 1) & 1];
   if (!ref) ref = newSlot();
   if (!ref) {
-    errorc(std::to_string(n) + sj(" spSetting\nメモリを確保出来ませんでした"), 1);
+    reportError(std::to_string(n) + sj(" spSetting\nメモリを確保出来ませんでした"));
     return false;
   }
   back = ref;
@@ -113,7 +113,7 @@ void finishLoad(int n, bool fresh, uint32_t loadFlags) {
     back->loadFlags = loadFlags;
     frontRef = newSlot();
     if (!frontRef) {
-      errorc(std::to_string(n) + sj("spSetting2\nメモリを確保出来ませんでした"), 1);
+      reportError(std::to_string(n) + sj("spSetting2\nメモリを確保出来ませんでした"));
       freeSlot(t.slots[n][(r.front ^ 1) & 1]);
       return;
     }
@@ -247,7 +247,7 @@ bool loadMovieCanvas(int n, int width, int height, uint32_t flags, const char* p
     constexpr int kLargest = 8192;
     if (width > 0 && height > 0 && width <= kLargest && height <= kLargest) picture = image::createImage(width, height, 32);
     if (!picture) {
-      errorc(std::to_string(n) + sj(" テクスチャが作れませんでした"), 1);
+      reportError(std::to_string(n) + sj(" テクスチャが作れませんでした"));
       return false;
     }
     std::fill(picture->pixels, picture->pixels + picture->count, 0xFF000000u);
@@ -269,9 +269,8 @@ image::Image* framedCanvas(int n, const std::string& path, uint32_t flags, int w
   }
   image::Image* canvas = image::createImage(cw, ch, 32);
   if (!canvas) {
-    errorc(path + " loadImage3\n" + std::to_string(cw) + "," + std::to_string(ch) +
-               sj(" メモリを確保出来ませんでした"),
-           1);
+    reportError(path + " loadImage3\n" + std::to_string(cw) + "," + std::to_string(ch) +
+               sj(" メモリを確保出来ませんでした"));
     return nullptr;
   }
   std::memset(canvas->pixels, 0, size_t(canvas->count) * 4);
@@ -367,8 +366,7 @@ void cmd_sp_st(CommandContext c) {
     framedSize(*current, cw, ch);
     if (cw != w || ch != h) {
       bool onPending = (r.pending & kPendingPicture) != 0;
-      errorc(std::to_string(n) + sj(onPending ? " 切り替え前の画像サイズと違います２" : " 切り替え前の画像サイズと違います１"),
-             1);
+      reportError(std::to_string(n) + sj(onPending ? " 切り替え前の画像サイズと違います２" : " 切り替え前の画像サイズと違います１"));
       return;
     }
     // Jump mode lands at once; otherwise the motion tracks cross-fade.

@@ -83,7 +83,7 @@ void reportDeferred() {
       resource::loadFile(message.c_str() + 1, probe.data, size, probe.capacity);
       std::free(probe.data);
     } else {
-      errorc(message, 1);
+      reportError(message);
     }
   }
   L.deferred.clear();

@@ -77,7 +77,7 @@ KeyList::iterator currentOf(int n, int kind, KeyList& keys) {
 
 namespace {
 
-void reportBadFlag(int n) { errorc(std::to_string(n) + sj(" 追加フラグが不正です"), 1); }
+void reportBadFlag(int n) { reportError(std::to_string(n) + sj(" 追加フラグが不正です")); }
 
 // Mode 3: keys before the playing one go, the rest play once more each.
 void changeLooping(int n, int kind, KeyList& keys, int repeat) {
@@ -118,7 +118,7 @@ bool queueFrom(int n, int kind, TrackKey& key, int mode) {
 
 MotionState& motion() { return M; }
 
-void reportBadNumber(int n) { errorc(std::to_string(n) + sj(" スプライト番号が不正です"), 1); }
+void reportBadNumber(int n) { reportError(std::to_string(n) + sj(" スプライト番号が不正です")); }
 
 int propertyValue(int n, int kind) {
   const Slot* s = backSlot(n);
@@ -242,7 +242,7 @@ bool stepable(int n, int kind) {
   if (!front) what = " 画像が読み込まれていません(imList1)";
   else if (kind != kTrackL && r.name[0] == 0 && !front->renderTarget) what = " 画像が読み込まれていません(imList2)";
   if (!what) return true;
-  errorc(std::to_string(n) + sj(what), 1);
+  reportError(std::to_string(n) + sj(what));
   endTrack(n, kind);
   return false;
 }

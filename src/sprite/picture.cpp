@@ -149,7 +149,7 @@ namespace {
 
 void reportLoad(const std::string& message, std::vector<std::string>* deferred) {
   if (deferred) deferred->push_back(message);
-  else errorc(message, 1);
+  else reportError(message);
 }
 
 // A header may declare far more pixels than its file holds. Pictures whose
@@ -263,7 +263,7 @@ image::Image* loadPicture(const char* path, int* resolution, bool useCache, bool
   const CacheLookup l = lookupFor(path, resolution, useCache, choose);
   if (PictureRef hit = cacheHit(l)) {
     image::Image* copy = headerCopy(hit.get());
-    if (!copy) errorc(l.chosen + sj(" をキャッシュから読み込めませんでした"), 1);
+    if (!copy) reportError(l.chosen + sj(" をキャッシュから読み込めませんでした"));
     return copy;
   }
   return decodeAndStore(l);

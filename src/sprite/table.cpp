@@ -57,7 +57,7 @@ bool spriteMoviePlaying(int n) {
   return !T.moviePlaying || T.moviePlaying(n);
 }
 
-void reportNoPicture(int n) { errorc(std::to_string(n) + sj(" 画像が読み込まれていません"), 1); }
+void reportNoPicture(int n) { reportError(std::to_string(n) + sj(" 画像が読み込まれていません")); }
 
 // Numbers outside the table are ignored quietly by all but the motion
 // commands, which report them themselves.

@@ -163,7 +163,7 @@ void applyAlreadyReadText(std::string_view text) {
 bool saveAlreadyRead() {
   const std::string folder = saveRoot() + "save/";
   script::ensureFolder(folder);
-  return resource::writeDataFile((folder + "already.dat").c_str(), true, alreadyReadText()) == 0;
+  return resource::writeDataFile((folder + "already.dat").c_str(), true, alreadyReadText());
 }
 
 // A missing or damaged file leaves every block unread, without a message.

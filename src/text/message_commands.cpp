@@ -174,7 +174,7 @@ bool labelInActiveScript(std::string_view label) {
 
 void hookCommand(CommandContext c, int script::Registers::*counter) {
   if (!labelInActiveScript(bindings::stringArg(c, 1))) {
-    errorc(sj("ラベルが存在しません"), 1);
+    reportError(sj("ラベルが存在しません"));
     return;
   }
   script::registers().*counter += 1;

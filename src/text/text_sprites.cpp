@@ -51,7 +51,7 @@ constexpr const char* kLine = "spStrSetString ";
 constexpr const char* kRows = "spStrSetString2 ";
 
 void reportTexture(const char* wrapper, const char* step) {
-  errorc(std::string(wrapper) + step + render::glErrorName(kGlOutOfMemory), 1);
+  reportError(std::string(wrapper) + step + render::glErrorName(kGlOutOfMemory));
 }
 
 image::Image* blankPicture(int w, int h, const char* wrapper) {
@@ -163,7 +163,7 @@ void cmd_ssp_draw(CommandContext c) {
   sprite::Slot* s = sprite::validNumber(n) ? sprite::backSlot(n) : nullptr;
   image::Image* picture = s ? sprite::writablePicture(*s) : nullptr;
   if (!picture) {
-    errorc(std::to_string(n) + sj(" 画像が読み込まれていません"), 1);
+    reportError(std::to_string(n) + sj(" 画像が読み込まれていません"));
     return;
   }
   applyFont(spriteFont());

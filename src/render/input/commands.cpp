@@ -23,7 +23,7 @@ void cmd_getBtn(CommandContext c) {
 void cmd_setBtnTool(CommandContext c) {
   const int button = intArg(c, 1);
   if (!buttonMapped(button)) {
-    errorc(sj("ボタン番号が不正です"), 1);
+    reportError(sj("ボタン番号が不正です"));
     return;
   }
   setTooltipText(button, stringArg(c, 2));
