@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "bindings/families.h"
+#include "bindings/messages.h"
 #include "core/report.h"
 #include "core/textconv.h"
 #include "script/interp.h"
@@ -596,7 +597,7 @@ CatalogueState C;
 void reportNotBuilt(size_t index) {
   if (C.reportedMissing[index]) return;
   C.reportedMissing[index] = true;
-  reportError(sj("この命令はこのビルドでは使用できません"));
+  reportError(messageText(Message::NotInThisBuild));
 }
 
 // The wrappers name the command for the error location, so no core has to.
@@ -652,7 +653,7 @@ int callCatalogueCommand(size_t index, CommandContext context) {
     if (C.cores[index]) C.cores[index](context);
     else reportNotBuilt(index);
   } catch (const std::bad_alloc&) {
-    script::stopAtLimit(sj("メモリを確保出来ませんでした"));
+    script::stopAtLimit(messageText(Message::OutOfMemory));
     return 0;
   }
   return luaResultCount(kCatalogue[index]);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bindings/library_commands.h"
+#include "bindings/messages.h"
 #include "core/report.h"
 #include "core/sjis.h"
 #include "core/textconv.h"
@@ -44,13 +45,13 @@ void util_print(CommandContext c) {
 void util_error(CommandContext c) {
   int n = argumentCountPlus(c, 0);
   if (n == 1 || n == 2) reporterForMode(n == 2 ? intArg(c, 2) : 1)(argumentText(c, 1));
-  else reportError(sj("引数の数が不正です"));
+  else reportError(messageText(Message::WrongArgumentCount));
 }
 
 // The count with one result, so that the own-language form's check holds.
 void util_confirm(CommandContext c) {
   if (argumentCountPlus(c, 1) != 2) {
-    reportError(sj("引数の数が不正です"));
+    reportError(messageText(Message::WrongArgumentCount));
     return;
   }
   intResult(c, 2, confirmYesNo(argumentText(c, 1)) == 6 ? 1 : 0);
@@ -58,7 +59,7 @@ void util_confirm(CommandContext c) {
 
 void util_inform(CommandContext c) {
   if (argumentCountPlus(c, 0) < 1) {
-    reportError(sj("引数の数が不正です"));
+    reportError(messageText(Message::WrongArgumentCount));
     return;
   }
   showInformation(argumentText(c, 1));
@@ -66,7 +67,7 @@ void util_inform(CommandContext c) {
 
 bool oneCharacter(const std::string& ch) {
   if (ch.size() == 1 || ch.size() == 2) return true;
-  reportError(sj("第二引数が文字数が１文字ではありません"));
+  reportError(messageText(Message::SecondArgumentNotOneCharacter));
   return false;
 }
 
@@ -138,7 +139,7 @@ void util_SetRenderTarget2(CommandContext c) {
   }
   if (U.renderTargetReported) return;
   U.renderTargetReported = true;  // once, so that a per-frame call cannot flood
-  reportError(sj("この命令はこのビルドでは使用できません"));
+  reportError(messageText(Message::NotInThisBuild));
 }
 
 // Null cores are the library's bridge commands, found by name.

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "bindings/messages.h"
 #include "core/report.h"
 #include "core/sjis.h"
 #include "core/textconv.h"
@@ -28,7 +29,7 @@ fs::path hostFile(std::string_view sjis) { return fs::path(hostPath(sjis)); }
 void core_count(CommandContext c) {
   std::string text(stringArg(c, 1)), ch(stringArg(c, 2));
   if (ch.size() != 1 && ch.size() != 2) {
-    reportError(sj("第二引数が文字数が１文字ではありません"));
+    reportError(messageText(Message::SecondArgumentNotOneCharacter));
     return;
   }
   int32_t n = 0;
@@ -68,7 +69,7 @@ void core_regexp_trans(CommandContext c) {
 
 bool pathParts(CommandContext c, script::PathParts& parts) {
   if (script::splitPath(stringArg(c, 1), parts)) return true;
-  reportError(sj("正常にパスが読み込めませんでした"));
+  reportError(messageText(Message::BadPath));
   return false;
 }
 
@@ -100,11 +101,11 @@ void core_existFile(CommandContext c) {
 bool prepareDestination(std::string_view destination) {
   script::PathParts p;
   if (!script::splitPath(destination, p, '\\')) {
-    reportError(sj("正常にパスが読み込めませんでした"));
+    reportError(messageText(Message::BadPath));
     return false;
   }
   if (script::ensureFolder(p.folder)) return true;
-  reportError(sj("フォルダを作成出来ませんでした"));
+  reportError(messageText(Message::FolderNotCreated));
   return false;
 }
 
@@ -150,7 +151,7 @@ void core_loadLibrary(CommandContext c) {
   lib.path = path;
   lib.handle = openLibrary(path);
   if (!lib.handle) {
-    reportError(path + sj(" 読み込ませんでした"));
+    reportError(path + messageText(Message::LibraryNotLoaded));
     return;
   }
   lib.deviceLost = reinterpret_cast<void (*)()>(dlsym(lib.handle, "DeviceLost"));

@@ -10,6 +10,7 @@
 #include "bindings/catalogue.h"
 #include "bindings/host_exports.h"
 #include "bindings/host_utility.h"
+#include "bindings/messages.h"
 #include "core/pump.h"
 #include "core/report.h"
 #include "core/state.h"
@@ -223,7 +224,7 @@ bool ensureInterpreter() {
     lua_sethook(L, quitCheck, LUA_MASKCOUNT, kQuitCheckInstructions);
   }
   if (!L) {
-    reportError(sj("メモリを確保出来ませんでした"));
+    reportError(messageText(Message::OutOfMemory));
     return false;
   }
   lua_pushcfunction(L, openGlobals);
@@ -283,11 +284,11 @@ void finishRun() {
 bool resultTarget(const script::ArgumentList& a, int kind, int32_t*& number, std::string*& text) {
   const std::string* raw = a.raw.empty() ? nullptr : &a.raw.back();
   if (kind == 1 && !(raw && (number = script::numericReference(*raw)))) {
-    reportError(sj("数値変数が不正です"));
+    reportError(messageText(Message::BadNumericVariable));
     return false;
   }
   if (kind == 2 && !(raw && (text = script::stringReference(*raw)))) {
-    reportError(sj("文字列変数が不正です"));
+    reportError(messageText(Message::BadStringVariable));
     return false;
   }
   return true;
@@ -301,7 +302,7 @@ bool pushArguments(lua_State* L, const script::ArgumentList& a, size_t n) {
     } else if (v.kind == script::kKindString) {
       lua_pushlstring(L, v.text.data(), v.text.size());
     } else {
-      reportError(sj("引数の型が不正です"));
+      reportError(messageText(Message::BadArgumentType));
       return false;
     }
   }

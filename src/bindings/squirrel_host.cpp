@@ -8,6 +8,7 @@
 #include "bindings/catalogue.h"
 #include "bindings/host_exports.h"
 #include "bindings/host_utility.h"
+#include "bindings/messages.h"
 #include "bindings/squirrel_host_runtime.h"
 #include "core/pump.h"
 #include "core/report.h"
@@ -208,7 +209,7 @@ void callHook(HSQUIRRELVM v, SQInteger type, const SQChar*, SQInteger, const SQC
 }
 
 void reportTooDeep() {
-  keepMessage(sj("関数の呼び出しが深すぎます（上限 ") + std::to_string(kMaxCallDepth) + sj(" 段）"));
+  keepMessage(messageText(Message::CallsTooDeepBefore) + std::to_string(kMaxCallDepth) + messageText(Message::CallsTooDeepAfter));
 }
 
 bool bindRuntime() {
@@ -220,8 +221,8 @@ bool bindRuntime() {
   }
   if (!S.missingReported) {  // once: every later use would say the same
     S.missingReported = true;
-    reportError(sj("Squirrel の実行環境が見つかりません（Debian パッケージ ") + kSquirrelPackage +
-               sj(" をインストールしてください）"));
+    reportError(messageText(Message::SquirrelMissingBefore) + kSquirrelPackage +
+               messageText(Message::SquirrelMissingAfter));
   }
   return false;
 }
@@ -232,7 +233,7 @@ bool ensureVM() {
   const SquirrelApi& sq = *S.sq;
   HSQUIRRELVM v = sq.sq_open(kStackSlots);
   if (!v) {
-    reportError(sj("メモリを確保出来ませんでした"));
+    reportError(messageText(Message::OutOfMemory));
     return false;
   }
   sq.sq_setprintfunc(v, printAndKeep, printAndKeep);
@@ -304,11 +305,11 @@ void finishRun() {
 bool resultTarget(const script::ArgumentList& a, int kind, int32_t*& number, std::string*& text) {
   const std::string* raw = a.raw.empty() ? nullptr : &a.raw.back();
   if (kind == 1 && !(raw && (number = script::numericReference(*raw)))) {
-    reportError(sj("数値変数が不正です"));
+    reportError(messageText(Message::BadNumericVariable));
     return false;
   }
   if (kind == 2 && !(raw && (text = script::stringReference(*raw)))) {
-    reportError(sj("文字列変数が不正です"));
+    reportError(messageText(Message::BadStringVariable));
     return false;
   }
   return true;
@@ -323,7 +324,7 @@ bool pushArguments(HSQUIRRELVM v, const script::ArgumentList& a, size_t n) {
     } else if (value.kind == script::kKindNumber) {
       S.sq->sq_pushfloat(v, static_cast<SQFloat>(value.number));
     } else {
-      reportError(sj("引数の型が不正です"));
+      reportError(messageText(Message::BadArgumentType));
       return false;
     }
   }
@@ -355,7 +356,7 @@ void storeResult(HSQUIRRELVM v, std::string_view name, int32_t* number, std::str
       text->assign(s, static_cast<size_t>(S.sq->sq_getsize(v, -1)));
     } else {
       setErrcmd(name);  // the call's commands wrote theirs
-      reportError(sj("戻り値が文字列ではありません"));
+      reportError(messageText(Message::ResultNotString));
     }
   }
 }
@@ -375,13 +376,13 @@ void loadSquirrelFile(std::string_view file, CommandContext context) {
   SQInteger top = sq.sq_gettop(v);
   S.messages.clear();
   if (SQ_FAILED(sq.sq_compilebuffer(v, text.data(), static_cast<SQInteger>(text.size()), name.c_str(), SQTrue))) {
-    reportError(name + sj(" を読み込めませんでした\n") + S.messages);
+    reportError(name + messageText(Message::NotLoaded) + S.messages);
     sq.sq_settop(v, top);
     return;
   }
   sq.sq_pushroottable(v);
   if (SQ_FAILED(protectedCall(v, 1, false)) && !S.closePending)
-    reportError(name + sj(" を実行出来ませんでした\n") + S.messages);
+    reportError(name + messageText(Message::NotRun) + S.messages);
   sq.sq_settop(v, top);
   finishRun();
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bindings/families.h"
+#include "bindings/messages.h"
 #include "core/report.h"
 #include "core/textconv.h"
 
@@ -102,19 +103,19 @@ namespace {
 // The one command that checks its arguments.
 void cmd_shellExecute(CommandContext c) {
   if (argumentCountPlus(c, 1) != 3) {
-    reportError(sj("引数の数が不正です"));
+    reportError(messageText(Message::WrongArgumentCount));
     return;
   }
   if (!isStringArgument(c, 1)) {
-    reportError(sj("第一引数が文字列ではありません"));
+    reportError(messageText(Message::FirstArgumentNotString));
     return;
   }
   if (!isStringArgument(c, 2)) {
-    reportError(sj("第二引数が文字列ではありません"));
+    reportError(messageText(Message::SecondArgumentNotString));
     return;
   }
   if (!namesNumericVariable(c, 3)) {
-    reportError(sj("第三引数の数値変数が不正です"));
+    reportError(messageText(Message::ThirdArgumentNotNumericVariable));
     return;
   }
   // Scripts name files the Windows way, in Shift_JIS; the host wants UTF-8

@@ -7,6 +7,7 @@
 #include "core/report.h"
 #include "core/textconv.h"
 #include "movie/internal.h"
+#include "movie/messages.h"
 #include "movie/theora.h"
 #include "platform/platform.h"
 #include "sprite/picture.h"
@@ -31,7 +32,7 @@ bool loadTheora(Movie& m) {
   const uint64_t size = m.header.streamSize ? std::min<uint64_t>(m.header.streamSize, rest) : rest;
   m.theoraStream.resize(size_t(size));
   if (!m.source->read(from, m.theoraStream.data(), size_t(size))) {
-    reportError(m.name + sj("が開けませんでした"));
+    reportError(m.name + messageText(Message::NotOpenedJoined));
     return false;
   }
   m.video = std::make_unique<TheoraVideo>();
@@ -52,7 +53,7 @@ bool startMovie(const MoviePtr& m, int delay) {
   if (m->header.soundSize && audio::soundCreated()) {
     audio::openSound(0, m->name, uint32_t(kHeaderSize), m->header.soundSize);
     if (audio::channelSnapshot(0).name != m->name) {
-      reportError(m->name + sj(" が開けませんでした"));
+      reportError(m->name + messageText(Message::NotOpened));
       return false;
     }
     audio::playSound(0, 1, 0, 0);
@@ -63,7 +64,7 @@ bool startMovie(const MoviePtr& m, int delay) {
   try {
     m->worker = std::thread(body, m);
   } catch (const std::exception&) {
-    reportError(m->name + sj(" スレッドを作成出来ませんでした"));
+    reportError(m->name + messageText(Message::ThreadNotCreated));
     return false;
   }
   return true;

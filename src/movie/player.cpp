@@ -8,6 +8,7 @@
 #include "core/textconv.h"
 #include "image/image.h"
 #include "movie/internal.h"
+#include "movie/messages.h"
 #include "movie/theora.h"
 #include "platform/platform.h"
 #include "platform/vclock.h"
@@ -144,7 +145,7 @@ void stopMovie(Movie& m) {
       m.worker.join();
     } else {
       // It still holds its record and lets it go when it returns.
-      reportOnMainThread(sj("動画スレッドが正常に終了出来ませんでした"));
+      reportOnMainThread(messageText(Message::ThreadDidNotEnd));
       m.worker.detach();
     }
   }
@@ -174,7 +175,7 @@ void movieFrameStep() {
     ++it;  // the entry may go below
     takeMessages(*m);
     if (!sprite::slot(n, 0) || !sprite::record(n).name[0]) {
-      reportError(std::to_string(n) + sj(" 画像が読み込まれていません(ifList)"));
+      reportError(std::to_string(n) + messageText(Message::NoPictureForList));
       stopAndRemove(n);
       continue;
     }

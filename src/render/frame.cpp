@@ -16,6 +16,7 @@
 #include "platform/vclock.h"
 #include "platform/window.h"
 #include "render/internal.h"
+#include "render/messages.h"
 #include "render/transition.h"
 #include "render/window/window_events.h"
 #include "sprite/sprite.h"
@@ -385,7 +386,7 @@ std::optional<int> setRenderTarget2(int index, int spriteNumber) {
   }
   sprite::Slot* s = sprite::validNumber(spriteNumber) ? sprite::frontSlot(spriteNumber) : nullptr;
   if (!s || (!s->renderTarget && !s->picture)) {
-    reportError(std::to_string(spriteNumber) + sj(" 画像が読み込まれていません"));
+    reportError(std::to_string(spriteNumber) + messageText(Message::NoPicture));
     return std::nullopt;
   }
   // A plain picture has no surface to draw into: refused as the device

@@ -13,6 +13,7 @@
 #include "core/state.h"
 #include "core/textconv.h"
 #include "render/internal.h"
+#include "render/messages.h"
 #include "render/window/window_events.h"
 #include "sprite/easing.h"
 #include "sprite/motion.h"
@@ -132,13 +133,13 @@ bool prepareTransition(int index, std::string_view name, int vagueness) {
   bool ok = true;
   if (index == kPassNamed) {
     ok = selectEffect(path);
-    if (!ok) reportError(path + sj(" 存在しないエフェクトです"));
+    if (!ok) reportError(path + messageText(Message::NoSuchEffect));
   } else if (index == kPassMask) {
     installMaskPass();
     ok = startMask(path);
   } else if (index < 0 || index >= kPassCount) {
     // No pass has this number: reported like an unknown name.
-    reportError(std::to_string(index) + sj(" 存在しないエフェクトです"));
+    reportError(std::to_string(index) + messageText(Message::NoSuchEffect));
     ok = false;
   }
   if (!ok) {

@@ -9,6 +9,7 @@
 
 #include "core/report.h"
 #include "core/textconv.h"
+#include "resource/messages.h"
 #include "resource/packer.h"
 #include "resource/resource.h"
 
@@ -29,7 +30,7 @@ void readArchive(std::FILE* f, const std::string& name) {
   std::vector<IndexRecord> records;
   uint64_t length = 0;
   if (!readIndex(f, records, length)) {
-    showErrorBox(name + sj(" は不正なファイルです"));
+    showErrorBox(name + messageText(Message::BadFile));
     return;
   }
   for (const IndexRecord& r : records) A.index[r.key] = ArchiveEntry{name, r.flag, r.offset, r.size, r.fourth};
@@ -101,7 +102,7 @@ std::FILE* openChecked(const char* path, const std::string& who, const char* tag
     offset = memberOffset(*e, path);
     if (length < 0 || uint64_t(offset) + size > uint64_t(length)) {
       std::fclose(f);
-      reportError(who + " " + e->archive + sj(" は不正なファイルです") + "(" + tag + "1)");
+      reportError(who + " " + e->archive + messageText(Message::BadFile) + "(" + tag + "1)");
       return nullptr;
     }
   } else {
@@ -127,7 +128,7 @@ bool loadFile(const char* path, char*& buffer, uint32_t& size, uint32_t& capacit
     capacity = size;
     buffer = static_cast<char*>(std::malloc(capacity ? capacity : 1));
     if (!buffer) {
-      reportError(std::string(path) + sj(" loadFile\nメモリを確保出来ませんでした") + std::to_string(capacity));
+      reportError(std::string(path) + messageText(Message::LoadFileNoMemory) + std::to_string(capacity));
       std::fclose(f);
       capacity = 0;
       return false;

@@ -11,6 +11,7 @@
 #include "core/report.h"
 #include "core/state.h"
 #include "core/textconv.h"
+#include "resource/messages.h"
 #include "resource/resource.h"
 
 namespace velmora::resource {
@@ -32,12 +33,12 @@ bool readWhole(const char* path, std::vector<char>& bytes) {
   long length = std::ftell(f.get());
   std::fseek(f.get(), 0, SEEK_SET);
   if (length <= 0 || static_cast<unsigned long>(length) > kMaxDataFile) {
-    showErrorBox(std::string(path) + sj(" は不正なファイルです"));
+    showErrorBox(std::string(path) + messageText(Message::BadFile));
     return false;
   }
   bytes.resize(static_cast<size_t>(length));
   if (std::fread(bytes.data(), 1, bytes.size(), f.get()) != bytes.size()) {
-    showErrorBox(std::string(path) + sj(" の読み込みに失敗しました"));
+    showErrorBox(std::string(path) + messageText(Message::ReadFailed));
     return false;
   }
   return true;
@@ -47,7 +48,7 @@ bool readWhole(const char* path, std::vector<char>& bytes) {
 template <class Reserve>
 bool unpack(const char* path, const std::vector<char>& bytes, Reserve reserve, size_t& size) {
   if (bytes.size() < 4) {
-    showErrorBox(std::string(path) + sj(" の読み込みに失敗しました"));
+    showErrorBox(std::string(path) + messageText(Message::ReadFailed));
     return false;
   }
   uint32_t length;
@@ -55,7 +56,7 @@ bool unpack(const char* path, const std::vector<char>& bytes, Reserve reserve, s
   // zlib never packs better than about 1032:1; a header claiming more is
   // damaged, and is refused before anything that large is allocated.
   if (length > (bytes.size() - 4) * 1032 + 64) {
-    showErrorBox(std::string(path) + sj(" の読み込みに失敗しました"));
+    showErrorBox(std::string(path) + messageText(Message::ReadFailed));
     return false;
   }
   size_t room = size_t(length) + length / 8 + 12;
@@ -65,7 +66,7 @@ bool unpack(const char* path, const std::vector<char>& bytes, Reserve reserve, s
   } catch (const std::bad_alloc&) {
   }
   if (!out) {
-    showErrorBox(std::string(path) + sj(" のメモリを確保出来ませんでした"));
+    showErrorBox(std::string(path) + messageText(Message::NoMemoryFor));
     return false;
   }
   uLongf outLength = length;
@@ -73,7 +74,7 @@ bool unpack(const char* path, const std::vector<char>& bytes, Reserve reserve, s
                       bytes.size() - 4);
   // A stream shorter than its header claims is as broken as a corrupt one.
   if (rc != Z_OK || outLength != length) {
-    showErrorBox(std::string(path) + sj(" の読み込みに失敗しました"));
+    showErrorBox(std::string(path) + messageText(Message::ReadFailed));
     return false;
   }
   size = length;
@@ -105,7 +106,7 @@ bool readDataFileShared(const char* path, bool packed, size_t& size) {
   if (packed) return unpack(path, bytes, reserve, size);
   char* out = reserve(bytes.size());
   if (!out) {
-    showErrorBox(std::string(path) + sj(" のメモリを確保出来ませんでした"));
+    showErrorBox(std::string(path) + messageText(Message::NoMemoryFor));
     return false;
   }
   std::memcpy(out, bytes.data(), bytes.size());
@@ -121,13 +122,13 @@ bool writeDataFile(const char* path, bool packed, std::string_view bytes) {
     try {
       packedBytes.resize(room + 4);
     } catch (const std::bad_alloc&) {
-      showErrorBox(std::string(path) + sj(" のメモリを確保出来ませんでした"));
+      showErrorBox(std::string(path) + messageText(Message::NoMemoryFor));
       return false;
     }
     uint32_t length = static_cast<uint32_t>(bytes.size());
     std::memcpy(packedBytes.data(), &length, 4);
     if (compress2(packedBytes.data() + 4, &room, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size(), 9) != Z_OK) {
-      showErrorBox(std::string(path) + sj(" の保存に失敗しました"));
+      showErrorBox(std::string(path) + messageText(Message::SaveFailed));
       return false;
     }
     packedBytes.resize(room + 4);

@@ -13,6 +13,7 @@
 #include "core/textconv.h"
 #include "platform/platform.h"
 #include "resource/resource.h"
+#include "save/messages.h"
 #include "script/expression.h"
 
 namespace velmora::save {
@@ -92,17 +93,17 @@ bool makeSaveFolder() {
 // The header's length must fit what the packed bytes can hold.
 bool plausiblePackedLength(const std::string& path, const std::string& raw) {
   if (raw.size() < 4) {
-    showErrorBox(path + sj(" の読み込みに失敗しました"));
+    showErrorBox(path + messageText(Message::ReadFailed));
     return false;
   }
   uint32_t length;
   std::memcpy(&length, raw.data(), 4);
   if (length > kMaxSettingsText) {
-    showErrorBox(path + sj(" のメモリを確保出来ませんでした"));
+    showErrorBox(path + messageText(Message::NoMemoryFor));
     return false;
   }
   if (length > (raw.size() - 4) * kMaxInflateRatio + 64) {
-    showErrorBox(path + sj(" の読み込みに失敗しました"));
+    showErrorBox(path + messageText(Message::ReadFailed));
     return false;
   }
   return true;
@@ -115,7 +116,7 @@ bool readSettingsText(const std::string& path, std::string& text) {
     if (!plausiblePackedLength(path, raw)) return false;
     return resource::readDataFile(path.c_str(), true, text);
   } catch (const std::bad_alloc&) {
-    showErrorBox(path + sj(" のメモリを確保出来ませんでした"));
+    showErrorBox(path + messageText(Message::NoMemoryFor));
     return false;
   }
 }
@@ -126,11 +127,11 @@ bool readSettingsText(const std::string& path, std::string& text) {
 void setRefusedFileAside(const std::string& path) {
   const std::string aside = path + kRefusedSuffix;
   if (std::rename(hostPath(path).c_str(), hostPath(aside).c_str()) == 0) {
-    logInformation(path + sj(" を読めなかったため ") + aside + sj(" に移しました。設定は初期値で始まります"));
+    logInformation(path + messageText(Message::MovedAsideBefore) + aside + messageText(Message::MovedAsideAfter));
     return;
   }
   F.keepRefused = true;
-  logInformation(path + sj(" を読めず、移すことも出来なかったため、この実行では設定を保存しません"));
+  logInformation(path + messageText(Message::NotMovedAside));
 }
 
 void applyProtectFlags(const std::vector<std::string>& fields) {

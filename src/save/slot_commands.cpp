@@ -14,6 +14,7 @@
 #include "core/textconv.h"
 #include "resource/resource.h"
 #include "save/image_log.h"
+#include "save/messages.h"
 #include "save/screenshot.h"
 #include "save/sections.h"
 #include "save/store.h"
@@ -84,7 +85,7 @@ void cmd_loadSaveText(CommandContext c) {
   if (!resource::readDataFile(slotPath(slot, binary != 0).c_str(), binary != 0, text)) return;
   const snapshot::Entries entries(text);
   const std::string* comment = entries.find("Comment");
-  if (!comment) return reportError(sj("コメントがありません"));
+  if (!comment) return reportError(messageText(Message::NoComment));
   stringResult(c, 3, snapshot::splitFields(*comment).front());
 }
 

@@ -10,6 +10,7 @@
 #include "script/expression_internal.h"
 #include "script/interp.h"
 #include "script/loader.h"
+#include "script/messages.h"
 
 namespace velmora::script {
 namespace {
@@ -78,7 +79,7 @@ void selectScript(ScriptKey key) {
 }
 
 void reportMissingLabel(std::string_view label) {
-  reportError(std::string(label) + sj("ラベルが存在しません"));
+  reportError(std::string(label) + messageText(Message::LabelMissing));
 }
 
 void jumpTo(const LabelInfo& label) {
@@ -108,7 +109,7 @@ void gosubLabel(std::string_view label) {
   auto info = findLabel(label);
   if (!info) return reportMissingLabel(label);
   if (C.frames.size() >= kMaxGosubDepth)
-    return stopAtLimit(sj("gosub の入れ子が深すぎます（上限 ") + std::to_string(kMaxGosubDepth) + sj(" 段）"));
+    return stopAtLimit(messageText(Message::GosubTooDeepBefore) + std::to_string(kMaxGosubDepth) + messageText(Message::GosubTooDeepAfter));
   const Registers& r = registers();
   Position back = afterCurrentPart();
   GosubFrame f;
@@ -137,7 +138,7 @@ void cmd_gosub(const char* args) {
 void cmd_return(const char* args) {
   ScriptValue v = evaluate(args);
   if (C.frames.empty()) {
-    reportError(sj("gosub が一度も実行されていません"));
+    reportError(messageText(Message::ReturnWithoutGosub));
     return;
   }
   C.loopDepth = std::max(0, C.loopDepth - C.loopCount);
@@ -358,7 +359,7 @@ void conditional(const char* args) {
   std::string_view text(args);
   size_t n = conditionLength(text);
   if (n == 0) {
-    reportError(sj("式が不正です"));
+    reportError(messageText(Message::BadCondition));
     return skipRestOfLine();
   }
   if (evaluate(text.substr(0, n)).number == 0) return skipRestOfLine();

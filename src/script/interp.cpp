@@ -11,6 +11,7 @@
 #include "core/state.h"
 #include "core/textconv.h"
 #include "script/control.h"
+#include "script/messages.h"
 
 namespace velmora::script {
 namespace {
@@ -92,7 +93,7 @@ enum class PartResult { Next, EndLoop };
 // No wrapper names a word that is no command, so the report does.
 void reportUnknownCommand(std::string_view name) {
   setErrcmd(name);
-  reportError(sj("未対応の命令です"));
+  reportError(messageText(Message::UnknownCommand));
 }
 
 PartResult runCommandPart(Part& p, int& forDepth) {
@@ -187,7 +188,7 @@ size_t startTextBlock() {
   auto it = blocks ? blocks->find(blockLine) : TextBlockTable::iterator{};
   if (blocks && it == blocks->end()) it = blocks->find(r.currentLine);
   if (!blocks || it == blocks->end()) {
-    showErrorBox(sj("既読チェックミス ") + std::to_string(r.currentLine) + "/" +
+    showErrorBox(messageText(Message::ReadMarkMismatch) + std::to_string(r.currentLine) + "/" +
                  std::to_string(blocks ? blocks->size() : 0));
   } else if (I.hooks.readMark) {
     I.hooks.readMark(it->second);
@@ -308,7 +309,7 @@ bool stoppedAtLimit() { return I.stoppedAtLimit; }
 
 bool stringLengthAllowed(size_t bytes) {
   if (bytes <= kMaxStringBytes) return true;
-  stopAtLimit(sj("文字列が長すぎます（上限 ") + std::to_string(kMaxStringBytes) + sj(" バイト）"));
+  stopAtLimit(messageText(Message::StringTooLongBefore) + std::to_string(kMaxStringBytes) + messageText(Message::StringTooLongAfter));
   return false;
 }
 
@@ -360,9 +361,9 @@ void runScript() {
   try {
     runLines();
   } catch (const std::bad_alloc&) {
-    stopAtLimit(sj("メモリを確保出来ませんでした"));
+    stopAtLimit(messageText(Message::OutOfMemory));
   } catch (const std::length_error&) {
-    stopAtLimit(sj("メモリを確保出来ませんでした"));
+    stopAtLimit(messageText(Message::OutOfMemory));
   }
 }
 

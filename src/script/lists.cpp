@@ -16,6 +16,7 @@
 #include "core/textconv.h"
 #include "resource/resource.h"
 #include "script/library.h"
+#include "script/messages.h"
 
 namespace velmora::script {
 namespace {
@@ -61,11 +62,11 @@ bool writeBytes(const std::string& path, const std::vector<std::string_view>& pi
 bool prepareFolder(const std::string& path, char sep) {
   PathParts parts;
   if (!splitPath(path, parts, sep)) {
-    reportError(sj("正常にパスが読み込めませんでした"));
+    reportError(messageText(Message::BadPath));
     return false;
   }
   if (!ensureFolder(parts.folder)) {
-    reportError(sj("フォルダを作成出来ませんでした"));
+    reportError(messageText(Message::FolderNotCreated));
     return false;
   }
   return true;
@@ -126,7 +127,7 @@ void listFolder(const std::string& folder, const std::string& pattern, bool recu
 
 bool lineInRange(int32_t line) {
   if (line >= 1 && static_cast<size_t>(line) <= LS.text.size()) return true;
-  reportError(sj("行数の指定が範囲を超えています"));
+  reportError(messageText(Message::LineOutOfRange));
   return false;
 }
 
@@ -214,7 +215,7 @@ void cmd_getFileList(const char* args) {
   RawArguments a(args);
   int32_t i = a.integer(1);
   if (i < 0 || static_cast<size_t>(i) >= LS.files.size()) {
-    reportError(sj("リストの範囲を超えています"));
+    reportError(messageText(Message::ListIndexOutOfRange));
     return;
   }
   if (std::string* v = a.stringTarget(0)) *v = LS.files[i];
@@ -288,7 +289,7 @@ void cmd_sortText(const char* args) {
   int32_t first = a.integer(0), last = a.integer(1), flags = a.integer(2);
   const int32_t n = static_cast<int32_t>(LS.text.size());
   if (first < 0 || first > n || last < 0 || last > n) {
-    reportError(sj("行数の指定が範囲を超えています"));
+    reportError(messageText(Message::LineOutOfRange));
     return;
   }
   if (first == 0) first = 1;

@@ -13,6 +13,7 @@
 #include "core/state.h"
 #include "core/textconv.h"
 #include "resource/packer.h"
+#include "script/messages.h"
 
 namespace velmora::script {
 namespace {
@@ -37,7 +38,7 @@ uint32_t readLe32(const unsigned char* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-void reportBadFile(const std::string& path) { showErrorBox(path + sj(" は不正なファイルです")); }
+void reportBadFile(const std::string& path) { showErrorBox(path + messageText(Message::BadFile)); }
 
 // Reads and unmasks the index; every offset and size is checked against the
 // file so that a damaged file is reported instead of read past its end.
@@ -62,11 +63,11 @@ bool loadScriptFrom(std::FILE* f, ScriptKey key, const ScriptIndexEntry& e, Line
   try {
     packed.resize(e.packedSize);
   } catch (const std::bad_alloc&) {
-    showErrorBox(sj("スクリプトのメモリを確保出来ませんでした"));
+    showErrorBox(messageText(Message::ScriptMemoryFailed));
     return false;
   }
   if (std::fseek(f, e.offset, SEEK_SET) != 0 || std::fread(packed.data(), 1, packed.size(), f) != packed.size()) {
-    showErrorBox(name + sj(": スクリプトの読み込みに失敗しました"));
+    showErrorBox(name + messageText(Message::ScriptReadFailed));
     return false;
   }
   const uint32_t mask = static_cast<uint32_t>(key) ^ titleKey();
@@ -76,13 +77,13 @@ bool loadScriptFrom(std::FILE* f, ScriptKey key, const ScriptIndexEntry& e, Line
   }
   const size_t want = size_t(e.unpackedSize) * 2;
   if (fileSize() < want && !growFileMemory(want)) {
-    showErrorBox(sj("スクリプトのメモリを確保出来ませんでした"));
+    showErrorBox(messageText(Message::ScriptMemoryFailed));
     return false;
   }
   uLongf outLength = e.unpackedSize;
   int rc = uncompress(reinterpret_cast<Bytef*>(fileMemory()), &outLength, packed.data(), packed.size());
   if (rc != Z_OK) {
-    showErrorBox(name + sj(": スクリプトの読み込みに失敗しました"));
+    showErrorBox(name + messageText(Message::ScriptReadFailed));
     return false;
   }
   splitLines(fileMemory(), outLength, appendLine, &lines);
@@ -140,14 +141,14 @@ bool scanLabels(ScriptKey key, const LineArray& lines, TextBlockTable& blocks, s
       } else if (isIdentChar(line[i])) {
         ++i;
       } else {
-        std::string text = name + "[" + std::to_string(f + 1) + "] " + line + sj(" ※ラベル名が不正です");
+        std::string text = name + "[" + std::to_string(f + 1) + "] " + line + messageText(Message::BadLabelName);
         if (fatal) return *fatal = text, false;
         fatalLabelError(text);
       }
     }
     uint32_t hash = crc32_hash2(line.data(), i);
     if (L.labels.count(hash)) {
-      std::string text = name + "[" + std::to_string(f + 1) + "] " + line + sj(" ※ラベルが重複しています");
+      std::string text = name + "[" + std::to_string(f + 1) + "] " + line + messageText(Message::DuplicateLabel);
       if (fatal) return *fatal = text, false;
       fatalLabelError(text);
     }
@@ -180,7 +181,7 @@ bool loadScriptIndex(const char* path, std::string* fatal) {
 bool loadScript(ScriptKey key, LineArray& lines) {
   auto it = L.index.find(key);
   if (!L.indexLoaded || it == L.index.end()) {
-    showErrorBox(scriptName(key) + sj(": スクリプトファイルハッシュが不正です"));
+    showErrorBox(scriptName(key) + messageText(Message::BadScriptHash));
     return false;
   }
   File f(std::fopen(L.path.c_str(), "rb"));

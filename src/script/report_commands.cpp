@@ -13,6 +13,7 @@
 #include "script/expression.h"
 #include "script/interp.h"
 #include "script/library.h"
+#include "script/messages.h"
 
 namespace velmora::script {
 
@@ -46,7 +47,7 @@ std::string ownLanguageTrace(std::string_view message) {
   const size_t skipTo = frames.size() - std::min(frames.size() - skipFrom, kTraceEndFrames);
   for (size_t i = 0; i < frames.size(); ++i) {
     if (i == skipFrom && skipTo > skipFrom) {
-      text += sj("（") + std::to_string(skipTo - skipFrom) + sj(" 段省略）\r\n");
+      text += messageText(Message::FramesLeftOutBefore) + std::to_string(skipTo - skipFrom) + messageText(Message::FramesLeftOutAfter);
       i = skipTo;
     }
     text += scriptDisplayName(frames[i].script) + "[" + std::to_string(frames[i].returnLine + 1) + "]\r\n";
@@ -77,14 +78,14 @@ void cmd_error(const char* args) {
     int mode = a.count() == 2 ? static_cast<int>(a.values[1].number) : 1;
     reporterForMode(mode)(valueText(a.values[0]));
   } else {
-    reportError(sj("引数の数が不正です"));
+    reportError(messageText(Message::WrongArgumentCount));
   }
 }
 
 void cmd_confirm(const char* args) {
   ArgumentList a = parseArguments(args);
   if (a.count() != 2) {
-    reportError(sj("引数の数が不正です"));
+    reportError(messageText(Message::WrongArgumentCount));
     return;
   }
   int answer = confirmYesNo(valueText(a.values[0]));
@@ -94,7 +95,7 @@ void cmd_confirm(const char* args) {
 void cmd_inform(const char* args) {
   ArgumentList a = parseArguments(args);
   if (a.count() < 1) {
-    reportError(sj("引数の数が不正です"));
+    reportError(messageText(Message::WrongArgumentCount));
     return;
   }
   showInformation(valueText(a.values[0]));

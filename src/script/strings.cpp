@@ -9,6 +9,7 @@
 #include "script/expression.h"
 #include "script/interp.h"
 #include "script/library.h"
+#include "script/messages.h"
 
 namespace velmora::script {
 namespace {
@@ -100,7 +101,7 @@ void cmd_match(const char* args) {
   RawArguments a(args);
   std::string text = a.text(0), ch = a.text(1);
   if (ch.size() != 1 && ch.size() != 2) {
-    reportError(sj("第二引数が文字数が１文字ではありません"));
+    reportError(messageText(Message::SecondArgumentNotOneCharacter));
     return;
   }
   if (int32_t* r = a.integerTarget(2)) *r = findCharacter(text, ch);

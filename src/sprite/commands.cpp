@@ -7,6 +7,7 @@
 #include "core/report.h"
 #include "core/textconv.h"
 #include "sprite/internal.h"
+#include "sprite/messages.h"
 
 namespace velmora::sprite {
 
@@ -143,7 +144,7 @@ void cmd_sp_cxy(CommandContext c) {
   });
 }
 
-void reportNotRegistered(int n) { reportError(std::to_string(n) + sj(" オーダーが正しく設定されてません")); }
+void reportNotRegistered(int n) { reportError(std::to_string(n) + messageText(Message::OrderNotSet)); }
 
 void cmd_sp_o(CommandContext c) {
   int n = intArg(c, 1);

@@ -9,6 +9,7 @@
 #include "core/textconv.h"
 #include "image/image.h"
 #include "sprite/internal.h"
+#include "sprite/messages.h"
 #include "sprite/motion.h"
 #include "sprite/picture.h"
 
@@ -95,7 +96,7 @@ bool prepareBackSlot(int n, Slot*& back, bool& fresh) {
   Slot*& ref = t.slots[n][(r.front ^ 1) & 1];
   if (!ref) ref = newSlot();
   if (!ref) {
-    reportError(std::to_string(n) + sj(" spSetting\nメモリを確保出来ませんでした"));
+    reportError(std::to_string(n) + messageText(Message::SettingNoMemory));
     return false;
   }
   back = ref;
@@ -113,7 +114,7 @@ void finishLoad(int n, bool fresh, uint32_t loadFlags) {
     back->loadFlags = loadFlags;
     frontRef = newSlot();
     if (!frontRef) {
-      reportError(std::to_string(n) + sj("spSetting2\nメモリを確保出来ませんでした"));
+      reportError(std::to_string(n) + messageText(Message::Setting2NoMemory));
       freeSlot(t.slots[n][(r.front ^ 1) & 1]);
       return;
     }
@@ -247,7 +248,7 @@ bool loadMovieCanvas(int n, int width, int height, uint32_t flags, const char* p
     constexpr int kLargest = 8192;
     if (width > 0 && height > 0 && width <= kLargest && height <= kLargest) picture = image::createImage(width, height, 32);
     if (!picture) {
-      reportError(std::to_string(n) + sj(" テクスチャが作れませんでした"));
+      reportError(std::to_string(n) + messageText(Message::TextureNotMade));
       return false;
     }
     std::fill(picture->pixels, picture->pixels + picture->count, 0xFF000000u);
@@ -270,7 +271,7 @@ image::Image* framedCanvas(int n, const std::string& path, uint32_t flags, int w
   image::Image* canvas = image::createImage(cw, ch, 32);
   if (!canvas) {
     reportError(path + " loadImage3\n" + std::to_string(cw) + "," + std::to_string(ch) +
-               sj(" メモリを確保出来ませんでした"));
+               messageText(Message::NoMemory));
     return nullptr;
   }
   std::memset(canvas->pixels, 0, size_t(canvas->count) * 4);
@@ -366,7 +367,7 @@ void cmd_sp_st(CommandContext c) {
     framedSize(*current, cw, ch);
     if (cw != w || ch != h) {
       bool onPending = (r.pending & kPendingPicture) != 0;
-      reportError(std::to_string(n) + sj(onPending ? " 切り替え前の画像サイズと違います２" : " 切り替え前の画像サイズと違います１"));
+      reportError(std::to_string(n) + messageText(onPending ? Message::SizeDiffersFromPending : Message::SizeDiffersFromShown));
       return;
     }
     // Jump mode lands at once; otherwise the motion tracks cross-fade.

@@ -17,6 +17,7 @@
 #include "text/backlog.h"
 #include "text/commands.h"
 #include "text/message.h"
+#include "text/messages.h"
 
 namespace velmora::text {
 namespace {
@@ -174,7 +175,7 @@ bool labelInActiveScript(std::string_view label) {
 
 void hookCommand(CommandContext c, int script::Registers::*counter) {
   if (!labelInActiveScript(bindings::stringArg(c, 1))) {
-    reportError(sj("ラベルが存在しません"));
+    reportError(messageText(Message::LabelMissing));
     return;
   }
   script::registers().*counter += 1;

@@ -14,6 +14,7 @@
 #include "sprite/sprite.h"
 #include "text/commands.h"
 #include "text/message.h"
+#include "text/messages.h"
 
 namespace velmora::text {
 namespace {
@@ -163,7 +164,7 @@ void cmd_ssp_draw(CommandContext c) {
   sprite::Slot* s = sprite::validNumber(n) ? sprite::backSlot(n) : nullptr;
   image::Image* picture = s ? sprite::writablePicture(*s) : nullptr;
   if (!picture) {
-    reportError(std::to_string(n) + sj(" 画像が読み込まれていません"));
+    reportError(std::to_string(n) + messageText(Message::NoPicture));
     return;
   }
   applyFont(spriteFont());

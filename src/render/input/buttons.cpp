@@ -7,6 +7,7 @@
 #include "core/textconv.h"
 #include "image/image.h"
 #include "platform/input.h"
+#include "render/messages.h"
 #include "render/render.h"
 #include "sprite/sprite.h"
 
@@ -82,7 +83,7 @@ void resetButtons() {
 bool computeHotRect(int n, ButtonRecord& r) {
   const sprite::Slot* s = buttonSlot(n);
   if (!s) {
-    reportError(std::to_string(n) + sj(" 画像が読み込まれていません"));
+    reportError(std::to_string(n) + render::messageText(render::Message::NoPicture));
     return false;
   }
   // The slot holds a running track's current value, so no track lookup is needed.

@@ -4,6 +4,7 @@
 #include "core/report.h"
 #include "core/textconv.h"
 #include "render/input/internal.h"
+#include "render/messages.h"
 #include "sprite/motion.h"
 
 namespace velmora::input {
@@ -23,7 +24,7 @@ void cmd_getBtn(CommandContext c) {
 void cmd_setBtnTool(CommandContext c) {
   const int button = intArg(c, 1);
   if (!buttonMapped(button)) {
-    reportError(sj("ボタン番号が不正です"));
+    reportError(render::messageText(render::Message::BadButtonNumber));
     return;
   }
   setTooltipText(button, stringArg(c, 2));

@@ -1,0 +1,22 @@
+#pragma once
+// The movie player's messages, as players and scripts see them: each
+// text is written here once, in UTF-8, and converted to the engine's code page
+// on first use. Texts that follow a name start with their own space.
+#include <string>
+
+namespace velmora::movie {
+
+enum class Message {
+  NotOpenedJoined,
+  NotOpened,
+  ThreadNotCreated,
+  FileNotRead,
+  BadFormat,
+  ThreadDidNotEnd,
+  NoPictureForList,
+  Count
+};
+
+const std::string& messageText(Message message);
+
+}  // namespace velmora::movie

@@ -1,0 +1,20 @@
+#pragma once
+// The resource layer's messages, as players and scripts see them: each
+// text is written here once, in UTF-8, and converted to the engine's code page
+// on first use. Texts that follow a name start with their own space.
+#include <string>
+
+namespace velmora::resource {
+
+enum class Message {
+  BadFile,
+  ReadFailed,
+  NoMemoryFor,
+  SaveFailed,
+  LoadFileNoMemory,
+  Count
+};
+
+const std::string& messageText(Message message);
+
+}  // namespace velmora::resource

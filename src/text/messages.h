@@ -1,0 +1,22 @@
+#pragma once
+// The message window's messages, as players and scripts see them: each
+// text is written here once, in UTF-8, and converted to the engine's code page
+// on first use. Texts that follow a name start with their own space.
+#include <string>
+
+namespace velmora::text {
+
+enum class Message {
+  NoPicture,
+  BadRuby,
+  RubyAcrossRows,
+  ScriptGone,
+  MoreScriptsGoneBefore,
+  MoreScriptsGoneAfter,
+  LabelMissing,
+  Count
+};
+
+const std::string& messageText(Message message);
+
+}  // namespace velmora::text
