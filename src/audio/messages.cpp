@@ -7,6 +7,8 @@
 namespace velmora::audio {
 namespace {
 
+// UTF-8 here, converted to the engine's code page on first use; a text that
+// follows a name starts with its own space.
 constexpr const char* kMessages[] = {
     " スレッドを作成出来ませんでした",  // ThreadNotCreated
     "音スレッドが正常に終了出来ませんでした",  // ThreadDidNotEnd

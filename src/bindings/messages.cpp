@@ -7,6 +7,8 @@
 namespace velmora::bindings {
 namespace {
 
+// UTF-8 here, converted to the engine's code page on first use; a text that
+// follows a name starts with its own space.
 constexpr const char* kMessages[] = {
     "引数の数が不正です",  // WrongArgumentCount
     "この命令はこのビルドでは使用できません",  // NotInThisBuild

@@ -64,10 +64,14 @@ void setErrcmd(std::string_view name) {
 }
 const char* errcmd() { return R.errcmd; }
 
+namespace {
+
 std::string withScriptContext(std::string_view message) {
   TraceBuilder b = (R.language >= 1 && R.language <= 3) ? R.builders[R.language] : nullptr;
   return b ? b(message) : std::string(message);
 }
+
+}  // namespace
 
 void reportError(std::string_view message) { showErrorBox(withScriptContext(message)); }
 

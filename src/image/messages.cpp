@@ -7,6 +7,8 @@
 namespace velmora::image {
 namespace {
 
+// UTF-8 here, converted to the engine's code page on first use; a text that
+// follows a name starts with its own space.
 constexpr const char* kMessages[] = {
     "対応していない深度です",  // UnsupportedDepth
     "対応していない圧縮値です",  // UnsupportedCompression

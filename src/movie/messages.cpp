@@ -7,6 +7,8 @@
 namespace velmora::movie {
 namespace {
 
+// UTF-8 here, converted to the engine's code page on first use; a text that
+// follows a name starts with its own space.
 constexpr const char* kMessages[] = {
     "が開けませんでした",  // NotOpenedJoined
     " が開けませんでした",  // NotOpened

@@ -7,6 +7,8 @@
 namespace velmora::resource {
 namespace {
 
+// UTF-8 here, converted to the engine's code page on first use; a text that
+// follows a name starts with its own space.
 constexpr const char* kMessages[] = {
     " は不正なファイルです",  // BadFile
     " の読み込みに失敗しました",  // ReadFailed

@@ -7,6 +7,8 @@
 namespace velmora::save {
 namespace {
 
+// UTF-8 here, converted to the engine's code page on first use; a text that
+// follows a name starts with its own space.
 constexpr const char* kMessages[] = {
     "スクリーンショットのメモリの確保に失敗しました",  // ScreenshotNoMemory
     "ドキュメントにセーブデータを保存しても宜しいですか？\n\nドキュメントを選ぶと同じブランドのゲームのセーブデータが\nドキュメントにあれば設定を一部引き継げるようになります。\n",  // AskSaveLocation

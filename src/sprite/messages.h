@@ -1,7 +1,5 @@
 #pragma once
-// The sprite layer's messages, as players and scripts see them: each
-// text is written here once, in UTF-8, and converted to the engine's code page
-// on first use. Texts that follow a name start with their own space.
+// The sprite layer's messages; the texts are in messages.cpp.
 #include <string>
 
 namespace velmora::sprite {

@@ -7,6 +7,8 @@
 namespace velmora::text {
 namespace {
 
+// UTF-8 here, converted to the engine's code page on first use; a text that
+// follows a name starts with its own space.
 constexpr const char* kMessages[] = {
     " 画像が読み込まれていません",  // NoPicture
     "ルビの処理が不正です",  // BadRuby
