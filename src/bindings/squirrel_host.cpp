@@ -209,7 +209,8 @@ void callHook(HSQUIRRELVM v, SQInteger type, const SQChar*, SQInteger, const SQC
 }
 
 void reportTooDeep() {
-  keepMessage(messageText(Message::CallsTooDeepBefore) + std::to_string(kMaxCallDepth) + messageText(Message::CallsTooDeepAfter));
+  keepMessage(messageText(Message::CallsTooDeepBefore) + std::to_string(kMaxCallDepth) +
+      messageText(Message::CallsTooDeepAfter));
 }
 
 bool bindRuntime() {

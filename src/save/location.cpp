@@ -167,7 +167,8 @@ InheritanceChoice chooseByBoxes(const std::vector<std::string>& games) {
   for (;;) {
     for (size_t i = 0; i < games.size(); ++i) {
       if (quitRequest) return InheritanceChoice{true, -1};
-      if (confirmYesNo(messageText(Message::InheritQuestionBefore) + games[i] + messageText(Message::InheritQuestionAfter)) == 6)
+      if (confirmYesNo(messageText(Message::InheritQuestionBefore) + games[i] +
+          messageText(Message::InheritQuestionAfter)) == 6)
         return InheritanceChoice{false, static_cast<int>(i)};
     }
     if (confirmYesNo(messageText(Message::SkipInheritance)) == 6) return InheritanceChoice{};
@@ -248,7 +249,8 @@ SettingsLoadHooks& settingsLoadHooks() { return L.hooks; }
 void loadSetting(std::string_view maker, std::string_view game) {
   // A run with a save folder of its own (--save-dir) asks nothing and keeps it.
   const bool ownFolder = !runOptions().saveDir.empty();
-  const RootChoice choice = ownFolder ? RootChoice{MarkerContent::GameFolder, messageText(Message::WhySaveDirOption)} : findMarker(maker, game);
+  const RootChoice choice = ownFolder ? RootChoice{MarkerContent::GameFolder, messageText(Message::WhySaveDirOption)}
+                                      : findMarker(maker, game);
   if (choice.content == MarkerContent::Quit) return;
   std::string parent, root = ownFolder ? saveRoot() : std::string();
   DocumentsFolder documents;

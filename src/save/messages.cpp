@@ -11,7 +11,11 @@ namespace {
 // follows a name starts with its own space.
 constexpr const char* kMessages[] = {
     "スクリーンショットのメモリの確保に失敗しました",  // ScreenshotNoMemory
-    "ドキュメントにセーブデータを保存しても宜しいですか？\n\nドキュメントを選ぶと同じブランドのゲームのセーブデータが\nドキュメントにあれば設定を一部引き継げるようになります。\n",  // AskSaveLocation
+    // AskSaveLocation
+    "ドキュメントにセーブデータを保存しても宜しいですか？\n"
+    "\n"
+    "ドキュメントを選ぶと同じブランドのゲームのセーブデータが\n"
+    "ドキュメントにあれば設定を一部引き継げるようになります。\n",
     "ドキュメントにセーブデータを作りますか？\n",  // CreateInDocuments
     "ゲームフォルダにセーブデータを作りますか？",  // CreateInGameFolder
     "初回の質問への答え",  // WhyFirstAnswer

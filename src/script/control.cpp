@@ -109,7 +109,8 @@ void gosubLabel(std::string_view label) {
   auto info = findLabel(label);
   if (!info) return reportMissingLabel(label);
   if (C.frames.size() >= kMaxGosubDepth)
-    return stopAtLimit(messageText(Message::GosubTooDeepBefore) + std::to_string(kMaxGosubDepth) + messageText(Message::GosubTooDeepAfter));
+    return stopAtLimit(messageText(Message::GosubTooDeepBefore) + std::to_string(kMaxGosubDepth) +
+        messageText(Message::GosubTooDeepAfter));
   const Registers& r = registers();
   Position back = afterCurrentPart();
   GosubFrame f;

@@ -309,7 +309,8 @@ bool stoppedAtLimit() { return I.stoppedAtLimit; }
 
 bool stringLengthAllowed(size_t bytes) {
   if (bytes <= kMaxStringBytes) return true;
-  stopAtLimit(messageText(Message::StringTooLongBefore) + std::to_string(kMaxStringBytes) + messageText(Message::StringTooLongAfter));
+  stopAtLimit(messageText(Message::StringTooLongBefore) + std::to_string(kMaxStringBytes) +
+      messageText(Message::StringTooLongAfter));
   return false;
 }
 

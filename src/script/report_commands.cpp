@@ -47,7 +47,8 @@ std::string ownLanguageTrace(std::string_view message) {
   const size_t skipTo = frames.size() - std::min(frames.size() - skipFrom, kTraceEndFrames);
   for (size_t i = 0; i < frames.size(); ++i) {
     if (i == skipFrom && skipTo > skipFrom) {
-      text += messageText(Message::FramesLeftOutBefore) + std::to_string(skipTo - skipFrom) + messageText(Message::FramesLeftOutAfter);
+      text += messageText(Message::FramesLeftOutBefore) + std::to_string(skipTo - skipFrom) +
+          messageText(Message::FramesLeftOutAfter);
       i = skipTo;
     }
     text += scriptDisplayName(frames[i].script) + "[" + std::to_string(frames[i].returnLine + 1) + "]\r\n";

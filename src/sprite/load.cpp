@@ -367,7 +367,8 @@ void cmd_sp_st(CommandContext c) {
     framedSize(*current, cw, ch);
     if (cw != w || ch != h) {
       bool onPending = (r.pending & kPendingPicture) != 0;
-      reportError(std::to_string(n) + messageText(onPending ? Message::SizeDiffersFromPending : Message::SizeDiffersFromShown));
+      reportError(std::to_string(n) +
+          messageText(onPending ? Message::SizeDiffersFromPending : Message::SizeDiffersFromShown));
       return;
     }
     // Jump mode lands at once; otherwise the motion tracks cross-fade.

@@ -126,7 +126,8 @@ void reportGoneScripts(std::string_view first, size_t count) {
   if (count == 0) return;
   std::string text = std::string(first) + messageText(Message::ScriptGone);
   if (count > 1)
-    text += "\n" + messageText(Message::MoreScriptsGoneBefore) + std::to_string(count - 1) + messageText(Message::MoreScriptsGoneAfter);
+    text += "\n" + messageText(Message::MoreScriptsGoneBefore) + std::to_string(count - 1) +
+        messageText(Message::MoreScriptsGoneAfter);
   showErrorBox(text);
 }
 
