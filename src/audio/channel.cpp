@@ -6,6 +6,7 @@
 #include <new>
 
 #include "audio/internal.h"
+#include "audio/messages.h"
 #include "core/hash.h"
 #include "core/report.h"
 #include "core/settings.h"
@@ -186,7 +187,7 @@ void startWorker(SoundChannel& ch) {
     ch.run = false;
     ch.finished = true;
     ch.state = kStopped;
-    report(ch.name + sj(" スレッドを作成出来ませんでした"));
+    report(ch.name + messageText(Message::ThreadNotCreated));
   }
 }
 
@@ -218,7 +219,7 @@ void stopThread(SoundChannel& ch, Lock& lk) {
   if (ended) ch.thread.join();
   else ch.thread.detach();  // it ends by itself once its decoder returns
   lk.lock();
-  if (!ended) report(sj("音スレッドが正常に終了出来ませんでした"));
+  if (!ended) report(messageText(Message::ThreadDidNotEnd));
 }
 
 void rewindVoice(SoundChannel& ch) {
@@ -266,7 +267,7 @@ std::shared_ptr<const std::string> channelBytes(SoundChannel& ch, uint32_t offse
     type = detectType(*bytes);
     return bytes;
   } catch (const std::bad_alloc&) {
-    report(ch.name + sj(" メモリが確保出来ませんでした"));
+    report(ch.name + messageText(Message::NoMemory));
     return nullptr;
   }
 }
@@ -391,7 +392,7 @@ void openChannel(int n, const std::string& name, uint32_t offset, uint32_t size)
     ch.voice.position = 0;
     ch.voice.playing = false;
   } catch (const std::bad_alloc&) {
-    report(ch.name + sj(" メモリが確保出来ませんでした"));
+    report(ch.name + messageText(Message::NoMemory));
     return clearChannel(ch);
   }
   ch.hasBuffer = true;

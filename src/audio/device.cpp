@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "audio/internal.h"
+#include "audio/messages.h"
 #include "core/report.h"
 #include "core/settings.h"
 #include "core/textconv.h"
@@ -113,7 +114,7 @@ void keepRecordingUp() {
 
 void report(const std::string& message) {
   if (S.reportHook) return S.reportHook(message);
-  errorc(message, 1);
+  reportError(message);
 }
 
 void setReportHook(ReportHook hook) { S.reportHook = hook; }
@@ -155,7 +156,7 @@ void createSoundDevice() {
   if (!platform::openAudioDevice(kDeviceRate, devicePull, error)) {
     // The host's own reason goes to the log beside the report; the game goes
     // on silently with its volumes and channels as they would be.
-    logInformation(sj("サウンドデバイスを開けません（音声なしで続行します）: ") + error);
+    logInformation(messageText(Message::NoSoundDevice) + error);
     report("DirectSoundCreate8 DSERR_NODRIVER");
     platform::openNullAudioOutput(kDeviceRate, devicePull);
   }

@@ -121,7 +121,7 @@ SoundState& state();
 inline SoundChannel& channel(int n) { return state().channels[size_t(n)]; }
 inline bool validChannel(int n) { return n >= 0 && n < kChannelCount; }
 
-// Reports on the script thread (errorc, box mode) or through the test hook.
+// Reports on the script thread (reportError) or through the test hook.
 void report(const std::string& message);
 
 // Channel operations; the caller holds no channel lock.

@@ -14,6 +14,7 @@
 #include "core/textconv.h"
 #include "resource/packer.h"
 #include "resource/script_names.h"
+#include "script/messages.h"
 
 namespace velmora::script {
 namespace {
@@ -39,7 +40,7 @@ uint32_t readLe32(const unsigned char* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-void reportBadFile(const std::string& path) { showErrorBox(path + sj(" は不正なファイルです")); }
+void reportBadFile(const std::string& path) { showErrorBox(path + messageText(Message::BadFile)); }
 
 // A path counts only when it hashes to a script of the index: a damaged or
 // foreign block can name nothing wrongly.
@@ -78,11 +79,11 @@ bool loadScriptFrom(std::FILE* f, ScriptKey key, const ScriptIndexEntry& e, Line
   try {
     packed.resize(e.packedSize);
   } catch (const std::bad_alloc&) {
-    showErrorBox(sj("スクリプトのメモリを確保出来ませんでした"));
+    showErrorBox(messageText(Message::ScriptMemoryFailed));
     return false;
   }
   if (std::fseek(f, e.offset, SEEK_SET) != 0 || std::fread(packed.data(), 1, packed.size(), f) != packed.size()) {
-    showErrorBox(name + sj(": スクリプトの読み込みに失敗しました"));
+    showErrorBox(name + messageText(Message::ScriptReadFailed));
     return false;
   }
   const uint32_t mask = static_cast<uint32_t>(key) ^ titleKey();
@@ -92,13 +93,13 @@ bool loadScriptFrom(std::FILE* f, ScriptKey key, const ScriptIndexEntry& e, Line
   }
   const size_t want = size_t(e.unpackedSize) * 2;
   if (fileSize() < want && !growFileMemory(want)) {
-    showErrorBox(sj("スクリプトのメモリを確保出来ませんでした"));
+    showErrorBox(messageText(Message::ScriptMemoryFailed));
     return false;
   }
   uLongf outLength = e.unpackedSize;
   int rc = uncompress(reinterpret_cast<Bytef*>(fileMemory()), &outLength, packed.data(), packed.size());
   if (rc != Z_OK) {
-    showErrorBox(name + sj(": スクリプトの読み込みに失敗しました"));
+    showErrorBox(name + messageText(Message::ScriptReadFailed));
     return false;
   }
   splitLines(fileMemory(), outLength, appendLine, &lines);
@@ -156,14 +157,14 @@ bool scanLabels(ScriptKey key, const LineArray& lines, TextBlockTable& blocks, s
       } else if (isIdentChar(line[i])) {
         ++i;
       } else {
-        std::string text = name + "[" + std::to_string(f + 1) + "] " + line + sj(" ※ラベル名が不正です");
+        std::string text = name + "[" + std::to_string(f + 1) + "] " + line + messageText(Message::BadLabelName);
         if (fatal) return *fatal = text, false;
         fatalLabelError(text);
       }
     }
     uint32_t hash = crc32_hash2(line.data(), i);
     if (L.labels.count(hash)) {
-      std::string text = name + "[" + std::to_string(f + 1) + "] " + line + sj(" ※ラベルが重複しています");
+      std::string text = name + "[" + std::to_string(f + 1) + "] " + line + messageText(Message::DuplicateLabel);
       if (fatal) return *fatal = text, false;
       fatalLabelError(text);
     }
@@ -196,7 +197,7 @@ bool loadScriptIndex(const char* path, std::string* fatal) {
 bool loadScript(ScriptKey key, LineArray& lines) {
   auto it = L.index.find(key);
   if (!L.indexLoaded || it == L.index.end()) {
-    showErrorBox(scriptName(key) + sj(": スクリプトファイルハッシュが不正です"));
+    showErrorBox(scriptName(key) + messageText(Message::BadScriptHash));
     return false;
   }
   File f(std::fopen(L.path.c_str(), "rb"));
