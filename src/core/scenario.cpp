@@ -12,13 +12,14 @@
 #include <vector>
 
 #include "core/textconv.h"
+#include "platform/gamepad.h"
 #include "platform/inject.h"
 #include "platform/platform.h"
 
 namespace velmora::scenario {
 namespace {
 
-enum class Kind { Click, RightClick, Move, Wheel, Key, Drop, Wait, WaitText, WaitEvent, Screenshot, ExpectVar, ExpectText, Close, Quit };
+enum class Kind { Click, RightClick, Move, Wheel, Key, Drop, Pad, Wait, WaitText, WaitEvent, Screenshot, ExpectVar, ExpectText, Close, Quit };
 enum class When { AfterPrevious, AtMs, AtFrame };
 
 struct Directive {
@@ -39,7 +40,7 @@ const Verb kVerbs[] = {
     {"wheel", Kind::Wheel, 1},      {"key", Kind::Key, 1},           {"drop", Kind::Drop, 1},
     {"wait", Kind::Wait, 1},        {"wait-text", Kind::WaitText, 0}, {"wait-event", Kind::WaitEvent, 0},
     {"screenshot", Kind::Screenshot, 1}, {"expect-var", Kind::ExpectVar, 2}, {"expect-text", Kind::ExpectText, 1},
-    {"close", Kind::Close, 0},      {"quit", Kind::Quit, 0},
+    {"close", Kind::Close, 0},      {"quit", Kind::Quit, 0},          {"pad", Kind::Pad, 1},
 };
 
 struct KeyName {
@@ -185,6 +186,9 @@ void run(const Directive& d) {
       platform::pushKey(keyCode(d.args[0]), false);
       break;
     case Kind::Drop: platform::pushDrop(d.args[0]); break;
+    case Kind::Pad:
+      if (!platform::pressVirtualPadButton(d.args[0])) fail(d, "no pad button '" + d.args[0] + "'");
+      break;
     case Kind::Screenshot: {
       std::string error = "no screen has been created";
       if (!S.hooks.screenshot || !S.hooks.screenshot(d.args[0], error)) fail(d, "screenshot " + d.args[0] + ": " + error);

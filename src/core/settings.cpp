@@ -120,6 +120,9 @@ constexpr SettingRow kSettingTable[] = {
     {K::FadeVolDown, {"FadeVolDown", F::Number, 250, nullptr}},
     {K::CursorFile, {"CursorFile", F::Text, 0, ""}},
     {K::WallPaper, {"WallPaper", F::Text, 0, ""}},
+    {K::Gamepad, {"Gamepad", F::Number, 1, nullptr}},
+    // Where each finished page's text goes: "stdout", "clipboard" or a file; empty: nowhere.
+    {K::TextStream, {"TextStream", F::Text, 0, ""}},
 };
 static_assert(std::size(kSettingTable) == kSettingKeyCount, "one row per settings key");
 

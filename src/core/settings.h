@@ -24,7 +24,9 @@ enum class SettingKey : uint8_t {
   FontColor3, WindowAlpha, HardwareSound, StreamBufferSize, GlobalFocus, MasterVolume, MasterMute,
   MovieVolume, MovieMute, BgmVolume, BgmMute, SeVolume, SeMute, SysSeVolume, SysSeMute, VoVolume,
   VoMute, SysVoVolume, SysVoMute, VoiceCancel, VoiceWait, BgmVolDown, BgmMax, BgmMin, SeVolDown,
-  SeMax, SeMin, FadeVolDown, CursorFile, WallPaper, Count
+  SeMax, SeMin, FadeVolDown, CursorFile, WallPaper,
+  // The engine's own, after the keys every older file has.
+  Gamepad, TextStream, Count
 };
 constexpr size_t kSettingKeyCount = static_cast<size_t>(SettingKey::Count);
 
@@ -87,7 +89,7 @@ int32_t readSettingInt(std::string_view text);
 // Colours: the first two characters ("0x") skipped, then base 16 the same way.
 int32_t readSettingColour(std::string_view text);
 
-// "StartingSetUp = 1\r\n..." up to and including the WallPaper line.
+// "StartingSetUp = 1\r\n..." up to and including the last key's line.
 std::string settingKeyLines();
 
 // Key -> value fields. Each '=' ends a key that starts after the previous

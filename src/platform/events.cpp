@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "platform/gamepad.h"
 #include "platform/input.h"
 #include "platform/platform.h"
 #include "platform/sdl_windows.h"
@@ -50,10 +51,6 @@ struct QueueWatch {
   uint32_t exposures = 0;
 };
 QueueWatch g_watch;
-
-int64_t packPoint(int x, int y) {
-  return static_cast<int64_t>((static_cast<uint32_t>(y & 0xFFFF) << 16) | static_cast<uint32_t>(x & 0xFFFF));
-}
 
 uint64_t mouseKeyBits() {
   uint64_t bits = 0;
@@ -174,7 +171,10 @@ bool translate(const SDL_Event& e, WindowMessage& m) {
         default: return false;
       }
     case SDL_DISPLAYEVENT: m.message = WM_DISPLAYCHANGE; return true;
-    default: handlePoke(e.type); return false;
+    default:
+      if (translateGamepad(e, m)) return true;
+      handlePoke(e.type);
+      return false;
   }
 }
 

@@ -91,7 +91,8 @@ void pushQuit() {
 
 bool inputPending() {
   if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
-  return SDL_HasEvents(SDL_KEYDOWN, SDL_MOUSEWHEEL) || SDL_HasEvent(SDL_DROPFILE);
+  return SDL_HasEvents(SDL_KEYDOWN, SDL_MOUSEWHEEL) || SDL_HasEvent(SDL_DROPFILE) ||
+         SDL_HasEvents(SDL_CONTROLLERAXISMOTION, SDL_CONTROLLERBUTTONUP);
 }
 
 }  // namespace velmora::platform

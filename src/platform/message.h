@@ -52,6 +52,9 @@ struct WindowMessage {
 };
 
 inline int16_t wheelDelta(const WindowMessage& m) { return static_cast<int16_t>((m.wParam >> 16) & 0xFFFF); }
+inline int64_t packPoint(int x, int y) {
+  return static_cast<int64_t>((static_cast<uint32_t>(y & 0xFFFF) << 16) | static_cast<uint32_t>(x & 0xFFFF));
+}
 inline int16_t lowWordX(int64_t lp) { return static_cast<int16_t>(lp & 0xFFFF); }
 inline int16_t highWordY(int64_t lp) { return static_cast<int16_t>((lp >> 16) & 0xFFFF); }
 

@@ -19,6 +19,7 @@
 #include "sprite/sprite.h"
 #include "text/message.h"
 #include "text/messages.h"
+#include "text/stream.h"
 
 namespace velmora::text {
 namespace {
@@ -76,6 +77,7 @@ void setEntryName(std::string_view name) {
 
 void closeEntry() {
   Backlog& b = backlog();
+  streamPage(entryName(currentEntry()), entryText(currentEntry()));
   recordImages(currentEntry());
   if (core::setting(core::SettingKey::VoiceCancel) && g_stopVoices) g_stopVoices();
   b.count = std::min(b.count + 1, kBacklogEntries);

@@ -52,5 +52,37 @@ TEST(DemoTitle, MouseAndKeysWorkTheTitleMenuAndSettings) {
   EXPECT_EQ(r.err.find(" 画像が読み込まれていません"), std::string::npos) << r.err;
 }
 
+// A pad works the same title, a page and the backlog, and the page it
+// finished reaches the text stream with its speaker.
+TEST(DemoTitle, PadWorksTheTitleAPageAndTheBacklogAndPagesAreStreamed) {
+  test::TempDir dir;
+  std::filesystem::copy(test::binaryDir() + "/demo", "demo", std::filesystem::copy_options::recursive);
+  std::filesystem::remove_all("demo/save");
+  test::writeFile("scenario.txt",
+                  "wait-event\n"
+                  "pad down\n"                // the first button, as the arrow key
+                  "wait 400\n"
+                  "expect-var %tn 0\n"
+                  "pad a\n"                   // START
+                  "wait-text\n"
+                  "expect-text \"流星群\"\n"
+                  "pad a\npad a\n"            // the page shown whole, then finished
+                  "wait-event\n"
+                  "pad a\n"
+                  "wait 400\n"
+                  "pad lb\n"                  // the backlog, as the wheel turned back
+                  "wait 400\n"
+                  "expect-var %li 0\n"
+                  "pad rb\n"
+                  "wait 400\n"
+                  "expect-var %li 6\n"
+                  "quit\n");
+  const test::Run r =
+      test::runEngine("--virtual-clock --frame-ms 50 --text-stream pages.txt --input scenario.txt demo", "", 300);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err.find("scenario.txt"), std::string::npos) << r.err;
+  EXPECT_EQ(test::readFile("pages.txt"), "ミナ: 「ねえ、見て。今夜は流星群が来るんだって」\n");
+}
+
 }  // namespace
 }  // namespace velmora

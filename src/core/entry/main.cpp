@@ -22,6 +22,7 @@
 #include "platform/events.h"
 #include "platform/platform.h"
 #include "platform/vclock.h"
+#include "text/stream.h"
 
 namespace {
 
@@ -46,6 +47,7 @@ const char kUsage[] =
     "  --screenshot-at MS PATH  write the screen to PATH when MS milliseconds have passed\n"
     "  --audio-out FILE.wav   record what the mixer plays into a WAVE file\n"
     "  --save-dir DIR         keep every file the run writes (saves, settings, log) in DIR\n"
+    "  --text-stream WHERE    each finished page as a UTF-8 line: stdout, clipboard or a file\n"
     "  --version              print the version and exit\n"
     "  --help                 print this text and exit\n";
 
@@ -113,6 +115,10 @@ Arguments parseCommandLine(int argc, char** argv) {
         a.ok = false;
       }
       o.saveDir = dir.string();
+    } else if (arg == "--text-stream" && i + 1 < argc) {
+      std::string where = argv[++i];
+      if (where != "stdout" && where != "clipboard") where = std::filesystem::absolute(where).string();
+      velmora::text::setTextStreamOverride(velmora::utf8_to_sjis(where));
     } else if (arg == "--version") {
       std::printf("velmora 0.1.0\n");
       a.exitNow = true;

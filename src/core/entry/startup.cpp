@@ -11,9 +11,11 @@
 #include "core/modes.h"
 #include "core/report.h"
 #include "core/scenario.h"
+#include "core/settings.h"
 #include "core/state.h"
 #include "core/textconv.h"
 #include "platform/events.h"
+#include "platform/gamepad.h"
 #include "platform/platform.h"
 #include "resource/resource.h"
 #include "save/location.h"
@@ -42,6 +44,7 @@
 #include "script/messages.h"
 #include "text/backlog.h"
 #include "text/message.h"
+#include "text/stream.h"
 
 namespace velmora {
 namespace {
@@ -126,6 +129,16 @@ void installJumpEffects() {
   modes::hooks().voicePlaying = voicePlaying;
 }
 
+void followGamepadSetting(core::SettingKey key, core::SettingSource) {
+  platform::enableGamepads(core::setting(key) != 0);
+}
+
+// Pads and the text stream serve every game without its script knowing.
+void installPlayerAids() {
+  core::setSettingEffect(core::SettingKey::Gamepad, followGamepadSetting);
+  followGamepadSetting(core::SettingKey::Gamepad, core::SettingSource::Command);
+}
+
 void releaseScriptMachinery() {
   script::clearControlState();
   script::resetInterpreter();
@@ -169,6 +182,7 @@ int runInterpreter() {
   text::bindTextCores();
   save::settingsLoadHooks().loadAlreadyRead = text::loadAlreadyRead;
   installJumpEffects();
+  installPlayerAids();
   text::setVoiceStopper(stopVoices);
   render::addFrameUpdate(audio::runPendingSounds);
   movie::bindMovieCores();
@@ -196,6 +210,7 @@ int runInterpreter() {
   bindings::releaseScriptHosts();
   releaseScriptMachinery();
   text::releaseMessageWindow();
+  text::closeTextStream();
   sprite::clearMotion();
   movie::releaseMovies();
   sprite::clearTable();

@@ -1,0 +1,65 @@
+#include "text/stream.h"
+
+#include <cstdio>
+
+#include "core/settings.h"
+#include "core/textconv.h"
+#include "platform/input.h"
+
+namespace velmora::text {
+namespace {
+
+constexpr char kRowSeparator = '\x0C';
+constexpr const char* kStandardOutput = "stdout";
+constexpr const char* kClipboard = "clipboard";
+
+struct TextStream {
+  std::string override;
+  std::string openPath;  // the file open now (engine text)
+  std::FILE* file = nullptr;
+};
+TextStream T;
+
+std::FILE* fileFor(const std::string& target) {
+  if (T.file && T.openPath == target) return T.file;
+  closeTextStream();
+  T.file = std::fopen(sjis_to_utf8(target).c_str(), "ab");
+  if (T.file) T.openPath = target;
+  return T.file;
+}
+
+}  // namespace
+
+void setTextStreamOverride(std::string_view target) { T.override = target; }
+
+std::string streamLine(std::string_view name, std::string_view text) {
+  std::string page;
+  for (char c : text)
+    if (c != kRowSeparator && c != '\r' && c != '\n') page += c;
+  if (page.empty()) return {};
+  std::string line = name.empty() ? std::string() : sjis_to_utf8(std::string(name)) + ": ";
+  return line + sjis_to_utf8(page);
+}
+
+void streamPage(std::string_view name, std::string_view text) {
+  const std::string& target = T.override.empty() ? core::settingText(core::SettingKey::TextStream) : T.override;
+  if (target.empty()) return;
+  const std::string line = streamLine(name, text);
+  if (line.empty()) return;
+  if (target == kClipboard) {
+    platform::setClipboardText(line);
+    return;
+  }
+  std::FILE* out = target == kStandardOutput ? stdout : fileFor(target);
+  if (!out) return;
+  std::fputs((line + "\n").c_str(), out);
+  std::fflush(out);
+}
+
+void closeTextStream() {
+  if (T.file) std::fclose(T.file);
+  T.file = nullptr;
+  T.openPath.clear();
+}
+
+}  // namespace velmora::text
