@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/settings.h"
+#include "core/sjis.h"
 #include "core/textconv.h"
 #include "platform/input.h"
 
@@ -10,6 +11,7 @@ namespace velmora::text {
 namespace {
 
 constexpr char kRowSeparator = '\x0C';
+constexpr char kRubyOpen = '{', kRubySeparator = '/', kRubyClose = '}';
 constexpr const char* kStandardOutput = "stdout";
 constexpr const char* kClipboard = "clipboard";
 
@@ -28,14 +30,33 @@ std::FILE* fileFor(const std::string& target) {
   return T.file;
 }
 
+// The page as it reads: rows joined, ruby "{base/reading}" as its base.
+std::string plainPage(std::string_view text) {
+  std::string page;
+  bool inRuby = false, inReading = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (isLeadByte(c) && i + 1 < text.size()) {
+      if (!inReading) page.append(text.substr(i, 2));
+      ++i;
+    } else if (c == kRubyOpen || (inRuby && c == kRubyClose)) {
+      inRuby = c == kRubyOpen;
+      inReading = false;
+    } else if (inRuby && c == kRubySeparator) {
+      inReading = true;
+    } else if (!inReading && c != kRowSeparator && c != '\r' && c != '\n') {
+      page += c;
+    }
+  }
+  return page;
+}
+
 }  // namespace
 
 void setTextStreamOverride(std::string_view target) { T.override = target; }
 
 std::string streamLine(std::string_view name, std::string_view text) {
-  std::string page;
-  for (char c : text)
-    if (c != kRowSeparator && c != '\r' && c != '\n') page += c;
+  const std::string page = plainPage(text);
   if (page.empty()) return {};
   std::string line = name.empty() ? std::string() : sjis_to_utf8(std::string(name)) + ": ";
   return line + sjis_to_utf8(page);

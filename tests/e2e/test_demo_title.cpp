@@ -60,6 +60,8 @@ TEST(DemoTitle, PadWorksTheTitleAPageAndTheBacklogAndPagesAreStreamed) {
   std::filesystem::remove_all("demo/save");
   test::writeFile("scenario.txt",
                   "wait-event\n"
+                  "move 100 100\n"
+                  "wait 400\n"
                   "pad down\n"                // the first button, as the arrow key
                   "wait 400\n"
                   "expect-var %tn 0\n"
@@ -67,15 +69,14 @@ TEST(DemoTitle, PadWorksTheTitleAPageAndTheBacklogAndPagesAreStreamed) {
                   "wait-text\n"
                   "expect-text \"流星群\"\n"
                   "pad a\npad a\n"            // the page shown whole, then finished
-                  "wait-event\n"
-                  "pad a\n"
+                  "wait-text\n"
                   "wait 400\n"
                   "pad lb\n"                  // the backlog, as the wheel turned back
                   "wait 400\n"
-                  "expect-var %li 0\n"
+                  "expect-var %ly 700\n"      // its five rows laid out
                   "pad rb\n"
                   "wait 400\n"
-                  "expect-var %li 6\n"
+                  "expect-var %li 6\n"        // and cleared again
                   "quit\n");
   const test::Run r =
       test::runEngine("--virtual-clock --frame-ms 50 --text-stream pages.txt --input scenario.txt demo", "", 300);
