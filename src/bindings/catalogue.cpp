@@ -1,8 +1,9 @@
 #include "bindings/catalogue.h"
 
 #include <array>
-#include <new>
 #include <cstring>
+#include <new>
+#include <set>
 #include <utility>
 
 #include "bindings/families.h"
@@ -587,36 +588,30 @@ static_assert(everyEntryDocumented(), "every command names its arguments and res
 
 struct CatalogueState {
   std::array<CommandCore, kCatalogueSize> cores{};
-  std::array<bool, kCatalogueSize> reportedMissing{};
+  std::set<std::string_view> reportedMissing;
 };
 CatalogueState C;
 
 // A family that has not landed must not let its commands silently do
 // nothing; the box comes once per command so a per-frame call cannot flood.
-void reportNotBuilt(size_t index) {
-  setErrcmd(kCatalogue[index].name);
-  if (C.reportedMissing[index]) return;
-  C.reportedMissing[index] = true;
+void reportNotBuilt(const char* name) {
+  setErrcmd(name);
+  if (!C.reportedMissing.insert(name).second) return;
   errorc(sj("この命令はこのビルドでは使用できません"), 1);
 }
 
-template <size_t I>
-void ownWrapper(const char* args) {
-  if (!C.cores[I]) {
-    reportNotBuilt(I);
+CoreBinding catalogueBinding(size_t index) { return {kCatalogue[index].name, C.cores[index]}; }
+
+}  // namespace
+
+void runOwnCore(const CoreBinding& binding, const char* args) {
+  if (!binding.core) {
+    reportNotBuilt(binding.name);
     return;
   }
   script::ArgumentList list = script::parseArguments(args);
-  C.cores[I](&list);
+  binding.core(&list);
 }
-
-template <size_t... I>
-constexpr std::array<script::CommandHandler, kCatalogueSize> makeOwnWrappers(std::index_sequence<I...>) {
-  return {ownWrapper<I>...};
-}
-constexpr auto kOwnWrappers = makeOwnWrappers(std::make_index_sequence<kCatalogueSize>{});
-
-}  // namespace
 
 std::span<const CatalogueEntry> catalogue() { return kCatalogue; }
 
@@ -648,7 +643,7 @@ int callCatalogueCommand(size_t index, CommandContext context) {
   // one must not unwind through their interpreters.
   try {
     if (C.cores[index]) C.cores[index](context);
-    else reportNotBuilt(index);
+    else reportNotBuilt(kCatalogue[index].name);
   } catch (const std::bad_alloc&) {
     script::stopAtLimit(sj("メモリを確保出来ませんでした"));
     return 0;
@@ -660,15 +655,8 @@ void registerCatalogue() {
   bindCores(presentationCores());
   bindCores(systemCores());
   installOwnBridge();
-  C.reportedMissing.fill(false);
-  for (size_t i = 0; i < kCatalogueSize; ++i) script::registerCommand(kCatalogue[i].name, kOwnWrappers[i]);
-}
-
-std::vector<std::string> commandsNotBuilt() {
-  std::vector<std::string> names;
-  for (size_t i = 0; i < kCatalogueSize; ++i)
-    if (!C.cores[i]) names.emplace_back(kCatalogue[i].name);
-  return names;
+  C.reportedMissing.clear();
+  registerOwnWrappers<catalogueBinding>(std::make_index_sequence<kCatalogueSize>{});
 }
 
 }  // namespace velmora::bindings

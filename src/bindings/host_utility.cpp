@@ -69,6 +69,11 @@ void util_inform(CommandContext c) {
   showInformation(argumentText(c, 1));
 }
 
+void util_end(CommandContext c) {
+  setErrcmd("end");
+  endProgram(c);
+}
+
 bool oneCharacter(const std::string& ch) {
   if (ch.size() == 1 || ch.size() == 2) return true;
   errorc(sj("第二引数が文字数が１文字ではありません"), 1);
@@ -159,7 +164,7 @@ constexpr UtilityGlobal kUtilities[] = {
     {"error", util_error, 0},
     {"confirm", util_confirm, 1},
     {"inform", util_inform, 0},
-    {"end", nullptr, 0},
+    {"end", util_end, 0},
     {"count", nullptr, 1},
     {"regexp_create", nullptr, 0},
     {"regexp_count", nullptr, 1},

@@ -169,11 +169,6 @@ void core_loadLibrary(CommandContext c) {
   lib.deviceReset = reinterpret_cast<void (*)()>(dlsym(lib.handle, "DeviceReset"));
 }
 
-void core_end(CommandContext c) {
-  setErrcmd("end");
-  endProgram(c);
-}
-
 const CoreBinding kLibraryCores[] = {
     {"count", core_count},
     {"regexp_create", core_regexp_create},
@@ -188,25 +183,17 @@ const CoreBinding kLibraryCores[] = {
     {"moveFile", core_moveFile},
     {"deleteFile", core_deleteFile},
     {"loadLibrary", core_loadLibrary},
-    {"end", core_end},
 };
 
-template <size_t I>
-void ownWrapper(const char* args) {
-  script::ArgumentList list = script::parseArguments(args);
-  kLibraryCores[I].core(&list);
-}
-
-template <size_t... I>
-void registerAll(std::index_sequence<I...>) {
-  (script::registerCommand(kLibraryCores[I].name, ownWrapper<I>), ...);
-}
+CoreBinding libraryBinding(size_t index) { return kLibraryCores[index]; }
 
 }  // namespace
 
 std::span<const CoreBinding> libraryBridgeCores() { return kLibraryCores; }
 
-void registerLibraryBridgeCommands() { registerAll(std::make_index_sequence<std::size(kLibraryCores)>{}); }
+void registerLibraryBridgeCommands() {
+  registerOwnWrappers<libraryBinding>(std::make_index_sequence<std::size(kLibraryCores)>{});
+}
 
 const std::vector<PluginLibrary>& pluginLibraries() { return LB.plugins; }
 

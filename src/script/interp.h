@@ -65,7 +65,8 @@ std::unordered_map<uint32_t, int>& luaFunctionTable();
 std::unordered_map<uint32_t, int>& squirrelFunctionTable();
 void setForeignCaller(int language, ForeignCaller caller);
 
-// Registers the language's own commands, in their fixed order.
+// Registers the commands the language implements itself; the bindings add
+// the file and library commands it shares with Lua and Squirrel.
 void registerOwnCommands();
 std::vector<std::string_view> ownCommandNames();
 

@@ -110,10 +110,11 @@ void cmd_end(const char*) {
 
 struct OwnCommand {
   const char* name;
-  CommandHandler handler;  // null: not built yet
+  CommandHandler handler;
 };
 
-// The language's own commands in their registration order.
+// The commands the language itself implements; the file and library
+// commands that Lua and Squirrel share are registered by the bindings.
 const OwnCommand kOwnCommands[] = {
     {"console", cmd_console},
     {"print", cmd_print},
@@ -121,19 +122,6 @@ const OwnCommand kOwnCommands[] = {
     {"confirm", cmd_confirm},
     {"inform", cmd_inform},
     {"end", cmd_end},
-    {"count", nullptr},
-    {"regexp_create", nullptr},
-    {"regexp_count", nullptr},
-    {"regexp_replace", nullptr},
-    {"regexp_trans", nullptr},
-    {"getParentFolderName", nullptr},
-    {"getBaseName", nullptr},
-    {"getExtensionName", nullptr},
-    {"existFile", nullptr},
-    {"copyFile", nullptr},
-    {"moveFile", nullptr},
-    {"deleteFile", nullptr},
-    {"loadLibrary", nullptr},
     {"int", cmd_int},
     {"string", cmd_string},
     {"variableExist", cmd_variableExist},
@@ -175,7 +163,7 @@ const OwnCommand kOwnCommands[] = {
     {"return", cmd_return},
     {"labelExist", cmd_labelExist},
 };
-static_assert(std::size(kOwnCommands) == 59, "the own language has 59 commands");
+static_assert(std::size(kOwnCommands) == 46, "the language implements 46 commands itself");
 
 }  // namespace
 
@@ -187,8 +175,7 @@ std::vector<std::string_view> ownCommandNames() {
 
 void registerOwnCommands() {
   setTraceBuilder(kLanguageOwn, ownLanguageTrace);
-  for (const OwnCommand& c : kOwnCommands)
-    if (c.handler) registerCommand(c.name, c.handler);
+  for (const OwnCommand& c : kOwnCommands) registerCommand(c.name, c.handler);
 }
 
 }  // namespace velmora::script
