@@ -590,17 +590,17 @@ struct CatalogueState {
   std::array<CommandCore, kCatalogueSize> cores{};
   std::set<std::string_view> reportedMissing;
 };
-CatalogueState C;
+CatalogueState catalogueState;
 
 // A family that has not landed must not let its commands silently do
 // nothing; the box comes once per command so a per-frame call cannot flood.
 void reportNotBuilt(const char* name) {
   setErrcmd(name);
-  if (!C.reportedMissing.insert(name).second) return;
+  if (!catalogueState.reportedMissing.insert(name).second) return;
   errorc(sj("この命令はこのビルドでは使用できません"), 1);
 }
 
-CoreBinding catalogueBinding(size_t index) { return {kCatalogue[index].name, C.cores[index]}; }
+CoreBinding catalogueBinding(size_t index) { return {kCatalogue[index].name, catalogueState.cores[index]}; }
 
 }  // namespace
 
@@ -631,18 +631,18 @@ void bindCores(std::span<const CoreBinding> cores) {
       showErrorBox(std::string("bindCores: ") + b.name);
       continue;
     }
-    C.cores[static_cast<size_t>(i)] = b.core;
+    catalogueState.cores[static_cast<size_t>(i)] = b.core;
   }
 }
 
-CommandCore boundCore(size_t index) { return index < kCatalogueSize ? C.cores[index] : nullptr; }
+CommandCore boundCore(size_t index) { return index < kCatalogueSize ? catalogueState.cores[index] : nullptr; }
 
 int callCatalogueCommand(size_t index, CommandContext context) {
   if (index >= kCatalogueSize) return 0;
   // Lua and Squirrel code calls commands here; an allocation that fails in
   // one must not unwind through their interpreters.
   try {
-    if (C.cores[index]) C.cores[index](context);
+    if (catalogueState.cores[index]) catalogueState.cores[index](context);
     else reportNotBuilt(kCatalogue[index].name);
   } catch (const std::bad_alloc&) {
     script::stopAtLimit(sj("メモリを確保出来ませんでした"));
@@ -655,7 +655,7 @@ void registerCatalogue() {
   bindCores(presentationCores());
   bindCores(systemCores());
   installOwnBridge();
-  C.reportedMissing.clear();
+  catalogueState.reportedMissing.clear();
   registerOwnWrappers<catalogueBinding>(std::make_index_sequence<kCatalogueSize>{});
 }
 

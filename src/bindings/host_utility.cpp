@@ -10,6 +10,8 @@
 #include "core/report.h"
 #include "core/sjis.h"
 #include "core/textconv.h"
+#include "platform/platform.h"
+#include "script/expression.h"
 #include "script/interp.h"
 #include "script/library.h"
 #include "script/regex.h"
@@ -21,7 +23,7 @@ struct UtilityState {
   CommandCore setRenderTarget2 = nullptr;
   bool renderTargetReported = false;
 };
-UtilityState U;
+UtilityState utilityState;
 
 // Strings as they are, anything else as a formatted number.
 std::string argumentText(CommandContext c, int i) {
@@ -57,7 +59,7 @@ void util_confirm(CommandContext c) {
     errorc(sj("引数の数が不正です"), 1);
     return;
   }
-  intResult(c, 2, confirmYesNo(argumentText(c, 1)) == 6 ? 1 : 0);
+  intResult(c, 2, confirmYesNo(argumentText(c, 1)) == platform::kAnswerYes ? 1 : 0);
 }
 
 void util_inform(CommandContext c) {
@@ -147,13 +149,13 @@ void util_getFileList(CommandContext c) {
 }
 
 void util_SetRenderTarget2(CommandContext c) {
-  if (U.setRenderTarget2) {
-    U.setRenderTarget2(c);
+  if (utilityState.setRenderTarget2) {
+    utilityState.setRenderTarget2(c);
     return;
   }
   setErrcmd("SetRenderTarget2");
-  if (U.renderTargetReported) return;
-  U.renderTargetReported = true;  // once, so that a per-frame call cannot flood
+  if (utilityState.renderTargetReported) return;
+  utilityState.renderTargetReported = true;  // once, so that a per-frame call cannot flood
   errorc(sj("この命令はこのビルドでは使用できません"), 1);
 }
 
@@ -210,7 +212,7 @@ std::span<const UtilityGlobal, kUtilityCount> utilityGlobals() {
   return resolved;
 }
 
-void bindSetRenderTarget2(CommandCore core) { U.setRenderTarget2 = core; }
+void bindSetRenderTarget2(CommandCore core) { utilityState.setRenderTarget2 = core; }
 
 std::string rebuildScriptText(std::string_view text) {
   std::string out;
@@ -235,5 +237,20 @@ std::string traceSourceName(std::string_view source) {
   if (!ec && source.size() > folder.size() && source.substr(0, folder.size()) == folder) source.remove_prefix(folder.size());
   return std::string(source);
 }
+
+bool resultTarget(const script::ArgumentList& a, int kind, int32_t*& number, std::string*& text) {
+  const std::string* raw = a.raw.empty() ? nullptr : &a.raw.back();
+  if (kind == 1 && !(raw && (number = script::numericReference(*raw)))) {
+    errorc(sj("数値変数が不正です"), 1);
+    return false;
+  }
+  if (kind == 2 && !(raw && (text = script::stringReference(*raw)))) {
+    errorc(sj("文字列変数が不正です"), 1);
+    return false;
+  }
+  return true;
+}
+
+void reportBadArgumentKind() { errorc(sj("引数の型が不正です"), 1); }
 
 }  // namespace velmora::bindings

@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 struct LibraryState {
   std::vector<PluginLibrary> plugins;
 };
-LibraryState LB;
+LibraryState libraryState;
 
 fs::path hostFile(std::string_view sjis) { return fs::path(hostPath(sjis)); }
 
@@ -158,7 +158,7 @@ void* openLibrary(const std::string& path) {
 void core_loadLibrary(CommandContext c) {
   setErrcmd("loadLibrary");
   std::string path(stringArg(c, 1));
-  PluginLibrary& lib = LB.plugins.emplace_back();
+  PluginLibrary& lib = libraryState.plugins.emplace_back();
   lib.path = path;
   lib.handle = openLibrary(path);
   if (!lib.handle) {
@@ -195,12 +195,12 @@ void registerLibraryBridgeCommands() {
   registerOwnWrappers<libraryBinding>(std::make_index_sequence<std::size(kLibraryCores)>{});
 }
 
-const std::vector<PluginLibrary>& pluginLibraries() { return LB.plugins; }
+const std::vector<PluginLibrary>& pluginLibraries() { return libraryState.plugins; }
 
 void releasePluginLibraries() {
-  for (PluginLibrary& lib : LB.plugins)
+  for (PluginLibrary& lib : libraryState.plugins)
     if (lib.handle) dlclose(lib.handle);
-  LB.plugins.clear();
+  libraryState.plugins.clear();
 }
 
 }  // namespace velmora::bindings

@@ -55,7 +55,6 @@ TextBlockTable* activeTextBlocks();
 // Command tables.
 void registerCommand(std::string_view name, CommandHandler handler);
 CommandHandler findCommand(std::string_view name);
-size_t commandCount();
 std::unordered_set<uint32_t>& userSubTable();
 
 // Foreign-language function tables: name hash -> declared result kind, and
@@ -69,10 +68,6 @@ void setForeignCaller(int language, ForeignCaller caller);
 // the file and library commands it shares with Lua and Squirrel.
 void registerOwnCommands();
 std::vector<std::string_view> ownCommandNames();
-
-// Splits at the separator: quotes respected, '//' and ';' end the text, every
-// part trimmed; a text starting with a lead byte is one part.
-std::vector<std::string> splitParts(std::string_view text, char separator);
 void splitPartsInto(std::string_view text, char separator, std::vector<std::string>& out);
 
 ArgumentList parseArguments(const char* args);

@@ -7,6 +7,7 @@
 #include "core/report.h"
 #include "core/state.h"
 #include "core/textconv.h"
+#include "platform/platform.h"
 #include "script/control.h"
 #include "script/expression.h"
 #include "script/interp.h"
@@ -90,7 +91,7 @@ void cmd_confirm(const char* args) {
     return;
   }
   int answer = confirmYesNo(valueText(a.values[0]));
-  if (int32_t* result = numericReference(a.raw[1])) *result = answer == 6 ? 1 : 0;
+  if (int32_t* result = numericReference(a.raw[1])) *result = answer == platform::kAnswerYes ? 1 : 0;
 }
 
 void cmd_inform(const char* args) {

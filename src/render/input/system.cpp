@@ -91,7 +91,7 @@ void cmd_sleep(CommandContext c) {
   setErrcmd("sleep");
   const int32_t ms = intArg(c, 1);
   WindowMessage& msg = messageRecord();
-  msg.message = WM_NULL;
+  msg.message = kMsgNone;
   if (drainWindowMessages(msg) == 0) {
     quitRequest = 1;
     return;

@@ -9,7 +9,7 @@ struct OverlayTexture {
   GLuint texture = 0;
   int width = 0, height = 0;
 };
-OverlayTexture O;
+OverlayTexture overlayTexture;
 
 }  // namespace
 
@@ -20,11 +20,11 @@ void drawOverlayImage(const image::Image& picture, int x, int y) {
     for (int v : {x, y, picture.width, picture.height}) signValue(v);
     return sign(picture.pixels, static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height) * 4);
   }
-  if (!O.texture) glGenTextures(1, &O.texture);
-  glBindTexture(GL_TEXTURE_2D, O.texture);
-  if (O.width != picture.width || O.height != picture.height) {
+  if (!overlayTexture.texture) glGenTextures(1, &overlayTexture.texture);
+  glBindTexture(GL_TEXTURE_2D, overlayTexture.texture);
+  if (overlayTexture.width != picture.width || overlayTexture.height != picture.height) {
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, picture.width, picture.height, 0, GL_BGRA, GL_UNSIGNED_BYTE, picture.pixels);
-    O.width = picture.width, O.height = picture.height;
+    overlayTexture.width = picture.width, overlayTexture.height = picture.height;
   } else {
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, picture.width, picture.height, GL_BGRA, GL_UNSIGNED_BYTE, picture.pixels);
   }
@@ -49,8 +49,8 @@ void drawOverlayImage(const image::Image& picture, int x, int y) {
 }
 
 void releaseOverlayTexture() {
-  if (O.texture && device().created) glDeleteTextures(1, &O.texture);
-  O = OverlayTexture{};
+  if (overlayTexture.texture && device().created) glDeleteTextures(1, &overlayTexture.texture);
+  overlayTexture = OverlayTexture{};
 }
 
 }  // namespace velmora::render
