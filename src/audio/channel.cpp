@@ -53,7 +53,7 @@ void startFade(SoundChannel& ch, FadeKind k, double from, int to, int ms) {
   f.start = f.current = from;
   f.target = to;
   f.duration = ms;
-  f.startTime = platform::nowMs();
+  f.startTime = soundClockMs();
 }
 
 // Returns true when a stop-when-done fade has finished. Caller holds ch.m.
@@ -300,7 +300,7 @@ bool workerStep(SoundChannel& ch) {
     ch.voice.playing = true;
     return true;
   }
-  if (advanceFades(ch, platform::nowMs())) return false;
+  if (advanceFades(ch, soundClockMs())) return false;
   if (ch.state != kPlaying) return true;
   uint64_t frame;
   uint32_t ringFrames;
@@ -349,6 +349,7 @@ void stepWorkers() {
 }
 
 void closeChannel(int n) {
+  keepRecordingUp();
   SoundChannel& ch = channel(n);
   Lock lk(ch.m);
   ch.held = 0;
@@ -361,6 +362,7 @@ void closeChannel(int n) {
 }
 
 void openChannel(int n, const std::string& name, uint32_t offset, uint32_t size) {
+  keepRecordingUp();
   closeChannel(n);
   SoundChannel& ch = channel(n);
   Lock lk(ch.m);
@@ -398,6 +400,7 @@ void openChannel(int n, const std::string& name, uint32_t offset, uint32_t size)
 }
 
 void playChannel(int n, int count, int fade, int start) {
+  keepRecordingUp();
   SoundChannel& ch = channel(n);
   Lock lk(ch.m);
   if (!ch.stream) return;
@@ -431,6 +434,7 @@ void playChannel(int n, int count, int fade, int start) {
 }
 
 void stopChannel(int n, int fade) {
+  keepRecordingUp();
   SoundChannel& ch = channel(n);
   {
     Lock lk(ch.m);
@@ -450,6 +454,7 @@ void stopChannel(int n, int fade) {
 }
 
 void pauseChannel(int n, bool pause) {
+  keepRecordingUp();
   SoundChannel& ch = channel(n);
   Lock lk(ch.m);
   if (!ch.stream) return;
@@ -474,6 +479,7 @@ void pauseChannel(int n, bool pause) {
 }
 
 void seekChannel(int n, int64_t value, bool milliseconds) {
+  keepRecordingUp();
   SoundChannel& ch = channel(n);
   Lock lk(ch.m);
   if (!ch.stream) return;
@@ -494,6 +500,7 @@ void seekChannel(int n, int64_t value, bool milliseconds) {
 int boundedLevel(FadeKind k, int value) { return std::clamp(value, k == kFadePan ? -100 : 0, 100); }
 
 void setChannelLevel(int n, FadeKind k, int value, int fade) {
+  keepRecordingUp();
   value = boundedLevel(k, value);
   SoundChannel& ch = channel(n);
   std::lock_guard lk(ch.m);
@@ -556,6 +563,7 @@ int switchFactor(int v) { return v != 0; }
 }  // namespace
 
 void recomputeGains() {
+  keepRecordingUp();
   const int master =
       switchFactor(core::setting(SettingKey::MasterMute)) * volumeFactor(core::setting(SettingKey::MasterVolume));
   for (SoundChannel& ch : state().channels) {

@@ -1,4 +1,5 @@
 // The sound device, the recording of what it played, and release.
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -10,6 +11,8 @@
 #include "core/settings.h"
 #include "core/textconv.h"
 #include "platform/audio.h"
+#include "platform/platform.h"
+#include "platform/vclock.h"
 
 namespace velmora::audio {
 namespace {
@@ -23,7 +26,15 @@ struct Recorder {
   uint32_t dataBytes = 0;
   std::mutex lock;
   std::vector<int16_t> pending;
+  // On the virtual clock no device runs: the recording follows the game's
+  // time, mixed on the script thread for every millisecond the clock moved.
+  bool gameClock = false, mixing = false;
+  uint32_t startMs = 0, mixTimeMs = 0;
+  uint64_t frames = 0;
 };
+// The workers' period: their threads refill the rings every 10 ms of real
+// time, the game-clock recording every 10 ms of mixed sound.
+constexpr uint64_t kWorkerTickFrames = kDeviceRate / 100;
 Recorder recorder;
 SoundState soundState;
 
@@ -66,9 +77,39 @@ void flushRecording() {
   recorder.dataBytes += uint32_t(bytes.size());
 }
 
+void startGameClockRecording() {
+  soundState.manual = true;  // the workers are stepped here, in step with the mixing
+  recorder.gameClock = true;
+  recorder.startMs = recorder.mixTimeMs = platform::nowMs();
+  recorder.frames = 0;
+}
+
 }  // namespace
 
 SoundState& state() { return soundState; }
+
+uint32_t soundClockMs() { return recorder.mixing ? recorder.mixTimeMs : platform::nowMs(); }
+
+void keepRecordingUp() {
+  if (!recorder.gameClock || recorder.mixing) return;
+  recorder.mixing = true;
+  const uint64_t target = uint64_t(platform::nowMs() - recorder.startMs) * kDeviceRate / 1000;
+  std::vector<int16_t> block;
+  stepWorkers();  // what started since the last call starts here
+  while (recorder.frames < target) {
+    const size_t n = size_t(std::min(target - recorder.frames, kWorkerTickFrames - recorder.frames % kWorkerTickFrames));
+    block.resize(2 * n);
+    devicePull(block.data(), n);
+    recorder.frames += n;
+    if (recorder.frames % kWorkerTickFrames == 0) {
+      recorder.mixTimeMs = recorder.startMs + uint32_t(recorder.frames * 1000 / kDeviceRate);
+      stepWorkers();
+    }
+  }
+  recorder.mixTimeMs = platform::nowMs();
+  recorder.mixing = false;
+  flushRecording();
+}
 
 void report(const std::string& message) {
   if (soundState.reportHook) return soundState.reportHook(message);
@@ -109,6 +150,7 @@ void createSoundDevice() {
     if (!recorder.file) report(recorder.path + " " + std::strerror(errno));
     else writeWaveHeader(recorder.file, 0), recorder.dataBytes = 0, recorder.recording = true;
   }
+  if (recorder.recording && platform::virtualClock()) return startGameClockRecording();
   std::string error;
   if (!platform::openAudioDevice(kDeviceRate, devicePull, error)) {
     // The host's own reason goes to the log beside the report; the game goes
@@ -120,11 +162,13 @@ void createSoundDevice() {
 }
 
 void releaseSound() {
+  keepRecordingUp();
   for (int n = 0; n < kChannelCount; ++n) closeChannel(n);
   soundState.pending.clear();
   soundState.created = false;
   platform::closeAudioDevice();
   recorder.recording = false;
+  if (recorder.gameClock) soundState.manual = recorder.gameClock = false;
   if (recorder.file) {
     flushRecording();
     writeWaveHeader(recorder.file, recorder.dataBytes);
@@ -135,6 +179,9 @@ void releaseSound() {
   soundState.cache.clear();
 }
 
-void frameFlush() { flushRecording(); }
+void frameFlush() {
+  keepRecordingUp();
+  flushRecording();
+}
 
 }  // namespace velmora::audio

@@ -147,6 +147,13 @@ void duckingTick();
 void createSoundDevice();
 // Writes what the device played since the last frame to the recording.
 void frameFlush();
+// A recording on the virtual clock: mixes up to the game's time now. Called
+// before anything changes what the channels sound like, so that a change
+// takes effect at the sample of its moment.
+void keepRecordingUp();
+// The time fades run on: the moment being mixed while a game-clock recording
+// catches up, the clock otherwise.
+uint32_t soundClockMs();
 // Category volume and switch of channels first..last, with the gains.
 void setCategory(int first, int last, int volume, int on);
 // One worker step; returns false when the worker has ended.

@@ -73,7 +73,7 @@ void selectScript(ScriptKey key) {
     r.scriptSwitchRequest = kSwitchToSlot1;
   } else {
     r.subScriptKey = key;
-    r.subScriptName = scriptDisplayName(key);
+    r.subScriptName = scriptReportName(key);
     r.scriptSwitchRequest = kSwitchLoadSlot1;
   }
 }

@@ -13,6 +13,7 @@
 #include "core/state.h"
 #include "core/textconv.h"
 #include "resource/packer.h"
+#include "resource/script_names.h"
 
 namespace velmora::script {
 namespace {
@@ -24,6 +25,7 @@ struct LoaderState {
   std::unordered_map<uint32_t, int> labels;
   std::unordered_map<uint32_t, ScriptKey> labelOwners;
   std::unordered_map<ScriptKey, std::string> names;
+  std::unordered_map<ScriptKey, std::string> sourceNames;  // only when script.dat carries them
   std::unordered_map<ScriptKey, TextBlockTable> textBlocks;
 };
 LoaderState loaderState;
@@ -39,6 +41,19 @@ uint32_t readLe32(const unsigned char* p) {
 
 void reportBadFile(const std::string& path) { showErrorBox(path + sj(" は不正なファイルです")); }
 
+// A path counts only when it hashes to a script of the index: a damaged or
+// foreign block can name nothing wrongly.
+void readSourceNames(std::FILE* f, uint64_t length) {
+  constexpr std::string_view kScriptFolder = "script/";
+  for (const std::string& path : resource::readScriptNames(f, length)) {
+    const ScriptKey key = crc64_hash(path);
+    if (!loaderState.index.count(key)) continue;
+    std::string_view shown = path;
+    if (shown.substr(0, kScriptFolder.size()) == kScriptFolder) shown.remove_prefix(kScriptFolder.size());
+    loaderState.sourceNames[key] = utf8_to_sjis(shown);
+  }
+}
+
 // Reads and unmasks the index; every offset and size is checked against the
 // file so that a damaged file is reported instead of read past its end.
 bool readIndex(std::FILE* f) {
@@ -51,13 +66,14 @@ bool readIndex(std::FILE* f) {
     if (!resource::plausibleScriptEntry(r, length)) return reportBadFile(loaderState.path), false;
     loaderState.index[r.key] = ScriptIndexEntry{r.flag, r.offset, r.size, r.fourth};
   }
+  readSourceNames(f, length);
   return true;
 }
 
 void appendLine(void* target, std::string_view line) { static_cast<LineArray*>(target)->emplace_back(line); }
 
 bool loadScriptFrom(std::FILE* f, ScriptKey key, const ScriptIndexEntry& e, LineArray& lines) {
-  const std::string name = scriptName(key);
+  const std::string& name = scriptReportName(key);
   std::vector<unsigned char> packed;
   try {
     packed.resize(e.packedSize);
@@ -122,7 +138,7 @@ void splitLinesInto(std::string_view text, LineArray& lines) {
 }
 
 bool scanLabels(ScriptKey key, const LineArray& lines, TextBlockTable& blocks, std::string* fatal) {
-  const std::string name = scriptName(key);
+  const std::string name = scriptReportName(key);
   const int count = static_cast<int>(lines.size());
   for (int f = 0; f < count; ++f) {
     const std::string& line = lines[f];
@@ -154,7 +170,7 @@ bool scanLabels(ScriptKey key, const LineArray& lines, TextBlockTable& blocks, s
     loaderState.labels[hash] = f;
     loaderState.labelOwners[hash] = key;
   }
-  loaderState.names[key] = name;
+  loaderState.names[key] = scriptName(key);
   return true;
 }
 
@@ -217,10 +233,16 @@ const std::string& scriptDisplayName(ScriptKey key) {
   return loaderState.names.emplace(key, scriptName(key)).first->second;
 }
 
+const std::string& scriptReportName(ScriptKey key) {
+  auto it = loaderState.sourceNames.find(key);
+  return it != loaderState.sourceNames.end() ? it->second : scriptDisplayName(key);
+}
+
 void releaseScriptTables() {
   loaderState.labels.clear();
   loaderState.labelOwners.clear();
   loaderState.names.clear();
+  loaderState.sourceNames.clear();
   loaderState.textBlocks.clear();
   loaderState.index.clear();
   loaderState.indexLoaded = false;

@@ -48,7 +48,7 @@ std::string ownLanguageTrace(std::string_view message) {
       text += sj("（") + std::to_string(skipTo - skipFrom) + sj(" 段省略）\r\n");
       i = skipTo;
     }
-    text += scriptDisplayName(frames[i].script) + "[" + std::to_string(frames[i].returnLine + 1) + "]\r\n";
+    text += scriptReportName(frames[i].script) + "[" + std::to_string(frames[i].returnLine + 1) + "]\r\n";
   }
   text += r.activeSlot == 0 ? std::string(kStartScriptPath) : r.subScriptName;
   text += "[" + std::to_string(r.currentLine + 1) + "] " + errcmd();
