@@ -9,6 +9,17 @@ namespace velmora::audio {
 
 enum ChannelState : int { kPlaying = 0, kPaused = 1, kStopped = 2 };
 
+// What each channel carries; volume categories and ducking follow these.
+struct ChannelRange {
+  int first, last;
+};
+constexpr ChannelRange kMovieChannels{0, 0};
+constexpr ChannelRange kMusicChannels{1, 2};
+constexpr ChannelRange kEffectChannels{3, 4};
+constexpr ChannelRange kSystemEffectChannels{5, 9};
+constexpr ChannelRange kSystemVoiceChannels{10, 14};
+constexpr ChannelRange kVoiceChannels{15, 24};
+
 // Binds the sound and volume command families.
 void bindSoundCores();
 // Frame step (render::addFrameUpdate): runs delayed sound commands that are due.
@@ -36,10 +47,9 @@ bool soundCreated();
 void openSound(int channel, const std::string& name, uint32_t offset = 0, uint32_t size = 0);
 void playSound(int channel, int count, int fade, int start);
 void stopSound(int channel, int fade);
-void pauseSound(int channel, bool pause);
 struct ChannelSnapshot {
   std::string name;
-  int state = kStopped;
+  ChannelState state = kStopped;
   int volume = 100, pan = 0, loopCounter = 0;
   int volumeTarget = 100;  // where a running volume fade goes, else the volume
   bool stopping = false;   // fading out to stop

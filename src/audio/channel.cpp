@@ -539,6 +539,12 @@ void setChannelLevel(int n, FadeKind k, int value, int fade) {
   startFade(ch, k, fadeValue(ch, k, field), value, fade);
 }
 
+namespace {
+void setRangeLevel(ChannelRange range, int value, int fade) {
+  for (int n = range.first; n <= range.last; ++n) setChannelLevel(n, kFadeVolume2, value, fade);
+}
+}  // namespace
+
 void duckingTick() {
   SoundState& s = state();
   if (!s.manual) {
@@ -550,7 +556,7 @@ void duckingTick() {
   }
   bool voice;
   {
-    SoundChannel& v = channel(15);
+    SoundChannel& v = channel(kVoiceChannels.first);
     std::lock_guard g(v.m);
     voice = v.hasBuffer && v.state == kPlaying;
   }
@@ -558,12 +564,12 @@ void duckingTick() {
   const DuckSettings& d = s.duck;
   if (!s.ducked && voice) {
     s.ducked = true;
-    if (d.bgmVolDown) for (int n : {1, 2}) setChannelLevel(n, kFadeVolume2, d.bgmMin, d.fadeVolDown);
-    if (d.seVolDown) for (int n : {3, 4}) setChannelLevel(n, kFadeVolume2, d.seMin, d.fadeVolDown);
+    if (d.bgmVolDown) setRangeLevel(kMusicChannels, d.bgmMin, d.fadeVolDown);
+    if (d.seVolDown) setRangeLevel(kEffectChannels, d.seMin, d.fadeVolDown);
   } else if (s.ducked && !voice) {
     s.ducked = false;
-    for (int n : {1, 2}) setChannelLevel(n, kFadeVolume2, d.bgmMax, d.fadeVolDown);
-    for (int n : {3, 4}) setChannelLevel(n, kFadeVolume2, d.seMax, d.fadeVolDown);
+    setRangeLevel(kMusicChannels, d.bgmMax, d.fadeVolDown);
+    setRangeLevel(kEffectChannels, d.seMax, d.fadeVolDown);
   }
 }
 

@@ -21,18 +21,21 @@ using core::SettingKey;
 
 enum class Category : uint8_t { Movie, Bgm, Se, SysSe, SysVo, Vo, Count };
 struct CategoryInfo {
-  int first, last;
+  ChannelRange channels;
   SettingKey volume, mute;
 };
 constexpr CategoryInfo kCategories[] = {
-    {0, 0, SettingKey::MovieVolume, SettingKey::MovieMute},  {1, 2, SettingKey::BgmVolume, SettingKey::BgmMute},
-    {3, 4, SettingKey::SeVolume, SettingKey::SeMute},        {5, 9, SettingKey::SysSeVolume, SettingKey::SysSeMute},
-    {10, 14, SettingKey::SysVoVolume, SettingKey::SysVoMute}, {15, 24, SettingKey::VoVolume, SettingKey::VoMute},
+    {kMovieChannels, SettingKey::MovieVolume, SettingKey::MovieMute},
+    {kMusicChannels, SettingKey::BgmVolume, SettingKey::BgmMute},
+    {kEffectChannels, SettingKey::SeVolume, SettingKey::SeMute},
+    {kSystemEffectChannels, SettingKey::SysSeVolume, SettingKey::SysSeMute},
+    {kSystemVoiceChannels, SettingKey::SysVoVolume, SettingKey::SysVoMute},
+    {kVoiceChannels, SettingKey::VoVolume, SettingKey::VoMute},
 };
 static_assert(std::size(kCategories) == size_t(Category::Count));
 
 void applyCategory(const CategoryInfo& c) {
-  setCategory(c.first, c.last, core::setting(c.volume), core::setting(c.mute));
+  setCategory(c.channels.first, c.channels.last, core::setting(c.volume), core::setting(c.mute));
 }
 
 // Commands of the family run only after sd_create; before it a channel has no
@@ -336,9 +339,6 @@ void playSound(int n, int count, int fade, int start) {
 }
 void stopSound(int n, int fade) {
   if (usable(n)) stopChannel(n, fade);
-}
-void pauseSound(int n, bool pause) {
-  if (usable(n)) pauseChannel(n, pause);
 }
 
 void setSoundLevels(int n, int volume, int pan) {

@@ -36,8 +36,8 @@ struct Recorder {
 // The workers' period: their threads refill the rings every 10 ms of real
 // time, the game-clock recording every 10 ms of mixed sound.
 constexpr uint64_t kWorkerTickFrames = kDeviceRate / 100;
-Recorder R;
-SoundState S;
+Recorder recorder;
+SoundState soundState;
 
 void putLe32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
@@ -58,73 +58,73 @@ void writeWaveHeader(std::FILE* f, uint32_t dataBytes) {
 
 void devicePull(int16_t* out, size_t frames) {
   mix(out, frames);
-  if (!R.recording.load(std::memory_order_acquire)) return;
-  std::lock_guard g(R.lock);
-  R.pending.insert(R.pending.end(), out, out + 2 * frames);
+  if (!recorder.recording.load(std::memory_order_acquire)) return;
+  std::lock_guard g(recorder.lock);
+  recorder.pending.insert(recorder.pending.end(), out, out + 2 * frames);
 }
 
 void flushRecording() {
-  if (!R.file) return;
+  if (!recorder.file) return;
   std::vector<int16_t> block;
   {
-    std::lock_guard g(R.lock);
-    block.swap(R.pending);
+    std::lock_guard g(recorder.lock);
+    block.swap(recorder.pending);
   }
   if (block.empty()) return;
   // Samples are written little-endian whatever the host order.
   std::vector<uint8_t> bytes(block.size() * 2);
   for (size_t i = 0; i < block.size(); ++i) bytes[2 * i] = uint8_t(block[i]), bytes[2 * i + 1] = uint8_t(uint16_t(block[i]) >> 8);
-  std::fwrite(bytes.data(), 1, bytes.size(), R.file);
-  R.dataBytes += uint32_t(bytes.size());
+  std::fwrite(bytes.data(), 1, bytes.size(), recorder.file);
+  recorder.dataBytes += uint32_t(bytes.size());
 }
 
 void startGameClockRecording() {
-  S.manual = true;  // the workers are stepped here, in step with the mixing
-  R.gameClock = true;
-  R.startMs = R.mixTimeMs = platform::nowMs();
-  R.frames = 0;
+  soundState.manual = true;  // the workers are stepped here, in step with the mixing
+  recorder.gameClock = true;
+  recorder.startMs = recorder.mixTimeMs = platform::nowMs();
+  recorder.frames = 0;
 }
 
 }  // namespace
 
-SoundState& state() { return S; }
+SoundState& state() { return soundState; }
 
-uint32_t soundClockMs() { return R.mixing ? R.mixTimeMs : platform::nowMs(); }
+uint32_t soundClockMs() { return recorder.mixing ? recorder.mixTimeMs : platform::nowMs(); }
 
 void keepRecordingUp() {
-  if (!R.gameClock || R.mixing) return;
-  R.mixing = true;
-  const uint64_t target = uint64_t(platform::nowMs() - R.startMs) * kDeviceRate / 1000;
+  if (!recorder.gameClock || recorder.mixing) return;
+  recorder.mixing = true;
+  const uint64_t target = uint64_t(platform::nowMs() - recorder.startMs) * kDeviceRate / 1000;
   std::vector<int16_t> block;
   stepWorkers();  // what started since the last call starts here
-  while (R.frames < target) {
-    const size_t n = size_t(std::min(target - R.frames, kWorkerTickFrames - R.frames % kWorkerTickFrames));
+  while (recorder.frames < target) {
+    const size_t n = size_t(std::min(target - recorder.frames, kWorkerTickFrames - recorder.frames % kWorkerTickFrames));
     block.resize(2 * n);
     devicePull(block.data(), n);
-    R.frames += n;
-    if (R.frames % kWorkerTickFrames == 0) {
-      R.mixTimeMs = R.startMs + uint32_t(R.frames * 1000 / kDeviceRate);
+    recorder.frames += n;
+    if (recorder.frames % kWorkerTickFrames == 0) {
+      recorder.mixTimeMs = recorder.startMs + uint32_t(recorder.frames * 1000 / kDeviceRate);
       stepWorkers();
     }
   }
-  R.mixTimeMs = platform::nowMs();
-  R.mixing = false;
+  recorder.mixTimeMs = platform::nowMs();
+  recorder.mixing = false;
   flushRecording();
 }
 
 void report(const std::string& message) {
-  if (S.reportHook) return S.reportHook(message);
+  if (soundState.reportHook) return soundState.reportHook(message);
   reportError(message);
 }
 
-void setReportHook(ReportHook hook) { S.reportHook = hook; }
-void setManualWorkers(bool on) { S.manual = on; }
-void setJumpMode(bool on) { S.jump = on; }
-void setAudioOutput(std::string path) { R.path = std::move(path); }
+void setReportHook(ReportHook hook) { soundState.reportHook = hook; }
+void setManualWorkers(bool on) { soundState.manual = on; }
+void setJumpMode(bool on) { soundState.jump = on; }
+void setAudioOutput(std::string path) { recorder.path = std::move(path); }
 
 void refreshDuckSettings() {
   using K = core::SettingKey;
-  DuckSettings& d = S.duck;
+  DuckSettings& d = soundState.duck;
   d.bgmVolDown = core::setting(K::BgmVolDown), d.bgmMax = core::setting(K::BgmMax);
   d.bgmMin = core::setting(K::BgmMin), d.seVolDown = core::setting(K::SeVolDown);
   d.seMax = core::setting(K::SeMax), d.seMin = core::setting(K::SeMin);
@@ -138,20 +138,20 @@ void createChannels() {
     ch.number = n;
     ch.name.clear();
   }
-  S.created = true;
+  soundState.created = true;
   refreshDuckSettings();
   recomputeGains();
 }
 
 void createSoundDevice() {
   createChannels();
-  if (S.manual) return;
-  if (!R.path.empty() && !R.file) {
-    R.file = std::fopen(hostPath(R.path).c_str(), "wb");
-    if (!R.file) report(R.path + " " + std::strerror(errno));
-    else writeWaveHeader(R.file, 0), R.dataBytes = 0, R.recording = true;
+  if (soundState.manual) return;
+  if (!recorder.path.empty() && !recorder.file) {
+    recorder.file = std::fopen(hostPath(recorder.path).c_str(), "wb");
+    if (!recorder.file) report(recorder.path + " " + std::strerror(errno));
+    else writeWaveHeader(recorder.file, 0), recorder.dataBytes = 0, recorder.recording = true;
   }
-  if (R.recording && platform::virtualClock()) return startGameClockRecording();
+  if (recorder.recording && platform::virtualClock()) return startGameClockRecording();
   std::string error;
   if (!platform::openAudioDevice(kDeviceRate, devicePull, error)) {
     // The host's own reason goes to the log beside the report; the game goes
@@ -165,19 +165,19 @@ void createSoundDevice() {
 void releaseSound() {
   keepRecordingUp();
   for (int n = 0; n < kChannelCount; ++n) closeChannel(n);
-  S.pending.clear();
-  S.created = false;
+  soundState.pending.clear();
+  soundState.created = false;
   platform::closeAudioDevice();
-  R.recording = false;
-  if (R.gameClock) S.manual = R.gameClock = false;
-  if (R.file) {
+  recorder.recording = false;
+  if (recorder.gameClock) soundState.manual = recorder.gameClock = false;
+  if (recorder.file) {
     flushRecording();
-    writeWaveHeader(R.file, R.dataBytes);
-    std::fclose(R.file);
-    R.file = nullptr;
+    writeWaveHeader(recorder.file, recorder.dataBytes);
+    std::fclose(recorder.file);
+    recorder.file = nullptr;
   }
-  std::lock_guard g(S.cacheLock);
-  S.cache.clear();
+  std::lock_guard g(soundState.cacheLock);
+  soundState.cache.clear();
 }
 
 void frameFlush() {

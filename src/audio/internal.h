@@ -62,7 +62,7 @@ struct SoundChannel {
   std::unique_ptr<Stream> stream;
   int64_t loopA = 0, loopB = 0, loopC = 0;
   int loopCounter = 0;
-  int state = kStopped;
+  ChannelState state = kStopped;
   int endCountdown = 0;
   int64_t held = 0;
   int volume = 100, volume2 = 100, categoryVolume = 100, categorySwitch = 1, gain = 100;

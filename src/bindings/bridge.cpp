@@ -112,17 +112,17 @@ struct BridgeState {
   ScriptBridge own = makeOwnBridge();
   ScriptBridge active = own;
 };
-BridgeState B;
+BridgeState bridgeState;
 
 }  // namespace
 
-const ScriptBridge& bridge() { return B.active; }
-const ScriptBridge& ownBridge() { return B.own; }
+const ScriptBridge& bridge() { return bridgeState.active; }
+const ScriptBridge& ownBridge() { return bridgeState.own; }
 
-void installOwnBridge() { installBridge(B.own); }
+void installOwnBridge() { installBridge(bridgeState.own); }
 
 void installBridge(const ScriptBridge& operations) {
-  B.active = operations;
+  bridgeState.active = operations;
   setActiveLanguage(operations.language);
 }
 

@@ -1,8 +1,9 @@
 #include "bindings/catalogue.h"
 
 #include <array>
-#include <new>
 #include <cstring>
+#include <new>
+#include <set>
 #include <utility>
 
 #include "bindings/families.h"
@@ -588,37 +589,31 @@ static_assert(everyEntryDocumented(), "every command names its arguments and res
 
 struct CatalogueState {
   std::array<CommandCore, kCatalogueSize> cores{};
-  std::array<bool, kCatalogueSize> reportedMissing{};
+  std::set<std::string_view> reportedMissing;
 };
-CatalogueState C;
+CatalogueState catalogueState;
 
 // A family that has not landed must not let its commands silently do
 // nothing; the box comes once per command so a per-frame call cannot flood.
-void reportNotBuilt(size_t index) {
-  if (C.reportedMissing[index]) return;
-  C.reportedMissing[index] = true;
+void reportNotBuilt(const char* name) {
+  if (!catalogueState.reportedMissing.insert(name).second) return;
   reportError(messageText(Message::NotInThisBuild));
 }
 
+CoreBinding catalogueBinding(size_t index) { return {kCatalogue[index].name, catalogueState.cores[index]}; }
+
+}  // namespace
+
 // The wrappers name the command for the error location, so no core has to.
-template <size_t I>
-void ownWrapper(const char* args) {
-  setErrcmd(kCatalogue[I].name);
-  if (!C.cores[I]) {
-    reportNotBuilt(I);
+void runOwnCore(const CoreBinding& binding, const char* args) {
+  setErrcmd(binding.name);
+  if (!binding.core) {
+    reportNotBuilt(binding.name);
     return;
   }
   script::ArgumentList list = script::parseArguments(args);
-  C.cores[I](&list);
+  binding.core(&list);
 }
-
-template <size_t... I>
-constexpr std::array<script::CommandHandler, kCatalogueSize> makeOwnWrappers(std::index_sequence<I...>) {
-  return {ownWrapper<I>...};
-}
-constexpr auto kOwnWrappers = makeOwnWrappers(std::make_index_sequence<kCatalogueSize>{});
-
-}  // namespace
 
 std::span<const CatalogueEntry> catalogue() { return kCatalogue; }
 
@@ -638,11 +633,11 @@ void bindCores(std::span<const CoreBinding> cores) {
       showErrorBox(std::string("bindCores: ") + b.name);
       continue;
     }
-    C.cores[static_cast<size_t>(i)] = b.core;
+    catalogueState.cores[static_cast<size_t>(i)] = b.core;
   }
 }
 
-CommandCore boundCore(size_t index) { return index < kCatalogueSize ? C.cores[index] : nullptr; }
+CommandCore boundCore(size_t index) { return index < kCatalogueSize ? catalogueState.cores[index] : nullptr; }
 
 int callCatalogueCommand(size_t index, CommandContext context) {
   if (index >= kCatalogueSize) return 0;
@@ -650,8 +645,8 @@ int callCatalogueCommand(size_t index, CommandContext context) {
   // Lua and Squirrel code calls commands here; an allocation that fails in
   // one must not unwind through their interpreters.
   try {
-    if (C.cores[index]) C.cores[index](context);
-    else reportNotBuilt(index);
+    if (catalogueState.cores[index]) catalogueState.cores[index](context);
+    else reportNotBuilt(kCatalogue[index].name);
   } catch (const std::bad_alloc&) {
     script::stopAtLimit(messageText(Message::OutOfMemory));
     return 0;
@@ -663,15 +658,8 @@ void registerCatalogue() {
   bindCores(presentationCores());
   bindCores(systemCores());
   installOwnBridge();
-  C.reportedMissing.fill(false);
-  for (size_t i = 0; i < kCatalogueSize; ++i) script::registerCommand(kCatalogue[i].name, kOwnWrappers[i]);
-}
-
-std::vector<std::string> commandsNotBuilt() {
-  std::vector<std::string> names;
-  for (size_t i = 0; i < kCatalogueSize; ++i)
-    if (!C.cores[i]) names.emplace_back(kCatalogue[i].name);
-  return names;
+  catalogueState.reportedMissing.clear();
+  registerOwnWrappers<catalogueBinding>(std::make_index_sequence<kCatalogueSize>{});
 }
 
 }  // namespace velmora::bindings

@@ -6,9 +6,10 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <utility>
 
 #include "bindings/bridge.h"
+#include "script/interp.h"
 
 namespace velmora::bindings {
 
@@ -64,7 +65,17 @@ int callCatalogueCommand(size_t index, CommandContext context);
 // reports that on its first call after this.
 void registerCatalogue();
 
-// The names whose family has not been built yet.
-std::vector<std::string> commandsNotBuilt();
+// The own language calls a handler without context, so each core gets an
+// instance of ownWrapper; it looks its core up on every call because
+// families bind theirs after registration. A missing core reports that.
+void runOwnCore(const CoreBinding& binding, const char* args);
+template <CoreBinding (*bindingAt)(size_t), size_t I>
+void ownWrapper(const char* args) {
+  runOwnCore(bindingAt(I), args);
+}
+template <CoreBinding (*bindingAt)(size_t), size_t... I>
+void registerOwnWrappers(std::index_sequence<I...>) {
+  (script::registerCommand(bindingAt(I).name, ownWrapper<bindingAt, I>), ...);
+}
 
 }  // namespace velmora::bindings

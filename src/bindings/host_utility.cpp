@@ -11,6 +11,8 @@
 #include "core/report.h"
 #include "core/sjis.h"
 #include "core/textconv.h"
+#include "platform/platform.h"
+#include "script/expression.h"
 #include "script/interp.h"
 #include "script/library.h"
 #include "script/regex.h"
@@ -22,7 +24,7 @@ struct UtilityState {
   CommandCore setRenderTarget2 = nullptr;
   bool renderTargetReported = false;
 };
-UtilityState U;
+UtilityState utilityState;
 
 // Strings as they are, anything else as a formatted number.
 std::string argumentText(CommandContext c, int i) {
@@ -54,7 +56,7 @@ void util_confirm(CommandContext c) {
     reportError(messageText(Message::WrongArgumentCount));
     return;
   }
-  intResult(c, 2, confirmYesNo(argumentText(c, 1)) == 6 ? 1 : 0);
+  intResult(c, 2, confirmYesNo(argumentText(c, 1)) == platform::kAnswerYes ? 1 : 0);
 }
 
 void util_inform(CommandContext c) {
@@ -63,6 +65,11 @@ void util_inform(CommandContext c) {
     return;
   }
   showInformation(argumentText(c, 1));
+}
+
+void util_end(CommandContext c) {
+  setErrcmd("end");
+  endProgram(c);
 }
 
 bool oneCharacter(const std::string& ch) {
@@ -133,12 +140,12 @@ void util_getFileList(CommandContext c) {
 }
 
 void util_SetRenderTarget2(CommandContext c) {
-  if (U.setRenderTarget2) {
-    U.setRenderTarget2(c);
+  if (utilityState.setRenderTarget2) {
+    utilityState.setRenderTarget2(c);
     return;
   }
-  if (U.renderTargetReported) return;
-  U.renderTargetReported = true;  // once, so that a per-frame call cannot flood
+  if (utilityState.renderTargetReported) return;
+  utilityState.renderTargetReported = true;  // once, so that a per-frame call cannot flood
   reportError(messageText(Message::NotInThisBuild));
 }
 
@@ -149,7 +156,7 @@ constexpr UtilityGlobal kUtilities[] = {
     {"error", util_error, 0},
     {"confirm", util_confirm, 1},
     {"inform", util_inform, 0},
-    {"end", nullptr, 0},
+    {"end", util_end, 0},
     {"count", nullptr, 1},
     {"regexp_create", nullptr, 0},
     {"regexp_count", nullptr, 1},
@@ -195,7 +202,7 @@ std::span<const UtilityGlobal, kUtilityCount> utilityGlobals() {
   return resolved;
 }
 
-void bindSetRenderTarget2(CommandCore core) { U.setRenderTarget2 = core; }
+void bindSetRenderTarget2(CommandCore core) { utilityState.setRenderTarget2 = core; }
 
 std::string rebuildScriptText(std::string_view text) {
   std::string out;
@@ -220,5 +227,20 @@ std::string traceSourceName(std::string_view source) {
   if (!ec && source.size() > folder.size() && source.substr(0, folder.size()) == folder) source.remove_prefix(folder.size());
   return std::string(source);
 }
+
+bool resultTarget(const script::ArgumentList& a, int kind, int32_t*& number, std::string*& text) {
+  const std::string* raw = a.raw.empty() ? nullptr : &a.raw.back();
+  if (kind == 1 && !(raw && (number = script::numericReference(*raw)))) {
+    reportError(messageText(Message::BadNumericVariable));
+    return false;
+  }
+  if (kind == 2 && !(raw && (text = script::stringReference(*raw)))) {
+    reportError(messageText(Message::BadStringVariable));
+    return false;
+  }
+  return true;
+}
+
+void reportBadArgumentKind() { reportError(messageText(Message::BadArgumentType)); }
 
 }  // namespace velmora::bindings

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "bindings/bridge.h"
+#include "script/value.h"
 
 namespace velmora::bindings {
 
@@ -24,6 +25,30 @@ std::span<const UtilityGlobal, kUtilityCount> utilityGlobals();
 // The render device binds SetRenderTarget2 once it exists; until then the
 // function reports that it is not available.
 void bindSetRenderTarget2(CommandCore core);
+
+// The own-language variable that takes a foreign function's result: kind 1
+// needs a numeric, kind 2 a string variable as the last argument (reported
+// when missing); kind 0 none.
+bool resultTarget(const script::ArgumentList& a, int kind, int32_t*& number, std::string*& text);
+
+// Pushes the first n own-language arguments onto a foreign VM: numbers and
+// texts through the two pushers; any other kind is reported and stops.
+void reportBadArgumentKind();
+template <class PushNumber, class PushText>
+bool pushOwnArguments(const script::ArgumentList& a, size_t n, PushNumber pushNumber, PushText pushText) {
+  for (size_t i = 0; i < n; ++i) {
+    const script::ScriptValue& v = a.values[i];
+    if (v.kind == script::kKindNumber) {
+      pushNumber(v.number);
+    } else if (v.kind == script::kKindString) {
+      pushText(v.text);
+    } else {
+      reportBadArgumentKind();
+      return false;
+    }
+  }
+  return true;
+}
 
 // A loaded script file as the hosts compile it: split at LF outside
 // double-byte characters, each line cut at its first zero byte and ended

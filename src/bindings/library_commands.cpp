@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 struct LibraryState {
   std::vector<PluginLibrary> plugins;
 };
-LibraryState LB;
+LibraryState libraryState;
 
 fs::path hostFile(std::string_view sjis) { return fs::path(hostPath(sjis)); }
 
@@ -147,7 +147,7 @@ void* openLibrary(const std::string& path) {
 
 void core_loadLibrary(CommandContext c) {
   std::string path(stringArg(c, 1));
-  PluginLibrary& lib = LB.plugins.emplace_back();
+  PluginLibrary& lib = libraryState.plugins.emplace_back();
   lib.path = path;
   lib.handle = openLibrary(path);
   if (!lib.handle) {
@@ -156,10 +156,6 @@ void core_loadLibrary(CommandContext c) {
   }
   lib.deviceLost = reinterpret_cast<void (*)()>(dlsym(lib.handle, "DeviceLost"));
   lib.deviceReset = reinterpret_cast<void (*)()>(dlsym(lib.handle, "DeviceReset"));
-}
-
-void core_end(CommandContext c) {
-  endProgram(c);
 }
 
 const CoreBinding kLibraryCores[] = {
@@ -176,33 +172,24 @@ const CoreBinding kLibraryCores[] = {
     {"moveFile", core_moveFile},
     {"deleteFile", core_deleteFile},
     {"loadLibrary", core_loadLibrary},
-    {"end", core_end},
 };
 
-template <size_t I>
-void ownWrapper(const char* args) {
-  setErrcmd(kLibraryCores[I].name);
-  script::ArgumentList list = script::parseArguments(args);
-  kLibraryCores[I].core(&list);
-}
-
-template <size_t... I>
-void registerAll(std::index_sequence<I...>) {
-  (script::registerCommand(kLibraryCores[I].name, ownWrapper<I>), ...);
-}
+CoreBinding libraryBinding(size_t index) { return kLibraryCores[index]; }
 
 }  // namespace
 
 std::span<const CoreBinding> libraryBridgeCores() { return kLibraryCores; }
 
-void registerLibraryBridgeCommands() { registerAll(std::make_index_sequence<std::size(kLibraryCores)>{}); }
+void registerLibraryBridgeCommands() {
+  registerOwnWrappers<libraryBinding>(std::make_index_sequence<std::size(kLibraryCores)>{});
+}
 
-const std::vector<PluginLibrary>& pluginLibraries() { return LB.plugins; }
+const std::vector<PluginLibrary>& pluginLibraries() { return libraryState.plugins; }
 
 void releasePluginLibraries() {
-  for (PluginLibrary& lib : LB.plugins)
+  for (PluginLibrary& lib : libraryState.plugins)
     if (lib.handle) dlclose(lib.handle);
-  LB.plugins.clear();
+  libraryState.plugins.clear();
 }
 
 }  // namespace velmora::bindings

@@ -88,20 +88,20 @@ struct LuaHostState {
   bool closePending = false;  // end or an error closed it while Lua code still ran
   lua_State* running = nullptr;  // the state (or coroutine) whose command is executing
 };
-LuaHostState S;
+LuaHostState luaHostState;
 
 // The error value that stops Lua code once the interpreter is closed.
-void* haltToken() { return &S; }
+void* haltToken() { return &luaHostState; }
 
 void luaEnd(CommandContext) {
   quitRequest = 1;
-  S.closePending = true;
+  luaHostState.closePending = true;
 }
 
 // Every wrapper ends here: the values a command did not push are nil, and
 // once the interpreter is closed the Lua code stops.
 int finishCall(lua_State* L, int base, int results) {
-  if (S.closePending) {
+  if (luaHostState.closePending) {
     lua_pushlightuserdata(L, haltToken());
     lua_error(L);
   }
@@ -112,20 +112,20 @@ int finishCall(lua_State* L, int base, int results) {
 template <size_t I>
 int catalogueWrapper(lua_State* L) {
   int base = lua_gettop(L);
-  lua_State* outer = std::exchange(S.running, L);
+  lua_State* outer = std::exchange(luaHostState.running, L);
   int results = callCatalogueCommand(I, L);
-  S.running = outer;
+  luaHostState.running = outer;
   return finishCall(L, base, results);
 }
 
 template <size_t I>
 int utilityWrapper(lua_State* L) {
   int base = lua_gettop(L);
-  lua_State* outer = std::exchange(S.running, L);
+  lua_State* outer = std::exchange(luaHostState.running, L);
   const UtilityGlobal& u = utilityGlobals()[I];
   setErrcmd(u.name);
   u.core(L);
-  S.running = outer;
+  luaHostState.running = outer;
   return finishCall(L, base, u.luaResults);
 }
 
@@ -183,12 +183,12 @@ void* cappedAlloc(void*, void* block, size_t oldSize, size_t newSize) {
   if (!block) oldSize = 0;  // then the old size is a type code
   if (newSize == 0) {
     std::free(block);
-    S.allocated -= oldSize;
+    luaHostState.allocated -= oldSize;
     return nullptr;
   }
-  if (newSize > oldSize && newSize - oldSize > kLuaMemoryCap - S.allocated) return nullptr;
+  if (newSize > oldSize && newSize - oldSize > kLuaMemoryCap - luaHostState.allocated) return nullptr;
   void* grown = std::realloc(block, newSize);
-  if (grown) S.allocated = S.allocated - oldSize + newSize;
+  if (grown) luaHostState.allocated = luaHostState.allocated - oldSize + newSize;
   return grown;
 }
 
@@ -203,7 +203,7 @@ int panic(lua_State* L) {
 void quitCheck(lua_State* L, lua_Debug*) {
   pollEndRequests();
   if (!quitRequest) return;
-  S.closePending = true;
+  luaHostState.closePending = true;
   lua_pushlightuserdata(L, haltToken());
   lua_error(L);
 }
@@ -211,9 +211,9 @@ void quitCheck(lua_State* L, lua_Debug*) {
 void closeNow() {
   if (g_L) lua_close(g_L);
   g_L = nullptr;
-  S.bridge.activeVM = nullptr;
-  S.closePending = false;
-  S.running = nullptr;
+  luaHostState.bridge.activeVM = nullptr;
+  luaHostState.closePending = false;
+  luaHostState.running = nullptr;
 }
 
 bool ensureInterpreter() {
@@ -235,7 +235,7 @@ bool ensureInterpreter() {
     return false;
   }
   g_L = L;
-  S.bridge.activeVM = L;
+  luaHostState.bridge.activeVM = L;
   return true;
 }
 
@@ -259,54 +259,31 @@ void failed(lua_State* L) {
     lua_pop(L, 1);
     lua_gc(L, LUA_GCCOLLECT, 0);
   }
-  S.closePending = true;
+  luaHostState.closePending = true;
 }
 
 // Runs the function below nargs arguments with the Lua operations of the
 // bridge installed; the previous ones (own, or Squirrel's) come back after.
 int protectedRun(lua_State* L, int nargs, int nresults, int handler) {
   ScriptBridge outer = bridge();
-  installBridge(S.bridge);
-  ++S.depth;
-  lua_State* outerRunning = std::exchange(S.running, L);
+  installBridge(luaHostState.bridge);
+  ++luaHostState.depth;
+  lua_State* outerRunning = std::exchange(luaHostState.running, L);
   int status = lua_pcall(L, nargs, nresults, handler);
-  S.running = outerRunning;
-  --S.depth;
+  luaHostState.running = outerRunning;
+  --luaHostState.depth;
   installBridge(outer);
   return status;
 }
 
 void finishRun() {
-  if (S.depth == 0 && S.closePending) closeNow();
-}
-
-// Checks the own-language result variable; kind 1 and 2 need one.
-bool resultTarget(const script::ArgumentList& a, int kind, int32_t*& number, std::string*& text) {
-  const std::string* raw = a.raw.empty() ? nullptr : &a.raw.back();
-  if (kind == 1 && !(raw && (number = script::numericReference(*raw)))) {
-    reportError(messageText(Message::BadNumericVariable));
-    return false;
-  }
-  if (kind == 2 && !(raw && (text = script::stringReference(*raw)))) {
-    reportError(messageText(Message::BadStringVariable));
-    return false;
-  }
-  return true;
+  if (luaHostState.depth == 0 && luaHostState.closePending) closeNow();
 }
 
 bool pushArguments(lua_State* L, const script::ArgumentList& a, size_t n) {
-  for (size_t i = 0; i < n; ++i) {
-    const script::ScriptValue& v = a.values[i];
-    if (v.kind == script::kKindNumber) {
-      lua_pushnumber(L, v.number);
-    } else if (v.kind == script::kKindString) {
-      lua_pushlstring(L, v.text.data(), v.text.size());
-    } else {
-      reportError(messageText(Message::BadArgumentType));
-      return false;
-    }
-  }
-  return true;
+  return pushOwnArguments(
+      a, n, [L](double number) { lua_pushnumber(L, number); },
+      [L](const std::string& text) { lua_pushlstring(L, text.data(), text.size()); });
 }
 
 // Protected, since an __index of the globals may raise an error.
@@ -385,7 +362,7 @@ void callLuaFunction(std::string_view name, const char* args, int resultKind) {
 
 std::string luaTrace(std::string_view message) {
   std::string text = std::string(errcmd()) + " " + std::string(message);
-  lua_State* L = S.running ? S.running : g_L;
+  lua_State* L = luaHostState.running ? luaHostState.running : g_L;
   lua_Debug ar;
   for (int level = 1; L && lua_getstack(L, level, &ar); ++level) {
     lua_getinfo(L, "Sln", &ar);
@@ -399,7 +376,7 @@ std::string luaTrace(std::string_view message) {
 bool luaInterpreterOpen() { return g_L != nullptr; }
 
 void closeLuaInterpreter() {
-  if (S.depth > 0) S.closePending = true;
+  if (luaHostState.depth > 0) luaHostState.closePending = true;
   else closeNow();
 }
 

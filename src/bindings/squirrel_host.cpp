@@ -44,24 +44,24 @@ struct SquirrelHostState {
   std::string messages;
   ScriptBridge bridge;
 };
-SquirrelHostState S;
+SquirrelHostState squirrelHostState;
 
 HSQUIRRELVM vm(CommandContext c) { return static_cast<HSQUIRRELVM>(c); }
 
 // Arguments sit above `this`; slots past the top read as null.
 SQObjectType slotType(CommandContext c, int i) {
-  return i >= 1 && i + 1 <= S.sq->sq_gettop(vm(c)) ? S.sq->sq_gettype(vm(c), i + 1) : OT_NULL;
+  return i >= 1 && i + 1 <= squirrelHostState.sq->sq_gettop(vm(c)) ? squirrelHostState.sq->sq_gettype(vm(c), i + 1) : OT_NULL;
 }
 
 template <int K>
-int sqCount(CommandContext c) { return static_cast<int>(S.sq->sq_gettop(vm(c))) - 1 + K; }
+int sqCount(CommandContext c) { return static_cast<int>(squirrelHostState.sq->sq_gettop(vm(c))) - 1 + K; }
 int sqKind(CommandContext c, int i) { return slotType(c, i); }
 bool sqNamesVariable(CommandContext, int) { return true; }
 
 float sqFloat(CommandContext c, int i) {
   SQFloat f = 0;
   SQObjectType t = slotType(c, i);
-  if (t == OT_INTEGER || t == OT_FLOAT) S.sq->sq_getfloat(vm(c), i + 1, &f);
+  if (t == OT_INTEGER || t == OT_FLOAT) squirrelHostState.sq->sq_getfloat(vm(c), i + 1, &f);
   return f;
 }
 double sqDouble(CommandContext c, int i) { return sqFloat(c, i); }
@@ -70,30 +70,30 @@ int32_t sqInteger(CommandContext c, int i) {
   SQObjectType t = slotType(c, i);
   if (t == OT_FLOAT) return truncateToInt32(sqFloat(c, i));
   SQInteger n = 0;
-  if (t == OT_INTEGER) S.sq->sq_getinteger(vm(c), i + 1, &n);
+  if (t == OT_INTEGER) squirrelHostState.sq->sq_getinteger(vm(c), i + 1, &n);
   return static_cast<int32_t>(static_cast<uint32_t>(n));
 }
 
 const char* sqStringLength(CommandContext c, int i, size_t* length) {
   const SQChar* s = nullptr;
-  if (slotType(c, i) != OT_STRING || SQ_FAILED(S.sq->sq_getstring(vm(c), i + 1, &s))) s = nullptr;
-  if (length) *length = s ? static_cast<size_t>(S.sq->sq_getsize(vm(c), i + 1)) : 0;
+  if (slotType(c, i) != OT_STRING || SQ_FAILED(squirrelHostState.sq->sq_getstring(vm(c), i + 1, &s))) s = nullptr;
+  if (length) *length = s ? static_cast<size_t>(squirrelHostState.sq->sq_getsize(vm(c), i + 1)) : 0;
   return s ? s : "";
 }
 const char* sqString(CommandContext c, int i) { return sqStringLength(c, i, nullptr); }
 
-void sqIntegerResult(CommandContext c, int, int32_t v) { S.sq->sq_pushinteger(vm(c), v); }
-void sqStringResult(CommandContext c, int, const char* t) { S.sq->sq_pushstring(vm(c), t ? t : "", -1); }
+void sqIntegerResult(CommandContext c, int, int32_t v) { squirrelHostState.sq->sq_pushinteger(vm(c), v); }
+void sqStringResult(CommandContext c, int, const char* t) { squirrelHostState.sq->sq_pushstring(vm(c), t ? t : "", -1); }
 void sqStringResultLength(CommandContext c, int, const char* t, size_t n) {
-  S.sq->sq_pushstring(vm(c), t ? t : "", t ? static_cast<SQInteger>(n) : 0);
+  squirrelHostState.sq->sq_pushstring(vm(c), t ? t : "", t ? static_cast<SQInteger>(n) : 0);
 }
-void sqPushNull(CommandContext c) { S.sq->sq_pushnull(vm(c)); }
-void sqBeginList(CommandContext c) { S.sq->sq_newarray(vm(c), 0); }
-void sqSetListElement(CommandContext c, int) { S.sq->sq_arrayappend(vm(c), -2); }
-void sqAppendListElement(CommandContext c) { S.sq->sq_arrayappend(vm(c), -2); }
+void sqPushNull(CommandContext c) { squirrelHostState.sq->sq_pushnull(vm(c)); }
+void sqBeginList(CommandContext c) { squirrelHostState.sq->sq_newarray(vm(c), 0); }
+void sqSetListElement(CommandContext c, int) { squirrelHostState.sq->sq_arrayappend(vm(c), -2); }
+void sqAppendListElement(CommandContext c) { squirrelHostState.sq->sq_arrayappend(vm(c), -2); }
 void sqEnd(CommandContext) {
   quitRequest = 1;
-  S.closePending = true;
+  squirrelHostState.closePending = true;
 }
 
 ScriptBridge makeSquirrelBridge() {
@@ -121,12 +121,12 @@ ScriptBridge makeSquirrelBridge() {
 }
 
 void keepMessage(std::string_view text) {
-  S.messages.append(text);
-  if (S.messages.size() <= kMessageCap) return;
+  squirrelHostState.messages.append(text);
+  if (squirrelHostState.messages.size() <= kMessageCap) return;
   // Start at a line when one begins close by, so that no character is cut.
-  size_t cut = S.messages.size() - kMessageCap;
-  size_t line = S.messages.find('\n', cut);
-  S.messages.erase(0, line != std::string::npos && line - cut < 256 ? line + 1 : cut);
+  size_t cut = squirrelHostState.messages.size() - kMessageCap;
+  size_t line = squirrelHostState.messages.find('\n', cut);
+  squirrelHostState.messages.erase(0, line != std::string::npos && line - cut < 256 ? line + 1 : cut);
 }
 
 // The VM's print and error output: standard output and the message buffer.
@@ -156,25 +156,25 @@ void printAndKeep(HSQUIRRELVM, const SQChar* format, ...) {
 void printNothing(HSQUIRRELVM, const SQChar*, ...) {}
 
 SQInteger finishCall(HSQUIRRELVM v) {
-  if (!S.closePending) return 1;
-  S.sq->sq_setprintfunc(v, printAndKeep, printNothing);
-  return S.sq->sq_throwerror(v, "end");
+  if (!squirrelHostState.closePending) return 1;
+  squirrelHostState.sq->sq_setprintfunc(v, printAndKeep, printNothing);
+  return squirrelHostState.sq->sq_throwerror(v, "end");
 }
 
 template <size_t I>
 SQInteger catalogueWrapper(HSQUIRRELVM v) {
-  HSQUIRRELVM outer = std::exchange(S.running, v);
+  HSQUIRRELVM outer = std::exchange(squirrelHostState.running, v);
   callCatalogueCommand(I, v);
-  S.running = outer;
+  squirrelHostState.running = outer;
   return finishCall(v);
 }
 
 template <size_t I>
 SQInteger utilityWrapper(HSQUIRRELVM v) {
-  HSQUIRRELVM outer = std::exchange(S.running, v);
+  HSQUIRRELVM outer = std::exchange(squirrelHostState.running, v);
   setErrcmd(utilityGlobals()[I].name);
   utilityGlobals()[I].core(v);
-  S.running = outer;
+  squirrelHostState.running = outer;
   return finishCall(v);
 }
 
@@ -200,10 +200,10 @@ struct CallHalted {};
 void callHook(HSQUIRRELVM v, SQInteger type, const SQChar*, SQInteger, const SQChar*) {
   // A call adds one frame at most, so looking at every kCallsPerCheck-th
   // call lets the depth pass its limit by that many frames at most.
-  if (type != 'c' || ++S.callsSinceCheck < kCallsPerCheck) return;
-  S.callsSinceCheck = 0;
+  if (type != 'c' || ++squirrelHostState.callsSinceCheck < kCallsPerCheck) return;
+  squirrelHostState.callsSinceCheck = 0;
   SQStackInfos frame;
-  if (SQ_SUCCEEDED(S.sq->sq_stackinfos(v, kMaxCallDepth, &frame))) throw CallTooDeep{};
+  if (SQ_SUCCEEDED(squirrelHostState.sq->sq_stackinfos(v, kMaxCallDepth, &frame))) throw CallTooDeep{};
   pollEndRequests();
   if (quitRequest) throw CallHalted{};
 }
@@ -214,14 +214,14 @@ void reportTooDeep() {
 }
 
 bool bindRuntime() {
-  if (S.sq) return true;
-  S.sq = squirrelApi();
-  if (S.sq) {
-    S.bridge = makeSquirrelBridge();
+  if (squirrelHostState.sq) return true;
+  squirrelHostState.sq = squirrelApi();
+  if (squirrelHostState.sq) {
+    squirrelHostState.bridge = makeSquirrelBridge();
     return true;
   }
-  if (!S.missingReported) {  // once: every later use would say the same
-    S.missingReported = true;
+  if (!squirrelHostState.missingReported) {  // once: every later use would say the same
+    squirrelHostState.missingReported = true;
     reportError(messageText(Message::SquirrelMissingBefore) + kSquirrelPackage +
                messageText(Message::SquirrelMissingAfter));
   }
@@ -231,7 +231,7 @@ bool bindRuntime() {
 bool ensureVM() {
   if (g_V) return true;
   if (!bindRuntime()) return false;
-  const SquirrelApi& sq = *S.sq;
+  const SquirrelApi& sq = *squirrelHostState.sq;
   HSQUIRRELVM v = sq.sq_open(kStackSlots);
   if (!v) {
     reportError(messageText(Message::OutOfMemory));
@@ -252,17 +252,17 @@ bool ensureVM() {
   for (size_t i = 0; i < entries.size(); ++i)
     if (offeredToForeignLanguages(entries[i])) sq_register_func(v, entries[i].name, kCatalogueWrappers[i]);
   g_V = v;
-  S.bridge.activeVM = v;
+  squirrelHostState.bridge.activeVM = v;
   return true;
 }
 
 void closeNow() {
-  if (g_V) S.sq->sq_close(g_V);
+  if (g_V) squirrelHostState.sq->sq_close(g_V);
   g_V = nullptr;
-  S.bridge.activeVM = nullptr;
-  S.closePending = false;
-  S.running = nullptr;
-  S.messages.clear();
+  squirrelHostState.bridge.activeVM = nullptr;
+  squirrelHostState.closePending = false;
+  squirrelHostState.running = nullptr;
+  squirrelHostState.messages.clear();
 }
 
 // Calls the closure below params parameters with the Squirrel operations of
@@ -271,90 +271,69 @@ void closeNow() {
 // leaves that thread unusable and v as it was. The result, when asked for,
 // is pushed onto v; the caller restores v's top.
 SQRESULT protectedCall(HSQUIRRELVM v, SQInteger params, bool result) {
-  if (S.depth >= kMaxNestedRuns) {
+  if (squirrelHostState.depth >= kMaxNestedRuns) {
     reportTooDeep();
     return SQ_ERROR;
   }
-  const SquirrelApi& sq = *S.sq;
+  const SquirrelApi& sq = *squirrelHostState.sq;
   const SQInteger first = sq.sq_gettop(v) - params;
   HSQUIRRELVM thread = sq.sq_newthread(v, kStackSlots);
   if (!thread) return SQ_ERROR;
   for (SQInteger i = first; i <= first + params; ++i) sq.sq_move(thread, v, i);
   ScriptBridge outer = bridge();
-  installBridge(S.bridge);
-  ++S.depth;
-  HSQUIRRELVM outerRunning = std::exchange(S.running, thread);
+  installBridge(squirrelHostState.bridge);
+  ++squirrelHostState.depth;
+  HSQUIRRELVM outerRunning = std::exchange(squirrelHostState.running, thread);
   SQRESULT r = SQ_ERROR;
   try {
     r = sq.sq_call(thread, params, result ? SQTrue : SQFalse, SQTrue);
   } catch (const CallTooDeep&) {
     reportTooDeep();
   } catch (const CallHalted&) {
-    S.closePending = true;
+    squirrelHostState.closePending = true;
   }
-  S.running = outerRunning;
-  --S.depth;
+  squirrelHostState.running = outerRunning;
+  --squirrelHostState.depth;
   installBridge(outer);
   if (SQ_SUCCEEDED(r) && result) sq.sq_move(v, thread, -1);
   return r;
 }
 
 void finishRun() {
-  if (S.depth == 0 && S.closePending) closeNow();
-}
-
-bool resultTarget(const script::ArgumentList& a, int kind, int32_t*& number, std::string*& text) {
-  const std::string* raw = a.raw.empty() ? nullptr : &a.raw.back();
-  if (kind == 1 && !(raw && (number = script::numericReference(*raw)))) {
-    reportError(messageText(Message::BadNumericVariable));
-    return false;
-  }
-  if (kind == 2 && !(raw && (text = script::stringReference(*raw)))) {
-    reportError(messageText(Message::BadStringVariable));
-    return false;
-  }
-  return true;
+  if (squirrelHostState.depth == 0 && squirrelHostState.closePending) closeNow();
 }
 
 // Numbers travel as single-precision reals, as the VM's reals are.
 bool pushArguments(HSQUIRRELVM v, const script::ArgumentList& a, size_t n) {
-  for (size_t i = 0; i < n; ++i) {
-    const script::ScriptValue& value = a.values[i];
-    if (value.kind == script::kKindString) {
-      S.sq->sq_pushstring(v, value.text.data(), static_cast<SQInteger>(value.text.size()));
-    } else if (value.kind == script::kKindNumber) {
-      S.sq->sq_pushfloat(v, static_cast<SQFloat>(value.number));
-    } else {
-      reportError(messageText(Message::BadArgumentType));
-      return false;
-    }
-  }
-  return true;
+  const SquirrelApi& sq = *squirrelHostState.sq;
+  return pushOwnArguments(
+      a, n, [&](double number) { sq.sq_pushfloat(v, static_cast<SQFloat>(number)); },
+      [&](const std::string& text) { sq.sq_pushstring(v, text.data(), static_cast<SQInteger>(text.size())); });
 }
 
 // The message buffer, or the VM's last error when nothing was printed.
 std::string vmMessage(HSQUIRRELVM v) {
-  if (!S.messages.empty()) return S.messages;
-  SQInteger top = S.sq->sq_gettop(v);
-  S.sq->sq_getlasterror(v);
+  if (!squirrelHostState.messages.empty()) return squirrelHostState.messages;
+  SQInteger top = squirrelHostState.sq->sq_gettop(v);
+  squirrelHostState.sq->sq_getlasterror(v);
   const SQChar* s = nullptr;
-  std::string text = SQ_SUCCEEDED(S.sq->sq_getstring(v, -1, &s)) && s ? s : "";
-  S.sq->sq_settop(v, top);
+  std::string text = SQ_SUCCEEDED(squirrelHostState.sq->sq_getstring(v, -1, &s)) && s ? s : "";
+  squirrelHostState.sq->sq_settop(v, top);
   return text;
 }
 
 void storeResult(HSQUIRRELVM v, std::string_view name, int32_t* number, std::string* text) {
-  SQObjectType t = S.sq->sq_gettype(v, -1);
+  SQObjectType t = squirrelHostState.sq->sq_gettype(v, -1);
   if (number) {
     SQFloat f = 0;
     SQInteger n = 0;
-    if (t == OT_FLOAT && SQ_SUCCEEDED(S.sq->sq_getfloat(v, -1, &f))) *number = truncateToInt32(f);
-    else if (SQ_SUCCEEDED(S.sq->sq_getinteger(v, -1, &n))) *number = static_cast<int32_t>(static_cast<uint32_t>(n));
+    if (t == OT_FLOAT && SQ_SUCCEEDED(squirrelHostState.sq->sq_getfloat(v, -1, &f))) *number = truncateToInt32(f);
+    else if (SQ_SUCCEEDED(squirrelHostState.sq->sq_getinteger(v, -1, &n))) *number = static_cast<int32_t>(static_cast<uint32_t>(n));
     else *number = 0;
   } else if (text) {
     const SQChar* s = nullptr;
-    if (t == OT_STRING && SQ_SUCCEEDED(S.sq->sq_getstring(v, -1, &s))) {
-      text->assign(s, static_cast<size_t>(S.sq->sq_getsize(v, -1)));
+    if (t == OT_STRING && SQ_SUCCEEDED(squirrelHostState.sq->sq_getstring(v, -1, &s))) {
+      text->assign(s, static_cast<size_t>(squirrelHostState.sq->sq_getsize(v, -1)));
     } else {
       setErrcmd(name);  // the call's commands wrote theirs
       reportError(messageText(Message::ResultNotString));
@@ -373,17 +352,17 @@ void loadSquirrelFile(std::string_view file, CommandContext context) {
   text = rebuildScriptText(text);
   // From Squirrel the script runs on the calling VM (it may be a thread).
   HSQUIRRELVM v = bridge().language == kLanguageSquirrel ? vm(context) : g_V;
-  const SquirrelApi& sq = *S.sq;
+  const SquirrelApi& sq = *squirrelHostState.sq;
   SQInteger top = sq.sq_gettop(v);
-  S.messages.clear();
+  squirrelHostState.messages.clear();
   if (SQ_FAILED(sq.sq_compilebuffer(v, text.data(), static_cast<SQInteger>(text.size()), name.c_str(), SQTrue))) {
-    reportError(name + messageText(Message::NotLoaded) + S.messages);
+    reportError(name + messageText(Message::NotLoaded) + squirrelHostState.messages);
     sq.sq_settop(v, top);
     return;
   }
   sq.sq_pushroottable(v);
-  if (SQ_FAILED(protectedCall(v, 1, false)) && !S.closePending)
-    reportError(name + messageText(Message::NotRun) + S.messages);
+  if (SQ_FAILED(protectedCall(v, 1, false)) && !squirrelHostState.closePending)
+    reportError(name + messageText(Message::NotRun) + squirrelHostState.messages);
   sq.sq_settop(v, top);
   finishRun();
 }
@@ -398,20 +377,20 @@ void callSquirrelFunction(std::string_view name, const char* args, int resultKin
   size_t n = a.count() - (resultKind != 0 && a.count() > 0 ? 1 : 0);
   if (!ensureVM()) return;
   HSQUIRRELVM v = g_V;
-  const SquirrelApi& sq = *S.sq;
+  const SquirrelApi& sq = *squirrelHostState.sq;
   SQInteger top = sq.sq_gettop(v);
   sq.sq_pushroottable(v);
   sq.sq_pushstring(v, name.data(), static_cast<SQInteger>(name.size()));
-  S.messages.clear();
+  squirrelHostState.messages.clear();
   if (SQ_FAILED(sq.sq_get(v, -2))) {
     reportError("sq_get\n" + vmMessage(v));
   } else {
     sq.sq_pushroottable(v);
     if (pushArguments(v, a, n)) {
-      S.messages.clear();
+      squirrelHostState.messages.clear();
       if (SQ_FAILED(protectedCall(v, static_cast<SQInteger>(n) + 1, resultKind != 0))) {
-        if (!S.closePending) reportError("sq_call\n" + S.messages);
-      } else if (resultKind != 0 && !S.closePending) {
+        if (!squirrelHostState.closePending) reportError("sq_call\n" + squirrelHostState.messages);
+      } else if (resultKind != 0 && !squirrelHostState.closePending) {
         storeResult(v, name, number, text);
       }
     }
@@ -422,9 +401,9 @@ void callSquirrelFunction(std::string_view name, const char* args, int resultKin
 
 std::string squirrelTrace(std::string_view message) {
   std::string text = std::string(errcmd()) + " " + std::string(message);
-  HSQUIRRELVM v = S.running ? S.running : g_V;
+  HSQUIRRELVM v = squirrelHostState.running ? squirrelHostState.running : g_V;
   SQStackInfos si;
-  for (SQInteger level = 1; v && SQ_SUCCEEDED(S.sq->sq_stackinfos(v, level, &si)); ++level) {
+  for (SQInteger level = 1; v && SQ_SUCCEEDED(squirrelHostState.sq->sq_stackinfos(v, level, &si)); ++level) {
     text += "\n\t" + traceSourceName(si.source ? si.source : "") + ":" + std::to_string(si.line) + ": " +
             (si.funcname ? si.funcname : "unknown");
   }
@@ -434,10 +413,10 @@ std::string squirrelTrace(std::string_view message) {
 bool squirrelVMOpen() { return g_V != nullptr; }
 
 void closeSquirrelVM() {
-  if (S.depth > 0) S.closePending = true;
+  if (squirrelHostState.depth > 0) squirrelHostState.closePending = true;
   else closeNow();
 }
 
-const std::string& squirrelMessages() { return S.messages; }
+const std::string& squirrelMessages() { return squirrelHostState.messages; }
 
 }  // namespace velmora::bindings

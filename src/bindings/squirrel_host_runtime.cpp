@@ -14,10 +14,10 @@ struct RuntimeState {
   SquirrelApi api;
   bool complete = false;
 };
-RuntimeState RT;
+RuntimeState runtimeState;
 
 void* resolve(const char* name) {
-  for (void* h : RT.handles)
+  for (void* h : runtimeState.handles)
     if (void* f = h ? dlsym(h, name) : nullptr) return f;
   return nullptr;
 }
@@ -25,15 +25,15 @@ void* resolve(const char* name) {
 bool bindAll() {
   bool ok = true;
 #define VELMORA_SQUIRREL_BIND(f) \
-  RT.api.f = reinterpret_cast<decltype(RT.api.f)>(resolve(#f)); \
-  ok = ok && RT.api.f;
+  runtimeState.api.f = reinterpret_cast<decltype(runtimeState.api.f)>(resolve(#f)); \
+  ok = ok && runtimeState.api.f;
   VELMORA_SQUIRREL_FUNCTIONS(VELMORA_SQUIRREL_BIND)
 #undef VELMORA_SQUIRREL_BIND
   return ok;
 }
 
 void closeHandles() {
-  for (void*& h : RT.handles) {
+  for (void*& h : runtimeState.handles) {
     if (h) dlclose(h);
     h = nullptr;
   }
@@ -41,10 +41,10 @@ void closeHandles() {
 
 // The core library and, when it is separate, its standard library.
 bool tryRuntime(const char* core, std::initializer_list<const char*> standard) {
-  RT.handles[0] = dlopen(core, RTLD_NOW | RTLD_LOCAL);
-  if (!RT.handles[0]) return false;
+  runtimeState.handles[0] = dlopen(core, RTLD_NOW | RTLD_LOCAL);
+  if (!runtimeState.handles[0]) return false;
   for (const char* s : standard)
-    if (!RT.handles[1]) RT.handles[1] = dlopen(s, RTLD_NOW | RTLD_LOCAL);
+    if (!runtimeState.handles[1]) runtimeState.handles[1] = dlopen(s, RTLD_NOW | RTLD_LOCAL);
   if (bindAll()) return true;
   closeHandles();
   return false;
@@ -53,17 +53,17 @@ bool tryRuntime(const char* core, std::initializer_list<const char*> standard) {
 }  // namespace
 
 const SquirrelApi* squirrelApi() {
-  if (!RT.tried) {
-    RT.tried = true;
+  if (!runtimeState.tried) {
+    runtimeState.tried = true;
     if (const char* chosen = std::getenv("VELMORA_SQUIRREL"); chosen && *chosen) {
-      RT.complete = tryRuntime(chosen, {});
+      runtimeState.complete = tryRuntime(chosen, {});
     } else {
-      RT.complete = tryRuntime("libsquirrel3.so.0", {"libsqstdlib3.so.0"}) ||
+      runtimeState.complete = tryRuntime("libsquirrel3.so.0", {"libsqstdlib3.so.0"}) ||
                     tryRuntime("libsquirrel.so.0", {"libsqstdlib.so.0"}) ||
                     tryRuntime("libcodeblocks.so.0", {});
     }
   }
-  return RT.complete ? &RT.api : nullptr;
+  return runtimeState.complete ? &runtimeState.api : nullptr;
 }
 
 }  // namespace velmora::bindings

@@ -14,7 +14,7 @@ struct GlideState {
   std::atomic<bool> running{false};  // set before the thread starts, cleared by it at the end
   ScreenPointMapper mapper = nullptr;
 };
-GlideState G;
+GlideState glideState;
 
 // The thread owns copies of its parameters; nothing is shared while it runs.
 void glide(int x0, int y0, int dx, int dy, unsigned duration, unsigned start) {
@@ -32,12 +32,12 @@ void glide(int x0, int y0, int dx, int dy, unsigned duration, unsigned start) {
     }
   }
   platform::warpCursor(x0 + dx, y0 + dy);
-  G.running.store(false);
+  glideState.running.store(false);
 }
 
 }  // namespace
 
-void setScreenPointMapper(ScreenPointMapper mapper) { G.mapper = mapper; }
+void setScreenPointMapper(ScreenPointMapper mapper) { glideState.mapper = mapper; }
 
 unsigned glideDuration(int speed, int dx, int dy) {
   double d = std::sqrt(static_cast<double>(dx) * dx + static_cast<double>(dy) * dy);
@@ -46,7 +46,7 @@ unsigned glideDuration(int speed, int dx, int dy) {
 
 void glideCursor(int x, int y, int speed, bool convert) {
   if (convert) {
-    if (G.mapper) G.mapper(x, y);
+    if (glideState.mapper) glideState.mapper(x, y);
     if (x < -3000 || y < -3000) {
       int w, h;
       platform::monitorSize(w, h);
@@ -62,14 +62,14 @@ void glideCursor(int x, int y, int speed, bool convert) {
   int x0, y0;
   platform::cursorPosition(x0, y0);
   int dx = x - x0, dy = y - y0;
-  G.running.store(true);
-  G.worker = std::thread(glide, x0, y0, dx, dy, glideDuration(speed, dx, dy), platform::nowMs());
+  glideState.running.store(true);
+  glideState.worker = std::thread(glide, x0, y0, dx, dy, glideDuration(speed, dx, dy), platform::nowMs());
 }
 
-bool cursorGlideRunning() { return G.running.load(); }
+bool cursorGlideRunning() { return glideState.running.load(); }
 
 void joinCursorGlide() {
-  if (G.worker.joinable()) G.worker.join();
+  if (glideState.worker.joinable()) glideState.worker.join();
 }
 
 }  // namespace velmora

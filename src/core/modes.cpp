@@ -5,105 +5,105 @@
 namespace velmora::modes {
 namespace {
 
-ReadingModes M;
-Hooks H;
+ReadingModes readingModes;
+Hooks modeHooks;
 
 using core::SettingKey;
 
 int32_t& autoSkipSetting() { return core::setting(SettingKey::AlreadyReadAutoSkip); }
 
-bool windowShown() { return !H.windowVisibleFlags || H.windowVisibleFlags() != 0; }
+bool windowShown() { return !modeHooks.windowVisibleFlags || modeHooks.windowVisibleFlags() != 0; }
 
 // Every change except starting skip ends a self-started skip's mark.
 void clearSelfStartedMark() { autoSkipSetting() &= ~2; }
 
 }  // namespace
 
-ReadingModes& reading() { return M; }
-Hooks& hooks() { return H; }
+ReadingModes& reading() { return readingModes; }
+Hooks& hooks() { return modeHooks; }
 
 int stopModes() {
-  if (M.modeWord) return 0;
-  M.modeWord = 1 + 16 * (2 * M.skip + M.autoMode);
+  if (readingModes.modeWord) return 0;
+  readingModes.modeWord = kModesStopped + kWordSkipWasOn * readingModes.skip + kWordAutoWasOn * readingModes.autoMode;
   autoSkipSetting() &= 1;
-  M.fast = M.skip = M.autoMode = 0;
-  return M.modeWord;
+  readingModes.fast = readingModes.skip = readingModes.autoMode = 0;
+  return readingModes.modeWord;
 }
 
 void startAuto() {
   if (!windowShown()) return;
-  M.autoMode = 1;
-  M.modeWord = 2 + 32 * M.skip;
-  M.skip = M.fast = 0;
+  readingModes.autoMode = 1;
+  readingModes.modeWord = kAutoStarted + kWordSkipWasOn * readingModes.skip;
+  readingModes.skip = readingModes.fast = 0;
   clearSelfStartedMark();
 }
 
 void toggleAuto() {
   if (!windowShown()) return;
-  if (M.autoMode) {
-    M.autoMode = 0;
-    M.modeWord = 17;
+  if (readingModes.autoMode) {
+    readingModes.autoMode = 0;
+    readingModes.modeWord = kModesStopped + kWordAutoWasOn;
   } else {
-    M.autoMode = 1;
-    M.modeWord = 2;
+    readingModes.autoMode = 1;
+    readingModes.modeWord = kAutoStarted;
   }
-  M.skip = M.fast = 0;
+  readingModes.skip = readingModes.fast = 0;
   clearSelfStartedMark();
 }
 
 void startSkip() {
   if (!windowShown()) return;
-  if (!M.currentBlockRead && core::setting(SettingKey::AlreadyReadSkip) == 0) return;
-  M.modeWord = 3 + 16 * M.autoMode;
-  M.skip = M.fast = 1;
-  M.autoMode = 0;
+  if (!readingModes.currentBlockRead && core::setting(SettingKey::AlreadyReadSkip) == 0) return;
+  readingModes.modeWord = kSkipStarted + kWordAutoWasOn * readingModes.autoMode;
+  readingModes.skip = readingModes.fast = 1;
+  readingModes.autoMode = 0;
 }
 
 void toggleSkip() {
   if (!windowShown()) return;
-  if (M.skip) {
-    M.modeWord = 33;
-    M.skip = M.fast = M.autoMode = 0;
+  if (readingModes.skip) {
+    readingModes.modeWord = kModesStopped + kWordSkipWasOn;
+    readingModes.skip = readingModes.fast = readingModes.autoMode = 0;
     clearSelfStartedMark();
     return;
   }
-  if (!M.currentBlockRead && core::setting(SettingKey::AlreadyReadSkip) == 0) return;
-  M.modeWord = 3;
-  M.skip = M.fast = 1;
-  M.autoMode = 0;
+  if (!readingModes.currentBlockRead && core::setting(SettingKey::AlreadyReadSkip) == 0) return;
+  readingModes.modeWord = kSkipStarted;
+  readingModes.skip = readingModes.fast = 1;
+  readingModes.autoMode = 0;
 }
 
 void stopSkipAtUnread() {
-  M.modeWord = 33;
-  M.skip = M.fast = 0;
+  readingModes.modeWord = kModesStopped + kWordSkipWasOn;
+  readingModes.skip = readingModes.fast = 0;
 }
 
 void endJumpMode() {
-  M.fast = M.skip = M.jump = 0;
-  M.modeWord = 65;
-  if (H.endJumpEffects) H.endJumpEffects();
+  readingModes.fast = readingModes.skip = readingModes.jump = 0;
+  readingModes.modeWord = kJumpEndedWord;
+  if (modeHooks.endJumpEffects) modeHooks.endJumpEffects();
 }
 
 void startJumpMode() {
-  M.autoMode = M.skip = 0;
-  M.jump = 1;
-  if (H.startJumpEffects) H.startJumpEffects();
+  readingModes.autoMode = readingModes.skip = 0;
+  readingModes.jump = 1;
+  if (modeHooks.startJumpEffects) modeHooks.startJumpEffects();
 }
 
 void enterTextBlock(int32_t& flag, ScriptKey script, int line) {
-  if (M.returnScript) {
-    if (script == M.returnScript && line >= M.returnLine) {
+  if (readingModes.returnScript) {
+    if (script == readingModes.returnScript && line >= readingModes.returnLine) {
       endJumpMode();
-      M.returnScript = 0;
-      M.returnLine = 0;
-      M.currentBlockRead = flag;
+      readingModes.returnScript = 0;
+      readingModes.returnLine = 0;
+      readingModes.currentBlockRead = flag;
     }
     return;
   }
-  M.currentBlockRead = flag;
+  readingModes.currentBlockRead = flag;
   if (flag == 0) {
     flag = 1;
-    if (M.skip) {
+    if (readingModes.skip) {
       if (autoSkipSetting() & 2) {
         autoSkipSetting() = 1;
         stopSkipAtUnread();
@@ -111,45 +111,45 @@ void enterTextBlock(int32_t& flag, ScriptKey script, int line) {
         stopSkipAtUnread();
       }
     }
-    if (M.jump) endJumpMode();
+    if (readingModes.jump) endJumpMode();
     return;
   }
-  if (!M.skip && !M.autoMode && autoSkipSetting() != 0) {
-    M.skip = M.fast = 1;
-    M.modeWord = 3;
+  if (!readingModes.skip && !readingModes.autoMode && autoSkipSetting() != 0) {
+    readingModes.skip = readingModes.fast = 1;
+    readingModes.modeWord = kSkipStarted;
     autoSkipSetting() = 3;
   }
 }
 
 void stopModeCommand(void (*commit)()) {
-  const bool select = (M.skip && core::setting(SettingKey::SelectSkipMode)) ||
-                      (M.autoMode && core::setting(SettingKey::SelectAutoMode));
-  if (select && !M.modeWord) stopModes();
-  if (M.jump) {
+  const bool select = (readingModes.skip && core::setting(SettingKey::SelectSkipMode)) ||
+                      (readingModes.autoMode && core::setting(SettingKey::SelectAutoMode));
+  if (select && !readingModes.modeWord) stopModes();
+  if (readingModes.jump) {
     if (commit) commit();
     endJumpMode();
   }
 }
 
-void holdFast() { M.fast = 1; }
-void releaseFast() { M.fast = M.skip; }
+void holdFast() { readingModes.fast = 1; }
+void releaseFast() { readingModes.fast = readingModes.skip; }
 
 bool autoDeadlinePassed(uint32_t now) {
-  if (!M.autoMode || M.autoDeadline == 0 || static_cast<int32_t>(now - M.autoDeadline) <= 0) return false;
-  return !(core::setting(SettingKey::VoiceWait) && H.voicePlaying && H.voicePlaying());
+  if (!readingModes.autoMode || readingModes.autoDeadline == 0 || static_cast<int32_t>(now - readingModes.autoDeadline) <= 0) return false;
+  return !(core::setting(SettingKey::VoiceWait) && modeHooks.voicePlaying && modeHooks.voicePlaying());
 }
 
 int modeBits() {
-  return (M.autoMode ? 1 : 0) | (M.skip ? 2 : 0) | (M.fast ? 4 : 0) | (M.returnScript ? 8 : 0) |
-         (M.jump ? 16 : 0);
+  return (readingModes.autoMode ? 1 : 0) | (readingModes.skip ? 2 : 0) | (readingModes.fast ? 4 : 0) | (readingModes.returnScript ? 8 : 0) |
+         (readingModes.jump ? 16 : 0);
 }
 
 int takeModeWord() {
-  int word = M.modeWord;
-  M.modeWord = 0;
+  int word = readingModes.modeWord;
+  readingModes.modeWord = 0;
   return word;
 }
 
-void resetModes() { M = ReadingModes{}; }
+void resetModes() { readingModes = ReadingModes{}; }
 
 }  // namespace velmora::modes

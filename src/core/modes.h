@@ -9,6 +9,12 @@
 
 namespace velmora::modes {
 
+// Mode words: what happened in the low bits, which modes were on above them
+// (the event wait reports word >> 4 and (word & 7) - 1).
+enum ModeWordEvent : int { kModesStopped = 1, kAutoStarted = 2, kSkipStarted = 3 };
+constexpr int kWordAutoWasOn = 16, kWordSkipWasOn = 32, kWordJumpWasOn = 64;
+constexpr int kJumpEndedWord = kModesStopped + kWordJumpWasOn;
+
 struct ReadingModes {
   int autoMode = 0;
   int skip = 0;

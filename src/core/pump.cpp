@@ -12,7 +12,7 @@ namespace velmora {
 namespace {
 
 void defaultWindowProcedure(WindowMessage& msg) {
-  if (msg.message == WM_CLOSE) setCloseRequestPending(true);
+  if (msg.message == kMsgClose) setCloseRequestPending(true);
 }
 
 void noPresenter(int, uint32_t, uint32_t, int) {}
@@ -47,15 +47,15 @@ struct PumpState {
   int closeRequest = 0;
   BusyLoopState busy;
 };
-PumpState P;
+PumpState pumpState;
 
 bool endsEffect(const WindowMessage& m) {
-  if (m.message == WM_KEYDOWN && (m.wParam == 13 || m.wParam == 17)) return true;
-  return m.message == WM_LBUTTONUP;
+  if (m.message == kMsgKeyDown && (m.code == 13 || m.code == 17)) return true;
+  return m.message == kMsgLeftUp;
 }
 
 void followWallClock(WallClock::time_point now) {
-  BusyLoopState& b = P.busy;
+  BusyLoopState& b = pumpState.busy;
   const uint32_t virtualNow = platform::nowMs();
   if (virtualNow != b.lastVirtual || b.stalledPolls == 0) {
     b.lastVirtual = virtualNow;
@@ -73,7 +73,7 @@ void followWallClock(WallClock::time_point now) {
 // A loop that has neither presented a frame nor taken a message for a
 // while leaves the scenario's directives to these looks.
 void pollScenarioIfNobodyDoes(WallClock::time_point now) {
-  BusyLoopState& b = P.busy;
+  BusyLoopState& b = pumpState.busy;
   const uint32_t frames = scenario::framesNoted();
   if (frames != b.framesSeen || b.drains != b.drainsSeen || b.idleLooks == 0) {
     b.framesSeen = frames;
@@ -87,32 +87,32 @@ void pollScenarioIfNobodyDoes(WallClock::time_point now) {
 
 }  // namespace
 
-WindowMessage& messageRecord() { return P.record; }
+WindowMessage& messageRecord() { return pumpState.record; }
 
 int drainWindowMessages(WindowMessage& msg) {
-  ++P.busy.drains;
+  ++pumpState.busy.drains;
   scenario::poll();  // a scenario's input is due before the queue is read
   if (!platform::pollMessage(msg)) return 1;
-  if (P.dialog && P.dialog(msg)) {
-    msg.message = WM_NULL;  // the dialog's message is not the game's
+  if (pumpState.dialog && pumpState.dialog(msg)) {
+    msg.message = kMsgNone;  // the dialog's message is not the game's
     return 1;
   }
-  if (msg.message == WM_QUIT) return 0;
-  P.proc(msg);
+  if (msg.message == kMsgQuit) return 0;
+  pumpState.proc(msg);
   return 1;
 }
 
-void setWindowProcedure(WindowProcedure proc) { P.proc = proc ? proc : defaultWindowProcedure; }
-bool closeRequestPending() { return P.closeRequest != 0; }
-void setCloseRequestPending(bool pending) { P.closeRequest = pending ? 1 : 0; }
-int closeRequest() { return P.closeRequest; }
-void setCloseRequest(int value) { P.closeRequest = value; }
-void setFramePresenter(FramePresenter presenter) { P.presenter = presenter ? presenter : noPresenter; }
-WaitSettings& waitSettings() { return P.settings; }
-void setDialogFilter(DialogFilter filter) { P.dialog = filter; }
+void setWindowProcedure(WindowProcedure proc) { pumpState.proc = proc ? proc : defaultWindowProcedure; }
+bool closeRequestPending() { return pumpState.closeRequest != 0; }
+void setCloseRequestPending(bool pending) { pumpState.closeRequest = pending ? 1 : 0; }
+int closeRequest() { return pumpState.closeRequest; }
+void setCloseRequest(int value) { pumpState.closeRequest = value; }
+void setFramePresenter(FramePresenter presenter) { pumpState.presenter = presenter ? presenter : noPresenter; }
+WaitSettings& waitSettings() { return pumpState.settings; }
+void setDialogFilter(DialogFilter filter) { pumpState.dialog = filter; }
 
 void timedFrameWait(int a, uint32_t duration, int c) {
-  WindowMessage& msg = P.record;
+  WindowMessage& msg = pumpState.record;
   const uint32_t start = platform::nowMs();
   uint32_t elapsed = 0;
   int wheelSum = 0;
@@ -121,39 +121,39 @@ void timedFrameWait(int a, uint32_t duration, int c) {
       quitRequest = 1;
       return;
     }
-    if (P.closeRequest) break;
-    if (P.settings.effectCancel) {
+    if (pumpState.closeRequest) break;
+    if (pumpState.settings.effectCancel) {
       if (endsEffect(msg)) break;
       // Each wheel message counts once: a notch must not reach the threshold
       // by being seen again on passes that took no new message.
-      if (msg.message == WM_MOUSEWHEEL && P.settings.wheelThreshold != 0) {
+      if (msg.message == kMsgWheel && pumpState.settings.wheelThreshold != 0) {
         wheelSum += wheelDelta(msg);
-        if (wheelSum <= -P.settings.wheelThreshold) return;
-        if (wheelSum >= P.settings.wheelThreshold) wheelSum = 0;
-        msg.message = WM_NULL;
+        if (wheelSum <= -pumpState.settings.wheelThreshold) return;
+        if (wheelSum >= pumpState.settings.wheelThreshold) wheelSum = 0;
+        msg.message = kMsgNone;
       }
     }
-    P.presenter(a, elapsed, duration, c);
+    pumpState.presenter(a, elapsed, duration, c);
     elapsed = platform::nowMs() - start;
   }
-  msg.message = WM_NULL;
+  msg.message = kMsgNone;
 }
 
 void pollEndRequests() {
   const WallClock::time_point now = WallClock::now();
-  if (now - P.busy.lastPoll < kEndPollInterval && !platform::quitSignal()) return;
-  P.busy.lastPoll = now;
+  if (now - pumpState.busy.lastPoll < kEndPollInterval && !platform::quitSignal()) return;
+  pumpState.busy.lastPoll = now;
   if (platform::virtualClock()) followWallClock(now);
   pollScenarioIfNobodyDoes(now);
   const platform::EndRequests r = platform::takeEndRequests();
   if (r.close) {
     WindowMessage close{};
-    close.message = WM_CLOSE;
-    P.proc(close);
+    close.message = kMsgClose;
+    pumpState.proc(close);
   }
   if (r.quit) {
-    P.record = WindowMessage{};
-    P.record.message = WM_QUIT;
+    pumpState.record = WindowMessage{};
+    pumpState.record.message = kMsgQuit;
     quitRequest = 1;
   }
 }

@@ -15,7 +15,6 @@ struct ReportState {
   int language = kLanguageOwn;
   std::array<TraceBuilder, 4> builders{};
   char errcmd[64] = {0};
-  std::string customYes, customNo;
   std::string saveRoot;
 };
 ReportState R;
@@ -86,36 +85,21 @@ ErrorReporter reporterForMode(int mode) { return mode == 0 ? printError : report
 
 void showErrorBox(std::string_view text) {
   appendToLog(text);
-  R.customYes.clear();
-  R.customNo.clear();
   box(platform::BoxKind::Error, "Error", text, {}, {});
 }
 
 void logInformation(std::string_view text) { appendToLog(text); }
 
 int confirmYesNo(std::string_view text) {
-  R.customYes.clear();
-  R.customNo.clear();
   return box(platform::BoxKind::YesNo, "Confirm", text, {}, {});
 }
 
 void showInformation(std::string_view text) {
-  R.customYes.clear();
-  R.customNo.clear();
   box(platform::BoxKind::Information, "Information", text, {}, {});
 }
 
 int confirmYesNoCancel(std::string_view text) {
-  std::string yes = std::move(R.customYes), no = std::move(R.customNo);
-  R.customYes.clear();
-  R.customNo.clear();
-  if (yes.empty() || no.empty()) yes.clear(), no.clear();
-  return box(platform::BoxKind::YesNoCancel, "Confirm", text, yes, no);
-}
-
-void setCustomConfirmLabels(std::string yes, std::string no) {
-  R.customYes = std::move(yes);
-  R.customNo = std::move(no);
+  return box(platform::BoxKind::YesNoCancel, "Confirm", text, {}, {});
 }
 
 void setSaveRoot(std::string root) { R.saveRoot = std::move(root); }

@@ -38,10 +38,6 @@ int confirmYesNo(std::string_view text);       // 6 yes, 7 no
 void showInformation(std::string_view text);
 int confirmYesNoCancel(std::string_view text);  // 6 yes, 7 no, 2 cancel
 
-// Labels the next three-button box puts on its Yes and No buttons; every box
-// clears them.
-void setCustomConfirmLabels(std::string yes, std::string no);
-
 // Folder (with trailing '/', or empty for the game folder) that holds the log.
 void setSaveRoot(std::string root);
 const std::string& saveRoot();

@@ -79,7 +79,7 @@ struct ScenarioState {
   int failures = 0;
   WaitWatch watch;
 };
-ScenarioState S;
+ScenarioState scenarioState;
 
 // Words, with "..." kept together as one word.
 std::vector<std::string> words(const std::string& line) {
@@ -152,19 +152,19 @@ std::string parseLine(const std::string& text, int line, Directive& d) {
 }
 
 void fail(const Directive& d, const std::string& message) {
-  std::fprintf(stderr, "%s:%d: %s\n", S.file.c_str(), d.line, message.c_str());
-  ++S.failures;
+  std::fprintf(stderr, "%s:%d: %s\n", scenarioState.file.c_str(), d.line, message.c_str());
+  ++scenarioState.failures;
 }
 
 void point(const Directive& d, int& x, int& y) {
   x = std::stoi(d.args[0]);
   y = std::stoi(d.args[1]);
-  if (S.hooks.logicalToWindow) S.hooks.logicalToWindow(x, y);
+  if (scenarioState.hooks.logicalToWindow) scenarioState.hooks.logicalToWindow(x, y);
 }
 
 void expectVar(const Directive& d) {
   std::string value;
-  if (!S.hooks.readVariable || !S.hooks.readVariable(utf8_to_sjis(d.args[0]), value)) return fail(d, d.args[0] + " names no variable");
+  if (!scenarioState.hooks.readVariable || !scenarioState.hooks.readVariable(utf8_to_sjis(d.args[0]), value)) return fail(d, d.args[0] + " names no variable");
   std::string shown = sjis_to_utf8(value);
   if (shown != d.args[1]) fail(d, "expected " + d.args[0] + " = " + d.args[1] + ", found " + shown);
 }
@@ -191,12 +191,12 @@ void run(const Directive& d) {
       break;
     case Kind::Screenshot: {
       std::string error = "no screen has been created";
-      if (!S.hooks.screenshot || !S.hooks.screenshot(d.args[0], error)) fail(d, "screenshot " + d.args[0] + ": " + error);
+      if (!scenarioState.hooks.screenshot || !scenarioState.hooks.screenshot(d.args[0], error)) fail(d, "screenshot " + d.args[0] + ": " + error);
       break;
     }
     case Kind::ExpectVar: expectVar(d); break;
     case Kind::ExpectText: {
-      std::string text = S.hooks.currentText ? sjis_to_utf8(S.hooks.currentText()) : "";
+      std::string text = scenarioState.hooks.currentText ? sjis_to_utf8(scenarioState.hooks.currentText()) : "";
       if (text.find(d.args[0]) == std::string::npos) fail(d, "expected the text to contain \"" + d.args[0] + "\", it is \"" + text + "\"");
       break;
     }
@@ -209,27 +209,27 @@ void run(const Directive& d) {
 // Whether a directive that waits for something may run now.
 bool due(const Directive& d, uint32_t elapsed) {
   if (d.when == When::AtMs && elapsed < d.at) return false;
-  if (d.when == When::AtFrame && S.frames < d.at) return false;
+  if (d.when == When::AtFrame && scenarioState.frames < d.at) return false;
   switch (d.kind) {
     case Kind::Wait:
-      if (!S.waiting) S.waiting = true, S.waitUntil = elapsed + static_cast<uint32_t>(std::max(0, std::stoi(d.args[0])));
-      if (elapsed < S.waitUntil) return false;
-      S.waiting = false;
+      if (!scenarioState.waiting) scenarioState.waiting = true, scenarioState.waitUntil = elapsed + static_cast<uint32_t>(std::max(0, std::stoi(d.args[0])));
+      if (elapsed < scenarioState.waitUntil) return false;
+      scenarioState.waiting = false;
       return true;
-    case Kind::WaitText: return std::exchange(S.textWait, false);
-    case Kind::WaitEvent: return std::exchange(S.idlePoll, false);
+    case Kind::WaitText: return std::exchange(scenarioState.textWait, false);
+    case Kind::WaitEvent: return std::exchange(scenarioState.idlePoll, false);
     default: return true;
   }
 }
 
 }  // namespace
 
-Hooks& hooks() { return S.hooks; }
+Hooks& hooks() { return scenarioState.hooks; }
 
 bool load(const std::string& path, std::string& error) {
   std::ifstream in(path);
   if (!in) return error = path + ": cannot be read", false;
-  S.file = path;
+  scenarioState.file = path;
   std::string text;
   for (int line = 1; std::getline(in, text); ++line) {
     size_t first = text.find_first_not_of(" \t\r");
@@ -237,7 +237,7 @@ bool load(const std::string& path, std::string& error) {
     Directive d;
     std::string message = parseLine(text, line, d);
     if (!message.empty()) return error = path + ":" + std::to_string(line) + ": " + message, false;
-    S.directives.push_back(std::move(d));
+    scenarioState.directives.push_back(std::move(d));
   }
   return true;
 }
@@ -248,11 +248,11 @@ void addScreenshotAt(uint32_t ms, const std::string& path) {
   d.at = ms;
   d.kind = Kind::Screenshot;
   d.args = {launchRelative(path)};
-  S.directives.push_back(std::move(d));
+  scenarioState.directives.push_back(std::move(d));
 }
 
-bool active() { return !S.directives.empty(); }
-void setTimeout(uint32_t ms) { S.watch.limitMs = ms; }
+bool active() { return !scenarioState.directives.empty(); }
+void setTimeout(uint32_t ms) { scenarioState.watch.limitMs = ms; }
 
 namespace {
 
@@ -266,11 +266,11 @@ const char* verbName(Kind kind) {
 // after that (a frame, a text wait, an event wait) is the game's to bring.
 // Past the limit the run fails and ends; the rest of the scenario is dropped.
 void watchWaiting(const Directive& d, uint32_t elapsed) {
-  WaitWatch& w = S.watch;
+  WaitWatch& w = scenarioState.watch;
   if (w.limitMs == 0 || d.kind == Kind::Wait || (d.when == When::AtMs && elapsed < d.at)) return;
   const WallClock::time_point now = WallClock::now();
-  if (w.directive != S.next) {
-    w.directive = S.next;
+  if (w.directive != scenarioState.next) {
+    w.directive = scenarioState.next;
     w.since = now;
     return;
   }
@@ -278,11 +278,11 @@ void watchWaiting(const Directive& d, uint32_t elapsed) {
   // Frames come at most 60 a second on the real clock.
   const uint64_t framesMs = d.when == When::AtFrame ? uint64_t(d.at) * 1000 / kRealFramesPerSecond : 0;
   if (waited >= std::chrono::milliseconds(w.limitMs + framesMs)) {
-    std::string what = d.when == When::AtFrame && S.frames < d.at
-                           ? "frame " + std::to_string(d.at) + " (" + std::to_string(S.frames) + " so far)"
+    std::string what = d.when == When::AtFrame && scenarioState.frames < d.at
+                           ? "frame " + std::to_string(d.at) + " (" + std::to_string(scenarioState.frames) + " so far)"
                            : std::string(verbName(d.kind));
     fail(d, "waited " + std::to_string(w.limitMs) + " ms for " + what + "; giving up (--scenario-timeout)");
-    S.next = S.directives.size();
+    scenarioState.next = scenarioState.directives.size();
     platform::pushQuit();
   } else if (waited >= kIdleAfter) {
     std::this_thread::sleep_for(kIdleSleep);
@@ -292,41 +292,41 @@ void watchWaiting(const Directive& d, uint32_t elapsed) {
 }  // namespace
 
 void poll() {
-  if (S.next >= S.directives.size() || S.inPoll) return;
-  S.inPoll = true;  // a hook that pumps messages must not re-enter
-  if (!S.started) S.started = true, S.start = platform::nowMs();
-  while (S.next < S.directives.size() && due(S.directives[S.next], platform::nowMs() - S.start)) {
-    run(S.directives[S.next++]);
+  if (scenarioState.next >= scenarioState.directives.size() || scenarioState.inPoll) return;
+  scenarioState.inPoll = true;  // a hook that pumps messages must not re-enter
+  if (!scenarioState.started) scenarioState.started = true, scenarioState.start = platform::nowMs();
+  while (scenarioState.next < scenarioState.directives.size() && due(scenarioState.directives[scenarioState.next], platform::nowMs() - scenarioState.start)) {
+    run(scenarioState.directives[scenarioState.next++]);
     // A wait-text or wait-event waits for what happens after the line before it.
-    S.textWait = S.idlePoll = false;
+    scenarioState.textWait = scenarioState.idlePoll = false;
   }
-  if (S.next < S.directives.size()) watchWaiting(S.directives[S.next], platform::nowMs() - S.start);
-  S.inPoll = false;
+  if (scenarioState.next < scenarioState.directives.size()) watchWaiting(scenarioState.directives[scenarioState.next], platform::nowMs() - scenarioState.start);
+  scenarioState.inPoll = false;
 }
 
-void noteFrame() { ++S.frames; }
-uint32_t framesNoted() { return S.frames; }
-void noteTextWait() { S.textWait = true; }
-void noteIdleEventPoll() { S.idlePoll = true; }
+void noteFrame() { ++scenarioState.frames; }
+uint32_t framesNoted() { return scenarioState.frames; }
+void noteTextWait() { scenarioState.textWait = true; }
+void noteIdleEventPoll() { scenarioState.idlePoll = true; }
 
 void runEnded() {
-  if (!S.started) S.started = true, S.start = platform::nowMs();
-  while (S.next < S.directives.size()) {
-    const Directive& d = S.directives[S.next];
+  if (!scenarioState.started) scenarioState.started = true, scenarioState.start = platform::nowMs();
+  while (scenarioState.next < scenarioState.directives.size()) {
+    const Directive& d = scenarioState.directives[scenarioState.next];
     bool waits = d.kind == Kind::Wait || d.kind == Kind::WaitText || d.kind == Kind::WaitEvent;
-    if (waits || !due(d, platform::nowMs() - S.start)) break;
-    run(S.directives[S.next++]);
+    if (waits || !due(d, platform::nowMs() - scenarioState.start)) break;
+    run(scenarioState.directives[scenarioState.next++]);
   }
 }
 
 int finish() {
-  for (size_t i = S.next; i < S.directives.size(); ++i) {
-    const Directive& d = S.directives[i];
+  for (size_t i = scenarioState.next; i < scenarioState.directives.size(); ++i) {
+    const Directive& d = scenarioState.directives[i];
     if (d.kind == Kind::ExpectVar || d.kind == Kind::ExpectText || d.kind == Kind::Screenshot)
       fail(d, "never reached: the game ended first");
   }
-  S.next = S.directives.size();
-  return S.failures;
+  scenarioState.next = scenarioState.directives.size();
+  return scenarioState.failures;
 }
 
 }  // namespace velmora::scenario

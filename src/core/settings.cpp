@@ -147,12 +147,12 @@ struct SettingsState {
   FrameInterval interval;
   bool initialised = false;
 };
-SettingsState S;
+SettingsState settingsState;
 
 size_t indexOf(SettingKey key) { return static_cast<size_t>(key) % kSettingKeyCount; }
 
 void ensureInitialised() {
-  if (!S.initialised) resetSettings();
+  if (!settingsState.initialised) resetSettings();
 }
 
 // Megabytes beyond what a 32-bit byte count holds are clamped, not wrapped.
@@ -164,17 +164,17 @@ int32_t megabytesToBytes(int32_t mb) {
 }
 
 void updateFrameInterval() {
-  int32_t fps = S.values[indexOf(K::LimitFPS)];
+  int32_t fps = settingsState.values[indexOf(K::LimitFPS)];
   if (fps <= 0) {
-    S.interval = FrameInterval{};
+    settingsState.interval = FrameInterval{};
     return;
   }
   int32_t g = std::gcd(1000, fps);
-  S.interval = FrameInterval{1000 / g, fps / g};
+  settingsState.interval = FrameInterval{1000 / g, fps / g};
 }
 
 void builtInEffect(SettingKey key, SettingSource source) {
-  const int32_t v = S.values[indexOf(key)];
+  const int32_t v = settingsState.values[indexOf(key)];
   switch (key) {
     case K::EffectCancel: waitSettings().effectCancel = v != 0; break;
     case K::LimitFPS: updateFrameInterval(); break;
@@ -182,23 +182,15 @@ void builtInEffect(SettingKey key, SettingSource source) {
   }
   if (source != SettingSource::File) return;
   switch (key) {
-    case K::TextSpeed: S.current.textSpeed = v; break;
-    case K::AutoWait: S.current.autoWait = v; break;
-    case K::FontFile: S.current.fontFile = S.texts[indexOf(key)]; break;
-    case K::FontStyle: S.current.fontStyle = v; break;
-    case K::FontColor1: S.current.fontColor[0] = v; break;
-    case K::FontColor2: S.current.fontColor[1] = v; break;
-    case K::FontColor3: S.current.fontColor[2] = v; break;
+    case K::TextSpeed: settingsState.current.textSpeed = v; break;
+    case K::AutoWait: settingsState.current.autoWait = v; break;
+    case K::FontFile: settingsState.current.fontFile = settingsState.texts[indexOf(key)]; break;
+    case K::FontStyle: settingsState.current.fontStyle = v; break;
+    case K::FontColor1: settingsState.current.fontColor[0] = v; break;
+    case K::FontColor2: settingsState.current.fontColor[1] = v; break;
+    case K::FontColor3: settingsState.current.fontColor[2] = v; break;
     default: break;
   }
-}
-
-// Digits 0-9, letters 10-31 (either case, as base-32 digits), anything else 0.
-uint32_t digitValue(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'V') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'v') return c - 'a' + 10;
-  return 0;
 }
 
 size_t skipBlanks(std::string_view s, size_t i) {
@@ -215,11 +207,11 @@ std::string_view trimmed(std::string_view s) {
 
 std::string formatValue(SettingKey key) {
   const size_t i = indexOf(key);
-  const int32_t v = S.values[i];
+  const int32_t v = settingsState.values[i];
   switch (kSettingTable[i].info.form) {
     case F::Megabytes: return std::to_string(v / kMegabyte);
     case F::LowBit: return std::to_string(v & 1);
-    case F::Text: return S.texts[i];
+    case F::Text: return settingsState.texts[i];
     case F::Colour: {
       char buf[16];
       std::snprintf(buf, sizeof buf, "0x%X", static_cast<uint32_t>(v));
@@ -245,13 +237,13 @@ int32_t boundedSoundSetting(SettingKey key, int32_t v) {
 
 void applyField(SettingKey key, std::string_view field) {
   const size_t i = indexOf(key);
-  int32_t& v = S.values[i];
+  int32_t& v = settingsState.values[i];
   switch (kSettingTable[i].info.form) {
     case F::Number: v = boundedSoundSetting(key, readSettingInt(field)); break;
     case F::Megabytes: v = megabytesToBytes(readSettingInt(field)); break;
     case F::Colour: v = readSettingColour(field); break;
     case F::LowBit: v |= readSettingInt(field); break;
-    case F::Text: S.texts[i].assign(field.substr(0, kMaxSettingText)); break;
+    case F::Text: settingsState.texts[i].assign(field.substr(0, kMaxSettingText)); break;
   }
 }
 
@@ -261,26 +253,26 @@ const SettingInfo& settingInfo(SettingKey key) { return kSettingTable[indexOf(ke
 
 int32_t& setting(SettingKey key) {
   ensureInitialised();
-  return S.values[indexOf(key)];
+  return settingsState.values[indexOf(key)];
 }
 
 std::string& settingText(SettingKey key) {
   ensureInitialised();
-  return S.texts[indexOf(key)];
+  return settingsState.texts[indexOf(key)];
 }
 
 void resetSettings() {
-  S.initialised = true;
+  settingsState.initialised = true;
   for (size_t i = 0; i < kSettingKeyCount; ++i) {
     const SettingInfo& info = kSettingTable[i].info;
-    S.values[i] = info.form == F::Megabytes ? megabytesToBytes(info.defaultValue) : info.defaultValue;
-    S.texts[i] = info.defaultText ? sj(info.defaultText) : std::string();
+    settingsState.values[i] = info.form == F::Megabytes ? megabytesToBytes(info.defaultValue) : info.defaultValue;
+    settingsState.texts[i] = info.defaultText ? sj(info.defaultText) : std::string();
   }
-  S.memoryConfirmFlags.fill(1);
-  S.current = CurrentTextState{};
-  S.current.fontFile = S.texts[indexOf(K::FontFile)];
+  settingsState.memoryConfirmFlags.fill(1);
+  settingsState.current = CurrentTextState{};
+  settingsState.current.fontFile = settingsState.texts[indexOf(K::FontFile)];
   updateFrameInterval();
-  waitSettings().effectCancel = S.values[indexOf(K::EffectCancel)] != 0;
+  waitSettings().effectCancel = settingsState.values[indexOf(K::EffectCancel)] != 0;
 }
 
 void applyFirstRunDefaults() { setting(K::Interpolation) = 2; }
@@ -288,26 +280,26 @@ void applyFirstRunDefaults() { setting(K::Interpolation) = 2; }
 int32_t& confirmFlag(int index) {
   ensureInitialised();
   const int i = index & (kConfirmFlagCount - 1);
-  if (i < kPersistedConfirmFlags) return S.values[indexOf(K::ConfirmSave) + static_cast<size_t>(i)];
-  return S.memoryConfirmFlags[static_cast<size_t>(i - kPersistedConfirmFlags)];
+  if (i < kPersistedConfirmFlags) return settingsState.values[indexOf(K::ConfirmSave) + static_cast<size_t>(i)];
+  return settingsState.memoryConfirmFlags[static_cast<size_t>(i - kPersistedConfirmFlags)];
 }
 
 CurrentTextState& currentText() {
   ensureInitialised();
-  return S.current;
+  return settingsState.current;
 }
 
 const FrameInterval& frameInterval() {
   ensureInitialised();
-  return S.interval;
+  return settingsState.interval;
 }
 
-void setSettingEffect(SettingKey key, SettingEffect effect) { S.effects[indexOf(key)] = effect; }
+void setSettingEffect(SettingKey key, SettingEffect effect) { settingsState.effects[indexOf(key)] = effect; }
 
 void settingChanged(SettingKey key, SettingSource source) {
   ensureInitialised();
   builtInEffect(key, source);
-  if (SettingEffect e = S.effects[indexOf(key)]) e(key, source);
+  if (SettingEffect e = settingsState.effects[indexOf(key)]) e(key, source);
 }
 
 int32_t readSettingInt(std::string_view text) { return readEngineInt(text.data(), text.size()); }
@@ -315,7 +307,7 @@ int32_t readSettingInt(std::string_view text) { return readEngineInt(text.data()
 int32_t readSettingColour(std::string_view text) {
   size_t i = skipBlanks(text, std::min<size_t>(2, text.size()));
   uint32_t v = 0;
-  for (; i < text.size() && text[i] != '\0'; ++i) v = v * 16 + digitValue(static_cast<unsigned char>(text[i]));
+  for (; i < text.size() && text[i] != '\0'; ++i) v = v * 16 + engineDigit(static_cast<unsigned char>(text[i]));
   return static_cast<int32_t>(v);
 }
 

@@ -15,7 +15,7 @@ struct SnapshotState {
   int historyCount = 0;
   TextLink text;
 };
-SnapshotState S;
+SnapshotState snapshotState;
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -111,12 +111,6 @@ bool parseReal(std::string_view text, float& value) {
   return true;
 }
 
-std::string formatReal(float value) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%g", double(value));
-  return buf;
-}
-
 const std::string_view* FieldReader::take() {
   if (!ok_ || next_ >= fields_.size()) {
     ok_ = false;
@@ -160,18 +154,18 @@ std::string_view FieldReader::text() {
 
 void addSection(const Section& section) {
   auto same = [&](const Section& s) { return std::string_view(s.name) == section.name; };
-  S.sections.erase(std::remove_if(S.sections.begin(), S.sections.end(), same), S.sections.end());
-  auto at = std::upper_bound(S.sections.begin(), S.sections.end(), section.order,
+  snapshotState.sections.erase(std::remove_if(snapshotState.sections.begin(), snapshotState.sections.end(), same), snapshotState.sections.end());
+  auto at = std::upper_bound(snapshotState.sections.begin(), snapshotState.sections.end(), section.order,
                              [](int order, const Section& s) { return order < s.order; });
-  S.sections.insert(at, section);
+  snapshotState.sections.insert(at, section);
 }
 
-std::span<const Section> sections() { return S.sections; }
-void clearSections() { S.sections.clear(); }
+std::span<const Section> sections() { return snapshotState.sections; }
+void clearSections() { snapshotState.sections.clear(); }
 
-int historyCount() { return S.historyCount; }
-void setHistoryCount(int count) { S.historyCount = std::max(0, count); }
+int historyCount() { return snapshotState.historyCount; }
+void setHistoryCount(int count) { snapshotState.historyCount = std::max(0, count); }
 
-TextLink& textLink() { return S.text; }
+TextLink& textLink() { return snapshotState.text; }
 
 }  // namespace velmora::snapshot

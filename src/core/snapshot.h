@@ -70,9 +70,6 @@ bool parseDecimal(std::string_view text, int32_t& value);
 bool parseHex(std::string_view text, uint32_t& value);
 bool parseReal(std::string_view text, float& value);
 
-// %g as the writer formats floats (six significant digits).
-std::string formatReal(float value);
-
 // What writing and restoring know of the moment.
 struct Moment {
   uint32_t now = 0;  // the millisecond clock; elapsed times are measured from it

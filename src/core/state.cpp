@@ -12,29 +12,27 @@ struct SharedState {
   size_t size = 0;
   RunOptions options;
 };
-SharedState S;
+SharedState sharedState;
 }  // namespace
 
-char* fileMemory() { return S.memory; }
-size_t fileSize() { return S.size; }
+char* fileMemory() { return sharedState.memory; }
+size_t fileSize() { return sharedState.size; }
 
 bool growFileMemory(size_t n) {
-  if (n <= S.size && S.memory) return true;
-  std::free(S.memory);
-  S.memory = static_cast<char*>(std::malloc(n ? n : 1));
-  S.size = S.memory ? n : 0;
-  return S.memory != nullptr;
+  if (n <= sharedState.size && sharedState.memory) return true;
+  std::free(sharedState.memory);
+  sharedState.memory = static_cast<char*>(std::malloc(n ? n : 1));
+  sharedState.size = sharedState.memory ? n : 0;
+  return sharedState.memory != nullptr;
 }
 
 void releaseFileMemory() {
-  std::free(S.memory);
-  S.memory = nullptr;
-  S.size = 0;
+  std::free(sharedState.memory);
+  sharedState.memory = nullptr;
+  sharedState.size = 0;
 }
 
-// Every character is a digit: 0-9, letters as base-32 digits 10-31 (either
-// case), anything else 0.
-static uint32_t engineDigit(unsigned char c) {
+uint32_t engineDigit(unsigned char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'V') return c - 'A' + 10;
   if (c >= 'a' && c <= 'v') return c - 'a' + 10;
@@ -51,7 +49,7 @@ int32_t readEngineInt(const char* text, size_t length) {
   return static_cast<int32_t>(negative ? 0u - v : v);
 }
 
-RunOptions& runOptions() { return S.options; }
+RunOptions& runOptions() { return sharedState.options; }
 
 namespace {
 uint32_t g_startClock = 0;

@@ -23,6 +23,8 @@ void releaseFileMemory();
 // sign, then value * 10 + digit for every further character, letters counting
 // 10-31 and other characters 0.
 int32_t readEngineInt(const char* text, size_t length);
+// One such digit: 0-9, letters as base-32 digits 10-31 (either case), anything else 0.
+uint32_t engineDigit(unsigned char c);
 
 // The clock reading taken just before the first script line ran.
 uint32_t startClock();

@@ -11,10 +11,8 @@ namespace {
 
 using namespace detail;
 
-struct BlendState {
-  int maskKind = 0;
-};
-BlendState B;
+// The mask kind of modes 22 and 23 when reached through blendImage.
+constexpr int kBlendMaskKind = 0;
 
 // The overlap of a source placed at (x, y) on the destination.
 struct Overlap {
@@ -86,13 +84,11 @@ Image* expandCanvas(Image* dst, const Image* src, int x, int y, int depth) {
 }
 
 int maskModes(Image*& dst, Image* src, int mode, int x, int y) {
-  if (mode == 22) return maskToAlpha(dst, src, B.maskKind, x, y);
-  return maskToAlphaSideBySide(dst, B.maskKind, x, y);
+  if (mode == 22) return maskToAlpha(dst, src, kBlendMaskKind, x, y);
+  return maskToAlphaSideBySide(dst, kBlendMaskKind, x, y);
 }
 
 }  // namespace
-
-void setMaskKind(int kind) { B.maskKind = kind; }
 
 int blendImage(Image*& destination, Image* source, int mode, int x, int y, int opacity, int expand) {
   if (mode == 22 || mode == 23) return maskModes(destination, source, mode, x, y);

@@ -68,8 +68,6 @@ int mosaicImage(Image* image, int blockWidth, int blockHeight);
 int blendTwoImages(Image* destination, const uint32_t* first, const uint32_t* second, int factor);
 int maskToAlpha(Image* destination, const Image* mask, int kind, int x, int y);
 int maskToAlphaSideBySide(Image*& image, int kind, int x, int y);
-// Kind used when modes 22/23 are reached through blendImage/compositeImage.
-void setMaskKind(int kind);
 
 // ---- geometry and resampling --------------------------------------------
 int clippingImage(Image*& dst, Image* src, int x, int y, int width, int height);

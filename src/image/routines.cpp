@@ -20,7 +20,7 @@ struct RoutineState {
   std::atomic<bool> threadedBilinear{false};
   std::atomic<bool> avx2{false};
 };
-RoutineState R;
+RoutineState routineState;
 
 // Highest processor of the affinity mask plus one, even when above 1, at most 16.
 int threadsFromAffinity() {
@@ -101,11 +101,11 @@ void selectRoutines(const CpuSettings& s) {
   bool mmx = s.mmx && __builtin_cpu_supports("mmx");
   bool sse = s.sse && __builtin_cpu_supports("sse");
   bool sse2 = s.sse2 && __builtin_cpu_supports("sse2");
-  R.threads = s.thread ? threadsFromAffinity() : 1;
-  R.simdBlend = mmx;
-  R.threadedBilinear = sse;
+  routineState.threads = s.thread ? threadsFromAffinity() : 1;
+  routineState.simdBlend = mmx;
+  routineState.threadedBilinear = sse;
   // The wider forms of the SSE2 kernels, where the processor has them.
-  R.avx2 = sse2 && __builtin_cpu_supports("avx2");
+  routineState.avx2 = sse2 && __builtin_cpu_supports("avx2");
   sin_simd = sse ? sinSse : sinScalar;
   cos_simd = sse ? cosSse : cosScalar;
   sincos_simd = sse ? sincosSse : sincosScalar;
@@ -114,11 +114,11 @@ void selectRoutines(const CpuSettings& s) {
   rsqrt_simd = sse2 ? rsqrtSse : rsqrtScalar;
 }
 
-int workerThreads() { return R.threads; }
-void setWorkerThreads(int n) { R.threads = n < 1 ? 1 : n > 16 ? 16 : n; }
-bool simdBlend() { return R.simdBlend; }
-bool threadedBilinear() { return R.threadedBilinear; }
-bool avx2Paths() { return R.avx2; }
+int workerThreads() { return routineState.threads; }
+void setWorkerThreads(int n) { routineState.threads = n < 1 ? 1 : n > 16 ? 16 : n; }
+bool simdBlend() { return routineState.simdBlend; }
+bool threadedBilinear() { return routineState.threadedBilinear; }
+bool avx2Paths() { return routineState.avx2; }
 
 }  // namespace velmora::image
 

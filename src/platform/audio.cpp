@@ -20,14 +20,14 @@ struct AudioDevice {
   std::thread nullOutput;
   std::atomic<bool> nullRunning{false};
 };
-AudioDevice D;
+AudioDevice audioDevice;
 
 void nullOutputLoop(int rate, AudioPull pull) {
   using Clock = std::chrono::steady_clock;
   std::vector<int16_t> block(2 * kNullBlockFrames);
   const auto period = std::chrono::microseconds(kNullBlockFrames * 1000000 / static_cast<size_t>(rate));
   auto next = Clock::now();
-  while (D.nullRunning.load(std::memory_order_acquire)) {
+  while (audioDevice.nullRunning.load(std::memory_order_acquire)) {
     pull(block.data(), kNullBlockFrames);
     next += period;
     // A stall (a loaded machine) is not made up in a burst.
@@ -37,13 +37,13 @@ void nullOutputLoop(int rate, AudioPull pull) {
 }
 
 void callback(void*, Uint8* stream, int length) {
-  D.pull(reinterpret_cast<int16_t*>(stream), size_t(length) / 4);
+  audioDevice.pull(reinterpret_cast<int16_t*>(stream), size_t(length) / 4);
 }
 
 }  // namespace
 
 bool openAudioDevice(int rate, AudioPull pull, std::string& error) {
-  if (D.id) return true;
+  if (audioDevice.id) return true;
   if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     error = SDL_GetError();
     return false;
@@ -54,33 +54,31 @@ bool openAudioDevice(int rate, AudioPull pull, std::string& error) {
   want.channels = 2;
   want.samples = 1024;
   want.callback = callback;
-  D.pull = pull;
-  D.id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (!D.id) {
+  audioDevice.pull = pull;
+  audioDevice.id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (!audioDevice.id) {
     error = SDL_GetError();
     return false;
   }
-  SDL_PauseAudioDevice(D.id, 0);
+  SDL_PauseAudioDevice(audioDevice.id, 0);
   return true;
 }
 
 void openNullAudioOutput(int rate, AudioPull pull) {
-  if (D.id || D.nullOutput.joinable() || rate <= 0 || !pull) return;
-  D.nullRunning = true;
-  D.nullOutput = std::thread(nullOutputLoop, rate, pull);
+  if (audioDevice.id || audioDevice.nullOutput.joinable() || rate <= 0 || !pull) return;
+  audioDevice.nullRunning = true;
+  audioDevice.nullOutput = std::thread(nullOutputLoop, rate, pull);
 }
 
 void closeAudioDevice() {
-  if (D.nullOutput.joinable()) {
-    D.nullRunning = false;
-    D.nullOutput.join();
+  if (audioDevice.nullOutput.joinable()) {
+    audioDevice.nullRunning = false;
+    audioDevice.nullOutput.join();
   }
-  if (!D.id) return;
-  SDL_CloseAudioDevice(D.id);
-  D.id = 0;
+  if (!audioDevice.id) return;
+  SDL_CloseAudioDevice(audioDevice.id);
+  audioDevice.id = 0;
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
-
-bool audioDeviceOpen() { return D.id != 0; }
 
 }  // namespace velmora::platform

@@ -17,6 +17,5 @@ bool openAudioDevice(int rate, AudioPull pull, std::string& error);
 // stops it too.
 void openNullAudioOutput(int rate, AudioPull pull);
 void closeAudioDevice();
-bool audioDeviceOpen();
 
 }  // namespace velmora::platform

@@ -16,18 +16,18 @@ struct ClockState {
   std::atomic<uint32_t> virtualNow{0};
   std::chrono::steady_clock::time_point origin = std::chrono::steady_clock::now();
 };
-ClockState C;
+ClockState clockState;
 }  // namespace
 
 uint32_t nowMs() {
-  if (C.isVirtual.load(std::memory_order_relaxed)) return C.virtualNow.load(std::memory_order_relaxed);
-  auto d = std::chrono::steady_clock::now() - C.origin;
+  if (clockState.isVirtual.load(std::memory_order_relaxed)) return clockState.virtualNow.load(std::memory_order_relaxed);
+  auto d = std::chrono::steady_clock::now() - clockState.origin;
   // Start away from zero so that "no time recorded yet" stays distinguishable.
   return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count()) + 1000;
 }
 
 void sleepMs(uint32_t ms) {
-  if (C.isVirtual.load(std::memory_order_relaxed)) {
+  if (clockState.isVirtual.load(std::memory_order_relaxed)) {
     advanceVirtualClock(ms);
     std::this_thread::yield();
     return;
@@ -36,16 +36,16 @@ void sleepMs(uint32_t ms) {
 }
 
 bool millisecondClock() {
-  if (C.isVirtual.load(std::memory_order_relaxed)) return true;
+  if (clockState.isVirtual.load(std::memory_order_relaxed)) return true;
   timespec res{};
   return clock_getres(CLOCK_MONOTONIC, &res) == 0 && res.tv_sec == 0 && res.tv_nsec <= 1000000;
 }
 
 void setVirtualClock(bool on) {
-  if (on) C.virtualNow.store(1000);
-  C.isVirtual.store(on);
+  if (on) clockState.virtualNow.store(1000);
+  clockState.isVirtual.store(on);
 }
-bool virtualClock() { return C.isVirtual.load(); }
-void advanceVirtualClock(uint32_t ms) { C.virtualNow.fetch_add(ms ? ms : 1); }
+bool virtualClock() { return clockState.isVirtual.load(); }
+void advanceVirtualClock(uint32_t ms) { clockState.virtualNow.fetch_add(ms ? ms : 1); }
 
 }  // namespace velmora::platform

@@ -35,7 +35,6 @@ void destroyDialogWindow() {
   g_dialog = nullptr;
 }
 
-bool dialogWindowExists() { return g_dialog != nullptr; }
 SDL_Window* dialogWindowHandle() { return g_dialog; }
 
 }  // namespace velmora::platform

@@ -54,11 +54,11 @@ QueueWatch g_watch;
 
 uint64_t mouseKeyBits() {
   uint64_t bits = 0;
-  if (mouseButtonDown(1)) bits |= MK_LBUTTON;
-  if (mouseButtonDown(3)) bits |= MK_RBUTTON;
-  if (mouseButtonDown(2)) bits |= MK_MBUTTON;
-  if (keyDown(16)) bits |= MK_SHIFT;
-  if (keyDown(17)) bits |= MK_CONTROL;
+  if (mouseButtonDown(1)) bits |= kMouseLeft;
+  if (mouseButtonDown(3)) bits |= kMouseRight;
+  if (mouseButtonDown(2)) bits |= kMouseMiddle;
+  if (keyDown(kVkShift)) bits |= kMouseShift;
+  if (keyDown(kVkCtrl)) bits |= kMouseCtrl;
   return bits;
 }
 
@@ -72,14 +72,14 @@ int engineButton(Uint8 button) {
 }
 
 // Alt and F10 are the window system's own keys, as is anything with Alt held.
-bool systemKey(int vk, Uint16 mod) { return vk == 18 || vk == 121 || (mod & KMOD_ALT) || keyDown(18); }
+bool systemKey(int vk, Uint16 mod) { return vk == kVkAlt || vk == kVkF10 || (mod & KMOD_ALT) || keyDown(kVkAlt); }
 
 void sizeMessage(WindowMessage& m, const SDL_Event& e, uint32_t kind) {
-  m.message = WM_SIZE;
-  m.wParam = kind;
+  m.message = kMsgSize;
+  m.code = kind;
   int w = 0, h = 0;
   if (SDL_Window* win = SDL_GetWindowFromID(e.window.windowID)) SDL_GetWindowSize(win, &w, &h);
-  m.lParam = packPoint(w, h);
+  m.packed = packPoint(w, h);
 }
 
 void setMouse(WindowMessage& m, uint32_t type, int x, int y) {
@@ -87,16 +87,16 @@ void setMouse(WindowMessage& m, uint32_t type, int x, int y) {
   m.message = type;
   m.x = x;
   m.y = y;
-  m.lParam = packPoint(x, y);
-  m.wParam = mouseKeyBits();
+  m.packed = packPoint(x, y);
+  m.code = mouseKeyBits();
 }
 
 uint32_t buttonMessage(Uint8 button, bool down) {
   switch (button) {
-    case SDL_BUTTON_LEFT: return down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
-    case SDL_BUTTON_RIGHT: return down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
-    case SDL_BUTTON_MIDDLE: return down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
-    default: return WM_NULL;
+    case SDL_BUTTON_LEFT: return down ? kMsgLeftDown : kMsgLeftUp;
+    case SDL_BUTTON_RIGHT: return down ? kMsgRightDown : kMsgRightUp;
+    case SDL_BUTTON_MIDDLE: return down ? kMsgMiddleDown : kMsgMiddleUp;
+    default: return kMsgNone;
   }
 }
 
@@ -105,7 +105,7 @@ bool translate(const SDL_Event& e, WindowMessage& m) {
   m.time = nowMs();
   clientCursor(m.x, m.y);
   switch (e.type) {
-    case SDL_QUIT: m.message = WM_QUIT; return true;
+    case SDL_QUIT: m.message = kMsgQuit; return true;
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
       int vk = virtualKeyOf(e.key.keysym.sym);
@@ -113,30 +113,30 @@ bool translate(const SDL_Event& e, WindowMessage& m) {
       const bool down = e.type == SDL_KEYDOWN;
       const bool sys = systemKey(vk, e.key.keysym.mod);
       setKeyDown(vk, down);
-      m.message = down ? (sys ? WM_SYSKEYDOWN : WM_KEYDOWN) : (sys ? WM_SYSKEYUP : WM_KEYUP);
-      m.wParam = static_cast<uint64_t>(vk);
-      m.lParam = e.key.repeat ? (1ll << 30) : 0;
+      m.message = down ? (sys ? kMsgSystemKeyDown : kMsgKeyDown) : (sys ? kMsgSystemKeyUp : kMsgKeyUp);
+      m.code = static_cast<uint64_t>(vk);
+      m.packed = e.key.repeat ? (1ll << 30) : 0;
       return true;
     }
     case SDL_TEXTINPUT:
-      m.message = WM_CHAR;
+      m.message = kMsgChar;
       std::memcpy(m.text, e.text.text, std::min(sizeof(m.text) - 1, std::strlen(e.text.text)));
-      m.wParam = static_cast<unsigned char>(e.text.text[0]);
+      m.code = static_cast<unsigned char>(e.text.text[0]);
       return true;
-    case SDL_MOUSEMOTION: setMouse(m, WM_MOUSEMOVE, e.motion.x, e.motion.y); return true;
+    case SDL_MOUSEMOTION: setMouse(m, kMsgMouseMove, e.motion.x, e.motion.y); return true;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
       uint32_t type = buttonMessage(e.button.button, e.type == SDL_MOUSEBUTTONDOWN);
-      if (type == WM_NULL) return false;
-      if (type == WM_LBUTTONDOWN && e.button.clicks == 2) type = WM_LBUTTONDBLCLK;
+      if (type == kMsgNone) return false;
+      if (type == kMsgLeftDown && e.button.clicks == 2) type = kMsgLeftDoubleClick;
       setMouseButtonDown(engineButton(e.button.button), e.type == SDL_MOUSEBUTTONDOWN);
       setMouse(m, type, e.button.x, e.button.y);
       return true;
     }
     case SDL_MOUSEWHEEL: {
       int delta = (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y) * 120;
-      setMouse(m, WM_MOUSEWHEEL, m.x, m.y);
-      m.wParam = (m.wParam & 0xFFFF) | (static_cast<uint64_t>(static_cast<uint16_t>(delta)) << 16);
+      setMouse(m, kMsgWheel, m.x, m.y);
+      m.code = (m.code & 0xFFFF) | (static_cast<uint64_t>(static_cast<uint16_t>(delta)) << 16);
       return delta != 0;
     }
     case SDL_DROPFILE:
@@ -144,33 +144,33 @@ bool translate(const SDL_Event& e, WindowMessage& m) {
         g_dropped.emplace_back(e.drop.file);
         SDL_free(e.drop.file);
       }
-      m.message = WM_DROPFILES;
+      m.message = kMsgDropFiles;
       return true;
     case SDL_WINDOWEVENT:
       switch (e.window.event) {
-        case SDL_WINDOWEVENT_CLOSE: m.message = WM_CLOSE; return true;
-        case SDL_WINDOWEVENT_FOCUS_GAINED: m.message = WM_SETFOCUS; return true;
+        case SDL_WINDOWEVENT_CLOSE: m.message = kMsgClose; return true;
+        case SDL_WINDOWEVENT_FOCUS_GAINED: m.message = kMsgFocusGained; return true;
         case SDL_WINDOWEVENT_FOCUS_LOST:
           clearInputState();
-          m.message = WM_KILLFOCUS;
+          m.message = kMsgFocusLost;
           return true;
         case SDL_WINDOWEVENT_LEAVE:
-          m.message = WM_SETCURSOR;
-          m.lParam = static_cast<int64_t>(HTBORDER) | (static_cast<int64_t>(WM_MOUSEMOVE) << 16);
+          m.message = kMsgCursorRequest;
+          m.packed = static_cast<int64_t>(kHitBorder) | (static_cast<int64_t>(kMsgMouseMove) << 16);
           return true;
-        case SDL_WINDOWEVENT_MINIMIZED: sizeMessage(m, e, SIZE_MINIMIZED); return true;
-        case SDL_WINDOWEVENT_MAXIMIZED: sizeMessage(m, e, SIZE_MAXIMIZED); return true;
-        case SDL_WINDOWEVENT_RESTORED: sizeMessage(m, e, SIZE_RESTORED); return true;
+        case SDL_WINDOWEVENT_MINIMIZED: sizeMessage(m, e, kSizeMinimised); return true;
+        case SDL_WINDOWEVENT_MAXIMIZED: sizeMessage(m, e, kSizeMaximised); return true;
+        case SDL_WINDOWEVENT_RESTORED: sizeMessage(m, e, kSizeRestored); return true;
         case SDL_WINDOWEVENT_SHOWN:
         case SDL_WINDOWEVENT_EXPOSED: ++g_watch.exposures; return false;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
           ++g_watch.exposures;
-          m.message = WM_SIZE;
-          m.lParam = packPoint(e.window.data1, e.window.data2);
+          m.message = kMsgSize;
+          m.packed = packPoint(e.window.data1, e.window.data2);
           return true;
         default: return false;
       }
-    case SDL_DISPLAYEVENT: m.message = WM_DISPLAYCHANGE; return true;
+    case SDL_DISPLAYEVENT: m.message = kMsgDisplayChange; return true;
     default:
       if (translateGamepad(e, m)) return true;
       handlePoke(e.type);
@@ -212,7 +212,7 @@ EndRequests takeEndRequests() {
 bool pollMessage(WindowMessage& out) {
   if (quitSignal()) {
     out = WindowMessage{};
-    out.message = WM_QUIT;
+    out.message = kMsgQuit;
     return true;
   }
   if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;

@@ -13,7 +13,6 @@
 namespace velmora::platform {
 namespace {
 
-constexpr int kVkEnter = 13, kVkTab = 9, kVkShift = 16, kVkAlt = 18;
 constexpr int kVkLeft = 37, kVkUp = 38, kVkRight = 39, kVkDown = 40;
 constexpr int kWheelNotch = 120;
 // Stick travel (of 32767) that presses an arrow, and that releases it again.
@@ -79,14 +78,14 @@ void closePad(SDL_JoystickID id) {
 
 void keyMessage(WindowMessage& m, int vk, bool down, bool system) {
   setKeyDown(vk, down);
-  m.message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
-  m.wParam = static_cast<uint64_t>(vk);
+  m.message = down ? (system ? kMsgSystemKeyDown : kMsgKeyDown) : (system ? kMsgSystemKeyUp : kMsgKeyUp);
+  m.code = static_cast<uint64_t>(vk);
 }
 
 void pointerMessage(WindowMessage& m, uint32_t type) {
   m.message = type;
-  m.lParam = packPoint(m.x, m.y);
-  if (mouseButtonDown(3)) m.wParam |= MK_RBUTTON;
+  m.packed = packPoint(m.x, m.y);
+  if (mouseButtonDown(3)) m.code |= kMouseRight;
 }
 
 bool buttonMessage(const SDL_ControllerButtonEvent& e, WindowMessage& m) {
@@ -99,14 +98,14 @@ bool buttonMessage(const SDL_ControllerButtonEvent& e, WindowMessage& m) {
       case PadAction::SystemKey: keyMessage(m, b.vk, down, true); return true;
       case PadAction::RightButton:
         setMouseButtonDown(3, down);
-        pointerMessage(m, down ? WM_RBUTTONDOWN : WM_RBUTTONUP);
+        pointerMessage(m, down ? kMsgRightDown : kMsgRightUp);
         return true;
       case PadAction::WheelUp:
       case PadAction::WheelDown: {
         if (!down) return false;
         const int delta = b.action == PadAction::WheelUp ? kWheelNotch : -kWheelNotch;
-        pointerMessage(m, WM_MOUSEWHEEL);
-        m.wParam |= static_cast<uint64_t>(static_cast<uint16_t>(delta)) << 16;
+        pointerMessage(m, kMsgWheel);
+        m.code |= static_cast<uint64_t>(static_cast<uint16_t>(delta)) << 16;
         return true;
       }
     }
@@ -171,7 +170,7 @@ bool pointerMove(WindowMessage& m) {
   if (x == m.x && y == m.y) return false;
   warpCursor(wx + x, wy + y);
   m.x = x, m.y = y;
-  pointerMessage(m, WM_MOUSEMOVE);
+  pointerMessage(m, kMsgMouseMove);
   return true;
 }
 

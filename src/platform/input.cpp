@@ -17,7 +17,7 @@ struct InputState {
   std::array<bool, 4> buttons{};
   SDL_Cursor* colour = nullptr;
 };
-InputState I;
+InputState inputState;
 
 // The system's own state of a virtual key, for keys held before the engine
 // saw their message.
@@ -33,42 +33,40 @@ bool systemKeyDown(int vk) {
 }  // namespace
 
 void clientCursor(int& x, int& y) {
-  x = I.x.load();
-  y = I.y.load();
+  x = inputState.x.load();
+  y = inputState.y.load();
 }
 
 void setClientCursor(int x, int y) {
-  I.x.store(x);
-  I.y.store(y);
+  inputState.x.store(x);
+  inputState.y.store(y);
 }
 
 bool keyDown(int vk) {
   if (vk <= 0 || vk > 255) return false;
   // The mouse buttons' virtual keys: 1 left, 2 right, 4 middle.
   if (vk == 1 || vk == 2 || vk == 4) return mouseButtonDown(vk == 1 ? 1 : vk == 2 ? 3 : 2);
-  return I.keys[static_cast<size_t>(vk)] || systemKeyDown(vk);
+  return inputState.keys[static_cast<size_t>(vk)] || systemKeyDown(vk);
 }
 
 void setKeyDown(int vk, bool down) {
-  if (vk > 0 && vk < 256) I.keys[static_cast<size_t>(vk)] = down;
+  if (vk > 0 && vk < 256) inputState.keys[static_cast<size_t>(vk)] = down;
 }
 
-bool mouseButtonDown(int button) { return button >= 1 && button <= 3 && I.buttons[static_cast<size_t>(button)]; }
+bool mouseButtonDown(int button) { return button >= 1 && button <= 3 && inputState.buttons[static_cast<size_t>(button)]; }
 
 void setMouseButtonDown(int button, bool down) {
-  if (button >= 1 && button <= 3) I.buttons[static_cast<size_t>(button)] = down;
+  if (button >= 1 && button <= 3) inputState.buttons[static_cast<size_t>(button)] = down;
 }
 
 void clearInputState() {
-  I.keys.fill(false);
-  I.buttons.fill(false);
+  inputState.keys.fill(false);
+  inputState.buttons.fill(false);
 }
 
 void showCursor(bool shown) {
   if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
 }
-
-bool cursorShown() { return !SDL_WasInit(SDL_INIT_VIDEO) || SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE; }
 
 bool setColourCursor(const std::vector<uint32_t>& pixels, int width, int height, int hotX, int hotY) {
   if (!SDL_WasInit(SDL_INIT_VIDEO) || width <= 0 || height <= 0 ||
@@ -81,16 +79,16 @@ bool setColourCursor(const std::vector<uint32_t>& pixels, int width, int height,
   SDL_FreeSurface(surface);
   if (!cursor) return false;
   SDL_SetCursor(cursor);
-  if (I.colour) SDL_FreeCursor(I.colour);
-  I.colour = cursor;
+  if (inputState.colour) SDL_FreeCursor(inputState.colour);
+  inputState.colour = cursor;
   return true;
 }
 
 void setDefaultCursor() {
   if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
   SDL_SetCursor(SDL_GetDefaultCursor());
-  if (I.colour) SDL_FreeCursor(I.colour);
-  I.colour = nullptr;
+  if (inputState.colour) SDL_FreeCursor(inputState.colour);
+  inputState.colour = nullptr;
 }
 
 void inhibitScreenSaver(bool on) {

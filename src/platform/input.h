@@ -27,7 +27,6 @@ void clearInputState();
 // The system pointer: shown or hidden; a colour cursor from 0xAARRGGBB pixels
 // (rows top to bottom) with its hot spot, or the default arrow.
 void showCursor(bool shown);
-bool cursorShown();
 bool setColourCursor(const std::vector<uint32_t>& pixels, int width, int height, int hotX, int hotY);
 void setDefaultCursor();
 

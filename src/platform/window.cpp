@@ -15,7 +15,7 @@ struct WindowState {
   SDL_GLContext context = nullptr;
   bool exclusive = false;
 };
-WindowState W;
+WindowState windowState;
 
 bool videoUp(std::string& error) {
   if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
@@ -27,14 +27,14 @@ bool videoUp(std::string& error) {
 }
 
 int displayOfWindow() {
-  int index = W.window ? SDL_GetWindowDisplayIndex(W.window) : 0;
+  int index = windowState.window ? SDL_GetWindowDisplayIndex(windowState.window) : 0;
   return index < 0 ? 0 : index;
 }
 
 }  // namespace
 
 bool createMainWindow(const std::string& titleUtf8, bool sizing, std::string& error) {
-  if (W.window) return true;
+  if (windowState.window) return true;
   if (!videoUp(error)) return false;
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
@@ -44,15 +44,15 @@ bool createMainWindow(const std::string& titleUtf8, bool sizing, std::string& er
   SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
   if (sizing) flags |= SDL_WINDOW_RESIZABLE;
-  W.window = SDL_CreateWindow(titleUtf8.c_str(), 0, 0, 1, 1, flags);
-  if (!W.window) {
+  windowState.window = SDL_CreateWindow(titleUtf8.c_str(), 0, 0, 1, 1, flags);
+  if (!windowState.window) {
     error = SDL_GetError();
     return false;
   }
   return true;
 }
 
-bool mainWindowExists() { return W.window != nullptr; }
+bool mainWindowExists() { return windowState.window != nullptr; }
 
 namespace {
 // Created hidden at 1 x 1 and shown by the display start: a box centred on
@@ -66,37 +66,37 @@ bool onScreen(SDL_Window* w) {
 }
 }  // namespace
 
-SDL_Window* mainWindowHandle() { return W.window; }
+SDL_Window* mainWindowHandle() { return windowState.window; }
 
 SDL_Window* boxOwnerWindow() {
-  if (onScreen(W.window)) return W.window;
+  if (onScreen(windowState.window)) return windowState.window;
   SDL_Window* dialog = dialogWindowHandle();
   return onScreen(dialog) ? dialog : nullptr;
 }
 
 void destroyMainWindow() {
   destroyGLContext();
-  if (W.exclusive) leaveExclusiveMode();
-  if (W.window) SDL_DestroyWindow(W.window);
-  W.window = nullptr;
+  if (windowState.exclusive) leaveExclusiveMode();
+  if (windowState.window) SDL_DestroyWindow(windowState.window);
+  windowState.window = nullptr;
 }
 
 void setMainWindowTitle(const std::string& titleUtf8) {
-  if (W.window) SDL_SetWindowTitle(W.window, titleUtf8.c_str());
+  if (windowState.window) SDL_SetWindowTitle(windowState.window, titleUtf8.c_str());
 }
 
 bool createGLContext(std::string& error) {
-  if (W.context) return true;
-  if (!W.window) {
+  if (windowState.context) return true;
+  if (!windowState.window) {
     error = "no window";
     return false;
   }
-  W.context = SDL_GL_CreateContext(W.window);
-  if (!W.context) {
+  windowState.context = SDL_GL_CreateContext(windowState.window);
+  if (!windowState.context) {
     error = SDL_GetError();
     return false;
   }
-  SDL_GL_MakeCurrent(W.window, W.context);
+  SDL_GL_MakeCurrent(windowState.window, windowState.context);
   return true;
 }
 
@@ -150,18 +150,16 @@ long videoMemoryMb() {
   return mib;
 }
 
-bool glContextExists() { return W.context != nullptr; }
-
 void destroyGLContext() {
-  if (W.context) SDL_GL_DeleteContext(W.context);
-  W.context = nullptr;
+  if (windowState.context) SDL_GL_DeleteContext(windowState.context);
+  windowState.context = nullptr;
 }
 
 void swapMainWindow() {
-  if (W.window && W.context) SDL_GL_SwapWindow(W.window);
+  if (windowState.window && windowState.context) SDL_GL_SwapWindow(windowState.window);
 }
 
-bool setSwapInterval(int interval) { return W.context && SDL_GL_SetSwapInterval(interval) == 0; }
+bool setSwapInterval(int interval) { return windowState.context && SDL_GL_SetSwapInterval(interval) == 0; }
 
 bool mainWindowMonitor(MonitorInfo& out) {
   if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
@@ -179,100 +177,81 @@ bool mainWindowMonitor(MonitorInfo& out) {
   return true;
 }
 
-std::vector<std::string> displayModeLines() {
-  std::vector<std::string> lines;
-  if (!SDL_WasInit(SDL_INIT_VIDEO)) return lines;
-  const int index = displayOfWindow();
-  const int n = SDL_GetNumDisplayModes(index);
-  for (int i = 0; i < n; ++i) {
-    SDL_DisplayMode m;
-    if (SDL_GetDisplayMode(index, i, &m) != 0) continue;
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%d x %d %dbit %dHz", m.w, m.h, static_cast<int>(SDL_BITSPERPIXEL(m.format)), m.refresh_rate);
-    lines.emplace_back(buf);
-  }
-  return lines;
-}
-
 void windowBorders(int& left, int& top, int& right, int& bottom) {
   left = top = right = bottom = 0;
-  if (W.window) SDL_GetWindowBordersSize(W.window, &top, &left, &bottom, &right);
+  if (windowState.window) SDL_GetWindowBordersSize(windowState.window, &top, &left, &bottom, &right);
 }
 
 void clientPosition(int& x, int& y) {
   x = y = 0;
-  if (W.window) SDL_GetWindowPosition(W.window, &x, &y);
+  if (windowState.window) SDL_GetWindowPosition(windowState.window, &x, &y);
 }
 
 void clientSize(int& w, int& h) {
   w = h = 0;
-  if (W.window) SDL_GetWindowSize(W.window, &w, &h);
+  if (windowState.window) SDL_GetWindowSize(windowState.window, &w, &h);
 }
 
 void drawableSize(int& w, int& h) {
   w = h = 0;
-  if (W.window) SDL_GL_GetDrawableSize(W.window, &w, &h);
+  if (windowState.window) SDL_GL_GetDrawableSize(windowState.window, &w, &h);
 }
 
 void placeWindow(int x, int y, int w, int h) {
-  if (!W.window) return;
-  SDL_SetWindowSize(W.window, w > 0 ? w : 1, h > 0 ? h : 1);
-  SDL_SetWindowPosition(W.window, x, y);
+  if (!windowState.window) return;
+  SDL_SetWindowSize(windowState.window, w > 0 ? w : 1, h > 0 ? h : 1);
+  SDL_SetWindowPosition(windowState.window, x, y);
 }
 
 void setWindowSizing(bool sizing) {
-  if (W.window) SDL_SetWindowResizable(W.window, sizing ? SDL_TRUE : SDL_FALSE);
+  if (windowState.window) SDL_SetWindowResizable(windowState.window, sizing ? SDL_TRUE : SDL_FALSE);
 }
 
 void setBorderless(bool borderless) {
-  if (W.window) SDL_SetWindowBordered(W.window, borderless ? SDL_FALSE : SDL_TRUE);
+  if (windowState.window) SDL_SetWindowBordered(windowState.window, borderless ? SDL_FALSE : SDL_TRUE);
 }
 
 void setTopmost(bool topmost) {
-  if (W.window) SDL_SetWindowAlwaysOnTop(W.window, topmost ? SDL_TRUE : SDL_FALSE);
+  if (windowState.window) SDL_SetWindowAlwaysOnTop(windowState.window, topmost ? SDL_TRUE : SDL_FALSE);
 }
 
 void setSizeLimits(int minW, int minH, int maxW, int maxH) {
-  if (!W.window) return;
-  if (minW > 0 && minH > 0) SDL_SetWindowMinimumSize(W.window, minW, minH);
-  if (maxW > 0 && maxH > 0) SDL_SetWindowMaximumSize(W.window, maxW, maxH);
+  if (!windowState.window) return;
+  if (minW > 0 && minH > 0) SDL_SetWindowMinimumSize(windowState.window, minW, minH);
+  if (maxW > 0 && maxH > 0) SDL_SetWindowMaximumSize(windowState.window, maxW, maxH);
 }
 
 void showMainWindow() {
-  if (W.window) SDL_ShowWindow(W.window);
-}
-
-void raiseMainWindow() {
-  if (W.window) SDL_RaiseWindow(W.window);
+  if (windowState.window) SDL_ShowWindow(windowState.window);
 }
 
 void minimiseMainWindow() {
-  if (W.window) SDL_MinimizeWindow(W.window);
+  if (windowState.window) SDL_MinimizeWindow(windowState.window);
 }
 
-bool windowMaximised() { return W.window && (SDL_GetWindowFlags(W.window) & SDL_WINDOW_MAXIMIZED); }
-bool windowMinimised() { return W.window && (SDL_GetWindowFlags(W.window) & SDL_WINDOW_MINIMIZED); }
+bool windowMaximised() { return windowState.window && (SDL_GetWindowFlags(windowState.window) & SDL_WINDOW_MAXIMIZED); }
+bool windowMinimised() { return windowState.window && (SDL_GetWindowFlags(windowState.window) & SDL_WINDOW_MINIMIZED); }
 
 bool enterExclusiveMode(int w, int h) {
-  if (!W.window) return false;
+  if (!windowState.window) return false;
   const int index = displayOfWindow();
   const int n = SDL_GetNumDisplayModes(index);
   for (int i = 0; i < n; ++i) {
     SDL_DisplayMode m;
     if (SDL_GetDisplayMode(index, i, &m) != 0 || m.w != w || m.h != h) continue;
-    if (SDL_SetWindowDisplayMode(W.window, &m) != 0) return false;
-    if (SDL_SetWindowFullscreen(W.window, SDL_WINDOW_FULLSCREEN) != 0) return false;
-    W.exclusive = true;
+    if (SDL_SetWindowDisplayMode(windowState.window, &m) != 0) return false;
+    if (SDL_SetWindowFullscreen(windowState.window, SDL_WINDOW_FULLSCREEN) != 0) return false;
+    windowState.exclusive = true;
     return true;
   }
   return false;
 }
 
 void leaveExclusiveMode() {
-  if (W.window && W.exclusive) SDL_SetWindowFullscreen(W.window, 0);
-  W.exclusive = false;
+  if (windowState.window && windowState.exclusive) SDL_SetWindowFullscreen(windowState.window, 0);
+  windowState.exclusive = false;
 }
 
-bool inExclusiveMode() { return W.exclusive; }
+bool inExclusiveMode() { return windowState.exclusive; }
 
 }  // namespace velmora::platform

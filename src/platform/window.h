@@ -16,7 +16,6 @@ void setMainWindowTitle(const std::string& titleUtf8);
 
 // A 3.3 core context on the main window (made current). False with the error.
 bool createGLContext(std::string& error);
-bool glContextExists();
 void destroyGLContext();
 void swapMainWindow();
 bool setSwapInterval(int interval);
@@ -33,8 +32,6 @@ struct MonitorInfo {
 };
 // The monitor nearest to the main window (the first one without a window).
 bool mainWindowMonitor(MonitorInfo& out);
-// Every mode of that monitor as "W x H bpp Hz" lines for the report.
-std::vector<std::string> displayModeLines();
 
 // Decoration thicknesses around the client area (0 where the window system
 // gives none, e.g. headless).
@@ -49,7 +46,6 @@ void setBorderless(bool borderless);
 void setTopmost(bool topmost);
 void setSizeLimits(int minW, int minH, int maxW, int maxH);
 void showMainWindow();
-void raiseMainWindow();
 void minimiseMainWindow();
 bool windowMaximised();
 bool windowMinimised();
@@ -88,6 +84,5 @@ namespace velmora::platform {
 bool createDialogWindow(const std::string& titleUtf8, int width, int height, bool topmost);
 void presentDialogWindow(const uint32_t* pixels, int width, int height);
 void destroyDialogWindow();
-bool dialogWindowExists();
 
 }  // namespace velmora::platform

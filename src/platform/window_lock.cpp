@@ -39,7 +39,7 @@ struct LockState {
   std::thread listening;
   uint32_t pokeEvent = 0;
 };
-LockState L;
+LockState lockState;
 
 // Keeps a name a plain file name.
 std::string fileNamePart(const std::string& text) {
@@ -149,23 +149,23 @@ void listenForPokes(int fd, uint32_t eventType) {
 }
 
 void stopListening() {
-  if (L.listener < 0) return;
-  ::shutdown(L.listener, SHUT_RDWR);  // wakes the accept
-  if (L.listening.joinable()) L.listening.join();
-  ::close(L.listener);
-  ::unlink(L.socketPath.c_str());
-  L.listener = -1;
-  L.socketPath.clear();
+  if (lockState.listener < 0) return;
+  ::shutdown(lockState.listener, SHUT_RDWR);  // wakes the accept
+  if (lockState.listening.joinable()) lockState.listening.join();
+  ::close(lockState.listener);
+  ::unlink(lockState.socketPath.c_str());
+  lockState.listener = -1;
+  lockState.socketPath.clear();
 }
 
 // Only the lock holder gets here, so a socket file left by a crash is stale.
 void startListening(const std::string& key) {
   stopListening();
   if (!SDL_WasInit(SDL_INIT_EVENTS)) return;
-  if (L.pokeEvent == 0) {
+  if (lockState.pokeEvent == 0) {
     const Uint32 type = SDL_RegisterEvents(1);
     if (type == static_cast<Uint32>(-1)) return;
-    L.pokeEvent = type;
+    lockState.pokeEvent = type;
   }
   sockaddr_un address;
   std::string path;
@@ -177,9 +177,9 @@ void startListening(const std::string& key) {
     ::close(fd);
     return;
   }
-  L.listener = fd;
-  L.socketPath = path;
-  L.listening = std::thread(listenForPokes, fd, L.pokeEvent);
+  lockState.listener = fd;
+  lockState.socketPath = path;
+  lockState.listening = std::thread(listenForPokes, fd, lockState.pokeEvent);
 }
 
 void restoreAndRaise(SDL_Window* w) {
@@ -190,23 +190,23 @@ void restoreAndRaise(SDL_Window* w) {
 }  // namespace
 
 bool takeInstanceLock(const std::string& key) {
-  if (L.window.fd >= 0 && L.window.key == key) return true;
-  if (!take(L.window, key, ".lock")) return false;
+  if (lockState.window.fd >= 0 && lockState.window.key == key) return true;
+  if (!take(lockState.window, key, ".lock")) return false;
   startListening(key);
   return true;
 }
 
 bool instanceLockHeldElsewhere(const std::string& key) {
-  if (L.window.fd >= 0 && L.window.key == key) return false;
+  if (lockState.window.fd >= 0 && lockState.window.key == key) return false;
   bool held = false;
   const int fd = openLocked(lockPath(key, ".lock"), held);
   if (fd >= 0) ::close(fd);
   return held;
 }
 
-bool instanceLockLost() { return L.window.lost; }
+bool instanceLockLost() { return lockState.window.lost; }
 
-bool takeSaveFilesLock(const std::string& key) { return take(L.files, key, ".files.lock"); }
+bool takeSaveFilesLock(const std::string& key) { return take(lockState.files, key, ".files.lock"); }
 
 bool pokeInstance(const std::string& key) {
   sockaddr_un address;
@@ -220,7 +220,7 @@ bool pokeInstance(const std::string& key) {
 }
 
 bool handlePoke(uint32_t eventType) {
-  if (L.pokeEvent == 0 || eventType != L.pokeEvent) return false;
+  if (lockState.pokeEvent == 0 || eventType != lockState.pokeEvent) return false;
   // The start-up dialog stands for the game while it is open; a main window
   // not shown yet stays hidden (a minimised one counts as shown).
   if (SDL_Window* dialog = dialogWindowHandle()) restoreAndRaise(dialog);
@@ -231,8 +231,8 @@ bool handlePoke(uint32_t eventType) {
 
 void releaseInstanceLock() {
   stopListening();
-  drop(L.window);
-  drop(L.files);
+  drop(lockState.window);
+  drop(lockState.files);
 }
 
 }  // namespace velmora::platform

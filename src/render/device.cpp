@@ -238,19 +238,19 @@ bool createDevice() {
   // The raster cannot be read here; the software wait paces on the clock
   // instead, so only a machine without a usable clock loses it.
   g_device.caps.softwarePacing = frameClockUsable();
-  if ((setting(K::VSyncWait) & 2) && !g_device.caps.softwarePacing) {
+  if ((vsyncWait() & kVSyncOnClock) && !g_device.caps.softwarePacing) {
     reportError(messageText(Message::SoftwarePacingUnavailable));
-    setting(K::VSyncWait) = 1;
+    setVsyncWait(kVSyncInSwap);
   }
   deriveLimits();
   checkInterpolation();
   appendLog(capabilityReport());
-  platform::setSwapInterval(setting(K::VSyncWait) & 1);
+  platform::setSwapInterval(vsyncWait() & kVSyncInSwap);
   char buf[200];
   std::snprintf(buf, sizeof buf,
                 "FullScreen%d FullMode%d WindowWidth%d VSyncWait%d\nResolution%d ScreenAspect%d CacheMaxSize%d LookaHead%d\n"
                 "Interpolation%d MaxTextureSize%d ColorMode%d ColorBlend%d\n",
-                setting(K::FullScreen), setting(K::FullMode), setting(K::WindowWidth), setting(K::VSyncWait),
+                setting(K::FullScreen), setting(K::FullMode), setting(K::WindowWidth), vsyncWait(),
                 setting(K::Resolution), setting(K::ScreenAspect), setting(K::CacheMaxSize) >> 20, setting(K::LookaHead),
                 setting(K::Interpolation), setting(K::MaxTextureSize), setting(K::ColorMode), setting(K::ColorBlend));
   appendLog(buf);

@@ -40,7 +40,7 @@ struct DisplayState {
   StartupDialogRunner startupDialog = nullptr;
   AspectTextShifter textShifter = nullptr;
 };
-DisplayState D;
+DisplayState displayState;
 
 void appendLog(const std::string& text) {
   std::FILE* f = std::fopen(logFilePath().c_str(), "ab");
@@ -129,9 +129,9 @@ void applyFullScreenMode(bool keep) {
 void applyWindowMode(bool keep, bool centre, bool reposition) {
   Geometry& g = geometry();
   if (platform::inExclusiveMode()) {
-    D.modeChanging = true;
+    displayState.modeChanging = true;
     platform::leaveExclusiveMode();
-    D.modeChanging = false;
+    displayState.modeChanging = false;
   }
   int x = 0, y = 0;
   if (!centre || setting(K::WindowPos) == 1) {
@@ -163,17 +163,17 @@ int placeMaximised(Geometry& g, bool restoredBefore, bool tooWide, int w) {
 
 void windowSized(const WindowMessage& msg) {
   Geometry& g = geometry();
-  if (platform::windowMinimised() || msg.wParam == SIZE_MINIMIZED) {
+  if (platform::windowMinimised() || msg.code == kSizeMinimised) {
     g.sizeState = kSizeMinimised;
     return;
   }
   const int strip = menuStrip(g);
-  int w = lowWordX(msg.lParam), h = std::max(highWordY(msg.lParam) - strip, 1);
+  int w = lowWordX(msg.packed), h = std::max(highWordY(msg.packed) - strip, 1);
   int cx = 0, cy = 0;
   platform::clientPosition(cx, cy);
   setting(K::ClientLeft) = cx - g.frameX;
   setting(K::ClientTop) = cy - g.captionTop;
-  const bool maximised = msg.wParam == SIZE_MAXIMIZED || platform::windowMaximised();
+  const bool maximised = msg.code == kSizeMaximised || platform::windowMaximised();
   const bool restoredBefore = g.sizeState == kSizeRestored;
   g.sizeState = maximised ? kSizeMaximised : (g.sizeState == kSizeMaximised ? kSizeRestored : kSizeNormal);
   const int askedW = w;
@@ -191,8 +191,8 @@ void windowSized(const WindowMessage& msg) {
 // What the window system tells the main window (close, focus, size).
 void mainWindowProcedure(WindowMessage& msg) {
   switch (msg.message) {
-    case WM_SIZE:
-      if (D.started && !fullScreen() && !D.modeChanging) windowSized(msg);
+    case kMsgSize:
+      if (displayState.started && !fullScreen() && !displayState.modeChanging) windowSized(msg);
       break;
     default: handleWindowEvent(msg); break;
   }
@@ -201,8 +201,8 @@ void mainWindowProcedure(WindowMessage& msg) {
 }  // namespace
 
 bool createMainWindow(std::string_view title) {
-  D.title.assign(title);
-  const std::string key = sjis_to_utf8(D.title);
+  displayState.title.assign(title);
+  const std::string key = sjis_to_utf8(displayState.title);
   if (!claimInstance(key)) return false;
   if (platform::instanceLockHeldElsewhere(kSettingToolKey)) {
     showErrorBox(messageText(Message::SetupToolRunning));
@@ -230,11 +230,9 @@ void setWindowText(std::string_view title) {
     quitRequest = 1;
     return;
   }
-  D.title = next;
-  platform::setMainWindowTitle(sjis_to_utf8(D.title));
+  displayState.title = next;
+  platform::setMainWindowTitle(sjis_to_utf8(displayState.title));
 }
-
-const std::string& windowTitle() { return D.title; }
 
 void recomputeFrameSizes() { readFrameSizes(); }
 
@@ -249,11 +247,11 @@ void refreshMonitor() {
   monitorGeometry(g, m.left, m.top, m.width, m.height, m.refreshHz);
 }
 
-void setStartupDialog(StartupDialogRunner runner) { D.startupDialog = runner; }
+void setStartupDialog(StartupDialogRunner runner) { displayState.startupDialog = runner; }
 
 bool displayStart(int designWidth, int designHeight, int pictureWidth, int flags) {
-  if (setting(K::StartingSetUp) != 0 && !(flags & 2) && D.startupDialog)
-    D.startupDialog(designWidth, designHeight, pictureWidth, (flags & 1) != 0);
+  if (setting(K::StartingSetUp) != 0 && !(flags & 2) && displayState.startupDialog)
+    displayState.startupDialog(designWidth, designHeight, pictureWidth, (flags & 1) != 0);
   writeSystemReport();
   image::CpuSettings cpu;
   cpu.thread = setting(K::Thread) != 0;
@@ -282,19 +280,19 @@ bool displayStart(int designWidth, int designHeight, int pictureWidth, int flags
                   s.bottom, k, d.left, d.top, d.right, d.bottom);
     lines += buf;
   }
-  appendLog(lines + D.title + "\n");
-  D.appliedAspect = setting(K::ScreenAspect);
+  appendLog(lines + displayState.title + "\n");
+  displayState.appliedAspect = setting(K::ScreenAspect);
   return true;
 }
 
 bool startScreen(int designWidth, int designHeight, int pictureWidth, int flags) {
   if (setting(K::Resolution) == 0) setting(K::Resolution) = designWidth;
-  if (!platform::mainWindowExists() && !createMainWindow(D.title)) return false;
+  if (!platform::mainWindowExists() && !createMainWindow(displayState.title)) return false;
   if (!displayStart(designWidth, designHeight, pictureWidth, flags)) return false;
   if (!createDevice()) return false;
   if (!createRenderResources()) return false;
-  D.started = true;
-  D.appliedFullScreen = setting(K::FullScreen) != 0;
+  displayState.started = true;
+  displayState.appliedFullScreen = setting(K::FullScreen) != 0;
   applyDisplayMode(true, true, false);
   // Without a window system nothing ever gives the window focus; a headless
   // run is the player's only window.
@@ -317,24 +315,24 @@ void applyDisplayMode(bool keep, bool centre, bool reposition) {
 
 void switchFullScreen(bool on, bool raiseCounter) {
   const int value = on ? 1 : 0;
-  if (D.appliedFullScreen == value) return;
+  if (displayState.appliedFullScreen == value) return;
   setting(K::FullScreen) = value;
-  D.appliedFullScreen = value;
+  displayState.appliedFullScreen = value;
   if (raiseCounter) ++geometry().fullScreenCounter;
-  if (D.started) applyDisplayMode(setting(K::FullMode) == 1, true, false);
+  if (displayState.started) applyDisplayMode(setting(K::FullMode) == 1, true, false);
 }
 
 void switchAspect(int value) {
   value = value != 0 ? 1 : 0;
-  if (D.appliedAspect == value) return;
-  D.appliedAspect = value;
+  if (displayState.appliedAspect == value) return;
+  displayState.appliedAspect = value;
   Geometry& g = geometry();
-  if (!D.started) {
+  if (!displayState.started) {
     setting(K::ScreenAspect) = value;
     return;
   }
   changeAspect(g, value, platform::windowMaximised());
-  if (D.textShifter) D.textShifter();
+  if (displayState.textShifter) displayState.textShifter();
   publishScreenFacts();
   applyDisplayMode(setting(K::Interpolation) == 0, false, false);
   for (int n = 0; n < sprite::kSpriteCount; ++n)
@@ -346,7 +344,7 @@ int aspectTextOffset(bool textShiftFlag) {
   return setting(K::ScreenAspect) == 1 && textShiftFlag ? geometry().aspectOffset : 0;
 }
 
-void setAspectTextShifter(AspectTextShifter shifter) { D.textShifter = shifter; }
+void setAspectTextShifter(AspectTextShifter shifter) { displayState.textShifter = shifter; }
 
 void zoomPanPoll() {
   if (!fullScreen() || setting(K::FullMode) != 4) return;
@@ -371,9 +369,9 @@ void windowToLogicalPoint(int x, int y, int& lx, int& ly) { windowToLogical(geom
 void releaseDisplay() {
   platform::destroyMainWindow();
   platform::releaseInstanceLock();
-  D.started = false;
-  D.appliedFullScreen = -1;
-  D.appliedAspect = -1;
+  displayState.started = false;
+  displayState.appliedFullScreen = -1;
+  displayState.appliedAspect = -1;
 }
 
 }  // namespace velmora::render

@@ -17,7 +17,6 @@ bool mainWindowExists();
 // setWindowText: the title (and the instance key) of the main window,
 // creating it when missing; sets the quit request on failure.
 void setWindowText(std::string_view title);
-const std::string& windowTitle();
 
 // The start-up settings dialog (design width, height, picture width, flag
 // bit 0), installed by the dialog; display start shows it when asked.

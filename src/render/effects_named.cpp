@@ -1,6 +1,6 @@
 // The 74 named transitions. Each frame a family turns the progress into a
 // plan: which picture lies in the scene target, and which rectangles of the
-// other picture (rendered into g_pRenderSurface) are copied over it, or at
+// other picture (rendered into offscreenSurface) are copied over it, or at
 // which offset and alpha it is laid over it as one quad.
 #include <algorithm>
 #include <string>
@@ -360,7 +360,7 @@ struct NamedState {
   std::vector<GLint> firsts;
   std::vector<GLsizei> counts;
 };
-NamedState NS;
+NamedState namedState;
 
 // Cuts a copy to the screen on both its ends.
 bool clip(Copy& c, int w, int h) {
@@ -374,8 +374,8 @@ bool clip(Copy& c, int w, int h) {
 // Every copy of a layer as one multi-draw of point-sampled quads: a texel
 // for a pixel, as a rectangle copy between surfaces gives.
 void copyRects(const std::vector<Copy>& copies, int w, int h) {
-  NS.firsts.clear();
-  NS.counts.clear();
+  namedState.firsts.clear();
+  namedState.counts.clear();
   streamBegin();
   for (Copy c : copies) {
     if (!clip(c, w, h)) continue;
@@ -384,13 +384,13 @@ void copyRects(const std::vector<Copy>& copies, int w, int h) {
     const float fw = static_cast<float>(w), fh = static_cast<float>(h);
     pushScreenQuad(dst, static_cast<float>(c.src.left) / fw, static_cast<float>(c.src.top) / fh,
                    static_cast<float>(c.src.right) / fw, static_cast<float>(c.src.bottom) / fh, 0xFFFFFFFF, v);
-    NS.firsts.push_back(static_cast<GLint>(streamPush(v, 4)));
-    NS.counts.push_back(4);
+    namedState.firsts.push_back(static_cast<GLint>(streamPush(v, 4)));
+    namedState.counts.push_back(4);
   }
-  if (NS.firsts.empty()) return;
+  if (namedState.firsts.empty()) return;
   useRenderTexture(static_cast<int>(BlendRow::Replace));
   streamUpload();
-  glMultiDrawArrays(GL_TRIANGLE_STRIP, NS.firsts.data(), NS.counts.data(), static_cast<GLsizei>(NS.firsts.size()));
+  glMultiDrawArrays(GL_TRIANGLE_STRIP, namedState.firsts.data(), namedState.counts.data(), static_cast<GLsizei>(namedState.firsts.size()));
   glBindTexture(GL_TEXTURE_2D, 0);
 }
 
@@ -412,7 +412,7 @@ void runPlan(const Plan& plan) {
   Pic rendered = Pic::None;
   for (const Layer& l : plan.layers) {
     if (l.pic != rendered) {
-      if (!bindFor(d.g_pRenderSurface, first)) return;
+      if (!bindFor(d.offscreenSurface, first)) return;
       drawScene(l.pic == Pic::After);
       rendered = l.pic;
       if (!bindFor(scene, second)) return;
@@ -427,36 +427,34 @@ void runPlan(const Plan& plan) {
 }  // namespace
 
 void buildEffectTable() {
-  if (!NS.table.empty()) return;
-  for (const EffectEntry& e : kEffects) NS.table.emplace(e.name, &e);
+  if (!namedState.table.empty()) return;
+  for (const EffectEntry& e : kEffects) namedState.table.emplace(e.name, &e);
 }
 
-bool effectTableBuilt() { return !NS.table.empty(); }
-
-bool existStretch(std::string_view name) { return NS.table.count(std::string(name)) != 0; }
+bool existStretch(std::string_view name) { return namedState.table.count(std::string(name)) != 0; }
 
 int effectCount() { return static_cast<int>(std::size(kEffects)); }
 
 const char* effectName(int i) { return i >= 0 && i < effectCount() ? kEffects[i].name : ""; }
 
 bool selectEffect(std::string_view name) {
-  auto it = NS.table.find(std::string(name));
-  NS.selected = it == NS.table.end() ? nullptr : it->second;
-  return NS.selected != nullptr;
+  auto it = namedState.table.find(std::string(name));
+  namedState.selected = it == namedState.table.end() ? nullptr : it->second;
+  return namedState.selected != nullptr;
 }
 
 void namedEffectPass(uint32_t elapsed, uint32_t duration, int easing) {
-  if (!NS.selected) {
+  if (!namedState.selected) {
     drawScene(false);
     return;
   }
   const Geometry& g = geometry();
   const Moment m{g.screenWidth, g.screenHeight, elapsed, duration, easing};
-  NS.plan.base = Pic::None;
-  NS.plan.fading = false;
-  NS.plan.layers.clear();
-  NS.selected->family(m, NS.selected->dir, NS.plan);
-  runPlan(NS.plan);
+  namedState.plan.base = Pic::None;
+  namedState.plan.fading = false;
+  namedState.plan.layers.clear();
+  namedState.selected->family(m, namedState.selected->dir, namedState.plan);
+  runPlan(namedState.plan);
 }
 
 }  // namespace velmora::render

@@ -69,7 +69,7 @@ struct FilterState {
   // recomputed when the screen size or the filter changes.
   std::array<std::array<float, 16>, 4> corners{};
 };
-FilterState FS;
+FilterState filterState;
 
 const Offsets& offsetsFor(int value) {
   if (value <= 4) return kTwoByTwo;
@@ -85,19 +85,19 @@ void computeCoordinates(int value, int w, int h) {
     const bool right = corner & 1, bottom = corner & 2;
     for (size_t i = 0; i < o.size(); ++i) {
       const float u = o[i][0] * du, v = o[i][1] * dv;
-      FS.corners[static_cast<size_t>(corner)][i * 2] = right ? 1.0f + u - 0.0001f : u;
-      FS.corners[static_cast<size_t>(corner)][i * 2 + 1] = bottom ? 1.0f + v - 0.0001f : v;
+      filterState.corners[static_cast<size_t>(corner)][i * 2] = right ? 1.0f + u - 0.0001f : u;
+      filterState.corners[static_cast<size_t>(corner)][i * 2 + 1] = bottom ? 1.0f + v - 0.0001f : v;
     }
   }
-  FS.screenWidth = w, FS.screenHeight = h, FS.value = value;
+  filterState.screenWidth = w, filterState.screenHeight = h, filterState.value = value;
 }
 
 void ensureObjects() {
-  if (FS.vao) return;
-  glGenVertexArrays(1, &FS.vao);
-  glGenBuffers(1, &FS.vbo);
-  glBindVertexArray(FS.vao);
-  glBindBuffer(GL_ARRAY_BUFFER, FS.vbo);
+  if (filterState.vao) return;
+  glGenVertexArrays(1, &filterState.vao);
+  glGenBuffers(1, &filterState.vbo);
+  glBindVertexArray(filterState.vao);
+  glBindBuffer(GL_ARRAY_BUFFER, filterState.vbo);
   glBufferData(GL_ARRAY_BUFFER, sizeof(FilterVertex) * 4, nullptr, GL_STREAM_DRAW);
   for (GLuint i = 0; i < 5; ++i) {
     glEnableVertexAttribArray(i);
@@ -146,10 +146,10 @@ bool presentFiltered() {
   const Program& p = program(kFilters[value - kFirstFilter].program);
   if (!p.id) return false;
   const Geometry& g = geometry();
-  if (FS.value != value || FS.screenWidth != g.screenWidth || FS.screenHeight != g.screenHeight)
+  if (filterState.value != value || filterState.screenWidth != g.screenWidth || filterState.screenHeight != g.screenHeight)
     computeCoordinates(value, g.screenWidth, g.screenHeight);
   takeGlError();
-  bindTarget(d.g_pBackBuffer, d.backBufferWidth, d.backBufferHeight);
+  bindTarget(d.backBuffer, d.backBufferWidth, d.backBufferHeight);
   if (GLenum e = takeGlError(); e != GL_NO_ERROR) {
     showErrorBox(std::string("SetRenderTarget g_pBackBuffer ") + glErrorName(e));
     return true;
@@ -164,16 +164,16 @@ bool presentFiltered() {
     out.x = 2.0f * static_cast<float>(px) / bw - 1.0f;
     out.y = 2.0f * static_cast<float>(py) / bh - 1.0f;
     out.z = 0, out.w = 1;
-    std::copy(FS.corners[static_cast<size_t>(corner)].begin(), FS.corners[static_cast<size_t>(corner)].end(), out.t);
+    std::copy(filterState.corners[static_cast<size_t>(corner)].begin(), filterState.corners[static_cast<size_t>(corner)].end(), out.t);
   }
   applyBlendRow(static_cast<int>(BlendRow::Replace));
   glUseProgram(p.id);
   setConstants(p, value, g.screenWidth, g.screenHeight, r.width());
   glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, d.g_pBackTexture);
+  glBindTexture(GL_TEXTURE_2D, d.sceneTexture);
   glBindSampler(0, d.samplerPoint);
-  glBindVertexArray(FS.vao);
-  glBindBuffer(GL_ARRAY_BUFFER, FS.vbo);
+  glBindVertexArray(filterState.vao);
+  glBindBuffer(GL_ARRAY_BUFFER, filterState.vbo);
   glBufferSubData(GL_ARRAY_BUFFER, 0, sizeof v, v);
   glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
   glBindVertexArray(d.vao);
@@ -183,9 +183,9 @@ bool presentFiltered() {
 }
 
 void releaseFilterObjects() {
-  if (FS.vbo) glDeleteBuffers(1, &FS.vbo);
-  if (FS.vao) glDeleteVertexArrays(1, &FS.vao);
-  FS = FilterState{};
+  if (filterState.vbo) glDeleteBuffers(1, &filterState.vbo);
+  if (filterState.vao) glDeleteVertexArrays(1, &filterState.vao);
+  filterState = FilterState{};
 }
 
 }  // namespace velmora::render

@@ -79,7 +79,7 @@ struct FrameState {
   uint64_t presents = 0;
   uint32_t lastFrameCall = 0;
 };
-FrameState F;
+FrameState frameState;
 
 Rect clipped(const Rect& r, int w, int h) {
   return {std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, w), std::min(r.bottom, h)};
@@ -87,7 +87,7 @@ Rect clipped(const Rect& r, int w, int h) {
 
 GLuint sceneFbo() {
   const DeviceState& d = device();
-  return d.present.target == SceneTarget::BackSurface ? d.g_pBackSurface : d.g_pBackBuffer;
+  return d.present.target == SceneTarget::BackSurface ? d.sceneSurface : d.backBuffer;
 }
 
 // The present quad: the scene texture into the back buffer over the quad.
@@ -95,8 +95,8 @@ void presentQuad() {
   DeviceState& d = device();
   if (d.present.target != SceneTarget::BackSurface) return;
   if (d.present.filtered && presentFiltered()) return;
-  bindTarget(d.g_pBackBuffer, d.backBufferWidth, d.backBufferHeight);
-  drawScreenQuad(d.g_pBackTexture, d.present.quad, d.present.linear);
+  bindTarget(d.backBuffer, d.backBufferWidth, d.backBufferHeight);
+  drawScreenQuad(d.sceneTexture, d.present.quad, d.present.linear);
 }
 
 void presentCall() {
@@ -134,12 +134,12 @@ void presentCall() {
   }
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   glViewport(0, 0, dw, dh);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, d.g_pBackBuffer);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, d.backBuffer);
   const bool same = src.width() == x1 - x0 && src.height() == y0 - y1;
   // Target rows run top-down and window rows bottom-up: the blit flips.
   glBlitFramebuffer(src.left, src.top, src.right, src.bottom, x0, y0, x1, y1, GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-  if (F.overlay) F.overlay(dw, dh);
+  if (frameState.overlay) frameState.overlay(dw, dh);
   platform::swapMainWindow();
   noteSwap();
   if (takeGlError() == kGlContextLost) {
@@ -173,22 +173,22 @@ void signPresent() {
   for (int v : {dw, dh, cw, ch, d.backBufferWidth, d.backBufferHeight, setting(K::Interpolation), setting(K::FullScreen),
                 setting(K::FullMode)})
     signValue(v);
-  if (F.overlay) F.overlay(dw, dh);
-  signValue(F.textureChanges);
+  if (frameState.overlay) frameState.overlay(dw, dh);
+  signValue(frameState.textureChanges);
   signValue(platform::windowExposures());
 }
 
 // The plain frame as it would be drawn, drawing nothing (uploads that the
 // frame needs still happen, and count as changes).
 uint64_t signPlainFrame() {
-  F.signer = Signer{};
-  F.signing = true;
+  frameState.signer = Signer{};
+  frameState.signing = true;
   const Geometry& g = geometry();
   bindTarget(sceneFbo(), g.screenWidth, g.screenHeight);
   drawScene(false);
   signPresent();
-  F.signing = false;
-  return F.signer.h;
+  frameState.signing = false;
+  return frameState.signer.h;
 }
 
 }  // namespace
@@ -202,20 +202,20 @@ void bindTarget(GLuint fbo, int width, int height) {
   d.targetHeight = height;
 }
 
-void streamBegin() { F.vertices.clear(); }
+void streamBegin() { frameState.vertices.clear(); }
 
 size_t streamPush(const GpuVertex* vertices, size_t count) {
-  const size_t first = F.vertices.size();
-  F.vertices.insert(F.vertices.end(), vertices, vertices + count);
+  const size_t first = frameState.vertices.size();
+  frameState.vertices.insert(frameState.vertices.end(), vertices, vertices + count);
   return first;
 }
 
 void streamUpload() {
-  if (F.signing) return sign(F.vertices.data(), F.vertices.size() * sizeof(GpuVertex));
+  if (frameState.signing) return sign(frameState.vertices.data(), frameState.vertices.size() * sizeof(GpuVertex));
   DeviceState& d = device();
   glBindVertexArray(d.vao);
   glBindBuffer(GL_ARRAY_BUFFER, d.vbo);
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(F.vertices.size() * sizeof(GpuVertex)), F.vertices.data(),
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(frameState.vertices.size() * sizeof(GpuVertex)), frameState.vertices.data(),
                GL_STREAM_DRAW);
 }
 
@@ -251,7 +251,7 @@ void drawScreenQuad(GLuint texture, const Rect& r, bool linear) {
   streamBegin();
   streamPush(v, 4);
   streamUpload();
-  if (F.signing) return signValue(texture);
+  if (frameState.signing) return signValue(texture);
   streamDraw(0, 4);
   glBindTexture(GL_TEXTURE_2D, 0);
 }
@@ -285,7 +285,7 @@ void updatePresentGeometry() {
 }
 
 void setScenePass(int index, ScenePass pass) {
-  if (index >= 0 && index < kScenePassCount) F.passes[index] = pass;
+  if (index >= 0 && index < kScenePassCount) frameState.passes[index] = pass;
 }
 
 void drawScene(bool after) {
@@ -295,24 +295,24 @@ void drawScene(bool after) {
   drawRenderTargetSprites(after);
   bindTarget(fbo, w, h);
   drawGroup(0, after, INT_MAX, 0);
-  if (F.signing) {
-    signValue(F.windowVisible);
-    signValue(reinterpret_cast<uintptr_t>(F.textLayer));
+  if (frameState.signing) {
+    signValue(frameState.windowVisible);
+    signValue(reinterpret_cast<uintptr_t>(frameState.textLayer));
   }
-  if ((F.windowVisible & 2) && F.textLayer) {
-    F.textLayer();
+  if ((frameState.windowVisible & 2) && frameState.textLayer) {
+    frameState.textLayer();
     bindTarget(fbo, w, h);
   }
   drawGroup(0, after, -1, INT_MIN);
 }
 
-bool signing() { return F.signing; }
-void sign(const void* data, size_t size) { F.signer.bytes(data, size); }
-void noteTextureChange() { ++F.textureChanges; }
-uint64_t presentedFrames() { return F.presents; }
+bool signing() { return frameState.signing; }
+void sign(const void* data, size_t size) { frameState.signer.bytes(data, size); }
+void noteTextureChange() { ++frameState.textureChanges; }
+uint64_t presentedFrames() { return frameState.presents; }
 
 void eventWaitFoundNothing() {
-  if (!platform::virtualClock() && platform::nowMs() - F.lastFrameCall > kPollsAloneMs) awaitInputForAFrame();
+  if (!platform::virtualClock() && platform::nowMs() - frameState.lastFrameCall > kPollsAloneMs) awaitInputForAFrame();
 }
 
 // The frame steps run for every frame, held or not: the clock, motion,
@@ -320,12 +320,12 @@ void eventWaitFoundNothing() {
 void present(int index, uint32_t elapsed, uint32_t duration, int easing) {
   DeviceState& d = device();
   if (!d.created || !d.resources) return;
-  F.lastFrameCall = platform::nowMs();
+  frameState.lastFrameCall = platform::nowMs();
   takeGlError();
-  for (FrameStep step : F.updates) step();
-  const ScenePass pass = index >= 0 && index < kScenePassCount ? F.passes[index] : nullptr;
+  for (FrameStep step : frameState.updates) step();
+  const ScenePass pass = index >= 0 && index < kScenePassCount ? frameState.passes[index] : nullptr;
   const uint64_t signature = pass ? 0 : signPlainFrame();
-  if (!pass && F.shown && signature == F.shownSignature) {
+  if (!pass && frameState.shown && signature == frameState.shownSignature) {
     holdFrame();
     return;
   }
@@ -335,33 +335,33 @@ void present(int index, uint32_t elapsed, uint32_t duration, int easing) {
   else drawScene(false);
   presentQuad();
   endOfFrame();
-  ++F.presents;
+  ++frameState.presents;
   // A pass leaves the scene target as its own frame, never a plain one.
-  F.shown = !pass;
-  F.shownSignature = signature;
+  frameState.shown = !pass;
+  frameState.shownSignature = signature;
 }
 
 void addFrameUpdate(FrameStep step) {
-  if (step) F.updates.push_back(step);
+  if (step) frameState.updates.push_back(step);
 }
-void setTrackStep(TrackStep step) { F.trackStep = step; }
-void setTextLayerDrawer(TextLayerDrawer drawer) { F.textLayer = drawer; }
-void setOverlayDrawer(OverlayDrawer drawer) { F.overlay = drawer; }
-void setWindowVisibleFlags(int flags) { F.windowVisible = flags; }
-int windowVisibleFlags() { return F.windowVisible; }
+void setTrackStep(TrackStep step) { frameState.trackStep = step; }
+void setTextLayerDrawer(TextLayerDrawer drawer) { frameState.textLayer = drawer; }
+void setOverlayDrawer(OverlayDrawer drawer) { frameState.overlay = drawer; }
+void setWindowVisibleFlags(int flags) { frameState.windowVisible = flags; }
+int windowVisibleFlags() { return frameState.windowVisible; }
 
 void drawFrame() {
-  if (F.trackStep) F.trackStep();
+  if (frameState.trackStep) frameState.trackStep();
   sprite::commitAll();
   if (!sprite::jumpLoading()) present(0, 0, 0, 0);
 }
 
 bool drawFrameIfAnimating() {
-  const bool animating = F.trackStep && F.trackStep();
+  const bool animating = frameState.trackStep && frameState.trackStep();
   Geometry& g = geometry();
   if (!animating && g.panSteps == 0) {
     idleFrame();
-    F.lastFrameCall = platform::nowMs();
+    frameState.lastFrameCall = platform::nowMs();
     return false;
   }
   sprite::commitAll();

@@ -84,11 +84,11 @@ struct DeviceState {
   std::array<float, 256> lookup{};
 
   // Back buffer: what the present call shows, of the present-parameter size.
-  GLuint g_pBackBuffer = 0, backBufferTexture = 0;
+  GLuint backBuffer = 0, backBufferTexture = 0;
   int backBufferWidth = 0, backBufferHeight = 0;
-  GLuint g_pBackTexture = 0, g_pBackSurface = 0;
-  GLuint g_pRenderTexture = 0, g_pRenderSurface = 0;
-  GLuint g_pMaskTexture = 0;
+  GLuint sceneTexture = 0, sceneSurface = 0;
+  GLuint offscreenTexture = 0, offscreenSurface = 0;
+  GLuint maskTexture = 0;
   PresentGeometry present;
 
   std::array<Program, kProgramCount> programs{};
@@ -114,7 +114,6 @@ const BlendSetting& blendSetting(int row, bool blendOpCapable);
 // ---- shaders ---------------------------------------------------------------
 bool createPrograms();
 void releasePrograms();
-const char* programName(ProgramId id);
 
 // ---- target and state helpers ---------------------------------------------
 void bindTarget(GLuint fbo, int width, int height);
@@ -133,10 +132,10 @@ void streamDraw(size_t first, size_t count);
 void pushScreenQuad(const Rect& r, float u0, float v0, float u1, float v1, uint32_t colour, GpuVertex out[4]);
 // Draws one textured rectangle at once (present, fades).
 void drawScreenQuad(GLuint texture, const Rect& r, bool linear);
-// g_pRenderTexture on stage 0 of the fixed stages, point-sampled, with a
+// offscreenTexture on stage 0 of the fixed stages, point-sampled, with a
 // blend row: the source of the transitions' copies and quads.
 void useRenderTexture(int blendRow);
-// g_pRenderTexture over r of the bound target, alpha-blended by a vertex
+// offscreenTexture over r of the bound target, alpha-blended by a vertex
 // alpha, point-sampled (the fade quad of Fade, motion blur and the fading
 // slides).
 void overlayRenderTexture(const Rect& r, int alpha);
@@ -151,7 +150,6 @@ void forgetSharedTiles();
 void recreateRenderTargetSprites();
 void releaseRenderTargetSprites();
 // Placement: the world, view and projection of a slot for a target size.
-void placeSlot(sprite::Slot& slot, int targetWidth, int targetHeight);
 // Quake offsets of a sprite; present even at 0 keeps it off the pixel snap.
 struct QuakeOffset {
   float x = 0, y = 0;
@@ -167,6 +165,10 @@ void multiplyPlacement(const sprite::Slot& slot, float out[16]);
 void toRow16(const uint32_t* src, uint16_t* dst, size_t n);
 
 // ---- pacing (pacing.cpp) -----------------------------------------------------------
+// The VSyncWait setting, owned here: which waits pace the presents.
+enum VSyncWaitBits : int { kVSyncInSwap = 1, kVSyncOnClock = 2 };
+int vsyncWait();
+void setVsyncWait(int bits);
 // Whether presents can be paced on the clock at all (the software wait).
 bool frameClockUsable();
 // Whether presents are paced on the clock now: VSyncWait bit 1, or bit 0

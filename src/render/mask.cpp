@@ -25,38 +25,38 @@ struct MaskState {
   image::Image* mask = nullptr;  // the screen-sized mask; its alpha is rewritten
   std::vector<uint16_t> rows16;
 };
-MaskState MS;
+MaskState maskState;
 
 // Row 0 switches hard: nothing until the progress passes the mask value,
 // then everything (the limit of the ramps as the vagueness goes to 0).
 void buildRamps() {
-  MS.ramp = std::make_unique<uint8_t[]>(size_t{kRampRows} * kRampWidth);
+  maskState.ramp = std::make_unique<uint8_t[]>(size_t{kRampRows} * kRampWidth);
   for (int v = 0; v < kRampRows; ++v)
     for (int k = 0; k < kRampWidth; ++k) {
       const int value = v == 0 ? (k > 255 ? 255 : 0) : std::clamp((k - 255) * 255 / v, 0, 255);
-      MS.ramp[static_cast<size_t>(v) * kRampWidth + k] = static_cast<uint8_t>(value);
+      maskState.ramp[static_cast<size_t>(v) * kRampWidth + k] = static_cast<uint8_t>(value);
     }
-  MS.ramp16 = std::make_unique<uint8_t[]>(size_t{kRamp16Rows} * kRamp16Width);
+  maskState.ramp16 = std::make_unique<uint8_t[]>(size_t{kRamp16Rows} * kRamp16Width);
   for (int f = 0; f < kRamp16Rows; ++f)
     for (int k = 0; k < kRamp16Width; ++k) {
       const int value = f == 0 ? (k > 15 ? 15 : 0) : std::clamp((15 * k - 225) / f, 0, 15);
-      MS.ramp16[static_cast<size_t>(f) * kRamp16Width + k] = static_cast<uint8_t>(value * 16);
+      maskState.ramp16[static_cast<size_t>(f) * kRamp16Width + k] = static_cast<uint8_t>(value * 16);
     }
 }
 
 bool sixteenBit() { return device().formatTexture == GL_RGBA4; }
 
-// The mask picture into g_pMaskTexture through the upload converter.
+// The mask picture into maskTexture through the upload converter.
 bool uploadMask(const char* operation) {
   const DeviceState& d = device();
-  const image::Image* m = MS.mask;
+  const image::Image* m = maskState.mask;
   takeGlError();
-  glBindTexture(GL_TEXTURE_2D, d.g_pMaskTexture);
+  glBindTexture(GL_TEXTURE_2D, d.maskTexture);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   if (sixteenBit()) {
-    MS.rows16.resize(static_cast<size_t>(m->count));
-    toRow16(m->pixels, MS.rows16.data(), MS.rows16.size());
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, m->width, m->height, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, MS.rows16.data());
+    maskState.rows16.resize(static_cast<size_t>(m->count));
+    toRow16(m->pixels, maskState.rows16.data(), maskState.rows16.size());
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, m->width, m->height, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, maskState.rows16.data());
   } else {
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, m->width, m->height, GL_BGRA, GL_UNSIGNED_BYTE, m->pixels);
   }
@@ -74,14 +74,14 @@ bool fitToScreen(image::Image*& m) {
   return image::resizeImage2(m, g.screenWidth, g.screenHeight, 1, 1, 1) != 0;
 }
 
-// The after scene into g_pRenderSurface, the before scene into the scene
+// The after scene into offscreenSurface, the before scene into the scene
 // target, which stays bound.
 bool drawBothScenes(const char* first, const char* second) {
   DeviceState& d = device();
   const Geometry& g = geometry();
   const GLuint scene = d.targetFbo;
   takeGlError();
-  bindTarget(d.g_pRenderSurface, g.screenWidth, g.screenHeight);
+  bindTarget(d.offscreenSurface, g.screenWidth, g.screenHeight);
   if (GLenum e = takeGlError(); e != GL_NO_ERROR) return reportError(std::string(first) + glErrorName(e)), false;
   drawScene(true);
   bindTarget(scene, g.screenWidth, g.screenHeight);
@@ -119,8 +119,8 @@ void drawMaskQuad(ProgramId id, GLuint stage0, GLuint stage1, float c0, float c1
 
 // Eased curves may overshoot, so positions are kept inside the rows.
 void rewriteAlpha(uint32_t elapsed, uint32_t duration, int easing) {
-  image::Image* m = MS.mask;
-  const int v = MS.vagueness;
+  image::Image* m = maskState.mask;
+  const int v = maskState.vagueness;
   if (sixteenBit()) {
     const int row = v >> 4;
     const int p = transitionProgress(row + 15, elapsed, duration, easing);
@@ -142,13 +142,13 @@ void rewriteAlpha(uint32_t elapsed, uint32_t duration, int easing) {
 }  // namespace
 
 const uint8_t* maskRampRow(int vagueness) {
-  if (!MS.ramp) buildRamps();
-  return &MS.ramp[static_cast<size_t>(std::clamp(vagueness, 0, kRampRows - 1)) * kRampWidth];
+  if (!maskState.ramp) buildRamps();
+  return &maskState.ramp[static_cast<size_t>(std::clamp(vagueness, 0, kRampRows - 1)) * kRampWidth];
 }
 
 const uint8_t* maskRamp16Row(int row) {
-  if (!MS.ramp16) buildRamps();
-  return &MS.ramp16[static_cast<size_t>(std::clamp(row, 0, kRamp16Rows - 1)) * kRamp16Width];
+  if (!maskState.ramp16) buildRamps();
+  return &maskState.ramp16[static_cast<size_t>(std::clamp(row, 0, kRamp16Rows - 1)) * kRamp16Width];
 }
 
 uint8_t maskRamp(int vagueness, int position) {
@@ -159,19 +159,19 @@ uint8_t maskRamp16(int row, int position) {
   return maskRamp16Row(row)[std::clamp(position, 0, kRamp16Width - 1)];
 }
 
-int maskVagueness() { return MS.vagueness; }
-void setMaskVagueness(int v) { MS.vagueness = std::clamp(v, 0, kRampRows - 1); }
+int maskVagueness() { return maskState.vagueness; }
+void setMaskVagueness(int v) { maskState.vagueness = std::clamp(v, 0, kRampRows - 1); }
 
 bool startMask(const std::string& path) {
   releaseMask();
-  if (!MS.ramp) buildRamps();
+  if (!maskState.ramp) buildRamps();
   image::Image* m = sprite::loadWholePicture(path.c_str(), nullptr, true);
   if (!m) return false;
   if (!fitToScreen(m)) {
     image::freeImage(m);
     return false;
   }
-  MS.mask = m;
+  maskState.mask = m;
   if (!device().resources || !uploadMask("StageStart ")) {
     releaseMask();
     return false;
@@ -180,36 +180,36 @@ bool startMask(const std::string& path) {
 }
 
 // A screen change in the middle of a mask transition (Alt+Enter with a hard
-// edge, the menu) makes g_pMaskTexture anew, maybe of another size: the
+// edge, the menu) makes maskTexture anew, maybe of another size: the
 // shader pass reads it without uploading it again.
 void restoreMaskAfterReset() {
-  if (MS.mask && (!fitToScreen(MS.mask) || !uploadMask("StageStart "))) releaseMask();
+  if (maskState.mask && (!fitToScreen(maskState.mask) || !uploadMask("StageStart "))) releaseMask();
 }
 
 void releaseMask() {
-  if (MS.mask) image::freeImage(MS.mask);
-  MS.mask = nullptr;
+  if (maskState.mask) image::freeImage(maskState.mask);
+  maskState.mask = nullptr;
 }
 
 void stageMaskPass(uint32_t elapsed, uint32_t duration, int easing) {
-  if (!MS.mask) return;
+  if (!maskState.mask) return;
   if (!drawBothScenes("SetRenderTarget Stage 1 ", "SetRenderTarget Stage 2 ")) return;
   rewriteAlpha(elapsed, duration, easing);
   if (!uploadMask("StageTransition ")) return;
   const DeviceState& d = device();
-  drawMaskQuad(ProgramId::MaskStage, d.g_pMaskTexture, d.g_pRenderTexture, 0, 0);
+  drawMaskQuad(ProgramId::MaskStage, d.maskTexture, d.offscreenTexture, 0, 0);
 }
 
 void shaderMaskPass(uint32_t elapsed, uint32_t duration, int easing) {
-  if (!MS.mask) return;
+  if (!maskState.mask) return;
   if (!drawBothScenes("SetRenderTarget Shader 1 ", "SetRenderTarget Shader 2 ")) return;
-  const int v = MS.vagueness;
+  const int v = maskState.vagueness;
   const float range = static_cast<float>(v + 255);
   const float p = duration == 0 ? range
                                 : sprite::easeFloat(easing, range, static_cast<float>(std::min(elapsed, duration)),
                                                     static_cast<float>(duration));
   const DeviceState& d = device();
-  drawMaskQuad(ProgramId::MaskFade, d.g_pRenderTexture, d.g_pMaskTexture, v ? 255.0f / static_cast<float>(v) : 0.0f,
+  drawMaskQuad(ProgramId::MaskFade, d.offscreenTexture, d.maskTexture, v ? 255.0f / static_cast<float>(v) : 0.0f,
                p / 255.0f);
 }
 

@@ -26,11 +26,11 @@ struct SwapMeasure {
   int quick = 0;
   uint32_t last = 0;
 };
-SwapMeasure S;
+SwapMeasure swapMeasure;
 
 SwapMeasure& measureFor(int vsync) {
-  if (S.vsync != vsync) S = SwapMeasure{}, S.vsync = vsync;
-  return S;
+  if (swapMeasure.vsync != vsync) swapMeasure = SwapMeasure{}, swapMeasure.vsync = vsync;
+  return swapMeasure;
 }
 
 // The frame period as P / Q ms: LimitFPS when set, else the display's rate.
@@ -70,12 +70,15 @@ void awaitIdleDeadline() {
 
 }  // namespace
 
+int vsyncWait() { return setting(K::VSyncWait); }
+void setVsyncWait(int bits) { setting(K::VSyncWait) = bits; }
+
 bool frameClockUsable() { return platform::millisecondClock(); }
 
 bool clockPacing() {
-  const int vsync = setting(K::VSyncWait);
-  if (vsync & 2) return device().caps.softwarePacing;
-  return (vsync & 1) && !measureFor(vsync).waits;
+  const int vsync = vsyncWait();
+  if (vsync & kVSyncOnClock) return device().caps.softwarePacing;
+  return (vsync & kVSyncInSwap) && !measureFor(vsync).waits;
 }
 
 void pace() {
@@ -85,10 +88,10 @@ void pace() {
 
 void noteSwap() {
   const uint32_t now = platform::nowMs();
-  const int vsync = setting(K::VSyncWait);
+  const int vsync = vsyncWait();
   SwapMeasure& m = measureFor(vsync);
   int p = 0, q = 0;
-  if ((vsync & 3) == 1 && m.waits && !platform::virtualClock() && framePeriod(p, q)) {
+  if ((vsync & (kVSyncInSwap | kVSyncOnClock)) == kVSyncInSwap && m.waits && !platform::virtualClock() && framePeriod(p, q)) {
     const bool quick = m.last != 0 && static_cast<int64_t>(now - m.last) * q * 4 < static_cast<int64_t>(p) * 3;
     m.quick = quick ? m.quick + 1 : 0;
     if (m.quick >= kQuickSwapsToDecide) m.waits = false;

@@ -90,10 +90,6 @@ void anchorPosition(const sprite::Slot& s, int trackMask, const QuakeOffset& o, 
 
 }  // namespace
 
-void placeSlot(sprite::Slot& s, int targetWidth, int targetHeight) {
-  placeSlotWithTracks(s, 0, targetWidth, targetHeight);
-}
-
 void placeSlotWithTracks(sprite::Slot& s, int trackMask, int targetWidth, int targetHeight, const QuakeOffset& offset) {
   const Camera c = camera(targetWidth, targetHeight);
   identity(s.view);

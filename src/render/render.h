@@ -99,14 +99,14 @@ void* createRenderTargetTexture(int width, int height, void*& surface);
 void releaseTexture(void*& texture);
 void releaseSurface(void*& surface);
 // A whole image into one level (zero-filled beyond it); 1 on success.
-int writeTexture2(void* texture, int level, const image::Image* picture);
+int uploadTextureLevel(void* texture, int level, const image::Image* picture);
 // The GL error of the last createTexture or writeTextureRegion that failed
 // (GL_NO_ERROR after a success), for the caller's own failure text.
 unsigned lastTextureError();
 // w x h 32-bit texels into a texture at (x, y); 1 on success.
 int writeTextureRegion(void* texture, int x, int y, int w, int h, const uint32_t* pixels);
 // The part (x, y, w, h) of an image into a texture at its origin.
-int writeTexture3(void* texture, const image::Image* picture, int x, int y, int w, int h);
+int uploadTextureRect(void* texture, const image::Image* picture, int x, int y, int w, int h);
 // SetRenderTarget2: sprite > 0 draws into that group sprite, else the scene;
 // the GL result, or nothing (and a report) for a sprite without a picture.
 std::optional<int> setRenderTarget2(int index, int sprite);

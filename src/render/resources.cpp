@@ -28,7 +28,7 @@ struct ResourceState {
   GLenum textureError = GL_NO_ERROR;
   std::vector<uint32_t> rows32;
 };
-ResourceState RS;
+ResourceState resourceState;
 
 bool sixteenBit() { return device().formatTexture == GL_RGBA4; }
 
@@ -152,13 +152,13 @@ bool createRenderResources() {
   makeSamplers(d);
   backBufferSize(d.backBufferWidth, d.backBufferHeight);
   const int sw = g.screenWidth, sh = g.screenHeight;
-  if (!makeTarget(d.formatRender, d.backBufferWidth, d.backBufferHeight, d.backBufferTexture, d.g_pBackBuffer,
+  if (!makeTarget(d.formatRender, d.backBufferWidth, d.backBufferHeight, d.backBufferTexture, d.backBuffer,
                   "g_pBackBuffer", "g_pBackBuffer"))
     return false;
-  if (!makeTarget(d.formatRender, sw, sh, d.g_pBackTexture, d.g_pBackSurface, "g_pBackTexture", "g_pBackSurface")) return false;
-  if (!makeTarget(d.formatRender, sw, sh, d.g_pRenderTexture, d.g_pRenderSurface, "g_pRenderTexture", "g_pRenderSurface"))
+  if (!makeTarget(d.formatRender, sw, sh, d.sceneTexture, d.sceneSurface, "g_pBackTexture", "g_pBackSurface")) return false;
+  if (!makeTarget(d.formatRender, sw, sh, d.offscreenTexture, d.offscreenSurface, "g_pRenderTexture", "g_pRenderSurface"))
     return false;
-  d.g_pMaskTexture = newTexture(d.formatTexture, sw, sh, 1);
+  d.maskTexture = newTexture(d.formatTexture, sw, sh, 1);
   if (GLenum e = takeGlError(); e != GL_NO_ERROR) {
     reportGl("CreateTexture g_pMaskTexture ", e);
     return false;
@@ -167,11 +167,11 @@ bool createRenderResources() {
   updatePresentGeometry();
   recreateRenderTargetSprites();
   defaultStates();
-  bindTarget(d.g_pBackBuffer, d.backBufferWidth, d.backBufferHeight);
+  bindTarget(d.backBuffer, d.backBufferWidth, d.backBufferHeight);
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT);
   callPlugins(true);
-  for (const ResetCallback& c : RS.callbacks)
+  for (const ResetCallback& c : resourceState.callbacks)
     if (c.recreate) c.recreate();
   return true;
 }
@@ -179,14 +179,14 @@ bool createRenderResources() {
 void releaseRenderResources() {
   DeviceState& d = device();
   if (!d.resources) return;
-  for (const ResetCallback& c : RS.callbacks)
+  for (const ResetCallback& c : resourceState.callbacks)
     if (c.release) c.release();
   releaseRenderTargetSprites();
-  if (d.g_pMaskTexture) glDeleteTextures(1, &d.g_pMaskTexture);
-  d.g_pMaskTexture = 0;
-  deleteTarget(d.g_pRenderTexture, d.g_pRenderSurface);
-  deleteTarget(d.g_pBackTexture, d.g_pBackSurface);
-  deleteTarget(d.backBufferTexture, d.g_pBackBuffer);
+  if (d.maskTexture) glDeleteTextures(1, &d.maskTexture);
+  d.maskTexture = 0;
+  deleteTarget(d.offscreenTexture, d.offscreenSurface);
+  deleteTarget(d.sceneTexture, d.sceneSurface);
+  deleteTarget(d.backBufferTexture, d.backBuffer);
   d.resources = false;
   callPlugins(false);
 }
@@ -200,7 +200,7 @@ bool screenChange(bool keep) {
     updatePresentGeometry();
     return true;
   }
-  platform::setSwapInterval(setting(K::VSyncWait) & 1);
+  platform::setSwapInterval(vsyncWait() & kVSyncInSwap);
   releaseRenderResources();
   if (!createRenderResources()) {
     showErrorBox(std::string("Screen Change ") + glErrorName(GL_OUT_OF_MEMORY));
@@ -212,17 +212,17 @@ bool screenChange(bool keep) {
 
 // Binding twice (tests bind per case) must not run a callback twice.
 void addDeviceResetCallback(DeviceCallback release, DeviceCallback recreate) {
-  for (const ResetCallback& c : RS.callbacks)
+  for (const ResetCallback& c : resourceState.callbacks)
     if (c.release == release && c.recreate == recreate) return;
-  RS.callbacks.push_back({release, recreate});
+  resourceState.callbacks.push_back({release, recreate});
 }
 
-unsigned lastTextureError() { return RS.textureError; }
+unsigned lastTextureError() { return resourceState.textureError; }
 
 void* createTexture(int width, int height, int levels) {
   GLuint tex = newTexture(device().formatTexture, width, height, levels);
-  RS.textureError = takeGlError();
-  if (GLenum e = RS.textureError; e != GL_NO_ERROR) {
+  resourceState.textureError = takeGlError();
+  if (GLenum e = resourceState.textureError; e != GL_NO_ERROR) {
     reportGl("CreateTexture ", e);
     if (tex) glDeleteTextures(1, &tex);
     return nullptr;
@@ -255,7 +255,7 @@ void releaseSurface(void*& surface) {
   surface = nullptr;
 }
 
-int writeTexture3(void* texture, const image::Image* picture, int x, int y, int w, int h) {
+int uploadTextureRect(void* texture, const image::Image* picture, int x, int y, int w, int h) {
   noteTextureChange();
   GLuint tex = glName(texture);
   if (!tex || !picture || !picture->pixels) return 0;
@@ -269,17 +269,17 @@ int writeTexture3(void* texture, const image::Image* picture, int x, int y, int 
   // Texels beyond the picture part are zeroed, so filtering at the edges
   // never pulls in stale texture memory.
   const size_t count = static_cast<size_t>(tw) * static_cast<size_t>(th);
-  RS.rows32.assign(count, 0);
+  resourceState.rows32.assign(count, 0);
   for (int r = 0; r < h; ++r)
-    std::memcpy(&RS.rows32[static_cast<size_t>(r) * tw], picture->pixels + static_cast<size_t>(y + r) * picture->width + x,
+    std::memcpy(&resourceState.rows32[static_cast<size_t>(r) * tw], picture->pixels + static_cast<size_t>(y + r) * picture->width + x,
                 static_cast<size_t>(w) * 4);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   if (sixteenBit()) {
-    RS.rows16.resize(count);
-    toRow16(RS.rows32.data(), RS.rows16.data(), count);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, tw, th, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, RS.rows16.data());
+    resourceState.rows16.resize(count);
+    toRow16(resourceState.rows32.data(), resourceState.rows16.data(), count);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, tw, th, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, resourceState.rows16.data());
   } else {
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, tw, th, GL_BGRA, GL_UNSIGNED_BYTE, RS.rows32.data());
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, tw, th, GL_BGRA, GL_UNSIGNED_BYTE, resourceState.rows32.data());
   }
   if (GLenum e = takeGlError(); e != GL_NO_ERROR) {
     reportGl("writeTexture3 LockRect ", e);
@@ -294,17 +294,17 @@ int writeTextureRegion(void* texture, int x, int y, int w, int h, const uint32_t
   if (!tex || !pixels || w <= 0 || h <= 0) return 0;
   glBindTexture(GL_TEXTURE_2D, tex);
   if (sixteenBit()) {
-    RS.rows16.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
-    toRow16(pixels, RS.rows16.data(), RS.rows16.size());
-    glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, w, h, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, RS.rows16.data());
+    resourceState.rows16.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
+    toRow16(pixels, resourceState.rows16.data(), resourceState.rows16.size());
+    glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, w, h, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, resourceState.rows16.data());
   } else {
     glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, w, h, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
   }
-  RS.textureError = takeGlError();
-  return RS.textureError == GL_NO_ERROR ? 1 : 0;
+  resourceState.textureError = takeGlError();
+  return resourceState.textureError == GL_NO_ERROR ? 1 : 0;
 }
 
-int writeTexture2(void* texture, int level, const image::Image* picture) {
+int uploadTextureLevel(void* texture, int level, const image::Image* picture) {
   noteTextureChange();
   GLuint tex = glName(texture);
   if (!tex || !picture || !picture->pixels) return 0;
@@ -314,16 +314,16 @@ int writeTexture2(void* texture, int level, const image::Image* picture) {
   glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, &th);
   const int w = std::min(picture->width, static_cast<int>(tw)), h = std::min(picture->height, static_cast<int>(th));
   const size_t count = static_cast<size_t>(tw) * static_cast<size_t>(th);
-  RS.rows32.assign(count, 0);
+  resourceState.rows32.assign(count, 0);
   for (int r = 0; r < h; ++r)
-    std::memcpy(&RS.rows32[static_cast<size_t>(r) * tw], picture->pixels + static_cast<size_t>(r) * picture->width,
+    std::memcpy(&resourceState.rows32[static_cast<size_t>(r) * tw], picture->pixels + static_cast<size_t>(r) * picture->width,
                 static_cast<size_t>(w) * 4);
   if (sixteenBit()) {
-    RS.rows16.resize(count);
-    toRow16(RS.rows32.data(), RS.rows16.data(), count);
-    glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, tw, th, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, RS.rows16.data());
+    resourceState.rows16.resize(count);
+    toRow16(resourceState.rows32.data(), resourceState.rows16.data(), count);
+    glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, tw, th, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, resourceState.rows16.data());
   } else {
-    glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, tw, th, GL_BGRA, GL_UNSIGNED_BYTE, RS.rows32.data());
+    glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, tw, th, GL_BGRA, GL_UNSIGNED_BYTE, resourceState.rows32.data());
   }
   if (GLenum e = takeGlError(); e != GL_NO_ERROR) {
     reportGl("writeTexture2 LockRect ", e);
@@ -339,7 +339,7 @@ image::Image* getRenderImage(int width, int height) {
   if (!out) return nullptr;
   std::memset(out->pixels, 0, static_cast<size_t>(out->count) * 4);
   const Geometry& g = geometry();
-  const GLuint fbo = d.present.target == SceneTarget::BackSurface ? d.g_pBackSurface : d.g_pBackBuffer;
+  const GLuint fbo = d.present.target == SceneTarget::BackSurface ? d.sceneSurface : d.backBuffer;
   const int w = std::min(width, g.screenWidth), h = std::min(height, g.screenHeight);
   glFinish();
   glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);

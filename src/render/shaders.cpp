@@ -389,8 +389,6 @@ void releasePrograms() {
   }
 }
 
-const char* programName(ProgramId id) { return kPrograms[static_cast<size_t>(id)].name; }
-
 const Program& program(ProgramId id) { return device().programs[static_cast<size_t>(id)]; }
 
 void useProgram(ProgramId id) { glUseProgram(program(id).id); }

@@ -66,7 +66,7 @@ struct DrawState {
   std::unordered_map<void*, SharedTilesKey> sharedByTile;  // first tile -> its entry
   std::vector<uint32_t> ramped;  // a mask with its alpha from the ramp
 };
-DrawState DS;
+DrawState drawState;
 
 int levelsFor(int w, int h) {
   int levels = 1;
@@ -74,20 +74,20 @@ int levelsFor(int w, int h) {
   return levels;
 }
 
-bool isShared(void* firstTile) { return firstTile && DS.sharedByTile.count(firstTile); }
+bool isShared(void* firstTile) { return firstTile && drawState.sharedByTile.count(firstTile); }
 
 // Shared tiles lose a user (and go with the last one); others are deleted.
 void releaseTiles(std::array<void*, sprite::kMaxTiles>& tiles) {
-  auto entry = tiles[0] ? DS.sharedByTile.find(tiles[0]) : DS.sharedByTile.end();
-  if (entry == DS.sharedByTile.end()) {
+  auto entry = tiles[0] ? drawState.sharedByTile.find(tiles[0]) : drawState.sharedByTile.end();
+  if (entry == drawState.sharedByTile.end()) {
     for (void*& t : tiles) releaseTexture(t);
     return;
   }
-  auto it = DS.shared.find(entry->second);
-  if (it != DS.shared.end() && --it->second.users <= 0) {
+  auto it = drawState.shared.find(entry->second);
+  if (it != drawState.shared.end() && --it->second.users <= 0) {
     for (void*& t : it->second.tiles) releaseTexture(t);
-    DS.shared.erase(it);
-    DS.sharedByTile.erase(entry);
+    drawState.shared.erase(it);
+    drawState.sharedByTile.erase(entry);
   }
   tiles.fill(nullptr);
 }
@@ -107,7 +107,7 @@ void writeTiles(const std::array<void*, sprite::kMaxTiles>& tiles, const sprite:
     const sprite::Tile& t = s.tiles[static_cast<size_t>(i)];
     void* tex = tiles[static_cast<size_t>(i)];
     if (!tex) continue;
-    writeTexture3(tex, s.picture, t.x, t.y, t.width, t.height);
+    uploadTextureRect(tex, s.picture, t.x, t.y, t.width, t.height);
     if (mip) glGenerateMipmap(GL_TEXTURE_2D);
   }
 }
@@ -116,19 +116,19 @@ void writeTiles(const std::array<void*, sprite::kMaxTiles>& tiles, const sprite:
 void shareTiles(sprite::Slot& s) {
   const bool mip = wantsMipMaps(s);
   const SharedTilesKey key{s.shared.get(), s.tileTexWidth, s.tileTexHeight, s.tileCount, s.tileColumns, mip};
-  auto [it, fresh] = DS.shared.try_emplace(key);
+  auto [it, fresh] = drawState.shared.try_emplace(key);
   SharedTiles& entry = it->second;
   if (fresh) {
     createTiles(entry.tiles, s, mip);
     if (!entry.tiles[0]) {
       releaseTiles(entry.tiles);
-      DS.shared.erase(it);
+      drawState.shared.erase(it);
       releaseTiles(s.gpu.tile);
       return;
     }
     writeTiles(entry.tiles, s, mip);
     entry.picture = s.shared;
-    DS.sharedByTile[entry.tiles[0]] = key;
+    drawState.sharedByTile[entry.tiles[0]] = key;
   }
   ++entry.users;  // before letting go of the old tiles, which may be these
   releaseTiles(s.gpu.tile);
@@ -159,12 +159,12 @@ bool maskPerTile(const sprite::Slot& s) { return s.mask->width == s.imageWidth &
 // source: the mask, or its copy with the ramped alpha.
 void writeMask(const sprite::Slot& s, const image::Image* source) {
   if (!maskPerTile(s)) {
-    writeTexture2(s.gpu.mask[0], 0, source);
+    uploadTextureLevel(s.gpu.mask[0], 0, source);
     return;
   }
   for (int i = 0; i < s.tileCount && i < static_cast<int>(s.tiles.size()); ++i) {
     const sprite::Tile& t = s.tiles[static_cast<size_t>(i)];
-    writeTexture3(s.gpu.mask[static_cast<size_t>(i)], source, t.x, t.y, t.width, t.height);
+    uploadTextureRect(s.gpu.mask[static_cast<size_t>(i)], source, t.x, t.y, t.width, t.height);
   }
 }
 
@@ -192,27 +192,27 @@ void rampMask(sprite::Slot& s) {
   const int key = v | p << 9 | int(reverse) << 19 | int(sixteen) << 20;
   if (s.gpu.maskRamped == key) return;
   const image::Image& m = *s.mask;
-  DS.ramped.resize(static_cast<size_t>(m.count));
+  drawState.ramped.resize(static_cast<size_t>(m.count));
   if (sixteen) {
     // Four-bit alpha: the 64-wide rows of v >> 4 over the top nibbles.
     const int row = v >> 4, shift = (row + 15) * p / 512 + 15;
     const uint8_t* ramp = maskRamp16Row(row);
-    for (size_t i = 0; i < DS.ramped.size(); ++i) {
+    for (size_t i = 0; i < drawState.ramped.size(); ++i) {
       const int k = std::clamp(shift - static_cast<int>((m.pixels[i] & 0xFF) >> 4), 0, 63);
       const uint32_t a = reverse ? ramp[k] >> 4 : 15u - (ramp[k] >> 4);
-      DS.ramped[i] = (m.pixels[i] & 0x00FFFFFFu) | (a * 17) << 24;
+      drawState.ramped[i] = (m.pixels[i] & 0x00FFFFFFu) | (a * 17) << 24;
     }
   } else {
     const int shift = (v + 255) * p / 512 + 255;
     const uint8_t* ramp = maskRampRow(v);
-    for (size_t i = 0; i < DS.ramped.size(); ++i) {
+    for (size_t i = 0; i < drawState.ramped.size(); ++i) {
       const int k = std::clamp(shift - static_cast<int>(m.pixels[i] & 0xFF), 0, 1023);
       const uint32_t a = reverse ? ramp[k] : 255u - ramp[k];
-      DS.ramped[i] = (m.pixels[i] & 0x00FFFFFFu) | a << 24;
+      drawState.ramped[i] = (m.pixels[i] & 0x00FFFFFFu) | a << 24;
     }
   }
   image::Image ramped = m;
-  ramped.pixels = DS.ramped.data();
+  ramped.pixels = drawState.ramped.data();
   writeMask(s, &ramped);
   s.gpu.maskRamped = key;
 }
@@ -271,7 +271,7 @@ void pushSlot(int n, sprite::Slot& s, int trackMask, const DrawItem& base, GLuin
     item.texture0 = s.renderTarget ? glName(s.gpu.renderTarget) : glName(s.gpu.tile[t]);
     if (second) item.texture1 = glName((*second)[t] ? (*second)[t] : (*second)[0]);
     else item.texture1 = maskOrOld0;
-    DS.items.push_back(item);
+    drawState.items.push_back(item);
   }
 }
 
@@ -307,12 +307,12 @@ void collectSprite(int n, bool after) {
     base.programId = standFor(s->colourMode);
     base.c0 = std::min(static_cast<float>(r.linked) / 256.0f, 1.0f);
     // New picture on stage 0, the old one on stage 1, the old slot's placement.
-    DS.items.reserve(DS.items.size() + static_cast<size_t>(fresh->tileCount));
-    const size_t firstItem = DS.items.size();
+    drawState.items.reserve(drawState.items.size() + static_cast<size_t>(fresh->tileCount));
+    const size_t firstItem = drawState.items.size();
     pushSlot(n, *old, static_cast<int>(r.trackMask), base, 0, &old->gpu.tile);
-    for (size_t i = firstItem; i < DS.items.size(); ++i)
-      DS.items[i].texture1 = DS.items[i].texture0,
-      DS.items[i].texture0 = glName(fresh->gpu.tile[i - firstItem] ? fresh->gpu.tile[i - firstItem] : fresh->gpu.tile[0]);
+    for (size_t i = firstItem; i < drawState.items.size(); ++i)
+      drawState.items[i].texture1 = drawState.items[i].texture0,
+      drawState.items[i].texture0 = glName(fresh->gpu.tile[i - firstItem] ? fresh->gpu.tile[i - firstItem] : fresh->gpu.tile[0]);
     return;
   }
   if (s->mask && s->gpu.mask[0]) {
@@ -369,25 +369,25 @@ void signItem(const DrawItem& it) {
 // Runs of equal state go in one call; within it the tiles are drawn, and
 // blended, in the order given, as separate calls would draw them.
 void execute() {
-  if (DS.items.empty()) return;
+  if (drawState.items.empty()) return;
   streamUpload();
   if (signing()) {
-    for (const DrawItem& it : DS.items) signItem(it);
+    for (const DrawItem& it : drawState.items) signItem(it);
     return;
   }
   int blend = -1;
   ProgramId current = ProgramId::Count;
-  for (size_t i = 0; i < DS.items.size();) {
-    const DrawItem& it = DS.items[i];
+  for (size_t i = 0; i < drawState.items.size();) {
+    const DrawItem& it = drawState.items[i];
     applyState(it, blend, current);
-    DS.firsts.clear();
-    DS.counts.clear();
+    drawState.firsts.clear();
+    drawState.counts.clear();
     do {
-      DS.firsts.push_back(static_cast<GLint>(DS.items[i].first));
-      DS.counts.push_back(4);
+      drawState.firsts.push_back(static_cast<GLint>(drawState.items[i].first));
+      drawState.counts.push_back(4);
       ++i;
-    } while (DS.batching && i < DS.items.size() && sameState(DS.items[i], it));
-    glMultiDrawArrays(GL_TRIANGLE_STRIP, DS.firsts.data(), DS.counts.data(), static_cast<GLsizei>(DS.firsts.size()));
+    } while (drawState.batching && i < drawState.items.size() && sameState(drawState.items[i], it));
+    glMultiDrawArrays(GL_TRIANGLE_STRIP, drawState.firsts.data(), drawState.counts.data(), static_cast<GLsizei>(drawState.firsts.size()));
   }
   glActiveTexture(GL_TEXTURE1);
   glBindTexture(GL_TEXTURE_2D, 0);
@@ -403,11 +403,11 @@ void uploadSlot(sprite::Slot& s) {
   s.upload = 0;
 }
 
-void setSpriteBatching(bool on) { DS.batching = on; }
+void setSpriteBatching(bool on) { drawState.batching = on; }
 
 void forgetSharedTiles() {
-  DS.shared.clear();
-  DS.sharedByTile.clear();
+  drawState.shared.clear();
+  drawState.sharedByTile.clear();
 }
 
 void releaseSlotTextures(sprite::Slot& s) {
@@ -420,7 +420,7 @@ void releaseSlotTextures(sprite::Slot& s) {
 
 void drawGroup(int group, bool after, int keyFrom, int keyTo) {
   streamBegin();
-  DS.items.clear();
+  drawState.items.clear();
   const std::map<int, int>& order = sprite::drawOrder(group);
   for (auto it = order.rbegin(); it != order.rend(); ++it) {
     if (it->first > keyFrom) continue;

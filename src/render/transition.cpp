@@ -29,7 +29,7 @@ using K = core::SettingKey;
 struct TransitionState {
   int blurStrength = 0;
 };
-TransitionState T;
+TransitionState transitionState;
 
 // Binds a target for a pass; a failure is reported and the pass draws nothing.
 bool setPassTarget(GLuint fbo, const char* operation) {
@@ -52,7 +52,7 @@ void drawRenderTextureOver(int alpha) {
 void fadePass(uint32_t elapsed, uint32_t duration, int easing) {
   DeviceState& d = device();
   const GLuint scene = d.targetFbo;
-  if (!setPassTarget(d.g_pRenderSurface, "SetRenderTarget Fade 1 ")) return;
+  if (!setPassTarget(d.offscreenSurface, "SetRenderTarget Fade 1 ")) return;
   drawScene(true);
   if (!setPassTarget(scene, "SetRenderTarget Fade 2 ")) return;
   drawScene(false);
@@ -64,14 +64,14 @@ void fadePass(uint32_t elapsed, uint32_t duration, int easing) {
 void motionBlurPass(uint32_t, uint32_t, int) {
   DeviceState& d = device();
   const GLuint scene = d.targetFbo;
-  if (!setPassTarget(d.g_pRenderSurface, "SetRenderTarget MotionBlur 1 ")) return;
+  if (!setPassTarget(d.offscreenSurface, "SetRenderTarget MotionBlur 1 ")) return;
   drawScene(false);
   if (!setPassTarget(scene, "SetRenderTarget MotionBlur 2 ")) return;
-  drawRenderTextureOver(T.blurStrength);
+  drawRenderTextureOver(transitionState.blurStrength);
 }
 
 void motionBlur(bool on, int strength) {
-  T.blurStrength = strength & 255;
+  transitionState.blurStrength = strength & 255;
   setScenePass(kPassPlain, on ? motionBlurPass : nullptr);
 }
 
@@ -113,7 +113,7 @@ void useRenderTexture(int blendRow) {
   useProgram(ProgramId::Sprite);
   glUniform1i(program(ProgramId::Sprite).stage1, 0);
   glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, d.g_pRenderTexture);
+  glBindTexture(GL_TEXTURE_2D, d.offscreenTexture);
   glBindSampler(0, d.samplerPoint);
 }
 
@@ -169,7 +169,7 @@ void runEffect(int index, uint32_t duration, int easing, std::string_view name, 
   }
   if (!prepareTransition(index, name, vagueness)) return;
   if (lookahead) sprite::startLookahead();
-  timedFrameWait(index, duration | 2, easing);
+  timedFrameWait(index, duration | sprite::kDurationFloorBit, easing);
   finishTransition(index);
   if (!quitRequest) present(0, 0, 0, 0);
   if (lookahead) sprite::finishLookahead();

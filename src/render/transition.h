@@ -31,7 +31,6 @@ int transitionProgress(int range, uint32_t t, uint32_t duration, int easing);
 // ---- named effects (effects_named.cpp) -----------------------------------
 // Built once the device exists; the names in table order.
 void buildEffectTable();
-bool effectTableBuilt();
 bool existStretch(std::string_view name);
 int effectCount();
 const char* effectName(int i);

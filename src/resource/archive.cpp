@@ -20,7 +20,7 @@ struct ArchiveState {
   std::unordered_map<uint64_t, ArchiveEntry> index;
   bool present = false;
 };
-ArchiveState A;
+ArchiveState archiveState;
 
 uint8_t pathByte(std::string_view path, size_t i) { return i < path.size() ? static_cast<uint8_t>(path[i]) : 0; }
 
@@ -33,7 +33,7 @@ void readArchive(std::FILE* f, const std::string& name) {
     showErrorBox(name + messageText(Message::BadFile));
     return;
   }
-  for (const IndexRecord& r : records) A.index[r.key] = ArchiveEntry{name, r.flag, r.offset, r.size, r.fourth};
+  for (const IndexRecord& r : records) archiveState.index[r.key] = ArchiveEntry{name, r.flag, r.offset, r.size, r.fourth};
 }
 
 }  // namespace
@@ -45,20 +45,20 @@ void openArchives() {
     if (!f) break;
     readArchive(f, name);
     std::fclose(f);
-    A.present = true;
+    archiveState.present = true;
   }
 }
 
 void closeArchives() {
-  A.index.clear();
-  A.present = false;
+  archiveState.index.clear();
+  archiveState.present = false;
 }
 
-bool archivesPresent() { return A.present; }
+bool archivesPresent() { return archiveState.present; }
 
 const ArchiveEntry* findArchiveEntry(uint64_t key) {
-  auto it = A.index.find(key);
-  return it == A.index.end() ? nullptr : &it->second;
+  auto it = archiveState.index.find(key);
+  return it == archiveState.index.end() ? nullptr : &it->second;
 }
 
 uint32_t memberOffset(const ArchiveEntry& e, std::string_view path) { return e.offset ^ pathByte(path, path.size() / 2); }
@@ -82,7 +82,7 @@ namespace {
 // tag the reader's name that ends the message.
 std::FILE* openChecked(const char* path, const std::string& who, const char* tag, uint32_t& size, uint64_t& key) {
   uint64_t k = crc64_hash(path);
-  const ArchiveEntry* e = A.present ? findArchiveEntry(k) : nullptr;
+  const ArchiveEntry* e = archiveState.present ? findArchiveEntry(k) : nullptr;
   std::FILE* f = std::fopen(e ? e->archive.c_str() : hostPath(path).c_str(), "rb");
   struct stat st;
   if (f && !e && (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode))) {
@@ -159,7 +159,7 @@ bool loadFileS(const char* path, std::string& out) {
 }
 
 bool resourceExists(const char* path) {
-  if (A.present && findArchiveEntry(crc64_hash(path))) return true;
+  if (archiveState.present && findArchiveEntry(crc64_hash(path))) return true;
   struct stat st;
   return stat(hostPath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }

@@ -15,6 +15,7 @@
 #include "core/report.h"
 #include "core/state.h"
 #include "core/textconv.h"
+#include "platform/platform.h"
 #include "platform/window.h"
 #include "save/messages.h"
 #include "save/settings_file.h"
@@ -39,7 +40,7 @@ struct LocationState {
   InheritanceChooser chooser = chooseByBoxes;
   SettingsLoadHooks hooks;
 };
-LocationState L;
+LocationState locationState;
 
 bool isRegularFile(const std::string& path) {
   struct stat st;
@@ -80,11 +81,11 @@ struct RootChoice {
 MarkerContent askSaveLocation(std::string_view maker, std::string_view game) {
   for (;;) {
     int answer = confirmYesNoCancel(messageText(Message::AskSaveLocation));
-    if (answer == 6) {
-      if (confirmYesNo(messageText(Message::CreateInDocuments) + documentsRoot(maker, game)) == 6)
+    if (answer == platform::kAnswerYes) {
+      if (confirmYesNo(messageText(Message::CreateInDocuments) + documentsRoot(maker, game)) == platform::kAnswerYes)
         return MarkerContent::Documents;
-    } else if (answer == 7) {
-      if (confirmYesNo(messageText(Message::CreateInGameFolder)) == 6) return MarkerContent::GameFolder;
+    } else if (answer == platform::kAnswerNo) {
+      if (confirmYesNo(messageText(Message::CreateInGameFolder)) == platform::kAnswerYes) return MarkerContent::GameFolder;
     } else {
       return MarkerContent::Quit;
     }
@@ -168,10 +169,10 @@ InheritanceChoice chooseByBoxes(const std::vector<std::string>& games) {
     for (size_t i = 0; i < games.size(); ++i) {
       if (quitRequest) return InheritanceChoice{true, -1};
       if (confirmYesNo(messageText(Message::InheritQuestionBefore) + games[i] +
-          messageText(Message::InheritQuestionAfter)) == 6)
+          messageText(Message::InheritQuestionAfter)) == platform::kAnswerYes)
         return InheritanceChoice{false, static_cast<int>(i)};
     }
-    if (confirmYesNo(messageText(Message::SkipInheritance)) == 6) return InheritanceChoice{};
+    if (confirmYesNo(messageText(Message::SkipInheritance)) == platform::kAnswerYes) return InheritanceChoice{};
   }
 }
 
@@ -183,7 +184,7 @@ void inheritSettings(const std::string& parent) {
     readSettingsFile("");
     return;
   }
-  InheritanceChoice choice = L.chooser(games);
+  InheritanceChoice choice = locationState.chooser(games);
   if (choice.quit || quitRequest) {
     quitRequest = 1;
     runOptions().answersEndedGame = true;
@@ -243,8 +244,8 @@ std::vector<std::string> inheritableGames(const std::string& parent) {
   return games;
 }
 
-void setInheritanceChooser(InheritanceChooser chooser) { L.chooser = chooser ? chooser : chooseByBoxes; }
-SettingsLoadHooks& settingsLoadHooks() { return L.hooks; }
+void setInheritanceChooser(InheritanceChooser chooser) { locationState.chooser = chooser ? chooser : chooseByBoxes; }
+SettingsLoadHooks& settingsLoadHooks() { return locationState.hooks; }
 
 void loadSetting(std::string_view maker, std::string_view game) {
   // A run with a save folder of its own (--save-dir) asks nothing and keeps it.
@@ -260,7 +261,7 @@ void loadSetting(std::string_view maker, std::string_view game) {
     root = parent + std::string(game) + "/";
   }
   setSaveRoot(root);
-  L.names = std::string(maker) + '\0' + std::string(game);
+  locationState.names = std::string(maker) + '\0' + std::string(game);
   logRootChoice(choice, root, documents);
   sweepTemporaries();
   if (!ownFolder && !root.empty() && !isRegularFile(settingsPath())) {
@@ -270,19 +271,19 @@ void loadSetting(std::string_view maker, std::string_view game) {
   } else {
     readSettingsFile("");
   }
-  L.chosen = true;
+  locationState.chosen = true;
   // No system wheel-lines setting to read here: one notch of three lines.
   if (waitSettings().wheelThreshold == 0) waitSettings().wheelThreshold = kWheelDelta / kDefaultWheelLines;
-  if (L.hooks.loadAlreadyRead) L.hooks.loadAlreadyRead();
-  if (L.hooks.applyVolumes) L.hooks.applyVolumes();
+  if (locationState.hooks.loadAlreadyRead) locationState.hooks.loadAlreadyRead();
+  if (locationState.hooks.applyVolumes) locationState.hooks.applyVolumes();
 }
 
-bool saveLocationChosen() { return L.chosen; }
-const std::string& settingNames() { return L.names; }
+bool saveLocationChosen() { return locationState.chosen; }
+const std::string& settingNames() { return locationState.names; }
 
 // A second copy that lost the instance lock shares the first one's files.
 void writeSettingsAtExit() {
-  if (L.chosen && !platform::instanceLockLost()) writeSettingsFile();
+  if (locationState.chosen && !platform::instanceLockLost()) writeSettingsFile();
 }
 
 void sweepTemporaries() {
@@ -302,8 +303,8 @@ void sweepTemporaries() {
 }
 
 void resetSaveLocation() {
-  L.chosen = false;
-  L.names.clear();
+  locationState.chosen = false;
+  locationState.names.clear();
   setSaveRoot("");
 }
 

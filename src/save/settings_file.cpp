@@ -36,7 +36,7 @@ struct SettingsFileState {
   // The file was refused and could not be set aside: this run leaves it be.
   bool keepRefused = false;
 };
-SettingsFileState F;
+SettingsFileState settingsFileState;
 
 bool isRegularFile(const std::string& path) {
   struct stat st;
@@ -44,8 +44,8 @@ bool isRegularFile(const std::string& path) {
 }
 
 uint32_t playStartTime() {
-  if (!F.startTimeKnown) setPlayStartTime(platform::nowMs());
-  return F.startTime;
+  if (!settingsFileState.startTimeKnown) setPlayStartTime(platform::nowMs());
+  return settingsFileState.startTime;
 }
 
 void addPlayTime() {
@@ -68,7 +68,7 @@ bool startsWithSystemPrefix(const std::string& name) { return name.size() >= 2 &
 
 void appendLists(std::string& text) {
   text += "saveProtect=";
-  for (uint8_t flag : F.protect) text += std::to_string(flag) + ",";
+  for (uint8_t flag : settingsFileState.protect) text += std::to_string(flag) + ",";
   text += "\r\nInteger=";
   for (const auto& [name, value] : script::namedIntegers())
     if (startsWithSystemPrefix(name)) text += name + "=" + std::to_string(value) + ",";
@@ -130,14 +130,14 @@ void setRefusedFileAside(const std::string& path) {
     logInformation(path + messageText(Message::MovedAsideBefore) + aside + messageText(Message::MovedAsideAfter));
     return;
   }
-  F.keepRefused = true;
+  settingsFileState.keepRefused = true;
   logInformation(path + messageText(Message::NotMovedAside));
 }
 
 void applyProtectFlags(const std::vector<std::string>& fields) {
   for (int slot = 0; slot < kSaveSlotCount; ++slot) {
     size_t i = static_cast<size_t>(slot);
-    F.protect[i] = i < fields.size() ? static_cast<uint8_t>(core::readSettingInt(fields[i])) : 0;
+    settingsFileState.protect[i] = i < fields.size() ? static_cast<uint8_t>(core::readSettingInt(fields[i])) : 0;
   }
 }
 
@@ -160,22 +160,22 @@ void applyLists(const core::SettingEntries& entries) {
 
 }  // namespace
 
-int32_t saveProtect(int slot) { return slot >= 0 && slot < kSaveSlotCount ? F.protect[static_cast<size_t>(slot)] : 0; }
+int32_t saveProtect(int slot) { return slot >= 0 && slot < kSaveSlotCount ? settingsFileState.protect[static_cast<size_t>(slot)] : 0; }
 
 void setSaveProtect(int slot, int32_t mode) {
   if (slot < 0 || slot >= kSaveSlotCount) return;
-  uint8_t& flag = F.protect[static_cast<size_t>(slot)];
+  uint8_t& flag = settingsFileState.protect[static_cast<size_t>(slot)];
   flag = mode == 0 ? 0 : mode == 1 ? 1 : static_cast<uint8_t>(flag ? 0 : 1);
 }
 
 void resetSaveProtect() {
-  F.protect.fill(0);
-  F.keepRefused = false;
+  settingsFileState.protect.fill(0);
+  settingsFileState.keepRefused = false;
 }
 
 void setPlayStartTime(uint32_t ms) {
-  F.startTime = ms;
-  F.startTimeKnown = true;
+  settingsFileState.startTime = ms;
+  settingsFileState.startTimeKnown = true;
 }
 
 std::string settingsPath() { return saveRoot() + "save/setting.dat"; }
@@ -190,7 +190,7 @@ std::string buildSettingsText() {
 }
 
 bool writeSettingsFile() {
-  if (F.keepRefused) return false;
+  if (settingsFileState.keepRefused) return false;
   std::string text = buildSettingsText();
   if (!makeSaveFolder()) return false;
   return resource::writeDataFile(settingsPath().c_str(), true, text);

@@ -49,7 +49,7 @@ struct SpriteSectionState {
   PendingScreenQuake screen;
   std::vector<PendingSprite> sprites;
 };
-SpriteSectionState P;
+SpriteSectionState spriteSectionState;
 
 void appendf(std::string& out, const char* format, auto... values) {
   char buf[512];
@@ -148,11 +148,11 @@ SavedQuake readQuake(FieldReader& f) {
 }
 
 bool prepareScreenQuakes(const Entries& entries, std::string& problem) {
-  P.screen = PendingScreenQuake{};
+  spriteSectionState.screen = PendingScreenQuake{};
   const std::string* value = entries.find("ScQ");
   if (!value) return true;
   FieldReader f(*value);
-  PendingScreenQuake& s = P.screen;
+  PendingScreenQuake& s = spriteSectionState.screen;
   s.targets = f.dec();
   SavedQuake& x = s.axis[0];
   SavedQuake& y = s.axis[1];
@@ -242,7 +242,7 @@ bool readKeys(const Entries& entries, int n, const KeyKind& kk, std::vector<Save
 }
 
 bool prepareSprites(const Entries& entries, std::string& problem) {
-  P.sprites.clear();
+  spriteSectionState.sprites.clear();
   if (!prepareScreenQuakes(entries, problem)) return false;
   for (int n = 0; n < sprite::kSpriteCount; ++n) {
     const std::string key = "Image" + std::to_string(n);
@@ -253,7 +253,7 @@ bool prepareSprites(const Entries& entries, std::string& problem) {
     if (!readExtension(entries, n, p.sprite, problem)) return false;
     for (const KeyKind& kk : kKeyKinds)
       if (!readKeys(entries, n, kk, p.keys[size_t(kk.kind)], problem)) return false;
-    P.sprites.push_back(std::move(p));
+    spriteSectionState.sprites.push_back(std::move(p));
   }
   return true;
 }
@@ -264,19 +264,19 @@ void resetSprites() {
 }
 
 void applySprites(const snapshot::Moment& at) {
-  if (P.screen.present)
-    for (int axis = 0; axis < 2; ++axis) sprite::restoreScreenQuake(axis, P.screen.axis[axis], P.screen.targets, at.now);
-  for (const PendingSprite& p : P.sprites) {
+  if (spriteSectionState.screen.present)
+    for (int axis = 0; axis < 2; ++axis) sprite::restoreScreenQuake(axis, spriteSectionState.screen.axis[axis], spriteSectionState.screen.targets, at.now);
+  for (const PendingSprite& p : spriteSectionState.sprites) {
     sprite::restoreSprite(p.sprite, at.now);
     for (int kind = 0; kind < sprite::kTrackKinds; ++kind)
       if (!p.keys[size_t(kind)].empty()) sprite::restoreKeys(p.sprite.number, kind, p.keys[size_t(kind)], at.now);
   }
-  P = SpriteSectionState{};
+  spriteSectionState = SpriteSectionState{};
 }
 
 void finishSprites(const snapshot::Moment&) { sprite::rebuildPlaceholders(); }
 
-void discardSprites() { P = SpriteSectionState{}; }
+void discardSprites() { spriteSectionState = SpriteSectionState{}; }
 
 }  // namespace
 

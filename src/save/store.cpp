@@ -117,7 +117,7 @@ void applyAll() {
   modes::ReadingModes& m = modes::reading();
   m.fast = m.skip = m.jump = 0;
   m.returnScript = 0;
-  m.modeWord = 65;
+  m.modeWord = modes::kJumpEndedWord;
 }
 
 // The snapshots first..last-1 joined as a history text.

@@ -30,7 +30,4 @@ class RawArguments {
 // byte is 'x', otherwise a signed decimal after leading blanks.
 int32_t textToInteger(const std::string& s);
 
-// Registers the library's own-language commands that are built.
-void registerLibraryCommands();
-
 }  // namespace velmora::script

@@ -11,6 +11,7 @@
 #include "script/interp.h"
 #include "script/loader.h"
 #include "script/messages.h"
+#include "script/scan.h"
 
 namespace velmora::script {
 namespace {
@@ -38,7 +39,7 @@ struct ControlState {
   // One entry per gosub depth: 2 an if waits, 1 a branch ran, 0 an else ran.
   std::vector<int> ifState = std::vector<int>(8, 0);
 };
-ControlState C;
+ControlState controlState;
 
 ScriptKey startScriptKey() {
   static const ScriptKey key = crc64_hash(kStartScriptPath);
@@ -88,16 +89,16 @@ void jumpTo(const LabelInfo& label) {
 }
 
 int& ifState() {
-  size_t depth = C.frames.size();
-  if (depth >= C.ifState.size()) C.ifState.resize(depth + 1, 0);
-  return C.ifState[depth];
+  size_t depth = controlState.frames.size();
+  if (depth >= controlState.ifState.size()) controlState.ifState.resize(depth + 1, 0);
+  return controlState.ifState[depth];
 }
 
 }  // namespace
 
-const std::vector<GosubFrame>& gosubFrames() { return C.frames; }
-int gosubDepth() { return static_cast<int>(C.frames.size()); }
-int loopDepth() { return C.loopDepth; }
+const std::vector<GosubFrame>& gosubFrames() { return controlState.frames; }
+int gosubDepth() { return static_cast<int>(controlState.frames.size()); }
+int loopDepth() { return controlState.loopDepth; }
 
 void jumpToLabel(std::string_view label) {
   auto info = findLabel(label);
@@ -108,7 +109,7 @@ void jumpToLabel(std::string_view label) {
 void gosubLabel(std::string_view label) {
   auto info = findLabel(label);
   if (!info) return reportMissingLabel(label);
-  if (C.frames.size() >= kMaxGosubDepth)
+  if (controlState.frames.size() >= kMaxGosubDepth)
     return stopAtLimit(messageText(Message::GosubTooDeepBefore) + std::to_string(kMaxGosubDepth) +
         messageText(Message::GosubTooDeepAfter));
   const Registers& r = registers();
@@ -118,14 +119,14 @@ void gosubLabel(std::string_view label) {
   f.script = r.activeSlot == 0 ? startScriptKey() : r.subScriptKey;
   f.returnLine = back.line;
   f.returnPart = back.part;
-  C.frames.push_back(f);
-  C.savedLoopCounts.push_back(C.loopCount);
+  controlState.frames.push_back(f);
+  controlState.savedLoopCounts.push_back(controlState.loopCount);
   jumpTo(*info);
-  C.loopCount = 0;
+  controlState.loopCount = 0;
 }
 
 void clearControlState() {
-  C = ControlState{};
+  controlState = ControlState{};
 }
 
 void cmd_goto(const char* args) {
@@ -138,22 +139,22 @@ void cmd_gosub(const char* args) {
 
 void cmd_return(const char* args) {
   ScriptValue v = evaluate(args);
-  if (C.frames.empty()) {
+  if (controlState.frames.empty()) {
     reportError(messageText(Message::ReturnWithoutGosub));
     return;
   }
-  C.loopDepth = std::max(0, C.loopDepth - C.loopCount);
-  GosubFrame f = C.frames.back();
-  C.frames.pop_back();
-  C.loopCount = C.savedLoopCounts.back();
-  C.savedLoopCounts.pop_back();
+  controlState.loopDepth = std::max(0, controlState.loopDepth - controlState.loopCount);
+  GosubFrame f = controlState.frames.back();
+  controlState.frames.pop_back();
+  controlState.loopCount = controlState.savedLoopCounts.back();
+  controlState.savedLoopCounts.pop_back();
   if (v.kind == kKindString && !v.text.empty()) {
     jumpToLabel(v.text);
   } else {
     resumeAt(f.returnLine, f.returnPart);
     selectScript(f.script);
   }
-  if (C.frames.empty()) registers().userSubName.clear();
+  if (controlState.frames.empty()) registers().userSubName.clear();
 }
 
 void cmd_labelExist(const char* args) {
@@ -228,7 +229,7 @@ void cmd_getParam(const char* args) {
 
 namespace {
 
-LoopRecord* topLoop() { return C.loopDepth > 0 ? &C.loops[C.loopDepth - 1] : nullptr; }
+LoopRecord* topLoop() { return controlState.loopDepth > 0 ? &controlState.loops[controlState.loopDepth - 1] : nullptr; }
 
 int32_t& counterOf(LoopRecord& rec) {
   // A reset of every variable freed what the record points at.
@@ -245,9 +246,9 @@ bool stepLoop(LoopRecord& rec) {
 
 // A loop that a subroutine's caller opened never takes the count below 0.
 void closeLoop() {
-  if (C.loopCount > 0) --C.loopCount;
-  if (C.loopDepth > 0) --C.loopDepth;
-  if (C.loopDepth == 0) C.loops.clear();
+  if (controlState.loopCount > 0) --controlState.loopCount;
+  if (controlState.loopDepth > 0) --controlState.loopDepth;
+  if (controlState.loopDepth == 0) controlState.loops.clear();
 }
 
 void leaveLoop(LoopRecord& rec) {
@@ -274,12 +275,12 @@ void cmd_for(const char* args) {
   rec.limit = to;
   rec.step = step;
   rec.ascending = step >= 0;
-  ++C.loopCount;
-  ++C.loopDepth;
-  if (C.loops.size() < static_cast<size_t>(C.loopDepth)) C.loops.push_back(rec);
-  else C.loops[C.loopDepth - 1] = rec;
+  ++controlState.loopCount;
+  ++controlState.loopDepth;
+  if (controlState.loops.size() < static_cast<size_t>(controlState.loopDepth)) controlState.loops.push_back(rec);
+  else controlState.loops[controlState.loopDepth - 1] = rec;
   if ((step > 0 && from > to) || (step < 0 && from < to)) registers().skipToNext = 1;
-  counterOf(C.loops[C.loopDepth - 1]) = from;
+  counterOf(controlState.loops[controlState.loopDepth - 1]) = from;
 }
 
 void cmd_next(const char*) {
@@ -329,22 +330,12 @@ namespace {
 // to 0; quoted text is passed over so that a ")" literal cannot end it.
 size_t conditionLength(std::string_view s) {
   int depth = 0;
-  char quote = 0;
-  for (size_t i = 0; i < s.size(); ++i) {
-    char c = s[i];
-    if (isLeadByte(c)) {
-      ++i;
-    } else if (quote) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == '(') {
-      ++depth;
-    } else if (c == ')') {
-      if (depth-- == 1) return i + 1;
-    }
-  }
-  return 0;
+  const size_t close = scanOutsideQuotes(s, [&](size_t, char c) {
+    if (c == '(') ++depth;
+    else if (c == ')' && depth-- == 1) return false;
+    return true;
+  });
+  return close < s.size() ? close + 1 : 0;
 }
 
 void runStatement(std::string_view statement, int state) {

@@ -37,7 +37,7 @@ struct EvalState {
   std::string retained;  // owns the shown text once its cache entry is gone
   bool error = false;
 };
-EvalState E;
+EvalState evalState;
 
 const Token& endToken() {
   static const Token t;
@@ -158,16 +158,16 @@ void tokenize(std::string_view s, TokenList& out) {
 const TokenList& cachedTokens(std::string_view text) {
   // The loop hands a part the same argument pointer every time it runs, so a
   // pointer-keyed memo (checked against the text) saves hashing it.
-  Memo& m = E.memo[(reinterpret_cast<uintptr_t>(text.data()) >> 3) % E.memo.size()];
+  Memo& m = evalState.memo[(reinterpret_cast<uintptr_t>(text.data()) >> 3) % evalState.memo.size()];
   if (m.data == text.data() && m.list && m.list->source == text) return *m.list;
-  auto it = E.cache.find(text);
-  if (it == E.cache.end()) {
-    if (E.cache.size() >= kTokenCacheLimit) {
+  auto it = evalState.cache.find(text);
+  if (it == evalState.cache.end()) {
+    if (evalState.cache.size() >= kTokenCacheLimit) {
       retainExpressionText();
-      E.cache.clear();
-      E.memo.fill(Memo{});
+      evalState.cache.clear();
+      evalState.memo.fill(Memo{});
     }
-    it = E.cache.try_emplace(std::string(text)).first;
+    it = evalState.cache.try_emplace(std::string(text)).first;
     tokenize(text, it->second);
   }
   m = Memo{text.data(), &it->second};
@@ -175,18 +175,16 @@ const TokenList& cachedTokens(std::string_view text) {
 }
 
 void retainExpressionText() {
-  if (E.exprText && E.exprText != &E.retained) {
-    E.retained = *E.exprText;
-    E.exprText = &E.retained;
+  if (evalState.exprText && evalState.exprText != &evalState.retained) {
+    evalState.retained = *evalState.exprText;
+    evalState.exprText = &evalState.retained;
   }
 }
 
 void beginExpression(const std::string& text) {
-  E.exprText = &text;
-  E.error = false;
+  evalState.exprText = &text;
+  evalState.error = false;
 }
-
-bool evaluationFailed() { return E.error; }
 
 int32_t wrapToInt32(double v) {
   if (!std::isfinite(v)) return 0;
@@ -559,12 +557,12 @@ std::string* Parser::stringRef(std::string* named) {
 ScriptValue evaluateRange(const TokenList& list, size_t begin, size_t end) {
   double n;
   if (end >= list.tokens.size() && evaluateCompiled(list, begin, n)) {
-    return ScriptValue{std::string(), n, E.error ? kKindInvalid : kKindNumber};
+    return ScriptValue{std::string(), n, evalState.error ? kKindInvalid : kKindNumber};
   }
   Parser p(list, begin, end);
   if (p.cur().kind == kTokEnd) return ScriptValue{};
   ScriptValue v = p.expression();
-  if (E.error) v.kind = kKindInvalid;
+  if (evalState.error) v.kind = kKindInvalid;
   return v;
 }
 
@@ -604,10 +602,10 @@ std::string* stringReferenceNamed(std::string_view text, std::string* named) {
 
 const std::string& currentExpressionText() {
   static const std::string none;
-  return E.exprText ? *E.exprText : none;
+  return evalState.exprText ? *evalState.exprText : none;
 }
 
-void setEvaluationError() { E.error = true; }
+void setEvaluationError() { evalState.error = true; }
 
 void reportExpressionError(std::string_view message) {
   const Registers& r = registers();

@@ -61,7 +61,6 @@ const TokenList& cachedTokens(std::string_view text);
 void retainExpressionText();
 // The text the next report shows; the error flag is cleared.
 void beginExpression(const std::string& text);
-bool evaluationFailed();
 
 // Truncates toward zero and wraps modulo 2^32; NaN and infinities give 0.
 int32_t wrapToInt32(double v);

@@ -54,7 +54,7 @@ struct InterpState {
   bool usingWorking = false;
   bool stoppedAtLimit = false;
 };
-InterpState I;
+InterpState interpState;
 
 size_t nameLength(std::string_view text) {
   size_t n = 0;
@@ -63,13 +63,13 @@ size_t nameLength(std::string_view text) {
 }
 
 const std::vector<Part>& cachedParts(int slot, int line) {
-  auto& cache = I.cache[slot];
-  if (cache.size() != I.slots[slot].size()) cache.assign(I.slots[slot].size(), CachedLine{});
+  auto& cache = interpState.cache[slot];
+  if (cache.size() != interpState.slots[slot].size()) cache.assign(interpState.slots[slot].size(), CachedLine{});
   CachedLine& c = cache[line];
   if (!c.split) {
-    splitPartsInto(I.slots[slot][line], ':', I.scratchSplit);
+    splitPartsInto(interpState.slots[slot][line], ':', interpState.scratchSplit);
     c.parts.clear();
-    for (auto& s : I.scratchSplit) c.parts.push_back(Part{std::move(s)});
+    for (auto& s : interpState.scratchSplit) c.parts.push_back(Part{std::move(s)});
     c.split = true;
   }
   return c.parts;
@@ -77,8 +77,8 @@ const std::vector<Part>& cachedParts(int slot, int line) {
 
 void resolve(Part& p) {
   p.nameLength = static_cast<uint8_t>(nameLength(p.text));
-  auto it = I.commands.find(std::string(p.text, 0, p.nameLength));
-  p.handler = it == I.commands.end() ? nullptr : it->second;
+  auto it = interpState.commands.find(std::string(p.text, 0, p.nameLength));
+  p.handler = it == interpState.commands.end() ? nullptr : it->second;
   p.resolved = true;
 }
 
@@ -100,7 +100,7 @@ PartResult runCommandPart(Part& p, int& forDepth) {
   if (!p.resolved) resolve(p);
   std::string_view name(p.text.data(), p.nameLength);
   const char* args = argumentText(p);
-  Registers& r = I.regs;
+  Registers& r = interpState.regs;
   if (r.skipToNext) {
     if (name == "for") {
       ++forDepth;
@@ -120,14 +120,14 @@ PartResult runCommandPart(Part& p, int& forDepth) {
     applyRequests();
     return PartResult::Next;
   }
-  if (uint32_t h = crc32_hash(name); I.userSubs.count(h)) {
+  if (uint32_t h = crc32_hash(name); interpState.userSubs.count(h)) {
     r.userSubName.assign(name);
     r.callArguments.assign(args, std::min<size_t>(std::strlen(args), 255));
     gosubLabel("*" + std::string(name));
-  } else if (auto it = I.luaFunctions.find(h); it != I.luaFunctions.end() && I.luaCaller) {
-    I.luaCaller(name, args, it->second);
-  } else if (auto it2 = I.squirrelFunctions.find(h); it2 != I.squirrelFunctions.end() && I.squirrelCaller) {
-    I.squirrelCaller(name, args, it2->second);
+  } else if (auto it = interpState.luaFunctions.find(h); it != interpState.luaFunctions.end() && interpState.luaCaller) {
+    interpState.luaCaller(name, args, it->second);
+  } else if (auto it2 = interpState.squirrelFunctions.find(h); it2 != interpState.squirrelFunctions.end() && interpState.squirrelCaller) {
+    interpState.squirrelCaller(name, args, it2->second);
   } else {
     reportUnknownCommand(name);
     return PartResult::Next;
@@ -143,7 +143,7 @@ PartResult runCommandPart(Part& p, int& forDepth) {
 int printTextLine(std::string_view line, size_t textStart, size_t, size_t) {
   if (textStart < line.size()) line.remove_prefix(textStart);
   else if (textStart > 0) line = {};
-  I.lastShown.assign(line);
+  interpState.lastShown.assign(line);
   std::string utf8 = sjis_to_utf8(line);
   while (!utf8.empty() && (utf8.back() == '\r' || utf8.back() == ' ')) utf8.pop_back();
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
@@ -161,7 +161,7 @@ size_t lineLength(int line) {
 // Backlog and read-mark steps of a text line that opens a new text block.
 // Returns the offset where the text starts on the (possibly advanced) line.
 size_t startTextBlock() {
-  Registers& r = I.regs;
+  Registers& r = interpState.regs;
   r.lastTextLine = r.currentLine;
   r.textBlockScript = activeScriptKey();
   r.textBlockLine = r.currentLine;
@@ -173,7 +173,7 @@ size_t startTextBlock() {
   if (line.compare(0, open.size(), open) == 0) {
     size_t i = open.size();
     while (i < line.size() && line.compare(i, close.size(), close) != 0) i += isLeadByte(line[i]) ? 2 : 1;
-    if (I.hooks.setSpeakerName) I.hooks.setSpeakerName(std::string_view(line).substr(open.size(), std::min<size_t>(i - open.size(), 255)));
+    if (interpState.hooks.setSpeakerName) interpState.hooks.setSpeakerName(std::string_view(line).substr(open.size(), std::min<size_t>(i - open.size(), 255)));
     size_t after = std::min(line.size(), i + close.size());
     if (after < line.size() && line.find_first_not_of(" \t\r", after) != std::string::npos) {
       textStart = after;
@@ -190,41 +190,41 @@ size_t startTextBlock() {
   if (!blocks || it == blocks->end()) {
     showErrorBox(messageText(Message::ReadMarkMismatch) + std::to_string(r.currentLine) + "/" +
                  std::to_string(blocks ? blocks->size() : 0));
-  } else if (I.hooks.readMark) {
-    I.hooks.readMark(it->second);
+  } else if (interpState.hooks.readMark) {
+    interpState.hooks.readMark(it->second);
   }
-  if (I.hooks.recordPosition) I.hooks.recordPosition(activeScriptKey(), r.currentLine);
+  if (interpState.hooks.recordPosition) interpState.hooks.recordPosition(activeScriptKey(), r.currentLine);
   return textStart;
 }
 
 // Without a backlog, a line opens a new entry exactly where a text block starts.
 bool blockStartsHere() {
   TextBlockTable* blocks = activeTextBlocks();
-  return !blocks || blocks->count(I.regs.currentLine) != 0;
+  return !blocks || blocks->count(interpState.regs.currentLine) != 0;
 }
 
 PartResult runTextPart() {
-  Registers& r = I.regs;
+  Registers& r = interpState.regs;
   size_t textStart = 0;
-  bool emptyEntry = I.hooks.backlogEntryEmpty ? I.hooks.backlogEntryEmpty() : blockStartsHere();
+  bool emptyEntry = interpState.hooks.backlogEntryEmpty ? interpState.hooks.backlogEntryEmpty() : blockStartsHere();
   if (r.currentLine != r.lastTextLine && emptyEntry) {
     textStart = startTextBlock();
     if (r.preTextHook) {
-      I.pendingTextStart = textStart;
+      interpState.pendingTextStart = textStart;
       --r.currentLine;
       gosubLabel("*pretext_lb");
       applyRequests();
       return quitRequest ? PartResult::EndLoop : PartResult::Next;
     }
   }
-  if (textStart == 0 && r.currentLine == r.lastTextLine) std::swap(textStart, I.pendingTextStart);
-  I.pendingTextStart = 0;
+  if (textStart == 0 && r.currentLine == r.lastTextLine) std::swap(textStart, interpState.pendingTextStart);
+  interpState.pendingTextStart = 0;
   const int line = r.currentLine;
-  TextLineHandler show = I.textLine ? I.textLine : printTextLine;
+  TextLineHandler show = interpState.textLine ? interpState.textLine : printTextLine;
   if (show(activeLines()[line], textStart, lineLength(line + 1), lineLength(line + 2)) == 0) return PartResult::EndLoop;
   if (quitRequest) return PartResult::EndLoop;
-  if (r.postTextHook && I.hooks.pageState && I.hooks.pageState() != 0) {
-    if (I.hooks.resumeOffset && I.hooks.resumeOffset() != 0) --r.currentLine;
+  if (r.postTextHook && interpState.hooks.pageState && interpState.hooks.pageState() != 0) {
+    if (interpState.hooks.resumeOffset && interpState.hooks.resumeOffset() != 0) --r.currentLine;
     gosubLabel("*text_lb");
     applyRequests();
   }
@@ -232,7 +232,7 @@ PartResult runTextPart() {
 }
 
 void switchScripts() {
-  Registers& r = I.regs;
+  Registers& r = interpState.regs;
   while (r.scriptSwitchRequest != kSwitchNone) {
     int request = r.scriptSwitchRequest;
     r.scriptSwitchRequest = kSwitchNone;
@@ -241,10 +241,10 @@ void switchScripts() {
     } else if (request == kSwitchToSlot1) {
       r.activeSlot = 1;
     } else {
-      I.slots[1].clear();
-      I.cache[1].clear();
-      ++I.generation[1];
-      loadScript(r.subScriptKey, I.slots[1]);
+      interpState.slots[1].clear();
+      interpState.cache[1].clear();
+      ++interpState.generation[1];
+      loadScript(r.subScriptKey, interpState.slots[1]);
       r.activeSlot = 1;
     }
     if (r.loadHook) {
@@ -256,40 +256,39 @@ void switchScripts() {
 
 }  // namespace
 
-Registers& registers() { return I.regs; }
-LineArray& slotLines(int slot) { return I.slots[slot & 1]; }
-LineArray& activeLines() { return I.slots[I.regs.activeSlot & 1]; }
-ScriptKey activeScriptKey() { return I.regs.activeSlot == 0 ? crc64_hash(kStartScriptPath) : I.regs.subScriptKey; }
+Registers& registers() { return interpState.regs; }
+LineArray& slotLines(int slot) { return interpState.slots[slot & 1]; }
+LineArray& activeLines() { return interpState.slots[interpState.regs.activeSlot & 1]; }
+ScriptKey activeScriptKey() { return interpState.regs.activeSlot == 0 ? crc64_hash(kStartScriptPath) : interpState.regs.subScriptKey; }
 TextBlockTable* activeTextBlocks() { return textBlocks(activeScriptKey()); }
 
-void registerCommand(std::string_view name, CommandHandler handler) { I.commands[std::string(name)] = handler; }
+void registerCommand(std::string_view name, CommandHandler handler) { interpState.commands[std::string(name)] = handler; }
 CommandHandler findCommand(std::string_view name) {
-  auto it = I.commands.find(std::string(name));
-  return it == I.commands.end() ? nullptr : it->second;
+  auto it = interpState.commands.find(std::string(name));
+  return it == interpState.commands.end() ? nullptr : it->second;
 }
-size_t commandCount() { return I.commands.size(); }
-std::unordered_set<uint32_t>& userSubTable() { return I.userSubs; }
-std::unordered_map<uint32_t, int>& luaFunctionTable() { return I.luaFunctions; }
-std::unordered_map<uint32_t, int>& squirrelFunctionTable() { return I.squirrelFunctions; }
+std::unordered_set<uint32_t>& userSubTable() { return interpState.userSubs; }
+std::unordered_map<uint32_t, int>& luaFunctionTable() { return interpState.luaFunctions; }
+std::unordered_map<uint32_t, int>& squirrelFunctionTable() { return interpState.squirrelFunctions; }
 void setForeignCaller(int language, ForeignCaller caller) {
-  (language == kLanguageLua ? I.luaCaller : I.squirrelCaller) = caller;
+  (language == kLanguageLua ? interpState.luaCaller : interpState.squirrelCaller) = caller;
 }
-void setTextLineHandler(TextLineHandler handler) { I.textLine = handler; }
-const std::string& lastPrintedTextLine() { return I.lastShown; }
-TextPartHooks& textPartHooks() { return I.hooks; }
+void setTextLineHandler(TextLineHandler handler) { interpState.textLine = handler; }
+const std::string& lastPrintedTextLine() { return interpState.lastShown; }
+TextPartHooks& textPartHooks() { return interpState.hooks; }
 
 static void rewriteCurrentPart(const std::string& text) {
-  Registers& r = I.regs;
-  if (!I.usingWorking) {
+  Registers& r = interpState.regs;
+  if (!interpState.usingWorking) {
     const auto& parts = cachedParts(r.activeSlot, r.currentLine);
-    I.working.assign(parts.begin(), parts.end());
-    I.usingWorking = true;
+    interpState.working.assign(parts.begin(), parts.end());
+    interpState.usingWorking = true;
   }
-  if (r.currentPart >= 0 && r.currentPart < static_cast<int>(I.working.size())) I.working[r.currentPart] = Part{text};
+  if (r.currentPart >= 0 && r.currentPart < static_cast<int>(interpState.working.size())) interpState.working[r.currentPart] = Part{text};
 }
 
 void applyRequests() {
-  Registers& r = I.regs;
+  Registers& r = interpState.regs;
   if (r.rewriteRequest) {
     r.rewriteRequest = 0;
     // The rewritten text goes into a working copy of the line, never into the cache.
@@ -302,10 +301,10 @@ void applyRequests() {
 void stopAtLimit(std::string_view message) {
   reportError(message);
   quitRequest = 1;
-  I.stoppedAtLimit = true;
+  interpState.stoppedAtLimit = true;
 }
 
-bool stoppedAtLimit() { return I.stoppedAtLimit; }
+bool stoppedAtLimit() { return interpState.stoppedAtLimit; }
 
 bool stringLengthAllowed(size_t bytes) {
   if (bytes <= kMaxStringBytes) return true;
@@ -315,21 +314,21 @@ bool stringLengthAllowed(size_t bytes) {
 }
 
 static void runLines() {
-  Registers& r = I.regs;
+  Registers& r = interpState.regs;
   int forDepth = 0;
   int jumpsUntilCheck = kJumpsBetweenChecks;
-  auto lines = [&r]() -> const LineArray& { return I.slots[r.activeSlot & 1]; };
+  auto lines = [&r]() -> const LineArray& { return interpState.slots[r.activeSlot & 1]; };
   while (r.currentLine >= 0 && r.currentLine < static_cast<int>(lines().size())) {
     const int slot = r.activeSlot;
     const int lineIndex = r.currentLine;
-    const uint32_t generation = I.generation[slot];
+    const uint32_t generation = interpState.generation[slot];
     if (!lines()[lineIndex].empty()) {
-      I.usingWorking = false;
+      interpState.usingWorking = false;
       if (r.jumpRequest) r.jumpRequest = 0;
       else r.currentPart = 0;
       r.partCount = static_cast<int>(cachedParts(slot, lineIndex).size());
       while (r.currentPart < r.partCount) {
-        auto& parts = I.usingWorking ? I.working : const_cast<std::vector<Part>&>(cachedParts(slot, lineIndex));
+        auto& parts = interpState.usingWorking ? interpState.working : const_cast<std::vector<Part>&>(cachedParts(slot, lineIndex));
         Part& p = parts[r.currentPart];
         char c = p.text.empty() ? '\0' : p.text[0];
         PartResult result = PartResult::Next;
@@ -349,7 +348,7 @@ static void runLines() {
         ++r.currentPart;
         // A switch of script or line without a jump (a speaker line that
         // advanced to its text) leaves this line's remaining parts behind.
-        if (r.activeSlot != slot || r.currentLine != lineIndex || I.generation[slot] != generation) break;
+        if (r.activeSlot != slot || r.currentLine != lineIndex || interpState.generation[slot] != generation) break;
       }
     }
     ++r.currentLine;
@@ -388,20 +387,20 @@ int runInlineCommand(const char* text, size_t& pos, size_t end) {
 }
 
 void slotChanged(int slot) {
-  I.cache[slot & 1].clear();
-  ++I.generation[slot & 1];
+  interpState.cache[slot & 1].clear();
+  ++interpState.generation[slot & 1];
 }
 
 void resetInterpreter() {
-  I.regs = Registers{};
+  interpState.regs = Registers{};
   for (int s = 0; s < 2; ++s) {
-    I.slots[s].clear();
-    I.cache[s].clear();
+    interpState.slots[s].clear();
+    interpState.cache[s].clear();
   }
-  I.working.clear();
-  I.usingWorking = false;
-  ++I.generation[0];
-  ++I.generation[1];
+  interpState.working.clear();
+  interpState.usingWorking = false;
+  ++interpState.generation[0];
+  ++interpState.generation[1];
 }
 
 }  // namespace velmora::script

@@ -55,7 +55,6 @@ TextBlockTable* activeTextBlocks();
 // Command tables.
 void registerCommand(std::string_view name, CommandHandler handler);
 CommandHandler findCommand(std::string_view name);
-size_t commandCount();
 std::unordered_set<uint32_t>& userSubTable();
 
 // Foreign-language function tables: name hash -> declared result kind, and
@@ -65,13 +64,10 @@ std::unordered_map<uint32_t, int>& luaFunctionTable();
 std::unordered_map<uint32_t, int>& squirrelFunctionTable();
 void setForeignCaller(int language, ForeignCaller caller);
 
-// Registers the language's own commands, in their fixed order.
+// Registers the commands the language implements itself; the bindings add
+// the file and library commands it shares with Lua and Squirrel.
 void registerOwnCommands();
 std::vector<std::string_view> ownCommandNames();
-
-// Splits at the separator: quotes respected, '//' and ';' end the text, every
-// part trimmed; a text starting with a lead byte is one part.
-std::vector<std::string> splitParts(std::string_view text, char separator);
 void splitPartsInto(std::string_view text, char separator, std::vector<std::string>& out);
 
 ArgumentList parseArguments(const char* args);

@@ -34,10 +34,6 @@ void cmd_insertText(const char* args);
 void cmd_addText(const char* args);
 void cmd_sortText(const char* args);
 void cmd_clearText(const char* args);
-// Empties the text and file lists (release, tests).
-void clearLists();
-const std::vector<std::string>& textList();
-const std::vector<std::string>& fileList();
 // The paths setFileList would collect for a folder (empty: "./"), pattern
 // and flags, leaving the file list as it is.
 std::vector<std::string> collectFileList(std::string folder, const std::string& pattern, int32_t flags);

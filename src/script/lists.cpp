@@ -28,10 +28,10 @@ struct ListState {
   uint8_t mode = kModeSjis;
   std::vector<std::string> files;
 };
-ListState LS;
+ListState listState;
 
 std::string lineEnd() {
-  switch (LS.mode) {
+  switch (listState.mode) {
     case kModeUtf16Le: return std::string("\x0A\x00", 2);
     case kModeUtf16Be: return std::string("\x00\x0A", 2);
     default: return "\r\n";
@@ -111,7 +111,7 @@ void listFolder(std::string folder, const std::string& pattern, bool recurse, Vi
   const std::vector<std::string> names = folderNames(folder);
   for (const std::string& host : names) {
     if (host[0] == '.' || host == "Thumbs.db" || isDirectory(hostPath(folder) + host)) continue;
-    if (fnmatch(glob.c_str(), host.c_str(), FNM_CASEFOLD) == 0) LS.files.push_back(folder + utf8_to_sjis(host));
+    if (fnmatch(glob.c_str(), host.c_str(), FNM_CASEFOLD) == 0) listState.files.push_back(folder + utf8_to_sjis(host));
   }
   if (!recurse || pattern.find_first_of("*?") == std::string::npos) return;
   const char sep = folder.empty() ? '/' : folder.back();
@@ -126,7 +126,7 @@ void listFolder(const std::string& folder, const std::string& pattern, bool recu
 }
 
 bool lineInRange(int32_t line) {
-  if (line >= 1 && static_cast<size_t>(line) <= LS.text.size()) return true;
+  if (line >= 1 && static_cast<size_t>(line) <= listState.text.size()) return true;
   reportError(messageText(Message::LineOutOfRange));
   return false;
 }
@@ -153,37 +153,31 @@ std::string sortKey(const std::string& s) {
 }
 
 void splitTextList(const std::string& bytes) {
-  LS.text.clear();
-  LS.mode = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE'   ? kModeUtf16Le
+  listState.text.clear();
+  listState.mode = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE'   ? kModeUtf16Le
             : bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF' ? kModeUtf16Be
                                                                             : kModeSjis;
   size_t start = 0;
-  if (LS.mode == kModeSjis) {
+  if (listState.mode == kModeSjis) {
     for (size_t i = 0; i < bytes.size(); i += isLeadByte(bytes[i]) ? 2 : 1) {
       if (bytes[i] == '\n') {
-        LS.text.push_back(bytes.substr(start, i + 1 - start));
+        listState.text.push_back(bytes.substr(start, i + 1 - start));
         start = i + 1;
       }
     }
   } else {
-    const size_t lf = LS.mode == kModeUtf16Le ? 0 : 1;
+    const size_t lf = listState.mode == kModeUtf16Le ? 0 : 1;
     for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
       if (bytes[i + lf] == '\n' && bytes[i + 1 - lf] == '\0') {
-        LS.text.push_back(bytes.substr(start, i + 2 - start));
+        listState.text.push_back(bytes.substr(start, i + 2 - start));
         start = i + 2;
       }
     }
   }
-  if (start < bytes.size()) LS.text.push_back(bytes.substr(start));
+  if (start < bytes.size()) listState.text.push_back(bytes.substr(start));
 }
 
 }  // namespace
-
-void clearLists() {
-  LS.text.clear();
-  LS.files.clear();
-  LS.mode = kModeSjis;
-}
 
 void cmd_loadFile(const char* args) {
   RawArguments a(args);
@@ -205,31 +199,29 @@ void cmd_setFileList(const char* args) {
   if (flags & 8) {
     if (folder.empty()) folder = "./";
   } else {
-    LS.files.clear();
+    listState.files.clear();
   }
   listFolder(folder, pattern, flags & 1);
-  if (int32_t* n = a.integerTarget(3)) *n = static_cast<int32_t>(LS.files.size());
+  if (int32_t* n = a.integerTarget(3)) *n = static_cast<int32_t>(listState.files.size());
 }
 
 void cmd_getFileList(const char* args) {
   RawArguments a(args);
   int32_t i = a.integer(1);
-  if (i < 0 || static_cast<size_t>(i) >= LS.files.size()) {
+  if (i < 0 || static_cast<size_t>(i) >= listState.files.size()) {
     reportError(messageText(Message::ListIndexOutOfRange));
     return;
   }
-  if (std::string* v = a.stringTarget(0)) *v = LS.files[i];
+  if (std::string* v = a.stringTarget(0)) *v = listState.files[i];
 }
-
-const std::vector<std::string>& fileList() { return LS.files; }
 
 std::vector<std::string> collectFileList(std::string folder, const std::string& pattern, int32_t flags) {
   if (folder.empty()) folder = "./";
-  std::vector<std::string> kept = std::move(LS.files);
-  LS.files.clear();
+  std::vector<std::string> kept = std::move(listState.files);
+  listState.files.clear();
   listFolder(folder, pattern, flags & 1);
-  std::vector<std::string> found = std::move(LS.files);
-  LS.files = std::move(kept);
+  std::vector<std::string> found = std::move(listState.files);
+  listState.files = std::move(kept);
   return found;
 }
 
@@ -238,23 +230,23 @@ void cmd_loadText(const char* args) {
   std::string bytes;
   if (!resource::loadFileS(a.text(0).c_str(), bytes)) return;
   splitTextList(bytes);
-  if (int32_t* n = a.integerTarget(1)) *n = static_cast<int32_t>(LS.text.size());
+  if (int32_t* n = a.integerTarget(1)) *n = static_cast<int32_t>(listState.text.size());
 }
 
 void cmd_saveText(const char* args) {
   RawArguments a(args);
   std::string path = a.text(0);
   int32_t first = a.count() > 1 ? a.integer(1) : 0;
-  int32_t end = a.count() > 2 ? a.integer(2) : static_cast<int32_t>(LS.text.size());
+  int32_t end = a.count() > 2 ? a.integer(2) : static_cast<int32_t>(listState.text.size());
   std::string mode = a.count() > 3 ? a.text(3) : "wb";
   // Only the C library's own mode texts reach fopen.
   static const char* const kModes[] = {"wb", "w", "ab", "a", "wb+", "w+b", "w+", "ab+", "a+b", "a+"};
   if (std::none_of(std::begin(kModes), std::end(kModes), [&](const char* m) { return mode == m; })) mode = "wb";
   first = std::max(first, 0);
-  end = std::min<int32_t>(end, static_cast<int32_t>(LS.text.size()));
+  end = std::min<int32_t>(end, static_cast<int32_t>(listState.text.size()));
   if (!prepareFolder(path, '/')) return;
   std::vector<std::string_view> pieces;
-  for (int32_t i = first; i < end; ++i) pieces.emplace_back(LS.text[i]);
+  for (int32_t i = first; i < end; ++i) pieces.emplace_back(listState.text[i]);
   writeBytes(path, pieces, mode.c_str());
 }
 
@@ -262,7 +254,7 @@ void cmd_getText(const char* args) {
   RawArguments a(args);
   int32_t line = a.integer(1);
   if (!lineInRange(line)) return;
-  std::string s = LS.text[line - 1];
+  std::string s = listState.text[line - 1];
   if (a.integer(2) == 0) s = std::string(trimText(s));
   if (std::string* v = a.stringTarget(0)) *v = s;
 }
@@ -270,24 +262,24 @@ void cmd_getText(const char* args) {
 void cmd_setText(const char* args) {
   RawArguments a(args);
   int32_t line = a.integer(1);
-  if (lineInRange(line)) LS.text[line - 1] = a.text(0) + (a.integer(2) ? lineEnd() : "");
+  if (lineInRange(line)) listState.text[line - 1] = a.text(0) + (a.integer(2) ? lineEnd() : "");
 }
 
 void cmd_insertText(const char* args) {
   RawArguments a(args);
   int32_t line = a.integer(1);
-  if (lineInRange(line)) LS.text.insert(LS.text.begin() + (line - 1), a.text(0) + (a.integer(2) ? lineEnd() : ""));
+  if (lineInRange(line)) listState.text.insert(listState.text.begin() + (line - 1), a.text(0) + (a.integer(2) ? lineEnd() : ""));
 }
 
 void cmd_addText(const char* args) {
   RawArguments a(args);
-  LS.text.push_back((a.integer(1) ? lineEnd() : "") + a.text(0) + (a.integer(2) ? lineEnd() : ""));
+  listState.text.push_back((a.integer(1) ? lineEnd() : "") + a.text(0) + (a.integer(2) ? lineEnd() : ""));
 }
 
 void cmd_sortText(const char* args) {
   RawArguments a(args);
   int32_t first = a.integer(0), last = a.integer(1), flags = a.integer(2);
-  const int32_t n = static_cast<int32_t>(LS.text.size());
+  const int32_t n = static_cast<int32_t>(listState.text.size());
   if (first < 0 || first > n || last < 0 || last > n) {
     reportError(messageText(Message::LineOutOfRange));
     return;
@@ -295,7 +287,7 @@ void cmd_sortText(const char* args) {
   if (first == 0) first = 1;
   if (last == 0) last = n;
   if (first > last) return;
-  auto begin = LS.text.begin() + (first - 1), end = LS.text.begin() + last;
+  auto begin = listState.text.begin() + (first - 1), end = listState.text.begin() + last;
   const bool fold = flags & 4, descending = flags & 2;
   std::vector<std::pair<std::string, std::string>> keyed;
   for (auto it = begin; it != end; ++it) keyed.emplace_back(fold ? sortKey(*it) : *it, std::move(*it));
@@ -307,13 +299,11 @@ void cmd_sortText(const char* args) {
     if (!(flags & 1) || sorted.empty() || sorted.back() != line) sorted.push_back(std::move(line));
   size_t removed = static_cast<size_t>(last - first + 1) - sorted.size();
   std::move(sorted.begin(), sorted.end(), begin);
-  LS.text.erase(end - static_cast<std::ptrdiff_t>(removed), end);
+  listState.text.erase(end - static_cast<std::ptrdiff_t>(removed), end);
 }
 
 void cmd_clearText(const char*) {
-  LS.text.clear();
+  listState.text.clear();
 }
-
-const std::vector<std::string>& textList() { return LS.text; }
 
 }  // namespace velmora::script

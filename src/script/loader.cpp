@@ -29,7 +29,7 @@ struct LoaderState {
   std::unordered_map<ScriptKey, std::string> sourceNames;  // only when script.dat carries them
   std::unordered_map<ScriptKey, TextBlockTable> textBlocks;
 };
-LoaderState L;
+LoaderState loaderState;
 
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
@@ -48,10 +48,10 @@ void readSourceNames(std::FILE* f, uint64_t length) {
   constexpr std::string_view kScriptFolder = "script/";
   for (const std::string& path : resource::readScriptNames(f, length)) {
     const ScriptKey key = crc64_hash(path);
-    if (!L.index.count(key)) continue;
+    if (!loaderState.index.count(key)) continue;
     std::string_view shown = path;
     if (shown.substr(0, kScriptFolder.size()) == kScriptFolder) shown.remove_prefix(kScriptFolder.size());
-    L.sourceNames[key] = utf8_to_sjis(shown);
+    loaderState.sourceNames[key] = utf8_to_sjis(shown);
   }
 }
 
@@ -60,12 +60,12 @@ void readSourceNames(std::FILE* f, uint64_t length) {
 bool readIndex(std::FILE* f) {
   std::vector<resource::IndexRecord> records;
   uint64_t length = 0;
-  if (!resource::readIndex(f, records, length)) return reportBadFile(L.path), false;
+  if (!resource::readIndex(f, records, length)) return reportBadFile(loaderState.path), false;
   for (const auto& r : records) {
     // An implausible unpacked size would otherwise be allocated (twice over)
     // before inflating fails.
-    if (!resource::plausibleScriptEntry(r, length)) return reportBadFile(L.path), false;
-    L.index[r.key] = ScriptIndexEntry{r.flag, r.offset, r.size, r.fourth};
+    if (!resource::plausibleScriptEntry(r, length)) return reportBadFile(loaderState.path), false;
+    loaderState.index[r.key] = ScriptIndexEntry{r.flag, r.offset, r.size, r.fourth};
   }
   readSourceNames(f, length);
   return true;
@@ -163,44 +163,44 @@ bool scanLabels(ScriptKey key, const LineArray& lines, TextBlockTable& blocks, s
       }
     }
     uint32_t hash = crc32_hash2(line.data(), i);
-    if (L.labels.count(hash)) {
+    if (loaderState.labels.count(hash)) {
       std::string text = name + "[" + std::to_string(f + 1) + "] " + line + messageText(Message::DuplicateLabel);
       if (fatal) return *fatal = text, false;
       fatalLabelError(text);
     }
-    L.labels[hash] = f;
-    L.labelOwners[hash] = key;
+    loaderState.labels[hash] = f;
+    loaderState.labelOwners[hash] = key;
   }
-  L.names[key] = scriptName(key);
+  loaderState.names[key] = scriptName(key);
   return true;
 }
 
 bool loadScriptIndex(const char* path, std::string* fatal) {
-  L.path = path;
+  loaderState.path = path;
   File f(std::fopen(path, "rb"));
   if (!f) {
     showErrorBox(std::string("script.dat ") + std::strerror(errno));
     return false;
   }
-  L.indexLoaded = true;
+  loaderState.indexLoaded = true;
   titleKey();
   if (!readIndex(f.get())) return false;
   LineArray lines;
-  for (const auto& [key, entry] : L.index) {
+  for (const auto& [key, entry] : loaderState.index) {
     lines.clear();
     if (!loadScriptFrom(f.get(), key, entry, lines)) return false;
-    if (!scanLabels(key, lines, L.textBlocks[key], fatal)) return false;
+    if (!scanLabels(key, lines, loaderState.textBlocks[key], fatal)) return false;
   }
   return true;
 }
 
 bool loadScript(ScriptKey key, LineArray& lines) {
-  auto it = L.index.find(key);
-  if (!L.indexLoaded || it == L.index.end()) {
+  auto it = loaderState.index.find(key);
+  if (!loaderState.indexLoaded || it == loaderState.index.end()) {
     showErrorBox(scriptName(key) + messageText(Message::BadScriptHash));
     return false;
   }
-  File f(std::fopen(L.path.c_str(), "rb"));
+  File f(std::fopen(loaderState.path.c_str(), "rb"));
   if (!f) {
     showErrorBox(std::string("script.dat ") + std::strerror(errno));
     return false;
@@ -209,44 +209,44 @@ bool loadScript(ScriptKey key, LineArray& lines) {
 }
 
 std::optional<LabelInfo> findLabel(uint32_t labelHash) {
-  auto it = L.labels.find(labelHash);
-  if (it == L.labels.end()) return std::nullopt;
-  return LabelInfo{it->second, L.labelOwners[labelHash]};
+  auto it = loaderState.labels.find(labelHash);
+  if (it == loaderState.labels.end()) return std::nullopt;
+  return LabelInfo{it->second, loaderState.labelOwners[labelHash]};
 }
 
 TextBlockTable* textBlocks(ScriptKey key) {
-  auto it = L.textBlocks.find(key);
-  return it == L.textBlocks.end() ? nullptr : &it->second;
+  auto it = loaderState.textBlocks.find(key);
+  return it == loaderState.textBlocks.end() ? nullptr : &it->second;
 }
 
-const std::unordered_map<ScriptKey, TextBlockTable>& allTextBlocks() { return L.textBlocks; }
+const std::unordered_map<ScriptKey, TextBlockTable>& allTextBlocks() { return loaderState.textBlocks; }
 
 const ScriptIndexEntry* indexEntry(ScriptKey key) {
-  auto it = L.index.find(key);
-  return it == L.index.end() ? nullptr : &it->second;
+  auto it = loaderState.index.find(key);
+  return it == loaderState.index.end() ? nullptr : &it->second;
 }
 
-size_t indexSize() { return L.index.size(); }
+size_t indexSize() { return loaderState.index.size(); }
 
 const std::string& scriptDisplayName(ScriptKey key) {
-  auto it = L.names.find(key);
-  if (it != L.names.end()) return it->second;
-  return L.names.emplace(key, scriptName(key)).first->second;
+  auto it = loaderState.names.find(key);
+  if (it != loaderState.names.end()) return it->second;
+  return loaderState.names.emplace(key, scriptName(key)).first->second;
 }
 
 const std::string& scriptReportName(ScriptKey key) {
-  auto it = L.sourceNames.find(key);
-  return it != L.sourceNames.end() ? it->second : scriptDisplayName(key);
+  auto it = loaderState.sourceNames.find(key);
+  return it != loaderState.sourceNames.end() ? it->second : scriptDisplayName(key);
 }
 
 void releaseScriptTables() {
-  L.labels.clear();
-  L.labelOwners.clear();
-  L.names.clear();
-  L.sourceNames.clear();
-  L.textBlocks.clear();
-  L.index.clear();
-  L.indexLoaded = false;
+  loaderState.labels.clear();
+  loaderState.labelOwners.clear();
+  loaderState.names.clear();
+  loaderState.sourceNames.clear();
+  loaderState.textBlocks.clear();
+  loaderState.index.clear();
+  loaderState.indexLoaded = false;
 }
 
 }  // namespace velmora::script

@@ -2,6 +2,7 @@
 #include "core/sjis.h"
 #include "script/expression.h"
 #include "script/interp.h"
+#include "script/scan.h"
 
 namespace velmora::script {
 namespace {
@@ -24,35 +25,16 @@ void splitPartsInto(std::string_view text, char separator, std::vector<std::stri
     out.emplace_back(trim(text));
     return;
   }
-  size_t start = 0, i = 0, end = text.size();
-  char quote = 0;
-  while (i < end) {
-    char c = text[i];
-    if (isLeadByte(c)) {
-      i += 2;
-      continue;
-    }
-    if (quote) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == ';' || (c == '/' && i + 1 < end && text[i + 1] == '/')) {
-      end = i;
-      break;
-    } else if (c == separator) {
+  size_t start = 0;
+  const size_t end = scanOutsideQuotes(text, [&](size_t i, char c) {
+    if (c == ';' || (c == '/' && i + 1 < text.size() && text[i + 1] == '/')) return false;
+    if (c == separator) {
       out.emplace_back(trim(text.substr(start, i - start)));
       start = i + 1;
     }
-    ++i;
-  }
-  if (end > text.size()) end = text.size();
+    return true;
+  });
   out.emplace_back(trim(text.substr(start, end > start ? end - start : 0)));
-}
-
-std::vector<std::string> splitParts(std::string_view text, char separator) {
-  std::vector<std::string> out;
-  splitPartsInto(text, separator, out);
-  return out;
 }
 
 ArgumentList parseArguments(const char* args) {

@@ -25,7 +25,7 @@ struct RegexState {
   bool initialised = false;
   std::unordered_map<std::string, Compiled> compiled;  // key: flags + '\0' + pattern
 };
-RegexState RX;
+RegexState regexState;
 
 // A written form split into its pieces: m/a/i gives {"a", "", "i"}.
 struct Form {
@@ -76,14 +76,14 @@ void report(int code, OnigErrorInfo* info) {
 }
 
 OnigRegex compile(const Form& f) {
-  if (!RX.initialised) {
+  if (!regexState.initialised) {
     OnigEncoding encodings[] = {ONIG_ENCODING_SJIS};
     onig_initialize(encodings, 1);
-    RX.initialised = true;
+    regexState.initialised = true;
   }
   std::string key = f.flags + '\0' + f.pattern;
-  auto it = RX.compiled.find(key);
-  if (it != RX.compiled.end()) return it->second.get();
+  auto it = regexState.compiled.find(key);
+  if (it != regexState.compiled.end()) return it->second.get();
   OnigOptionType options = ONIG_OPTION_CAPTURE_GROUP;
   for (char c : f.flags) {
     if (c == 'i') options |= ONIG_OPTION_IGNORECASE;
@@ -99,7 +99,7 @@ OnigRegex compile(const Form& f) {
     report(rc, &info);
     return nullptr;
   }
-  return RX.compiled.emplace(std::move(key), Compiled(re)).first->second.get();
+  return regexState.compiled.emplace(std::move(key), Compiled(re)).first->second.get();
 }
 
 // Finds the next match at or after `from`; false at the end or on an error.
@@ -285,7 +285,5 @@ bool split(const std::string& text, const std::string& pattern, std::vector<std:
   while (!pieces.empty() && pieces.back().empty()) pieces.pop_back();  // as Perl drops trailing empty fields
   return true;
 }
-
-void releaseCompiled() { RX.compiled.clear(); }
 
 }  // namespace velmora::script::regex

@@ -19,7 +19,4 @@ bool substitute(const std::string& text, const std::string& pattern, std::string
 bool transliterate(const std::string& text, const std::string& pattern, std::string& out, int& count);
 bool split(const std::string& text, const std::string& pattern, std::vector<std::string>& pieces);
 
-// Drops the compiled patterns (release, tests).
-void releaseCompiled();
-
 }  // namespace velmora::script::regex

@@ -9,6 +9,7 @@
 #include "core/report.h"
 #include "core/state.h"
 #include "core/textconv.h"
+#include "platform/platform.h"
 #include "script/control.h"
 #include "script/expression.h"
 #include "script/interp.h"
@@ -90,7 +91,7 @@ void cmd_confirm(const char* args) {
     return;
   }
   int answer = confirmYesNo(valueText(a.values[0]));
-  if (int32_t* result = numericReference(a.raw[1])) *result = answer == 6 ? 1 : 0;
+  if (int32_t* result = numericReference(a.raw[1])) *result = answer == platform::kAnswerYes ? 1 : 0;
 }
 
 void cmd_inform(const char* args) {
@@ -108,10 +109,11 @@ void cmd_end(const char*) {
 
 struct OwnCommand {
   const char* name;
-  CommandHandler handler;  // null: not built yet
+  CommandHandler handler;
 };
 
-// The language's own commands in their registration order.
+// The commands the language itself implements; the file and library
+// commands that Lua and Squirrel share are registered by the bindings.
 constexpr OwnCommand kOwnCommands[] = {
     {"console", cmd_console},
     {"print", cmd_print},
@@ -119,19 +121,6 @@ constexpr OwnCommand kOwnCommands[] = {
     {"confirm", cmd_confirm},
     {"inform", cmd_inform},
     {"end", cmd_end},
-    {"count", nullptr},
-    {"regexp_create", nullptr},
-    {"regexp_count", nullptr},
-    {"regexp_replace", nullptr},
-    {"regexp_trans", nullptr},
-    {"getParentFolderName", nullptr},
-    {"getBaseName", nullptr},
-    {"getExtensionName", nullptr},
-    {"existFile", nullptr},
-    {"copyFile", nullptr},
-    {"moveFile", nullptr},
-    {"deleteFile", nullptr},
-    {"loadLibrary", nullptr},
     {"int", cmd_int},
     {"string", cmd_string},
     {"variableExist", cmd_variableExist},
@@ -173,7 +162,7 @@ constexpr OwnCommand kOwnCommands[] = {
     {"return", cmd_return},
     {"labelExist", cmd_labelExist},
 };
-static_assert(std::size(kOwnCommands) == 59, "the own language has 59 commands");
+static_assert(std::size(kOwnCommands) == 46, "the language implements 46 commands itself");
 
 // Names the command for the error location, so no handler has to.
 template <size_t I>
@@ -198,8 +187,7 @@ std::vector<std::string_view> ownCommandNames() {
 
 void registerOwnCommands() {
   setTraceBuilder(kLanguageOwn, ownLanguageTrace);
-  for (size_t i = 0; i < std::size(kOwnCommands); ++i)
-    if (kOwnCommands[i].handler) registerCommand(kOwnCommands[i].name, kNamedCommands[i]);
+  for (size_t i = 0; i < std::size(kOwnCommands); ++i) registerCommand(kOwnCommands[i].name, kNamedCommands[i]);
 }
 
 }  // namespace velmora::script

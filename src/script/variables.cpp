@@ -7,6 +7,7 @@
 #include "script/control.h"
 #include "script/expression.h"
 #include "script/expression_internal.h"
+#include "script/scan.h"
 
 namespace velmora::script {
 namespace {
@@ -21,17 +22,17 @@ struct VariableState {
   uint64_t generation = 1;  // bumped when a name appears or disappears
   uint64_t epoch = 1;       // bumped when everything is freed
 };
-VariableState V;
+VariableState variableState;
 
 int32_t* declareInteger(std::string_view name) {
-  auto [it, inserted] = V.namedNumbers.try_emplace(std::string(name), 0);
-  if (inserted) ++V.generation;
+  auto [it, inserted] = variableState.namedNumbers.try_emplace(std::string(name), 0);
+  if (inserted) ++variableState.generation;
   return &it->second;
 }
 
 std::string* declareString(std::string_view name) {
-  auto [it, inserted] = V.namedStrings.try_emplace(std::string(name));
-  if (inserted) ++V.generation;
+  auto [it, inserted] = variableState.namedStrings.try_emplace(std::string(name));
+  if (inserted) ++variableState.generation;
   return &it->second;
 }
 
@@ -41,25 +42,25 @@ namespace detail {
 
 int32_t* numberedInteger(double index) {
   if (!(index >= 0 && index < 256)) return nullptr;
-  return &V.numbers[static_cast<size_t>(index)];
+  return &variableState.numbers[static_cast<size_t>(index)];
 }
 
 std::string* numberedString(double index) {
   if (!(index >= 0 && index < 256)) return nullptr;
-  return &V.strings[static_cast<size_t>(index)];
+  return &variableState.strings[static_cast<size_t>(index)];
 }
 
 int32_t* namedInteger(std::string_view name) {
-  auto it = V.namedNumbers.find(name);
-  return it == V.namedNumbers.end() ? nullptr : &it->second;
+  auto it = variableState.namedNumbers.find(name);
+  return it == variableState.namedNumbers.end() ? nullptr : &it->second;
 }
 
 std::string* namedString(std::string_view name) {
-  auto it = V.namedStrings.find(name);
-  return it == V.namedStrings.end() ? nullptr : &it->second;
+  auto it = variableState.namedStrings.find(name);
+  return it == variableState.namedStrings.end() ? nullptr : &it->second;
 }
 
-uint64_t variableGeneration() { return V.generation; }
+uint64_t variableGeneration() { return variableState.generation; }
 
 std::string_view trimBlanks(std::string_view s) {
   auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
@@ -72,20 +73,13 @@ std::vector<std::string> splitItems(std::string_view text) {
   std::vector<std::string> items;
   if (trimBlanks(text).empty()) return items;
   size_t start = 0;
-  char quote = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (isLeadByte(c)) {
-      ++i;
-    } else if (quote) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == ',') {
+  scanOutsideQuotes(text, [&](size_t i, char c) {
+    if (c == ',') {
       items.emplace_back(trimBlanks(text.substr(start, i - start)));
       start = i + 1;
     }
-  }
+    return true;
+  });
   items.emplace_back(trimBlanks(text.substr(std::min(start, text.size()))));
   return items;
 }
@@ -94,39 +88,39 @@ std::vector<std::string> splitItems(std::string_view text) {
 
 using namespace detail;
 
-std::array<int32_t, 256>& numberedIntegers() { return V.numbers; }
-std::array<std::string, 256>& numberedStrings() { return V.strings; }
-const IntegerTable& namedIntegers() { return V.namedNumbers; }
-const StringTable& namedStrings() { return V.namedStrings; }
+std::array<int32_t, 256>& numberedIntegers() { return variableState.numbers; }
+std::array<std::string, 256>& numberedStrings() { return variableState.strings; }
+const IntegerTable& namedIntegers() { return variableState.namedNumbers; }
+const StringTable& namedStrings() { return variableState.namedStrings; }
 void setNamedInteger(std::string_view name, int32_t value) { *declareInteger(name) = value; }
 void setNamedString(std::string_view name, std::string_view value) { declareString(name)->assign(value); }
-uint64_t variablesEpoch() { return V.epoch; }
+uint64_t variablesEpoch() { return variableState.epoch; }
 
 bool eraseNamedInteger(std::string_view name) {
-  auto it = V.namedNumbers.find(name);
-  if (it == V.namedNumbers.end()) return false;
-  ++V.generation;
-  if (loopDepth() > 0) V.erasedNumbers.push_back(V.namedNumbers.extract(it));
-  else V.namedNumbers.erase(it), V.erasedNumbers.clear();
+  auto it = variableState.namedNumbers.find(name);
+  if (it == variableState.namedNumbers.end()) return false;
+  ++variableState.generation;
+  if (loopDepth() > 0) variableState.erasedNumbers.push_back(variableState.namedNumbers.extract(it));
+  else variableState.namedNumbers.erase(it), variableState.erasedNumbers.clear();
   return true;
 }
 
 bool eraseNamedString(std::string_view name) {
-  auto it = V.namedStrings.find(name);
-  if (it == V.namedStrings.end()) return false;
-  ++V.generation;
-  V.namedStrings.erase(it);
+  auto it = variableState.namedStrings.find(name);
+  if (it == variableState.namedStrings.end()) return false;
+  ++variableState.generation;
+  variableState.namedStrings.erase(it);
   return true;
 }
 
 void resetVariables() {
-  V.numbers.fill(0);
-  for (auto& s : V.strings) s.clear();
-  V.namedNumbers.clear();
-  V.namedStrings.clear();
-  V.erasedNumbers.clear();
-  ++V.generation;
-  ++V.epoch;
+  variableState.numbers.fill(0);
+  for (auto& s : variableState.strings) s.clear();
+  variableState.namedNumbers.clear();
+  variableState.namedStrings.clear();
+  variableState.erasedNumbers.clear();
+  ++variableState.generation;
+  ++variableState.epoch;
 }
 
 // ---- int, string -----------------------------------------------------------

@@ -206,20 +206,20 @@ struct AssignState {
   PlanTable plans;
   std::array<Memo, 256> memo{};
 };
-AssignState A;
+AssignState assignState;
 
 const std::vector<TokenList>& plan(std::string_view args) {
   // Keyed first by the argument pointer, which the loop keeps per part.
-  Memo& m = A.memo[(reinterpret_cast<uintptr_t>(args.data()) >> 3) % A.memo.size()];
+  Memo& m = assignState.memo[(reinterpret_cast<uintptr_t>(args.data()) >> 3) % assignState.memo.size()];
   if (m.data == args.data() && m.plan && m.plan->first == args) return m.plan->second;
-  auto it = A.plans.find(args);
-  if (it == A.plans.end()) {
-    if (A.plans.size() >= kPlanCacheLimit) {
+  auto it = assignState.plans.find(args);
+  if (it == assignState.plans.end()) {
+    if (assignState.plans.size() >= kPlanCacheLimit) {
       retainExpressionText();
-      A.plans.clear();
-      A.memo.fill(Memo{});
+      assignState.plans.clear();
+      assignState.memo.fill(Memo{});
     }
-    it = A.plans.try_emplace(std::string(args)).first;
+    it = assignState.plans.try_emplace(std::string(args)).first;
     std::vector<std::string> texts = splitItems(args);
     it->second.resize(texts.size());
     for (size_t i = 0; i < texts.size(); ++i) tokenize(texts[i], it->second[i]);

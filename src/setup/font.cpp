@@ -26,16 +26,16 @@ struct FontState {
   bool failed = false;  // no font to be had: not asked again every frame
   std::map<std::pair<int, std::string>, std::vector<uint32_t>> coverage;  // by pixel height and text
 };
-FontState F;
+FontState fontState;
 
 // One text object per pixel height, made on first use.
 text::CString* faceAt(int pixelHeight) {
-  if (F.face.empty() || F.failed || pixelHeight <= 0) return nullptr;
-  std::unique_ptr<text::CString>& s = F.sizes[pixelHeight];
+  if (fontState.face.empty() || fontState.failed || pixelHeight <= 0) return nullptr;
+  std::unique_ptr<text::CString>& s = fontState.sizes[pixelHeight];
   if (!s) {
     s = std::make_unique<text::CString>();
-    if (!s->Create(F.face, pixelHeight, text::kAntiAlias, 0, 0)) {
-      F.failed = true;
+    if (!s->Create(fontState.face, pixelHeight, text::kAntiAlias, 0, 0)) {
+      fontState.failed = true;
       return nullptr;
     }
   }
@@ -55,7 +55,7 @@ void blendPixel(uint32_t& dst, uint32_t colour, uint32_t coverage) {
 
 bool openFace(std::string_view faceUtf8) {
   const std::string face = utf8_to_sjis(faceUtf8);
-  if (face != F.face) closeFace(), F.face = face;
+  if (face != fontState.face) closeFace(), fontState.face = face;
   return faceAt(12) != nullptr;
 }
 
@@ -76,10 +76,10 @@ int drawText(image::Image& target, int x, int y, std::string_view sjis, int pixe
   const int width = textWidth(sjis, pixelHeight);
   const int w = width + 2 * kMargin + pixelHeight, h = s->cellEdge() + 2 * kMargin;
   const auto key = std::make_pair(pixelHeight, std::string(sjis));
-  auto kept = F.coverage.find(key);
-  if (kept == F.coverage.end()) {
-    if (F.coverage.size() >= kKeptTexts) F.coverage.clear();
-    kept = F.coverage.emplace(key, std::vector<uint32_t>(static_cast<size_t>(w) * static_cast<size_t>(h), 0)).first;
+  auto kept = fontState.coverage.find(key);
+  if (kept == fontState.coverage.end()) {
+    if (fontState.coverage.size() >= kKeptTexts) fontState.coverage.clear();
+    kept = fontState.coverage.emplace(key, std::vector<uint32_t>(static_cast<size_t>(w) * static_cast<size_t>(h), 0)).first;
     int pen = kMargin;
     for (size_t i = 0; i < sjis.size();) {
       const unsigned char c = static_cast<unsigned char>(sjis[i]);
@@ -102,6 +102,6 @@ int drawText(image::Image& target, int x, int y, std::string_view sjis, int pixe
   return width;
 }
 
-void closeFace() { F = FontState{}; }
+void closeFace() { fontState = FontState{}; }
 
 }  // namespace velmora::setup

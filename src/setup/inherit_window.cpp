@@ -4,6 +4,7 @@
 #include "core/settings.h"
 #include "core/state.h"
 #include "core/textconv.h"
+#include "platform/platform.h"
 #include "setup/toolkit.h"
 
 namespace velmora::setup {
@@ -39,10 +40,10 @@ save::InheritanceChoice chooseInheritance(const std::vector<std::string>& games)
       quitRequest = 1;
       choice.quit = finished = true;
     } else if (id == kDecide && list->selected < 0) {
-      finished = confirmYesNo(sj("引き継ぎを行わなくて構いませんか？")) == 6;
+      finished = confirmYesNo(sj("引き継ぎを行わなくて構いませんか？")) == platform::kAnswerYes;
     } else if (id == kDecide) {
       const std::string& name = list->items[static_cast<size_t>(list->selected)];
-      if (confirmYesNo(sj("「") + name + sj("」の設定を引き継ぎますか？")) == 6) choice.game = list->selected, finished = true;
+      if (confirmYesNo(sj("「") + name + sj("」の設定を引き継ぎますか？")) == platform::kAnswerYes) choice.game = list->selected, finished = true;
       else list->selected = -1;
     }
   };

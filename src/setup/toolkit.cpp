@@ -103,12 +103,12 @@ int listWheel(Dialog& d, const WindowMessage& m) {
 }
 
 int keyInput(Dialog& d, int vk) {
-  if (vk == 9) return moveFocus(d, platform::keyDown(16) ? -1 : 1), -1;
+  if (vk == kVkTab) return moveFocus(d, platform::keyDown(kVkShift) ? -1 : 1), -1;
   if (d.focus < 0) return -1;
   Control& c = d.controls[static_cast<size_t>(d.focus)];
   if (c.kind == ControlKind::ListBox && (vk == 38 || vk == 40 || vk == 33 || vk == 34) && !c.items.empty())
     return listKey(c, vk, d.fontHeight + 2);
-  if (vk == 32 || (vk == 13 && c.kind == ControlKind::Button)) return activate(d, static_cast<size_t>(d.focus));
+  if (vk == kVkSpace || (vk == kVkEnter && c.kind == ControlKind::Button)) return activate(d, static_cast<size_t>(d.focus));
   return -1;
 }
 
@@ -179,7 +179,7 @@ Control* findControl(Dialog& d, int id) {
 
 int dialogInput(Dialog& d, const WindowMessage& m) {
   switch (m.message) {
-    case WM_LBUTTONDOWN: {
+    case kMsgLeftDown: {
       const int i = hitTest(d, m.x, m.y);
       if (i < 0) return -1;
       d.focus = i;
@@ -188,14 +188,14 @@ int dialogInput(Dialog& d, const WindowMessage& m) {
       if (c.kind == ControlKind::ListBox) return listClick(c, m.y, d.fontHeight + 2);
       return activate(d, static_cast<size_t>(i));
     }
-    case WM_LBUTTONUP: {
+    case kMsgLeftUp: {
       const int held = d.pressed;
       d.pressed = -1;
       if (held >= 0 && hitTest(d, m.x, m.y) == held) return activate(d, static_cast<size_t>(held));
       return -1;
     }
-    case WM_KEYDOWN: return keyInput(d, static_cast<int>(m.wParam & 0xFF));
-    case WM_MOUSEWHEEL: return listWheel(d, m);
+    case kMsgKeyDown: return keyInput(d, static_cast<int>(m.code & 0xFF));
+    case kMsgWheel: return listWheel(d, m);
     default: return -1;
   }
 }
@@ -216,12 +216,12 @@ bool runDialogWindow(Dialog& d, bool topmost, const DialogLoop& loop) {
   while (!loop.done()) {
     WindowMessage m;
     if (platform::pollMessage(m)) {
-      if (m.message == WM_QUIT) {
+      if (m.message == kMsgQuit) {
         quitRequest = 1;
         break;
       }
-      if (m.message == WM_CLOSE) loop.close();
-      if (m.message == WM_DISPLAYCHANGE && loop.displayChanged) loop.displayChanged();
+      if (m.message == kMsgClose) loop.close();
+      if (m.message == kMsgDisplayChange && loop.displayChanged) loop.displayChanged();
       const int id = dialogInput(d, m);
       if (id >= 0) loop.act(id);
       dirty = true;

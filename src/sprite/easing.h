@@ -11,6 +11,10 @@ constexpr int kEasingCount = kEasingLast - kEasingFirst + 1;
 
 inline bool validEasing(int id) { return id >= kEasingFirst && id <= kEasingLast; }
 
+// Durations of motions and transitions are ORed with this, so that none is 0
+// or 1 whatever the script asked.
+constexpr int kDurationFloorBit = 2;
+
 // Ids outside the table ease linearly; they never index it.
 float easingCurve(int id, float t, float c);
 

@@ -81,7 +81,6 @@ bool spriteMoviePlaying(int n);
 
 // " 画像が読み込まれていません" after the number.
 void reportNoPicture(int n);
-bool checkNumber(int n);
 
 // ---- loading -----------------------------------------------------------------
 bool loadSpritePicture(int n, const char* path, uint32_t flags, int frames);

@@ -44,7 +44,7 @@ struct LookaheadState {
   std::vector<std::string> deferred;
   FileBuffer workerBuffer;
 };
-LookaheadState L;
+LookaheadState lookaheadState;
 
 bool identifierChar(char c) {
   return c == '.' || c == '@' || c == '_' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
@@ -58,7 +58,7 @@ int lookaheadStartLine() {
   return script::registers().currentLine + 1;
 }
 
-bool lookaheadAllowed() { return !L.restoring && core::setting(core::SettingKey::LookaHead) != 0; }
+bool lookaheadAllowed() { return !lookaheadState.restoring && core::setting(core::SettingKey::LookaHead) != 0; }
 
 std::vector<uint64_t> keysOf(const std::vector<std::string>& paths) {
   std::vector<uint64_t> keys;
@@ -76,7 +76,7 @@ void preloadAll(const std::vector<std::string>& paths, uint64_t budget, FileBuff
 }
 
 void reportDeferred() {
-  for (const std::string& message : L.deferred) {
+  for (const std::string& message : lookaheadState.deferred) {
     if (message.size() > 1 && message[0] == '\x01') {
       FileBuffer probe;  // fails again, with the reader's own report
       uint32_t size = 0;
@@ -86,24 +86,24 @@ void reportDeferred() {
       reportError(message);
     }
   }
-  L.deferred.clear();
+  lookaheadState.deferred.clear();
 }
 
 }  // namespace
 
 void setLookaheadPattern(std::string_view command, std::string_view pattern) {
-  L.patterns[crc32_hash(command)] = std::string(pattern);
+  lookaheadState.patterns[crc32_hash(command)] = std::string(pattern);
 }
 
-void addLookaheadStop(std::string_view path) { L.stops[crc32_hash(path)] = std::string(path); }
+void addLookaheadStop(std::string_view path) { lookaheadState.stops[crc32_hash(path)] = std::string(path); }
 
 void clearLookaheadTables() {
-  L.patterns.clear();
-  L.stops.clear();
+  lookaheadState.patterns.clear();
+  lookaheadState.stops.clear();
 }
 
-void setRestoreRunning(bool on) { L.restoring = on; }
-void setVoicePreloader(VoicePreloader preloader) { L.voicePreloader = preloader; }
+void setRestoreRunning(bool on) { lookaheadState.restoring = on; }
+void setVoicePreloader(VoicePreloader preloader) { lookaheadState.voicePreloader = preloader; }
 
 std::vector<std::string> collectLookaheadPaths() {
   std::set<std::string> collected;
@@ -113,16 +113,16 @@ std::vector<std::string> collectLookaheadPaths() {
     if (line.empty() || !asciiLetter(line[0])) continue;
     size_t n = 0;
     while (n < line.size() && identifierChar(line[n])) ++n;
-    auto entry = L.patterns.find(crc32_hash(std::string_view(line).substr(0, n)));
-    if (entry == L.patterns.end()) continue;
+    auto entry = lookaheadState.patterns.find(crc32_hash(std::string_view(line).substr(0, n)));
+    if (entry == lookaheadState.patterns.end()) continue;
     std::string arguments = n + 1 < line.size() ? line.substr(n + 1) : std::string();
     std::string out;
     int count = 0;
     std::string path = normalisePath(script::regex::substitute(arguments, entry->second, out, count) ? out : arguments);
-    if (L.stops.count(crc32_hash(path))) break;
+    if (lookaheadState.stops.count(crc32_hash(path))) break;
     collected.insert(path);
   }
-  for (const auto& [hash, path] : L.stops) collected.insert(path);
+  for (const auto& [hash, path] : lookaheadState.stops) collected.insert(path);
   return {collected.begin(), collected.end()};
 }
 
@@ -133,43 +133,43 @@ void runLookahead() {
 }
 
 void startLookahead() {
-  if (L.worker.joinable()) return;
+  if (lookaheadState.worker.joinable()) return;
   if (image::workerThreads() <= 1 || !lookaheadAllowed()) return;
-  L.paths = collectLookaheadPaths();
-  L.budget = cacheBudget();
-  L.deferred.clear();
-  L.done.store(0, std::memory_order_release);
-  L.worker = std::thread([] {
-    preloadAll(L.paths, L.budget, L.workerBuffer, &L.deferred);
-    L.done.store(-1, std::memory_order_release);
+  lookaheadState.paths = collectLookaheadPaths();
+  lookaheadState.budget = cacheBudget();
+  lookaheadState.deferred.clear();
+  lookaheadState.done.store(0, std::memory_order_release);
+  lookaheadState.worker = std::thread([] {
+    preloadAll(lookaheadState.paths, lookaheadState.budget, lookaheadState.workerBuffer, &lookaheadState.deferred);
+    lookaheadState.done.store(-1, std::memory_order_release);
   });
 }
 
-bool lookaheadWorkerRunning() { return L.worker.joinable() && L.done.load(std::memory_order_acquire) != -1; }
+bool lookaheadWorkerRunning() { return lookaheadState.worker.joinable() && lookaheadState.done.load(std::memory_order_acquire) != -1; }
 
 void finishLookahead() {
   if (image::workerThreads() <= 1) {
     runLookahead();
     return;
   }
-  if (!L.worker.joinable()) return;
-  while (L.done.load(std::memory_order_acquire) != -1) {
+  if (!lookaheadState.worker.joinable()) return;
+  while (lookaheadState.done.load(std::memory_order_acquire) != -1) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (!drainWindowMessages(messageRecord())) {
       quitRequest = 1;
       return;  // the release joins it
     }
   }
-  L.worker.join();
+  lookaheadState.worker.join();
   reportDeferred();
 }
 
 void waitForLookaheadWorker() {
-  if (!L.worker.joinable()) return;
-  L.worker.join();
-  L.deferred.clear();
-  std::free(L.workerBuffer.data);
-  L.workerBuffer = {};
+  if (!lookaheadState.worker.joinable()) return;
+  lookaheadState.worker.join();
+  lookaheadState.deferred.clear();
+  std::free(lookaheadState.workerBuffer.data);
+  lookaheadState.workerBuffer = {};
 }
 
 void runVoiceLookahead() {
@@ -199,7 +199,7 @@ void runVoiceLookahead() {
     if (voices.empty()) continue;
     for (const std::string& v : voices) {
       std::string path = "vo/" + v.substr(1, 3) + "/" + v + ".ogg";
-      if (L.voicePreloader) L.voicePreloader(path);
+      if (lookaheadState.voicePreloader) lookaheadState.voicePreloader(path);
     }
     return;
   }

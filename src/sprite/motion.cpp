@@ -15,7 +15,7 @@
 namespace velmora::sprite {
 
 namespace {
-MotionState M;
+MotionState motionState;
 
 // The order the frame step visits kinds in; L has its own step.
 constexpr int kStepOrder[] = {kTrackX, kTrackY, kTrackW, kTrackH, kTrackRX, kTrackRY,
@@ -63,7 +63,7 @@ int maskValue(int kind, int value) {
 }
 
 void endTrack(int n, int kind) {
-  M.tracks[size_t(kind)].erase(n);
+  motionState.tracks[size_t(kind)].erase(n);
   Sprite& r = table().sprites[n];
   r.trackMask &= ~(1u << kind);
   r.currentKey[size_t(kind)] = nullptr;
@@ -89,8 +89,8 @@ void changeLooping(int n, int kind, KeyList& keys, int repeat) {
 // Step 3 of adding a key: where it starts and what happens to the queue.
 bool queueFrom(int n, int kind, TrackKey& key, int mode) {
   KeyList* keys = nullptr;
-  auto found = M.tracks[size_t(kind)].find(n);
-  if (found != M.tracks[size_t(kind)].end() && !found->second.empty()) keys = &found->second;
+  auto found = motionState.tracks[size_t(kind)].find(n);
+  if (found != motionState.tracks[size_t(kind)].end() && !found->second.empty()) keys = &found->second;
   const int op = mode & 15;
   if (!keys) {
     if ((op == 1 || op == 3) && !jumpLoading()) return reportBadFlag(n), false;
@@ -117,7 +117,7 @@ bool queueFrom(int n, int kind, TrackKey& key, int mode) {
 
 }  // namespace
 
-MotionState& motion() { return M; }
+MotionState& motion() { return motionState; }
 
 void reportBadNumber(int n) { reportError(std::to_string(n) + messageText(Message::BadSpriteNumber)); }
 
@@ -155,14 +155,14 @@ bool addKey(int n, int kind, int value, int time, int easing, int mode, int seco
   if (!frontSlot(n)) return reportNoPicture(n), false;
   TrackKey key;
   key.to = maskValue(kind, value);
-  key.duration = time | 2;
+  key.duration = time | kDurationFloorBit;
   key.easing = validEasing(easing) ? easing : 0;
   key.flags = (mode >> 4) & 15;
   key.repeat = (mode >> 8) & 15;
   key.second = second & 255;
   if (!queueFrom(n, kind, key, mode)) return false;
   Sprite& r = table().sprites[n];
-  KeyList& keys = M.tracks[size_t(kind)][n];
+  KeyList& keys = motionState.tracks[size_t(kind)][n];
   if (jumpLoading() && key.repeat != 0) {
     // Skipped motion lands at once; an emptied queue is no track at all.
     if (key.flags & 2) r.pending |= kPendingDelete;
@@ -248,7 +248,7 @@ bool stepable(int n, int kind) {
 
 void stepTracks(uint32_t now) {
   for (int kind : kStepOrder) {
-    auto& map = M.tracks[size_t(kind)];
+    auto& map = motionState.tracks[size_t(kind)];
     for (auto it = map.begin(); it != map.end();) {
       const int n = it->first;
       KeyList& keys = it->second;
@@ -262,7 +262,7 @@ void stepTracks(uint32_t now) {
 // Frame animation: each key shows its frame for its duration.
 int stepFrames(uint32_t now) {
   int changed = 0;
-  auto& map = M.tracks[kTrackL];
+  auto& map = motionState.tracks[kTrackL];
   for (auto it = map.begin(); it != map.end();) {
     const int n = it->first;
     KeyList& keys = it->second;
@@ -283,7 +283,7 @@ int stepFrames(uint32_t now) {
 }  // namespace
 
 bool anyTrack() {
-  for (const auto& map : M.tracks)
+  for (const auto& map : motionState.tracks)
     if (!map.empty()) return true;
   return false;
 }
@@ -296,19 +296,19 @@ void motionFrameStep() {
 }
 
 bool motionTrackStep() {
-  M.frameChanges = stepFrames(platform::nowMs());
-  return M.frameChanges > 0 || anyTrack() || anyQuake();
+  motionState.frameChanges = stepFrames(platform::nowMs());
+  return motionState.frameChanges > 0 || anyTrack() || anyQuake();
 }
 
-int lastFrameChanges() { return M.frameChanges; }
+int lastFrameChanges() { return motionState.frameChanges; }
 
 void finishMotion(int n) {
   constexpr int kOrder[] = {kTrackX, kTrackY, kTrackW, kTrackH, kTrackRX, kTrackRY,
                             kTrackRZ, kTrackA, kTrackL, kTrackC, kTrackM, kTrackS};
   Sprite& r = table().sprites[n];
   for (int kind : kOrder) {
-    auto it = M.tracks[size_t(kind)].find(n);
-    if (it == M.tracks[size_t(kind)].end()) continue;
+    auto it = motionState.tracks[size_t(kind)].find(n);
+    if (it == motionState.tracks[size_t(kind)].end()) continue;
     if (!it->second.empty()) {
       const TrackKey& last = it->second.back();
       if (kind != kTrackS) writeProperty(n, kind, float(last.to), last.second);
@@ -328,18 +328,18 @@ void dropTracks(int n) {
 }
 
 void clearMotion() {
-  for (auto& map : M.tracks) {
+  for (auto& map : motionState.tracks) {
     for (const auto& [n, keys] : map) table().sprites[n].currentKey.fill(nullptr), table().sprites[n].trackMask = 0;
     map.clear();
   }
-  while (!M.switching.empty()) dropSwitch(*M.switching.begin());
-  for (int n : M.quaking) storeQuake(table().sprites[n], 0, {}), storeQuake(table().sprites[n], 1, {});
-  M.quaking.clear();
-  M.screen[0] = M.screen[1] = Quake{};
-  M.screenTargets[0] = M.screenTargets[1] = 0;
-  M.screenQuakeShown = false;
-  M.suppressed = false;
-  M.frameChanges = 0;
+  while (!motionState.switching.empty()) dropSwitch(*motionState.switching.begin());
+  for (int n : motionState.quaking) storeQuake(table().sprites[n], 0, {}), storeQuake(table().sprites[n], 1, {});
+  motionState.quaking.clear();
+  motionState.screen[0] = motionState.screen[1] = Quake{};
+  motionState.screenTargets[0] = motionState.screenTargets[1] = 0;
+  motionState.screenQuakeShown = false;
+  motionState.suppressed = false;
+  motionState.frameChanges = 0;
 }
 
 }  // namespace velmora::sprite

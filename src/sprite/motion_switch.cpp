@@ -6,6 +6,7 @@
 
 #include "image/image.h"
 #include "platform/platform.h"
+#include "sprite/easing.h"
 #include "sprite/motion_internal.h"
 
 namespace velmora::sprite {
@@ -147,7 +148,7 @@ void addSwitchKey(int n, const std::string& path, uint32_t flags, int w, int h, 
   key.second = int(flags);
   key.from = w;
   key.to = h;
-  key.duration = time | 2;
+  key.duration = time | kDurationFloorBit;
   key.repeat = 1;
   key.start = platform::nowMs() + uint32_t(delay);
   Sprite& r = table().sprites[n];

@@ -35,59 +35,59 @@ struct CacheState {
   uint64_t bytes = 0;
   FileBuffer mainBuffer;  // the main thread's read buffer
 };
-CacheState K;
+CacheState cacheState;
 
 uint64_t pictureBytes(const image::Image* p) { return uint64_t(p->width) * uint64_t(p->height) * 4; }
 
-// Callers hold K.lock.
+// Callers hold cacheState.lock.
 void freshStamp(uint64_t key) {
-  auto s = K.stamps.find(key);
-  if (s != K.stamps.end()) K.age.erase(s->second);
-  uint32_t stamp = K.counter++;
-  K.stamps[key] = stamp;
-  K.age[stamp] = key;
+  auto s = cacheState.stamps.find(key);
+  if (s != cacheState.stamps.end()) cacheState.age.erase(s->second);
+  uint32_t stamp = cacheState.counter++;
+  cacheState.stamps[key] = stamp;
+  cacheState.age[stamp] = key;
 }
 
 void evictKey(uint64_t key) {
-  auto p = K.pictures.find(key);
-  if (p == K.pictures.end()) return;
-  K.bytes -= pictureBytes(p->second.get());
-  K.pictures.erase(p);  // a sprite still showing it keeps it alive
-  auto s = K.stamps.find(key);
-  if (s != K.stamps.end()) {
-    K.age.erase(s->second);
-    K.stamps.erase(s);
+  auto p = cacheState.pictures.find(key);
+  if (p == cacheState.pictures.end()) return;
+  cacheState.bytes -= pictureBytes(p->second.get());
+  cacheState.pictures.erase(p);  // a sprite still showing it keeps it alive
+  auto s = cacheState.stamps.find(key);
+  if (s != cacheState.stamps.end()) {
+    cacheState.age.erase(s->second);
+    cacheState.stamps.erase(s);
   }
 }
 
 bool onlyInCache(uint64_t key) {
-  auto p = K.pictures.find(key);
-  return p != K.pictures.end() && p->second.use_count() == 1;
+  auto p = cacheState.pictures.find(key);
+  return p != cacheState.pictures.end() && p->second.use_count() == 1;
 }
 
 // Room for bytes more: first the oldest pictures only the cache holds, whose
 // eviction frees memory, then the oldest of those sprites still show.
 void makeRoom(uint64_t bytes, uint64_t budget) {
-  for (auto it = K.age.begin(); it != K.age.end() && K.bytes + bytes > budget;) {
+  for (auto it = cacheState.age.begin(); it != cacheState.age.end() && cacheState.bytes + bytes > budget;) {
     const uint64_t key = it->second;
     ++it;  // evicting erases the entry behind it
     if (onlyInCache(key)) evictKey(key);
   }
-  while (K.bytes + bytes > budget && !K.age.empty()) evictKey(K.age.begin()->second);
+  while (cacheState.bytes + bytes > budget && !cacheState.age.empty()) evictKey(cacheState.age.begin()->second);
 }
 
 // Stores a picture under key after making room. One larger than the whole
 // budget is not kept: the cap holds.
 void storeLocked(uint64_t key, PictureRef picture, uint64_t budget) {
-  if (K.pictures.count(key)) {  // the other thread stored it meanwhile
+  if (cacheState.pictures.count(key)) {  // the other thread stored it meanwhile
     freshStamp(key);
     return;
   }
   const uint64_t bytes = pictureBytes(picture.get());
   if (bytes > budget) return;
   makeRoom(bytes, budget);
-  K.bytes += bytes;
-  K.pictures[key] = std::move(picture);
+  cacheState.bytes += bytes;
+  cacheState.pictures[key] = std::move(picture);
   freshStamp(key);
 }
 
@@ -214,15 +214,15 @@ CacheLookup lookupFor(const char* path, int* resolution, bool useCache, bool cho
 
 PictureRef cacheHit(const CacheLookup& l) {
   if (!l.cached) return {};
-  std::lock_guard<std::mutex> hold(K.lock);
-  auto hit = K.pictures.find(l.key);
-  if (hit == K.pictures.end()) return {};
+  std::lock_guard<std::mutex> hold(cacheState.lock);
+  auto hit = cacheState.pictures.find(l.key);
+  if (hit == cacheState.pictures.end()) return {};
   freshStamp(l.key);
   return hit->second;
 }
 
 void storeLookedUp(const CacheLookup& l, PictureRef picture) {
-  std::lock_guard<std::mutex> hold(K.lock);
+  std::lock_guard<std::mutex> hold(cacheState.lock);
   storeLocked(l.key, std::move(picture), l.budget);
 }
 
@@ -233,7 +233,7 @@ bool cacheTakes(const CacheLookup& l, const image::Image* picture) {
 
 // A miss: the caller gets the decoded picture, the cache a 32-bit copy.
 image::Image* decodeAndStore(const CacheLookup& l) {
-  image::Image* picture = readAndDecode(l.chosen.c_str(), K.mainBuffer, nullptr);
+  image::Image* picture = readAndDecode(l.chosen.c_str(), cacheState.mainBuffer, nullptr);
   if (picture && cacheTakes(l, picture))
     if (image::Image* copy = headerCopy(picture)) storeLookedUp(l, adoptPicture(copy));
   return picture;
@@ -273,7 +273,7 @@ image::Image* loadPicture(const char* path, int* resolution, bool useCache, bool
 PictureRef loadSharedPicture(const char* path, int* resolution, bool useCache, bool choose) {
   const CacheLookup l = lookupFor(path, resolution, useCache, choose);
   if (PictureRef hit = cacheHit(l)) return hit;
-  PictureRef decoded = adoptPicture(readAndDecode(l.chosen.c_str(), K.mainBuffer, nullptr));
+  PictureRef decoded = adoptPicture(readAndDecode(l.chosen.c_str(), cacheState.mainBuffer, nullptr));
   if (!decoded || !cacheTakes(l, decoded.get())) return decoded;
   // A 32-bit picture is what the cache would copy it into: it is shared instead.
   PictureRef stored = decoded->depth == 32 ? decoded : adoptPicture(headerCopy(decoded.get()));
@@ -308,8 +308,8 @@ void preloadInto(const std::string& path, uint64_t budget, FileBuffer& buffer, s
   if (budget == 0) return;
   const uint64_t key = crc64_hash(chosen.c_str());
   {
-    std::lock_guard<std::mutex> hold(K.lock);
-    if (K.pictures.count(key)) {
+    std::lock_guard<std::mutex> hold(cacheState.lock);
+    if (cacheState.pictures.count(key)) {
       freshStamp(key);
       return;
     }
@@ -320,7 +320,7 @@ void preloadInto(const std::string& path, uint64_t budget, FileBuffer& buffer, s
   picture->depth = 32;  // what a hit hands out, as for pictures the loader stores
   PictureRef stored = adoptPicture(picture);
   {
-    std::lock_guard<std::mutex> hold(K.lock);
+    std::lock_guard<std::mutex> hold(cacheState.lock);
     storeLocked(key, std::move(stored), budget);
   }
   // A difference image names its base; a chain of them is bounded so that
@@ -328,14 +328,14 @@ void preloadInto(const std::string& path, uint64_t budget, FileBuffer& buffer, s
   if (!base.empty() && depth < 8) preloadInto(base, budget, buffer, deferred, depth + 1);
 }
 
-FileBuffer& mainFileBuffer() { return K.mainBuffer; }
+FileBuffer& mainFileBuffer() { return cacheState.mainBuffer; }
 
-void preloadPicture(const char* path) { preloadInto(path, cacheBudget(), K.mainBuffer, nullptr, 0); }
+void preloadPicture(const char* path) { preloadInto(path, cacheBudget(), cacheState.mainBuffer, nullptr, 0); }
 
 void keepOnly(const std::vector<uint64_t>& keys) {
-  std::lock_guard<std::mutex> hold(K.lock);
+  std::lock_guard<std::mutex> hold(cacheState.lock);
   std::vector<uint64_t> drop;
-  for (const auto& [key, picture] : K.pictures) {
+  for (const auto& [key, picture] : cacheState.pictures) {
     bool keep = false;
     for (uint64_t k : keys) keep = keep || k == key;
     if (!keep) drop.push_back(key);
@@ -344,37 +344,37 @@ void keepOnly(const std::vector<uint64_t>& keys) {
 }
 
 uint64_t cacheBytesUsed() {
-  std::lock_guard<std::mutex> hold(K.lock);
-  return K.bytes;
+  std::lock_guard<std::mutex> hold(cacheState.lock);
+  return cacheState.bytes;
 }
 
 size_t cacheCount() {
-  std::lock_guard<std::mutex> hold(K.lock);
-  return K.pictures.size();
+  std::lock_guard<std::mutex> hold(cacheState.lock);
+  return cacheState.pictures.size();
 }
 
 std::vector<uint64_t> cacheAgeOrder() {
-  std::lock_guard<std::mutex> hold(K.lock);
+  std::lock_guard<std::mutex> hold(cacheState.lock);
   std::vector<uint64_t> keys;
-  for (const auto& [stamp, key] : K.age) keys.push_back(key);
+  for (const auto& [stamp, key] : cacheState.age) keys.push_back(key);
   return keys;
 }
 
 bool cacheHolds(std::string_view pathAfterChoice) {
-  std::lock_guard<std::mutex> hold(K.lock);
-  return K.pictures.count(crc64_hash(pathAfterChoice)) != 0;
+  std::lock_guard<std::mutex> hold(cacheState.lock);
+  return cacheState.pictures.count(crc64_hash(pathAfterChoice)) != 0;
 }
 
 void clearCache() {
   waitForLookaheadWorker();
-  std::lock_guard<std::mutex> hold(K.lock);
-  K.pictures.clear();
-  K.stamps.clear();
-  K.age.clear();
-  K.bytes = 0;
-  K.counter = 0;
-  std::free(K.mainBuffer.data);
-  K.mainBuffer = {};
+  std::lock_guard<std::mutex> hold(cacheState.lock);
+  cacheState.pictures.clear();
+  cacheState.stamps.clear();
+  cacheState.age.clear();
+  cacheState.bytes = 0;
+  cacheState.counter = 0;
+  std::free(cacheState.mainBuffer.data);
+  cacheState.mainBuffer = {};
 }
 
 uint64_t cacheSizeForMemory(uint64_t available) {

@@ -21,7 +21,7 @@ struct Builders {
   PlaceholderBuilder text = nullptr;
   std::array<PlaceholderBuilder, 256> kind{};
 };
-Builders B;
+Builders builders;
 
 int32_t elapsedSince(uint32_t start, uint32_t now) { return start ? int32_t(now - start) : 0; }
 uint32_t startFrom(int32_t elapsed, uint32_t now) { return now - uint32_t(elapsed); }
@@ -91,7 +91,7 @@ bool rebuildPicture(int n, Slot& s) {
   const std::string name(r.name, strnlen(r.name, sizeof r.name));
   const uint8_t kind = uint8_t(r.fontFace[0]);
   if (isTextSprite(r) || (kind != kKindPicture && kind != kKindFramed)) {
-    const PlaceholderBuilder build = isTextSprite(r) ? B.text : B.kind[kind];
+    const PlaceholderBuilder build = isTextSprite(r) ? builders.text : builders.kind[kind];
     image::Image* made = build ? build(n) : nullptr;
     return made && attachPicture(s, made, 1, 1);
   }
@@ -275,8 +275,8 @@ void rebuildPlaceholders() {
     }
 }
 
-void setTextSpriteBuilder(PlaceholderBuilder builder) { B.text = builder; }
-void setKindBuilder(int kindMark, PlaceholderBuilder builder) { B.kind[size_t(kindMark & 255)] = builder; }
+void setTextSpriteBuilder(PlaceholderBuilder builder) { builders.text = builder; }
+void setKindBuilder(int kindMark, PlaceholderBuilder builder) { builders.kind[size_t(kindMark & 255)] = builder; }
 
 image::Image* reloadSpritePicture(int n) {
   const Slot* s = frontSlot(n);

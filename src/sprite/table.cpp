@@ -13,80 +13,76 @@
 namespace velmora::sprite {
 
 namespace {
-TableState T;
+TableState tableState;
 const std::map<int, int> kNoOrder;
 const std::set<int> kNoMembers;
 }  // namespace
 
-TableState& table() { return T; }
+TableState& table() { return tableState; }
 
-Sprite& record(int n) { return T.sprites[validNumber(n) ? n : 0]; }
-Slot* slot(int n, int index) { return validNumber(n) ? T.slots[n][index & 1] : nullptr; }
-Slot* frontSlot(int n) { return validNumber(n) ? T.slots[n][T.sprites[n].front & 1] : nullptr; }
-Slot* backSlot(int n) { return validNumber(n) ? T.slots[n][(T.sprites[n].front ^ 1) & 1] : nullptr; }
+Sprite& record(int n) { return tableState.sprites[validNumber(n) ? n : 0]; }
+Slot* slot(int n, int index) { return validNumber(n) ? tableState.slots[n][index & 1] : nullptr; }
+Slot* frontSlot(int n) { return validNumber(n) ? tableState.slots[n][tableState.sprites[n].front & 1] : nullptr; }
+Slot* backSlot(int n) { return validNumber(n) ? tableState.slots[n][(tableState.sprites[n].front ^ 1) & 1] : nullptr; }
 Slot* afterSlot(int n) {
   if (!validNumber(n)) return nullptr;
-  return (T.sprites[n].pending & kPendingPicture) ? backSlot(n) : frontSlot(n);
+  return (tableState.sprites[n].pending & kPendingPicture) ? backSlot(n) : frontSlot(n);
 }
 
 int drawKey(int n) {
-  int order = validNumber(n) ? T.sprites[n].order : 0;
+  int order = validNumber(n) ? tableState.sprites[n].order : 0;
   return order ? order * 1024 + n : n;
 }
 
-const std::map<int, int>& drawOrder(int group) { return validNumber(group) ? T.order[group] : kNoOrder; }
-const std::set<int>& groupMembers(int group) { return validNumber(group) ? T.members[group] : kNoMembers; }
-const std::set<int>& renderTargets() { return T.renderTargets; }
+const std::map<int, int>& drawOrder(int group) { return validNumber(group) ? tableState.order[group] : kNoOrder; }
+const std::set<int>& groupMembers(int group) { return validNumber(group) ? tableState.members[group] : kNoMembers; }
+const std::set<int>& renderTargets() { return tableState.renderTargets; }
 
-void setTextureLimits(const TextureLimits& limits) { T.limits = limits; }
-const TextureLimits& textureLimits() { return T.limits; }
-void setScreenFacts(const ScreenFacts& facts) { T.screen = facts; }
-const ScreenFacts& screenFacts() { return T.screen; }
-void setJumpLoading(bool on) { T.jump = on; }
-bool jumpLoading() { return T.jump; }
-void setGpuReleaser(GpuReleaser releaser) { T.releaser = releaser; }
-void setMotionHooks(const MotionHooks& hooks) { T.motion = hooks; }
-void setMovieStopper(MovieStopper stop) { T.movieStopper = stop; }
-void setMoviePlaying(MoviePlaying playing) { T.moviePlaying = playing; }
+void setTextureLimits(const TextureLimits& limits) { tableState.limits = limits; }
+const TextureLimits& textureLimits() { return tableState.limits; }
+void setScreenFacts(const ScreenFacts& facts) { tableState.screen = facts; }
+const ScreenFacts& screenFacts() { return tableState.screen; }
+void setJumpLoading(bool on) { tableState.jump = on; }
+bool jumpLoading() { return tableState.jump; }
+void setGpuReleaser(GpuReleaser releaser) { tableState.releaser = releaser; }
+void setMotionHooks(const MotionHooks& hooks) { tableState.motion = hooks; }
+void setMovieStopper(MovieStopper stop) { tableState.movieStopper = stop; }
+void setMoviePlaying(MoviePlaying playing) { tableState.moviePlaying = playing; }
 
 void stopSpriteMovie(int n) {
-  if (T.sprites[n].fontFace[0] == kKindMovie && T.movieStopper) T.movieStopper(n);
+  if (tableState.sprites[n].fontFace[0] == kKindMovie && tableState.movieStopper) tableState.movieStopper(n);
 }
 
 bool spriteMoviePlaying(int n) {
-  if (T.sprites[n].fontFace[0] != kKindMovie || !T.slots[n][0]) return false;
-  return !T.moviePlaying || T.moviePlaying(n);
+  if (tableState.sprites[n].fontFace[0] != kKindMovie || !tableState.slots[n][0]) return false;
+  return !tableState.moviePlaying || tableState.moviePlaying(n);
 }
 
 void reportNoPicture(int n) { reportError(std::to_string(n) + messageText(Message::NoPicture)); }
 
-// Numbers outside the table are ignored quietly by all but the motion
-// commands, which report them themselves.
-bool checkNumber(int n) { return validNumber(n); }
-
 // ---- groups ---------------------------------------------------------------
 void leaveGroup(int n) {
-  int g = T.registeredIn[n];
+  int g = tableState.registeredIn[n];
   if (g < 0) return;
-  T.members[g].erase(n);
-  for (auto it = T.order[g].begin(); it != T.order[g].end(); ++it)
+  tableState.members[g].erase(n);
+  for (auto it = tableState.order[g].begin(); it != tableState.order[g].end(); ++it)
     if (it->second == n) {
-      T.order[g].erase(it);
+      tableState.order[g].erase(it);
       break;
     }
-  T.registeredIn[n] = -1;
+  tableState.registeredIn[n] = -1;
 }
 
 void enterGroup(int n, int group) {
   leaveGroup(n);
   if (!validNumber(group)) group = 0;
-  T.registeredIn[n] = group;
-  T.members[group].insert(n);
-  T.order[group][drawKey(n)] = n;
+  tableState.registeredIn[n] = group;
+  tableState.members[group].insert(n);
+  tableState.order[group][drawKey(n)] = n;
 }
 
 void rekey(int n) {
-  int g = T.registeredIn[n];
+  int g = tableState.registeredIn[n];
   if (g >= 0) enterGroup(n, g);
 }
 
@@ -118,7 +114,7 @@ bool ownPicture(Slot& s) {
 image::Image* writablePicture(Slot& s) { return s.picture && ownPicture(s) ? s.picture : nullptr; }
 
 void releasePicture(Slot& s) {
-  if (T.releaser) T.releaser(s);
+  if (tableState.releaser) tableState.releaser(s);
   s.gpu = GpuTextures{};
   dropPicture(s);
   image::freeImage(s.mask);
@@ -140,8 +136,8 @@ void resetProperties(Slot& s) {
   s.colourMode = 0;
   s.group = 0;
   s.frame = 0;
-  s.x = float(T.screen.width / 2);
-  s.y = float(T.screen.height / 2);
+  s.x = float(tableState.screen.width / 2);
+  s.y = float(tableState.screen.height / 2);
   s.scaleW = s.scaleH = 1.0f;
   s.rotX = s.rotY = s.rotZ = 0.0f;
   s.originX = s.originY = 1.0f;
@@ -192,20 +188,20 @@ void copyProperties(Slot& to, const Slot& from) {
 namespace {
 
 void deleteSprite(int n, int depth) {
-  Sprite& r = T.sprites[n];
+  Sprite& r = tableState.sprites[n];
   // A group takes its members with it; the depth bound guards a group that
   // was (wrongly) moved into one of its own members.
   if (depth < kSpriteCount) {
-    std::set<int> members = T.members[n];
+    std::set<int> members = tableState.members[n];
     for (int m : members)
       if (m != n) deleteSprite(m, depth + 1);
   }
-  if (T.motion.dropTracks) T.motion.dropTracks(n);
+  if (tableState.motion.dropTracks) tableState.motion.dropTracks(n);
   stopSpriteMovie(n);
-  freeSlot(T.slots[n][0]);
-  freeSlot(T.slots[n][1]);
+  freeSlot(tableState.slots[n][0]);
+  freeSlot(tableState.slots[n][1]);
   leaveGroup(n);
-  T.renderTargets.erase(n);
+  tableState.renderTargets.erase(n);
   std::memset(static_cast<void*>(&r), 0, offsetof(Sprite, negative));
 }
 
@@ -213,7 +209,7 @@ void deleteSprite(int n, int depth) {
 
 void commitSprite(int n) {
   if (!validNumber(n)) return;
-  Sprite& r = T.sprites[n];
+  Sprite& r = tableState.sprites[n];
   if (r.pending == 0) return;
   if (r.pending & kPendingDelete) {
     deleteSprite(n, 0);
@@ -225,9 +221,9 @@ void commitSprite(int n) {
     if ((r.pending & kPendingReleaseFront) && front) releasePicture(*front);
     if (front && back) copyProperties(*front, *back);
     if (r.pending != kPendingProperties) r.front ^= 1;
-    Slot* a = T.slots[n][0];
-    Slot* b = T.slots[n][1];
-    if (!(a && a->renderTarget) && !(b && b->renderTarget)) T.renderTargets.erase(n);
+    Slot* a = tableState.slots[n][0];
+    Slot* b = tableState.slots[n][1];
+    if (!(a && a->renderTarget) && !(b && b->renderTarget)) tableState.renderTargets.erase(n);
   }
   r.pending = 0;
 }
@@ -238,13 +234,13 @@ void commitAll() {
 
 void clearTable() {
   for (int n = 0; n < kSpriteCount; ++n) {
-    if (T.slots[n][0] || T.slots[n][1]) deleteSprite(n, 0);
-    T.sprites[n] = Sprite{};
+    if (tableState.slots[n][0] || tableState.slots[n][1]) deleteSprite(n, 0);
+    tableState.sprites[n] = Sprite{};
   }
-  for (auto& g : T.order) g.clear();
-  for (auto& g : T.members) g.clear();
-  T.registeredIn.fill(-1);
-  T.renderTargets.clear();
+  for (auto& g : tableState.order) g.clear();
+  for (auto& g : tableState.members) g.clear();
+  tableState.registeredIn.fill(-1);
+  tableState.renderTargets.clear();
 }
 
 }  // namespace velmora::sprite

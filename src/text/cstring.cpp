@@ -420,7 +420,7 @@ void CString::setVerticalShift(int shift) {
   for (int k = 0; k < laidOut && k < capacity(); ++k) slots_[size_t(k)].y += by;
 }
 
-void CString::ReSetChar() {
+void CString::RedrawChars() {
   for (int i = 0; i < laidOut; ++i) rasterizeSlot(slots_[size_t(i)], "ReSetChar");
 }
 

@@ -38,7 +38,8 @@ class CString {
   void SetColor(uint32_t colour1, uint32_t colour2, uint32_t colour3);
   // Lays out one character at (x, y) in logical pixels (times the screen rate).
   void SetChar(float x, float y, uint8_t lead, uint8_t trail);
-  void ReSetChar();
+  // Draws every laid-out character again (after the device lost its textures).
+  void RedrawChars();
   void SetOffset(int x, int y);
   void SetAlpha(int from, uint32_t colour);
   // Shows the first n laid-out characters.

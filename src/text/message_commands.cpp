@@ -163,7 +163,7 @@ void cmd_clearMess2(CommandContext) {
 void cmd_resetMess(CommandContext) {
   MessageWindow& w = window();
   for (CString* s : {&w.main, &w.ruby}) {
-    s->ReSetChar();
+    s->RedrawChars();
     s->SetOffset(0, 0);
   }
 }

@@ -77,7 +77,7 @@ struct PendingText {
   bool layout = false;
   int32_t layoutValues[15] = {};
 };
-PendingText P;
+PendingText pendingText;
 
 void writeRecord(std::string& out, const uint8_t* r) {
   out += std::string(reinterpret_cast<const char*>(r), strnlen(reinterpret_cast<const char*>(r), 64)) + "|";
@@ -150,11 +150,11 @@ bool readPage(const Entries& entries, int i, PendingPage& p, std::string& proble
 }
 
 bool preparePages(const Entries& entries, std::string& problem) {
-  P.pages.clear();
+  pendingText.pages.clear();
   for (int i = 0; i < kBacklogEntries; ++i) {
     PendingPage p;
     if (!readPage(entries, i, p, problem)) return false;
-    if (!p.text.empty() || !p.images.empty()) P.pages.push_back(std::move(p));
+    if (!p.text.empty() || !p.images.empty()) pendingText.pages.push_back(std::move(p));
   }
   return true;
 }
@@ -162,13 +162,13 @@ bool preparePages(const Entries& entries, std::string& problem) {
 void applyPages(const snapshot::Moment&) {
   Backlog& b = backlog();
   for (BacklogEntry& e : b.entries) e = BacklogEntry{};
-  for (const PendingPage& p : P.pages) {
+  for (const PendingPage& p : pendingText.pages) {
     BacklogEntry& e = b.entries[size_t(p.index)];
     std::memcpy(e.text.data(), p.text.data(), p.text.size());
     std::memcpy(e.name.data(), p.name.data(), p.name.size());
     for (size_t k = 0; k < p.images.size(); ++k) e.images[k] = p.images[k];
   }
-  P.pages.clear();
+  pendingText.pages.clear();
 }
 
 // ---- the four per-page arrays --------------------------------------------------------
@@ -188,29 +188,29 @@ void writeArrays(std::string& out, const snapshot::Moment&) {
 }
 
 bool prepareArrays(const Entries& entries, std::string& problem) {
-  P.arrays = false;
+  pendingText.arrays = false;
   for (int a = 0; a < 4; ++a) {
     const std::string* value = entries.find(kArrayKeys[a]);
     if (!value) continue;
     FieldReader f(*value);
     for (int i = 0; i < kBacklogEntries; ++i) {
-      if (a == 1) P.scripts[size_t(i)] = f.key();
-      else (a == 0 ? P.rows : a == 2 ? P.lines : P.depths)[size_t(i)] = int32_t(f.hex());
+      if (a == 1) pendingText.scripts[size_t(i)] = f.key();
+      else (a == 0 ? pendingText.rows : a == 2 ? pendingText.lines : pendingText.depths)[size_t(i)] = int32_t(f.hex());
     }
     if (!f.ok()) return problem = kArrayKeys[a], false;
-    P.arrays = true;
+    pendingText.arrays = true;
   }
   return true;
 }
 
 void applyArrays(const snapshot::Moment&) {
-  if (!P.arrays) return;
+  if (!pendingText.arrays) return;
   for (int i = 0; i < kBacklogEntries; ++i) {
     BacklogEntry& e = backlog().entries[size_t(i)];
-    e.rows = P.rows[size_t(i)], e.script = P.scripts[size_t(i)];
-    e.line = P.lines[size_t(i)], e.saveDepth = P.depths[size_t(i)];
+    e.rows = pendingText.rows[size_t(i)], e.script = pendingText.scripts[size_t(i)];
+    e.line = pendingText.lines[size_t(i)], e.saveDepth = pendingText.depths[size_t(i)];
   }
-  P.arrays = false;
+  pendingText.arrays = false;
 }
 
 // ---- message flow, fonts, layout ----------------------------------------------------
@@ -250,35 +250,35 @@ void writeLayout(std::string& out, const snapshot::Moment&) {
 }
 
 bool prepareMessage(const Entries& entries, std::string& problem) {
-  P.flow = P.font = P.layout = false;
+  pendingText.flow = pendingText.font = pendingText.layout = false;
   if (const std::string* value = entries.find("Massage")) {
     FieldReader f(*value);
-    for (int32_t& v : P.flowValues) v = f.dec();
+    for (int32_t& v : pendingText.flowValues) v = f.dec();
     if (!f.ok()) return problem = "Massage", false;
-    P.flow = true;
+    pendingText.flow = true;
   }
   if (const std::string* value = entries.find("Font")) {
     FieldReader f(*value);
-    P.fontFile = std::string(f.text());
+    pendingText.fontFile = std::string(f.text());
     f.hex();  // the constant mark
-    for (uint32_t& c : P.colours) c = f.hex();
-    P.spriteFace = std::string(f.text());
-    for (int32_t& a : P.spriteAttr) a = int32_t(f.hex());
-    P.spriteSize = f.dec();
+    for (uint32_t& c : pendingText.colours) c = f.hex();
+    pendingText.spriteFace = std::string(f.text());
+    for (int32_t& a : pendingText.spriteAttr) a = int32_t(f.hex());
+    pendingText.spriteSize = f.dec();
     if (!f.ok()) return problem = "Font", false;
-    P.font = true;
+    pendingText.font = true;
   }
   if (const std::string* value = entries.find("Window")) {
     FieldReader f(*value);
-    for (int32_t& v : P.layoutValues) v = f.dec();
+    for (int32_t& v : pendingText.layoutValues) v = f.dec();
     if (!f.ok()) return problem = "Window", false;
-    P.layout = true;
+    pendingText.layout = true;
   }
   return true;
 }
 
 void applyFlow() {
-  const int32_t* v = P.flowValues;
+  const int32_t* v = pendingText.flowValues;
   core::CurrentTextState& t = core::currentText();
   t.textSpeed = v[0] == kSettingMark ? setting(K::TextSpeed) : v[0];
   t.autoWait = v[1] == kSettingMark ? setting(K::AutoWait) : v[1];
@@ -291,18 +291,18 @@ void applyFlow() {
 
 void applyFont() {
   core::CurrentTextState& t = core::currentText();
-  t.fontFile = P.fontFile.empty() ? core::settingText(K::FontFile) : P.fontFile;
+  t.fontFile = pendingText.fontFile.empty() ? core::settingText(K::FontFile) : pendingText.fontFile;
   constexpr K kColours[] = {K::FontColor1, K::FontColor2, K::FontColor3};
   for (int i = 0; i < 3; ++i)
-    t.fontColor[size_t(i)] = P.colours[i] == kColourMark ? setting(kColours[i]) : int32_t(P.colours[i]);
+    t.fontColor[size_t(i)] = pendingText.colours[i] == kColourMark ? setting(kColours[i]) : int32_t(pendingText.colours[i]);
   SpriteFont& s = spriteFont();
-  s.face = P.spriteFace.substr(0, 31);
-  std::copy(std::begin(P.spriteAttr), std::end(P.spriteAttr), s.attr);
-  s.size = P.spriteSize;
+  s.face = pendingText.spriteFace.substr(0, 31);
+  std::copy(std::begin(pendingText.spriteAttr), std::end(pendingText.spriteAttr), s.attr);
+  s.size = pendingText.spriteSize;
 }
 
 void applyLayout() {
-  const int32_t* v = P.layoutValues;
+  const int32_t* v = pendingText.layoutValues;
   MessageLayout& l = window().layout;
   l.originX = v[0], l.originY = v[1], l.aspectShift = v[2], l.fontSize = v[3], l.rowHeight = v[4];
   l.charGap = v[5], l.rowGap = v[6], l.columns = v[7], l.rows = v[8];
@@ -326,19 +326,19 @@ void clearPage() {
 }
 
 void applyMessage(const snapshot::Moment&) {
-  if (P.flow) applyFlow();
-  if (P.font) applyFont();
-  if (P.layout) applyLayout();
-  if (P.font || P.layout) {
+  if (pendingText.flow) applyFlow();
+  if (pendingText.font) applyFont();
+  if (pendingText.layout) applyLayout();
+  if (pendingText.font || pendingText.layout) {
     applyFontToMessage();
     applyColoursToMessage();
     for (CString* s : {&window().main, &window().ruby}) s->setVerticalShift(aspectShiftPixels());
   }
   clearPage();
-  P.flow = P.font = P.layout = false;
+  pendingText.flow = pendingText.font = pendingText.layout = false;
 }
 
-void discard() { P = PendingText{}; }
+void discard() { pendingText = PendingText{}; }
 
 // ---- what the save commands ask --------------------------------------------------------
 bool textWaitPending() { return window().flow.waitKind != kNoWait; }

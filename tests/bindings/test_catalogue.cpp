@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <iostream>
 #include <set>
 #include <string>
 
@@ -43,11 +42,6 @@ class Catalogue : public ::testing::Test {
     core::resetSettings();
     quitRequest = 0;
   }
-  std::string takeLog() {
-    std::string s = sjis_to_utf8(test::readFile("Information.txt"));
-    std::filesystem::remove("Information.txt");
-    return s;
-  }
   test::TempDir dir;
 };
 
@@ -77,8 +71,7 @@ TEST_F(Catalogue, HoldsTheCommandsOnceEachWithTheirResultCounts) {
   EXPECT_EQ(catalogueIndex("noSuchCommand"), -1);
 }
 
-// Every name runs from the own language and names itself in errcmd; the
-// cores whose family has not landed say so, once each.
+// Every name runs from the own language and names itself in errcmd.
 TEST_F(Catalogue, EveryNameIsCallableFromTheOwnLanguage) {
   for (const CatalogueEntry& e : catalogue()) {
     script::CommandHandler h = script::findCommand(e.name);
@@ -88,26 +81,6 @@ TEST_F(Catalogue, EveryNameIsCallableFromTheOwnLanguage) {
     EXPECT_EQ(std::string(errcmd()), e.name);
     quitRequest = 0;
   }
-  std::string log = takeLog();
-  for (const std::string& name : commandsNotBuilt()) {
-    std::string line = " この命令はこのビルドでは使用できません\r\nscript/0.txt[1] " + name + "\n";
-    EXPECT_NE(log.find(line), std::string::npos) << name;
-  }
-  for (const CatalogueEntry& e : catalogue()) script::findCommand(e.name)("");
-  EXPECT_EQ(takeLog().find("この命令はこのビルドでは使用できません"), std::string::npos);
-}
-
-// The list shrinks as families land; print it so the build log shows it.
-TEST_F(Catalogue, ListsTheCommandsNotBuiltYet) {
-  std::vector<std::string> missing = commandsNotBuilt();
-  std::cout << "commands not built yet (" << missing.size() << "):";
-  for (const std::string& name : missing) std::cout << ' ' << name;
-  std::cout << '\n';
-  std::set<std::string> set(missing.begin(), missing.end());
-  for (const char* built : {"getGameName", "setConfirmDialog", "getConfirmDialog", "setPointWait", "getWallPaper",
-                            "shellExecute", "loadSetting", "saveSetting", "setSaveProtect", "getSaveProtect",
-                            "getCurrentDirectory"})
-    EXPECT_EQ(set.count(built), 0u) << built;
 }
 
 // Through the real loop, as a game runs them.

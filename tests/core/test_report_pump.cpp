@@ -122,7 +122,7 @@ TEST_F(TimedWait, EnterEndsItAndIsNotSeenAgain) {
   push(key(SDLK_RETURN));
   timedFrameWait(0, 1000, 0);
   EXPECT_TRUE(frames.empty());
-  EXPECT_EQ(messageRecord().message, WM_NULL);
+  EXPECT_EQ(messageRecord().message, kMsgNone);
   waitSettings().effectCancel = false;
   push(key(SDLK_RETURN));
   timedFrameWait(0, 50, 0);
@@ -155,7 +155,7 @@ TEST_F(TimedWait, WheelDownPastTheThresholdStopsWithoutClearing) {
   push(wheel(-1));
   timedFrameWait(0, 1000, 0);
   EXPECT_EQ(frames.size(), 1u);
-  EXPECT_EQ(messageRecord().message, WM_MOUSEWHEEL);
+  EXPECT_EQ(messageRecord().message, kMsgWheel);
   frames.clear();
   push(wheel(2));  // up resets the sum and the wait goes on
   push(wheel(-1));

@@ -50,12 +50,12 @@ TEST_F(DisplayMenu, FullScreenAndBackRebuildsTheAttachedMenu) {
   EXPECT_FALSE(checked(0, 2));
   // Alt+Enter, there and back.
   WindowMessage altEnter;
-  altEnter.message = WM_SYSKEYDOWN;
-  altEnter.wParam = 13;
+  altEnter.message = kMsgSystemKeyDown;
+  altEnter.code = 13;
   handleWindowEvent(altEnter);
   ASSERT_EQ(setting(K::FullScreen), 1);
   showBarInFullScreen();
-  altEnter.message = WM_SYSKEYDOWN;
+  altEnter.message = kMsgSystemKeyDown;
   handleWindowEvent(altEnter);
   ASSERT_EQ(setting(K::FullScreen), 0);
   EXPECT_TRUE(currentMenu().lockItem);

@@ -121,7 +121,7 @@ image::Image* presented() {
   const DeviceState& d = device();
   const Rect& q = d.present.quad;
   image::Image* out = image::createImage(q.width(), q.height(), 24);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, d.g_pBackBuffer);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, d.backBuffer);
   glReadPixels(q.left, q.top, q.width(), q.height(), GL_BGRA, GL_UNSIGNED_BYTE, out->pixels);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
   return out;

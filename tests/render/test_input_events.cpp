@@ -265,7 +265,7 @@ TEST_F(InputTest, InactiveWindowWaitsWhenSystemActiveAsks) {
   // Handled by the window procedure the display installs; without one the
   // close request ends the pause instead.
   setWindowProcedure([](WindowMessage& m) {
-    if (m.message == WM_SETFOCUS) setting(K::SystemActive) |= 2;
+    if (m.message == kMsgFocusGained) setting(K::SystemActive) |= 2;
   });
   EXPECT_EQ(next(), ev(-1, 'B', 2));
   setWindowProcedure(nullptr);

@@ -474,7 +474,7 @@ TEST_F(Transition, EnterEndsTheLoopWhenCancellingIsOn) {
   runEffect(kPassFade, 500, 0, "", 0, false);
   // Window events queued before the key each take one pass of the loop.
   EXPECT_LT(g_frames, 20);
-  EXPECT_EQ(messageRecord().message, static_cast<unsigned>(WM_NULL));
+  EXPECT_EQ(messageRecord().message, static_cast<unsigned>(kMsgNone));
   expectFrame(solidOf(afterAt), getRenderImage(kW, kH), 0, "committed");
 }
 
@@ -530,7 +530,7 @@ TEST_F(Transition, AltEnterWaitsForASoftMaskTransitionAndSwitchesAfterIt) {
   resetMenuBar();  // the Alt release showed it
 }
 
-// The new g_pMaskTexture of a screen change gets the mask again: the shader
+// The new maskTexture of a screen change gets the mask again: the shader
 // pass never uploads it after the start.
 TEST_F(Transition, AScreenChangeInTheMiddleKeepsTheMask) {
   beforeAndAfter();

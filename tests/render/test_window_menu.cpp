@@ -207,27 +207,27 @@ TEST_F(WindowMenuTest, DrawnMenuPicksCommandsAndAltSpaceReachesTheSystemItems) {
     return menuBarInput(m, 800);
   };
   MenuBarLayout l = menuBarLayout(800);
-  EXPECT_TRUE(pointer(WM_LBUTTONUP, l.title));
+  EXPECT_TRUE(pointer(kMsgLeftUp, l.title));
   l = menuBarLayout(800);
   ASSERT_EQ(l.submenuRows.size(), 6u);
-  EXPECT_TRUE(pointer(WM_MOUSEMOVE, l.submenuRows[2]));  // window position
+  EXPECT_TRUE(pointer(kMsgMouseMove, l.submenuRows[2]));  // window position
   l = menuBarLayout(800);
   ASSERT_EQ(l.itemRows.size(), 4u);
-  EXPECT_TRUE(pointer(WM_LBUTTONUP, l.itemRows[1]));  // 31 keep coordinates
+  EXPECT_TRUE(pointer(kMsgLeftUp, l.itemRows[1]));  // 31 keep coordinates
   EXPECT_EQ(setting(K::WindowPos), 1);
   EXPECT_FALSE(menuBarInteraction().dropdown);
   // With the menu bar switched off, Alt+Space still opens the two items.
   setting(K::WindowMenu) = 0;
   EXPECT_FALSE(menuBarVisible());
   WindowMessage m;
-  m.message = WM_SYSKEYDOWN;
-  m.wParam = 32;
+  m.message = kMsgSystemKeyDown;
+  m.code = 32;
   handleWindowEvent(m);
   EXPECT_TRUE(menuBarVisible());
   l = menuBarLayout(800);
   ASSERT_EQ(l.systemRows.size(), 2u);
   EXPECT_TRUE(systemMenuItems()[1].greyed);
-  EXPECT_TRUE(pointer(WM_LBUTTONUP, l.systemRows[0]));
+  EXPECT_TRUE(pointer(kMsgLeftUp, l.systemRows[0]));
   EXPECT_EQ(setting(K::WindowMenu), 1);
   EXPECT_TRUE(menuBarVisible());  // attached again
 }
@@ -235,11 +235,11 @@ TEST_F(WindowMenuTest, DrawnMenuPicksCommandsAndAltSpaceReachesTheSystemItems) {
 TEST_F(WindowMenuTest, TabAndShiftReleasesToggleSkipAndAuto) {
   modes::reading().currentBlockRead = 1;
   WindowMessage m;
-  m.message = WM_KEYUP;
-  m.wParam = 16;
+  m.message = kMsgKeyUp;
+  m.code = 16;
   handleWindowEvent(m);
   EXPECT_EQ(modes::reading().autoMode, 1);
-  m.wParam = 9;
+  m.code = 9;
   handleWindowEvent(m);
   EXPECT_EQ(modes::reading().skip, 1);
   EXPECT_EQ(modes::reading().autoMode, 0);
@@ -256,8 +256,8 @@ TEST_F(WindowMenuTest, PopUpBarGoesWhenThePointerLeavesOrTheWindowLosesFocus) {
   SDL_PushEvent(&e);
   WindowMessage left;
   ASSERT_TRUE(platform::pollMessage(left));
-  EXPECT_EQ(left.message, static_cast<uint32_t>(WM_SETCURSOR));
-  EXPECT_EQ(left.lParam & 0xFFFF, HTBORDER);
+  EXPECT_EQ(left.message, static_cast<uint32_t>(kMsgCursorRequest));
+  EXPECT_EQ(left.packed & 0xFFFF, kHitBorder);
   menuBarPointer(5);
   ASSERT_TRUE(menuBar().shown);
   handleWindowEvent(left);
@@ -266,7 +266,7 @@ TEST_F(WindowMenuTest, PopUpBarGoesWhenThePointerLeavesOrTheWindowLosesFocus) {
   menuBarAlt();
   ASSERT_TRUE(menuBar().shown);
   WindowMessage blur;
-  blur.message = WM_KILLFOCUS;
+  blur.message = kMsgFocusLost;
   handleWindowEvent(blur);
   EXPECT_FALSE(menuBar().shown);
   EXPECT_FALSE(menuBarVisible());
@@ -284,7 +284,7 @@ TEST_F(WindowMenuTest, OpeningTheDrawnMenuShowsTheMarksInForce) {
   rebuildMenu();
   setting(K::WindowPos) = 1;  // changed behind the menu's back
   WindowMessage m;
-  m.message = WM_LBUTTONUP;
+  m.message = kMsgLeftUp;
   const Rect title = menuBarLayout(800).title;
   m.x = (title.left + title.right) / 2, m.y = (title.top + title.bottom) / 2;
   ASSERT_TRUE(menuBarInput(m, 800));
@@ -319,13 +319,13 @@ TEST_F(WindowMenuTest, AltEnterWaitsForASoftMaskTransition) {
   start(1920, 1080);
   setTransitionBusy([] { return busy; });
   WindowMessage m;
-  m.message = WM_SYSKEYDOWN;
-  m.wParam = 13;
+  m.message = kMsgSystemKeyDown;
+  m.code = 13;
   handleWindowEvent(m);
   EXPECT_EQ(setting(K::FullScreen), 0);
-  EXPECT_EQ(m.message, static_cast<uint32_t>(WM_NULL));
+  EXPECT_EQ(m.message, static_cast<uint32_t>(kMsgNone));
   busy = false;
-  m.message = WM_SYSKEYDOWN;
+  m.message = kMsgSystemKeyDown;
   handleWindowEvent(m);
   EXPECT_EQ(setting(K::FullScreen), 1);
   EXPECT_EQ(geometry().fullScreenCounter, 1);
@@ -338,7 +338,7 @@ TEST_F(WindowMenuTest, CloseWhileMinimisedReportsOneAndKeepsTheWindow) {
   ASSERT_TRUE(platform::createMainWindow("close test", true, error)) << error;
   platform::showMainWindow();
   WindowMessage m;
-  m.message = WM_CLOSE;
+  m.message = kMsgClose;
   handleWindowEvent(m);
   EXPECT_EQ(input::pollEvent(input::WaitMode::Plain), (input::InputEvent{261, 261, 0, {}}));
   platform::minimiseMainWindow();
@@ -359,17 +359,17 @@ TEST_F(WindowMenuTest, EscClosesAnOpenMenuAndKeepsTheKeyFromTheGame) {
   openSystemMenu();
   ASSERT_TRUE(menuBarInteraction().dropdown);
   WindowMessage m;
-  m.message = WM_KEYDOWN;
-  m.wParam = 27;
+  m.message = kMsgKeyDown;
+  m.code = 27;
   handleWindowEvent(m);
-  EXPECT_EQ(m.message, static_cast<uint32_t>(WM_NULL));
+  EXPECT_EQ(m.message, static_cast<uint32_t>(kMsgNone));
   EXPECT_FALSE(menuBarInteraction().dropdown);
-  m.message = WM_KEYUP;
+  m.message = kMsgKeyUp;
   handleWindowEvent(m);
-  EXPECT_EQ(m.message, static_cast<uint32_t>(WM_NULL));
-  m.message = WM_KEYDOWN;
+  EXPECT_EQ(m.message, static_cast<uint32_t>(kMsgNone));
+  m.message = kMsgKeyDown;
   handleWindowEvent(m);
-  EXPECT_EQ(m.message, static_cast<uint32_t>(WM_KEYDOWN));
+  EXPECT_EQ(m.message, static_cast<uint32_t>(kMsgKeyDown));
 }
 
 // The script answers a close request; a second one within seconds is the
@@ -382,11 +382,11 @@ TEST_F(WindowMenuTest, ASecondCloseSoonAfterAsksAndEndsTheGame) {
   for (int answer : {platform::kAnswerNo, platform::kAnswerYes}) {
     o.answer = answer;
     resetCloseRepeat();
-    m.message = WM_CLOSE;
+    m.message = kMsgClose;
     handleWindowEvent(m);
     EXPECT_EQ(closeRequest(), 1);
     setCloseRequest(0);  // taken by the script, which did nothing
-    m.message = WM_CLOSE;
+    m.message = kMsgClose;
     handleWindowEvent(m);
     EXPECT_EQ(closeRequest(), 0);
     EXPECT_EQ(quitRequest.load(), answer == platform::kAnswerYes ? 1 : 0);

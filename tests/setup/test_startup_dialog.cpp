@@ -228,7 +228,7 @@ TEST(DialogToolkit, MouseAndKeysDriveTheControls) {
   d.controls = {a, b, check, button, list};
   auto click = [&](int x, int y, bool down) {
     WindowMessage m;
-    m.message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+    m.message = down ? kMsgLeftDown : kMsgLeftUp;
     m.x = x, m.y = y;
     return dialogInput(d, m);
   };
@@ -245,14 +245,14 @@ TEST(DialogToolkit, MouseAndKeysDriveTheControls) {
   EXPECT_EQ(click(150, 60, true), 400);
   EXPECT_EQ(d.controls[4].selected, 1);
   WindowMessage key;
-  key.message = WM_KEYDOWN;
-  key.wParam = 40;
+  key.message = kMsgKeyDown;
+  key.code = 40;
   EXPECT_EQ(dialogInput(d, key), 400);
   EXPECT_EQ(d.controls[4].selected, 2);
-  key.wParam = 9;  // Tab wraps to the first radio
+  key.code = 9;  // Tab wraps to the first radio
   dialogInput(d, key);
   EXPECT_EQ(d.focus, 0);
-  key.wParam = 32;
+  key.code = 32;
   EXPECT_EQ(dialogInput(d, key), 100);
 }
 
@@ -265,24 +265,24 @@ TEST(DialogToolkit, ALongListKeepsTheSelectionInView) {
   d.controls = {list};
   d.focus = 0;
   WindowMessage key;
-  key.message = WM_KEYDOWN;
-  key.wParam = 40;
+  key.message = kMsgKeyDown;
+  key.code = 40;
   for (int i = 0; i < 4; ++i) dialogInput(d, key);
   EXPECT_EQ(d.controls[0].selected, 3);
   EXPECT_EQ(d.controls[0].first, 1);
-  key.wParam = 34;  // a page down stops at the last row
+  key.code = 34;  // a page down stops at the last row
   dialogInput(d, key), dialogInput(d, key), dialogInput(d, key);
   EXPECT_EQ(d.controls[0].selected, 9);
   EXPECT_EQ(d.controls[0].first, 7);
   WindowMessage click;
-  click.message = WM_LBUTTONDOWN;
+  click.message = kMsgLeftDown;
   click.x = 10, click.y = 2 + 14 + 5;  // the second row in view
   dialogInput(d, click);
   EXPECT_EQ(d.controls[0].selected, 8);
   WindowMessage wheel;
-  wheel.message = WM_MOUSEWHEEL;
+  wheel.message = kMsgWheel;
   wheel.x = 10, wheel.y = 10;
-  wheel.wParam = static_cast<uint64_t>(static_cast<uint16_t>(120)) << 16;
+  wheel.code = static_cast<uint64_t>(static_cast<uint16_t>(120)) << 16;
   dialogInput(d, wheel);
   EXPECT_EQ(d.controls[0].first, 4);
 }

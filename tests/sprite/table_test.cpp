@@ -321,17 +321,5 @@ TEST_F(SpriteTest, JumpModeMakesPlaceholders) {
   EXPECT_STREQ(record(5).name, "never-read.png");
 }
 
-TEST_F(SpriteTest, TheCommandsAreBound) {
-  std::vector<std::string> missing = bindings::commandsNotBuilt();
-  std::set<std::string> set(missing.begin(), missing.end());
-  for (const char* name : {"sp", "sp_cut", "sp_st", "sp_mask", "spg", "sp_g", "sp_d", "sp_dx", "sp_b", "sp_o",
-                           "sp_cxy", "sp_x", "sp_y", "sp_xy", "sp_a", "sp_wh", "sp_rxyz", "sp_l", "sp_c",
-                           "sp_ref", "sp_exist", "sp_gsz", "sp_gxy", "sp_ga", "sp_gwh", "sp_go", "sp_gn",
-                           "sp_reload", "sp_neg", "sp_gray", "sp_rot", "sp_bc", "sp_color", "sp_hsl", "sp_blur",
-                           "sp_mosaic", "lookahead_set", "lookahead_stop", "lookahead", "lookahead2"})
-    EXPECT_EQ(set.count(name), 0u) << name;
-  for (const char* text : {"ssp", "ssp_set", "logsp", "sp_ani"}) EXPECT_EQ(set.count(text), 1u) << text;
-}
-
 }  // namespace
 }  // namespace velmora::sprite::test

@@ -29,7 +29,7 @@ TEST_F(TextFailures, AGlyphTextureThatCannotBeMadeIsReportedPerCharacter) {
   EXPECT_NE(log.find("CreateTexture GL_INVALID_VALUE"), std::string::npos) << log;
   EXPECT_NE(log.find("SetChar LockRect GL_INVALID_VALUE"), std::string::npos) << log;
   EXPECT_FALSE(s.slots()[0].rasterized);
-  s.ReSetChar();
+  s.RedrawChars();
   log = takeLog();
   EXPECT_NE(log.find("ReSetChar LockRect GL_INVALID_VALUE"), std::string::npos) << log;
   s.Reveal(1);

@@ -198,5 +198,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "velmora: the answers given ended the game before it started (see --answer)\n");
     return kExitAnswersEnded;
   }
-  return ran ? static_cast<int>(velmora::messageRecord().message == velmora::WM_QUIT ? velmora::messageRecord().wParam : 0) : 1;
+  return ran ? static_cast<int>(velmora::messageRecord().message == velmora::kMsgQuit ? velmora::messageRecord().code : 0) : 1;
 }

@@ -14,8 +14,8 @@
 namespace velmora::input {
 namespace {
 
-ButtonState B;
-Tooltip T;
+ButtonState buttonState;
+Tooltip tooltipState;
 
 constexpr size_t kMaxTooltip = 255;
 
@@ -73,11 +73,11 @@ bool hits(const ButtonRecord& r, int x, int y) {
 
 }  // namespace
 
-ButtonState& buttons() { return B; }
+ButtonState& buttons() { return buttonState; }
 
 void resetButtons() {
-  B = ButtonState{};
-  T = Tooltip{};
+  buttonState = ButtonState{};
+  tooltipState = Tooltip{};
 }
 
 bool computeHotRect(int n, ButtonRecord& r) {
@@ -116,13 +116,13 @@ bool setButton(int button, int n, int options) {
   r.keySkip = static_cast<uint8_t>((options >> 8) & 15);
   r.arrowMask = static_cast<uint8_t>((options >> 12) & 15);
   r.sprite = n;
-  B.records[static_cast<size_t>(button & 255)] = r;
-  B.map[n] = button & 255;
+  buttonState.records[static_cast<size_t>(button & 255)] = r;
+  buttonState.map[n] = button & 255;
   return true;
 }
 
 bool buttonShown(int button) {
-  const ButtonRecord& r = B.records[static_cast<size_t>(button & 255)];
+  const ButtonRecord& r = buttonState.records[static_cast<size_t>(button & 255)];
   const sprite::Slot* s = sprite::validNumber(r.sprite) ? sprite::frontSlot(r.sprite) : nullptr;
   if (!s || !s->picture) return false;
   if (sprite::record(r.sprite).pending & sprite::kPendingDelete) return false;
@@ -130,31 +130,31 @@ bool buttonShown(int button) {
 }
 
 int buttonAt(int lx, int ly) {
-  for (const auto& [n, button] : B.map)
-    if (hits(B.records[static_cast<size_t>(button)], lx, ly)) return button;
+  for (const auto& [n, button] : buttonState.map)
+    if (hits(buttonState.records[static_cast<size_t>(button)], lx, ly)) return button;
   return -1;
 }
 
 void selectByKeys(int button) {
-  B.current = button;
-  B.keyHeld = button >= 0;
-  platform::clientCursor(B.heldX, B.heldY);
+  buttonState.current = button;
+  buttonState.keyHeld = button >= 0;
+  platform::clientCursor(buttonState.heldX, buttonState.heldY);
 }
 
 void postTooltip(const ButtonRecord& r) {
-  T.rect = r.hot;
-  T.text = r.tooltip;
-  T.shown = !r.tooltip.empty();
+  tooltipState.rect = r.hot;
+  tooltipState.text = r.tooltip;
+  tooltipState.shown = !r.tooltip.empty();
 }
 
-const Tooltip& tooltip() { return T; }
-void hideTooltip() { T.shown = false; }
+const Tooltip& tooltip() { return tooltipState; }
+void hideTooltip() { tooltipState.shown = false; }
 
 void setTooltipText(int button, std::string_view text) {
-  ButtonRecord& r = B.records[static_cast<size_t>(button & 255)];
+  ButtonRecord& r = buttonState.records[static_cast<size_t>(button & 255)];
   r.tooltip.assign(text.substr(0, kMaxTooltip));
 }
 
-bool buttonMapped(int button) { return B.map.count(B.records[static_cast<size_t>(button & 255)].sprite) != 0; }
+bool buttonMapped(int button) { return buttonState.map.count(buttonState.records[static_cast<size_t>(button & 255)].sprite) != 0; }
 
 }  // namespace velmora::input

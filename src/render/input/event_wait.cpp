@@ -28,7 +28,6 @@ constexpr uint32_t kPowerSaverPeriod = 30000;
 // The longest sleep of a game paused while its window is inactive; any
 // event ends it sooner.
 constexpr uint32_t kInactiveWaitMs = 50;
-constexpr int kVkEnter = 13, kVkCtrl = 17, kVkF10 = 121;
 constexpr int kVkLeft = 37, kVkUp = 38, kVkDown = 40;
 
 InputEvent event(int button, int code, int phase) { return InputEvent{button, code, phase, {}}; }
@@ -87,7 +86,7 @@ bool hoverStep(ButtonState& b, int& hovered, InputEvent& out) {
 bool waitWhileInactive() {
   while (!windowActive() && (setting(K::SystemActive) & 1) && !quitRequest && !closeRequestPending()) {
     WindowMessage& msg = messageRecord();
-    msg.message = WM_NULL;
+    msg.message = kMsgNone;
     if (drainWindowMessages(msg) == 0) {
       quitRequest = 1;
       return false;
@@ -191,40 +190,40 @@ bool dropEvent(WaitMode mode, InputEvent& out) {
 
 // Step 4: the message just taken, as an event.
 bool messageEvent(ButtonState& b, const WindowMessage& m, WaitMode mode, InputEvent& out) {
-  const int vk = static_cast<int>(m.wParam & 0xFF);
+  const int vk = static_cast<int>(m.code & 0xFF);
   switch (m.message) {
-    case WM_KEYDOWN: return keyDownEvent(b, vk, mode, out);
-    case WM_KEYUP: return keyUpEvent(b, vk, out);
-    case WM_SYSKEYDOWN: return vk == kVkF10 && (out = event(b.current, kVkF10, 2), true);
-    case WM_SYSKEYUP: return vk == kVkF10 && (out = event(b.current, kVkF10, 3), true);
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
+    case kMsgKeyDown: return keyDownEvent(b, vk, mode, out);
+    case kMsgKeyUp: return keyUpEvent(b, vk, out);
+    case kMsgSystemKeyDown: return vk == kVkF10 && (out = event(b.current, kVkF10, 2), true);
+    case kMsgSystemKeyUp: return vk == kVkF10 && (out = event(b.current, kVkF10, 3), true);
+    case kMsgLeftDown:
+    case kMsgLeftDoubleClick:
       b.pressed = b.current;
       out = event(b.current, 1, 2);
       return true;
-    case WM_LBUTTONUP:
+    case kMsgLeftUp:
       modes::releaseFast();
       if (b.current != b.pressed) return false;
       out = event(b.current, 1, 3);
       b.current = -1;
       hideTooltip();
       return true;
-    case WM_RBUTTONDOWN: out = event(-1, 2, 2); return true;
-    case WM_RBUTTONUP:
+    case kMsgRightDown: out = event(-1, 2, 2); return true;
+    case kMsgRightUp:
       // A running mode is stopped instead; its word is reported below.
       if (modes::reading().autoMode || modes::reading().skip) return modes::stopModes(), false;
       out = event(-1, 2, 3);
       return true;
-    case WM_MBUTTONDOWN:
+    case kMsgMiddleDown:
       if (mode != WaitMode::PassThrough) return out = event(b.current, 4, 2), true;
       modes::holdFast();
       return out = kSkip, true;
-    case WM_MBUTTONUP:
+    case kMsgMiddleUp:
       if (mode == WaitMode::PassThrough) modes::releaseFast();
       out = event(b.current, 4, 3);
       return true;
-    case WM_MOUSEWHEEL: return wheelEvent(b, wheelDelta(m), out);
-    case WM_DROPFILES: return dropEvent(mode, out);
+    case kMsgWheel: return wheelEvent(b, wheelDelta(m), out);
+    case kMsgDropFiles: return dropEvent(mode, out);
     default: return false;
   }
 }
@@ -287,13 +286,13 @@ InputEvent pollEvent(WaitMode mode) {
     return out;
   }
   WindowMessage& msg = messageRecord();
-  msg.message = WM_NULL;
+  msg.message = kMsgNone;
   if (drainWindowMessages(msg) == 0) {
     quitRequest = 1;
     return out;
   }
-  if (msg.message != WM_NULL && messageEvent(b, msg, mode, out)) return out;
-  return pendingEvent(b, mode, msg.message == WM_NULL);
+  if (msg.message != kMsgNone && messageEvent(b, msg, mode, out)) return out;
+  return pendingEvent(b, mode, msg.message == kMsgNone);
 }
 
 }  // namespace velmora::input

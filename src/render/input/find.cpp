@@ -16,16 +16,16 @@ struct FindState {
   int flags = 0;
   std::string answer;
 };
-FindState F;
+FindState findState;
 
 constexpr int kBoxWidth = 360, kBoxHeight = 96;
 
-int baseFlags() { return (F.box.down ? kFindDown : 0) | (F.box.wholeWord ? kFindWholeWord : 0); }
+int baseFlags() { return (findState.box.down ? kFindDown : 0) | (findState.box.wholeWord ? kFindWholeWord : 0); }
 
 void answer(int flags) {
-  F.answered = true;
-  F.flags = flags;
-  F.answer = F.box.text;
+  findState.answered = true;
+  findState.flags = flags;
+  findState.answer = findState.box.text;
 }
 
 bool inside(const render::Rect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
@@ -45,24 +45,24 @@ void clickAt(int lx, int ly) {
 
 // Messages for the box go to it first; the game sees the rest.
 bool findFilter(WindowMessage& m) {
-  if (!F.box.open) return false;
+  if (!findState.box.open) return false;
   int lx = 0, ly = 0;
   render::windowToLogicalPoint(m.x, m.y, lx, ly);
   switch (m.message) {
-    case WM_CHAR: findTypeText(m.text); return true;
-    case WM_KEYDOWN:
-      if (m.wParam == 13) findNext();
-      else if (m.wParam == 27) closeFindBox();
-      else if (m.wParam == 8) findBackspace();
+    case kMsgChar: findTypeText(m.text); return true;
+    case kMsgKeyDown:
+      if (m.code == kVkEnter) findNext();
+      else if (m.code == 27) closeFindBox();
+      else if (m.code == 8) findBackspace();
       return true;
-    case WM_KEYUP: return true;
-    case WM_MOUSEMOVE:
-      F.box.hot = -1;
+    case kMsgKeyUp: return true;
+    case kMsgMouseMove:
+      findState.box.hot = -1;
       for (int c = 0; c < kFindControlCount; ++c)
-        if (inside(findControlRect(c), lx, ly)) F.box.hot = c;
+        if (inside(findControlRect(c), lx, ly)) findState.box.hot = c;
       return inside(findBoxRect(), lx, ly);
-    case WM_LBUTTONDOWN: return inside(findBoxRect(), lx, ly);
-    case WM_LBUTTONUP:
+    case kMsgLeftDown: return inside(findBoxRect(), lx, ly);
+    case kMsgLeftUp:
       if (!inside(findBoxRect(), lx, ly)) return false;
       clickAt(lx, ly);
       return true;
@@ -72,38 +72,38 @@ bool findFilter(WindowMessage& m) {
 
 }  // namespace
 
-const FindBox& findBox() { return F.box; }
+const FindBox& findBox() { return findState.box; }
 
 void openFindBox() {
-  if (F.box.open) return;
-  F.box = FindBox{};
-  F.box.open = true;
+  if (findState.box.open) return;
+  findState.box = FindBox{};
+  findState.box.open = true;
   setDialogFilter(findFilter);
   platform::startTextInput();
 }
 
 void findNext() {
-  if (F.box.open) answer(kFindNext | baseFlags());
+  if (findState.box.open) answer(kFindNext | baseFlags());
 }
 
 void closeFindBox() {
-  if (!F.box.open) return;
+  if (!findState.box.open) return;
   answer(kFindClosed | baseFlags());
-  F.box.open = false;
+  findState.box.open = false;
   setDialogFilter(nullptr);
   platform::stopTextInput();
 }
 
-void toggleFindWholeWord() { F.box.wholeWord = !F.box.wholeWord; }
-void toggleFindDown() { F.box.down = !F.box.down; }
+void toggleFindWholeWord() { findState.box.wholeWord = !findState.box.wholeWord; }
+void toggleFindDown() { findState.box.down = !findState.box.down; }
 
 void findTypeText(const std::string& utf8) {
   const std::string add = utf8_to_sjis(utf8);
-  if (F.box.text.size() + add.size() < kFindBufferSize) F.box.text += add;
+  if (findState.box.text.size() + add.size() < kFindBufferSize) findState.box.text += add;
 }
 
 void findBackspace() {
-  std::string& t = F.box.text;
+  std::string& t = findState.box.text;
   size_t last = 0, i = 0;
   if (t.empty()) return;
   while (i < t.size()) {
@@ -114,16 +114,16 @@ void findBackspace() {
 }
 
 bool takeFindAnswer(InputEvent& event) {
-  if (!F.answered) return false;
-  F.answered = false;
-  event = InputEvent{263, F.flags, 0, F.answer};
+  if (!findState.answered) return false;
+  findState.answered = false;
+  event = InputEvent{263, findState.flags, 0, findState.answer};
   return true;
 }
 
 void postFindAnswer(int flags, const std::string& text) {
-  F.answered = true;
-  F.flags = flags;
-  F.answer = text;
+  findState.answered = true;
+  findState.flags = flags;
+  findState.answer = text;
 }
 
 render::Rect findBoxRect() {

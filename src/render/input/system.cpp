@@ -82,7 +82,7 @@ void cmd_timeGetTime(CommandContext c) {
 void cmd_sleep(CommandContext c) {
   const int32_t ms = intArg(c, 1);
   WindowMessage& msg = messageRecord();
-  msg.message = WM_NULL;
+  msg.message = kMsgNone;
   if (drainWindowMessages(msg) == 0) {
     quitRequest = 1;
     return;

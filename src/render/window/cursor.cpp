@@ -20,7 +20,7 @@ struct CursorState {
   size_t shown = 0;
   uint32_t since = 0;
 };
-CursorState C;
+CursorState cursorState;
 
 bool endsWith(const std::string& s, const char* tail) {
   const size_t n = std::char_traits<char>::length(tail);
@@ -37,14 +37,14 @@ bool loadCursorResource(const std::string& name, bool animated) {
   std::vector<CursorFrame> frames(1);
   const bool ok = animated ? parseAnimatedCursor(data, bytes.size(), frames) : parseCursor(data, bytes.size(), frames[0]);
   if (!ok) return false;
-  C.frames = std::move(frames);
+  cursorState.frames = std::move(frames);
   return true;
 }
 
 bool loadCursorPicture(const std::string& name) {
   image::Image* picture = sprite::loadWholePicture(name.c_str(), nullptr, false);
   if (!picture) return false;
-  C.frames = {cursorFromPicture(*picture)};
+  cursorState.frames = {cursorFromPicture(*picture)};
   image::freeImage(picture);
   return true;
 }
@@ -52,7 +52,7 @@ bool loadCursorPicture(const std::string& name) {
 }  // namespace
 
 bool applyCursorFile() {
-  C = CursorState{};
+  cursorState = CursorState{};
   const std::string& name = core::settingText(core::SettingKey::CursorFile);
   if (name.empty()) {
     platform::setDefaultCursor();
@@ -61,26 +61,26 @@ bool applyCursorFile() {
   const bool animated = endsWith(name, ".ani");
   const bool loaded = animated || endsWith(name, ".cur") ? loadCursorResource(name, animated) : loadCursorPicture(name);
   if (!loaded) {
-    C = CursorState{};
+    cursorState = CursorState{};
     platform::setDefaultCursor();
     return false;
   }
   // Without cursor support (headless) the arrow stays, but the cursor is
   // still the game's and animates should the system take it later.
-  if (!show(C.frames[0])) platform::setDefaultCursor();
-  C.since = platform::nowMs();
+  if (!show(cursorState.frames[0])) platform::setDefaultCursor();
+  cursorState.since = platform::nowMs();
   return true;
 }
 
-const CursorFrame* customCursor() { return C.frames.empty() ? nullptr : &C.frames[0]; }
+const CursorFrame* customCursor() { return cursorState.frames.empty() ? nullptr : &cursorState.frames[0]; }
 
 void cursorTick() {
-  if (C.frames.size() < 2) return;
+  if (cursorState.frames.size() < 2) return;
   const uint32_t now = platform::nowMs();
-  if (now - C.since < C.frames[C.shown].durationMs) return;
-  C.shown = (C.shown + 1) % C.frames.size();
-  C.since = now;
-  show(C.frames[C.shown]);
+  if (now - cursorState.since < cursorState.frames[cursorState.shown].durationMs) return;
+  cursorState.shown = (cursorState.shown + 1) % cursorState.frames.size();
+  cursorState.since = now;
+  show(cursorState.frames[cursorState.shown]);
 }
 
 }  // namespace velmora::render

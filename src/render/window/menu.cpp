@@ -16,7 +16,7 @@ struct MenuState {
   MenuModel model;
   MenuBarState bar;
 };
-MenuState M;
+MenuState menuState;
 
 // Radio items of one setting: (command, label) pairs, checked where the
 // setting has the item's index.
@@ -87,7 +87,7 @@ MenuModel buildMenu(const Geometry& g, const MenuFacts& facts) {
   m.submenus.push_back(radios("フルスクリーンモード", 40, {"Full1", "Full2", "Original", "Normal", "Zoom"},
                               setting(K::FullMode)));
   m.submenus.push_back(filterMenu(facts.pixelShaderMajor));
-  Submenu vsync = radios("垂直同期待ち", 60, {"同期無効", "Hardware", "Software"}, setting(K::VSyncWait));
+  Submenu vsync = radios("垂直同期待ち", 60, {"同期無効", "Hardware", "Software"}, vsyncWait());
   vsync.items[2].greyed = !facts.rasterReadable;
   m.submenus.push_back(std::move(vsync));
   m.lockItem = setting(K::FullScreen) == 0;
@@ -95,8 +95,8 @@ MenuModel buildMenu(const Geometry& g, const MenuFacts& facts) {
   return m;
 }
 
-const MenuModel& currentMenu() { return M.model; }
-void rebuildMenu() { M.model = buildMenu(geometry(), deviceFacts()); }
+const MenuModel& currentMenu() { return menuState.model; }
+void rebuildMenu() { menuState.model = buildMenu(geometry(), deviceFacts()); }
 
 SystemMenuState systemMenuState() {
   SystemMenuState s;
@@ -106,37 +106,37 @@ SystemMenuState systemMenuState() {
   return s;
 }
 
-const MenuBarState& menuBar() { return M.bar; }
+const MenuBarState& menuBar() { return menuState.bar; }
 
 bool menuBarAllowed() {
   return setting(K::WindowMenu) != 0 && (setting(K::FullScreen) != 0 || setting(K::MenuLock1) == 0);
 }
 
 void hideMenuBar() {
-  M.bar.shown = false;
-  M.bar.state = 0;
+  menuState.bar.shown = false;
+  menuState.bar.state = kBarHidden;
 }
 
-void resetMenuBar() { M.bar = MenuBarState{}; }
+void resetMenuBar() { menuState.bar = MenuBarState{}; }
 
 void menuBarPointer(int y) {
   if (!menuBarAllowed()) return hideMenuBar();
-  if (M.bar.shown && y > 20) {
-    M.bar.state &= ~1;
-    M.bar.shown = false;
-  } else if (!M.bar.shown && M.bar.state == 0 && y < 20) {
-    M.bar.state = 1;
+  if (menuState.bar.shown && y > 20) {
+    menuState.bar.state &= ~kBarByPointer;
+    menuState.bar.shown = false;
+  } else if (!menuState.bar.shown && menuState.bar.state == kBarHidden && y < 20) {
+    menuState.bar.state = kBarByPointer;
     rebuildMenu();
-    M.bar.shown = true;
+    menuState.bar.shown = true;
   }
 }
 
 void menuBarAlt() {
-  if (M.bar.shown) return hideMenuBar();
+  if (menuState.bar.shown) return hideMenuBar();
   if (!menuBarAllowed()) return;
-  M.bar.state = 2;
+  menuState.bar.state = kBarByAlt;
   rebuildMenu();
-  M.bar.shown = true;
+  menuState.bar.shown = true;
 }
 
 }  // namespace velmora::render

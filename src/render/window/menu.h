@@ -51,10 +51,11 @@ void runMenuCommand(int command);
 void runSystemCommand(int command);
 
 // The pop-up menu bar: shown only while WindowMenu is set and the menu is not
-// attached (full screen, or MenuLock1 0). State 0 hidden, 1 shown by the
-// pointer at the top edge, 2 shown by Alt.
+// attached (full screen, or MenuLock1 0), by the pointer at the top edge or
+// by Alt.
+enum MenuBarOpener : int { kBarHidden = 0, kBarByPointer = 1, kBarByAlt = 2 };
 struct MenuBarState {
-  int state = 0;
+  int state = kBarHidden;  // MenuBarOpener
   bool shown = false;
 };
 const MenuBarState& menuBar();

@@ -11,7 +11,7 @@ namespace {
 using core::setting;
 using K = core::SettingKey;
 
-MenuBarInteraction I;
+MenuBarInteraction barInteraction;
 
 bool inside(const Rect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
@@ -30,18 +30,18 @@ void pick(const MenuItem& item) {
 
 }  // namespace
 
-const MenuBarInteraction& menuBarInteraction() { return I; }
+const MenuBarInteraction& menuBarInteraction() { return barInteraction; }
 
 bool menuBarVisible() {
-  return I.forced || menuBar().shown || (setting(K::FullScreen) == 0 && setting(K::WindowMenu) != 0 && setting(K::MenuLock1) != 0);
+  return barInteraction.forced || menuBar().shown || (setting(K::FullScreen) == 0 && setting(K::WindowMenu) != 0 && setting(K::MenuLock1) != 0);
 }
 
-void closeMenuDropdown() { I = MenuBarInteraction{}; }
+void closeMenuDropdown() { barInteraction = MenuBarInteraction{}; }
 
 void openSystemMenu() {
   rebuildMenu();
-  I = MenuBarInteraction{};
-  I.dropdown = I.forced = true;
+  barInteraction = MenuBarInteraction{};
+  barInteraction.dropdown = barInteraction.forced = true;
 }
 
 std::vector<MenuItem> systemMenuItems() {
@@ -60,7 +60,7 @@ MenuBarLayout menuBarLayout(int windowWidth) {
     right = l.lock.left;
   }
   l.title = {right - menuTextWidth(m.title) - 16, 0, right, kMenuBarHeight};
-  if (!I.dropdown) return l;
+  if (!barInteraction.dropdown) return l;
   std::vector<std::string> labels;
   for (const Submenu& s : m.submenus) labels.push_back(s.label);
   const int w = widestLabel(labels) + 40;
@@ -75,13 +75,13 @@ MenuBarLayout menuBarLayout(int windowWidth) {
     l.systemRows.push_back({l.dropdown.left, l.dropdown.bottom, l.dropdown.right, l.dropdown.bottom + kMenuItemHeight});
     l.dropdown.bottom += kMenuItemHeight;
   }
-  if (I.submenu < 0 || I.submenu >= static_cast<int>(m.submenus.size())) return l;
-  const Submenu& s = m.submenus[static_cast<size_t>(I.submenu)];
+  if (barInteraction.submenu < 0 || barInteraction.submenu >= static_cast<int>(m.submenus.size())) return l;
+  const Submenu& s = m.submenus[static_cast<size_t>(barInteraction.submenu)];
   labels.clear();
   for (const MenuItem& item : s.items) labels.push_back(item.label);
   const int iw = widestLabel(labels) + 40;
   // The drop-down hangs at the right edge, so its submenus open to the left.
-  const int top = l.submenuRows[static_cast<size_t>(I.submenu)].top;
+  const int top = l.submenuRows[static_cast<size_t>(barInteraction.submenu)].top;
   l.items = {std::max(0, l.dropdown.left - iw), top, 0, top};
   l.items.right = l.items.left + iw;
   for (const MenuItem& item : s.items) {
@@ -94,40 +94,40 @@ MenuBarLayout menuBarLayout(int windowWidth) {
 
 bool menuBarInput(const WindowMessage& m, int windowWidth) {
   if (!menuBarVisible()) return false;
-  const bool move = m.message == WM_MOUSEMOVE, up = m.message == WM_LBUTTONUP;
-  if (!move && !up && m.message != WM_LBUTTONDOWN) return false;
+  const bool move = m.message == kMsgMouseMove, up = m.message == kMsgLeftUp;
+  if (!move && !up && m.message != kMsgLeftDown) return false;
   const MenuBarLayout l = menuBarLayout(windowWidth);
   const int x = m.x, y = m.y;
   for (size_t i = 0; i < l.itemRows.size(); ++i) {
     if (!inside(l.itemRows[i], x, y)) continue;
-    const MenuItem& item = currentMenu().submenus[static_cast<size_t>(I.submenu)].items[i];
-    I.hotItem = static_cast<int>(i);
+    const MenuItem& item = currentMenu().submenus[static_cast<size_t>(barInteraction.submenu)].items[i];
+    barInteraction.hotItem = static_cast<int>(i);
     if (up && item.command && !item.greyed) pick(item);
     return true;
   }
   for (size_t i = 0; i < l.systemRows.size(); ++i) {
     if (!inside(l.systemRows[i], x, y)) continue;
-    I.submenu = -1;
+    barInteraction.submenu = -1;
     const MenuItem item = systemMenuItems()[i];
     if (up && !item.greyed) closeMenuDropdown(), runSystemCommand(item.command - 1000);
     return true;
   }
   for (size_t i = 0; i < l.submenuRows.size(); ++i) {
     if (!inside(l.submenuRows[i], x, y)) continue;
-    if (I.submenu != static_cast<int>(i)) I.hotItem = -1;
-    I.submenu = static_cast<int>(i);
+    if (barInteraction.submenu != static_cast<int>(i)) barInteraction.hotItem = -1;
+    barInteraction.submenu = static_cast<int>(i);
     return true;
   }
   if (inside(l.bar, x, y)) {
     if (up && inside(l.title, x, y)) {
       // The marks follow whatever changed the settings since the bar was built.
-      if (!I.dropdown) rebuildMenu();
-      I.dropdown = !I.dropdown, I.submenu = -1, I.forced = I.forced && I.dropdown;
+      if (!barInteraction.dropdown) rebuildMenu();
+      barInteraction.dropdown = !barInteraction.dropdown, barInteraction.submenu = -1, barInteraction.forced = barInteraction.forced && barInteraction.dropdown;
     } else if (up && inside(l.lock, x, y)) closeMenuDropdown(), runMenuCommand(99);
     return true;
   }
   // A click elsewhere closes an open drop-down and goes no further.
-  if (I.dropdown && !move) {
+  if (barInteraction.dropdown && !move) {
     if (up) closeMenuDropdown();
     return true;
   }

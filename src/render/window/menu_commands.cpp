@@ -2,6 +2,7 @@
 #include "core/settings.h"
 #include "platform/window.h"
 #include "render/display.h"
+#include "render/internal.h"
 #include "render/render.h"
 #include "render/window/menu.h"
 #include "render/window/window_events.h"
@@ -55,8 +56,8 @@ void filterChosen(int value) {
 }
 
 void vsyncChosen(int value) {
-  if (setting(K::VSyncWait) == value) return;
-  setting(K::VSyncWait) = value;
+  if (vsyncWait() == value) return;
+  setVsyncWait(value);
   if (deviceCreated()) screenChange(true);
 }
 

@@ -24,7 +24,7 @@ struct OverlayPictures {
   std::array<OverlayPicture, kOverlayPictureCount> pictures;
   uint64_t uses = 0;
 };
-OverlayPictures O;
+OverlayPictures overlayPictures;
 
 bool sameRecipe(const OverlayPicture& p, int x, int y, int width, int height, std::string_view recipe) {
   return p.texture && p.x == x && p.y == y && p.width == width && p.height == height && p.recipe == recipe;
@@ -33,10 +33,10 @@ bool sameRecipe(const OverlayPicture& p, int x, int y, int width, int height, st
 // The texture for the recipe: the one it has, or the least recently used
 // one painted anew.
 GLuint overlayTexture(int x, int y, int width, int height, std::string_view recipe, const OverlayPainter& paint) {
-  OverlayPicture* oldest = &O.pictures[0];
-  for (OverlayPicture& p : O.pictures) {
+  OverlayPicture* oldest = &overlayPictures.pictures[0];
+  for (OverlayPicture& p : overlayPictures.pictures) {
     if (sameRecipe(p, x, y, width, height, recipe)) {
-      p.lastUse = ++O.uses;
+      p.lastUse = ++overlayPictures.uses;
       return p.texture;
     }
     if (p.lastUse < oldest->lastUse) oldest = &p;
@@ -54,7 +54,7 @@ GLuint overlayTexture(int x, int y, int width, int height, std::string_view reci
   image::freeImage(im);
   p.x = x, p.y = y, p.width = width, p.height = height;
   p.recipe.assign(recipe);
-  p.lastUse = ++O.uses;
+  p.lastUse = ++overlayPictures.uses;
   return p.texture;
 }
 
@@ -91,9 +91,9 @@ void drawOverlayPicture(int x, int y, int width, int height, std::string_view re
 
 void releaseOverlayTexture() {
   if (device().created)
-    for (OverlayPicture& p : O.pictures)
+    for (OverlayPicture& p : overlayPictures.pictures)
       if (p.texture) glDeleteTextures(1, &p.texture);
-  O = OverlayPictures{};
+  overlayPictures = OverlayPictures{};
 }
 
 }  // namespace velmora::render

@@ -16,15 +16,15 @@ struct WallPaperState {
   GLuint texture = 0;
   int width = 0, height = 0;
 };
-WallPaperState W;
+WallPaperState wallPaperState;
 
 bool shownNow() { return setting(K::FullScreen) != 0 && (setting(K::FullMode) == 2 || setting(K::FullMode) == 3); }
 
 }  // namespace
 
 void releaseWallPaper() {
-  if (W.texture && device().created) glDeleteTextures(1, &W.texture);
-  W = WallPaperState{};
+  if (wallPaperState.texture && device().created) glDeleteTextures(1, &wallPaperState.texture);
+  wallPaperState = WallPaperState{};
 }
 
 void rebuildWallPaper() {
@@ -34,8 +34,8 @@ void rebuildWallPaper() {
   if (name.empty() || !device().created) return;
   image::Image* picture = sprite::loadWholePicture(name.c_str(), nullptr, false);
   if (!picture) return;  // the bars stay black
-  glGenTextures(1, &W.texture);
-  glBindTexture(GL_TEXTURE_2D, W.texture);
+  glGenTextures(1, &wallPaperState.texture);
+  glBindTexture(GL_TEXTURE_2D, wallPaperState.texture);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, picture->width, picture->height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
                picture->pixels);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
@@ -43,24 +43,24 @@ void rebuildWallPaper() {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
   glBindTexture(GL_TEXTURE_2D, 0);
-  W.width = picture->width;
-  W.height = picture->height;
+  wallPaperState.width = picture->width;
+  wallPaperState.height = picture->height;
   image::freeImage(picture);
 }
 
 void paintWallPaper(int w, int h) {
-  if (!W.texture || !shownNow() || w <= 0 || h <= 0) return;
+  if (!wallPaperState.texture || !shownNow() || w <= 0 || h <= 0) return;
   bindTarget(0, w, h);
   GpuVertex v[4];
   // The default target's rows run bottom-up: top and bottom swap so that the
   // pattern starts at the window's top-left.
-  pushScreenQuad(Rect{0, h, w, 0}, 0, 0, static_cast<float>(w) / static_cast<float>(W.width),
-                 static_cast<float>(h) / static_cast<float>(W.height), 0xFFFFFFFF, v);
+  pushScreenQuad(Rect{0, h, w, 0}, 0, 0, static_cast<float>(w) / static_cast<float>(wallPaperState.width),
+                 static_cast<float>(h) / static_cast<float>(wallPaperState.height), 0xFFFFFFFF, v);
   applyBlendRow(static_cast<int>(BlendRow::Replace));
   useProgram(ProgramId::Sprite);
   glUniform1i(program(ProgramId::Sprite).stage1, 0);
   glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, W.texture);
+  glBindTexture(GL_TEXTURE_2D, wallPaperState.texture);
   glBindSampler(0, 0);
   streamBegin();
   streamPush(v, 4);

@@ -19,8 +19,6 @@ namespace {
 using core::setting;
 using K = core::SettingKey;
 
-constexpr int kVkTab = 9, kVkShift = 16, kVkEnter = 13, kVkAlt = 18, kVkSpace = 32, kVkEscape = 27;
-
 // A second close within this time means the game is not answering the first.
 constexpr uint32_t kCloseRepeatMs = 5000;
 
@@ -48,8 +46,8 @@ void activated(bool active) {
 // Cursor requests over the main window's client, caption, system menu, menu,
 // buttons or borders: the pointer is off the pop-up bar, which then goes.
 bool offTheMenuBar(const WindowMessage& msg) {
-  const uint32_t hit = static_cast<uint32_t>(msg.lParam & 0xFFFF);
-  return (hit >= HTCLIENT && hit <= 3) || hit == 5 || (hit >= 8 && hit <= HTBORDER) || hit == HTCLOSE;
+  const uint32_t hit = static_cast<uint32_t>(msg.packed & 0xFFFF);
+  return (hit >= kHitClient && hit <= 3) || hit == 5 || (hit >= 8 && hit <= kHitBorder) || hit == kHitClose;
 }
 
 // The close request is the script's to answer; one that ignores it would
@@ -74,59 +72,59 @@ void setTransitionBusy(TransitionBusy busy) { g_busy = busy; }
 void resetCloseRepeat() { g_close = {}; }
 
 void handleWindowEvent(WindowMessage& msg) {
-  const int vk = static_cast<int>(msg.wParam & 0xFF);
+  const int vk = static_cast<int>(msg.code & 0xFF);
   int cw = 0, ch = 0;
   platform::clientSize(cw, ch);
   // The drawn menu takes the pointer messages over it; the game never sees them.
   if (menuBarInput(msg, cw)) {
     if (!menuBarVisible()) closeMenuDropdown();
-    msg.message = WM_NULL;
+    msg.message = kMsgNone;
     return;
   }
   switch (msg.message) {
     // The window stays: the script answers the request as an event.
-    case WM_CLOSE: closeRequested(); break;
-    case WM_SETFOCUS: activated(true); break;
-    case WM_KILLFOCUS:
+    case kMsgClose: closeRequested(); break;
+    case kMsgFocusGained: activated(true); break;
+    case kMsgFocusLost:
       activated(false);
       hideMenuBar();
       if (!menuBarVisible()) closeMenuDropdown();
       break;
-    case WM_SETCURSOR:
+    case kMsgCursorRequest:
       if (menuBar().shown && offTheMenuBar(msg)) hideMenuBar();
       if (!menuBarVisible()) closeMenuDropdown();
       break;
-    case WM_DISPLAYCHANGE: refreshMonitor(); break;
-    case WM_KEYDOWN:
-    case WM_KEYUP:
+    case kMsgDisplayChange: refreshMonitor(); break;
+    case kMsgKeyDown:
+    case kMsgKeyUp:
       // Esc closes an open menu (and a pop-up bar); the game sees neither
       // its press nor its release.
-      if (vk == kVkEscape && msg.message == WM_KEYDOWN && (menuBarInteraction().dropdown || menuBar().shown)) {
+      if (vk == kVkEscape && msg.message == kMsgKeyDown && (menuBarInteraction().dropdown || menuBar().shown)) {
         closeMenuDropdown();
         hideMenuBar();
         g_escapeTaken = true;
-        msg.message = WM_NULL;
+        msg.message = kMsgNone;
         break;
       }
       if (vk == kVkEscape && g_escapeTaken) {
-        g_escapeTaken = msg.message == WM_KEYDOWN;
-        msg.message = WM_NULL;
+        g_escapeTaken = msg.message == kMsgKeyDown;
+        msg.message = kMsgNone;
         break;
       }
-      if (msg.message == WM_KEYDOWN) break;
+      if (msg.message == kMsgKeyDown) break;
       if (vk == kVkTab) modes::toggleSkip();
       else if (vk == kVkShift) modes::toggleAuto();
       break;
-    case WM_SYSKEYDOWN:
-      if (vk == kVkSpace) openSystemMenu(), msg.message = WM_NULL;
+    case kMsgSystemKeyDown:
+      if (vk == kVkSpace) openSystemMenu(), msg.message = kMsgNone;
       if (vk != kVkEnter) break;
       if (!(g_busy && g_busy())) switchFullScreen(setting(K::FullScreen) == 0, true);
-      msg.message = WM_NULL;
+      msg.message = kMsgNone;
       break;
-    case WM_SYSKEYUP:
+    case kMsgSystemKeyUp:
       if (vk == kVkAlt) menuBarAlt();
       break;
-    case WM_MOUSEMOVE:
+    case kMsgMouseMove:
       if (setting(K::SystemActive) != 0 && !menuBarInteraction().dropdown) menuBarPointer(msg.y);
       if (!menuBarVisible()) closeMenuDropdown();
       break;
