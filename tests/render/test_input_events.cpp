@@ -2,6 +2,7 @@
 #include "render/input/find.h"
 #include "input_fixture.h"
 #include "platform/events.h"
+#include "platform/gamepad.h"
 
 namespace velmora::input::test {
 namespace {
@@ -269,6 +270,33 @@ TEST_F(InputTest, InactiveWindowWaitsWhenSystemActiveAsks) {
   });
   EXPECT_EQ(next(), ev(-1, 'B', 2));
   setWindowProcedure(nullptr);
+}
+
+// A pad reaches the event wait as the keys and buttons it stands for.
+TEST_F(InputTest, PadButtonsArriveAsArrowsEnterRightClickTabAndTheWheel) {
+  platform::enableGamepads(true);
+  spriteAt(20, 100, 500);
+  spriteAt(21, 300, 500);
+  run("setBtn", "0, 20, 0");
+  run("setBtn", "1, 21, 0");
+  ASSERT_TRUE(platform::pressVirtualPadButton("right"));
+  EXPECT_EQ(next(), ev(0, 39, 0));  // the first button, as Right would
+  EXPECT_EQ(next(), ev(0, 39, 3));
+  ASSERT_TRUE(platform::pressVirtualPadButton("a"));
+  EXPECT_EQ(next(), ev(0, 1, 2));  // Enter on the current button is its click
+  EXPECT_EQ(next(), ev(0, 1, 3));
+  ASSERT_TRUE(platform::pressVirtualPadButton("b"));
+  EXPECT_EQ(next(), ev(-1, 2, 2));
+  EXPECT_EQ(next(), ev(-1, 2, 3));
+  ASSERT_TRUE(platform::pressVirtualPadButton("x"));
+  EXPECT_EQ(next(), ev(-1, 9, 2));
+  EXPECT_EQ(next(), ev(-1, 9, 3));
+  ASSERT_TRUE(platform::pressVirtualPadButton("lb"));
+  EXPECT_EQ(next(), ev(-1, 0, 5));  // the wheel turned back
+  EXPECT_EQ(next(), kNone);
+  EXPECT_FALSE(platform::pressVirtualPadButton("guide"));
+  platform::enableGamepads(false);
+  EXPECT_FALSE(platform::pressVirtualPadButton("a"));
 }
 
 }  // namespace
