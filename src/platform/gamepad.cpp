@@ -124,7 +124,10 @@ bool stickArrow(const SDL_Event& e, int& held, int value, int vkNegative, int vk
   if (held != 0) {
     keyMessage(m, held < 0 ? vkNegative : vkPositive, false, false);
     held = 0;
-    if (target != 0) SDL_PushEvent(const_cast<SDL_Event*>(&e));  // taken again for the press
+    if (target != 0) {
+      SDL_Event again = e;  // taken again for the press
+      SDL_PushEvent(&again);
+    }
     return true;
   }
   keyMessage(m, target < 0 ? vkNegative : vkPositive, true, false);
@@ -199,14 +202,12 @@ void enableGamepads(bool on) {
       if (SDL_JoystickGetDeviceInstanceID(i) == P.virtualPad) SDL_JoystickDetachVirtual(i);
   }
   SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
-  const uint32_t pointerEvent = P.pointerEvent;
   P.open.clear();
   P.virtualPad = -1;
   P.heldX = P.heldY = 0;
   P.pointerX = P.pointerY = 0;
   P.pointerTimer = 0;
   P.pointerMoving = false;
-  P.pointerEvent = pointerEvent;
 }
 
 bool gamepadsEnabled() { return SDL_WasInit(SDL_INIT_GAMECONTROLLER) != 0; }

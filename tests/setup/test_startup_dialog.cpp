@@ -175,7 +175,8 @@ TEST_F(StartupDialogTest, LabelsMarkTheDesignWidthAndDisabledPresetsCannotBeChos
 TEST_F(StartupDialogTest, AdvancedPageCoversTheOtherKeysAndStepsWithinTheirRanges) {
   const std::vector<K> elsewhere = {K::StartingSetUp, K::ResolutionWindow, K::Resolution, K::FullScreen, K::ScreenAspect,
                                     K::WindowWidth, K::WindowHeight, K::ClientLeft, K::ClientTop, K::FontFile,
-                                    K::FontColor1, K::FontColor2, K::FontColor3, K::CursorFile, K::WallPaper};
+                                    K::FontColor1, K::FontColor2, K::FontColor3, K::CursorFile, K::WallPaper,
+                                    K::TextStream};
   std::vector<int> seen(core::kSettingKeyCount, 0);
   for (const AdvancedRow& r : advancedRows()) ++seen[static_cast<size_t>(r.key)];
   for (K k : elsewhere) seen[static_cast<size_t>(k)] += 10;
