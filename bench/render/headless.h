@@ -8,8 +8,8 @@
 
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
-#include "core/settings.h"
-#include "core/state.h"
+#include "base/settings.h"
+#include "base/state.h"
 #include "image/image.h"
 #include "platform/platform.h"
 #include "render/render.h"
@@ -42,8 +42,8 @@ inline void startHeadless() {
   if (!dir || chdir(dir) != 0) std::abort();
   setenv("XDG_RUNTIME_DIR", dir, 1);
   runOptions().headless = true;
-  core::resetSettings();
-  core::setting(core::SettingKey::VSyncWait) = 0;
+  resetSettings();
+  setting(SettingKey::VSyncWait) = 0;
   platform::init();
   script::registerOwnCommands();
   bindings::registerCatalogue();

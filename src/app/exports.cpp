@@ -2,10 +2,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/hash.h"
-#include "core/report.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/hash.h"
+#include "base/report.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "resource/resource.h"
 
 #define VELMORA_EXPORT extern "C" __attribute__((visibility("default")))

@@ -11,13 +11,13 @@
 #include <sys/stat.h>
 
 #include "audio/audio.h"
-#include "core/entry/startup.h"
-#include "core/pump.h"
-#include "core/report.h"
-#include "core/textconv.h"
-#include "core/scenario.h"
+#include "app/startup.h"
+#include "base/pump.h"
+#include "base/report.h"
+#include "base/textconv.h"
+#include "app/scenario.h"
 #include "render/display.h"
-#include "core/state.h"
+#include "base/state.h"
 #include "platform/events.h"
 #include "platform/platform.h"
 #include "platform/vclock.h"
@@ -84,13 +84,13 @@ Arguments parseCommandLine(int argc, char** argv) {
       o.frameMs = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
     } else if (arg == "--input" && i + 1 < argc) {
       std::string error;
-      if (!velmora::scenario::load(argv[++i], error)) {
+      if (!velmora::app::loadScenario(argv[++i], error)) {
         std::fprintf(stderr, "velmora: %s\n", error.c_str());
         a.ok = false;
       }
     } else if (arg == "--screenshot-at" && i + 2 < argc) {
       uint32_t ms = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
-      velmora::scenario::addScreenshotAt(ms, argv[++i]);
+      velmora::app::addScreenshotAt(ms, argv[++i]);
     } else if (arg == "--audio-out" && i + 1 < argc) {
       velmora::audio::setAudioOutput(std::filesystem::absolute(argv[++i]).string());  // before the move into the game folder
     } else if (arg == "--save-dir" && i + 1 < argc) {
@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
   velmora::platform::init();
   velmora::messageRecord() = velmora::WindowMessage{};
   int ran = velmora::runInterpreter();
-  int failed = velmora::scenario::finish();
+  int failed = velmora::app::finishScenario();
   velmora::render::releaseDisplay();
   velmora::platform::shutdown();
   if (velmora::runOptions().saveDirTemporary) {

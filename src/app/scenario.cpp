@@ -1,4 +1,4 @@
-#include "core/scenario.h"
+#include "app/scenario.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,11 +9,11 @@
 #include <sstream>
 #include <vector>
 
-#include "core/textconv.h"
+#include "base/textconv.h"
 #include "platform/inject.h"
 #include "platform/platform.h"
 
-namespace velmora::scenario {
+namespace velmora::app {
 namespace {
 
 enum class Kind { Click, RightClick, Move, Wheel, Key, Drop, Wait, WaitText, WaitEvent, Screenshot, ExpectVar, ExpectText, Close, Quit };
@@ -50,7 +50,7 @@ const KeyName kKeys[] = {{"Enter", 13}, {"Return", 13}, {"Esc", 27},     {"Escap
                          {"PageDown", 34}, {"Home", 36}, {"End", 35},    {"Delete", 46}, {"Insert", 45}};
 
 struct ScenarioState {
-  Hooks hooks;
+  ScenarioHooks hooks;
   std::string file = "scenario";
   std::vector<Directive> directives;
   size_t next = 0;
@@ -201,9 +201,9 @@ bool due(const Directive& d, uint32_t elapsed) {
 
 }  // namespace
 
-Hooks& hooks() { return S.hooks; }
+ScenarioHooks& scenarioHooks() { return S.hooks; }
 
-bool load(const std::string& path, std::string& error) {
+bool loadScenario(const std::string& path, std::string& error) {
   std::ifstream in(path);
   if (!in) return error = path + ": cannot be read", false;
   S.file = path;
@@ -228,9 +228,9 @@ void addScreenshotAt(uint32_t ms, const std::string& path) {
   S.directives.push_back(std::move(d));
 }
 
-bool active() { return !S.directives.empty(); }
+bool scenarioActive() { return !S.directives.empty(); }
 
-void poll() {
+void pollScenario() {
   if (S.next >= S.directives.size() || S.inPoll) return;
   S.inPoll = true;  // a hook that pumps messages must not re-enter
   if (!S.started) S.started = true, S.start = platform::nowMs();
@@ -247,7 +247,7 @@ uint32_t framesNoted() { return S.frames; }
 void noteTextWait() { S.textWait = true; }
 void noteIdleEventPoll() { S.idlePoll = true; }
 
-void runEnded() {
+void scenarioRunEnded() {
   if (!S.started) S.started = true, S.start = platform::nowMs();
   while (S.next < S.directives.size()) {
     const Directive& d = S.directives[S.next];
@@ -257,7 +257,7 @@ void runEnded() {
   }
 }
 
-int finish() {
+int finishScenario() {
   for (size_t i = S.next; i < S.directives.size(); ++i) {
     const Directive& d = S.directives[i];
     if (d.kind == Kind::ExpectVar || d.kind == Kind::ExpectText || d.kind == Kind::Screenshot)
@@ -267,4 +267,4 @@ int finish() {
   return S.failures;
 }
 
-}  // namespace velmora::scenario
+}  // namespace velmora::app

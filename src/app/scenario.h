@@ -17,9 +17,9 @@
 #include <cstdint>
 #include <string>
 
-namespace velmora::scenario {
+namespace velmora::app {
 
-struct Hooks {
+struct ScenarioHooks {
   // Reads a variable reference; false when it names nothing.
   bool (*readVariable)(const std::string& reference, std::string& value) = nullptr;
   // The text the message window shows now (Shift_JIS).
@@ -29,16 +29,16 @@ struct Hooks {
   // Logical-screen point to window-client point.
   void (*logicalToWindow)(int& x, int& y) = nullptr;
 };
-Hooks& hooks();
+ScenarioHooks& scenarioHooks();
 
 // Parses a scenario file; false with "file:line: message" on the first error.
-bool load(const std::string& path, std::string& error);
+bool loadScenario(const std::string& path, std::string& error);
 // The --screenshot-at shorthand.
 void addScreenshotAt(uint32_t ms, const std::string& path);
-bool active();
+bool scenarioActive();
 
 // Runs the directives that are due. Called by the message pump.
-void poll();
+void pollScenario();
 void noteFrame();
 uint32_t framesNoted();
 void noteTextWait();
@@ -46,10 +46,10 @@ void noteIdleEventPoll();
 
 // The script has ended: what is due now (checks of the final state) runs,
 // before anything is released.
-void runEnded();
+void scenarioRunEnded();
 
 // Reports directives never reached; the number of failed expectations
 // (unreached expectations count) is the run's verdict.
-int finish();
+int finishScenario();
 
-}  // namespace velmora::scenario
+}  // namespace velmora::app

@@ -1,4 +1,4 @@
-#include "core/entry/startup.h"
+#include "app/startup.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -7,12 +7,12 @@
 #include "bindings/catalogue.h"
 #include "bindings/host_commands.h"
 #include "bindings/library_commands.h"
-#include "core/glide.h"
-#include "core/modes.h"
-#include "core/report.h"
-#include "core/scenario.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "platform/glide.h"
+#include "script/modes.h"
+#include "base/report.h"
+#include "app/scenario.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "platform/events.h"
 #include "platform/platform.h"
 #include "resource/resource.h"
@@ -74,9 +74,9 @@ void frameTick() {
   static bool presented = false;
   // A game that only draws (no event wait) still meets its timed directives;
   // they see the frame presented last, so none runs before the first one.
-  if (presented) scenario::poll();
+  if (presented) app::pollScenario();
   presented = true;
-  scenario::noteFrame();
+  app::noteFrame();
   if (!platform::virtualClock()) return;
   ++frames;
   uint32_t ms = runOptions().frameMs;
@@ -84,7 +84,7 @@ void frameTick() {
 }
 
 void installScenarioHooks() {
-  scenario::Hooks& h = scenario::hooks();
+  app::ScenarioHooks& h = app::scenarioHooks();
   h.readVariable = readVariable;
   if (!h.currentText) h.currentText = printedText;
   h.screenshot = screenshot;
@@ -120,9 +120,9 @@ bool voicePlaying() {
 }
 
 void installJumpEffects() {
-  modes::hooks().startJumpEffects = startJump;
-  modes::hooks().endJumpEffects = endJump;
-  modes::hooks().voicePlaying = voicePlaying;
+  script::modeHooks().startJumpEffects = startJump;
+  script::modeHooks().endJumpEffects = endJump;
+  script::modeHooks().voicePlaying = voicePlaying;
 }
 
 void releaseScriptMachinery() {
@@ -158,7 +158,7 @@ int runInterpreter() {
   sprite::bindMotionCores();
   render::bindRenderCores();
   render::bindTransitionCores();
-  input::bindInputCores();
+  render::bindInputCores();
   render::setStartupDialog(setup::runStartupDialog);
   render::setOverlayDrawer(setup::drawOverlays);
   if (!runOptions().headless) save::setInheritanceChooser(setup::chooseInheritance);
@@ -184,7 +184,7 @@ int runInterpreter() {
   setStartClock(g_startTime);
   save::setPlayStartTime(g_startTime);
   script::runScript();
-  scenario::runEnded();
+  app::scenarioRunEnded();
 
   // Release, in the fixed order: settings, interpreter state, slots, tables,
   // render device, sound channels, indexes.
@@ -203,7 +203,7 @@ int runInterpreter() {
   audio::releaseSound();
   sprite::clearCache();
   bindings::releasePluginLibraries();
-  joinCursorGlide();
+  platform::joinCursorGlide();
   resource::closeArchives();
   releaseFileMemory();
   return 1;

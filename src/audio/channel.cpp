@@ -6,10 +6,10 @@
 #include <new>
 
 #include "audio/internal.h"
-#include "core/hash.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/textconv.h"
+#include "base/hash.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/textconv.h"
 #include "platform/platform.h"
 #include "resource/resource.h"
 
@@ -17,7 +17,6 @@ namespace velmora::audio {
 namespace {
 
 using Lock = std::unique_lock<std::mutex>;
-using core::SettingKey;
 
 void realSleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -379,7 +378,7 @@ void openChannel(int n, const std::string& name, uint32_t offset, uint32_t size)
   ch.held = 0;
   ch.pan = 0;
   const PcmFormat& f = ch.stream->format;
-  int32_t kb = std::clamp(core::setting(SettingKey::StreamBufferSize), 1, 4096);
+  int32_t kb = std::clamp(setting(SettingKey::StreamBufferSize), 1, 4096);
   uint32_t half = uint32_t(kb) * 1024 / uint32_t(f.blockAlign) * uint32_t(f.blockAlign);
   try {
     std::lock_guard g(ch.voice.lock);
@@ -551,7 +550,7 @@ int switchFactor(int v) { return v != 0; }
 
 void recomputeGains() {
   const int master =
-      switchFactor(core::setting(SettingKey::MasterMute)) * volumeFactor(core::setting(SettingKey::MasterVolume));
+      switchFactor(setting(SettingKey::MasterMute)) * volumeFactor(setting(SettingKey::MasterVolume));
   for (SoundChannel& ch : state().channels) {
     std::lock_guard lk(ch.m);
     ch.gain = switchFactor(ch.categorySwitch) * volumeFactor(ch.categoryVolume) * master / 100;

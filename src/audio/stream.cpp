@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/state.h"
+#include "base/textconv.h"
 
 namespace velmora::audio {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/hash.h"
+#include "base/hash.h"
 
 #include <array>
 

@@ -1,9 +1,9 @@
-#include "core/pump.h"
+#include "base/pump.h"
 
 #include <chrono>
 
-#include "core/scenario.h"
-#include "core/state.h"
+#include "app/scenario.h"
+#include "base/state.h"
 #include "platform/events.h"
 #include "platform/platform.h"
 #include "platform/vclock.h"
@@ -74,7 +74,7 @@ void followWallClock(WallClock::time_point now) {
 // while leaves the scenario's directives to these looks.
 void pollScenarioIfNobodyDoes(WallClock::time_point now) {
   BusyLoopState& b = P.busy;
-  const uint32_t frames = scenario::framesNoted();
+  const uint32_t frames = app::framesNoted();
   if (frames != b.framesSeen || b.drains != b.drainsSeen || b.idleLooks == 0) {
     b.framesSeen = frames;
     b.drainsSeen = b.drains;
@@ -82,7 +82,7 @@ void pollScenarioIfNobodyDoes(WallClock::time_point now) {
     b.idleLooks = 1;
     return;
   }
-  if (++b.idleLooks >= kStalledPolls && now - b.idleSince >= kClockStall) scenario::poll();
+  if (++b.idleLooks >= kStalledPolls && now - b.idleSince >= kClockStall) app::pollScenario();
 }
 
 }  // namespace
@@ -91,7 +91,7 @@ WindowMessage& messageRecord() { return P.record; }
 
 int drainWindowMessages(WindowMessage& msg) {
   ++P.busy.drains;
-  scenario::poll();  // a scenario's input is due before the queue is read
+  app::pollScenario();  // a scenario's input is due before the queue is read
   if (!platform::pollMessage(msg)) return 1;
   if (P.dialog && P.dialog(msg)) {
     msg.message = WM_NULL;  // the dialog's message is not the game's

@@ -1,4 +1,4 @@
-#include "core/replace_file.h"
+#include "base/replace_file.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,7 +12,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "core/textconv.h"
+#include "base/textconv.h"
 
 namespace velmora {
 namespace {

@@ -1,11 +1,11 @@
-#include "core/report.h"
+#include "base/report.h"
 
 #include <array>
 #include <cstdio>
 #include <cstring>
 
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "platform/platform.h"
 
 namespace velmora {

@@ -1,16 +1,16 @@
-#include "core/settings.h"
+#include "base/settings.h"
 
-#include "core/state.h"
+#include "base/state.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <numeric>
 
-#include "core/pump.h"
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "base/pump.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 
-namespace velmora::core {
+namespace velmora {
 namespace {
 
 using K = SettingKey;
@@ -365,4 +365,4 @@ void applySettingEntries(const SettingEntries& entries) {
   }
 }
 
-}  // namespace velmora::core
+}  // namespace velmora

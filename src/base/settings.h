@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace velmora::core {
+namespace velmora {
 
 // In file order.
 enum class SettingKey : uint8_t {
@@ -97,4 +97,4 @@ SettingEntries splitSettingEntries(std::string_view text);
 // Applies every key of the table that is present, with its effects.
 void applySettingEntries(const SettingEntries& entries);
 
-}  // namespace velmora::core
+}  // namespace velmora

@@ -1,19 +1,19 @@
-#include "core/snapshot.h"
+#include "base/snapshot.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-#include "core/sjis.h"
+#include "base/sjis.h"
 
-namespace velmora::snapshot {
+namespace velmora {
 namespace {
 
 struct SnapshotState {
-  std::vector<Section> sections;
+  std::vector<SnapshotSection> sections;
   int historyCount = 0;
-  TextLink text;
+  SnapshotTextLink text;
 };
 SnapshotState S;
 
@@ -36,7 +36,7 @@ size_t keyEnd(std::string_view line) {
 
 }  // namespace
 
-Entries::Entries(std::string_view text) {
+SnapshotEntries::SnapshotEntries(std::string_view text) {
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find('\n', start);
@@ -53,12 +53,12 @@ Entries::Entries(std::string_view text) {
   }
 }
 
-const std::string* Entries::find(std::string_view key) const {
+const std::string* SnapshotEntries::find(std::string_view key) const {
   auto it = map_.find(key);
   return it == map_.end() ? nullptr : &it->second;
 }
 
-std::vector<std::string_view> splitFields(std::string_view value) {
+std::vector<std::string_view> splitSnapshotFields(std::string_view value) {
   std::vector<std::string_view> fields;
   size_t start = 0;
   for (size_t comma; (comma = value.find(',', start)) != std::string_view::npos; start = comma + 1)
@@ -117,7 +117,7 @@ std::string formatReal(float value) {
   return buf;
 }
 
-const std::string_view* FieldReader::take() {
+const std::string_view* SnapshotFieldReader::take() {
   if (!ok_ || next_ >= fields_.size()) {
     ok_ = false;
     return nullptr;
@@ -125,53 +125,53 @@ const std::string_view* FieldReader::take() {
   return &fields_[next_++];
 }
 
-int32_t FieldReader::dec() {
+int32_t SnapshotFieldReader::dec() {
   const std::string_view* f = take();
   int32_t v = 0;
   if (f && !parseDecimal(*f, v)) ok_ = false;
   return ok_ ? v : 0;
 }
 
-uint32_t FieldReader::hex() {
+uint32_t SnapshotFieldReader::hex() {
   const std::string_view* f = take();
   uint32_t v = 0;
   if (f && !parseHex(*f, v)) ok_ = false;
   return ok_ ? v : 0;
 }
 
-float FieldReader::real() {
+float SnapshotFieldReader::real() {
   const std::string_view* f = take();
   float v = 0;
   if (f && !parseReal(*f, v)) ok_ = false;
   return ok_ ? v : 0.0f;
 }
 
-ScriptKey FieldReader::key() {
+ScriptKey SnapshotFieldReader::key() {
   const std::string_view* f = take();
   ScriptKey v = 0;
   if (f && !parseScriptName(*f, v)) ok_ = false;
   return ok_ ? v : 0;
 }
 
-std::string_view FieldReader::text() {
+std::string_view SnapshotFieldReader::text() {
   const std::string_view* f = take();
   return f ? *f : std::string_view();
 }
 
-void addSection(const Section& section) {
-  auto same = [&](const Section& s) { return std::string_view(s.name) == section.name; };
+void addSnapshotSection(const SnapshotSection& section) {
+  auto same = [&](const SnapshotSection& s) { return std::string_view(s.name) == section.name; };
   S.sections.erase(std::remove_if(S.sections.begin(), S.sections.end(), same), S.sections.end());
   auto at = std::upper_bound(S.sections.begin(), S.sections.end(), section.order,
-                             [](int order, const Section& s) { return order < s.order; });
+                             [](int order, const SnapshotSection& s) { return order < s.order; });
   S.sections.insert(at, section);
 }
 
-std::span<const Section> sections() { return S.sections; }
-void clearSections() { S.sections.clear(); }
+std::span<const SnapshotSection> snapshotSections() { return S.sections; }
+void clearSnapshotSections() { S.sections.clear(); }
 
-int historyCount() { return S.historyCount; }
-void setHistoryCount(int count) { S.historyCount = std::max(0, count); }
+int snapshotHistoryCount() { return S.historyCount; }
+void setSnapshotHistoryCount(int count) { S.historyCount = std::max(0, count); }
 
-TextLink& textLink() { return S.text; }
+SnapshotTextLink& snapshotTextLink() { return S.text; }
 
-}  // namespace velmora::snapshot
+}  // namespace velmora

@@ -17,16 +17,16 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/hash.h"
+#include "base/hash.h"
 
-namespace velmora::snapshot {
+namespace velmora {
 
 // One snapshot read back: key -> value text (trimmed of blanks). The key is
 // the text from the start of a line to its first '='; lines without '=' are
 // passed over; a key that occurs again replaces the earlier value.
-class Entries {
+class SnapshotEntries {
  public:
-  explicit Entries(std::string_view text);
+  explicit SnapshotEntries(std::string_view text);
   const std::string* find(std::string_view key) const;
   size_t size() const { return map_.size(); }
 
@@ -40,14 +40,14 @@ class Entries {
 
 // A value's fields: split at every ',', blanks (space, tab, CR, LF) around
 // each field trimmed. An empty value gives one empty field.
-std::vector<std::string_view> splitFields(std::string_view value);
+std::vector<std::string_view> splitSnapshotFields(std::string_view value);
 
 // Reads fields one after another; the first field that does not parse (or is
 // missing) clears ok() and every later read returns 0.
-class FieldReader {
+class SnapshotFieldReader {
  public:
-  explicit FieldReader(std::string_view value) : fields_(splitFields(value)) {}
-  explicit FieldReader(std::vector<std::string_view> fields) : fields_(std::move(fields)) {}
+  explicit SnapshotFieldReader(std::string_view value) : fields_(splitSnapshotFields(value)) {}
+  explicit SnapshotFieldReader(std::vector<std::string_view> fields) : fields_(std::move(fields)) {}
   size_t count() const { return fields_.size(); }
   size_t position() const { return next_; }
   bool ok() const { return ok_; }
@@ -74,60 +74,60 @@ bool parseReal(std::string_view text, float& value);
 std::string formatReal(float value);
 
 // What writing and restoring know of the moment.
-struct Moment {
+struct SnapshotMoment {
   uint32_t now = 0;  // the millisecond clock; elapsed times are measured from it
 };
 
 // One section of a snapshot; every function may be null (a section may
 // write lines that another one reads).
-struct Section {
+struct SnapshotSection {
   const char* name = "";
   int order = 0;  // position in the written snapshot, ascending
   // Appends the section's lines.
-  void (*write)(std::string& out, const Moment& at) = nullptr;
+  void (*write)(std::string& out, const SnapshotMoment& at) = nullptr;
   // Reads the section's keys into pending state without changing the game;
   // false with the offending key in problem.
-  bool (*prepare)(const Entries& entries, std::string& problem) = nullptr;
+  bool (*prepare)(const SnapshotEntries& entries, std::string& problem) = nullptr;
   // The engine reset that precedes every restore.
   void (*reset)() = nullptr;
   // Applies what prepare read (called only after every section prepared).
-  void (*apply)(const Moment& at) = nullptr;
+  void (*apply)(const SnapshotMoment& at) = nullptr;
   // After every section applied: work that needs the whole restored state.
-  void (*finish)(const Moment& at) = nullptr;
+  void (*finish)(const SnapshotMoment& at) = nullptr;
   // Drops pending state when another section refused the snapshot.
   void (*discard)() = nullptr;
 };
 
 // Sections in their written order: step 10 of 100 leaves room between them.
-enum SectionOrder : int {
-  kOrderGame = 100,     // which game wrote the snapshot
-  kOrderSprites = 200,  // the screen quakes first, then every sprite
-  kOrderMovies = 300,
-  kOrderSounds = 400,
-  kOrderBacklogPages = 500,
-  kOrderBacklogArrays = 600,
-  kOrderMessageFlow = 700,
-  kOrderFont = 800,
-  kOrderWindow = 900,
-  kOrderIntegers = 1000,
-  kOrderStrings = 1100,
-  kOrderPosition = 1200,
+enum SnapshotOrder : int {
+  kSnapshotGame = 100,     // which game wrote the snapshot
+  kSnapshotSprites = 200,  // the screen quakes first, then every sprite
+  kSnapshotMovies = 300,
+  kSnapshotSounds = 400,
+  kSnapshotBacklogPages = 500,
+  kSnapshotBacklogArrays = 600,
+  kSnapshotMessageFlow = 700,
+  kSnapshotFont = 800,
+  kSnapshotWindow = 900,
+  kSnapshotIntegers = 1000,
+  kSnapshotStrings = 1100,
+  kSnapshotPosition = 1200,
 };
 
 // Adds a section, replacing one of the same name.
-void addSection(const Section& section);
-std::span<const Section> sections();
-void clearSections();  // tests
+void addSnapshotSection(const SnapshotSection& section);
+std::span<const SnapshotSection> snapshotSections();
+void clearSnapshotSections();  // tests
 
 // The save stack (history) depth: how many snapshots were pushed on top of
 // the first one. The backlog records it with every page and the message-flow
 // line saves it, so it lives below both.
-int historyCount();
-void setHistoryCount(int count);
+int snapshotHistoryCount();
+void setSnapshotHistoryCount(int count);
 
 // What the save commands need from the message window and the backlog,
 // installed by them; all may stay null.
-struct TextLink {
+struct SnapshotTextLink {
   // True while a text wait is pending: the restored game then resumes at
   // the start of the text block being shown.
   bool (*textWaitPending)() = nullptr;
@@ -142,6 +142,6 @@ struct TextLink {
   // when there are none.
   const uint8_t* (*pageImages)(int entry) = nullptr;
 };
-TextLink& textLink();
+SnapshotTextLink& snapshotTextLink();
 
-}  // namespace velmora::snapshot
+}  // namespace velmora

@@ -1,4 +1,4 @@
-#include "core/state.h"
+#include "base/state.h"
 
 #include <cstdlib>
 

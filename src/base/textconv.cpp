@@ -1,4 +1,4 @@
-#include "core/textconv.h"
+#include "base/textconv.h"
 
 #include <iconv.h>
 
@@ -8,7 +8,7 @@
 #include <mutex>
 #include <vector>
 
-#include "core/sjis.h"
+#include "base/sjis.h"
 
 namespace velmora {
 namespace {

@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "bindings/families.h"
-#include "core/report.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/textconv.h"
 #include "script/interp.h"
 #include "script/value.h"
 

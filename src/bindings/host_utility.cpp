@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "bindings/library_commands.h"
-#include "core/report.h"
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "script/interp.h"
 #include "script/library.h"
 #include "script/regex.h"

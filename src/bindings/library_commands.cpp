@@ -5,9 +5,9 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "core/report.h"
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "resource/resource.h"
 #include "script/interp.h"
 #include "script/library.h"

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "bindings/families.h"
-#include "core/report.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/textconv.h"
 
 namespace velmora::bindings {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/glide.h"
+#include "platform/glide.h"
 
 #include <atomic>
 #include <cmath>
@@ -6,7 +6,7 @@
 
 #include "platform/platform.h"
 
-namespace velmora {
+namespace velmora::platform {
 namespace {
 
 struct GlideState {
@@ -72,4 +72,4 @@ void joinCursorGlide() {
   if (G.worker.joinable()) G.worker.join();
 }
 
-}  // namespace velmora
+}  // namespace velmora::platform

@@ -2,7 +2,7 @@
 // Moving the system cursor to a point, at once or in an ease-out glide on a
 // thread of its own.
 
-namespace velmora {
+namespace velmora::platform {
 
 // Turns a logical-screen point into desktop coordinates (installed by the
 // display; without one the point is used as it is).
@@ -20,4 +20,4 @@ void joinCursorGlide();
 // The duration of a glide over (dx, dy) at the given speed, in ms.
 unsigned glideDuration(int speed, int dx, int dy);
 
-}  // namespace velmora
+}  // namespace velmora::platform

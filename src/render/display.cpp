@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <string>
 
-#include "core/pump.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/pump.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "image/image.h"
 #include "platform/platform.h"
 #include "platform/window.h"
@@ -24,8 +24,7 @@
 namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 // The separate settings tool takes this key while it runs.
 constexpr const char* kSettingToolKey = "Engine Setting";

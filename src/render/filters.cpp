@@ -4,17 +4,16 @@
 #include <array>
 #include <string>
 
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/textconv.h"
 #include "render/internal.h"
 #include "render/transition.h"
 
 namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 constexpr int kFirstFilter = 3, kLastFilter = 7;
 

@@ -7,10 +7,10 @@
 #include <numeric>
 #include <vector>
 
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "platform/events.h"
 #include "platform/platform.h"
 #include "platform/vclock.h"
@@ -23,8 +23,7 @@
 namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 constexpr int kScenePassCount = 4;
 // Event waits with no frame asked for in this long are throttled.

@@ -6,12 +6,12 @@
 
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
-#include "core/modes.h"
-#include "core/pump.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "script/modes.h"
+#include "base/pump.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "render/internal.h"
 #include "render/window/window_events.h"
 #include "sprite/easing.h"
@@ -22,8 +22,7 @@
 namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 struct TransitionState {
   int blurStrength = 0;
@@ -78,7 +77,7 @@ void motionBlur(bool on, int strength) {
 void installMaskPass() { setScenePass(kPassMask, device().shadersLoaded ? shaderMaskPass : stageMaskPass); }
 
 bool skipEffects() {
-  const modes::ReadingModes& m = modes::reading();
+  const script::ReadingModes& m = script::readingModes();
   return m.skip != 0 || m.jump != 0 || sprite::jumpLoading() || (setting(K::EffectSkip) & 1) != 0;
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/hash.h"
+#include "base/hash.h"
 
 namespace velmora::resource {
 

@@ -1,16 +1,15 @@
-#include "core/modes.h"
+#include "script/modes.h"
 
-#include "core/settings.h"
+#include "base/settings.h"
 
-namespace velmora::modes {
+namespace velmora::script {
 namespace {
 
 ReadingModes M;
-Hooks H;
+ModeHooks H;
 
-using core::SettingKey;
 
-int32_t& autoSkipSetting() { return core::setting(SettingKey::AlreadyReadAutoSkip); }
+int32_t& autoSkipSetting() { return setting(SettingKey::AlreadyReadAutoSkip); }
 
 bool windowShown() { return !H.windowVisibleFlags || H.windowVisibleFlags() != 0; }
 
@@ -19,8 +18,8 @@ void clearSelfStartedMark() { autoSkipSetting() &= ~2; }
 
 }  // namespace
 
-ReadingModes& reading() { return M; }
-Hooks& hooks() { return H; }
+ReadingModes& readingModes() { return M; }
+ModeHooks& modeHooks() { return H; }
 
 int stopModes() {
   if (M.modeWord) return 0;
@@ -53,7 +52,7 @@ void toggleAuto() {
 
 void startSkip() {
   if (!windowShown()) return;
-  if (!M.currentBlockRead && core::setting(SettingKey::AlreadyReadSkip) == 0) return;
+  if (!M.currentBlockRead && setting(SettingKey::AlreadyReadSkip) == 0) return;
   M.modeWord = 3 + 16 * M.autoMode;
   M.skip = M.fast = 1;
   M.autoMode = 0;
@@ -67,7 +66,7 @@ void toggleSkip() {
     clearSelfStartedMark();
     return;
   }
-  if (!M.currentBlockRead && core::setting(SettingKey::AlreadyReadSkip) == 0) return;
+  if (!M.currentBlockRead && setting(SettingKey::AlreadyReadSkip) == 0) return;
   M.modeWord = 3;
   M.skip = M.fast = 1;
   M.autoMode = 0;
@@ -107,7 +106,7 @@ void enterTextBlock(int32_t& flag, ScriptKey script, int line) {
       if (autoSkipSetting() & 2) {
         autoSkipSetting() = 1;
         stopSkipAtUnread();
-      } else if (core::setting(SettingKey::AlreadyReadSkip) == 0) {
+      } else if (setting(SettingKey::AlreadyReadSkip) == 0) {
         stopSkipAtUnread();
       }
     }
@@ -122,8 +121,8 @@ void enterTextBlock(int32_t& flag, ScriptKey script, int line) {
 }
 
 void stopModeCommand(void (*commit)()) {
-  const bool select = (M.skip && core::setting(SettingKey::SelectSkipMode)) ||
-                      (M.autoMode && core::setting(SettingKey::SelectAutoMode));
+  const bool select = (M.skip && setting(SettingKey::SelectSkipMode)) ||
+                      (M.autoMode && setting(SettingKey::SelectAutoMode));
   if (select && !M.modeWord) stopModes();
   if (M.jump) {
     if (commit) commit();
@@ -136,7 +135,7 @@ void releaseFast() { M.fast = M.skip; }
 
 bool autoDeadlinePassed(uint32_t now) {
   if (!M.autoMode || M.autoDeadline == 0 || static_cast<int32_t>(now - M.autoDeadline) <= 0) return false;
-  return !(core::setting(SettingKey::VoiceWait) && H.voicePlaying && H.voicePlaying());
+  return !(setting(SettingKey::VoiceWait) && H.voicePlaying && H.voicePlaying());
 }
 
 int modeBits() {
@@ -152,4 +151,4 @@ int takeModeWord() {
 
 void resetModes() { M = ReadingModes{}; }
 
-}  // namespace velmora::modes
+}  // namespace velmora::script

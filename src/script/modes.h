@@ -5,9 +5,9 @@
 // thread only.
 #include <cstdint>
 
-#include "core/hash.h"
+#include "base/hash.h"
 
-namespace velmora::modes {
+namespace velmora::script {
 
 struct ReadingModes {
   int autoMode = 0;
@@ -24,10 +24,10 @@ struct ReadingModes {
   // The read flag of the text block entered last, before it was set.
   int currentBlockRead = 0;
 };
-ReadingModes& reading();
+ReadingModes& readingModes();
 
 // What the modes reach in higher layers, installed at start-up.
-struct Hooks {
+struct ModeHooks {
   // The message window's visible flags; starting a mode needs them non-zero.
   int (*windowVisibleFlags)() = nullptr;
   // Ending jump mode: restart looping sounds, clear the window flags and
@@ -38,7 +38,7 @@ struct Hooks {
   // Whether a voice is playing: with VoiceWait, auto mode waits for it.
   bool (*voicePlaying)() = nullptr;
 };
-Hooks& hooks();
+ModeHooks& modeHooks();
 
 // Stops auto and skip when no word is pending; returns the word it set
 // (1 + 16 * (2 * skip + auto)), or 0 when a word was already pending.
@@ -73,4 +73,4 @@ int takeModeWord();
 // Everything off, no word, no target (start of a run, tests).
 void resetModes();
 
-}  // namespace velmora::modes
+}  // namespace velmora::script

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/report.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "script/control.h"
 #include "script/expression.h"
 #include "script/interp.h"

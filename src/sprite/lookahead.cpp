@@ -11,12 +11,12 @@
 
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
-#include "core/hash.h"
-#include "core/pump.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/sjis.h"
-#include "core/state.h"
+#include "base/hash.h"
+#include "base/pump.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/sjis.h"
+#include "base/state.h"
 #include "image/image.h"
 #include "resource/resource.h"
 #include "script/control.h"
@@ -58,7 +58,7 @@ int lookaheadStartLine() {
   return script::registers().currentLine + 1;
 }
 
-bool lookaheadAllowed() { return !L.restoring && core::setting(core::SettingKey::LookaHead) != 0; }
+bool lookaheadAllowed() { return !L.restoring && setting(SettingKey::LookaHead) != 0; }
 
 std::vector<uint64_t> keysOf(const std::vector<std::string>& paths) {
   std::vector<uint64_t> keys;
@@ -173,7 +173,7 @@ void waitForLookaheadWorker() {
 }
 
 void runVoiceLookahead() {
-  if (core::setting(core::SettingKey::LookaHead) == 0) return;
+  if (setting(SettingKey::LookaHead) == 0) return;
   const script::LineArray& lines = script::slotLines(1);
   for (size_t i = static_cast<size_t>(std::max(0, lookaheadStartLine())); i < lines.size(); ++i) {
     const std::string& line = lines[i];

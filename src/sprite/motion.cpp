@@ -4,9 +4,9 @@
 #include <cmath>
 #include <string>
 
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/textconv.h"
 #include "platform/platform.h"
 #include "sprite/easing.h"
 #include "sprite/motion_internal.h"
@@ -290,7 +290,7 @@ bool anyTrack() {
 }
 
 void motionFrameStep() {
-  if (core::setting(core::SettingKey::SystemActive) == 1) return;
+  if (setting(SettingKey::SystemActive) == 1) return;
   const uint32_t now = platform::nowMs();
   stepQuakes(now);
   stepTracks(now);

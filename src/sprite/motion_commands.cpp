@@ -1,7 +1,7 @@
 // The motion commands: keys for every track kind, finishing, the motion
 // query, sprite and screen quakes and the motion-blur switch.
 #include "bindings/bridge.h"
-#include "core/report.h"
+#include "base/report.h"
 #include "platform/platform.h"
 #include "sprite/motion_internal.h"
 

@@ -4,8 +4,8 @@
 #include <new>
 #include <string>
 
-#include "core/report.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/textconv.h"
 #include "image/image.h"
 #include "sprite/internal.h"
 

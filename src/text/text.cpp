@@ -1,8 +1,8 @@
 // Wiring of the text library: command families, the interpreter's text
 // hooks, the text layer and the read marks.
 #include "bindings/catalogue.h"
-#include "core/modes.h"
-#include "core/scenario.h"
+#include "script/modes.h"
+#include "app/scenario.h"
 #include "render/display.h"
 #include "render/render.h"
 #include "script/interp.h"
@@ -16,7 +16,7 @@ namespace {
 bool backlogEntryEmpty() { return currentEntry().text[0] == 0; }
 
 void readMark(int32_t& flag) {
-  modes::enterTextBlock(flag, script::activeScriptKey(), script::registers().currentLine);
+  script::enterTextBlock(flag, script::activeScriptKey(), script::registers().currentLine);
 }
 
 void recordPosition(ScriptKey key, int line) {
@@ -29,7 +29,7 @@ void recordPosition(ScriptKey key, int line) {
 
 int pageState() {
   const int kind = window().flow.waitKind;
-  if (kind != kNoWait) scenario::noteTextWait();
+  if (kind != kNoWait) app::noteTextWait();
   return kind;
 }
 
@@ -63,8 +63,8 @@ void bindTextCores() {
   h.resumeOffset = resumeOffset;
   render::setTextLayerDrawer(drawTextLayer);
   render::setAspectTextShifter(applyAspectShift);
-  modes::hooks().windowVisibleFlags = windowFlags;
-  scenario::hooks().currentText = currentText;
+  script::modeHooks().windowVisibleFlags = windowFlags;
+  app::scenarioHooks().currentText = currentText;
 }
 
 }  // namespace velmora::text

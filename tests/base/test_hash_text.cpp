@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "core/hash.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/hash.h"
+#include "base/state.h"
+#include "base/textconv.h"
 
 namespace velmora {
 namespace {
@@ -92,16 +92,16 @@ TEST(EngineInt, ReadsLikeTheFileReaderDoes) {
 }  // namespace
 }  // namespace velmora
 
-#include "core/glide.h"
+#include "platform/glide.h"
 
 namespace velmora {
 namespace {
 
 TEST(CursorGlide, DurationFollowsTheDistanceAndIsNeverBelowTwoMs) {
-  EXPECT_EQ(glideDuration(0, 0, 0), 2u);    // (0 | 16) >> 3
-  EXPECT_EQ(glideDuration(1, 3, 4), 2u);    // (5 | 16) >> 3 = 21 >> 3
-  EXPECT_EQ(glideDuration(8, 300, 400), 502u);  // (4000 | 16) >> 3
-  EXPECT_EQ(glideDuration(2, 1, 1), 2u);    // floor(sqrt 2) = 1
+  EXPECT_EQ(platform::glideDuration(0, 0, 0), 2u);    // (0 | 16) >> 3
+  EXPECT_EQ(platform::glideDuration(1, 3, 4), 2u);    // (5 | 16) >> 3 = 21 >> 3
+  EXPECT_EQ(platform::glideDuration(8, 300, 400), 502u);  // (4000 | 16) >> 3
+  EXPECT_EQ(platform::glideDuration(2, 1, 1), 2u);    // floor(sqrt 2) = 1
 }
 
 }  // namespace

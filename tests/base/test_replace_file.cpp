@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <set>
 
-#include "core/replace_file.h"
+#include "base/replace_file.h"
 #include "support/tempdir.h"
 
 namespace velmora {

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "core/pump.h"
-#include "core/report.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/pump.h"
+#include "base/report.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "platform/events.h"
 #include "platform/platform.h"
 #include "platform/vclock.h"

@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "core/pump.h"
-#include "core/settings.h"
-#include "core/textconv.h"
+#include "base/pump.h"
+#include "base/settings.h"
+#include "base/textconv.h"
 
-namespace velmora::core {
+namespace velmora {
 namespace {
 
 using K = SettingKey;
@@ -160,4 +160,4 @@ TEST_F(Settings, EffectsRunForKeysReadAndForCommands) {
 }
 
 }  // namespace
-}  // namespace velmora::core
+}  // namespace velmora

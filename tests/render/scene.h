@@ -13,9 +13,9 @@
 
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/state.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/state.h"
 #include "image/image.h"
 #include "platform/platform.h"
 #include "render/display.h"
@@ -127,8 +127,8 @@ class Scene : public ::testing::Test {
     runOptions().headless = true;
     setSaveRoot("");
     quitRequest = 0;
-    core::resetSettings();
-    core::setting(core::SettingKey::VSyncWait) = 0;
+    resetSettings();
+    setting(SettingKey::VSyncWait) = 0;
     platform::init();
     script::registerOwnCommands();
     bindings::registerCatalogue();
@@ -140,7 +140,7 @@ class Scene : public ::testing::Test {
     sprite::clearCache();
     releaseRenderDevice();
     releaseDisplay();
-    core::resetSettings();
+    resetSettings();
     quitRequest = 0;
   }
 

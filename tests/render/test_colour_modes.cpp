@@ -8,8 +8,7 @@
 namespace velmora::render::test {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 constexpr int kW = 64, kH = 48;
 constexpr uint32_t kColour = 0xFFC04080;

@@ -17,8 +17,7 @@
 namespace velmora::render::test {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 constexpr int kW = 64, kH = 48;
 constexpr uint32_t kWhite = 0xFFFFFFFFu, kBlue = 0xFF0000FFu;
@@ -114,7 +113,7 @@ TEST_F(HeldFrames, WaitsSleepUntilTheNextFrame) {
   start();
   // Events and counters that earlier tests left would end waits early.
   SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-  for (int i = 0; i < 8 && input::pollEvent(input::WaitMode::Plain).button != input::kNoEvent; ++i) {
+  for (int i = 0; i < 8 && render::pollEvent(render::WaitMode::Plain).button != render::kNoEvent; ++i) {
   }
   drawn();
   using Clock = std::chrono::steady_clock;
@@ -124,7 +123,7 @@ TEST_F(HeldFrames, WaitsSleepUntilTheNextFrame) {
   for (int i = 0; i < 20; ++i) run("draw2", "");
   // Event waits alone, once no frame was asked for in a while.
   platform::sleepMs(60);
-  for (int i = 0; i < 20; ++i) EXPECT_EQ(input::pollEvent(input::WaitMode::Plain).button, input::kNoEvent);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(render::pollEvent(render::WaitMode::Plain).button, render::kNoEvent);
   const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
   // 60 periods of 1000 / 60 ms, less the first of each run and some slack.
   EXPECT_GT(wall, 0.85);

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "audio/audio.h"
-#include "core/modes.h"
-#include "core/report.h"
-#include "core/snapshot.h"
+#include "script/modes.h"
+#include "base/report.h"
+#include "base/snapshot.h"
 #include "movie/movie.h"
 #include "movie_pack.h"
 #include "platform/platform.h"
@@ -64,7 +64,7 @@ class GameTest : public sprite::test::SpriteTest {
     audio::bindSoundCores();
     audio::createChannels();
     movie::bindMovieCores();
-    snapshot::clearSections();
+    clearSnapshotSections();
     registerSaveSections();
     movie::registerMovieSection();
     text::bindTextCores();
@@ -97,8 +97,8 @@ class GameTest : public sprite::test::SpriteTest {
     text::window().layout = text::MessageLayout{};
     text::window().flow = text::MessageFlow{};
     text::spriteFont() = text::SpriteFont{};
-    snapshot::textLink() = snapshot::TextLink{};
-    modes::resetModes();
+    snapshotTextLink() = SnapshotTextLink{};
+    script::resetModes();
     movie::releaseMovies();
     audio::releaseSound();
     sprite::clearMotion();
@@ -261,12 +261,12 @@ class GameTest : public sprite::test::SpriteTest {
       << l.fontSize << "," << l.rowHeight << "," << l.charGap << "," << l.rowGap;
     for (int v : l.logValues) o << "," << v;
     o << " flow " << f.lineEndWait << "," << f.paragraphWait << "," << f.bracketIndent << "," << f.rowIndent;
-    const core::CurrentTextState& t = core::currentText();
+    const CurrentTextState& t = currentText();
     o << " text " << t.textSpeed << "," << t.autoWait << "," << t.fontFile << "," << t.fontColor[0] << ","
       << t.fontColor[1] << "," << t.fontColor[2];
     const text::SpriteFont& sf = text::spriteFont();
     o << " sprite font " << sf.face << "," << sf.size << "," << sf.attr[0] << "," << sf.attr[1] << "," << sf.attr[2]
-      << "," << sf.attr[3] << " history " << snapshot::historyCount() << "\n";
+      << "," << sf.attr[3] << " history " << snapshotHistoryCount() << "\n";
     for (const char* v : {"g_count"}) o << v << "=" << *script::numericReference(std::string("%") + v) << "\n";
     o << "g_who=" << *script::stringReference("$g_who") << "\n";
     return o.str();

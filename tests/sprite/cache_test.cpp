@@ -1,4 +1,4 @@
-#include "core/hash.h"
+#include "base/hash.h"
 #include "script/loader.h"
 #include "sprite_fixture.h"
 
@@ -7,7 +7,7 @@ namespace {
 
 class CacheTest : public SpriteTest {
  protected:
-  void setBudget(int64_t bytes) { core::setting(core::SettingKey::CacheMaxSize) = int32_t(bytes); }
+  void setBudget(int64_t bytes) { setting(SettingKey::CacheMaxSize) = int32_t(bytes); }
   image::Image* load(const char* path, int* resolution = nullptr, bool useCache = true) {
     return loadPicture(path, resolution, useCache, true);
   }
@@ -281,7 +281,7 @@ TEST_F(LookaheadTest, FillsTheCacheAndDropsTheRest) {
   EXPECT_FALSE(cacheHolds("bg/d.png"));
   EXPECT_EQ(cacheBytesUsed(), 4u * 256u);
 
-  core::setting(core::SettingKey::LookaHead) = 0;
+  setting(SettingKey::LookaHead) = 0;
   clearCache();
   run("lookahead", "");
   EXPECT_EQ(cacheCount(), 0u);

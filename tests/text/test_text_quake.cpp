@@ -2,7 +2,7 @@
 // the message layer, and only when the quake aims at that layer.
 #include <climits>
 
-#include "core/textconv.h"
+#include "base/textconv.h"
 #include "platform/vclock.h"
 #include "render/scene.h"
 #include "sprite/motion.h"

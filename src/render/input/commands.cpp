@@ -1,12 +1,12 @@
 // The button and event-wait command cores.
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
-#include "core/report.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/textconv.h"
 #include "render/input/internal.h"
 #include "sprite/motion.h"
 
-namespace velmora::input {
+namespace velmora::render {
 namespace {
 
 using namespace velmora::bindings;
@@ -95,4 +95,4 @@ const CoreBinding kButtonCores[] = {
 
 void bindButtonCores() { bindCores(kButtonCores); }
 
-}  // namespace velmora::input
+}  // namespace velmora::render

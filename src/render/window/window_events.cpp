@@ -1,11 +1,11 @@
 #include "render/window/window_events.h"
 
-#include "core/modes.h"
-#include "core/pump.h"
-#include "core/report.h"
-#include "core/state.h"
-#include "core/textconv.h"
-#include "core/settings.h"
+#include "script/modes.h"
+#include "base/pump.h"
+#include "base/report.h"
+#include "base/state.h"
+#include "base/textconv.h"
+#include "base/settings.h"
 #include "platform/platform.h"
 #include "platform/window.h"
 #include "render/display.h"
@@ -16,8 +16,7 @@
 namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 constexpr int kVkTab = 9, kVkShift = 16, kVkEnter = 13, kVkAlt = 18, kVkSpace = 32, kVkEscape = 27;
 
@@ -114,8 +113,8 @@ void handleWindowEvent(WindowMessage& msg) {
         break;
       }
       if (msg.message == WM_KEYDOWN) break;
-      if (vk == kVkTab) modes::toggleSkip();
-      else if (vk == kVkShift) modes::toggleAuto();
+      if (vk == kVkTab) script::toggleSkip();
+      else if (vk == kVkShift) script::toggleAuto();
       break;
     case WM_SYSKEYDOWN:
       if (vk == kVkSpace) openSystemMenu(), msg.message = WM_NULL;
