@@ -3,7 +3,6 @@
 function(velmora_library name)
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
-  list(FILTER srcs EXCLUDE REGEX "/entry/")
   if(NOT srcs)
     message(STATUS "${name}: no sources yet, not built")
     return()

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/wiring.h"
+#include "render/hooks.h"
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
 #include "base/settings.h"
@@ -45,10 +47,14 @@ inline void startHeadless() {
   resetSettings();
   setting(SettingKey::VSyncWait) = 0;
   platform::init();
-  script::registerOwnCommands();
-  bindings::registerCatalogue();
-  sprite::bindSpriteCores();
-  render::bindRenderCores();
+  app::wireEngine();
+  // Only the frames themselves are measured: no run's frame count, nothing
+  // drawn over the picture.
+  render::RenderHooks hooks = render::renderHooks();
+  hooks.frameCounted = nullptr;
+  hooks.drawOverlays = nullptr;
+  hooks.startupDialog = nullptr;
+  render::installRenderHooks(hooks);
 }
 
 inline void openDisplay() {

@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
   if (!velmora::runOptions().saveDir.empty()) velmora::setSaveRoot(velmora::utf8_to_sjis(velmora::runOptions().saveDir) + "/");
   velmora::platform::init();
   velmora::messageRecord() = velmora::WindowMessage{};
-  int ran = velmora::runInterpreter();
+  int ran = velmora::app::runInterpreter();
   int failed = velmora::app::finishScenario();
   velmora::render::releaseDisplay();
   velmora::platform::shutdown();

@@ -601,4 +601,15 @@ void mix(int16_t* out, size_t frames) {
   finishMix(acc.data(), out, frames);
 }
 
+// Voices are channels 15-24.
+void stopVoices() {
+  for (int n = 15; n <= 24; ++n) stopSound(n, 0);
+}
+
+bool voicePlaying() {
+  for (int n = 15; n <= 24; ++n)
+    if (channelSnapshot(n).state == kPlaying) return true;
+  return false;
+}
+
 }  // namespace velmora::audio

@@ -2,7 +2,6 @@
 
 #include <chrono>
 
-#include "app/scenario.h"
 #include "base/state.h"
 #include "platform/events.h"
 #include "platform/platform.h"
@@ -14,8 +13,6 @@ namespace {
 void defaultWindowProcedure(WindowMessage& msg) {
   if (msg.message == WM_CLOSE) setCloseRequestPending(true);
 }
-
-void noPresenter(int, uint32_t, uint32_t, int) {}
 
 // How often a busy loop looks at the queue, and how long the virtual clock
 // may stand still (across at least kStalledPolls looks) before it follows the
@@ -41,7 +38,7 @@ struct BusyLoopState {
 struct PumpState {
   WindowMessage record;
   WindowProcedure proc = defaultWindowProcedure;
-  FramePresenter presenter = noPresenter;
+  PumpHooks hooks;
   DialogFilter dialog = nullptr;
   WaitSettings settings;
   int closeRequest = 0;
@@ -70,11 +67,15 @@ void followWallClock(WallClock::time_point now) {
   b.stillSince = now;
 }
 
+void pollScenario() {
+  if (P.hooks.pollScenario) P.hooks.pollScenario();
+}
+
 // A loop that has neither presented a frame nor taken a message for a
 // while leaves the scenario's directives to these looks.
 void pollScenarioIfNobodyDoes(WallClock::time_point now) {
   BusyLoopState& b = P.busy;
-  const uint32_t frames = app::framesNoted();
+  const uint32_t frames = P.hooks.framesPresented ? P.hooks.framesPresented() : 0;
   if (frames != b.framesSeen || b.drains != b.drainsSeen || b.idleLooks == 0) {
     b.framesSeen = frames;
     b.drainsSeen = b.drains;
@@ -82,7 +83,7 @@ void pollScenarioIfNobodyDoes(WallClock::time_point now) {
     b.idleLooks = 1;
     return;
   }
-  if (++b.idleLooks >= kStalledPolls && now - b.idleSince >= kClockStall) app::pollScenario();
+  if (++b.idleLooks >= kStalledPolls && now - b.idleSince >= kClockStall) pollScenario();
 }
 
 }  // namespace
@@ -91,7 +92,7 @@ WindowMessage& messageRecord() { return P.record; }
 
 int drainWindowMessages(WindowMessage& msg) {
   ++P.busy.drains;
-  app::pollScenario();  // a scenario's input is due before the queue is read
+  pollScenario();  // a scenario's input is due before the queue is read
   if (!platform::pollMessage(msg)) return 1;
   if (P.dialog && P.dialog(msg)) {
     msg.message = WM_NULL;  // the dialog's message is not the game's
@@ -107,7 +108,8 @@ bool closeRequestPending() { return P.closeRequest != 0; }
 void setCloseRequestPending(bool pending) { P.closeRequest = pending ? 1 : 0; }
 int closeRequest() { return P.closeRequest; }
 void setCloseRequest(int value) { P.closeRequest = value; }
-void setFramePresenter(FramePresenter presenter) { P.presenter = presenter ? presenter : noPresenter; }
+void installPumpHooks(const PumpHooks& hooks) { P.hooks = hooks; }
+const PumpHooks& pumpHooks() { return P.hooks; }
 WaitSettings& waitSettings() { return P.settings; }
 void setDialogFilter(DialogFilter filter) { P.dialog = filter; }
 
@@ -133,7 +135,7 @@ void timedFrameWait(int a, uint32_t duration, int c) {
         msg.message = WM_NULL;
       }
     }
-    P.presenter(a, elapsed, duration, c);
+    if (P.hooks.presentFrame) P.hooks.presentFrame(a, elapsed, duration, c);
     elapsed = platform::nowMs() - start;
   }
   msg.message = WM_NULL;

@@ -27,7 +27,18 @@ void setCloseRequest(int value);
 
 // Draws one frame of a timed effect: (a, elapsed ms, duration ms, c).
 using FramePresenter = void (*)(int a, uint32_t elapsed, uint32_t duration, int c);
-void setFramePresenter(FramePresenter presenter);
+
+// What the pump reaches in higher layers; unset ones do nothing.
+struct PumpHooks {
+  FramePresenter presentFrame = nullptr;
+  // Runs the scenario's directives that are due (before the queue is read).
+  void (*pollScenario)() = nullptr;
+  // Frames presented so far: a loop that presents none and takes no
+  // messages leaves the scenario to the end-request looks.
+  uint32_t (*framesPresented)() = nullptr;
+};
+void installPumpHooks(const PumpHooks& hooks);
+const PumpHooks& pumpHooks();
 
 // Settings the timed wait obeys (EffectCancel and the wheel threshold).
 struct WaitSettings {

@@ -1,5 +1,4 @@
-// The display and frame command cores, and what the display installs into
-// the settings, the message pump and the cursor glide.
+// The display and frame command cores, and the display's setting effects.
 #include <array>
 
 #include "bindings/bridge.h"
@@ -101,23 +100,18 @@ void fullScreenChanged(K, SettingSource source) {
 
 void aspectChanged(K, SettingSource) { switchAspect(setting(K::ScreenAspect)); }
 
-void framePresenter(int a, uint32_t elapsed, uint32_t duration, int c) { present(a, elapsed, duration, c); }
+}  // namespace
 
-void releaseSlot(sprite::Slot& slot) {
+void releaseSpriteTextures(sprite::Slot& slot) {
   if (deviceCreated()) releaseSlotTextures(slot);
 }
-
-}  // namespace
 
 void bindRenderCores() {
   bindCores(kRenderCores);
   bindSetRenderTarget2(util_SetRenderTarget2);
   setSettingEffect(K::FullScreen, fullScreenChanged);
   setSettingEffect(K::ScreenAspect, aspectChanged);
-  setFramePresenter(framePresenter);
-  setScreenPointMapper(logicalToDesktop);
   bindWindowEffects();
-  sprite::setGpuReleaser(releaseSlot);
 }
 
 void releaseRenderDevice() {
@@ -137,7 +131,6 @@ void releaseRenderDevice() {
   releaseWallPaper();
   releaseOverlayTexture();
   d = DeviceState{};
-  setFramePresenter(nullptr);
 }
 
 }  // namespace velmora::render

@@ -1,4 +1,5 @@
 #include "render/display.h"
+#include "render/hooks.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -35,8 +36,6 @@ struct DisplayState {
   bool modeChanging = false;  // window messages from a mode change leave the geometry alone
   int appliedFullScreen = -1;
   int appliedAspect = -1;
-  StartupDialogRunner startupDialog = nullptr;
-  AspectTextShifter textShifter = nullptr;
 };
 DisplayState D;
 
@@ -247,11 +246,10 @@ void refreshMonitor() {
   monitorGeometry(g, m.left, m.top, m.width, m.height, m.refreshHz);
 }
 
-void setStartupDialog(StartupDialogRunner runner) { D.startupDialog = runner; }
 
 bool displayStart(int designWidth, int designHeight, int pictureWidth, int flags) {
-  if (setting(K::StartingSetUp) != 0 && !(flags & 2) && D.startupDialog)
-    D.startupDialog(designWidth, designHeight, pictureWidth, (flags & 1) != 0);
+  if (setting(K::StartingSetUp) != 0 && !(flags & 2) && renderHooks().startupDialog)
+    renderHooks().startupDialog(designWidth, designHeight, pictureWidth, (flags & 1) != 0);
   writeSystemReport();
   image::CpuSettings cpu;
   cpu.thread = setting(K::Thread) != 0;
@@ -332,7 +330,7 @@ void switchAspect(int value) {
     return;
   }
   changeAspect(g, value, platform::windowMaximised());
-  if (D.textShifter) D.textShifter();
+  if (renderHooks().shiftTextForAspect) renderHooks().shiftTextForAspect();
   publishScreenFacts();
   applyDisplayMode(setting(K::Interpolation) == 0, false, false);
   for (int n = 0; n < sprite::kSpriteCount; ++n)
@@ -344,7 +342,6 @@ int aspectTextOffset(bool textShiftFlag) {
   return setting(K::ScreenAspect) == 1 && textShiftFlag ? geometry().aspectOffset : 0;
 }
 
-void setAspectTextShifter(AspectTextShifter shifter) { D.textShifter = shifter; }
 
 void zoomPanPoll() {
   if (!fullScreen() || setting(K::FullMode) != 4) return;

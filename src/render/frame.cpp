@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "platform/vclock.h"
 #include "platform/window.h"
+#include "render/hooks.h"
 #include "render/internal.h"
 #include "render/transition.h"
 #include "render/window/window_events.h"
@@ -63,10 +64,6 @@ struct Signer {
 
 struct FrameState {
   std::vector<GpuVertex> vertices;
-  std::vector<FrameStep> updates;
-  TrackStep trackStep = nullptr;
-  TextLayerDrawer textLayer = nullptr;
-  OverlayDrawer overlay = nullptr;
   ScenePass passes[kScenePassCount] = {};
   int windowVisible = 3;
   bool signing = false;
@@ -137,7 +134,7 @@ void presentCall() {
   // Target rows run top-down and window rows bottom-up: the blit flips.
   glBlitFramebuffer(src.left, src.top, src.right, src.bottom, x0, y0, x1, y1, GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-  if (F.overlay) F.overlay(dw, dh);
+  if (renderHooks().drawOverlays) renderHooks().drawOverlays(dw, dh);
   platform::swapMainWindow();
   noteSwap();
   if (takeGlError() == kGlContextLost) {
@@ -171,7 +168,7 @@ void signPresent() {
   for (int v : {dw, dh, cw, ch, d.backBufferWidth, d.backBufferHeight, setting(K::Interpolation), setting(K::FullScreen),
                 setting(K::FullMode)})
     signValue(v);
-  if (F.overlay) F.overlay(dw, dh);
+  if (renderHooks().drawOverlays) renderHooks().drawOverlays(dw, dh);
   signValue(F.textureChanges);
   signValue(platform::windowExposures());
 }
@@ -295,10 +292,10 @@ void drawScene(bool after) {
   drawGroup(0, after, INT_MAX, 0);
   if (F.signing) {
     signValue(F.windowVisible);
-    signValue(reinterpret_cast<uintptr_t>(F.textLayer));
+    signValue(reinterpret_cast<uintptr_t>(renderHooks().drawTextLayer));
   }
-  if ((F.windowVisible & 2) && F.textLayer) {
-    F.textLayer();
+  if ((F.windowVisible & 2) && renderHooks().drawTextLayer) {
+    renderHooks().drawTextLayer();
     bindTarget(fbo, w, h);
   }
   drawGroup(0, after, -1, INT_MIN);
@@ -320,7 +317,9 @@ void present(int index, uint32_t elapsed, uint32_t duration, int easing) {
   if (!d.created || !d.resources) return;
   F.lastFrameCall = platform::nowMs();
   takeGlError();
-  for (FrameStep step : F.updates) step();
+  const RenderHooks& h = renderHooks();
+  for (void (*step)() : {h.motionStep, h.soundStep, h.movieStep, h.frameCounted})
+    if (step) step();
   const ScenePass pass = index >= 0 && index < kScenePassCount ? F.passes[index] : nullptr;
   const uint64_t signature = pass ? 0 : signPlainFrame();
   if (!pass && F.shown && signature == F.shownSignature) {
@@ -339,23 +338,18 @@ void present(int index, uint32_t elapsed, uint32_t duration, int easing) {
   F.shownSignature = signature;
 }
 
-void addFrameUpdate(FrameStep step) {
-  if (step) F.updates.push_back(step);
-}
-void setTrackStep(TrackStep step) { F.trackStep = step; }
-void setTextLayerDrawer(TextLayerDrawer drawer) { F.textLayer = drawer; }
-void setOverlayDrawer(OverlayDrawer drawer) { F.overlay = drawer; }
+
 void setWindowVisibleFlags(int flags) { F.windowVisible = flags; }
 int windowVisibleFlags() { return F.windowVisible; }
 
 void drawFrame() {
-  if (F.trackStep) F.trackStep();
+  if (renderHooks().trackStep) renderHooks().trackStep();
   sprite::commitAll();
   if (!sprite::jumpLoading()) present(0, 0, 0, 0);
 }
 
 bool drawFrameIfAnimating() {
-  const bool animating = F.trackStep && F.trackStep();
+  const bool animating = renderHooks().trackStep && renderHooks().trackStep();
   Geometry& g = geometry();
   if (!animating && g.panSteps == 0) {
     idleFrame();

@@ -23,7 +23,7 @@ namespace velmora::text {
 namespace {
 
 DepthQuery g_depth = nullptr;
-VoiceStopper g_stopVoices = nullptr;
+TextHooks g_hooks;
 
 size_t textLength(const char* p, size_t capacity) { return strnlen(p, capacity); }
 
@@ -76,7 +76,7 @@ void setEntryName(std::string_view name) {
 void closeEntry() {
   Backlog& b = backlog();
   recordImages(currentEntry());
-  if (setting(SettingKey::VoiceCancel) && g_stopVoices) g_stopVoices();
+  if (setting(SettingKey::VoiceCancel) && g_hooks.stopVoices) g_hooks.stopVoices();
   b.count = std::min(b.count + 1, kBacklogEntries);
   b.position = (b.position + 1) % kBacklogEntries;
   BacklogEntry& e = currentEntry();
@@ -96,7 +96,8 @@ void resetBacklog() {
 }
 
 void setSaveDepthQuery(DepthQuery query) { g_depth = query; }
-void setVoiceStopper(VoiceStopper stop) { g_stopVoices = stop; }
+void installTextHooks(const TextHooks& hooks) { g_hooks = hooks; }
+const TextHooks& textHooks() { return g_hooks; }
 int saveDepth() { return g_depth ? g_depth() : 0; }
 
 void recordImages(BacklogEntry& e) { sprite::recordImageLog(e.images[0].data(), kImageRecords); }

@@ -1,8 +1,7 @@
-// Wiring of the text library: command families, the interpreter's text
-// hooks, the text layer and the read marks.
+// The text library's command families, and what it gives the interpreter:
+// the text lines, the text-part steps and the read marks.
 #include "bindings/catalogue.h"
 #include "script/modes.h"
-#include "app/scenario.h"
 #include "render/display.h"
 #include "render/render.h"
 #include "script/interp.h"
@@ -29,15 +28,11 @@ void recordPosition(ScriptKey key, int line) {
 
 int pageState() {
   const int kind = window().flow.waitKind;
-  if (kind != kNoWait) app::noteTextWait();
+  if (kind != kNoWait && textHooks().textWaitStarted) textHooks().textWaitStarted();
   return kind;
 }
 
 int resumeOffset() { return window().flow.resumeOffset; }
-
-int windowFlags() { return window().windowVisible; }
-
-std::string currentText() { return window().created ? shownText() : script::lastPrintedTextLine(); }
 
 // Before setMessCreate there is nothing to show the text in: it is printed,
 // and still laid out so that the backlog and the waits behave the same.
@@ -48,11 +43,16 @@ int textLine(std::string_view line, size_t textStart, size_t nextLength, size_t 
 
 }  // namespace
 
+std::string currentMessageText() { return window().created ? shownText() : script::lastPrintedTextLine(); }
+
 void bindTextCores() {
   bindings::bindCores(messageCores());
   bindings::bindCores(fontCores());
   bindings::bindCores(backlogCores());
   bindings::bindCores(textSpriteCores());
+}
+
+void connectTextToInterpreter() {
   script::setTextLineHandler(textLine);
   script::TextPartHooks& h = script::textPartHooks();
   h.backlogEntryEmpty = backlogEntryEmpty;
@@ -61,10 +61,6 @@ void bindTextCores() {
   h.recordPosition = recordPosition;
   h.pageState = pageState;
   h.resumeOffset = resumeOffset;
-  render::setTextLayerDrawer(drawTextLayer);
-  render::setAspectTextShifter(applyAspectShift);
-  script::modeHooks().windowVisibleFlags = windowFlags;
-  app::scenarioHooks().currentText = currentText;
 }
 
 }  // namespace velmora::text

@@ -81,13 +81,13 @@ class TimedWait : public ::testing::Test {
     platform::setVirtualClock(true);
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     frames.clear();
-    setFramePresenter(record);
+    installPumpHooks({.presentFrame = record});
     waitSettings() = WaitSettings{};
     setCloseRequestPending(false);
     quitRequest = 0;
   }
   void TearDown() override {
-    setFramePresenter(nullptr);
+    installPumpHooks({});
     platform::setVirtualClock(false);
     platform::shutdown();
     quitRequest = 0;

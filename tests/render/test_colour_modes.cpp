@@ -120,13 +120,6 @@ class StandShaders : public ColourModes {
  protected:
   void SetUp() override {
     ColourModes::SetUp();
-    sprite::bindMotionCores();
-    static bool installed = false;
-    if (!installed) {
-      addFrameUpdate(sprite::motionFrameStep);
-      setTrackStep(sprite::motionTrackStep);
-      installed = true;
-    }
     platform::setVirtualClock(true);
   }
   void drawOnce() {

@@ -25,7 +25,6 @@ constexpr uint32_t kWhite = 0xFFFFFFFFu, kBlue = 0xFF0000FFu;
 class HeldFrames : public Scene {
  protected:
   void start() {
-    bindMotionInFrames();
     screen(kW, kH);
     savePicture("bg.png", makePicture(kW, kH, [](int, int) { return 0xFF000000u; }));
     run("sp", "900,\"bg.png\",0,1");

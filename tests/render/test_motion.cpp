@@ -18,7 +18,6 @@ class Motion : public Scene {
     start();
   }
   void start() {
-    bindMotionInFrames();
     platform::setVirtualClock(true);
     screen(kW, kH);
     // Frames are not cleared: a black backdrop that no quake reaches.

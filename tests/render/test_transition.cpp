@@ -411,9 +411,7 @@ void tick() {
   if (platform::virtualClock()) platform::advanceVirtualClock(1);
 }
 void countFrames() {
-  static bool added = false;
-  if (!added) addFrameUpdate(tick);
-  added = true;
+  fakeRenderHook(&RenderHooks::frameCounted, tick);
   g_frames = 0;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // A small game without a device: a start script and a sub-script packed into
-// script.dat, pictures and looping sounds on disk, the sprite, motion, sound
-// and save commands bound, time on the virtual clock. state() describes what
+// script.dat, pictures and looping sounds on disk, the engine wired as the
+// executable wires it, time on the virtual clock. state() describes what
 // a saved game must bring back, so that a round trip compares two texts.
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/wiring.h"
 #include "audio/audio.h"
 #include "script/modes.h"
 #include "base/report.h"
@@ -59,18 +60,11 @@ class GameTest : public sprite::test::SpriteTest {
     ASSERT_TRUE(script::loadScriptIndex());
     ASSERT_TRUE(script::loadScript(crc64_hash(script::kStartScriptPath), script::slotLines(0)));
     script::slotChanged(0);
-    sprite::bindMotionCores();
     audio::setManualWorkers(true);
-    audio::bindSoundCores();
-    audio::createChannels();
-    movie::bindMovieCores();
     clearSnapshotSections();
-    registerSaveSections();
-    movie::registerMovieSection();
-    text::bindTextCores();
-    text::registerTextSections();
+    app::wireEngine();
+    audio::createChannels();
     text::resetMessageWindow();
-    bindSaveSlotCommands();
     sprite::test::writePicture("bg.png", 32, 24, 1);
     sprite::test::writePicture("a.png", 16, 8, 2);
     sprite::test::writePicture("mask.png", 16, 8, 3);

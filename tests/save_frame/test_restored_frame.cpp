@@ -17,7 +17,6 @@ class RestoredFrame : public Scene {
  protected:
   void SetUp() override {
     Scene::SetUp();
-    bindMotionInFrames();
     clearSnapshotSections();
     save::registerSaveSections();
     save::bindSaveSlotCommands();

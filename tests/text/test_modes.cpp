@@ -127,13 +127,13 @@ int g_voiceStops = 0;
 void countVoiceStop() { ++g_voiceStops; }
 
 TEST_F(BacklogRing, ANewPageStopsTheVoicesOnlyWithVoiceCancel) {
-  setVoiceStopper(countVoiceStop);
+  installTextHooks({.stopVoices = countVoiceStop});
   closeEntry();
   EXPECT_EQ(g_voiceStops, 0);
   setting(SettingKey::VoiceCancel) = 1;
   closeEntry();
   EXPECT_EQ(g_voiceStops, 1);
-  setVoiceStopper(nullptr);
+  installTextHooks({});
 }
 
 }  // namespace

@@ -26,11 +26,6 @@ class TextQuake : public render::test::Scene {
     Scene::SetUp();
     sprite::bindMotionCores();
     bindTextCores();
-    static bool installed = false;
-    if (!installed) {
-      render::addFrameUpdate(sprite::motionFrameStep);
-      installed = true;
-    }
     platform::setVirtualClock(true);
     screen(kW, kH);
     savePicture("bg.png", makePicture(kW, kH, [](int, int) { return 0xFF000000u; }));

@@ -5,7 +5,6 @@
 #include "platform/glide.h"
 #include "script/modes.h"
 #include "base/pump.h"
-#include "app/scenario.h"
 #include "base/settings.h"
 #include "base/state.h"
 #include "base/textconv.h"
@@ -14,6 +13,7 @@
 #include "platform/platform.h"
 #include "platform/vclock.h"
 #include "render/display.h"
+#include "render/hooks.h"
 #include "render/render.h"
 #include "render/input/internal.h"
 #include "render/window/window_events.h"
@@ -256,7 +256,7 @@ InputEvent pendingEvent(ButtonState& b, WaitMode mode) {
     b.autoPollParity = !b.autoPollParity;
     if (b.autoPollParity && script::autoDeadlinePassed(platform::nowMs())) return event(260, 260, 3);
   }
-  app::noteIdleEventPoll();
+  if (renderHooks().idleEventPoll) renderHooks().idleEventPoll();
   render::eventWaitFoundNothing();
   return out;
 }
