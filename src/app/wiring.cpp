@@ -116,8 +116,12 @@ void bindCommandFamilies() {
 void installHooks() {
   installPumpHooks({.presentFrame = render::present, .pollScenario = pollScenario, .framesPresented = framesNoted});
   platform::setScreenPointMapper(render::logicalToDesktop);
-  sprite::setGpuReleaser(render::releaseSpriteTextures);
-  sprite::setVoicePreloader(audio::preloadSound);
+  sprite::installSpriteHooks({.releaseGpu = render::releaseSpriteTextures,
+                              .stopMovie = movie::stopAndRemove,
+                              .moviePlaying = movie::moviePlaying,
+                              .motionBlur = render::setMotionBlur,
+                              .preloadVoice = audio::preloadSound,
+                              .buildTextSprite = text::renderTextSprite});
   render::installRenderHooks({.motionStep = sprite::motionFrameStep,
                               .soundStep = audio::runPendingSounds,
                               .movieStep = movie::movieFrameStep,

@@ -134,8 +134,6 @@ const bindings::CoreBinding kMovieCores[] = {
 
 void bindMovieCores() {
   bindings::bindCores(kMovieCores);
-  sprite::setMovieStopper(stopAndRemove);
-  sprite::setMoviePlaying(moviePlaying);
 }
 
 }  // namespace velmora::movie

@@ -68,10 +68,6 @@ void motionBlurPass(uint32_t, uint32_t, int) {
   drawRenderTextureOver(T.blurStrength);
 }
 
-void motionBlur(bool on, int strength) {
-  T.blurStrength = strength & 255;
-  setScenePass(kPassPlain, on ? motionBlurPass : nullptr);
-}
 
 // The mask pass is the shader one when every pixel shader loaded.
 void installMaskPass() { setScenePass(kPassMask, device().shadersLoaded ? shaderMaskPass : stageMaskPass); }
@@ -175,12 +171,16 @@ void runEffect(int index, uint32_t duration, int easing, std::string_view name, 
   if (lookahead) sprite::finishLookahead();
 }
 
+void setMotionBlur(bool on, int strength) {
+  T.blurStrength = strength & 255;
+  setScenePass(kPassPlain, on ? motionBlurPass : nullptr);
+}
+
 void bindTransitionCores() {
   bindings::bindCores(kTransitionCores);
   setScenePass(kPassFade, fadePass);
   setScenePass(kPassNamed, namedEffectPass);
   setScenePass(kPassMask, stageMaskPass);
-  sprite::setMotionBlurHandler(motionBlur);
   // Alt+Enter waits while a soft edge is being drawn.
   setTransitionBusy([] { return maskVagueness() != 0; });
   addDeviceResetCallback(nullptr, restoreMaskAfterReset);

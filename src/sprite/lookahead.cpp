@@ -34,7 +34,6 @@ struct LookaheadState {
   std::map<uint32_t, std::string> patterns;  // crc32 of a command name
   std::map<uint32_t, std::string> stops;     // crc32 of a path
   bool restoring = false;
-  VoicePreloader voicePreloader = nullptr;
   // The worker hand-off: the main thread fills `paths`, `budget` before the
   // start and reads `deferred` only after `done` reads -1.
   std::thread worker;
@@ -103,7 +102,6 @@ void clearLookaheadTables() {
 }
 
 void setRestoreRunning(bool on) { L.restoring = on; }
-void setVoicePreloader(VoicePreloader preloader) { L.voicePreloader = preloader; }
 
 std::vector<std::string> collectLookaheadPaths() {
   std::set<std::string> collected;
@@ -199,7 +197,7 @@ void runVoiceLookahead() {
     if (voices.empty()) continue;
     for (const std::string& v : voices) {
       std::string path = "vo/" + v.substr(1, 3) + "/" + v + ".ogg";
-      if (L.voicePreloader) L.voicePreloader(path);
+      if (spriteHooks().preloadVoice) spriteHooks().preloadVoice(path);
     }
     return;
   }

@@ -130,7 +130,7 @@ void cmd_sc_qy(CommandContext c) { screenQuake(c, "sc_qy", 1); }
 void cmd_sc_mb(CommandContext c) {
   setErrcmd("sc_mb");
   const int on = intArg(c, 1), strength = intArg(c, 2);
-  if (motion().motionBlur) motion().motionBlur(on != 0, strength & 255);
+  if (spriteHooks().motionBlur) spriteHooks().motionBlur(on != 0, strength & 255);
 }
 
 const bindings::CoreBinding kMotionCores[] = {
@@ -162,7 +162,6 @@ bool finalValueHook(int n, int kind, float& value) {
 
 }  // namespace
 
-void setMotionBlurHandler(MotionBlurHandler handler) { motion().motionBlur = handler; }
 
 void bindMotionCores() {
   bindings::bindCores(kMotionCores);

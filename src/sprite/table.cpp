@@ -43,18 +43,17 @@ void setScreenFacts(const ScreenFacts& facts) { T.screen = facts; }
 const ScreenFacts& screenFacts() { return T.screen; }
 void setJumpLoading(bool on) { T.jump = on; }
 bool jumpLoading() { return T.jump; }
-void setGpuReleaser(GpuReleaser releaser) { T.releaser = releaser; }
+void installSpriteHooks(const SpriteHooks& hooks) { T.hooks = hooks; }
+const SpriteHooks& spriteHooks() { return T.hooks; }
 void setMotionHooks(const MotionHooks& hooks) { T.motion = hooks; }
-void setMovieStopper(MovieStopper stop) { T.movieStopper = stop; }
-void setMoviePlaying(MoviePlaying playing) { T.moviePlaying = playing; }
 
 void stopSpriteMovie(int n) {
-  if (T.sprites[n].fontFace[0] == kKindMovie && T.movieStopper) T.movieStopper(n);
+  if (T.sprites[n].fontFace[0] == kKindMovie && T.hooks.stopMovie) T.hooks.stopMovie(n);
 }
 
 bool spriteMoviePlaying(int n) {
   if (T.sprites[n].fontFace[0] != kKindMovie || !T.slots[n][0]) return false;
-  return !T.moviePlaying || T.moviePlaying(n);
+  return !T.hooks.moviePlaying || T.hooks.moviePlaying(n);
 }
 
 void reportNoPicture(int n) { errorc(std::to_string(n) + sj(" 画像が読み込まれていません"), 1); }
@@ -117,7 +116,7 @@ bool ownPicture(Slot& s) {
 image::Image* writablePicture(Slot& s) { return s.picture && ownPicture(s) ? s.picture : nullptr; }
 
 void releasePicture(Slot& s) {
-  if (T.releaser) T.releaser(s);
+  if (T.hooks.releaseGpu) T.hooks.releaseGpu(s);
   s.gpu = GpuTextures{};
   dropPicture(s);
   image::freeImage(s.mask);

@@ -371,7 +371,6 @@ void registerTextSections() {
   link.setCurrentPage = setCurrentPage;
   link.pageImages = pageImages;
   setSaveDepthQuery(snapshotHistoryCount);
-  sprite::setTextSpriteBuilder(renderTextSprite);
 }
 
 }  // namespace velmora::text

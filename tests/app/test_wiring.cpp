@@ -13,6 +13,7 @@
 #include "save/location.h"
 #include "script/interp.h"
 #include "script/modes.h"
+#include "sprite/sprite.h"
 #include "text/backlog.h"
 
 namespace velmora::app::test {
@@ -41,6 +42,7 @@ TEST(Wiring, LeavesNoHookAtItsDefault) {
   EXPECT_EQ(unsetHooks(text::textHooks()), 0);
   EXPECT_EQ(unsetHooks(save::settingsLoadHooks()), 0);
   EXPECT_EQ(unsetHooks(scenarioHooks()), 0);
+  EXPECT_EQ(unsetHooks(sprite::spriteHooks()), 0);
 }
 
 }  // namespace

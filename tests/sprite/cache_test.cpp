@@ -320,14 +320,14 @@ std::vector<std::string> voices;
 void captureVoice(const std::string& path) { voices.push_back(path); }
 
 TEST_F(LookaheadTest, VoicesOfTheNextVoicedLine) {
-  setVoicePreloader(captureVoice);
+  installSpriteHooks({.preloadVoice = captureVoice});
   voices.clear();
   script::slotLines(1) = {"sp 1,bg/a.png,0,1", sj("【話者】"), sj("【話者,a012_0034,a012_0035】こんにちは"),
                           sj("【話者,b001_0001】")};
   script::slotChanged(1);
   run("lookahead2", "");
   EXPECT_EQ(voices, (std::vector<std::string>{"vo/012/a012_0034.ogg", "vo/012/a012_0035.ogg"}));
-  setVoicePreloader(nullptr);
+  installSpriteHooks({});
 }
 
 }  // namespace
