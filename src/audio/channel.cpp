@@ -6,6 +6,7 @@
 #include <new>
 
 #include "audio/internal.h"
+#include "audio/messages.h"
 #include "base/hash.h"
 #include "base/report.h"
 #include "base/settings.h"
@@ -52,7 +53,7 @@ void startFade(SoundChannel& ch, FadeKind k, double from, int to, int ms) {
   f.start = f.current = from;
   f.target = to;
   f.duration = ms;
-  f.startTime = platform::nowMs();
+  f.startTime = soundClockMs();
 }
 
 // Returns true when a stop-when-done fade has finished. Caller holds ch.m.
@@ -185,7 +186,7 @@ void startWorker(SoundChannel& ch) {
     ch.run = false;
     ch.finished = true;
     ch.state = kStopped;
-    report(ch.name + sj(" スレッドを作成出来ませんでした"));
+    report(ch.name + messageText(Message::ThreadNotCreated));
   }
 }
 
@@ -217,7 +218,7 @@ void stopThread(SoundChannel& ch, Lock& lk) {
   if (ended) ch.thread.join();
   else ch.thread.detach();  // it ends by itself once its decoder returns
   lk.lock();
-  if (!ended) report(sj("音スレッドが正常に終了出来ませんでした"));
+  if (!ended) report(messageText(Message::ThreadDidNotEnd));
 }
 
 void rewindVoice(SoundChannel& ch) {
@@ -265,7 +266,7 @@ std::shared_ptr<const std::string> channelBytes(SoundChannel& ch, uint32_t offse
     type = detectType(*bytes);
     return bytes;
   } catch (const std::bad_alloc&) {
-    report(ch.name + sj(" メモリが確保出来ませんでした"));
+    report(ch.name + messageText(Message::NoMemory));
     return nullptr;
   }
 }
@@ -299,7 +300,7 @@ bool workerStep(SoundChannel& ch) {
     ch.voice.playing = true;
     return true;
   }
-  if (advanceFades(ch, platform::nowMs())) return false;
+  if (advanceFades(ch, soundClockMs())) return false;
   if (ch.state != kPlaying) return true;
   uint64_t frame;
   uint32_t ringFrames;
@@ -348,6 +349,7 @@ void stepWorkers() {
 }
 
 void closeChannel(int n) {
+  keepRecordingUp();
   SoundChannel& ch = channel(n);
   Lock lk(ch.m);
   ch.held = 0;
@@ -360,6 +362,7 @@ void closeChannel(int n) {
 }
 
 void openChannel(int n, const std::string& name, uint32_t offset, uint32_t size) {
+  keepRecordingUp();
   closeChannel(n);
   SoundChannel& ch = channel(n);
   Lock lk(ch.m);
@@ -388,7 +391,7 @@ void openChannel(int n, const std::string& name, uint32_t offset, uint32_t size)
     ch.voice.position = 0;
     ch.voice.playing = false;
   } catch (const std::bad_alloc&) {
-    report(ch.name + sj(" メモリが確保出来ませんでした"));
+    report(ch.name + messageText(Message::NoMemory));
     return clearChannel(ch);
   }
   ch.hasBuffer = true;
@@ -397,6 +400,7 @@ void openChannel(int n, const std::string& name, uint32_t offset, uint32_t size)
 }
 
 void playChannel(int n, int count, int fade, int start) {
+  keepRecordingUp();
   SoundChannel& ch = channel(n);
   Lock lk(ch.m);
   if (!ch.stream) return;
@@ -430,6 +434,7 @@ void playChannel(int n, int count, int fade, int start) {
 }
 
 void stopChannel(int n, int fade) {
+  keepRecordingUp();
   SoundChannel& ch = channel(n);
   {
     Lock lk(ch.m);
@@ -449,6 +454,7 @@ void stopChannel(int n, int fade) {
 }
 
 void pauseChannel(int n, bool pause) {
+  keepRecordingUp();
   SoundChannel& ch = channel(n);
   Lock lk(ch.m);
   if (!ch.stream) return;
@@ -473,6 +479,7 @@ void pauseChannel(int n, bool pause) {
 }
 
 void seekChannel(int n, int64_t value, bool milliseconds) {
+  keepRecordingUp();
   SoundChannel& ch = channel(n);
   Lock lk(ch.m);
   if (!ch.stream) return;
@@ -493,6 +500,7 @@ void seekChannel(int n, int64_t value, bool milliseconds) {
 int boundedLevel(FadeKind k, int value) { return std::clamp(value, k == kFadePan ? -100 : 0, 100); }
 
 void setChannelLevel(int n, FadeKind k, int value, int fade) {
+  keepRecordingUp();
   value = boundedLevel(k, value);
   SoundChannel& ch = channel(n);
   std::lock_guard lk(ch.m);
@@ -549,6 +557,7 @@ int switchFactor(int v) { return v != 0; }
 }  // namespace
 
 void recomputeGains() {
+  keepRecordingUp();
   const int master =
       switchFactor(setting(SettingKey::MasterMute)) * volumeFactor(setting(SettingKey::MasterVolume));
   for (SoundChannel& ch : state().channels) {

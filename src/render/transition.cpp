@@ -13,6 +13,7 @@
 #include "base/state.h"
 #include "base/textconv.h"
 #include "render/internal.h"
+#include "render/messages.h"
 #include "render/window/window_events.h"
 #include "sprite/easing.h"
 #include "sprite/motion.h"
@@ -38,7 +39,7 @@ bool setPassTarget(GLuint fbo, const char* operation) {
   if (e == GL_NO_ERROR && glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
     e = GL_INVALID_FRAMEBUFFER_OPERATION;
   if (e == GL_NO_ERROR) return true;
-  errorc(std::string(operation) + glErrorName(e), 1);
+  reportError(std::string(operation) + glErrorName(e));
   return false;
 }
 
@@ -78,7 +79,6 @@ bool skipEffects() {
 }
 
 void cmd_effect(bindings::CommandContext c) {
-  setErrcmd("effect");
   const std::string_view name = bindings::stringArg(c, 4);
   // A negative time would wait for weeks: it runs as 0 does.
   const uint32_t duration = static_cast<uint32_t>(std::max(bindings::intArg(c, 2), 0));
@@ -87,7 +87,6 @@ void cmd_effect(bindings::CommandContext c) {
 }
 
 void cmd_existStretch(bindings::CommandContext c) {
-  setErrcmd("existStretch");
   bindings::intResult(c, 2, existStretch(bindings::stringArg(c, 1)) ? 1 : 0);
 }
 
@@ -129,13 +128,13 @@ bool prepareTransition(int index, std::string_view name, int vagueness) {
   bool ok = true;
   if (index == kPassNamed) {
     ok = selectEffect(path);
-    if (!ok) errorc(path + sj(" 存在しないエフェクトです"), 1);
+    if (!ok) reportError(path + messageText(Message::NoSuchEffect));
   } else if (index == kPassMask) {
     installMaskPass();
     ok = startMask(path);
   } else if (index < 0 || index >= kPassCount) {
     // No pass has this number: reported like an unknown name.
-    errorc(std::to_string(index) + sj(" 存在しないエフェクトです"), 1);
+    reportError(std::to_string(index) + messageText(Message::NoSuchEffect));
     ok = false;
   }
   if (!ok) {

@@ -8,6 +8,7 @@
 #include "base/textconv.h"
 #include "image/image.h"
 #include "sprite/internal.h"
+#include "sprite/messages.h"
 
 namespace velmora::sprite {
 
@@ -56,7 +57,7 @@ bool spriteMoviePlaying(int n) {
   return !T.hooks.moviePlaying || T.hooks.moviePlaying(n);
 }
 
-void reportNoPicture(int n) { errorc(std::to_string(n) + sj(" 画像が読み込まれていません"), 1); }
+void reportNoPicture(int n) { reportError(std::to_string(n) + messageText(Message::NoPicture)); }
 
 // Numbers outside the table are ignored quietly by all but the motion
 // commands, which report them themselves.

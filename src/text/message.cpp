@@ -8,6 +8,7 @@
 #include "script/modes.h"
 #include "base/settings.h"
 #include "base/sjis.h"
+#include "platform/inject.h"
 #include "platform/platform.h"
 #include "render/display.h"
 #include "render/geometry.h"
@@ -111,6 +112,10 @@ void endMessDraw() {
   auto& pauses = w.main.pauses;
   const int start = w.main.startCount;
   pauses.erase(pauses.begin(), std::find_if(pauses.begin(), pauses.end(), [&](int p) { return p >= start; }));
+  // The page is all there and the handler goes on to wait for the player,
+  // unless input not yet taken (a second click) moves it on.
+  if (w.flow.waitKind != kNoWait && !platform::inputPending() && textHooks().textWaitStarted)
+    textHooks().textWaitStarted();
 }
 
 int aspectShiftPixels() { return render::aspectTextOffset(window().layout.aspectShift != 0); }

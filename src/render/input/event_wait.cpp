@@ -228,8 +228,9 @@ bool messageEvent(ButtonState& b, const WindowMessage& m, WaitMode mode, InputEv
   }
 }
 
-// Step 5: the first pending report in the fixed order.
-InputEvent pendingEvent(ButtonState& b, WaitMode mode) {
+// Step 5: the first pending report in the fixed order. queueEmpty: this
+// poll took no message, so a scenario's input before it has all been seen.
+InputEvent pendingEvent(ButtonState& b, WaitMode mode, bool queueEmpty) {
   InputEvent out;
   if (takeFindAnswer(out)) return out;
   if (const int word = script::takeModeWord()) return event(257, word >> 4, (word & 7) - 1);
@@ -256,7 +257,7 @@ InputEvent pendingEvent(ButtonState& b, WaitMode mode) {
     b.autoPollParity = !b.autoPollParity;
     if (b.autoPollParity && script::autoDeadlinePassed(platform::nowMs())) return event(260, 260, 3);
   }
-  if (renderHooks().idleEventPoll) renderHooks().idleEventPoll();
+  if (queueEmpty && renderHooks().idleEventPoll) renderHooks().idleEventPoll();
   render::eventWaitFoundNothing();
   return out;
 }
@@ -291,7 +292,7 @@ InputEvent pollEvent(WaitMode mode) {
     return out;
   }
   if (msg.message != WM_NULL && messageEvent(b, msg, mode, out)) return out;
-  return pendingEvent(b, mode);
+  return pendingEvent(b, mode, msg.message == WM_NULL);
 }
 
 }  // namespace velmora::render
