@@ -19,6 +19,10 @@ namespace {
 
 using Lock = std::unique_lock<std::mutex>;
 
+// The fades' and the ducking's step; a worker with neither to step wakes
+// seldom (stopping it wakes it at once).
+constexpr std::chrono::milliseconds kWorkerPeriod{10}, kIdleWorkerPeriod{500};
+
 void realSleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 uint8_t silenceByte(const SoundChannel& ch) { return ch.voice.format.bits == 8 ? 0x80 : 0x00; }
@@ -158,11 +162,26 @@ void finishWorker(SoundChannel& ch) {
   ch.started = false;
 }
 
+// A channel that stopped or paused by itself starts no fade and plays
+// again only through a new worker; with no fade left and no ducking to let
+// go of, its worker has nothing to step until it is woken to end.
+std::chrono::milliseconds workerPeriod(SoundChannel& ch) {
+  {
+    std::lock_guard lk(ch.m);
+    if (ch.state == kPlaying) return kWorkerPeriod;
+    for (const Fade& f : ch.fades)
+      if (f.duration) return kWorkerPeriod;
+  }
+  std::lock_guard g(state().duckLock);
+  return state().ducked ? kWorkerPeriod : kIdleWorkerPeriod;
+}
+
 void workerMain(SoundChannel* ch) {
   for (bool first = true;; first = false) {
     if (!first) {
+      const std::chrono::milliseconds period = workerPeriod(*ch);
       std::unique_lock l(ch->sleepLock);
-      ch->wake.wait_for(l, std::chrono::milliseconds(10), [ch] { return !ch->run; });
+      ch->wake.wait_for(l, period, [ch] { return !ch->run; });
     }
     duckingTick();
     if (!workerStep(*ch)) break;
