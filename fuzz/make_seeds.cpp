@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "audio/sound_files.h"
-#include "core/hash.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/state.h"
+#include "base/hash.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/state.h"
 #include "fuzz_support.h"
 #include "image/image.h"
 #include "movie_pack.h"
@@ -80,7 +80,7 @@ void archiveSeeds() {
 }
 
 void settingsSeeds() {
-  core::resetSettings();
+  resetSettings();
   script::setNamedInteger("s_count", 12);
   script::setNamedString("s_name", "\x96\xbc\x91\x4f");
   save::setSaveProtect(3, 1);

@@ -5,8 +5,8 @@
 #include <sstream>
 
 #include "check_internal.h"
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "script/interp.h"
 
 namespace velmora::tools {

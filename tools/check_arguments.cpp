@@ -7,8 +7,8 @@
 
 #include "bindings/catalogue.h"
 #include "check_internal.h"
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "script/expression_internal.h"
 
 namespace velmora::tools::check {

@@ -7,7 +7,7 @@
 
 #include "bindings/catalogue.h"
 #include "check_internal.h"
-#include "core/sjis.h"
+#include "base/sjis.h"
 #include "render/transition.h"
 #include "script/interp.h"
 

@@ -17,9 +17,9 @@
 #include "movie_pack.h"
 #include "reference.h"
 #include "starter.h"
-#include "core/hash.h"
-#include "core/replace_file.h"
-#include "core/textconv.h"
+#include "base/hash.h"
+#include "base/replace_file.h"
+#include "base/textconv.h"
 #include "resource/packer.h"
 #include "resource/script_names.h"
 

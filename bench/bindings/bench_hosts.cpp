@@ -12,8 +12,8 @@
 #include "bindings/lua_host.h"
 #include "bindings/squirrel_host.h"
 #include "bindings/squirrel_host_runtime.h"
-#include "core/report.h"
-#include "core/state.h"
+#include "base/report.h"
+#include "base/state.h"
 #include "script/expression.h"
 #include "script/interp.h"
 

@@ -6,10 +6,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/wiring.h"
+#include "render/hooks.h"
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
-#include "core/settings.h"
-#include "core/state.h"
+#include "base/settings.h"
+#include "base/state.h"
 #include "image/image.h"
 #include "platform/platform.h"
 #include "render/render.h"
@@ -42,13 +44,17 @@ inline void startHeadless() {
   if (!dir || chdir(dir) != 0) std::abort();
   setenv("XDG_RUNTIME_DIR", dir, 1);
   runOptions().headless = true;
-  core::resetSettings();
-  core::setting(core::SettingKey::VSyncWait) = 0;
+  resetSettings();
+  setting(SettingKey::VSyncWait) = 0;
   platform::init();
-  script::registerOwnCommands();
-  bindings::registerCatalogue();
-  sprite::bindSpriteCores();
-  render::bindRenderCores();
+  app::wireEngine();
+  // Only the frames themselves are measured: no run's frame count, nothing
+  // drawn over the picture.
+  render::RenderHooks hooks = render::renderHooks();
+  hooks.frameCounted = nullptr;
+  hooks.drawOverlays = nullptr;
+  hooks.startupDialog = nullptr;
+  render::installRenderHooks(hooks);
 }
 
 inline void openDisplay() {

@@ -9,10 +9,10 @@
 #include <unistd.h>
 
 #include "bindings/catalogue.h"
-#include "core/settings.h"
-#include "core/snapshot.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/settings.h"
+#include "base/snapshot.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "image/image.h"
 #include "resource/packer.h"
 #include "save/store.h"
@@ -67,7 +67,7 @@ class Scene {
     folder_ = mkdtemp(tmpl);
     std::filesystem::current_path(folder_);
     runOptions().headless = true;
-    core::setting(core::SettingKey::CacheMaxSize) = 256 << 20;
+    setting(SettingKey::CacheMaxSize) = 256 << 20;
     static const bool engine = startEngine();
     (void)engine;
     for (int i = 0; i < 8; ++i) writePicture("p" + std::to_string(i) + ".png", 64 + 16 * i, 48);

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "core/state.h"
+#include "base/state.h"
 #include "resource/packer.h"
 #include "script/control.h"
 #include "script/expression.h"

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "core/hash.h"
-#include "core/report.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/hash.h"
+#include "base/report.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "resource/packer.h"
 #include "script/control.h"
 #include "script/expression.h"

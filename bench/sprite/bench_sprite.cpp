@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/settings.h"
+#include "base/settings.h"
 #include "image/image.h"
 #include "sprite/picture.h"
 
@@ -30,7 +30,7 @@ void CachedHit(benchmark::State& state) {
   const int w = int(state.range(0)), h = int(state.range(1));
   const bool shared = state.range(2) != 0;
   std::string path = writeNoise(w, h);
-  core::setting(core::SettingKey::CacheMaxSize) = 256 << 20;
+  setting(SettingKey::CacheMaxSize) = 256 << 20;
   sprite::loadSharedPicture(path.c_str(), nullptr, true, true);
   for (auto _ : state) {
     if (shared) {
@@ -53,7 +53,7 @@ BENCHMARK(CachedHit)
 
 void DecodeFullScreenPng(benchmark::State& state) {
   std::string path = writeNoise(1920, 1080);
-  core::setting(core::SettingKey::CacheMaxSize) = 0;
+  setting(SettingKey::CacheMaxSize) = 0;
   for (auto _ : state) {
     image::Image* p = sprite::loadPicture(path.c_str(), nullptr, false, true);
     benchmark::DoNotOptimize(p);

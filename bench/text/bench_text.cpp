@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "../render/headless.h"
-#include "core/textconv.h"
+#include "base/textconv.h"
 #include "text/message.h"
 
 namespace {

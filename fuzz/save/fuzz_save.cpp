@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/snapshot.h"
+#include "base/snapshot.h"
 #include "fuzz_support.h"
 #include "resource/resource.h"
 #include "save/store.h"
@@ -35,8 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   save::clearSave();
   std::string text;
   if (resource::readDataFile(path.c_str(), packed, text)) {
-    const snapshot::Entries entries(text);
-    if (const std::string* comment = entries.find("Comment")) snapshot::splitFields(*comment);
+    const SnapshotEntries entries(text);
+    if (const std::string* comment = entries.find("Comment")) splitSnapshotFields(*comment);
   }
   return 0;
 }

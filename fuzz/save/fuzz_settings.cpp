@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/settings.h"
+#include "base/settings.h"
 #include "fuzz_support.h"
 #include "save/settings_file.h"
 #include "script/expression.h"
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
   fuzz::writeFile(path, data[0] & 1 ? fuzz::packedDataFile(rest) : std::string(rest));
   save::readSettingsFile("");
-  core::resetSettings();
+  resetSettings();
   save::resetSaveProtect();
   script::resetVariables();
   return 0;

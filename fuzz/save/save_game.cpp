@@ -5,9 +5,9 @@
 
 #include "audio/audio.h"
 #include "bindings/catalogue.h"
-#include "core/settings.h"
-#include "core/snapshot.h"
-#include "core/textconv.h"
+#include "base/settings.h"
+#include "base/snapshot.h"
+#include "base/textconv.h"
 #include "fuzz_support.h"
 #include "image/image.h"
 #include "movie/movie.h"
@@ -69,7 +69,7 @@ void setUpSaveGame() {
   static const bool done = [] {
     const std::string& folder = setUp();
     InFolder here;
-    core::resetSettings();
+    resetSettings();
     script::registerOwnCommands();
     bindings::registerCatalogue();
     sprite::bindSpriteCores();
@@ -86,7 +86,7 @@ void setUpSaveGame() {
     audio::bindSoundCores();
     audio::createChannels();
     movie::bindMovieCores();
-    snapshot::clearSections();
+    clearSnapshotSections();
     save::registerSaveSections();
     movie::registerMovieSection();
     text::bindTextCores();

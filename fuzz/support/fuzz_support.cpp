@@ -9,8 +9,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "core/report.h"
-#include "core/state.h"
+#include "base/report.h"
+#include "base/state.h"
 
 namespace velmora::fuzz {
 

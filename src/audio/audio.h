@@ -42,6 +42,11 @@ void restartLoopingSounds();
 // opening that name is closed.
 void preloadSound(const std::string& name);
 
+// The voice channels: stopped when a new page cuts the voice, and looked at
+// by auto mode when it waits for the voice.
+void stopVoices();
+bool voicePlaying();
+
 // Internal operations for movies and saves. sd_create has run.
 bool soundCreated();
 void openSound(int channel, const std::string& name, uint32_t offset = 0, uint32_t size = 0);

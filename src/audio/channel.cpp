@@ -7,10 +7,10 @@
 
 #include "audio/internal.h"
 #include "audio/messages.h"
-#include "core/hash.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/textconv.h"
+#include "base/hash.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/textconv.h"
 #include "platform/platform.h"
 #include "resource/resource.h"
 
@@ -18,7 +18,6 @@ namespace velmora::audio {
 namespace {
 
 using Lock = std::unique_lock<std::mutex>;
-using core::SettingKey;
 
 // The fades' and the ducking's step; a worker with neither to step wakes
 // seldom (stopping it wakes it at once).
@@ -401,7 +400,7 @@ void openChannel(int n, const std::string& name, uint32_t offset, uint32_t size)
   ch.held = 0;
   ch.pan = 0;
   const PcmFormat& f = ch.stream->format;
-  int32_t kb = std::clamp(core::setting(SettingKey::StreamBufferSize), 1, 4096);
+  int32_t kb = std::clamp(setting(SettingKey::StreamBufferSize), 1, 4096);
   uint32_t half = uint32_t(kb) * 1024 / uint32_t(f.blockAlign) * uint32_t(f.blockAlign);
   try {
     std::lock_guard g(ch.voice.lock);
@@ -585,7 +584,7 @@ int switchFactor(int v) { return v != 0; }
 void recomputeGains() {
   keepRecordingUp();
   const int master =
-      switchFactor(core::setting(SettingKey::MasterMute)) * volumeFactor(core::setting(SettingKey::MasterVolume));
+      switchFactor(setting(SettingKey::MasterMute)) * volumeFactor(setting(SettingKey::MasterVolume));
   for (SoundChannel& ch : state().channels) {
     std::lock_guard lk(ch.m);
     ch.gain = switchFactor(ch.categorySwitch) * volumeFactor(ch.categoryVolume) * master / 100;
@@ -634,6 +633,17 @@ void mix(int16_t* out, size_t frames) {
     v.position = src.position;
   }
   finishMix(acc.data(), out, frames);
+}
+
+// Voices are channels 15-24.
+void stopVoices() {
+  for (int n = 15; n <= 24; ++n) stopSound(n, 0);
+}
+
+bool voicePlaying() {
+  for (int n = 15; n <= 24; ++n)
+    if (channelSnapshot(n).state == kPlaying) return true;
+  return false;
 }
 
 }  // namespace velmora::audio

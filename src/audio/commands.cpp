@@ -6,9 +6,9 @@
 #include "audio/internal.h"
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
-#include "core/modes.h"
-#include "core/report.h"
-#include "core/settings.h"
+#include "script/modes.h"
+#include "base/report.h"
+#include "base/settings.h"
 #include "platform/platform.h"
 
 namespace velmora::audio {
@@ -17,7 +17,6 @@ namespace {
 using bindings::CommandContext;
 using bindings::intArg;
 using bindings::intResult;
-using core::SettingKey;
 
 enum class Category : uint8_t { Movie, Bgm, Se, SysSe, SysVo, Vo, Count };
 struct CategoryInfo {
@@ -35,7 +34,7 @@ constexpr CategoryInfo kCategories[] = {
 static_assert(std::size(kCategories) == size_t(Category::Count));
 
 void applyCategory(const CategoryInfo& c) {
-  setCategory(c.channels.first, c.channels.last, core::setting(c.volume), core::setting(c.mute));
+  setCategory(c.channels.first, c.channels.last, setting(c.volume), setting(c.mute));
 }
 
 // Commands of the family run only after sd_create; before it a channel has no
@@ -44,7 +43,7 @@ bool usable(int n) { return state().created && validChannel(n); }
 
 void dropPending(int n) { state().pending.erase(n); }
 
-bool jumping() { return state().jump || modes::reading().jump; }
+bool jumping() { return state().jump || script::readingModes().jump; }
 
 void runOpenPlay(int n, const std::string& name, int fade, int volume, int pan, int count, int start) {
   openChannel(n, name);
@@ -246,7 +245,7 @@ void volumeSetter(CommandContext c) {
   int32_t value = v.effect == Effect::None ? int32_t(bindings::doubleArg(c, 1) != 0.0) : intArg(c, 1);
   if (v.onSwitch) value = value != 0;
   else value = std::clamp(value, 0, 100);  // the gains multiply volumes: percentages only
-  core::setting(v.key) = value;
+  setting(v.key) = value;
   if (v.effect == Effect::Master) recomputeGains();
   else if (v.effect == Effect::Category) applyCategory(kCategories[size_t(v.category)]);
   else refreshDuckSettings();
@@ -254,7 +253,7 @@ void volumeSetter(CommandContext c) {
 
 template <size_t I>
 void volumeGetter(CommandContext c) {
-  intResult(c, 1, core::setting(kVolumes[I].key));
+  intResult(c, 1, setting(kVolumes[I].key));
 }
 
 std::array<bindings::CoreBinding, 2 * kVolumeCount> makeVolumeCores() {
@@ -326,7 +325,7 @@ void applyVolumeSettings() {
   recomputeGains();
   for (const CategoryInfo& c : kCategories) applyCategory(c);
   refreshDuckSettings();
-  for (int n = 1; n <= 4; ++n) setChannelLevel(n, kFadeVolume2, core::setting(n <= 2 ? SettingKey::BgmMax : SettingKey::SeMax), 0);
+  for (int n = 1; n <= 4; ++n) setChannelLevel(n, kFadeVolume2, setting(n <= 2 ? SettingKey::BgmMax : SettingKey::SeMax), 0);
 }
 
 bool soundCreated() { return state().created; }

@@ -8,9 +8,9 @@
 
 #include "audio/internal.h"
 #include "audio/messages.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/textconv.h"
 #include "platform/audio.h"
 #include "platform/platform.h"
 #include "platform/vclock.h"
@@ -123,12 +123,12 @@ void setJumpMode(bool on) { soundState.jump = on; }
 void setAudioOutput(std::string path) { recorder.path = std::move(path); }
 
 void refreshDuckSettings() {
-  using K = core::SettingKey;
+  using K = SettingKey;
   DuckSettings& d = soundState.duck;
-  d.bgmVolDown = core::setting(K::BgmVolDown), d.bgmMax = core::setting(K::BgmMax);
-  d.bgmMin = core::setting(K::BgmMin), d.seVolDown = core::setting(K::SeVolDown);
-  d.seMax = core::setting(K::SeMax), d.seMin = core::setting(K::SeMin);
-  d.fadeVolDown = core::setting(K::FadeVolDown);
+  d.bgmVolDown = setting(K::BgmVolDown), d.bgmMax = setting(K::BgmMax);
+  d.bgmMin = setting(K::BgmMin), d.seVolDown = setting(K::SeVolDown);
+  d.seMax = setting(K::SeMax), d.seMin = setting(K::SeMin);
+  d.fadeVolDown = setting(K::FadeVolDown);
 }
 
 void createChannels() {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "audio/messages.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/state.h"
+#include "base/textconv.h"
 
 namespace velmora::audio {
 namespace {

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <string>
 
-#include "core/report.h"
-#include "core/state.h"
+#include "base/report.h"
+#include "base/state.h"
 #include "script/expression.h"
 #include "script/value.h"
 

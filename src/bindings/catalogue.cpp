@@ -8,8 +8,8 @@
 
 #include "bindings/families.h"
 #include "bindings/messages.h"
-#include "core/report.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/textconv.h"
 #include "script/interp.h"
 #include "script/value.h"
 

@@ -2,7 +2,7 @@
 
 #include "bindings/lua_host.h"
 #include "bindings/squirrel_host.h"
-#include "core/report.h"
+#include "base/report.h"
 #include "script/interp.h"
 #include "script/library.h"
 

@@ -8,9 +8,9 @@
 
 #include "bindings/library_commands.h"
 #include "bindings/messages.h"
-#include "core/report.h"
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "platform/platform.h"
 #include "script/expression.h"
 #include "script/interp.h"

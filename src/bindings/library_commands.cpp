@@ -6,9 +6,9 @@
 #include <filesystem>
 
 #include "bindings/messages.h"
-#include "core/report.h"
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "resource/resource.h"
 #include "script/interp.h"
 #include "script/library.h"

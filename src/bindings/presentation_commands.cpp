@@ -5,14 +5,13 @@
 #include <utility>
 
 #include "bindings/families.h"
-#include "core/hash.h"
-#include "core/report.h"
-#include "core/settings.h"
+#include "base/hash.h"
+#include "base/report.h"
+#include "base/settings.h"
 
 namespace velmora::bindings {
 namespace {
 
-using core::SettingKey;
 
 enum class StoreRule : uint8_t { Integer, Bool, LowByte, Text };
 
@@ -46,17 +45,17 @@ constexpr size_t kMaxSettingText = 255;
 
 void storeSetting(CommandContext c, const StoredSetting& s) {
   switch (s.rule) {
-    case StoreRule::Integer: core::setting(s.key) = intArg(c, 1); break;
-    case StoreRule::Bool: core::setting(s.key) = intArg(c, 1) != 0 ? 1 : 0; break;
-    case StoreRule::LowByte: core::setting(s.key) = intArg(c, 1) & 255; break;
-    case StoreRule::Text: core::settingText(s.key).assign(stringArg(c, 1).substr(0, kMaxSettingText)); break;
+    case StoreRule::Integer: setting(s.key) = intArg(c, 1); break;
+    case StoreRule::Bool: setting(s.key) = intArg(c, 1) != 0 ? 1 : 0; break;
+    case StoreRule::LowByte: setting(s.key) = intArg(c, 1) & 255; break;
+    case StoreRule::Text: settingText(s.key).assign(stringArg(c, 1).substr(0, kMaxSettingText)); break;
   }
-  core::settingChanged(s.key, core::SettingSource::Command);
+  settingChanged(s.key, SettingSource::Command);
 }
 
 void returnSetting(CommandContext c, const StoredSetting& s) {
-  if (s.rule == StoreRule::Text) stringResult(c, 1, core::settingText(s.key));
-  else intResult(c, 1, core::setting(s.key));
+  if (s.rule == StoreRule::Text) stringResult(c, 1, settingText(s.key));
+  else intResult(c, 1, setting(s.key));
 }
 
 template <size_t I>
@@ -75,12 +74,12 @@ void cmd_getGameName(CommandContext c) {
 // The flag is a real: any nonzero value sets it.
 void cmd_setConfirmDialog(CommandContext c) {
   double flag = doubleArg(c, 1);
-  core::confirmFlag(intArg(c, 2)) = flag != 0 ? 1 : 0;
+  confirmFlag(intArg(c, 2)) = flag != 0 ? 1 : 0;
 }
 
 void cmd_getConfirmDialog(CommandContext c) {
   int32_t index = intArg(c, 1);
-  intResult(c, 2, core::confirmFlag(index));
+  intResult(c, 2, confirmFlag(index));
 }
 
 template <size_t... I>

@@ -10,8 +10,8 @@
 
 #include "bindings/families.h"
 #include "bindings/messages.h"
-#include "core/report.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/textconv.h"
 
 namespace velmora::bindings {
 namespace {

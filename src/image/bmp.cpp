@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/replace_file.h"
+#include "base/replace_file.h"
 #include "image/internal.h"
 
 namespace velmora::image::detail {

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <limits>
 
-#include "core/replace_file.h"
-#include "core/report.h"
-#include "core/textconv.h"
+#include "base/replace_file.h"
+#include "base/report.h"
+#include "base/textconv.h"
 #include "image/internal.h"
 #include "image/messages.h"
 

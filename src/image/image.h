@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/report.h"
+#include "base/report.h"
 
 namespace velmora::image {
 

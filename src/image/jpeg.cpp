@@ -13,7 +13,7 @@
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
 
-#include "core/replace_file.h"
+#include "base/replace_file.h"
 #include "image/internal.h"
 
 namespace velmora::image::detail {

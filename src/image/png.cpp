@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/replace_file.h"
+#include "base/replace_file.h"
 #include "image/internal.h"
 
 namespace velmora::image::detail {

@@ -5,7 +5,7 @@
 #include <new>
 #include <string>
 
-#include "core/replace_file.h"
+#include "base/replace_file.h"
 #include "image/internal.h"
 
 namespace velmora::image::detail {

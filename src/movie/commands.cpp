@@ -4,8 +4,8 @@
 #include "audio/audio.h"
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
-#include "core/report.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/textconv.h"
 #include "movie/internal.h"
 #include "movie/messages.h"
 #include "movie/theora.h"
@@ -133,8 +133,6 @@ const bindings::CoreBinding kMovieCores[] = {
 
 void bindMovieCores() {
   bindings::bindCores(kMovieCores);
-  sprite::setMovieStopper(stopAndRemove);
-  sprite::setMoviePlaying(moviePlaying);
 }
 
 }  // namespace velmora::movie

@@ -116,7 +116,6 @@ std::map<int, MoviePtr>& movies();
 // Stops the worker (1000 ms limit), frees what it leaves, stops the movie's
 // sound; the caller removes the entry.
 void stopMovie(Movie& m);
-void stopAndRemove(int sprite);
 void reportOnMainThread(const std::string& message);
 
 // ---- workers ---------------------------------------------------------------

@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "core/textconv.h"
+#include "base/textconv.h"
 
 namespace velmora::movie {
 namespace {

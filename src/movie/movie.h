@@ -31,5 +31,8 @@ bool movieInfo(int sprite, MovieInfo& out);
 // Whether the movie in a sprite still moves (sp_alv's bit 0): false once a
 // Theora movie's duration has passed; it then holds its last picture.
 bool moviePlaying(int sprite);
+// Stops the movie of a sprite and forgets it (its picture is replaced or the
+// sprite deleted).
+void stopAndRemove(int sprite);
 
 }  // namespace velmora::movie

@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "audio/audio.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/textconv.h"
 #include "image/image.h"
 #include "movie/internal.h"
 #include "movie/messages.h"
@@ -90,7 +90,7 @@ void showFrame(Movie& m, const image::Image* frame) {
 bool effectSkipped(int n) {
   const sprite::Slot* s = sprite::frontSlot(n);
   const uint32_t flags = s ? s->loadFlags : 0;
-  const int skip = core::setting(core::SettingKey::EffectSkip);
+  const int skip = setting(SettingKey::EffectSkip);
   const bool windowLayer = flags & (sprite::kLoadWindowLayer | sprite::kLoadWindowLayerQuake);
   return windowLayer ? (skip & 2) : (skip & 1);
 }

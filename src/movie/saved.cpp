@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/report.h"
-#include "core/snapshot.h"
+#include "base/report.h"
+#include "base/snapshot.h"
 #include "image/image.h"
 #include "movie/internal.h"
 #include "movie/theora.h"
@@ -24,20 +24,20 @@ std::vector<SavedMovie> g_pending;
 
 // The playback records have no chunk list of text to add: the line ends with
 // its separator.
-void writeMovies(std::string& out, const snapshot::Moment&) {
+void writeMovies(std::string& out, const SnapshotMoment&) {
   for (const auto& [n, m] : movies())
     out += "ImageF" + std::to_string(n) + "=" + std::to_string(n) + "," + std::to_string(m->plays.load()) + "," +
            std::to_string(m->mode) + "," + std::to_string(m->header.frameCount) + "," +
            std::to_string(m->header.duration) + "," + std::to_string(m->header.soundSize) + ",\n";
 }
 
-bool prepareMovies(const snapshot::Entries& entries, std::string& problem) {
+bool prepareMovies(const SnapshotEntries& entries, std::string& problem) {
   g_pending.clear();
   for (int n = 0; n < sprite::kSpriteCount; ++n) {
     const std::string key = "ImageF" + std::to_string(n);
     const std::string* value = entries.find(key);
     if (!value) continue;
-    snapshot::FieldReader f(*value);
+    SnapshotFieldReader f(*value);
     SavedMovie s;
     s.sprite = n;
     f.dec();  // the sprite number again
@@ -52,7 +52,7 @@ bool prepareMovies(const snapshot::Entries& entries, std::string& problem) {
 void resetMovies() { releaseMovies(); }
 
 // The records wait, as a jump's do, until the placeholders are rebuilt.
-void applyMovies(const snapshot::Moment&) {
+void applyMovies(const SnapshotMoment&) {
   for (const SavedMovie& s : g_pending) {
     const sprite::Sprite& r = sprite::record(s.sprite);
     if (!sprite::frontSlot(s.sprite) || r.fontFace[0] != sprite::kKindMovie || r.fontFace[1] != 0) continue;
@@ -89,7 +89,7 @@ image::Image* rebuildMovie(int n) {
 }  // namespace
 
 void registerMovieSection() {
-  snapshot::addSection({.name = "movies", .order = snapshot::kOrderMovies, .write = writeMovies,
+  addSnapshotSection({.name = "movies", .order = kSnapshotMovies, .write = writeMovies,
                         .prepare = prepareMovies, .reset = resetMovies, .apply = applyMovies,
                         .discard = discardMovies});
   sprite::setKindBuilder(sprite::kKindMovie, rebuildMovie);

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/hash.h"
-#include "core/textconv.h"
+#include "base/hash.h"
+#include "base/textconv.h"
 #include "movie/internal.h"
 #include "movie/messages.h"
 #include "resource/resource.h"

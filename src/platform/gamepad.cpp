@@ -192,7 +192,8 @@ bool axisMessage(const SDL_Event& e, WindowMessage& m) {
 void enableGamepads(bool on) {
   if (on == gamepadsEnabled()) return;
   if (on) {
-    if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0 && P.pointerEvent == 0) P.pointerEvent = SDL_RegisterEvents(1);
+    // Only beside the engine's own event queue (not in a bare test).
+    if (SDL_WasInit(SDL_INIT_EVENTS) && SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0 && P.pointerEvent == 0) P.pointerEvent = SDL_RegisterEvents(1);
     return;
   }
   if (P.pointerTimer) SDL_RemoveTimer(P.pointerTimer);

@@ -1,15 +1,14 @@
-// The display and frame command cores, and what the display installs into
-// the settings, the message pump and the cursor glide.
+// The display and frame command cores, and the display's setting effects.
 #include <array>
 
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
 #include "bindings/host_utility.h"
-#include "core/glide.h"
-#include "core/pump.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/state.h"
+#include "platform/glide.h"
+#include "base/pump.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/state.h"
 #include "platform/window.h"
 #include "render/display.h"
 #include "render/geometry.h"
@@ -23,8 +22,7 @@ namespace velmora::render {
 namespace {
 
 using namespace velmora::bindings;
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 void cmd_screen(CommandContext c) {
   const int w = intArg(c, 1), h = intArg(c, 2), t = intArg(c, 3), flags = intArg(c, 4);
@@ -87,29 +85,24 @@ const CoreBinding kRenderCores[] = {
 
 // setFullScreen and setScreenAspect store first; the switch compares with
 // what is in force, so an unchanged value does nothing.
-void fullScreenChanged(K, core::SettingSource source) {
-  if (source == core::SettingSource::Command) switchFullScreen(setting(K::FullScreen) != 0, false);
+void fullScreenChanged(K, SettingSource source) {
+  if (source == SettingSource::Command) switchFullScreen(setting(K::FullScreen) != 0, false);
 }
 
-void aspectChanged(K, core::SettingSource) { switchAspect(setting(K::ScreenAspect)); }
-
-void framePresenter(int a, uint32_t elapsed, uint32_t duration, int c) { present(a, elapsed, duration, c); }
-
-void releaseSlot(sprite::Slot& slot) {
-  if (deviceCreated()) releaseSlotTextures(slot);
-}
+void aspectChanged(K, SettingSource) { switchAspect(setting(K::ScreenAspect)); }
 
 }  // namespace
+
+void releaseSpriteTextures(sprite::Slot& slot) {
+  if (deviceCreated()) releaseSlotTextures(slot);
+}
 
 void bindRenderCores() {
   bindCores(kRenderCores);
   bindSetRenderTarget2(util_SetRenderTarget2);
-  core::setSettingEffect(K::FullScreen, fullScreenChanged);
-  core::setSettingEffect(K::ScreenAspect, aspectChanged);
-  setFramePresenter(framePresenter);
-  setScreenPointMapper(logicalToDesktop);
+  setSettingEffect(K::FullScreen, fullScreenChanged);
+  setSettingEffect(K::ScreenAspect, aspectChanged);
   bindWindowEffects();
-  sprite::setGpuReleaser(releaseSlot);
 }
 
 void releaseRenderDevice() {
@@ -129,7 +122,6 @@ void releaseRenderDevice() {
   releaseWallPaper();
   releaseOverlayTexture();
   d = DeviceState{};
-  setFramePresenter(nullptr);
 }
 
 }  // namespace velmora::render

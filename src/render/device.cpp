@@ -5,10 +5,10 @@
 #include <cstring>
 #include <string>
 
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "platform/window.h"
 #include "render/internal.h"
 #include "render/messages.h"
@@ -19,8 +19,7 @@
 namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 constexpr GLenum kGlContextLost = 0x0507;
 

@@ -1,14 +1,15 @@
 #include "render/display.h"
+#include "render/hooks.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
-#include "core/pump.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/pump.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "image/image.h"
 #include "platform/platform.h"
 #include "platform/window.h"
@@ -25,8 +26,7 @@
 namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 // The separate settings tool takes this key while it runs.
 constexpr const char* kSettingToolKey = "Engine Setting";
@@ -37,8 +37,6 @@ struct DisplayState {
   bool modeChanging = false;  // window messages from a mode change leave the geometry alone
   int appliedFullScreen = -1;
   int appliedAspect = -1;
-  StartupDialogRunner startupDialog = nullptr;
-  AspectTextShifter textShifter = nullptr;
 };
 DisplayState displayState;
 
@@ -247,11 +245,10 @@ void refreshMonitor() {
   monitorGeometry(g, m.left, m.top, m.width, m.height, m.refreshHz);
 }
 
-void setStartupDialog(StartupDialogRunner runner) { displayState.startupDialog = runner; }
 
 bool displayStart(int designWidth, int designHeight, int pictureWidth, int flags) {
-  if (setting(K::StartingSetUp) != 0 && !(flags & 2) && displayState.startupDialog)
-    displayState.startupDialog(designWidth, designHeight, pictureWidth, (flags & 1) != 0);
+  if (setting(K::StartingSetUp) != 0 && !(flags & 2) && renderHooks().startupDialog)
+    renderHooks().startupDialog(designWidth, designHeight, pictureWidth, (flags & 1) != 0);
   writeSystemReport();
   image::CpuSettings cpu;
   cpu.thread = setting(K::Thread) != 0;
@@ -332,7 +329,7 @@ void switchAspect(int value) {
     return;
   }
   changeAspect(g, value, platform::windowMaximised());
-  if (displayState.textShifter) displayState.textShifter();
+  if (renderHooks().shiftTextForAspect) renderHooks().shiftTextForAspect();
   publishScreenFacts();
   applyDisplayMode(setting(K::Interpolation) == 0, false, false);
   for (int n = 0; n < sprite::kSpriteCount; ++n)
@@ -344,7 +341,6 @@ int aspectTextOffset(bool textShiftFlag) {
   return setting(K::ScreenAspect) == 1 && textShiftFlag ? geometry().aspectOffset : 0;
 }
 
-void setAspectTextShifter(AspectTextShifter shifter) { displayState.textShifter = shifter; }
 
 void zoomPanPoll() {
   if (!fullScreen() || setting(K::FullMode) != 4) return;

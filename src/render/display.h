@@ -18,11 +18,6 @@ bool mainWindowExists();
 // creating it when missing; sets the quit request on failure.
 void setWindowText(std::string_view title);
 
-// The start-up settings dialog (design width, height, picture width, flag
-// bit 0), installed by the dialog; display start shows it when asked.
-using StartupDialogRunner = void (*)(int w, int h, int k, bool f);
-void setStartupDialog(StartupDialogRunner runner);
-
 // The display start of `screen` (system report, rates, screen size, monitor).
 bool displayStart(int designWidth, int designHeight, int pictureWidth, int flags);
 // The whole `screen` command: window, display start, device, display mode.
@@ -39,10 +34,6 @@ void switchAspect(int value);
 // The vertical text shift the message window applies (0 unless 4:3 mode and
 // the text's aspect-shift flag).
 int aspectTextOffset(bool textShiftFlag);
-// The text side gives its text objects the shift again (it knows their
-// aspect-shift flag); run on every aspect change. Installed at start-up.
-using AspectTextShifter = void (*)();
-void setAspectTextShifter(AspectTextShifter shifter);
 
 // One Zoom panning poll (the event poll calls it).
 void zoomPanPoll();

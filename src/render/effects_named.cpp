@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/report.h"
+#include "base/report.h"
 #include "render/internal.h"
 #include "render/transition.h"
 

@@ -4,9 +4,9 @@
 #include <array>
 #include <string>
 
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/textconv.h"
 #include "render/internal.h"
 #include "render/messages.h"
 #include "render/transition.h"
@@ -14,8 +14,7 @@
 namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 constexpr int kFirstFilter = 3, kLastFilter = 7;
 

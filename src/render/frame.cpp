@@ -7,14 +7,15 @@
 #include <numeric>
 #include <vector>
 
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "platform/events.h"
 #include "platform/platform.h"
 #include "platform/vclock.h"
 #include "platform/window.h"
+#include "render/hooks.h"
 #include "render/internal.h"
 #include "render/messages.h"
 #include "render/transition.h"
@@ -24,8 +25,7 @@
 namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 constexpr int kScenePassCount = 4;
 // Event waits with no frame asked for in this long are throttled.
@@ -65,10 +65,6 @@ struct Signer {
 
 struct FrameState {
   std::vector<GpuVertex> vertices;
-  std::vector<FrameStep> updates;
-  TrackStep trackStep = nullptr;
-  TextLayerDrawer textLayer = nullptr;
-  OverlayDrawer overlay = nullptr;
   ScenePass passes[kScenePassCount] = {};
   int windowVisible = 3;
   bool signing = false;
@@ -139,7 +135,7 @@ void presentCall() {
   // Target rows run top-down and window rows bottom-up: the blit flips.
   glBlitFramebuffer(src.left, src.top, src.right, src.bottom, x0, y0, x1, y1, GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-  if (frameState.overlay) frameState.overlay(dw, dh);
+  if (renderHooks().drawOverlays) renderHooks().drawOverlays(dw, dh);
   platform::swapMainWindow();
   noteSwap();
   if (takeGlError() == kGlContextLost) {
@@ -173,7 +169,7 @@ void signPresent() {
   for (int v : {dw, dh, cw, ch, d.backBufferWidth, d.backBufferHeight, setting(K::Interpolation), setting(K::FullScreen),
                 setting(K::FullMode)})
     signValue(v);
-  if (frameState.overlay) frameState.overlay(dw, dh);
+  if (renderHooks().drawOverlays) renderHooks().drawOverlays(dw, dh);
   signValue(frameState.textureChanges);
   signValue(platform::windowExposures());
 }
@@ -297,10 +293,10 @@ void drawScene(bool after) {
   drawGroup(0, after, INT_MAX, 0);
   if (frameState.signing) {
     signValue(frameState.windowVisible);
-    signValue(reinterpret_cast<uintptr_t>(frameState.textLayer));
+    signValue(reinterpret_cast<uintptr_t>(renderHooks().drawTextLayer));
   }
-  if ((frameState.windowVisible & 2) && frameState.textLayer) {
-    frameState.textLayer();
+  if ((frameState.windowVisible & 2) && renderHooks().drawTextLayer) {
+    renderHooks().drawTextLayer();
     bindTarget(fbo, w, h);
   }
   drawGroup(0, after, -1, INT_MIN);
@@ -322,7 +318,9 @@ void present(int index, uint32_t elapsed, uint32_t duration, int easing) {
   if (!d.created || !d.resources) return;
   frameState.lastFrameCall = platform::nowMs();
   takeGlError();
-  for (FrameStep step : frameState.updates) step();
+  const RenderHooks& h = renderHooks();
+  for (void (*step)() : {h.motionStep, h.soundStep, h.movieStep, h.frameCounted})
+    if (step) step();
   const ScenePass pass = index >= 0 && index < kScenePassCount ? frameState.passes[index] : nullptr;
   const uint64_t signature = pass ? 0 : signPlainFrame();
   if (!pass && frameState.shown && signature == frameState.shownSignature) {
@@ -341,23 +339,18 @@ void present(int index, uint32_t elapsed, uint32_t duration, int easing) {
   frameState.shownSignature = signature;
 }
 
-void addFrameUpdate(FrameStep step) {
-  if (step) frameState.updates.push_back(step);
-}
-void setTrackStep(TrackStep step) { frameState.trackStep = step; }
-void setTextLayerDrawer(TextLayerDrawer drawer) { frameState.textLayer = drawer; }
-void setOverlayDrawer(OverlayDrawer drawer) { frameState.overlay = drawer; }
+
 void setWindowVisibleFlags(int flags) { frameState.windowVisible = flags; }
 int windowVisibleFlags() { return frameState.windowVisible; }
 
 void drawFrame() {
-  if (frameState.trackStep) frameState.trackStep();
+  if (renderHooks().trackStep) renderHooks().trackStep();
   sprite::commitAll();
   if (!sprite::jumpLoading()) present(0, 0, 0, 0);
 }
 
 bool drawFrameIfAnimating() {
-  const bool animating = frameState.trackStep && frameState.trackStep();
+  const bool animating = renderHooks().trackStep && renderHooks().trackStep();
   Geometry& g = geometry();
   if (!animating && g.panSteps == 0) {
     idleFrame();

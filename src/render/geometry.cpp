@@ -3,14 +3,13 @@
 #include <cstdio>
 #include <numeric>
 
-#include "core/settings.h"
-#include "core/textconv.h"
+#include "base/settings.h"
+#include "base/textconv.h"
 
 namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 struct PresetTable {
   int ratioW, ratioH;
@@ -179,8 +178,8 @@ void monitorGeometry(Geometry& g, int left, int top, int width, int height, int 
     g.refreshP = 1000 / d;
     g.refreshQ = r / d;
   } else {
-    g.refreshP = core::frameInterval().numerator;
-    g.refreshQ = core::frameInterval().denominator;
+    g.refreshP = frameInterval().numerator;
+    g.refreshQ = frameInterval().denominator;
   }
 }
 

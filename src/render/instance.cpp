@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "core/report.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "platform/window.h"
 
 namespace velmora::render {

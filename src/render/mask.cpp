@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/report.h"
+#include "base/report.h"
 #include "image/image.h"
 #include "render/internal.h"
 #include "render/transition.h"

@@ -1,7 +1,7 @@
 // Frame pacing: presents paced on the clock (the software wait, and the
 // hardware wait where swaps turn out not to wait for the display), and the
 // waits of frames that have nothing new to show.
-#include "core/settings.h"
+#include "base/settings.h"
 #include "platform/events.h"
 #include "platform/platform.h"
 #include "platform/vclock.h"
@@ -10,8 +10,7 @@
 namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 // A display that names no rate is paced at 60 Hz: 1000 / 60 ms = 50 / 3.
 constexpr int kFallbackPeriodP = 50, kFallbackPeriodQ = 3;
@@ -36,7 +35,7 @@ SwapMeasure& measureFor(int vsync) {
 // The frame period as P / Q ms: LimitFPS when set, else the display's rate.
 bool framePeriod(int& p, int& q) {
   p = geometry().refreshP, q = geometry().refreshQ;
-  if (setting(K::LimitFPS) > 0) p = core::frameInterval().numerator, q = core::frameInterval().denominator;
+  if (setting(K::LimitFPS) > 0) p = frameInterval().numerator, q = frameInterval().denominator;
   return p > 0 && q > 0;
 }
 

@@ -11,16 +11,21 @@
 namespace velmora::image {
 struct Image;
 }
+namespace velmora::sprite {
+struct Slot;
+}
 
 namespace velmora::render {
 
 // ---- start-up and release -------------------------------------------------
 // Binds screen, setWindowText, getScreenRate/Width/Height, getScreenAspect2,
-// draw, draw2 and draw3; installs the setting effects, the frame presenter
-// and the cursor mapper. Call once after the catalogue is registered.
+// draw, draw2 and draw3; installs the display's setting effects. Call once
+// after the catalogue is registered.
 void bindRenderCores();
 // Release order: after the sprite table is cleared, before the sound device.
 void releaseRenderDevice();
+// A freed sprite slot's textures (nothing without a device).
+void releaseSpriteTextures(sprite::Slot& slot);
 
 bool createDevice();
 bool deviceCreated();
@@ -39,16 +44,6 @@ void setScenePass(int index, ScenePass pass);
 // picture (pending replacements drawn from their other slot).
 void drawScene(bool after);
 
-// Steps run at the start of every frame (motion, sound fades, movie frames).
-using FrameStep = void (*)();
-void addFrameUpdate(FrameStep step);
-// The frame-track step of draw/draw2; returns true when something changed or
-// is still animating (motion tracks, quakes).
-using TrackStep = bool (*)();
-void setTrackStep(TrackStep step);
-// The message text layer, drawn between keys >= 0 and keys < 0.
-using TextLayerDrawer = void (*)();
-void setTextLayerDrawer(TextLayerDrawer drawer);
 // Glyphs of the text layer: square cells of one atlas texture, drawn in one
 // call with their vertex colour's alpha at whole device pixels.
 struct GlyphQuad {
@@ -57,10 +52,6 @@ struct GlyphQuad {
   uint32_t colour;  // alpha << 24 | 0xFFFFFF
 };
 void drawGlyphQuads(void* atlas, const GlyphQuad* quads, size_t count);
-// What the engine draws over the finished picture in window pixels (menu
-// bar, tooltips, boxes), after the picture and before the present.
-using OverlayDrawer = void (*)(int drawableWidth, int drawableHeight);
-void setOverlayDrawer(OverlayDrawer drawer);
 // Inside the overlay drawer: a picture blended over the window at window
 // pixels (x, y, width, height). The recipe names its pixels (what is drawn,
 // in order): paint fills a cleared picture only for a recipe not drawn

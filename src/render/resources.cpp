@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "bindings/library_commands.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/state.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/state.h"
 #include "image/image.h"
 #include "platform/window.h"
 #include "render/internal.h"
@@ -15,8 +15,7 @@
 namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 struct ResetCallback {
   DeviceCallback release, recreate;

@@ -2,7 +2,7 @@
 // Shader text stays inside the GLES 3.0 subset.
 #include <string>
 
-#include "core/report.h"
+#include "base/report.h"
 #include "render/internal.h"
 
 namespace velmora::render {

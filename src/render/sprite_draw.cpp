@@ -12,8 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/report.h"
-#include "core/settings.h"
+#include "base/report.h"
+#include "base/settings.h"
 #include "image/image.h"
 #include "render/internal.h"
 #include "render/transition.h"
@@ -23,8 +23,7 @@
 namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 enum class Look : uint8_t { Plain, Mask, CrossFade };
 

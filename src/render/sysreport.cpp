@@ -13,10 +13,10 @@
 #include <string>
 #include <utility>
 
-#include "core/hash.h"
-#include "core/report.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/hash.h"
+#include "base/report.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "platform/platform.h"
 #include "platform/window.h"
 #include "render/display.h"

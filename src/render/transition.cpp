@@ -6,12 +6,12 @@
 
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
-#include "core/modes.h"
-#include "core/pump.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "script/modes.h"
+#include "base/pump.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "render/internal.h"
 #include "render/messages.h"
 #include "render/window/window_events.h"
@@ -23,8 +23,7 @@
 namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 struct TransitionState {
   int blurStrength = 0;
@@ -70,16 +69,12 @@ void motionBlurPass(uint32_t, uint32_t, int) {
   drawRenderTextureOver(transitionState.blurStrength);
 }
 
-void motionBlur(bool on, int strength) {
-  transitionState.blurStrength = strength & 255;
-  setScenePass(kPassPlain, on ? motionBlurPass : nullptr);
-}
 
 // The mask pass is the shader one when every pixel shader loaded.
 void installMaskPass() { setScenePass(kPassMask, device().shadersLoaded ? shaderMaskPass : stageMaskPass); }
 
 bool skipEffects() {
-  const modes::ReadingModes& m = modes::reading();
+  const script::ReadingModes& m = script::readingModes();
   return m.skip != 0 || m.jump != 0 || sprite::jumpLoading() || (setting(K::EffectSkip) & 1) != 0;
 }
 
@@ -175,12 +170,16 @@ void runEffect(int index, uint32_t duration, int easing, std::string_view name, 
   if (lookahead) sprite::finishLookahead();
 }
 
+void setMotionBlur(bool on, int strength) {
+  transitionState.blurStrength = strength & 255;
+  setScenePass(kPassPlain, on ? motionBlurPass : nullptr);
+}
+
 void bindTransitionCores() {
   bindings::bindCores(kTransitionCores);
   setScenePass(kPassFade, fadePass);
   setScenePass(kPassNamed, namedEffectPass);
   setScenePass(kPassMask, stageMaskPass);
-  sprite::setMotionBlurHandler(motionBlur);
   // Alt+Enter waits while a soft edge is being drawn.
   setTransitionBusy([] { return maskVagueness() != 0; });
   addDeviceResetCallback(nullptr, restoreMaskAfterReset);

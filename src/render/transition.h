@@ -10,9 +10,11 @@ namespace velmora::render {
 
 enum TransitionPass : int { kPassPlain = 0, kPassFade = 1, kPassNamed = 2, kPassMask = 3, kPassCount = 4 };
 
-// Binds effect and existStretch, installs the Fade pass and the motion-blur
-// handler of sc_mb. Call once after bindRenderCores().
+// Binds effect and existStretch and installs the scene passes. Call once
+// after bindRenderCores().
 void bindTransitionCores();
+// sc_mb: the motion blur pass on or off; strength 0-255.
+void setMotionBlur(bool on, int strength);
 
 // The whole effect command: skip modes, preparation, the timed loop, the
 // finish and the look-ahead around it.

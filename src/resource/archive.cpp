@@ -7,8 +7,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/report.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/textconv.h"
 #include "resource/messages.h"
 #include "resource/packer.h"
 #include "resource/resource.h"

@@ -7,10 +7,10 @@
 #include <memory>
 #include <vector>
 
-#include "core/replace_file.h"
-#include "core/report.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/replace_file.h"
+#include "base/report.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "resource/messages.h"
 #include "resource/resource.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "core/hash.h"
+#include "base/hash.h"
 #include "resource/resource.h"
 #include "resource/script_names.h"
 

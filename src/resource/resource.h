@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/hash.h"
+#include "base/hash.h"
 
 namespace velmora::resource {
 

@@ -8,13 +8,13 @@
 #include <map>
 #include <string>
 
-#include "core/report.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/textconv.h"
 #include "image/image.h"
 #include "render/geometry.h"
 #include "render/transition.h"
 #include "resource/resource.h"
-#include "core/snapshot.h"
+#include "base/snapshot.h"
 #include "save/messages.h"
 #include "sprite/picture.h"
 #include "sprite/sprite.h"
@@ -273,7 +273,7 @@ bool showImageLog(int n, const uint8_t* records, int entry) {
 }
 
 void getImgLog(int n, int back) {
-  const auto& link = snapshot::textLink();
+  const auto& link = snapshotTextLink();
   if (back < 0 || back >= kBacklogPages || !link.currentPage || !link.pageImages) return;
   const int entry = (link.currentPage() - back + kBacklogPages) % kBacklogPages;
   const uint8_t* records = link.pageImages(entry);
@@ -281,7 +281,7 @@ void getImgLog(int n, int back) {
 }
 
 image::Image* rebuildImageLog(int n) {
-  const auto& link = snapshot::textLink();
+  const auto& link = snapshotTextLink();
   const int entry = uint8_t(sprite::record(n).name[1]);
   const uint8_t* records = link.pageImages && entry < kBacklogPages ? link.pageImages(entry) : nullptr;
   return records && records[0] ? imageLogPicture(records) : nullptr;

@@ -10,11 +10,11 @@
 #include <cstring>
 #include <filesystem>
 
-#include "core/pump.h"
-#include "core/replace_file.h"
-#include "core/report.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/pump.h"
+#include "base/replace_file.h"
+#include "base/report.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "platform/platform.h"
 #include "platform/window.h"
 #include "save/messages.h"

@@ -3,7 +3,7 @@
 
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
-#include "core/report.h"
+#include "base/report.h"
 #include "save/location.h"
 #include "save/settings_file.h"
 

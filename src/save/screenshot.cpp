@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "core/modes.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/textconv.h"
+#include "script/modes.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/textconv.h"
 #include "image/image.h"
 #include "render/geometry.h"
 #include "render/render.h"
@@ -20,7 +20,7 @@ image::Image* g_shot = nullptr;
 
 // The 16:9 cut applies when the game asked for it and the design allows it.
 bool cutToWide() {
-  return core::setting(core::SettingKey::ScreenAspect) != 0 && render::geometry().aspectChoice != 0;
+  return setting(SettingKey::ScreenAspect) != 0 && render::geometry().aspectChoice != 0;
 }
 
 int wideHeight(int width) { return width * 9 / 16; }
@@ -73,7 +73,7 @@ image::Image* composeOnCpu(bool wide) {
 void takeScreenShot(int width, int height) {
   releaseScreenShot();
   const bool wide = cutToWide();
-  image::Image* shot = modes::reading().jump ? nullptr : readBackFrame(wide);
+  image::Image* shot = script::readingModes().jump ? nullptr : readBackFrame(wide);
   if (!shot) shot = composeOnCpu(wide);
   if (!shot) return;
   if (width > 0 && height > 0 && (width != shot->width || height != shot->height))

@@ -1,14 +1,14 @@
 #pragma once
 // The snapshot sections this library owns (see core/snapshot.h).
-#include "core/snapshot.h"
+#include "base/snapshot.h"
 
 namespace velmora::save {
 
-snapshot::Section gameSection();
-snapshot::Section spriteSection();
-snapshot::Section soundSection();
-snapshot::Section integerSection();
-snapshot::Section stringSection();
-snapshot::Section positionSection();
+SnapshotSection gameSection();
+SnapshotSection spriteSection();
+SnapshotSection soundSection();
+SnapshotSection integerSection();
+SnapshotSection stringSection();
+SnapshotSection positionSection();
 
 }  // namespace velmora::save

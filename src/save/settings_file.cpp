@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <new>
 
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "platform/platform.h"
 #include "resource/resource.h"
 #include "save/messages.h"
@@ -137,7 +137,7 @@ void setRefusedFileAside(const std::string& path) {
 void applyProtectFlags(const std::vector<std::string>& fields) {
   for (int slot = 0; slot < kSaveSlotCount; ++slot) {
     size_t i = static_cast<size_t>(slot);
-    settingsFileState.protect[i] = i < fields.size() ? static_cast<uint8_t>(core::readSettingInt(fields[i])) : 0;
+    settingsFileState.protect[i] = i < fields.size() ? static_cast<uint8_t>(readSettingInt(fields[i])) : 0;
   }
 }
 
@@ -147,7 +147,7 @@ void runAssignments(const std::vector<std::string>& fields, void (*declare)(cons
     if (!field.empty()) declare(field.c_str());
 }
 
-void applyLists(const core::SettingEntries& entries) {
+void applyLists(const SettingEntries& entries) {
   std::string command = errcmd();
   if (auto it = entries.find("saveProtect"); it != entries.end()) applyProtectFlags(it->second);
   // The declarations run outside any command and report as the commands would.
@@ -182,9 +182,9 @@ std::string settingsPath() { return saveRoot() + "save/setting.dat"; }
 
 std::string buildSettingsText() {
   addPlayTime();
-  toForwardSlashes(core::settingText(core::SettingKey::CursorFile));
-  toForwardSlashes(core::settingText(core::SettingKey::WallPaper));
-  std::string text = core::settingKeyLines();
+  toForwardSlashes(settingText(SettingKey::CursorFile));
+  toForwardSlashes(settingText(SettingKey::WallPaper));
+  std::string text = settingKeyLines();
   appendLists(text);
   return text;
 }
@@ -200,7 +200,7 @@ bool readSettingsFile(const std::string& path) {
   playStartTime();
   const std::string own = settingsPath();
   if (!isRegularFile(own)) {
-    core::applyFirstRunDefaults();
+    applyFirstRunDefaults();
     script::setNamedInteger(kTotalTime, 0);
     if (path.empty()) return false;
   } else if (!script::namedIntegers().count(kTotalTime)) {
@@ -212,8 +212,8 @@ bool readSettingsFile(const std::string& path) {
     if (path.empty()) setRefusedFileAside(own);
     return false;
   }
-  core::SettingEntries entries = core::splitSettingEntries(text);
-  core::applySettingEntries(entries);
+  SettingEntries entries = splitSettingEntries(text);
+  applySettingEntries(entries);
   applyLists(entries);
   return true;
 }

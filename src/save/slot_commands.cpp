@@ -9,9 +9,9 @@
 
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
-#include "core/report.h"
-#include "core/snapshot.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/snapshot.h"
+#include "base/textconv.h"
 #include "resource/resource.h"
 #include "save/image_log.h"
 #include "save/messages.h"
@@ -83,10 +83,10 @@ void cmd_loadSaveText(CommandContext c) {
   if (!slotStat(slot, binary != 0, st)) return;
   std::string text;
   if (!resource::readDataFile(slotPath(slot, binary != 0).c_str(), binary != 0, text)) return;
-  const snapshot::Entries entries(text);
+  const SnapshotEntries entries(text);
   const std::string* comment = entries.find("Comment");
   if (!comment) return reportError(messageText(Message::NoComment));
-  stringResult(c, 3, snapshot::splitFields(*comment).front());
+  stringResult(c, 3, splitSnapshotFields(*comment).front());
 }
 
 void cmd_existSave(CommandContext c) {
@@ -155,9 +155,9 @@ const bindings::CoreBinding kSlotCores[] = {
 }  // namespace
 
 void registerSaveSections() {
-  for (const snapshot::Section& s :
+  for (const SnapshotSection& s :
        {gameSection(), spriteSection(), soundSection(), integerSection(), stringSection(), positionSection()})
-    snapshot::addSection(s);
+    addSnapshotSection(s);
 }
 
 void bindSaveSlotCommands() {

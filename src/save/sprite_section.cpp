@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/snapshot.h"
+#include "base/snapshot.h"
 #include "save/sections.h"
 #include "sprite/motion.h"
 #include "sprite/saved.h"
@@ -14,8 +14,6 @@
 namespace velmora::save {
 namespace {
 
-using snapshot::Entries;
-using snapshot::FieldReader;
 using sprite::SavedKey;
 using sprite::SavedQuake;
 using sprite::SavedSprite;
@@ -133,25 +131,25 @@ void writeSprite(std::string& out, int n, uint32_t now) {
   writeImageLine(out, s);
 }
 
-void writeSprites(std::string& out, const snapshot::Moment& at) {
+void writeSprites(std::string& out, const SnapshotMoment& at) {
   writeScreenQuakes(out, at.now);
   for (int g = 0; g < sprite::kSpriteCount; ++g)
     for (int n : sprite::groupMembers(g)) writeSprite(out, n, at.now);
 }
 
 // ---- reading ---------------------------------------------------------------------
-SavedQuake readQuake(FieldReader& f) {
+SavedQuake readQuake(SnapshotFieldReader& f) {
   SavedQuake q;
   q.amplitude = f.dec(), q.count = f.dec(), q.easing = f.dec(), q.type = f.dec();
   q.elapsed = f.dec(), q.period = f.dec(), q.offset = f.real();
   return q;
 }
 
-bool prepareScreenQuakes(const Entries& entries, std::string& problem) {
+bool prepareScreenQuakes(const SnapshotEntries& entries, std::string& problem) {
   spriteSectionState.screen = PendingScreenQuake{};
   const std::string* value = entries.find("ScQ");
   if (!value) return true;
-  FieldReader f(*value);
+  SnapshotFieldReader f(*value);
   PendingScreenQuake& s = spriteSectionState.screen;
   s.targets = f.dec();
   SavedQuake& x = s.axis[0];
@@ -175,18 +173,18 @@ bool prepareScreenQuakes(const Entries& entries, std::string& problem) {
 // Text fields may hold commas (a text sprite's text): fields beyond the 53 of
 // the line belong to the name.
 std::vector<std::string_view> imageFields(std::string_view value) {
-  std::vector<std::string_view> fields = snapshot::splitFields(value);
+  std::vector<std::string_view> fields = splitSnapshotFields(value);
   if (fields.size() <= kImageFields) return fields;
   const size_t extra = fields.size() - kImageFields;
   size_t cut = 0;
   for (size_t i = 0; i <= extra; ++i) cut = value.find(',', cut) + 1;
-  std::vector<std::string_view> out = snapshot::splitFields(value.substr(cut));
+  std::vector<std::string_view> out = splitSnapshotFields(value.substr(cut));
   out.insert(out.begin(), value.substr(0, cut - 1));
   return out;
 }
 
 bool readImageLine(int n, std::string_view value, SavedSprite& s) {
-  FieldReader f(imageFields(value));
+  SnapshotFieldReader f(imageFields(value));
   if (f.count() != kImageFields) return false;
   s.number = n;
   s.name = std::string(f.text());
@@ -213,24 +211,24 @@ bool readImageLine(int n, std::string_view value, SavedSprite& s) {
   return f.ok();
 }
 
-bool readExtension(const Entries& entries, int n, SavedSprite& s, std::string& problem) {
+bool readExtension(const SnapshotEntries& entries, int n, SavedSprite& s, std::string& problem) {
   const std::string key = "ImageExt" + std::to_string(n);
   const std::string* value = entries.find(key);
   if (!value) return true;
-  FieldReader f(*value);
+  SnapshotFieldReader f(*value);
   for (int& c : s.cut) c = f.dec();
   s.frame = f.dec();
   return f.ok() || (problem = key, false);
 }
 
-bool readKeys(const Entries& entries, int n, const KeyKind& kk, std::vector<SavedKey>& keys, std::string& problem) {
+bool readKeys(const SnapshotEntries& entries, int n, const KeyKind& kk, std::vector<SavedKey>& keys, std::string& problem) {
   const std::string prefix = "Image" + std::string(kk.letters) + std::to_string(n) + "_";
   for (int i = 0;; ++i) {
     const std::string key = prefix + std::to_string(i);
     const std::string* value = entries.find(key);
     if (!value) return true;
     if (i >= kMaxKeys) return problem = key, false;
-    FieldReader f(*value);
+    SnapshotFieldReader f(*value);
     SavedKey k;
     k.elapsed = f.dec(), k.flags = f.dec(), k.repeat = f.dec();
     k.from = f.dec(), k.to = f.dec(), k.duration = f.dec(), k.easing = f.dec();
@@ -241,7 +239,7 @@ bool readKeys(const Entries& entries, int n, const KeyKind& kk, std::vector<Save
   }
 }
 
-bool prepareSprites(const Entries& entries, std::string& problem) {
+bool prepareSprites(const SnapshotEntries& entries, std::string& problem) {
   spriteSectionState.sprites.clear();
   if (!prepareScreenQuakes(entries, problem)) return false;
   for (int n = 0; n < sprite::kSpriteCount; ++n) {
@@ -263,7 +261,7 @@ void resetSprites() {
   sprite::clearTable();
 }
 
-void applySprites(const snapshot::Moment& at) {
+void applySprites(const SnapshotMoment& at) {
   if (spriteSectionState.screen.present)
     for (int axis = 0; axis < 2; ++axis) sprite::restoreScreenQuake(axis, spriteSectionState.screen.axis[axis], spriteSectionState.screen.targets, at.now);
   for (const PendingSprite& p : spriteSectionState.sprites) {
@@ -274,14 +272,14 @@ void applySprites(const snapshot::Moment& at) {
   spriteSectionState = SpriteSectionState{};
 }
 
-void finishSprites(const snapshot::Moment&) { sprite::rebuildPlaceholders(); }
+void finishSprites(const SnapshotMoment&) { sprite::rebuildPlaceholders(); }
 
 void discardSprites() { spriteSectionState = SpriteSectionState{}; }
 
 }  // namespace
 
-snapshot::Section spriteSection() {
-  return {.name = "sprites", .order = snapshot::kOrderSprites, .write = writeSprites, .prepare = prepareSprites,
+SnapshotSection spriteSection() {
+  return {.name = "sprites", .order = kSnapshotSprites, .write = writeSprites, .prepare = prepareSprites,
           .reset = resetSprites, .apply = applySprites, .finish = finishSprites, .discard = discardSprites};
 }
 

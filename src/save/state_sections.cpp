@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "audio/audio.h"
-#include "core/snapshot.h"
+#include "base/snapshot.h"
 #include "save/location.h"
 #include "save/sections.h"
 #include "script/control.h"
@@ -18,8 +18,6 @@
 namespace velmora::save {
 namespace {
 
-using snapshot::Entries;
-using snapshot::FieldReader;
 
 // Channels 1 and 2 (music) and 3 and 4 (effects) keep their loops.
 constexpr int kFirstSavedChannel = 1, kLastSavedChannel = 4;
@@ -35,7 +33,7 @@ struct PendingSound {
 };
 std::vector<PendingSound> g_sounds;
 
-void writeSounds(std::string& out, const snapshot::Moment&) {
+void writeSounds(std::string& out, const SnapshotMoment&) {
   for (int n = kFirstSavedChannel; n <= kLastSavedChannel; ++n) {
     const audio::ChannelSnapshot c = audio::channelSnapshot(n);
     if (c.name.empty() || c.loopCounter == 0 || c.stopping) continue;
@@ -44,13 +42,13 @@ void writeSounds(std::string& out, const snapshot::Moment&) {
   }
 }
 
-bool prepareSounds(const Entries& entries, std::string& problem) {
+bool prepareSounds(const SnapshotEntries& entries, std::string& problem) {
   g_sounds.clear();
   for (int n = kFirstSavedChannel; n <= kLastSavedChannel; ++n) {
     const std::string key = "Sound" + std::to_string(n);
     const std::string* value = entries.find(key);
     if (!value) continue;
-    FieldReader f(*value);
+    SnapshotFieldReader f(*value);
     PendingSound s;
     s.channel = n;
     s.name = std::string(f.text());
@@ -68,7 +66,7 @@ void resetSounds() {
   for (int n = 0; n < kSoundChannels; ++n) audio::stopSound(n, 0);
 }
 
-void applySounds(const snapshot::Moment&) {
+void applySounds(const SnapshotMoment&) {
   for (const PendingSound& s : g_sounds) {
     audio::openSound(s.channel, s.name);
     audio::setSoundLevels(s.channel, s.volume, s.pan);
@@ -97,7 +95,7 @@ std::vector<std::string> savedNames(const Table& table) {
 std::vector<std::pair<std::string, int32_t>> g_integers;
 std::vector<std::pair<std::string, std::string>> g_strings;
 
-void writeIntegers(std::string& out, const snapshot::Moment&) {
+void writeIntegers(std::string& out, const SnapshotMoment&) {
   out += "Integer=";
   const auto& table = script::namedIntegers();
   for (const std::string& name : savedNames(table)) out += name + "=" + std::to_string(table.find(name)->second) + ",";
@@ -133,7 +131,7 @@ bool unescapedText(std::string_view text, std::string& out) {
       continue;
     }
     uint32_t byte = 0;
-    if (i + 2 >= text.size() || !snapshot::parseHex(text.substr(i + 1, 2), byte)) return false;
+    if (i + 2 >= text.size() || !parseHex(text.substr(i + 1, 2), byte)) return false;
     out += static_cast<char>(byte);
     i += 2;
   }
@@ -151,7 +149,7 @@ bool quotable(const std::string& name, const std::string& text) {
   return parseQuotedItems(quotedItem(name, text), items) && items.size() == 1 && items[0].second == text;
 }
 
-void writeStrings(std::string& out, const snapshot::Moment&) {
+void writeStrings(std::string& out, const SnapshotMoment&) {
   std::string escaped;
   out += "String=";
   const auto& table = script::namedStrings();
@@ -170,15 +168,15 @@ std::string_view trimmedView(std::string_view s) {
   return s;
 }
 
-bool prepareIntegers(const Entries& entries, std::string& problem) {
+bool prepareIntegers(const SnapshotEntries& entries, std::string& problem) {
   g_integers.clear();
   const std::string* value = entries.find("Integer");
   if (!value) return true;
-  for (std::string_view item : snapshot::splitFields(*value)) {
+  for (std::string_view item : splitSnapshotFields(*value)) {
     if (item.empty()) continue;
     const size_t eq = item.find('=');
     int32_t number = 0;
-    if (eq == std::string_view::npos || !snapshot::parseDecimal(trimmedView(item.substr(eq + 1)), number))
+    if (eq == std::string_view::npos || !parseDecimal(trimmedView(item.substr(eq + 1)), number))
       return problem = "Integer", false;
     const std::string_view name = trimmedView(item.substr(0, eq));
     if (savedName(name)) g_integers.emplace_back(std::string(name), number);
@@ -213,7 +211,7 @@ bool parseQuotedItems(std::string_view value, StringItems& items) {
 }
 
 bool parseEscapedItems(std::string_view value, StringItems& items) {
-  for (std::string_view item : snapshot::splitFields(value)) {
+  for (std::string_view item : splitSnapshotFields(value)) {
     if (item.empty()) continue;
     const size_t eq = item.find('=');
     std::string text;
@@ -224,7 +222,7 @@ bool parseEscapedItems(std::string_view value, StringItems& items) {
   return true;
 }
 
-bool prepareStrings(const Entries& entries, std::string& problem) {
+bool prepareStrings(const SnapshotEntries& entries, std::string& problem) {
   g_strings.clear();
   if (const std::string* found = entries.find("String"); found && !parseQuotedItems(*found, g_strings))
     return problem = "String", false;
@@ -233,12 +231,12 @@ bool prepareStrings(const Entries& entries, std::string& problem) {
   return true;
 }
 
-void applyIntegers(const snapshot::Moment&) {
+void applyIntegers(const SnapshotMoment&) {
   for (const auto& [name, number] : g_integers) script::setNamedInteger(name, number);
   g_integers.clear();
 }
 
-void applyStrings(const snapshot::Moment&) {
+void applyStrings(const SnapshotMoment&) {
   for (const auto& [name, text] : g_strings) script::setNamedString(name, text);
   g_strings.clear();
 }
@@ -259,13 +257,13 @@ ScriptKey gameIdentity() {
   return crc64_hash(bytes);
 }
 
-void writeGame(std::string& out, const snapshot::Moment&) { out += "Game=" + scriptName(gameIdentity()) + "\n"; }
+void writeGame(std::string& out, const SnapshotMoment&) { out += "Game=" + scriptName(gameIdentity()) + "\n"; }
 
 // Files written before the line existed carry none and are taken as before.
-bool prepareGame(const Entries& entries, std::string& problem) {
+bool prepareGame(const SnapshotEntries& entries, std::string& problem) {
   const std::string* value = entries.find("Game");
   if (!value) return true;
-  FieldReader f(*value);
+  SnapshotFieldReader f(*value);
   const ScriptKey saved = f.key();
   if (!f.ok() || f.count() != 1 || saved != gameIdentity()) return problem = "Game", false;
   return true;
@@ -288,7 +286,7 @@ ScriptKey activeKeyOrZero() {
 
 Resume currentResume() {
   const script::Registers& r = script::registers();
-  const auto& link = snapshot::textLink();
+  const auto& link = snapshotTextLink();
   // A page waiting for the player is shown again from its first line, in
   // the script that shows it (a save subroutine may live in another).
   if (link.textWaitPending && link.textWaitPending() && r.textBlockLine >= 0) {
@@ -305,7 +303,7 @@ Resume currentResume() {
   return {activeKeyOrZero(), r.currentLine};
 }
 
-void writePosition(std::string& out, const snapshot::Moment&) {
+void writePosition(std::string& out, const SnapshotMoment&) {
   const Resume at = currentResume();
   out += "File=" + scriptName(at.key) + "," + std::to_string(at.line) + "\n";
 }
@@ -319,12 +317,12 @@ struct PendingPosition {
 };
 PendingPosition g_position;
 
-bool preparePosition(const Entries& entries, std::string& problem) {
+bool preparePosition(const SnapshotEntries& entries, std::string& problem) {
   g_position = PendingPosition{};
   const char* key = entries.find("File2") ? "File2" : "File";
   const std::string* value = entries.find(key);
   if (!value) return true;
-  FieldReader f(*value);
+  SnapshotFieldReader f(*value);
   PendingPosition& p = g_position;
   p.key = f.key();
   p.line = f.dec();
@@ -341,7 +339,7 @@ bool preparePosition(const Entries& entries, std::string& problem) {
   return true;
 }
 
-void applyPosition(const snapshot::Moment&) {
+void applyPosition(const SnapshotMoment&) {
   PendingPosition& p = g_position;
   if (!p.present) return;
   script::clearControlState();
@@ -373,27 +371,27 @@ void discardPosition() { g_position = PendingPosition{}; }
 
 }  // namespace
 
-snapshot::Section gameSection() {
-  return {.name = "game", .order = snapshot::kOrderGame, .write = writeGame, .prepare = prepareGame};
+SnapshotSection gameSection() {
+  return {.name = "game", .order = kSnapshotGame, .write = writeGame, .prepare = prepareGame};
 }
 
-snapshot::Section soundSection() {
-  return {.name = "sounds", .order = snapshot::kOrderSounds, .write = writeSounds, .prepare = prepareSounds,
+SnapshotSection soundSection() {
+  return {.name = "sounds", .order = kSnapshotSounds, .write = writeSounds, .prepare = prepareSounds,
           .reset = resetSounds, .apply = applySounds, .discard = discardSounds};
 }
 
-snapshot::Section integerSection() {
-  return {.name = "integers", .order = snapshot::kOrderIntegers, .write = writeIntegers, .prepare = prepareIntegers,
+SnapshotSection integerSection() {
+  return {.name = "integers", .order = kSnapshotIntegers, .write = writeIntegers, .prepare = prepareIntegers,
           .apply = applyIntegers, .discard = discardIntegers};
 }
 
-snapshot::Section stringSection() {
-  return {.name = "strings", .order = snapshot::kOrderStrings, .write = writeStrings, .prepare = prepareStrings,
+SnapshotSection stringSection() {
+  return {.name = "strings", .order = kSnapshotStrings, .write = writeStrings, .prepare = prepareStrings,
           .apply = applyStrings, .discard = discardStrings};
 }
 
-snapshot::Section positionSection() {
-  return {.name = "position", .order = snapshot::kOrderPosition, .write = writePosition, .prepare = preparePosition,
+SnapshotSection positionSection() {
+  return {.name = "position", .order = kSnapshotPosition, .write = writePosition, .prepare = preparePosition,
           .apply = applyPosition, .discard = discardPosition};
 }
 

@@ -10,10 +10,10 @@
 #include <filesystem>
 #include <vector>
 
-#include "core/modes.h"
-#include "core/report.h"
-#include "core/snapshot.h"
-#include "core/textconv.h"
+#include "script/modes.h"
+#include "base/report.h"
+#include "base/snapshot.h"
+#include "base/textconv.h"
 #include "platform/platform.h"
 #include "resource/resource.h"
 #include "save/location.h"
@@ -82,7 +82,7 @@ void reportDamaged(const std::string& source, std::string_view key) {
 bool wholeSnapshots(std::string_view text, const std::vector<std::string_view>& parts, std::string& problem) {
   if (text.empty() || text.back() != '\n') return problem = "EOF", false;
   for (std::string_view part : parts) {
-    snapshot::Entries e(part);
+    SnapshotEntries e(part);
     if (!e.find("File")) return problem = "File", false;
     if (!e.find("Comment")) return problem = "Comment", false;
   }
@@ -90,12 +90,12 @@ bool wholeSnapshots(std::string_view text, const std::vector<std::string_view>& 
 }
 
 void discardAll() {
-  for (const snapshot::Section& s : snapshot::sections())
+  for (const SnapshotSection& s : snapshotSections())
     if (s.discard) s.discard();
 }
 
-bool prepareAll(const snapshot::Entries& entries, std::string& problem) {
-  for (const snapshot::Section& s : snapshot::sections())
+bool prepareAll(const SnapshotEntries& entries, std::string& problem) {
+  for (const SnapshotSection& s : snapshotSections())
     if (s.prepare && !s.prepare(entries, problem)) {
       if (problem.empty()) problem = s.name;
       return false;
@@ -105,19 +105,19 @@ bool prepareAll(const snapshot::Entries& entries, std::string& problem) {
 
 void applyAll() {
   sprite::setRestoreRunning(true);
-  for (const snapshot::Section& s : snapshot::sections())
+  for (const SnapshotSection& s : snapshotSections())
     if (s.reset) s.reset();
-  const snapshot::Moment at{platform::nowMs()};
-  for (const snapshot::Section& s : snapshot::sections())
+  const SnapshotMoment at{platform::nowMs()};
+  for (const SnapshotSection& s : snapshotSections())
     if (s.apply) s.apply(at);
-  for (const snapshot::Section& s : snapshot::sections())
+  for (const SnapshotSection& s : snapshotSections())
     if (s.finish) s.finish(at);
   sprite::setRestoreRunning(false);
   // The restore ends as a jump does: no skipping on, the game told so.
-  modes::ReadingModes& m = modes::reading();
+  script::ReadingModes& m = script::readingModes();
   m.fast = m.skip = m.jump = 0;
   m.returnScript = 0;
-  m.modeWord = modes::kJumpEndedWord;
+  m.modeWord = script::kJumpEndedWord;
 }
 
 // The snapshots first..last-1 joined as a history text.
@@ -144,10 +144,10 @@ void dropOldestSnapshots() {
 
 // The base a slot file names, 0 in files without one; false when damaged.
 bool historyBase(std::string_view lastSnapshot, int64_t& base) {
-  const snapshot::Entries entries(lastSnapshot);
+  const SnapshotEntries entries(lastSnapshot);
   const std::string* value = entries.find(kHistoryBaseKey);
   int32_t number = 0;
-  if (value && (!snapshot::parseDecimal(*value, number) || number < 0)) return false;
+  if (value && (!parseDecimal(*value, number) || number < 0)) return false;
   base = number;
   return true;
 }
@@ -220,9 +220,9 @@ void setResumeLabel(std::string& snapshotText, const std::string& line) {
 void makeSave() {
   if (!St.current.empty()) return;
   sprite::commitAll();
-  const snapshot::Moment at{platform::nowMs()};
+  const SnapshotMoment at{platform::nowMs()};
   std::string text;
-  for (const snapshot::Section& s : snapshot::sections())
+  for (const SnapshotSection& s : snapshotSections())
     if (s.write) s.write(text, at);
   St.current = std::move(text);
 }
@@ -246,12 +246,12 @@ void pushSave(bool append, std::string_view label) {
   if (append && !St.history.empty()) {
     St.history += kSeparator;
     St.history += entry;
-    snapshot::setHistoryCount(std::min(snapshot::historyCount(), INT32_MAX - 1) + 1);
+    setSnapshotHistoryCount(std::min(snapshotHistoryCount(), INT32_MAX - 1) + 1);
     dropOldestSnapshots();
   } else {
     St.history = std::move(entry);
     St.dropped = 0;
-    snapshot::setHistoryCount(0);
+    setSnapshotHistoryCount(0);
   }
 }
 
@@ -269,7 +269,7 @@ bool restoreText(const std::string& text, const std::string& source, bool keepBa
   // Every snapshot is read as a whole first: the history ones are restored
   // by later pops, and a file is either taken completely or not at all.
   for (std::string_view part : parts) {
-    snapshot::Entries entries(part);
+    SnapshotEntries entries(part);
     const bool last = part.data() == parts.back().data();
     if (!prepareAll(entries, problem)) {
       discardAll();
@@ -280,7 +280,7 @@ bool restoreText(const std::string& text, const std::string& source, bool keepBa
   }
   St.history = joinHistory(parts, parts.size() - 1);
   St.dropped = base;
-  snapshot::setHistoryCount(int(parts.size()) - 2);
+  setSnapshotHistoryCount(int(parts.size()) - 2);
   St.current.clear();
   applyAll();
   return true;
@@ -293,12 +293,12 @@ bool restoreSnapshotText(const std::string& text, const std::string& source) { r
 bool popSave(int back) {
   if (St.history.empty()) return false;
   std::vector<std::string_view> parts = splitSnapshots(St.history);
-  const int before = snapshot::historyCount();
+  const int before = snapshotHistoryCount();
   size_t index = parts.size() - 1;
   if (back >= 0) {
     int depth = 0;
     int64_t recorded = 0;
-    const auto& link = snapshot::textLink();
+    const auto& link = snapshotTextLink();
     if (link.pageSnapshot) {
       if (!link.pageSnapshot(back, depth)) return false;
       recorded = int64_t(depth) - St.dropped;
@@ -311,7 +311,7 @@ bool popSave(int back) {
   }
   // The page goes back with the snapshot: one page for the newest, n pages
   // for the page whose snapshot was chosen.
-  const auto& link = snapshot::textLink();
+  const auto& link = snapshotTextLink();
   const int pagesBack = back < 0 ? (before > 0 ? 1 : 0) : back;
   const int page = link.currentPage ? (link.currentPage() - pagesBack % kPages + kPages) % kPages : -1;
   // Only the snapshots up to the chosen one stay; the history text is copied
@@ -319,7 +319,7 @@ bool popSave(int back) {
   const std::string text = joinHistory(parts, index + 1);
   if (!restoreText(text, "popSave", true)) return false;
   if (page >= 0 && link.setCurrentPage) link.setCurrentPage(page);
-  if (back < 0 && before > 0) snapshot::setHistoryCount(before - 1);
+  if (back < 0 && before > 0) setSnapshotHistoryCount(before - 1);
   return true;
 }
 
@@ -355,7 +355,7 @@ bool loadSlot(int slot, bool binary) {
 
 void resetSaveSlots() {
   St = StoreState{};
-  snapshot::setHistoryCount(0);
+  setSnapshotHistoryCount(0);
 }
 
 }  // namespace velmora::save

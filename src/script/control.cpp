@@ -3,9 +3,9 @@
 // jumpRequest, so that the loop's line advance lands on the target.
 #include "script/control.h"
 
-#include "core/report.h"
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "script/expression.h"
 #include "script/expression_internal.h"
 #include "script/interp.h"

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/hash.h"
+#include "base/hash.h"
 
 namespace velmora::script {
 

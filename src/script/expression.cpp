@@ -8,9 +8,9 @@
 #include <functional>
 #include <unordered_map>
 
-#include "core/report.h"
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "script/expression_internal.h"
 #include "script/interp.h"
 

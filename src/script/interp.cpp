@@ -5,11 +5,11 @@
 #include <new>
 #include <stdexcept>
 
-#include "core/pump.h"
-#include "core/report.h"
-#include "core/sjis.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/pump.h"
+#include "base/report.h"
+#include "base/sjis.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "script/control.h"
 #include "script/messages.h"
 

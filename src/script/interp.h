@@ -8,7 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "core/hash.h"
+#include "base/hash.h"
 #include "script/loader.h"
 #include "script/value.h"
 

@@ -10,10 +10,10 @@
 #include <set>
 #include <utility>
 
-#include "core/replace_file.h"
-#include "core/report.h"
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "base/replace_file.h"
+#include "base/report.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "resource/resource.h"
 #include "script/library.h"
 #include "script/messages.h"

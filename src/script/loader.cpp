@@ -8,10 +8,10 @@
 #include <cstring>
 #include <memory>
 
-#include "core/report.h"
-#include "core/sjis.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/sjis.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "resource/packer.h"
 #include "resource/script_names.h"
 #include "script/messages.h"

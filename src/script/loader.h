@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/hash.h"
+#include "base/hash.h"
 
 namespace velmora::script {
 

@@ -1,5 +1,5 @@
 // Splitting lines into parts and argument texts into pieces.
-#include "core/sjis.h"
+#include "base/sjis.h"
 #include "script/expression.h"
 #include "script/interp.h"
 #include "script/scan.h"

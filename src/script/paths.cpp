@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "core/sjis.h"
+#include "base/sjis.h"
 #include "script/library.h"
 
 namespace velmora::script {

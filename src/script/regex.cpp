@@ -5,8 +5,8 @@
 #include <memory>
 #include <unordered_map>
 
-#include "core/report.h"
-#include "core/sjis.h"
+#include "base/report.h"
+#include "base/sjis.h"
 #include "script/interp.h"
 
 namespace velmora::script::regex {

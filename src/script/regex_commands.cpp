@@ -1,6 +1,6 @@
 // The own-language regular-expression commands; the others go through the
 // script bridge with the catalogue.
-#include "core/report.h"
+#include "base/report.h"
 #include "script/library.h"
 #include "script/regex.h"
 

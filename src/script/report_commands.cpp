@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <utility>
 
-#include "core/report.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "platform/platform.h"
 #include "script/control.h"
 #include "script/expression.h"

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "core/sjis.h"
+#include "base/sjis.h"
 
 namespace velmora::script {
 

@@ -2,9 +2,9 @@
 #include <ctime>
 #include <random>
 
-#include "core/report.h"
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "script/arguments.h"
 #include "script/expression.h"
 #include "script/interp.h"

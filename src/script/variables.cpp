@@ -1,9 +1,9 @@
 // The variable tables and the commands that assign, declare and erase.
 #include <cstring>
 
-#include "core/report.h"
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "script/control.h"
 #include "script/expression.h"
 #include "script/expression_internal.h"

@@ -2,8 +2,8 @@
 #include <array>
 #include <unordered_map>
 
-#include "core/report.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/textconv.h"
 #include "script/expression.h"
 #include "script/expression_internal.h"
 #include "script/messages.h"

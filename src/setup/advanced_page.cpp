@@ -2,18 +2,17 @@
 
 #include <algorithm>
 
-#include "core/settings.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/settings.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "save/location.h"
 #include "setup/toolkit.h"
 
 namespace velmora::setup {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
-using F = core::SettingForm;
+using K = SettingKey;
+using F = SettingForm;
 
 constexpr int32_t kMegabyte = 1 << 20;
 constexpr int32_t kMaxCacheMegabytes = 2032;  // what a 32-bit byte count holds, in 16 MB steps
@@ -53,7 +52,7 @@ const std::vector<AdvancedRow> kRows = {
     {K::Gamepad, 0, 1, 1},
 };
 
-F formOf(K key) { return core::settingInfo(key).form; }
+F formOf(K key) { return settingInfo(key).form; }
 
 // The value as the file shows it: megabytes, or bit 0 alone.
 int32_t fileValue(K key) {
@@ -69,7 +68,7 @@ void putFileValue(K key, int32_t value) {
   if (formOf(key) == F::Megabytes) v = value * kMegabyte;
   else if (formOf(key) == F::LowBit) v = (v & ~1) | (value & 1);
   else v = value;
-  core::settingChanged(key, core::SettingSource::File);
+  settingChanged(key, SettingSource::File);
 }
 
 int32_t stepped(const AdvancedRow& r, int32_t v, int direction) {
@@ -121,7 +120,7 @@ void stepAdvancedRow(size_t row, int direction) {
 
 void defaultAdvancedRow(size_t row) {
   if (row >= kRows.size()) return;
-  const int32_t d = core::settingInfo(kRows[row].key).defaultValue;
+  const int32_t d = settingInfo(kRows[row].key).defaultValue;
   putFileValue(kRows[row].key, formOf(kRows[row].key) == F::Megabytes ? d / kMegabyte : d);
 }
 
@@ -133,7 +132,7 @@ void cancelAdvancedPage(const AdvancedPage& page) {
 std::string advancedRowText(size_t row) {
   if (row >= kRows.size()) return {};
   const K key = kRows[row].key;
-  return std::string(core::settingInfo(key).name) + " = " + std::to_string(fileValue(key));
+  return std::string(settingInfo(key).name) + " = " + std::to_string(fileValue(key));
 }
 
 bool runAdvancedPage() {

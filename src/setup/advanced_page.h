@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "core/settings.h"
+#include "base/settings.h"
 
 namespace velmora::setup {
 
 struct AdvancedRow {
-  core::SettingKey key;
+  SettingKey key;
   int32_t low, high, step;  // in the file's unit (megabytes for CacheMaxSize)
   bool doubling = false;    // steps go -1, 256, 512, ... (texture sizes)
 };

@@ -2,10 +2,10 @@
 #include <cstdio>
 #include <sstream>
 
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "platform/platform.h"
 #include "setup/advanced_page.h"
 #include "setup/startup_dialog.h"
@@ -14,8 +14,7 @@
 namespace velmora::setup {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 enum ControlId {
   kGroupMode = 10, kGroupResolution = 11, kWindowRadio = 100, kFullRadio = 101, kFourThree = 200, kSixteenNine = 201,

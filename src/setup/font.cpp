@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "image/image.h"
 #include "text/cstring.h"
 

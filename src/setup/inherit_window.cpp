@@ -1,9 +1,9 @@
 #include "setup/inherit_window.h"
 
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "platform/platform.h"
 #include "setup/toolkit.h"
 
@@ -49,7 +49,7 @@ save::InheritanceChoice chooseInheritance(const std::vector<std::string>& games)
   };
   loop.close = [&] { finished = true; };
   loop.done = [&] { return finished || quitRequest != 0; };
-  if (!runDialogWindow(d, core::setting(core::SettingKey::WindowMost) != 0, loop)) return choice;
+  if (!runDialogWindow(d, setting(SettingKey::WindowMost) != 0, loop)) return choice;
   if (quitRequest) choice.quit = true;
   return choice;
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/textconv.h"
+#include "base/textconv.h"
 #include "image/image.h"
 #include "render/geometry.h"
 #include "render/input/buttons.h"
@@ -125,7 +125,7 @@ Rect toWindow(const Rect& r) {
 }
 
 void drawTooltip(int width, int height) {
-  const input::Tooltip& t = input::tooltip();
+  const render::Tooltip& t = render::tooltip();
   if (!t.shown || t.text.empty()) return;
   const Rect hot = toWindow(t.rect);
   const int w = textWidth(t.text, 12) + 10, h = 20;
@@ -147,22 +147,22 @@ void drawCheck(Piece& p, const Rect& r, bool on, const char* label) {
 }
 
 void drawFindBox() {
-  const input::FindBox& f = input::findBox();
+  const render::FindBox& f = render::findBox();
   if (!f.open) return;
-  const Rect box = toWindow(input::findBoxRect());
+  const Rect box = toWindow(render::findBoxRect());
   Piece p(box);
   p.fill(box, kBoxFace);
   p.frame(box, kTipInk);
   p.text(box.left + 10, box.top + 8, sj("検索する文字列:"), kTipInk);
-  const Rect field = toWindow(input::findControlRect(input::kFindField));
+  const Rect field = toWindow(render::findControlRect(render::kFindField));
   p.fill(field, kInk);
   p.frame(field, kGreyInk);
   p.text(field.left + 4, field.top + 4, f.text, kTipInk);
-  drawCheck(p, toWindow(input::findControlRect(input::kFindWholeWordBox)), f.wholeWord, "単語単位で探す");
-  drawCheck(p, toWindow(input::findControlRect(input::kFindDownBox)), f.down, "下へ検索");
-  const std::pair<int, const char*> buttons[] = {{input::kFindNextButton, "次を検索"}, {input::kFindCancelButton, "キャンセル"}};
+  drawCheck(p, toWindow(render::findControlRect(render::kFindWholeWordBox)), f.wholeWord, "単語単位で探す");
+  drawCheck(p, toWindow(render::findControlRect(render::kFindDownBox)), f.down, "下へ検索");
+  const std::pair<int, const char*> buttons[] = {{render::kFindNextButton, "次を検索"}, {render::kFindCancelButton, "キャンセル"}};
   for (const auto& [id, label] : buttons) {
-    const Rect r = toWindow(input::findControlRect(id));
+    const Rect r = toWindow(render::findControlRect(id));
     p.fill(r, f.hot == id ? 0xFFD8E6F8 : 0xFFE1E1E1);
     p.frame(r, kGreyInk);
     p.text(r.left + (r.width() - textWidth(sj(label), 12)) / 2, r.top + 4, sj(label), kTipInk);

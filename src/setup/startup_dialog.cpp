@@ -4,9 +4,9 @@
 #include <fstream>
 #include <numeric>
 
-#include "core/settings.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/settings.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "platform/platform.h"
 #include "platform/window.h"
 #include "save/settings_file.h"
@@ -14,8 +14,7 @@
 namespace velmora::setup {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 constexpr K kSavedKeys[5] = {K::FullScreen, K::ScreenAspect, K::Resolution, K::Interpolation, K::StartingSetUp};
 

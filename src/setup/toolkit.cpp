@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "image/image.h"
 #include "platform/events.h"
 #include "platform/input.h"

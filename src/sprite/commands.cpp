@@ -4,8 +4,8 @@
 #include <string>
 
 #include "bindings/bridge.h"
-#include "core/report.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/textconv.h"
 #include "sprite/internal.h"
 #include "sprite/messages.h"
 

@@ -21,9 +21,7 @@ struct TableState {
   TextureLimits limits;
   ScreenFacts screen;
   MotionHooks motion;
-  GpuReleaser releaser = nullptr;
-  MovieStopper movieStopper = nullptr;
-  MoviePlaying moviePlaying = nullptr;
+  SpriteHooks hooks;
   bool jump = false;
   TableState() { registeredIn.fill(-1); }
 };

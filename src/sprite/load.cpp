@@ -5,8 +5,8 @@
 #include <string>
 
 #include "bindings/bridge.h"
-#include "core/report.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/textconv.h"
 #include "image/image.h"
 #include "sprite/internal.h"
 #include "sprite/messages.h"

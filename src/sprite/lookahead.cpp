@@ -11,12 +11,12 @@
 
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
-#include "core/hash.h"
-#include "core/pump.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/sjis.h"
-#include "core/state.h"
+#include "base/hash.h"
+#include "base/pump.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/sjis.h"
+#include "base/state.h"
 #include "image/image.h"
 #include "resource/resource.h"
 #include "script/control.h"
@@ -34,7 +34,6 @@ struct LookaheadState {
   std::map<uint32_t, std::string> patterns;  // crc32 of a command name
   std::map<uint32_t, std::string> stops;     // crc32 of a path
   bool restoring = false;
-  VoicePreloader voicePreloader = nullptr;
   // The worker hand-off: the main thread fills `paths`, `budget` before the
   // start and reads `deferred` only after `done` reads -1.
   std::thread worker;
@@ -58,7 +57,7 @@ int lookaheadStartLine() {
   return script::registers().currentLine + 1;
 }
 
-bool lookaheadAllowed() { return !lookaheadState.restoring && core::setting(core::SettingKey::LookaHead) != 0; }
+bool lookaheadAllowed() { return !lookaheadState.restoring && setting(SettingKey::LookaHead) != 0; }
 
 std::vector<uint64_t> keysOf(const std::vector<std::string>& paths) {
   std::vector<uint64_t> keys;
@@ -103,7 +102,6 @@ void clearLookaheadTables() {
 }
 
 void setRestoreRunning(bool on) { lookaheadState.restoring = on; }
-void setVoicePreloader(VoicePreloader preloader) { lookaheadState.voicePreloader = preloader; }
 
 std::vector<std::string> collectLookaheadPaths() {
   std::set<std::string> collected;
@@ -173,7 +171,7 @@ void waitForLookaheadWorker() {
 }
 
 void runVoiceLookahead() {
-  if (core::setting(core::SettingKey::LookaHead) == 0) return;
+  if (setting(SettingKey::LookaHead) == 0) return;
   const script::LineArray& lines = script::slotLines(1);
   for (size_t i = static_cast<size_t>(std::max(0, lookaheadStartLine())); i < lines.size(); ++i) {
     const std::string& line = lines[i];
@@ -199,7 +197,7 @@ void runVoiceLookahead() {
     if (voices.empty()) continue;
     for (const std::string& v : voices) {
       std::string path = "vo/" + v.substr(1, 3) + "/" + v + ".ogg";
-      if (lookaheadState.voicePreloader) lookaheadState.voicePreloader(path);
+      if (spriteHooks().preloadVoice) spriteHooks().preloadVoice(path);
     }
     return;
   }

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <string>
 
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/textconv.h"
 #include "platform/platform.h"
 #include "sprite/easing.h"
 #include "sprite/messages.h"
@@ -289,7 +289,7 @@ bool anyTrack() {
 }
 
 void motionFrameStep() {
-  if (core::setting(core::SettingKey::SystemActive) == 1) return;
+  if (setting(SettingKey::SystemActive) == 1) return;
   const uint32_t now = platform::nowMs();
   stepQuakes(now);
   stepTracks(now);

@@ -33,8 +33,6 @@ void screenQuakeOffset(int target, float& ox, float& oy);
 void setQuakeSuppressed(bool on);
 
 // sc_mb hands its switch to the transitions, which own the scene passes.
-using MotionBlurHandler = void (*)(bool on, int strength);
-void setMotionBlurHandler(MotionBlurHandler handler);
 
 // sp_st with a time: switches n to the framed picture at path (canvas w x h)
 // by a cross-fade of time ms after delay ms.

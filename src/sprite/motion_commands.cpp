@@ -1,7 +1,7 @@
 // The motion commands: keys for every track kind, finishing, the motion
 // query, sprite and screen quakes and the motion-blur switch.
 #include "bindings/bridge.h"
-#include "core/report.h"
+#include "base/report.h"
 #include "platform/platform.h"
 #include "sprite/motion_internal.h"
 
@@ -122,7 +122,7 @@ void cmd_sc_qy(CommandContext c) { screenQuake(c, 1); }
 
 void cmd_sc_mb(CommandContext c) {
   const int on = intArg(c, 1), strength = intArg(c, 2);
-  if (motion().motionBlur) motion().motionBlur(on != 0, strength & 255);
+  if (spriteHooks().motionBlur) spriteHooks().motionBlur(on != 0, strength & 255);
 }
 
 const bindings::CoreBinding kMotionCores[] = {
@@ -154,7 +154,6 @@ bool finalValueHook(int n, int kind, float& value) {
 
 }  // namespace
 
-void setMotionBlurHandler(MotionBlurHandler handler) { motion().motionBlur = handler; }
 
 void bindMotionCores() {
   bindings::bindCores(kMotionCores);

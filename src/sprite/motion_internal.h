@@ -37,7 +37,6 @@ struct MotionState {
   bool screenQuakeShown = false;  // offsets were applied last frame
   bool suppressed = false;
   int frameChanges = 0;
-  MotionBlurHandler motionBlur = nullptr;
   // Picture switches: running ones, and on the CPU path the old picture while
   // the front slot shows the blend.
   std::set<int> switching;

@@ -11,11 +11,11 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "core/hash.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "base/hash.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "image/image.h"
 #include "resource/resource.h"
 #include "sprite/messages.h"
@@ -119,7 +119,7 @@ size_t directoryLength(std::string_view path) {
 
 }  // namespace
 
-uint64_t cacheBudget() { return static_cast<uint32_t>(core::setting(core::SettingKey::CacheMaxSize)); }
+uint64_t cacheBudget() { return static_cast<uint32_t>(setting(SettingKey::CacheMaxSize)); }
 
 std::string normalisePath(std::string_view path) {
   std::string out(path);
@@ -385,7 +385,7 @@ uint64_t cacheSizeForMemory(uint64_t available) {
 }
 
 void applyCacheAutoSize() {
-  if (!core::setting(core::SettingKey::CacheAutoSize)) return;
+  if (!setting(SettingKey::CacheAutoSize)) return;
   uint64_t available = 0;
   if (std::FILE* f = std::fopen("/proc/meminfo", "r")) {
     char line[256];
@@ -394,7 +394,7 @@ void applyCacheAutoSize() {
       if (std::sscanf(line, "MemAvailable: %llu kB", &kb) == 1) available = uint64_t(kb) * 1024;
     std::fclose(f);
   }
-  core::setting(core::SettingKey::CacheMaxSize) = static_cast<int32_t>(cacheSizeForMemory(available));
+  setting(SettingKey::CacheMaxSize) = static_cast<int32_t>(cacheSizeForMemory(available));
 }
 
 }  // namespace velmora::sprite

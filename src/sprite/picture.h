@@ -67,8 +67,6 @@ void finishLookahead();
 bool lookaheadWorkerRunning();
 // Voice names of the next voiced text line, handed to the voice preloader.
 void runVoiceLookahead();
-using VoicePreloader = void (*)(const std::string& path);
-void setVoicePreloader(VoicePreloader preloader);
 // A save being restored stops the look-ahead.
 void setRestoreRunning(bool on);
 // Lookahead tables emptied (tests).

@@ -18,7 +18,6 @@ constexpr int kMaxSide = 16384;
 constexpr int kMaxFrames = 4096;
 
 struct Builders {
-  PlaceholderBuilder text = nullptr;
   std::array<PlaceholderBuilder, 256> kind{};
 };
 Builders builders;
@@ -91,7 +90,7 @@ bool rebuildPicture(int n, Slot& s) {
   const std::string name(r.name, strnlen(r.name, sizeof r.name));
   const uint8_t kind = uint8_t(r.fontFace[0]);
   if (isTextSprite(r) || (kind != kKindPicture && kind != kKindFramed)) {
-    const PlaceholderBuilder build = isTextSprite(r) ? builders.text : builders.kind[kind];
+    const PlaceholderBuilder build = isTextSprite(r) ? spriteHooks().buildTextSprite : builders.kind[kind];
     image::Image* made = build ? build(n) : nullptr;
     return made && attachPicture(s, made, 1, 1);
   }
@@ -275,7 +274,6 @@ void rebuildPlaceholders() {
     }
 }
 
-void setTextSpriteBuilder(PlaceholderBuilder builder) { builders.text = builder; }
 void setKindBuilder(int kindMark, PlaceholderBuilder builder) { builders.kind[size_t(kindMark & 255)] = builder; }
 
 image::Image* reloadSpritePicture(int n) {

@@ -79,7 +79,6 @@ void rebuildPlaceholders();
 // pictures) are made again by their owners: the picture (taken) the slot then
 // shows, in logical units; null leaves the placeholder.
 using PlaceholderBuilder = image::Image* (*)(int n);
-void setTextSpriteBuilder(PlaceholderBuilder builder);
 void setKindBuilder(int kindMark, PlaceholderBuilder builder);
 
 // The picture sprite n shows, decoded again as its load does (framed canvas,

@@ -18,9 +18,10 @@
 //                         world/view/projection;
 //   Sprite::linked        the picture cross-fade progress (1-257, 0 = none).
 // The renderer writes only Slot::gpu (textures it creates on Slot::upload and
-// clears upload) and installs setGpuReleaser() so freed slots release them.
+// clears upload) and is the releaseGpu hook, so freed slots release them.
 #include <array>
 #include <cstdint>
+#include <string>
 #include <map>
 #include <memory>
 #include <set>
@@ -209,10 +210,26 @@ const ScreenFacts& screenFacts();
 void setJumpLoading(bool on);
 bool jumpLoading();
 
-// Called with every slot about to be freed (also the front slot replaced by a
-// new picture), so that the renderer releases Slot::gpu.
-using GpuReleaser = void (*)(Slot& slot);
-void setGpuReleaser(GpuReleaser releaser);
+// What the sprite library reaches in higher layers; unset ones do nothing.
+struct SpriteHooks {
+  // Called with every slot about to be freed (also the front slot replaced by
+  // a new picture), so that the renderer releases Slot::gpu.
+  void (*releaseGpu)(Slot& slot) = nullptr;
+  // The movie player: a sprite's movie stops when its picture is replaced or
+  // the sprite is deleted.
+  void (*stopMovie)(int n) = nullptr;
+  // Whether sprite n's movie still moves (sp_alv): a Theora movie past its
+  // duration holds its last picture and no longer counts.
+  bool (*moviePlaying)(int n) = nullptr;
+  // sc_mb: the renderer's motion blur on or off, with its strength (0-255).
+  void (*motionBlur)(bool on, int strength) = nullptr;
+  // What the look-ahead loads ahead of a voice line (a path in the game).
+  void (*preloadVoice)(const std::string& path) = nullptr;
+  // A text sprite's picture again, after a jump or a restore.
+  image::Image* (*buildTextSprite)(int n) = nullptr;
+};
+void installSpriteHooks(const SpriteHooks& hooks);
+const SpriteHooks& spriteHooks();
 
 // What the motion tracks add to the table; all may stay null until they land.
 struct MotionHooks {
@@ -231,14 +248,6 @@ bool loadMadePicture(int n, image::Image* picture, int resolution, uint32_t flag
 // The load-time effect chain of a record's effect fields (negative ... mosaic).
 void applyImageEffects(const Sprite& r, image::Image*& picture);
 
-// The movie player: a sprite's movie stops when its picture is replaced or
-// the sprite is deleted.
-using MovieStopper = void (*)(int n);
-void setMovieStopper(MovieStopper stop);
-// Whether sprite n's movie still moves (sp_alv): a Theora movie past its
-// duration holds its last picture and no longer counts.
-using MoviePlaying = bool (*)(int n);
-void setMoviePlaying(MoviePlaying playing);
 // sp_ani's picture: an opaque black width x height canvas (a 1 x 1
 // placeholder while jump loading) in the back slot, switched in with flags,
 // with the movie's path as picture name and the movie kind mark. Reports

@@ -4,8 +4,8 @@
 #include <new>
 #include <string>
 
-#include "core/report.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/textconv.h"
 #include "image/image.h"
 #include "sprite/internal.h"
 #include "sprite/messages.h"
@@ -44,18 +44,17 @@ void setScreenFacts(const ScreenFacts& facts) { tableState.screen = facts; }
 const ScreenFacts& screenFacts() { return tableState.screen; }
 void setJumpLoading(bool on) { tableState.jump = on; }
 bool jumpLoading() { return tableState.jump; }
-void setGpuReleaser(GpuReleaser releaser) { tableState.releaser = releaser; }
+void installSpriteHooks(const SpriteHooks& hooks) { tableState.hooks = hooks; }
+const SpriteHooks& spriteHooks() { return tableState.hooks; }
 void setMotionHooks(const MotionHooks& hooks) { tableState.motion = hooks; }
-void setMovieStopper(MovieStopper stop) { tableState.movieStopper = stop; }
-void setMoviePlaying(MoviePlaying playing) { tableState.moviePlaying = playing; }
 
 void stopSpriteMovie(int n) {
-  if (tableState.sprites[n].fontFace[0] == kKindMovie && tableState.movieStopper) tableState.movieStopper(n);
+  if (tableState.sprites[n].fontFace[0] == kKindMovie && tableState.hooks.stopMovie) tableState.hooks.stopMovie(n);
 }
 
 bool spriteMoviePlaying(int n) {
   if (tableState.sprites[n].fontFace[0] != kKindMovie || !tableState.slots[n][0]) return false;
-  return !tableState.moviePlaying || tableState.moviePlaying(n);
+  return !tableState.hooks.moviePlaying || tableState.hooks.moviePlaying(n);
 }
 
 void reportNoPicture(int n) { reportError(std::to_string(n) + messageText(Message::NoPicture)); }
@@ -114,7 +113,7 @@ bool ownPicture(Slot& s) {
 image::Image* writablePicture(Slot& s) { return s.picture && ownPicture(s) ? s.picture : nullptr; }
 
 void releasePicture(Slot& s) {
-  if (tableState.releaser) tableState.releaser(s);
+  if (tableState.hooks.releaseGpu) tableState.hooks.releaseGpu(s);
   s.gpu = GpuTextures{};
   dropPicture(s);
   image::freeImage(s.mask);

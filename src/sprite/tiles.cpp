@@ -3,7 +3,7 @@
 #include <new>
 #include <string>
 
-#include "core/report.h"
+#include "base/report.h"
 #include "image/image.h"
 #include "sprite/internal.h"
 

@@ -8,11 +8,11 @@
 
 #include <zlib.h>
 
-#include "core/modes.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "script/modes.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "resource/resource.h"
 #include "script/library.h"
 #include "script/loader.h"
@@ -25,7 +25,7 @@ namespace velmora::text {
 namespace {
 
 DepthQuery g_depth = nullptr;
-VoiceStopper g_stopVoices = nullptr;
+TextHooks g_hooks;
 
 size_t textLength(const char* p, size_t capacity) { return strnlen(p, capacity); }
 
@@ -79,14 +79,14 @@ void closeEntry() {
   Backlog& b = backlog();
   streamPage(entryName(currentEntry()), entryText(currentEntry()));
   recordImages(currentEntry());
-  if (core::setting(core::SettingKey::VoiceCancel) && g_stopVoices) g_stopVoices();
+  if (setting(SettingKey::VoiceCancel) && g_hooks.stopVoices) g_hooks.stopVoices();
   b.count = std::min(b.count + 1, kBacklogEntries);
   b.position = (b.position + 1) % kBacklogEntries;
   BacklogEntry& e = currentEntry();
   e.name[0] = 0;
   e.text[0] = 0;
   e.rows = 0;
-  modes::reading().autoDeadline = 0;
+  script::readingModes().autoDeadline = 0;
   window().flow.pageWaits = 0;
   window().flow.waitKind = kNoWait;
 }
@@ -99,7 +99,8 @@ void resetBacklog() {
 }
 
 void setSaveDepthQuery(DepthQuery query) { g_depth = query; }
-void setVoiceStopper(VoiceStopper stop) { g_stopVoices = stop; }
+void installTextHooks(const TextHooks& hooks) { g_hooks = hooks; }
+const TextHooks& textHooks() { return g_hooks; }
 int saveDepth() { return g_depth ? g_depth() : 0; }
 
 void recordImages(BacklogEntry& e) { sprite::recordImageLog(e.images[0].data(), kImageRecords); }

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/hash.h"
+#include "base/hash.h"
 
 namespace velmora::text {
 
@@ -58,8 +58,15 @@ int saveDepth();
 
 // Moving on to a new page with VoiceCancel set stops the voices; the sound
 // library installs what that does.
-using VoiceStopper = void (*)();
-void setVoiceStopper(VoiceStopper stop);
+// What the text library reaches in higher layers; unset ones do nothing.
+struct TextHooks {
+  // Stops the voices (a new page with VoiceCut set).
+  void (*stopVoices)() = nullptr;
+  // The message window waits for the player (a scenario's wait-text).
+  void (*textWaitStarted)() = nullptr;
+};
+void installTextHooks(const TextHooks& hooks);
+const TextHooks& textHooks();
 
 // The image records of an entry, filled from the sprite table.
 void recordImages(BacklogEntry& e);

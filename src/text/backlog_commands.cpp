@@ -2,8 +2,8 @@
 #include <algorithm>
 
 #include "bindings/bridge.h"
-#include "core/modes.h"
-#include "core/report.h"
+#include "script/modes.h"
+#include "base/report.h"
 #include "script/control.h"
 #include "script/interp.h"
 #include "script/loader.h"
@@ -43,11 +43,11 @@ void cmd_setLog(CommandContext c) {
     e.line = r.currentLine + 1;
   }
   e.saveDepth = saveDepth();
-  modes::reading().returnScript = 0;
-  modes::reading().returnLine = 0;
+  script::readingModes().returnScript = 0;
+  script::readingModes().returnLine = 0;
 }
 
-void cmd_getAlreadyRead(CommandContext c) { intResult(c, 1, modes::reading().currentBlockRead); }
+void cmd_getAlreadyRead(CommandContext c) { intResult(c, 1, script::readingModes().currentBlockRead); }
 
 // Counts the read blocks and all blocks of every script.
 void cmd_getAlreadyReadFlag(CommandContext c) {
@@ -66,26 +66,26 @@ void cmd_getAlreadyReadFlag(CommandContext c) {
 
 void cmd_setAuto(CommandContext c) {
   switch (intArg(c, 1)) {
-    case 0: modes::stopModes(); break;
-    case 1: modes::startAuto(); break;
-    case 2: modes::toggleAuto(); break;
+    case 0: script::stopModes(); break;
+    case 1: script::startAuto(); break;
+    case 2: script::toggleAuto(); break;
     default: break;
   }
 }
 
 void cmd_setSkip(CommandContext c) {
   switch (intArg(c, 1)) {
-    case 0: modes::stopModes(); break;
-    case 1: modes::startSkip(); break;
-    case 2: modes::toggleSkip(); break;
+    case 0: script::stopModes(); break;
+    case 1: script::startSkip(); break;
+    case 2: script::toggleSkip(); break;
     default: break;
   }
 }
 
-void cmd_setJump(CommandContext) { modes::startJumpMode(); }
-void cmd_stopMode(CommandContext) { modes::stopModeCommand(sprite::commitAll); }
-void cmd_getMode(CommandContext c) { intResult(c, 1, modes::modeBits()); }
-void cmd_getSkip(CommandContext c) { intResult(c, 1, 2 * modes::reading().fast + modes::reading().skip); }
+void cmd_setJump(CommandContext) { script::startJumpMode(); }
+void cmd_stopMode(CommandContext) { script::stopModeCommand(sprite::commitAll); }
+void cmd_getMode(CommandContext c) { intResult(c, 1, script::modeBits()); }
+void cmd_getSkip(CommandContext c) { intResult(c, 1, 2 * script::readingModes().fast + script::readingModes().skip); }
 
 void cmd_saveAlready(CommandContext) {
   saveAlreadyRead();

@@ -11,10 +11,10 @@
 #include <new>
 #include <stdexcept>
 
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "image/image.h"
 #include "render/geometry.h"
 #include "render/render.h"
@@ -405,7 +405,7 @@ void CString::SetChar(float x, float y, uint8_t lead, uint8_t trail) {
   s.code = static_cast<uint16_t>(code);
   if (code == 0 || code == 0x8140) return;
   if (code == 0x8141 || code == 0x8142)
-    for (int i = 0; i < core::setting(core::SettingKey::PointWait); ++i) pauses.push_back(k + 1);
+    for (int i = 0; i < setting(SettingKey::PointWait); ++i) pauses.push_back(k + 1);
   const float rate = screenRate();
   s.x = static_cast<int>(x * rate);
   s.y = static_cast<int>(y * rate) + verticalShift_;

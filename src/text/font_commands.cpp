@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "bindings/bridge.h"
-#include "core/report.h"
-#include "core/settings.h"
+#include "base/report.h"
+#include "base/settings.h"
 #include "text/commands.h"
 #include "text/fonts.h"
 #include "text/message.h"
@@ -16,8 +16,7 @@ namespace {
 using bindings::CommandContext;
 using bindings::intArg;
 using bindings::intResult;
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 std::vector<std::string>& fontList() {
   static std::vector<std::string> list;
@@ -37,17 +36,17 @@ void cmd_addFontFile(CommandContext c) {
 
 void cmd_setFontFile(CommandContext c) {
   const std::string name(bindings::stringArg(c, 1)), fallback(bindings::stringArg(c, 2));
-  std::string& current = core::currentText().fontFile;
-  std::string& byDefault = core::settingText(K::FontFile);
+  std::string& current = currentText().fontFile;
+  std::string& byDefault = settingText(K::FontFile);
   if (!fallback.empty()) byDefault = fallback.substr(0, 255);
   current = name.empty() ? byDefault : name.substr(0, 255);
   applyFontToMessage();
 }
 
-void cmd_getFontFile(CommandContext c) { bindings::stringResult(c, 1, core::settingText(K::FontFile)); }
+void cmd_getFontFile(CommandContext c) { bindings::stringResult(c, 1, settingText(K::FontFile)); }
 
 void cmd_setFontStyle(CommandContext c) {
-  applyCurrentDefault(core::currentText().fontStyle, setting(K::FontStyle), intArg(c, 1), intArg(c, 2));
+  applyCurrentDefault(currentText().fontStyle, setting(K::FontStyle), intArg(c, 1), intArg(c, 2));
   applyFontToMessage();
 }
 
@@ -56,7 +55,7 @@ void cmd_getFontStyle(CommandContext c) { intResult(c, 1, setting(K::FontStyle))
 template <int I>
 void cmd_setFontColor(CommandContext c) {
   static constexpr K kKeys[] = {K::FontColor1, K::FontColor2, K::FontColor3};
-  applyCurrentDefault(core::currentText().fontColor[I], setting(kKeys[I]), intArg(c, 1), intArg(c, 2));
+  applyCurrentDefault(currentText().fontColor[I], setting(kKeys[I]), intArg(c, 1), intArg(c, 2));
   applyColoursToMessage();
 }
 

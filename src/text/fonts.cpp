@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <mutex>
 
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "resource/resource.h"
 
 namespace velmora::text {

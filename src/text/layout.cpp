@@ -2,11 +2,11 @@
 // punctuation, indentation, ruby, inline commands and the wait marks.
 #include <algorithm>
 
-#include "core/modes.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "script/modes.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "platform/platform.h"
 #include "script/interp.h"
 #include "text/backlog.h"
@@ -53,7 +53,7 @@ void breakRow() {
   appendRowSeparator(f.wrapIndent != 0);
 }
 
-void addAutoTime(uint32_t ms) { modes::reading().autoDeadline += ms; }
+void addAutoTime(uint32_t ms) { script::readingModes().autoDeadline += ms; }
 
 void startRow(const Pass& p) {
   MessageFlow& f = window().flow;
@@ -98,7 +98,7 @@ bool layRuby(Pass& p) {
     showErrorBox(messageText(Message::RubyAcrossRows));
     return true;
   }
-  if (modes::reading().jump) return true;
+  if (script::readingModes().jump) return true;
   const int pitch = characterPitch();
   const RubyPlan plan = planRuby(reading, a, b, pitch);
   int u = w.layout.originX + plan.start;
@@ -126,7 +126,7 @@ Step requestWait(Pass& p, int kind, bool lineEnd) {
   MessageWindow& w = window();
   MessageFlow& f = w.flow;
   currentEntry().rows = f.row + 1;
-  addAutoTime(platform::nowMs() + uint32_t(core::currentText().autoWait) + uint32_t(core::currentText().textSpeed));
+  addAutoTime(platform::nowMs() + uint32_t(currentText().autoWait) + uint32_t(currentText().textSpeed));
   if (script::registers().postTextHook == 0) return lineEnd ? Step::LeaveLoop : Step::Continue;
   if (size_t(f.resumeOffset) >= p.line.length) {
     f.resumeOffset = 0;
@@ -207,10 +207,10 @@ int showTextLine(std::string_view text, size_t textStart, size_t nextLength, siz
     }
     if (!atEnd) {
       f.rowFresh = 0;
-      if (!modes::reading().jump) placeCharacter(w.main, f.column, f.row, code);
+      if (!script::readingModes().jump) placeCharacter(w.main, f.column, f.row, code);
       f.column += code > 0xFF ? 2 : 1;
       p.k += p.line.width(p.k);
-      addAutoTime(uint32_t(core::setting(core::SettingKey::AutoChar)) + uint32_t(core::currentText().textSpeed));
+      addAutoTime(uint32_t(setting(SettingKey::AutoChar)) + uint32_t(currentText().textSpeed));
       if (p.inRuby) ++p.inRuby;
       continue;
     }

@@ -5,10 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/modes.h"
-#include "core/scenario.h"
-#include "core/settings.h"
-#include "core/sjis.h"
+#include "script/modes.h"
+#include "base/settings.h"
+#include "base/sjis.h"
 #include "platform/inject.h"
 #include "platform/platform.h"
 #include "render/display.h"
@@ -22,8 +21,7 @@
 namespace velmora::text {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 constexpr uint32_t kOpaque = 0xFFFFFFFF;
 constexpr uint32_t kClear = 0x00FFFFFF;
@@ -78,9 +76,9 @@ void formatMessDraw() {
 int setMessDraw() {
   MessageWindow& w = window();
   CString& m = w.main;
-  const modes::ReadingModes& rm = modes::reading();
+  const script::ReadingModes& rm = script::readingModes();
   if (m.firstFading >= m.laidOut && w.ruby.firstFading >= w.ruby.laidOut) return 0;
-  const int speed = core::currentText().textSpeed;
+  const int speed = currentText().textSpeed;
   if (speed <= 0 || (rm.currentBlockRead && setting(K::AlreadyReadMoment))) {
     showAll(m);
     showAll(w.ruby);
@@ -116,7 +114,8 @@ void endMessDraw() {
   pauses.erase(pauses.begin(), std::find_if(pauses.begin(), pauses.end(), [&](int p) { return p >= start; }));
   // The page is all there and the handler goes on to wait for the player,
   // unless input not yet taken (a second click) moves it on.
-  if (w.flow.waitKind != kNoWait && !platform::inputPending()) scenario::noteTextWait();
+  if (w.flow.waitKind != kNoWait && !platform::inputPending() && textHooks().textWaitStarted)
+    textHooks().textWaitStarted();
 }
 
 int aspectShiftPixels() { return render::aspectTextOffset(window().layout.aspectShift != 0); }
@@ -129,7 +128,7 @@ void applyAspectShift() {
 void applyFontToMessage() {
   MessageWindow& w = window();
   if (!w.created) return;
-  const core::CurrentTextState& t = core::currentText();
+  const CurrentTextState& t = currentText();
   const float rate = render::geometry().displayRate > 0 ? render::geometry().displayRate : 1.0f;
   const int size = int(float(w.layout.fontSize) * rate);
   w.main.SetFont(t.fontFile, size, t.fontStyle);
@@ -138,13 +137,13 @@ void applyFontToMessage() {
 
 void applyColoursToMessage() {
   MessageWindow& w = window();
-  const auto& c = core::currentText().fontColor;
+  const auto& c = currentText().fontColor;
   for (CString* s : {&w.main, &w.ruby}) s->SetColor(uint32_t(c[0]), uint32_t(c[1]), uint32_t(c[2]));
 }
 
 void drawTextLayer() {
   MessageWindow& w = window();
-  if (!w.created || modes::reading().jump) return;
+  if (!w.created || script::readingModes().jump) return;
   // The text shakes with the window-layer sprites when a screen quake aims
   // at the message layer.
   float ox = 0, oy = 0;
@@ -170,7 +169,7 @@ void resetMessageWindow() {
   MessageWindow& w = window();
   script::registers().lastTextLine = -1;
   resetBacklog();
-  modes::reading().autoDeadline = 0;
+  script::readingModes().autoDeadline = 0;
   w.flow.pageWaits = 0;
   w.flow.waitKind = kNoWait;
   w.flow.row = 0;

@@ -94,8 +94,12 @@ void drawTextLayer();
 std::string shownText();
 
 // Binds the message, font, backlog and read-mark families and the text
-// sprites; installs the interpreter's text hooks and the text layer.
+// sprites.
 void bindTextCores();
+// The interpreter's text-line handler and text-part hooks.
+void connectTextToInterpreter();
+// The text the message window shows now (the printed line before it exists).
+std::string currentMessageText();
 // formatMess without the objects (start of a run, tests).
 void resetMessageWindow();
 // Releases the four objects and the private fonts (shut-down).

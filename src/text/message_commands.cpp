@@ -4,11 +4,11 @@
 
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
-#include "core/modes.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "script/modes.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "render/geometry.h"
 #include "render/input/buttons.h"
 #include "render/render.h"
@@ -25,8 +25,7 @@ namespace {
 using bindings::CommandContext;
 using bindings::intArg;
 using bindings::intResult;
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 float displayRate() {
   const float r = render::geometry().displayRate;
@@ -35,7 +34,7 @@ float displayRate() {
 
 void cmd_setMessCreate(CommandContext c) {
   MessageWindow& w = window();
-  const core::CurrentTextState& t = core::currentText();
+  const CurrentTextState& t = currentText();
   const int size = int(float(w.layout.fontSize) * displayRate());
   const int mode = setting(K::ColorMode);
   w.main.Create(t.fontFile, size, t.fontStyle, intArg(c, 1), mode);
@@ -84,13 +83,13 @@ void cmd_setMessLog(CommandContext c) {
 }
 
 void cmd_setMessSpeed(CommandContext c) {
-  applyCurrentDefault(core::currentText().textSpeed, setting(K::TextSpeed), intArg(c, 1), intArg(c, 2));
+  applyCurrentDefault(currentText().textSpeed, setting(K::TextSpeed), intArg(c, 1), intArg(c, 2));
 }
 
 void cmd_getMessSpeed(CommandContext c) { intResult(c, 1, setting(K::TextSpeed)); }
 
 void cmd_setAutoWait(CommandContext c) {
-  applyCurrentDefault(core::currentText().autoWait, setting(K::AutoWait), intArg(c, 1), intArg(c, 2));
+  applyCurrentDefault(currentText().autoWait, setting(K::AutoWait), intArg(c, 1), intArg(c, 2));
 }
 
 void cmd_getAutoWait(CommandContext c) { intResult(c, 1, setting(K::AutoWait)); }
@@ -156,7 +155,7 @@ void cmd_clearMess2(CommandContext) {
     closeEntry();
     f.row += 1;
   } else {
-    modes::reading().autoDeadline = 0;
+    script::readingModes().autoDeadline = 0;
   }
 }
 
@@ -192,7 +191,7 @@ void cmd_getPage(CommandContext c) { intResult(c, 1, isPageWait(window().flow.wa
 void cmd_setWindowVisible(CommandContext c) {
   window().windowVisible = intArg(c, 1);
   render::setWindowVisibleFlags(window().windowVisible);
-  if (window().windowVisible == 0) input::hideTooltip();
+  if (window().windowVisible == 0) render::hideTooltip();
 }
 
 void cmd_getWindowVisible(CommandContext c) { intResult(c, 1, window().windowVisible); }

@@ -1,6 +1,6 @@
 #include "text/ruby.h"
 
-#include "core/sjis.h"
+#include "base/sjis.h"
 
 namespace velmora::text {
 

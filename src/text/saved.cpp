@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "core/settings.h"
-#include "core/snapshot.h"
+#include "base/settings.h"
+#include "base/snapshot.h"
 #include "render/render.h"
 #include "sprite/saved.h"
 #include "text/backlog.h"
@@ -18,10 +18,7 @@
 namespace velmora::text {
 namespace {
 
-using snapshot::Entries;
-using snapshot::FieldReader;
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 // Values equal to their setting are written as these marks.
 constexpr int32_t kSettingMark = 0x10000;
@@ -89,7 +86,7 @@ void writeRecord(std::string& out, const uint8_t* r) {
   out += ",";
 }
 
-void writePages(std::string& out, const snapshot::Moment&) {
+void writePages(std::string& out, const SnapshotMoment&) {
   const Backlog& b = backlog();
   for (int i = 0; i < kBacklogEntries; ++i) {
     const BacklogEntry& e = b.entries[size_t(i)];
@@ -122,7 +119,7 @@ bool readRecord(std::string_view value, size_t& at, std::array<uint8_t, kImageRe
     const RecordField& f = kRecordFieldsAt[i];
     uint32_t v = 0;
     int32_t d = 0;
-    if (f.decimal ? !snapshot::parseDecimal(fields[i + 2], d) : !snapshot::parseHex(fields[i + 2], v)) return false;
+    if (f.decimal ? !parseDecimal(fields[i + 2], d) : !parseHex(fields[i + 2], v)) return false;
     if (f.decimal) v = uint32_t(d);
     std::memcpy(r.data() + f.offset, &v, f.bytes);
   }
@@ -130,7 +127,7 @@ bool readRecord(std::string_view value, size_t& at, std::array<uint8_t, kImageRe
 }
 
 // A page's text may hold commas: the name is what follows the last one.
-bool readPage(const Entries& entries, int i, PendingPage& p, std::string& problem) {
+bool readPage(const SnapshotEntries& entries, int i, PendingPage& p, std::string& problem) {
   const std::string key = "msgBuffer" + std::to_string(i);
   const std::string* value = entries.find(key);
   if (!value) return true;
@@ -149,7 +146,7 @@ bool readPage(const Entries& entries, int i, PendingPage& p, std::string& proble
   return true;
 }
 
-bool preparePages(const Entries& entries, std::string& problem) {
+bool preparePages(const SnapshotEntries& entries, std::string& problem) {
   pendingText.pages.clear();
   for (int i = 0; i < kBacklogEntries; ++i) {
     PendingPage p;
@@ -159,7 +156,7 @@ bool preparePages(const Entries& entries, std::string& problem) {
   return true;
 }
 
-void applyPages(const snapshot::Moment&) {
+void applyPages(const SnapshotMoment&) {
   Backlog& b = backlog();
   for (BacklogEntry& e : b.entries) e = BacklogEntry{};
   for (const PendingPage& p : pendingText.pages) {
@@ -174,7 +171,7 @@ void applyPages(const snapshot::Moment&) {
 // ---- the four per-page arrays --------------------------------------------------------
 constexpr const char* kArrayKeys[] = {"msgCounts", "msgHash", "msgLine", "msgSave"};
 
-void writeArrays(std::string& out, const snapshot::Moment&) {
+void writeArrays(std::string& out, const SnapshotMoment&) {
   const Backlog& b = backlog();
   for (int a = 0; a < 4; ++a) {
     out += std::string(kArrayKeys[a]) + "=";
@@ -187,12 +184,12 @@ void writeArrays(std::string& out, const snapshot::Moment&) {
   }
 }
 
-bool prepareArrays(const Entries& entries, std::string& problem) {
+bool prepareArrays(const SnapshotEntries& entries, std::string& problem) {
   pendingText.arrays = false;
   for (int a = 0; a < 4; ++a) {
     const std::string* value = entries.find(kArrayKeys[a]);
     if (!value) continue;
-    FieldReader f(*value);
+    SnapshotFieldReader f(*value);
     for (int i = 0; i < kBacklogEntries; ++i) {
       if (a == 1) pendingText.scripts[size_t(i)] = f.key();
       else (a == 0 ? pendingText.rows : a == 2 ? pendingText.lines : pendingText.depths)[size_t(i)] = int32_t(f.hex());
@@ -203,7 +200,7 @@ bool prepareArrays(const Entries& entries, std::string& problem) {
   return true;
 }
 
-void applyArrays(const snapshot::Moment&) {
+void applyArrays(const SnapshotMoment&) {
   if (!pendingText.arrays) return;
   for (int i = 0; i < kBacklogEntries; ++i) {
     BacklogEntry& e = backlog().entries[size_t(i)];
@@ -216,19 +213,19 @@ void applyArrays(const snapshot::Moment&) {
 // ---- message flow, fonts, layout ----------------------------------------------------
 int32_t marked(int32_t value, int32_t settingValue) { return value == settingValue ? kSettingMark : value; }
 
-void writeFlow(std::string& out, const snapshot::Moment&) {
-  const core::CurrentTextState& t = core::currentText();
+void writeFlow(std::string& out, const SnapshotMoment&) {
+  const CurrentTextState& t = currentText();
   const MessageFlow& f = window().flow;
   char buf[160];
   std::snprintf(buf, sizeof buf, "Massage=%d,%d,%d,%d,%d,%d,%d,%d,%d\n", marked(t.textSpeed, setting(K::TextSpeed)),
                 marked(t.autoWait, setting(K::AutoWait)), f.lineEndWait, f.paragraphWait, f.bracketIndent,
-                f.rowIndent, backlog().position, backlog().count, snapshot::historyCount());
+                f.rowIndent, backlog().position, backlog().count, snapshotHistoryCount());
   out += buf;
 }
 
-void writeFont(std::string& out, const snapshot::Moment&) {
-  const core::CurrentTextState& t = core::currentText();
-  const std::string& file = t.fontFile == core::settingText(K::FontFile) ? std::string() : t.fontFile;
+void writeFont(std::string& out, const SnapshotMoment&) {
+  const CurrentTextState& t = currentText();
+  const std::string& file = t.fontFile == settingText(K::FontFile) ? std::string() : t.fontFile;
   constexpr K kColours[] = {K::FontColor1, K::FontColor2, K::FontColor3};
   out += "Font=" + file + "," + hex(kColourMark);
   for (int i = 0; i < 3; ++i)
@@ -239,7 +236,7 @@ void writeFont(std::string& out, const snapshot::Moment&) {
   out += "," + std::to_string(s.size) + "\n";
 }
 
-void writeLayout(std::string& out, const snapshot::Moment&) {
+void writeLayout(std::string& out, const SnapshotMoment&) {
   const MessageLayout& l = window().layout;
   const auto& v = l.logValues;
   const int values[15] = {l.originX, l.originY, l.aspectShift, l.fontSize, l.rowHeight, l.charGap, l.rowGap,
@@ -249,16 +246,16 @@ void writeLayout(std::string& out, const snapshot::Moment&) {
   out += "\n";
 }
 
-bool prepareMessage(const Entries& entries, std::string& problem) {
+bool prepareMessage(const SnapshotEntries& entries, std::string& problem) {
   pendingText.flow = pendingText.font = pendingText.layout = false;
   if (const std::string* value = entries.find("Massage")) {
-    FieldReader f(*value);
+    SnapshotFieldReader f(*value);
     for (int32_t& v : pendingText.flowValues) v = f.dec();
     if (!f.ok()) return problem = "Massage", false;
     pendingText.flow = true;
   }
   if (const std::string* value = entries.find("Font")) {
-    FieldReader f(*value);
+    SnapshotFieldReader f(*value);
     pendingText.fontFile = std::string(f.text());
     f.hex();  // the constant mark
     for (uint32_t& c : pendingText.colours) c = f.hex();
@@ -269,7 +266,7 @@ bool prepareMessage(const Entries& entries, std::string& problem) {
     pendingText.font = true;
   }
   if (const std::string* value = entries.find("Window")) {
-    FieldReader f(*value);
+    SnapshotFieldReader f(*value);
     for (int32_t& v : pendingText.layoutValues) v = f.dec();
     if (!f.ok()) return problem = "Window", false;
     pendingText.layout = true;
@@ -279,19 +276,19 @@ bool prepareMessage(const Entries& entries, std::string& problem) {
 
 void applyFlow() {
   const int32_t* v = pendingText.flowValues;
-  core::CurrentTextState& t = core::currentText();
+  CurrentTextState& t = currentText();
   t.textSpeed = v[0] == kSettingMark ? setting(K::TextSpeed) : v[0];
   t.autoWait = v[1] == kSettingMark ? setting(K::AutoWait) : v[1];
   MessageFlow& f = window().flow;
   f.lineEndWait = v[2], f.paragraphWait = v[3], f.bracketIndent = v[4], f.rowIndent = v[5];
   backlog().position = std::clamp(v[6], 0, kBacklogEntries - 1);
   backlog().count = std::clamp(v[7], 1, kBacklogEntries);
-  snapshot::setHistoryCount(v[8]);
+  setSnapshotHistoryCount(v[8]);
 }
 
 void applyFont() {
-  core::CurrentTextState& t = core::currentText();
-  t.fontFile = pendingText.fontFile.empty() ? core::settingText(K::FontFile) : pendingText.fontFile;
+  CurrentTextState& t = currentText();
+  t.fontFile = pendingText.fontFile.empty() ? settingText(K::FontFile) : pendingText.fontFile;
   constexpr K kColours[] = {K::FontColor1, K::FontColor2, K::FontColor3};
   for (int i = 0; i < 3; ++i)
     t.fontColor[size_t(i)] = pendingText.colours[i] == kColourMark ? setting(kColours[i]) : int32_t(pendingText.colours[i]);
@@ -325,7 +322,7 @@ void clearPage() {
   render::setWindowVisibleFlags(0);
 }
 
-void applyMessage(const snapshot::Moment&) {
+void applyMessage(const SnapshotMoment&) {
   if (pendingText.flow) applyFlow();
   if (pendingText.font) applyFont();
   if (pendingText.layout) applyLayout();
@@ -358,24 +355,22 @@ const uint8_t* pageImages(int e) {
 }  // namespace
 
 void registerTextSections() {
-  using snapshot::Section;
-  snapshot::addSection(Section{.name = "backlog pages", .order = snapshot::kOrderBacklogPages, .write = writePages,
+  addSnapshotSection(SnapshotSection{.name = "backlog pages", .order = kSnapshotBacklogPages, .write = writePages,
                                .prepare = preparePages, .apply = applyPages, .discard = discard});
-  snapshot::addSection(Section{.name = "backlog arrays", .order = snapshot::kOrderBacklogArrays, .write = writeArrays,
+  addSnapshotSection(SnapshotSection{.name = "backlog arrays", .order = kSnapshotBacklogArrays, .write = writeArrays,
                                .prepare = prepareArrays, .apply = applyArrays, .discard = discard});
   // One section reads the three message lines; each writes its own.
-  snapshot::addSection(Section{.name = "message flow", .order = snapshot::kOrderMessageFlow, .write = writeFlow,
+  addSnapshotSection(SnapshotSection{.name = "message flow", .order = kSnapshotMessageFlow, .write = writeFlow,
                                .prepare = prepareMessage, .apply = applyMessage, .discard = discard});
-  snapshot::addSection(Section{.name = "font", .order = snapshot::kOrderFont, .write = writeFont});
-  snapshot::addSection(Section{.name = "window", .order = snapshot::kOrderWindow, .write = writeLayout});
-  snapshot::TextLink& link = snapshot::textLink();
+  addSnapshotSection(SnapshotSection{.name = "font", .order = kSnapshotFont, .write = writeFont});
+  addSnapshotSection(SnapshotSection{.name = "window", .order = kSnapshotWindow, .write = writeLayout});
+  SnapshotTextLink& link = snapshotTextLink();
   link.textWaitPending = textWaitPending;
   link.pageSnapshot = pageSnapshot;
   link.currentPage = currentPage;
   link.setCurrentPage = setCurrentPage;
   link.pageImages = pageImages;
-  setSaveDepthQuery(snapshot::historyCount);
-  sprite::setTextSpriteBuilder(renderTextSprite);
+  setSaveDepthQuery(snapshotHistoryCount);
 }
 
 }  // namespace velmora::text

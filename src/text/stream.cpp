@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "core/settings.h"
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "base/settings.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "platform/input.h"
 
 namespace velmora::text {
@@ -63,7 +63,7 @@ std::string streamLine(std::string_view name, std::string_view text) {
 }
 
 void streamPage(std::string_view name, std::string_view text) {
-  const std::string& target = T.override.empty() ? core::settingText(core::SettingKey::TextStream) : T.override;
+  const std::string& target = T.override.empty() ? settingText(SettingKey::TextStream) : T.override;
   if (target.empty()) return;
   const std::string line = streamLine(name, text);
   if (line.empty()) return;

@@ -2,7 +2,7 @@
 // indentation spaces.
 #include <cstring>
 
-#include "core/sjis.h"
+#include "base/sjis.h"
 #include "text/cstring.h"
 #include "text/ruby.h"
 

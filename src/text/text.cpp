@@ -1,8 +1,7 @@
-// Wiring of the text library: command families, the interpreter's text
-// hooks, the text layer and the read marks.
+// The text library's command families, and what it gives the interpreter:
+// the text lines, the text-part steps and the read marks.
 #include "bindings/catalogue.h"
-#include "core/modes.h"
-#include "core/scenario.h"
+#include "script/modes.h"
 #include "render/display.h"
 #include "render/render.h"
 #include "script/interp.h"
@@ -16,7 +15,7 @@ namespace {
 bool backlogEntryEmpty() { return currentEntry().text[0] == 0; }
 
 void readMark(int32_t& flag) {
-  modes::enterTextBlock(flag, script::activeScriptKey(), script::registers().currentLine);
+  script::enterTextBlock(flag, script::activeScriptKey(), script::registers().currentLine);
 }
 
 void recordPosition(ScriptKey key, int line) {
@@ -31,10 +30,6 @@ int pageState() { return window().flow.waitKind; }
 
 int resumeOffset() { return window().flow.resumeOffset; }
 
-int windowFlags() { return window().windowVisible; }
-
-std::string currentText() { return window().created ? shownText() : script::lastPrintedTextLine(); }
-
 // Before setMessCreate there is nothing to show the text in: it is printed,
 // and still laid out so that the backlog and the waits behave the same.
 int textLine(std::string_view line, size_t textStart, size_t nextLength, size_t afterNextLength) {
@@ -44,11 +39,16 @@ int textLine(std::string_view line, size_t textStart, size_t nextLength, size_t 
 
 }  // namespace
 
+std::string currentMessageText() { return window().created ? shownText() : script::lastPrintedTextLine(); }
+
 void bindTextCores() {
   bindings::bindCores(messageCores());
   bindings::bindCores(fontCores());
   bindings::bindCores(backlogCores());
   bindings::bindCores(textSpriteCores());
+}
+
+void connectTextToInterpreter() {
   script::setTextLineHandler(textLine);
   script::TextPartHooks& h = script::textPartHooks();
   h.backlogEntryEmpty = backlogEntryEmpty;
@@ -57,10 +57,6 @@ void bindTextCores() {
   h.recordPosition = recordPosition;
   h.pageState = pageState;
   h.resumeOffset = resumeOffset;
-  render::setTextLayerDrawer(drawTextLayer);
-  render::setAspectTextShifter(applyAspectShift);
-  modes::hooks().windowVisibleFlags = windowFlags;
-  scenario::hooks().currentText = currentText;
 }
 
 }  // namespace velmora::text

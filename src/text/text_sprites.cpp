@@ -5,9 +5,9 @@
 #include <map>
 
 #include "bindings/bridge.h"
-#include "core/report.h"
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "image/image.h"
 #include "render/geometry.h"
 #include "render/render.h"

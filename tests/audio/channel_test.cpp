@@ -11,9 +11,9 @@
 #include "audio/sound_files.h"
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
-#include "core/modes.h"
-#include "core/settings.h"
-#include "core/textconv.h"
+#include "script/modes.h"
+#include "base/settings.h"
+#include "base/textconv.h"
 #include "platform/platform.h"
 #include "platform/vclock.h"
 #include "support/tempdir.h"
@@ -60,7 +60,7 @@ class Channels : public ::testing::Test {
       bindSoundCores();
       bound = true;
     }
-    core::resetSettings();
+    resetSettings();
     platform::setVirtualClock(true);
     setManualWorkers(true);
     setReportHook(captureReport);
@@ -164,8 +164,8 @@ TEST_F(Channels, HostileLevelsAreBounded) {
   run("setMasterVolume", {"2147483647"});
   EXPECT_EQ(run("getMasterVolume", {}), "100");
   EXPECT_EQ(voiceVolume(1), 0);
-  core::setting(core::SettingKey::MasterVolume) = -2147483647 - 1;
-  core::setting(core::SettingKey::MasterMute) = 2147483647;
+  setting(SettingKey::MasterVolume) = -2147483647 - 1;
+  setting(SettingKey::MasterMute) = 2147483647;
   recomputeGains();
   EXPECT_EQ(channel(1).gain, 0);
   EXPECT_EQ(voiceVolume(1), kSilence);
@@ -190,7 +190,7 @@ TEST_F(Channels, FadeMidpointAndPanFade) {
 }
 
 TEST_F(Channels, VoiceOnFifteenDucksMusicAndEffects) {
-  core::setting(core::SettingKey::FadeVolDown) = 200;
+  setting(SettingKey::FadeVolDown) = 200;
   applyVolumeSettings();
   run("sd", {"1", rampWave("m.wav", 200000), "0", "0", "100", "0", "0", "0"});
   run("sd", {"3", "m.wav", "0", "0", "100", "0", "0", "0"});
@@ -290,10 +290,10 @@ TEST_F(Channels, JumpModeRemembersOnlyEndlessSounds) {
 
   // The reading modes' flag works the same; their end brings the loop back.
   run("sd", {"3", "h.wav", "0", "0", "100", "0", "1", "0"});
-  modes::reading().jump = 1;
+  script::readingModes().jump = 1;
   run("sd", {"2", "h.wav", "0", "0", "70", "-20", "0", "0"});
   EXPECT_EQ(run("sd_status", {"2"}), "2");
-  modes::reading().jump = 0;
+  script::readingModes().jump = 0;
   restartLoopingSounds();
   EXPECT_EQ(run("sd_status", {"1"}), "0");
   EXPECT_EQ(run("sd_status", {"2"}), "0");

@@ -8,8 +8,8 @@
 
 #include "audio/internal.h"
 #include "audio/sound_files.h"
-#include "core/settings.h"
-#include "core/textconv.h"
+#include "base/settings.h"
+#include "base/textconv.h"
 #include "support/tempdir.h"
 
 namespace velmora::audio {
@@ -35,7 +35,7 @@ long findRamp(const std::vector<int16_t>& out) {
 class Threads : public ::testing::Test {
  protected:
   void SetUp() override {
-    core::resetSettings();
+    resetSettings();
     setManualWorkers(false);
     setReportHook(captureReport);
     g_reports.clear();

@@ -7,7 +7,7 @@
 #include "audio/mixer.h"
 #include "audio/sound_files.h"
 #include "audio/stream.h"
-#include "core/textconv.h"
+#include "base/textconv.h"
 
 namespace velmora::audio {
 namespace {

@@ -8,11 +8,11 @@
 
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
-#include "core/pump.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/pump.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "script/expression.h"
 #include "script/interp.h"
 #include "support/tempdir.h"
@@ -27,14 +27,14 @@ class Bridge : public ::testing::Test {
     setSaveRoot("");
     script::registerOwnCommands();
     registerCatalogue();
-    core::resetSettings();
+    resetSettings();
     script::cmd_int("r, i");
     script::cmd_string("s");
   }
   void TearDown() override {
     installOwnBridge();
     script::resetVariables();
-    core::resetSettings();
+    resetSettings();
   }
   void run(const char* name, const std::string& utf8Args = "") {
     script::findCommand(name)(utf8_to_sjis(utf8Args).c_str());
@@ -98,7 +98,7 @@ TEST_F(Bridge, SettingsCommandsStoreAsTheirRuleSays) {
   run("setEffectCancel", " 0");
   EXPECT_FALSE(waitSettings().effectCancel);
   run("setWindowAlpha");  // a missing argument reads 0
-  EXPECT_EQ(core::setting(core::SettingKey::WindowAlpha), 0);
+  EXPECT_EQ(setting(SettingKey::WindowAlpha), 0);
   run("setWallPaper", " \"壁紙.png\"");
   run("getWallPaper", " $s");
   EXPECT_EQ(sjis_to_utf8(*script::stringReference("$s")), "壁紙.png");

@@ -6,10 +6,10 @@
 
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "resource/packer.h"
 #include "save/location.h"
 #include "save/settings_file.h"
@@ -39,7 +39,7 @@ class Catalogue : public ::testing::Test {
     script::resetVariables();
     script::releaseScriptTables();
     save::resetSaveLocation();
-    core::resetSettings();
+    resetSettings();
     quitRequest = 0;
   }
   test::TempDir dir;

@@ -14,7 +14,7 @@
 #include <sstream>
 #include <string>
 
-#include "core/textconv.h"
+#include "base/textconv.h"
 #include "support/engine.h"
 #include "support/pictures.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "core/textconv.h"
+#include "base/textconv.h"
 #include "support/engine.h"
 
 namespace velmora {

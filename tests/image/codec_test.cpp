@@ -2,7 +2,7 @@
 #include <png.h>
 
 #include "helpers.h"
-#include "core/report.h"
+#include "base/report.h"
 #include "image/internal.h"
 
 namespace velmora::image::test {

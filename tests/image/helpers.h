@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-#include "core/textconv.h"
+#include "base/textconv.h"
 #include "image/image.h"
 
 namespace velmora::image::test {

@@ -102,6 +102,7 @@ class Movies : public sprite::test::SpriteTest {
     SpriteTest::SetUp();
     static bool bound = false;
     if (!bound) bindMovieCores(), audio::bindSoundCores(), bound = true;
+    sprite::installSpriteHooks({.stopMovie = stopAndRemove, .moviePlaying = moviePlaying});
     platform::setVirtualClock(true);
     audio::setManualWorkers(true);
     audio::createChannels();

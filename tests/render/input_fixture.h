@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "bindings/catalogue.h"
-#include "core/glide.h"
-#include "core/modes.h"
-#include "core/pump.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "platform/glide.h"
+#include "script/modes.h"
+#include "base/pump.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "image/image.h"
 #include "platform/input.h"
 #include "platform/inject.h"
@@ -32,16 +32,15 @@
 #include "sprite/sprite.h"
 #include "support/tempdir.h"
 
-namespace velmora::input {
+namespace velmora::render {
 inline void PrintTo(const InputEvent& e, std::ostream* os) {
   *os << "(" << e.button << ", " << e.code << ", " << e.phase << (e.text.empty() ? "" : ", " + e.text) << ")";
 }
-}  // namespace velmora::input
+}  // namespace velmora::render
 
-namespace velmora::input::test {
+namespace velmora::render::test {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 inline InputEvent ev(int b, int c, int p) { return InputEvent{b, c, p, {}}; }
 inline const InputEvent kNone = ev(256, 256, 256);
@@ -64,14 +63,14 @@ class InputTest : public ::testing::Test {
     runOptions().headless = true;
     setSaveRoot("");
     quitRequest = 0;
-    core::resetSettings();
+    resetSettings();
     script::registerOwnCommands();
     bindings::registerCatalogue();
     sprite::bindSpriteCores();
     sprite::bindMotionCores();
     bindInputCores();
     resetButtons();
-    modes::resetModes();
+    script::resetModes();
     setCloseRequest(0);
     platform::clearInputState();
     platform::setClientCursor(0, 0);
@@ -88,15 +87,15 @@ class InputTest : public ::testing::Test {
     run("int", "b, c, p");
   }
   void TearDown() override {
-    joinCursorGlide();
+    platform::joinCursorGlide();
     sprite::clearMotion();
     sprite::clearTable();
     sprite::clearCache();
     script::clearControlState();
     script::resetInterpreter();
     script::resetVariables();
-    core::resetSettings();
-    modes::resetModes();
+    resetSettings();
+    script::resetModes();
     platform::setVirtualClock(false);
     platform::shutdown();
   }
@@ -130,4 +129,4 @@ class InputTest : public ::testing::Test {
   velmora::test::TempDir dir;
 };
 
-}  // namespace velmora::input::test
+}  // namespace velmora::render::test

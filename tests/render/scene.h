@@ -11,15 +11,17 @@
 #include <string>
 #include <vector>
 
+#include "app/wiring.h"
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/state.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/state.h"
 #include "image/image.h"
 #include "platform/platform.h"
 #include "render/display.h"
 #include "render/geometry.h"
+#include "render/hooks.h"
 #include "render/render.h"
 #include "script/interp.h"
 #include "sprite/motion.h"
@@ -109,14 +111,12 @@ inline Difference compare(const Picture& expected, const image::Image* actual) {
   return d;
 }
 
-// The motion commands, and their steps inside every frame (once per process).
-inline void bindMotionInFrames() {
-  sprite::bindMotionCores();
-  static bool installed = false;
-  if (installed) return;
-  addFrameUpdate(sprite::motionFrameStep);
-  setTrackStep(sprite::motionTrackStep);
-  installed = true;
+// Replaces one of the render hooks the wiring installed.
+template <class Field, class Value>
+void fakeRenderHook(Field RenderHooks::*field, Value value) {
+  RenderHooks h = renderHooks();
+  h.*field = value;
+  installRenderHooks(h);
 }
 
 class Scene : public ::testing::Test {
@@ -127,20 +127,22 @@ class Scene : public ::testing::Test {
     runOptions().headless = true;
     setSaveRoot("");
     quitRequest = 0;
-    core::resetSettings();
-    core::setting(core::SettingKey::VSyncWait) = 0;
+    resetSettings();
+    setting(SettingKey::VSyncWait) = 0;
     platform::init();
-    script::registerOwnCommands();
-    bindings::registerCatalogue();
-    sprite::bindSpriteCores();
-    bindRenderCores();
+    app::wireEngine();
+    // The frames are the render library's own: the virtual clock moves only
+    // when a test moves it, and nothing is drawn over the picture.
+    fakeRenderHook(&RenderHooks::frameCounted, nullptr);
+    fakeRenderHook(&RenderHooks::drawOverlays, nullptr);
+    fakeRenderHook(&RenderHooks::startupDialog, nullptr);
   }
   void TearDown() override {
     sprite::clearTable();
     sprite::clearCache();
     releaseRenderDevice();
     releaseDisplay();
-    core::resetSettings();
+    resetSettings();
     quitRequest = 0;
   }
 

@@ -8,8 +8,7 @@
 namespace velmora::render::test {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 constexpr int kW = 64, kH = 48;
 constexpr uint32_t kColour = 0xFFC04080;
@@ -121,13 +120,6 @@ class StandShaders : public ColourModes {
  protected:
   void SetUp() override {
     ColourModes::SetUp();
-    sprite::bindMotionCores();
-    static bool installed = false;
-    if (!installed) {
-      addFrameUpdate(sprite::motionFrameStep);
-      setTrackStep(sprite::motionTrackStep);
-      installed = true;
-    }
     platform::setVirtualClock(true);
   }
   void drawOnce() {

@@ -11,8 +11,7 @@
 namespace velmora::render::test {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 class DisplayMenu : public Scene {
  protected:

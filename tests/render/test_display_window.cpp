@@ -2,7 +2,7 @@
 // corrected to the aspect, and the Zoom picture panned under the cursor.
 #include <SDL.h>
 
-#include "core/pump.h"
+#include "base/pump.h"
 #include "platform/input.h"
 #include "platform/window.h"
 #include "render/internal.h"
@@ -11,8 +11,7 @@
 namespace velmora::render::test {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 class DisplayWindow : public Scene {
  protected:

@@ -10,7 +10,7 @@
 #include <iterator>
 #include <string>
 
-#include "core/textconv.h"
+#include "base/textconv.h"
 #include "render/internal.h"
 #include "render/transition.h"
 #include "scene.h"
@@ -19,8 +19,7 @@
 namespace velmora::render::test {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 constexpr int kW = 32, kH = 24;
 constexpr float kPi = 3.14159265f;

@@ -7,8 +7,7 @@
 namespace velmora::render::test {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 constexpr int kW = 64, kH = 48;
 
@@ -77,7 +76,7 @@ Picture solid(int w, int h, uint32_t colour) {
 
 TEST_F(Frame, DrawKeysAroundTheTextLayerAndTheWindowVisibleFlags) {
   withBackground();
-  setTextLayerDrawer(paintTextLayer);
+  fakeRenderHook(&RenderHooks::drawTextLayer, paintTextLayer);
   savePicture("g.png", solid(8, 8, 0xFF00FF00));
   savePicture("b.png", solid(8, 8, 0xFF0000FF));
   run("sp", "7,\"g.png\",0,1");
@@ -103,7 +102,7 @@ TEST_F(Frame, DrawKeysAroundTheTextLayerAndTheWindowVisibleFlags) {
   EXPECT_EQ(img->pixels[9 * kW + 9] & 0xFFFFFF, 0xFF0000u);
   image::freeImage(img);
   setWindowVisibleFlags(3);
-  setTextLayerDrawer(nullptr);
+  fakeRenderHook(&RenderHooks::drawTextLayer, nullptr);
 }
 
 TEST_F(Frame, RenderTargetGroupDrawsItsMembersAtTheGroupsPlace) {

@@ -1,19 +1,18 @@
 #include <gtest/gtest.h>
 
-#include "core/settings.h"
-#include "core/textconv.h"
+#include "base/settings.h"
+#include "base/textconv.h"
 #include "render/geometry.h"
 
 namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 class GeometryTest : public ::testing::Test {
  protected:
-  void SetUp() override { core::resetSettings(); }
-  void TearDown() override { core::resetSettings(); }
+  void SetUp() override { resetSettings(); }
+  void TearDown() override { resetSettings(); }
 
   // The display start's arithmetic for a design, on a monitor, no frame.
   Geometry start(int w, int h, int resolution, int mw = 1920, int mh = 1080) {
@@ -67,7 +66,7 @@ TEST_F(GeometryTest, OtherRatiosRepeatTheDesignSizeAndTallKeepsTheAspectSetting)
     EXPECT_EQ(p.height, 700);
   }
   EXPECT_EQ(setting(K::ScreenAspect), 1);
-  core::resetSettings();
+  resetSettings();
   Geometry tall = start(720, 1280, 720);
   EXPECT_EQ(setting(K::ScreenAspect), 0);
   EXPECT_EQ(tall.presets[0].width, 270);
@@ -267,7 +266,7 @@ TEST_F(GeometryTest, OtherSizeChangesCorrectToTheAspect) {
 
 TEST_F(GeometryTest, LimitFpsReplacesTheMonitorRate) {
   setting(K::LimitFPS) = 60;
-  core::settingChanged(K::LimitFPS, core::SettingSource::File);
+  settingChanged(K::LimitFPS, SettingSource::File);
   Geometry g = start(800, 600, 800);
   EXPECT_EQ(g.refreshP, 50);
   EXPECT_EQ(g.refreshQ, 3);

@@ -18,8 +18,7 @@
 namespace velmora::render::test {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 constexpr int kW = 64, kH = 48;
 constexpr uint32_t kWhite = 0xFFFFFFFFu, kBlue = 0xFF0000FFu;
@@ -27,7 +26,6 @@ constexpr uint32_t kWhite = 0xFFFFFFFFu, kBlue = 0xFF0000FFu;
 class HeldFrames : public Scene {
  protected:
   void start() {
-    bindMotionInFrames();
     screen(kW, kH);
     savePicture("bg.png", makePicture(kW, kH, [](int, int) { return 0xFF000000u; }));
     run("sp", "900,\"bg.png\",0,1");
@@ -106,7 +104,7 @@ void recipeOverlay(int, int) {
 
 TEST_F(HeldFrames, AnOverlayIsPaintedAndPresentedOnlyWhenItsRecipeChanges) {
   start();
-  setOverlayDrawer(recipeOverlay);
+  fakeRenderHook(&RenderHooks::drawOverlays, recipeOverlay);
   uint64_t shown = drawn();
   EXPECT_EQ(g_paints, 1);
   EXPECT_EQ(drawn(), shown);
@@ -116,7 +114,7 @@ TEST_F(HeldFrames, AnOverlayIsPaintedAndPresentedOnlyWhenItsRecipeChanges) {
   run("sp_xy", "5,30,20");
   EXPECT_EQ(drawn(), ++shown);
   EXPECT_EQ(g_paints, 2) << "the overlay kept its picture";
-  setOverlayDrawer(nullptr);
+  fakeRenderHook(&RenderHooks::drawOverlays, nullptr);
   EXPECT_EQ(drawn(), ++shown);
 }
 
@@ -139,7 +137,7 @@ TEST_F(HeldFrames, WaitsSleepUntilTheNextFrame) {
   start();
   // Events and counters that earlier tests left would end waits early.
   SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-  for (int i = 0; i < 8 && input::pollEvent(input::WaitMode::Plain).button != input::kNoEvent; ++i) {
+  for (int i = 0; i < 8 && render::pollEvent(render::WaitMode::Plain).button != render::kNoEvent; ++i) {
   }
   drawn();
   using Clock = std::chrono::steady_clock;
@@ -149,7 +147,7 @@ TEST_F(HeldFrames, WaitsSleepUntilTheNextFrame) {
   for (int i = 0; i < 20; ++i) run("draw2", "");
   // Event waits alone, once no frame was asked for in a while.
   platform::sleepMs(60);
-  for (int i = 0; i < 20; ++i) EXPECT_EQ(input::pollEvent(input::WaitMode::Plain).button, input::kNoEvent);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(render::pollEvent(render::WaitMode::Plain).button, render::kNoEvent);
   const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
   // 60 periods of 1000 / 60 ms, less the first of each run and some slack.
   EXPECT_GT(wall, 0.85);

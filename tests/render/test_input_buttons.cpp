@@ -5,7 +5,7 @@
 
 #include <SDL.h>
 
-namespace velmora::input::test {
+namespace velmora::render::test {
 namespace {
 
 TEST_F(InputTest, HotRectangleFollowsAnchorsAndTheParentGroup) {
@@ -141,11 +141,11 @@ TEST_F(InputTest, SetCursorPosNeedsCursorMoveAndGlides) {
   EXPECT_EQ(x, 0);  // CursorMove 0: nothing moves
   setting(K::CursorMove) = 1;
   run("setCursorPos", "300, 200, 8");
-  joinCursorGlide();
+  platform::joinCursorGlide();
   platform::clientCursor(x, y);
   EXPECT_EQ(x, 300);
   EXPECT_EQ(y, 200);
-  EXPECT_EQ(glideDuration(8, 100, 0), 102u);
+  EXPECT_EQ(platform::glideDuration(8, 100, 0), 102u);
 }
 
 TEST_F(InputTest, PushKeyFollowsTheKeyState) {
@@ -185,4 +185,4 @@ TEST_F(InputTest, SleepEndsOnTheQuitMessage) {
 }
 
 }  // namespace
-}  // namespace velmora::input::test
+}  // namespace velmora::render::test

@@ -4,7 +4,7 @@
 #include "platform/events.h"
 #include "platform/gamepad.h"
 
-namespace velmora::input::test {
+namespace velmora::render::test {
 namespace {
 
 using platform::pushKey;
@@ -96,7 +96,7 @@ TEST_F(InputTest, ArrowMoveGlidesTheCursorToTheNewButtonsCentre) {
   run("setBtn", "0, 20, 0");
   pushKey(39, true);
   EXPECT_EQ(next(), ev(0, 39, 0));
-  joinCursorGlide();
+  platform::joinCursorGlide();
   int x = 0, y = 0;
   platform::clientCursor(x, y);
   EXPECT_EQ(x, 300);
@@ -134,12 +134,12 @@ TEST_F(InputTest, WheelReportsPastTheThresholdAndStartsAgain) {
 }
 
 TEST_F(InputTest, RightReleaseStopsAutoModeAndReportsTheModeWord) {
-  modes::reading().autoMode = 1;
+  script::readingModes().autoMode = 1;
   pushMouseButton(10, 10, 3, true);
   pushMouseButton(10, 10, 3, false);
   EXPECT_EQ(next(), ev(-1, 2, 2));
   EXPECT_EQ(next(), ev(257, 1, 0));  // word 17: auto stopped
-  EXPECT_EQ(modes::reading().autoMode, 0);
+  EXPECT_EQ(script::readingModes().autoMode, 0);
   pushMouseButton(10, 10, 3, true);
   pushMouseButton(10, 10, 3, false);
   EXPECT_EQ(next(), ev(-1, 2, 2));
@@ -148,12 +148,12 @@ TEST_F(InputTest, RightReleaseStopsAutoModeAndReportsTheModeWord) {
 
 TEST_F(InputTest, PendingReportsComeInTheFixedOrder) {
   postFindAnswer(kFindNext | kFindDown, "abc");
-  modes::reading().modeWord = 2;
+  script::readingModes().modeWord = 2;
   setCloseRequest(2);
   render::geometry().aspectCounter++;
   render::geometry().fullScreenCounter++;
   setting(K::FullScreen) = 1;
-  modes::reading().skip = 1;
+  script::readingModes().skip = 1;
   InputEvent find = next();
   EXPECT_EQ(find, (InputEvent{263, 9, 0, "abc"}));
   EXPECT_EQ(next(), ev(257, 0, 1));
@@ -161,18 +161,18 @@ TEST_F(InputTest, PendingReportsComeInTheFixedOrder) {
   EXPECT_EQ(next(), ev(262, 262, 0));
   EXPECT_EQ(next(), ev(-1, 1, 3));  // skip mode, again and again
   EXPECT_EQ(next(), ev(-1, 1, 3));
-  modes::reading().skip = 0;
+  script::readingModes().skip = 0;
   EXPECT_EQ(next(), ev(258, 258, 1));
   EXPECT_EQ(next(), kNone);
 }
 
 TEST_F(InputTest, AutoDeadlineIsLookedAtOnEverySecondPoll) {
-  modes::reading().autoMode = 1;
-  modes::reading().autoDeadline = platform::nowMs() - 1;
+  script::readingModes().autoMode = 1;
+  script::readingModes().autoDeadline = platform::nowMs() - 1;
   EXPECT_EQ(pollEvent(WaitMode::Plain), ev(260, 260, 3));
   EXPECT_EQ(pollEvent(WaitMode::Plain), kNone);
   EXPECT_EQ(pollEvent(WaitMode::Plain), ev(260, 260, 3));
-  modes::reading().autoDeadline = platform::nowMs() + 1000;
+  script::readingModes().autoDeadline = platform::nowMs() + 1000;
   EXPECT_EQ(next(), kNone);
 }
 
@@ -192,7 +192,7 @@ TEST_F(InputTest, PassThroughTurnsCtrlAndTheMiddleButtonIntoSkip) {
 }
 
 TEST_F(InputTest, FastFollowsThePassThroughKeyAndFallsBackToSkip) {
-  modes::ReadingModes& r = modes::reading();
+  script::ReadingModes& r = script::readingModes();
   pushKey(17, true);
   EXPECT_EQ(nextIn(WaitMode::PassThrough), ev(-1, 1, 3));
   EXPECT_EQ(r.fast, 1);
@@ -220,16 +220,16 @@ TEST_F(InputTest, FastFollowsThePassThroughKeyAndFallsBackToSkip) {
 
 TEST_F(InputTest, WithVoiceWaitAutoModeWaitsForTheVoice) {
   static bool playing = true;
-  modes::hooks().voicePlaying = [] { return playing; };
-  modes::reading().autoMode = 1;
-  modes::reading().autoDeadline = platform::nowMs() - 1;
+  script::modeHooks().voicePlaying = [] { return playing; };
+  script::readingModes().autoMode = 1;
+  script::readingModes().autoDeadline = platform::nowMs() - 1;
   EXPECT_EQ(next(), kNone);  // VoiceWait is on by default
   playing = false;
   EXPECT_EQ(next(), ev(260, 260, 3));
   playing = true;
   setting(K::VoiceWait) = 0;
   EXPECT_EQ(next(), ev(260, 260, 3));
-  modes::hooks().voicePlaying = nullptr;
+  script::modeHooks().voicePlaying = nullptr;
 }
 
 TEST_F(InputTest, DroppedFilesReachOnlyTheDragAndDropWait) {
@@ -300,4 +300,4 @@ TEST_F(InputTest, PadButtonsArriveAsArrowsEnterRightClickTabAndTheWheel) {
 }
 
 }  // namespace
-}  // namespace velmora::input::test
+}  // namespace velmora::render::test

@@ -7,8 +7,7 @@
 namespace velmora::render::test {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 constexpr int kW = 64, kH = 48;
 
@@ -19,7 +18,6 @@ class Motion : public Scene {
     start();
   }
   void start() {
-    bindMotionInFrames();
     platform::setVirtualClock(true);
     screen(kW, kH);
     // Frames are not cleared: a black backdrop that no quake reaches.

@@ -7,7 +7,7 @@
 
 #include "bindings/host_commands.h"
 #include "bindings/lua_host.h"
-#include "core/textconv.h"
+#include "base/textconv.h"
 #include "scene.h"
 
 namespace velmora::render::test {

@@ -1,8 +1,8 @@
 // Transitions drawn at chosen moments and compared with a per-pixel CPU
 // model of each family; the effect command's skip, cancel and timing rules.
-#include "core/modes.h"
-#include "core/pump.h"
-#include "core/textconv.h"
+#include "script/modes.h"
+#include "base/pump.h"
+#include "base/textconv.h"
 #include "platform/events.h"
 #include "platform/inject.h"
 #include "platform/vclock.h"
@@ -16,8 +16,7 @@
 namespace velmora::render::test {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 constexpr int kW = 60, kH = 40;
 constexpr uint32_t kDuration = 1000;
@@ -210,7 +209,7 @@ class Transition : public Scene {
     bindTransitionCores();
   }
   void TearDown() override {
-    modes::resetModes();
+    script::resetModes();
     platform::setVirtualClock(false);
     Scene::TearDown();
   }
@@ -412,9 +411,7 @@ void tick() {
   if (platform::virtualClock()) platform::advanceVirtualClock(1);
 }
 void countFrames() {
-  static bool added = false;
-  if (!added) addFrameUpdate(tick);
-  added = true;
+  fakeRenderHook(&RenderHooks::frameCounted, tick);
   g_frames = 0;
 }
 
@@ -449,12 +446,12 @@ TEST_F(Transition, SkipModeAndEffectSkipCommitAtOnceWithoutAnError) {
   beforeAndAfter();
   platform::setVirtualClock(true);
   countFrames();
-  modes::reading().skip = 1;
+  script::readingModes().skip = 1;
   runEffect(kPassNamed, 500, 0, "NoSuchWipe", 0, false);
   EXPECT_EQ(g_frames, 0);
   EXPECT_EQ(log().find(sj("存在しないエフェクトです")), std::string::npos);
   expectFrame(solidOf(afterAt), frame(), 0, "committed in skip mode");
-  modes::resetModes();
+  script::resetModes();
   run("sp", "900,\"a.png\",0,1");
   setting(K::EffectSkip) = 1;
   g_frames = 0;
@@ -523,9 +520,9 @@ TEST_F(Transition, AltEnterWaitsForASoftMaskTransitionAndSwitchesAfterIt) {
   EXPECT_EQ(maskVagueness(), 0);
 
   pushAltEnter();
-  input::InputEvent e;
-  for (int i = 0; i < 8 && e.button != 258; ++i) e = input::pollEvent(input::WaitMode::Plain);
-  EXPECT_EQ(e, (input::InputEvent{258, 258, 1, {}}));
+  render::InputEvent e;
+  for (int i = 0; i < 8 && e.button != 258; ++i) e = render::pollEvent(render::WaitMode::Plain);
+  EXPECT_EQ(e, (render::InputEvent{258, 258, 1, {}}));
   EXPECT_EQ(setting(K::FullScreen), 1);
   resetMenuBar();  // the Alt release showed it
 }

@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/modes.h"
-#include "core/pump.h"
-#include "core/settings.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "script/modes.h"
+#include "base/pump.h"
+#include "base/settings.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "image/image.h"
 #include "platform/events.h"
 #include "platform/platform.h"
@@ -27,14 +27,13 @@
 namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 class WindowMenuTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    core::resetSettings();
-    modes::resetModes();
+    resetSettings();
+    script::resetModes();
     resetMenuBar();
     resetCloseRepeat();
     setCloseRequest(0);
@@ -42,11 +41,11 @@ class WindowMenuTest : public ::testing::Test {
     geometry() = Geometry{};
     // Window events and seen counters an earlier suite left behind.
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-    input::resetButtons();
+    render::resetButtons();
   }
   void TearDown() override {
-    core::resetSettings();
-    modes::resetModes();
+    resetSettings();
+    script::resetModes();
     geometry() = Geometry{};
   }
   // A 16:9 design of 1280 x 720 on a monitor of mw x mh with decorations.
@@ -144,8 +143,8 @@ TEST_F(WindowMenuTest, CommandsChangeSettingsAndRaiseTheCounters) {
   EXPECT_EQ(setting(K::FullScreen), 1);
   EXPECT_EQ(g.fullScreenCounter, 1);
   // The event wait reports the two toggles.
-  EXPECT_EQ(input::pollEvent(input::WaitMode::Plain), (input::InputEvent{262, 262, 1, {}}));
-  EXPECT_EQ(input::pollEvent(input::WaitMode::Plain), (input::InputEvent{258, 258, 1, {}}));
+  EXPECT_EQ(render::pollEvent(render::WaitMode::Plain), (render::InputEvent{262, 262, 1, {}}));
+  EXPECT_EQ(render::pollEvent(render::WaitMode::Plain), (render::InputEvent{258, 258, 1, {}}));
   runMenuCommand(2);
   EXPECT_EQ(g.fullScreenCounter, 1);
 }
@@ -233,16 +232,16 @@ TEST_F(WindowMenuTest, DrawnMenuPicksCommandsAndAltSpaceReachesTheSystemItems) {
 }
 
 TEST_F(WindowMenuTest, TabAndShiftReleasesToggleSkipAndAuto) {
-  modes::reading().currentBlockRead = 1;
+  script::readingModes().currentBlockRead = 1;
   WindowMessage m;
   m.message = kMsgKeyUp;
   m.code = 16;
   handleWindowEvent(m);
-  EXPECT_EQ(modes::reading().autoMode, 1);
+  EXPECT_EQ(script::readingModes().autoMode, 1);
   m.code = 9;
   handleWindowEvent(m);
-  EXPECT_EQ(modes::reading().skip, 1);
-  EXPECT_EQ(modes::reading().autoMode, 0);
+  EXPECT_EQ(script::readingModes().skip, 1);
+  EXPECT_EQ(script::readingModes().autoMode, 0);
 }
 
 TEST_F(WindowMenuTest, PopUpBarGoesWhenThePointerLeavesOrTheWindowLosesFocus) {
@@ -340,12 +339,12 @@ TEST_F(WindowMenuTest, CloseWhileMinimisedReportsOneAndKeepsTheWindow) {
   WindowMessage m;
   m.message = kMsgClose;
   handleWindowEvent(m);
-  EXPECT_EQ(input::pollEvent(input::WaitMode::Plain), (input::InputEvent{261, 261, 0, {}}));
+  EXPECT_EQ(render::pollEvent(render::WaitMode::Plain), (render::InputEvent{261, 261, 0, {}}));
   platform::minimiseMainWindow();
   if (platform::windowMinimised()) {
     resetCloseRepeat();  // not a repeat: the engine would step in
     handleWindowEvent(m);
-    EXPECT_EQ(input::pollEvent(input::WaitMode::Plain), (input::InputEvent{261, 261, 1, {}}));
+    EXPECT_EQ(render::pollEvent(render::WaitMode::Plain), (render::InputEvent{261, 261, 1, {}}));
   }
   EXPECT_TRUE(platform::mainWindowExists());
   platform::destroyMainWindow();

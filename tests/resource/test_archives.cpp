@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/replace_file.h"
-#include "core/report.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/replace_file.h"
+#include "base/report.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "resource/packer.h"
 #include "resource/resource.h"
 #include "support/tempdir.h"

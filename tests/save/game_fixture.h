@@ -1,7 +1,7 @@
 #pragma once
 // A small game without a device: a start script and a sub-script packed into
-// script.dat, pictures and looping sounds on disk, the sprite, motion, sound
-// and save commands bound, time on the virtual clock. state() describes what
+// script.dat, pictures and looping sounds on disk, the engine wired as the
+// executable wires it, time on the virtual clock. state() describes what
 // a saved game must bring back, so that a round trip compares two texts.
 #include <gtest/gtest.h>
 
@@ -11,10 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "app/wiring.h"
 #include "audio/audio.h"
-#include "core/modes.h"
-#include "core/report.h"
-#include "core/snapshot.h"
+#include "script/modes.h"
+#include "base/report.h"
+#include "base/snapshot.h"
 #include "movie/movie.h"
 #include "movie_pack.h"
 #include "platform/platform.h"
@@ -59,18 +60,11 @@ class GameTest : public sprite::test::SpriteTest {
     ASSERT_TRUE(script::loadScriptIndex());
     ASSERT_TRUE(script::loadScript(crc64_hash(script::kStartScriptPath), script::slotLines(0)));
     script::slotChanged(0);
-    sprite::bindMotionCores();
     audio::setManualWorkers(true);
-    audio::bindSoundCores();
+    clearSnapshotSections();
+    app::wireEngine();
     audio::createChannels();
-    movie::bindMovieCores();
-    snapshot::clearSections();
-    registerSaveSections();
-    movie::registerMovieSection();
-    text::bindTextCores();
-    text::registerTextSections();
     text::resetMessageWindow();
-    bindSaveSlotCommands();
     sprite::test::writePicture("bg.png", 32, 24, 1);
     sprite::test::writePicture("a.png", 16, 8, 2);
     sprite::test::writePicture("mask.png", 16, 8, 3);
@@ -97,8 +91,8 @@ class GameTest : public sprite::test::SpriteTest {
     text::window().layout = text::MessageLayout{};
     text::window().flow = text::MessageFlow{};
     text::spriteFont() = text::SpriteFont{};
-    snapshot::textLink() = snapshot::TextLink{};
-    modes::resetModes();
+    snapshotTextLink() = SnapshotTextLink{};
+    script::resetModes();
     movie::releaseMovies();
     audio::releaseSound();
     sprite::clearMotion();
@@ -261,12 +255,12 @@ class GameTest : public sprite::test::SpriteTest {
       << l.fontSize << "," << l.rowHeight << "," << l.charGap << "," << l.rowGap;
     for (int v : l.logValues) o << "," << v;
     o << " flow " << f.lineEndWait << "," << f.paragraphWait << "," << f.bracketIndent << "," << f.rowIndent;
-    const core::CurrentTextState& t = core::currentText();
+    const CurrentTextState& t = currentText();
     o << " text " << t.textSpeed << "," << t.autoWait << "," << t.fontFile << "," << t.fontColor[0] << ","
       << t.fontColor[1] << "," << t.fontColor[2];
     const text::SpriteFont& sf = text::spriteFont();
     o << " sprite font " << sf.face << "," << sf.size << "," << sf.attr[0] << "," << sf.attr[1] << "," << sf.attr[2]
-      << "," << sf.attr[3] << " history " << snapshot::historyCount() << "\n";
+      << "," << sf.attr[3] << " history " << snapshotHistoryCount() << "\n";
     for (const char* v : {"g_count"}) o << v << "=" << *script::numericReference(std::string("%") + v) << "\n";
     o << "g_who=" << *script::stringReference("$g_who") << "\n";
     return o.str();

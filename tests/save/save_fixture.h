@@ -8,10 +8,10 @@
 #include <string>
 
 #include "bindings/catalogue.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "save/location.h"
 #include "save/settings_file.h"
 #include "script/control.h"
@@ -36,7 +36,7 @@ class SaveTest : public ::testing::Test {
     unsetenv("XDG_CONFIG_HOME");
     std::filesystem::create_directories("game");
     std::filesystem::current_path("game");
-    core::resetSettings();
+    resetSettings();
     resetSaveProtect();
     resetSaveLocation();
     script::registerOwnCommands();
@@ -47,7 +47,7 @@ class SaveTest : public ::testing::Test {
     std::filesystem::current_path(dir.path());
     setenv("HOME", oldHome_.c_str(), 1);
     script::resetVariables();
-    core::resetSettings();
+    resetSettings();
     resetSaveProtect();
     resetSaveLocation();
     quitRequest = 0;

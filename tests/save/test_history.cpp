@@ -23,7 +23,7 @@ class History : public GameTest {
       run("cal", "%g_page = " + std::to_string(i));
       clearSave();
       pushSave(true, "");
-      text::currentEntry().saveDepth = snapshot::historyCount();
+      text::currentEntry().saveDepth = snapshotHistoryCount();
       text::currentEntry().text[0] = 'p';
       text::closeEntry();
     }
@@ -34,7 +34,7 @@ class History : public GameTest {
 TEST_F(History, FiveHundredPushesKeepTheNewestTwoHundredAndStillSave) {
   pages(500);
   EXPECT_EQ(snapshotsIn(saveHistory()), 200u);
-  EXPECT_EQ(snapshot::historyCount(), 499);
+  EXPECT_EQ(snapshotHistoryCount(), 499);
   ASSERT_TRUE(saveSlot(1, false));
   ASSERT_TRUE(saveSlot(2, true));
   EXPECT_EQ(takeLog(), "");
@@ -46,7 +46,7 @@ TEST_F(History, FiveHundredPushesKeepTheNewestTwoHundredAndStillSave) {
   EXPECT_EQ(page(), 497);
   ASSERT_TRUE(popSave(-1));
   EXPECT_EQ(page(), 496);
-  EXPECT_EQ(snapshot::historyCount(), 495);
+  EXPECT_EQ(snapshotHistoryCount(), 495);
   ASSERT_TRUE(loadSlot(2, true));
   EXPECT_EQ(page(), 499);
 }

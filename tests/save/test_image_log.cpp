@@ -156,8 +156,8 @@ TEST_F(ImageLog, AMovieRecordShowsTheMovieFirstFrame) {
 TEST_F(ImageLog, GetImgLogFillsTheSpriteOrLeavesItAlone) {
   static Records page{};
   put(page, 0, {.path = "wide.png", .x = 48, .y = 32});
-  snapshot::textLink().currentPage = [] { return 4; };
-  snapshot::textLink().pageImages = [](int entry) -> const uint8_t* { return entry == 2 ? page.data() : nullptr; };
+  snapshotTextLink().currentPage = [] { return 4; };
+  snapshotTextLink().pageImages = [](int entry) -> const uint8_t* { return entry == 2 ? page.data() : nullptr; };
   run("getImgLog", "15, 1");
   EXPECT_EQ(sprite::backSlot(15), nullptr);
   run("getImgLog", "15, 2");
@@ -166,7 +166,7 @@ TEST_F(ImageLog, GetImgLogFillsTheSpriteOrLeavesItAlone) {
   EXPECT_EQ(sprite::frontSlot(15)->picture->width, kW);
   EXPECT_EQ(sprite::record(15).name[1], char(2));
   EXPECT_EQ(sprite::record(15).fontFace[0], char(sprite::kKindImageLog));
-  snapshot::textLink() = snapshot::TextLink{};
+  snapshotTextLink() = SnapshotTextLink{};
 }
 
 }  // namespace

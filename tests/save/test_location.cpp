@@ -9,7 +9,6 @@
 namespace velmora::save {
 namespace {
 
-using core::SettingKey;
 using test_support::SaveTest;
 
 class SaveLocation : public SaveTest {
@@ -17,11 +16,11 @@ class SaveLocation : public SaveTest {
   // A sibling game's settings, written as that game would have.
   void writeSiblingSettings(const std::string& game) {
     setSaveRoot(utf8_to_sjis(docs() + "/Maker/" + game + "/"));
-    core::setting(SettingKey::TextSpeed) = 35;
+    setting(SettingKey::TextSpeed) = 35;
     setSaveProtect(3, 1);
     script::cmd_int("s_cleared=9");
     ASSERT_TRUE(writeSettingsFile());
-    core::resetSettings();
+    resetSettings();
     resetSaveProtect();
     script::resetVariables();
     setSaveRoot("");
@@ -36,14 +35,14 @@ class SaveLocation : public SaveTest {
 TEST_F(SaveLocation, AnEmptyMarkerKeepsSavesInTheGameFolder) {
   test::writeFile("save.dat", "");
   std::filesystem::create_directory("save");
-  core::setting(SettingKey::TextSpeed) = 35;
+  setting(SettingKey::TextSpeed) = 35;
   run("saveSetting");
-  core::resetSettings();
+  resetSettings();
   run("loadSetting", " \"Maker\", \"Game\"");
   EXPECT_EQ(quitRequest.load(), 0);
   EXPECT_EQ(currentDirectory(), "");
   EXPECT_EQ(saveFolder(), "save/");
-  EXPECT_EQ(core::setting(SettingKey::TextSpeed), 35);
+  EXPECT_EQ(setting(SettingKey::TextSpeed), 35);
   EXPECT_EQ(test::readFile("save.dat"), "");
 }
 
@@ -54,7 +53,7 @@ TEST_F(SaveLocation, AMarkerWithOneUsesTheDocumentsFolder) {
   const std::string root = docs() + "/Maker/Game/";
   EXPECT_EQ(currentDirectory(), root);
   EXPECT_EQ(settingsPath(), root + "save/setting.dat");
-  EXPECT_EQ(core::setting(SettingKey::Interpolation), 2);  // first run there
+  EXPECT_EQ(setting(SettingKey::Interpolation), 2);  // first run there
   writeSettingsAtExit();
   EXPECT_TRUE(std::filesystem::exists(root + "save/setting.dat"));
 }
@@ -202,15 +201,15 @@ TEST_F(SaveLocation, AFirstStartTakesTheChosenSiblingsSettings) {
   runOptions().inheritGame = "ゲーム";
   run("loadSetting", " \"Maker\", \"GameB\"");
   EXPECT_EQ(quitRequest.load(), 0);
-  EXPECT_EQ(core::setting(SettingKey::TextSpeed), 35);
+  EXPECT_EQ(setting(SettingKey::TextSpeed), 35);
   EXPECT_EQ(saveProtect(3), 1);
   EXPECT_EQ(num("s_cleared"), 9);
   // Written at once, so a second start reads its own file.
   const std::string own = docs() + "/Maker/GameB/save/setting.dat";
   ASSERT_TRUE(std::filesystem::exists(own));
-  core::resetSettings();
+  resetSettings();
   run("loadSetting", " \"Maker\", \"GameB\"");
-  EXPECT_EQ(core::setting(SettingKey::TextSpeed), 35);
+  EXPECT_EQ(setting(SettingKey::TextSpeed), 35);
 }
 
 TEST_F(SaveLocation, WithoutAChoiceTheFirstStartWritesDefaults) {
@@ -218,7 +217,7 @@ TEST_F(SaveLocation, WithoutAChoiceTheFirstStartWritesDefaults) {
   test::writeFile("save.dat", "1");
   runOptions().inheritGame = "NoSuchGame";
   run("loadSetting", " \"Maker\", \"GameB\"");
-  EXPECT_EQ(core::setting(SettingKey::TextSpeed), 20);
+  EXPECT_EQ(setting(SettingKey::TextSpeed), 20);
   EXPECT_EQ(saveProtect(3), 0);
   EXPECT_EQ(num("s_cleared"), -999);
   EXPECT_TRUE(std::filesystem::exists(docs() + "/Maker/GameB/save/setting.dat"));
@@ -233,7 +232,7 @@ TEST_F(SaveLocation, WithADisplayEachSiblingIsOfferedInABox) {
   testing::internal::CaptureStderr();
   run("loadSetting", " \"Maker\", \"GameB\"");
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Confirm] 「GameA」の設定を引き継ぎますか？ -> yes\n");
-  EXPECT_EQ(core::setting(SettingKey::TextSpeed), 35);
+  EXPECT_EQ(setting(SettingKey::TextSpeed), 35);
 }
 
 InheritanceChoice quitChoice(const std::vector<std::string>&) { return InheritanceChoice{true, -1}; }

@@ -10,8 +10,6 @@
 namespace velmora::save {
 namespace {
 
-using core::SettingForm;
-using core::SettingKey;
 using test_support::SaveTest;
 
 using SettingsFile = SaveTest;
@@ -30,24 +28,24 @@ int32_t distinctValue(size_t i, SettingForm form, std::string_view name) {
 }
 
 TEST_F(SettingsFile, EveryKeyAndListSurvivesAWriteAndARead) {
-  for (size_t i = 0; i < core::kSettingKeyCount; ++i) {
+  for (size_t i = 0; i < kSettingKeyCount; ++i) {
     auto key = static_cast<SettingKey>(i);
-    const auto& info = core::settingInfo(key);
-    if (info.form == SettingForm::Text) core::settingText(key) = std::string("text") + info.name + sj("テキスト");
-    else core::setting(key) = distinctValue(i, info.form, info.name);
+    const auto& info = settingInfo(key);
+    if (info.form == SettingForm::Text) settingText(key) = std::string("text") + info.name + sj("テキスト");
+    else setting(key) = distinctValue(i, info.form, info.name);
   }
   setSaveProtect(0, 1);
   setSaveProtect(99, 1);
   script::cmd_int("s_count=-42, s_TotalTime=0, other=5");
   script::cmd_string(utf8_to_sjis("s_name='名前', s_empty=''").c_str());
   ASSERT_TRUE(writeSettingsFile());
-  const std::string written = core::settingKeyLines();
+  const std::string written = settingKeyLines();
 
-  core::resetSettings();
+  resetSettings();
   resetSaveProtect();
   script::resetVariables();
   ASSERT_TRUE(readSettingsFile(""));
-  EXPECT_EQ(core::settingKeyLines(), written);
+  EXPECT_EQ(settingKeyLines(), written);
   EXPECT_EQ(saveProtect(0), 1);
   EXPECT_EQ(saveProtect(1), 0);
   EXPECT_EQ(saveProtect(99), 1);
@@ -55,7 +53,7 @@ TEST_F(SettingsFile, EveryKeyAndListSurvivesAWriteAndARead) {
   EXPECT_EQ(num("other"), -999);  // only system variables are kept
   EXPECT_EQ(str("s_name"), "名前");
   EXPECT_EQ(str("s_empty"), "");
-  EXPECT_EQ(core::currentText().textSpeed, core::setting(SettingKey::TextSpeed));
+  EXPECT_EQ(currentText().textSpeed, setting(SettingKey::TextSpeed));
 }
 
 TEST_F(SettingsFile, TheTextEndsWithTheThreeLists) {
@@ -70,8 +68,8 @@ TEST_F(SettingsFile, TheTextEndsWithTheThreeLists) {
 }
 
 TEST_F(SettingsFile, PathsAreWrittenWithForwardSlashes) {
-  core::settingText(SettingKey::CursorFile) = "cur\\arrow.cur";
-  core::settingText(SettingKey::WallPaper) = sj("壁\\紙");  // the trail byte of 壁 is not a separator
+  settingText(SettingKey::CursorFile) = "cur\\arrow.cur";
+  settingText(SettingKey::WallPaper) = sj("壁\\紙");  // the trail byte of 壁 is not a separator
   std::string text = buildSettingsText();
   EXPECT_NE(text.find("\r\nCursorFile = cur/arrow.cur\r\n"), std::string::npos);
   EXPECT_NE(text.find("\r\nWallPaper = " + sj("壁/紙") + "\r\n"), std::string::npos);
@@ -102,7 +100,7 @@ TEST_F(SettingsFile, EachWriteAddsTheWholeTimeSinceStartUp) {
 
 TEST_F(SettingsFile, AMissingFileGivesFirstRunDefaults) {
   EXPECT_FALSE(readSettingsFile(""));
-  EXPECT_EQ(core::setting(SettingKey::Interpolation), 2);
+  EXPECT_EQ(setting(SettingKey::Interpolation), 2);
   EXPECT_EQ(num("s_TotalTime"), 0);
   EXPECT_EQ(takeLog(), "");
 }
@@ -135,22 +133,22 @@ TEST_F(SettingsFile, BrokenFilesAreReportedAndChangeNothing) {
     test::writeFile(path, c.bytes);
     EXPECT_FALSE(readSettingsFile(""));
     EXPECT_EQ(takeLog(), path + c.message + "\n" + aside) << c.bytes.size();
-    EXPECT_EQ(core::setting(SettingKey::TextSpeed), 20);
+    EXPECT_EQ(setting(SettingKey::TextSpeed), 20);
     // Set aside, the newest refused file only.
     EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_EQ(test::readFile(path + ".bad"), c.bytes);
   }
   test::writeFile(path, packedWithLength(14, "TextSpeed = 35"));
   EXPECT_TRUE(readSettingsFile(""));
-  EXPECT_EQ(core::setting(SettingKey::TextSpeed), 35);
+  EXPECT_EQ(setting(SettingKey::TextSpeed), 35);
 }
 
 TEST_F(SettingsFile, AFailedWriteKeepsThePreviousFile) {
-  core::setting(SettingKey::TextSpeed) = 35;
+  setting(SettingKey::TextSpeed) = 35;
   ASSERT_TRUE(writeSettingsFile());
   const std::string before = test::readFile("save/setting.dat");
   setenv("VELMORA_FAIL_WRITING", "save/setting.dat", 1);  // the temporary file cannot be made
-  core::setting(SettingKey::TextSpeed) = 99;
+  setting(SettingKey::TextSpeed) = 99;
   EXPECT_FALSE(writeSettingsFile());
   unsetenv("VELMORA_FAIL_WRITING");
   EXPECT_NE(takeLog().find("save/setting.dat "), std::string::npos);
@@ -196,7 +194,7 @@ TEST_F(SettingsFile, AFolderThatCannotBeMadeStopsTheWrite) {
 TEST_F(SettingsFile, ProtectionFlagsMissingFromAShortListReadAsZero) {
   setSaveProtect(50, 1);
   std::filesystem::create_directory("save");
-  std::string text = core::settingKeyLines() + "saveProtect=1,0,1\r\n";
+  std::string text = settingKeyLines() + "saveProtect=1,0,1\r\n";
   ASSERT_TRUE(resource::writeDataFile("save/setting.dat", true, text));
   ASSERT_TRUE(readSettingsFile(""));
   EXPECT_EQ(saveProtect(0), 1);

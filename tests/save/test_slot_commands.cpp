@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <regex>
 
-#include "core/modes.h"
+#include "script/modes.h"
 #include "game_fixture.h"
 #include "image/image.h"
 
@@ -102,9 +102,9 @@ TEST_F(SlotCommands, InJumpModeTheScreenshotIsComposedFromThePictures) {
   run("sp_cxy", "10, 0, 0");
   run("sp", "11, \"a.png\", 1, 1");  // window layer: left out
   sprite::commitAll();
-  modes::reading().jump = 1;
+  script::readingModes().jump = 1;
   run("setScreenShot", "32, 24");
-  modes::reading().jump = 0;
+  script::readingModes().jump = 0;
   const image::Image* shot = screenShot();
   ASSERT_NE(shot, nullptr);
   ASSERT_EQ(shot->width, 32);

@@ -76,10 +76,10 @@ TEST_F(Snapshot, MotionContinuesWhereItWasSaved) {
 
 TEST_F(Snapshot, ALoadEndsAsAJumpDoes) {
   ASSERT_TRUE(saveSlot(0, false));
-  modes::reading().skip = modes::reading().fast = 1;
+  script::readingModes().skip = script::readingModes().fast = 1;
   ASSERT_TRUE(loadSlot(0, false));
-  EXPECT_EQ(modes::reading().skip, 0);
-  EXPECT_EQ(modes::takeModeWord(), 65);
+  EXPECT_EQ(script::readingModes().skip, 0);
+  EXPECT_EQ(script::takeModeWord(), 65);
   EXPECT_EQ(text::window().windowVisible, 0);
   EXPECT_EQ(script::registers().loadHook, 1);
 }
@@ -117,17 +117,17 @@ TEST_F(Snapshot, AppendingPushesKeepEverySnapshotInTheSlotFile) {
   size_t ticks = 0;
   for (size_t at = 0; (at = file.find("\n`\n", at)) != std::string::npos; ++at) ++ticks;
   EXPECT_EQ(ticks, 3u);
-  EXPECT_EQ(snapshot::historyCount(), 2);
+  EXPECT_EQ(snapshotHistoryCount(), 2);
   resetSaveSlots();
   ASSERT_TRUE(loadSlot(2, false));
   EXPECT_FLOAT_EQ(sprite::frontSlot(10)->x, 40.0f);
   // popSave -1 takes the newest pushed snapshot, then the one before it.
   ASSERT_TRUE(popSave(-1));
   EXPECT_FLOAT_EQ(sprite::frontSlot(10)->x, 30.0f);
-  EXPECT_EQ(snapshot::historyCount(), 1);
+  EXPECT_EQ(snapshotHistoryCount(), 1);
   ASSERT_TRUE(popSave(-1));
   EXPECT_FLOAT_EQ(sprite::frontSlot(10)->x, 20.0f);
-  EXPECT_EQ(snapshot::historyCount(), 0);
+  EXPECT_EQ(snapshotHistoryCount(), 0);
   ASSERT_TRUE(popSave(-1));
   EXPECT_FLOAT_EQ(sprite::frontSlot(10)->x, 10.0f);
   EXPECT_FALSE(popSave(-1));
@@ -140,7 +140,7 @@ TEST_F(Snapshot, PoppingPagesBackThroughTheBacklogAndPushingWithoutAppend) {
     run("sp_x", "10, " + std::to_string(x));
     clearSave();
     pushSave(true, "");
-    text::currentEntry().saveDepth = snapshot::historyCount();
+    text::currentEntry().saveDepth = snapshotHistoryCount();
     text::currentEntry().text[0] = 'p';
     text::closeEntry();
   }
@@ -154,7 +154,7 @@ TEST_F(Snapshot, PoppingPagesBackThroughTheBacklogAndPushingWithoutAppend) {
   EXPECT_FALSE(popSave(150));
   clearSave();
   pushSave(false, "");
-  EXPECT_EQ(snapshot::historyCount(), 0);
+  EXPECT_EQ(snapshotHistoryCount(), 0);
   EXPECT_EQ(saveHistory().find("\n`\n"), std::string::npos);
 }
 

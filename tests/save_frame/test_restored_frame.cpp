@@ -1,6 +1,6 @@
 // The frame of a restored game against the frame that was saved, drawn by
 // the device on the offscreen driver.
-#include "core/snapshot.h"
+#include "base/snapshot.h"
 #include "platform/vclock.h"
 #include "render/scene.h"
 #include "save/screenshot.h"
@@ -17,8 +17,7 @@ class RestoredFrame : public Scene {
  protected:
   void SetUp() override {
     Scene::SetUp();
-    bindMotionInFrames();
-    snapshot::clearSections();
+    clearSnapshotSections();
     save::registerSaveSections();
     save::bindSaveSlotCommands();
     script::slotLines(0) = {"*start", "print 1", "print 2"};

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "core/report.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "resource/packer.h"
 #include "script/control.h"
 #include "script/expression.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/textconv.h"
+#include "base/textconv.h"
 #include "script/library.h"
 #include "script/regex.h"
 #include "support/tempdir.h"

@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-#include "core/report.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "resource/packer.h"
 #include "resource/script_names.h"
 #include "script/loader.h"

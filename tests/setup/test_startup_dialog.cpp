@@ -3,9 +3,9 @@
 
 #include <SDL.h>
 
-#include "core/settings.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/settings.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "image/image.h"
 #include "platform/platform.h"
 #include "platform/window.h"
@@ -17,17 +17,16 @@
 namespace velmora::setup {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 class StartupDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    core::resetSettings();
+    resetSettings();
     quitRequest = 0;
   }
   void TearDown() override {
-    core::resetSettings();
+    resetSettings();
     quitRequest = 0;
   }
   static MachineFacts machine(int w, int h, long freeMb = 8000, bool first = true) {
@@ -177,10 +176,10 @@ TEST_F(StartupDialogTest, AdvancedPageCoversTheOtherKeysAndStepsWithinTheirRange
                                     K::WindowWidth, K::WindowHeight, K::ClientLeft, K::ClientTop, K::FontFile,
                                     K::FontColor1, K::FontColor2, K::FontColor3, K::CursorFile, K::WallPaper,
                                     K::TextStream};
-  std::vector<int> seen(core::kSettingKeyCount, 0);
+  std::vector<int> seen(kSettingKeyCount, 0);
   for (const AdvancedRow& r : advancedRows()) ++seen[static_cast<size_t>(r.key)];
   for (K k : elsewhere) seen[static_cast<size_t>(k)] += 10;
-  for (size_t i = 0; i < seen.size(); ++i) EXPECT_TRUE(seen[i] == 1 || seen[i] == 10) << core::settingInfo(K(i)).name;
+  for (size_t i = 0; i < seen.size(); ++i) EXPECT_TRUE(seen[i] == 1 || seen[i] == 10) << settingInfo(K(i)).name;
 
   auto row = [](K key) {
     const auto& rows = advancedRows();
@@ -204,7 +203,7 @@ TEST_F(StartupDialogTest, AdvancedPageCoversTheOtherKeysAndStepsWithinTheirRange
   stepAdvancedRow(row(K::LimitFPS), -1);
   EXPECT_EQ(setting(K::LimitFPS), 0);
   stepAdvancedRow(row(K::LimitFPS), 1);
-  EXPECT_EQ(core::frameInterval().numerator, 200);  // read as the file would be: 1000 / 5
+  EXPECT_EQ(frameInterval().numerator, 200);  // read as the file would be: 1000 / 5
   stepAdvancedRow(row(K::BgmVolume), -1);
   defaultAdvancedRow(row(K::LimitFPS));
   EXPECT_EQ(setting(K::LimitFPS), 0);

@@ -1,4 +1,4 @@
-#include "core/hash.h"
+#include "base/hash.h"
 #include "script/loader.h"
 #include "sprite_fixture.h"
 
@@ -7,7 +7,7 @@ namespace {
 
 class CacheTest : public SpriteTest {
  protected:
-  void setBudget(int64_t bytes) { core::setting(core::SettingKey::CacheMaxSize) = int32_t(bytes); }
+  void setBudget(int64_t bytes) { setting(SettingKey::CacheMaxSize) = int32_t(bytes); }
   image::Image* load(const char* path, int* resolution = nullptr, bool useCache = true) {
     return loadPicture(path, resolution, useCache, true);
   }
@@ -281,7 +281,7 @@ TEST_F(LookaheadTest, FillsTheCacheAndDropsTheRest) {
   EXPECT_FALSE(cacheHolds("bg/d.png"));
   EXPECT_EQ(cacheBytesUsed(), 4u * 256u);
 
-  core::setting(core::SettingKey::LookaHead) = 0;
+  setting(SettingKey::LookaHead) = 0;
   clearCache();
   run("lookahead", "");
   EXPECT_EQ(cacheCount(), 0u);
@@ -320,14 +320,14 @@ std::vector<std::string> voices;
 void captureVoice(const std::string& path) { voices.push_back(path); }
 
 TEST_F(LookaheadTest, VoicesOfTheNextVoicedLine) {
-  setVoicePreloader(captureVoice);
+  installSpriteHooks({.preloadVoice = captureVoice});
   voices.clear();
   script::slotLines(1) = {"sp 1,bg/a.png,0,1", sj("【話者】"), sj("【話者,a012_0034,a012_0035】こんにちは"),
                           sj("【話者,b001_0001】")};
   script::slotChanged(1);
   run("lookahead2", "");
   EXPECT_EQ(voices, (std::vector<std::string>{"vo/012/a012_0034.ogg", "vo/012/a012_0035.ogg"}));
-  setVoicePreloader(nullptr);
+  installSpriteHooks({});
 }
 
 }  // namespace

@@ -385,12 +385,12 @@ TEST_F(SwitchTest, FinishingEndsASwitchWithTheNewPicture) {
 
 TEST_F(MotionTest, MotionBlurSwitchGoesToItsHandler) {
   static int seen = -1;
-  setMotionBlurHandler([](bool on, int strength) { seen = on ? strength : 0; });
+  installSpriteHooks({.motionBlur = [](bool on, int strength) { seen = on ? strength : 0; }});
   run("sc_mb", "1, 0x1C0");
   EXPECT_EQ(seen, 0xC0);
   run("sc_mb", "0, 5");
   EXPECT_EQ(seen, 0);
-  setMotionBlurHandler(nullptr);
+  installSpriteHooks({});
 }
 
 }  // namespace

@@ -10,10 +10,10 @@
 #include <string>
 
 #include "bindings/catalogue.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "image/image.h"
 #include "script/control.h"
 #include "script/expression.h"
@@ -51,7 +51,7 @@ class SpriteTest : public ::testing::Test {
     runOptions().answer = 7;
     setSaveRoot("");
     quitRequest = 0;
-    core::resetSettings();
+    resetSettings();
     script::registerOwnCommands();
     bindings::registerCatalogue();
     bindSpriteCores();
@@ -68,7 +68,7 @@ class SpriteTest : public ::testing::Test {
     script::clearControlState();
     script::resetInterpreter();
     script::resetVariables();
-    core::resetSettings();
+    resetSettings();
   }
   static void run(const char* command, const std::string& args) {
     script::CommandHandler h = script::findCommand(command);

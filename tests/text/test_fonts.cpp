@@ -10,7 +10,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "core/textconv.h"
+#include "base/textconv.h"
 #include "resource/packer.h"
 #include "resource/resource.h"
 #include "support/tempdir.h"

@@ -143,16 +143,16 @@ TEST_F(Layout, TheEndOfLineRuleWaitsForParagraphsAndPages) {
 TEST_F(Layout, AutoTimeGrowsPerCharacterAndAtEachWait) {
   script::registers().postTextHook = 1;
   window().flow.lineEndWait = 1;
-  core::setting(core::SettingKey::AutoChar) = 50;
-  core::currentText().textSpeed = 20;
-  core::currentText().autoWait = 500;
+  setting(SettingKey::AutoChar) = 50;
+  currentText().textSpeed = 20;
+  currentText().autoWait = 500;
   const uint32_t now = platform::nowMs();
   show("あい");
-  EXPECT_EQ(modes::reading().autoDeadline, 2 * 70 + now + 500 + 20);
+  EXPECT_EQ(script::readingModes().autoDeadline, 2 * 70 + now + 500 + 20);
 }
 
 TEST_F(Layout, JumpModeLogsTheTextButPlacesNoGlyph) {
-  modes::reading().jump = 1;
+  script::readingModes().jump = 1;
   show("あい");
   EXPECT_EQ(window().main.laidOut, 0);
   EXPECT_EQ(entryUtf8(), "あい\x0C");

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "core/report.h"
+#include "base/report.h"
 #include "resource/packer.h"
 #include "script/loader.h"
 #include "support/tempdir.h"
@@ -12,87 +12,86 @@
 namespace velmora::text::test {
 namespace {
 
-using core::SettingKey;
 
 class Modes : public ::testing::Test {
  protected:
   void SetUp() override {
-    core::resetSettings();
-    modes::resetModes();
+    resetSettings();
+    script::resetModes();
   }
 };
 
 TEST_F(Modes, SkipStopsAtUnreadTextUnlessAlreadyReadSkip) {
   int32_t read = 1, unread = 0;
-  modes::enterTextBlock(read, 1, 10);
-  modes::startSkip();
-  EXPECT_EQ(modes::takeModeWord(), 3);
-  modes::enterTextBlock(unread, 1, 20);
+  script::enterTextBlock(read, 1, 10);
+  script::startSkip();
+  EXPECT_EQ(script::takeModeWord(), 3);
+  script::enterTextBlock(unread, 1, 20);
   EXPECT_EQ(unread, 1);
-  EXPECT_EQ(modes::reading().skip, 0);
-  EXPECT_EQ(modes::takeModeWord(), 33);
+  EXPECT_EQ(script::readingModes().skip, 0);
+  EXPECT_EQ(script::takeModeWord(), 33);
 
-  core::setting(SettingKey::AlreadyReadSkip) = 1;
+  setting(SettingKey::AlreadyReadSkip) = 1;
   int32_t another = 0;
-  modes::startSkip();
-  modes::takeModeWord();
-  modes::enterTextBlock(another, 1, 30);
-  EXPECT_EQ(modes::reading().skip, 1);
-  EXPECT_EQ(modes::takeModeWord(), 0);
+  script::startSkip();
+  script::takeModeWord();
+  script::enterTextBlock(another, 1, 30);
+  EXPECT_EQ(script::readingModes().skip, 1);
+  EXPECT_EQ(script::takeModeWord(), 0);
 }
 
 TEST_F(Modes, SkipDoesNotStartOnUnreadText) {
   int32_t unread = 0;
-  modes::enterTextBlock(unread, 1, 10);
-  modes::startSkip();
-  EXPECT_EQ(modes::reading().skip, 0);
-  EXPECT_EQ(modes::takeModeWord(), 0);
+  script::enterTextBlock(unread, 1, 10);
+  script::startSkip();
+  EXPECT_EQ(script::readingModes().skip, 0);
+  EXPECT_EQ(script::takeModeWord(), 0);
 }
 
 TEST_F(Modes, AutoSkipStartsOnReadTextAndStopsAtTheFirstUnread) {
-  core::setting(SettingKey::AlreadyReadAutoSkip) = 1;
-  core::setting(SettingKey::AlreadyReadSkip) = 1;
+  setting(SettingKey::AlreadyReadAutoSkip) = 1;
+  setting(SettingKey::AlreadyReadSkip) = 1;
   int32_t read = 1, unread = 0;
-  modes::enterTextBlock(read, 1, 10);
-  EXPECT_EQ(modes::reading().skip, 1);
-  EXPECT_EQ(modes::takeModeWord(), 3);
-  EXPECT_EQ(core::setting(SettingKey::AlreadyReadAutoSkip), 3);
-  modes::enterTextBlock(unread, 1, 20);
-  EXPECT_EQ(modes::reading().skip, 0);
-  EXPECT_EQ(modes::takeModeWord(), 33);
-  EXPECT_EQ(core::setting(SettingKey::AlreadyReadAutoSkip), 1);
+  script::enterTextBlock(read, 1, 10);
+  EXPECT_EQ(script::readingModes().skip, 1);
+  EXPECT_EQ(script::takeModeWord(), 3);
+  EXPECT_EQ(setting(SettingKey::AlreadyReadAutoSkip), 3);
+  script::enterTextBlock(unread, 1, 20);
+  EXPECT_EQ(script::readingModes().skip, 0);
+  EXPECT_EQ(script::takeModeWord(), 33);
+  EXPECT_EQ(setting(SettingKey::AlreadyReadAutoSkip), 1);
 }
 
 TEST_F(Modes, StopWordsTellWhichModesWereOn) {
-  modes::startAuto();
-  EXPECT_EQ(modes::takeModeWord(), 2);
-  EXPECT_EQ(modes::stopModes(), 1 + 16);
-  EXPECT_EQ(modes::stopModes(), 0);  // a word is pending
-  modes::takeModeWord();
-  modes::toggleAuto();
-  modes::takeModeWord();
-  modes::toggleAuto();
-  EXPECT_EQ(modes::takeModeWord(), 17);
+  script::startAuto();
+  EXPECT_EQ(script::takeModeWord(), 2);
+  EXPECT_EQ(script::stopModes(), 1 + 16);
+  EXPECT_EQ(script::stopModes(), 0);  // a word is pending
+  script::takeModeWord();
+  script::toggleAuto();
+  script::takeModeWord();
+  script::toggleAuto();
+  EXPECT_EQ(script::takeModeWord(), 17);
 }
 
 int g_jumpEnds = 0;
 void countJumpEnd() { ++g_jumpEnds; }
 
 TEST_F(Modes, JumpModeEndsAtItsTargetAndReportsWordSixtyFive) {
-  modes::hooks().endJumpEffects = countJumpEnd;
-  modes::startJumpMode();
-  modes::reading().returnScript = 7;
-  modes::reading().returnLine = 40;
-  EXPECT_EQ(modes::modeBits(), 16 + 8);
+  script::modeHooks().endJumpEffects = countJumpEnd;
+  script::startJumpMode();
+  script::readingModes().returnScript = 7;
+  script::readingModes().returnLine = 40;
+  EXPECT_EQ(script::modeBits(), 16 + 8);
   int32_t flag = 1;
-  modes::enterTextBlock(flag, 7, 30);
-  EXPECT_EQ(modes::reading().jump, 1);
-  modes::enterTextBlock(flag, 7, 40);
-  EXPECT_EQ(modes::reading().jump, 0);
-  EXPECT_EQ(modes::reading().returnScript, 0u);
-  EXPECT_EQ(modes::takeModeWord(), 65);
+  script::enterTextBlock(flag, 7, 30);
+  EXPECT_EQ(script::readingModes().jump, 1);
+  script::enterTextBlock(flag, 7, 40);
+  EXPECT_EQ(script::readingModes().jump, 0);
+  EXPECT_EQ(script::readingModes().returnScript, 0u);
+  EXPECT_EQ(script::takeModeWord(), 65);
   EXPECT_EQ(g_jumpEnds, 1);
-  modes::hooks().endJumpEffects = nullptr;
+  script::modeHooks().endJumpEffects = nullptr;
 }
 
 using BacklogRing = MessageTest;
@@ -117,10 +116,10 @@ TEST_F(BacklogRing, EntryTextKeepsAtMost1023Bytes) {
 }
 
 TEST_F(BacklogRing, ClosingAnEntryClearsTheAutoTimeAndThePageCount) {
-  modes::reading().autoDeadline = 99;
+  script::readingModes().autoDeadline = 99;
   window().flow.pageWaits = 2;
   closeEntry();
-  EXPECT_EQ(modes::reading().autoDeadline, 0u);
+  EXPECT_EQ(script::readingModes().autoDeadline, 0u);
   EXPECT_EQ(window().flow.pageWaits, 0);
 }
 
@@ -128,13 +127,13 @@ int g_voiceStops = 0;
 void countVoiceStop() { ++g_voiceStops; }
 
 TEST_F(BacklogRing, ANewPageStopsTheVoicesOnlyWithVoiceCancel) {
-  setVoiceStopper(countVoiceStop);
+  installTextHooks({.stopVoices = countVoiceStop});
   closeEntry();
   EXPECT_EQ(g_voiceStops, 0);
-  core::setting(SettingKey::VoiceCancel) = 1;
+  setting(SettingKey::VoiceCancel) = 1;
   closeEntry();
   EXPECT_EQ(g_voiceStops, 1);
-  setVoiceStopper(nullptr);
+  installTextHooks({});
 }
 
 }  // namespace

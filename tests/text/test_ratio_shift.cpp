@@ -1,7 +1,7 @@
 // The message text follows an aspect change made while the game runs: in
 // 4:3 mode of a 16:9 design it moves down by the aspect offset when its
 // aspect-shift flag is set, and back again in 16:9 mode.
-#include "core/textconv.h"
+#include "base/textconv.h"
 #include "render/scene.h"
 #include "text/message.h"
 

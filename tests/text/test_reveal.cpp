@@ -11,8 +11,8 @@ using Reveal = MessageTest;
 void advance(uint32_t ms) { platform::advanceVirtualClock(ms); }
 
 TEST_F(Reveal, OneMoreCharacterEveryCharacterTime) {
-  core::setting(core::SettingKey::MessageFade) = 0;
-  core::currentText().textSpeed = 20;
+  setting(SettingKey::MessageFade) = 0;
+  currentText().textSpeed = 20;
   show("あいうえ");
   formatMessDraw();
   EXPECT_EQ(setMessDraw(), 1);
@@ -29,9 +29,9 @@ TEST_F(Reveal, OneMoreCharacterEveryCharacterTime) {
 }
 
 TEST_F(Reveal, APauseAfterACommaHoldsForPointWaitCharacterTimes) {
-  core::setting(core::SettingKey::MessageFade) = 0;
-  core::setting(core::SettingKey::PointWait) = 2;
-  core::currentText().textSpeed = 20;
+  setting(SettingKey::MessageFade) = 0;
+  setting(SettingKey::PointWait) = 2;
+  currentText().textSpeed = 20;
   show("あ、いう");
   EXPECT_EQ(window().main.pauses, (std::vector<int>{2, 2}));
   formatMessDraw();
@@ -46,8 +46,8 @@ TEST_F(Reveal, APauseAfterACommaHoldsForPointWaitCharacterTimes) {
 }
 
 TEST_F(Reveal, FadingCharactersBecomeOpaqueAfter256Milliseconds) {
-  core::setting(core::SettingKey::MessageFade) = 1;
-  core::currentText().textSpeed = 10;
+  setting(SettingKey::MessageFade) = 1;
+  currentText().textSpeed = 10;
   show("あい");
   formatMessDraw();
   EXPECT_EQ(window().main.slots()[0].colour, 0x00FFFFFFu);
@@ -63,15 +63,15 @@ TEST_F(Reveal, FadingCharactersBecomeOpaqueAfter256Milliseconds) {
 }
 
 TEST_F(Reveal, SpeedZeroAndSkipFinishAtOnce) {
-  core::currentText().textSpeed = 0;
+  currentText().textSpeed = 0;
   show("あい");
   formatMessDraw();
   EXPECT_EQ(setMessDraw(), 0);
   EXPECT_EQ(window().main.visible, 2);
-  core::currentText().textSpeed = 20;
+  currentText().textSpeed = 20;
   show("う");
   formatMessDraw();
-  modes::reading().skip = 1;
+  script::readingModes().skip = 1;
   EXPECT_EQ(setMessDraw(), 0);
 }
 
@@ -87,8 +87,8 @@ TEST_F(Reveal, EndOfRevealKeepsTheTextAfterAClickWaitOnly) {
 }
 
 TEST_F(Reveal, RubyShowsWithItsBaseCharacters) {
-  core::setting(core::SettingKey::MessageFade) = 0;
-  core::currentText().textSpeed = 20;
+  setting(SettingKey::MessageFade) = 0;
+  currentText().textSpeed = 20;
   show("{世界/せかい}");
   formatMessDraw();
   advance(20);

@@ -2,7 +2,7 @@
 // an atlas larger than any GL texture, a capacity larger than memory.
 #include <climits>
 
-#include "core/textconv.h"
+#include "base/textconv.h"
 #include "render/scene.h"
 #include "text/cstring.h"
 
@@ -37,7 +37,7 @@ TEST_F(TextFailures, AGlyphTextureThatCannotBeMadeIsReportedPerCharacter) {
 }
 
 TEST_F(TextFailures, InSixteenBitColourTheGlyphCellIsUploaded) {
-  core::setting(core::SettingKey::ColorMode) = 1;
+  setting(SettingKey::ColorMode) = 1;
   screen(640, 480);
   takeLog();
   CString s;

@@ -2,7 +2,7 @@
 // the message layer, and only when the quake aims at that layer.
 #include <climits>
 
-#include "core/textconv.h"
+#include "base/textconv.h"
 #include "platform/vclock.h"
 #include "render/scene.h"
 #include "sprite/motion.h"
@@ -26,11 +26,6 @@ class TextQuake : public render::test::Scene {
     Scene::SetUp();
     sprite::bindMotionCores();
     bindTextCores();
-    static bool installed = false;
-    if (!installed) {
-      render::addFrameUpdate(sprite::motionFrameStep);
-      installed = true;
-    }
     platform::setVirtualClock(true);
     screen(kW, kH);
     savePicture("bg.png", makePicture(kW, kH, [](int, int) { return 0xFF000000u; }));

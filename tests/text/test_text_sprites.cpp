@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "bindings/catalogue.h"
-#include "core/report.h"
-#include "core/state.h"
+#include "base/report.h"
+#include "base/state.h"
 #include "image/image.h"
 #include "render/input/buttons.h"
 #include "render/input/internal.h"
@@ -83,13 +83,13 @@ TEST_F(Commands, ABacklogSpriteDrawsItsRowsWithRuby) {
 
 TEST_F(Commands, CurrentAndDefaultPairs) {
   run("setMessSpeed", "40, 25");
-  EXPECT_EQ(core::currentText().textSpeed, 40);
+  EXPECT_EQ(currentText().textSpeed, 40);
   run("getMessSpeed", "%a");
   EXPECT_EQ(var("%a"), 25);
   run("setMessSpeed", "-1, -1");
-  EXPECT_EQ(core::currentText().textSpeed, 25);
+  EXPECT_EQ(currentText().textSpeed, 25);
   run("setFontFile", "\"\", \"ＭＳ 明朝\"");
-  EXPECT_EQ(sjis_to_utf8(core::currentText().fontFile), "ＭＳ 明朝");
+  EXPECT_EQ(sjis_to_utf8(currentText().fontFile), "ＭＳ 明朝");
   run("getFontFile", "$s");
   EXPECT_EQ(str("$s"), "ＭＳ 明朝");
 }
@@ -138,14 +138,14 @@ TEST_F(Commands, TextPicturesThatCannotBeAllocatedAreReportedByTheirWrapper) {
 }
 
 TEST_F(Commands, HidingTheWholeWindowTakesTheTooltipAlong) {
-  input::ButtonRecord r;
+  render::ButtonRecord r;
   r.tooltip = "tip";
-  input::postTooltip(r);
+  render::postTooltip(r);
   run("setWindowVisible", "2");
-  EXPECT_TRUE(input::tooltip().shown);
+  EXPECT_TRUE(render::tooltip().shown);
   EXPECT_EQ(render::windowVisibleFlags(), 2);
   run("setWindowVisible", "0");
-  EXPECT_FALSE(input::tooltip().shown);
+  EXPECT_FALSE(render::tooltip().shown);
   run("getWindowVisible", "%a");
   EXPECT_EQ(var("%a"), 0);
   run("setWindowVisible", "3");

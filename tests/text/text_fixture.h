@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/modes.h"
-#include "core/settings.h"
-#include "core/textconv.h"
+#include "script/modes.h"
+#include "base/settings.h"
+#include "base/textconv.h"
 #include "platform/platform.h"
 #include "platform/vclock.h"
 #include "script/interp.h"
@@ -21,8 +21,8 @@ namespace velmora::text::test {
 class MessageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    core::resetSettings();
-    modes::resetModes();
+    resetSettings();
+    script::resetModes();
     script::resetInterpreter();
     platform::setVirtualClock(true);
     MessageWindow& w = window();

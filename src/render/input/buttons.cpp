@@ -3,15 +3,15 @@
 
 #include <string>
 
-#include "core/report.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/textconv.h"
 #include "image/image.h"
 #include "platform/input.h"
 #include "render/messages.h"
 #include "render/render.h"
 #include "sprite/sprite.h"
 
-namespace velmora::input {
+namespace velmora::render {
 namespace {
 
 ButtonState buttonState;
@@ -157,4 +157,4 @@ void setTooltipText(int button, std::string_view text) {
 
 bool buttonMapped(int button) { return buttonState.map.count(buttonState.records[static_cast<size_t>(button & 255)].sprite) != 0; }
 
-}  // namespace velmora::input
+}  // namespace velmora::render

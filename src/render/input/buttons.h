@@ -10,7 +10,7 @@
 
 #include "render/geometry.h"
 
-namespace velmora::input {
+namespace velmora::render {
 
 constexpr int kButtonCount = 256;
 constexpr int kNoEvent = 256;
@@ -91,4 +91,4 @@ void hideTooltip();
 // Binds the button, event-wait and system-service cores.
 void bindInputCores();
 
-}  // namespace velmora::input
+}  // namespace velmora::render

@@ -1,13 +1,13 @@
 // The button and event-wait command cores.
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
-#include "core/report.h"
-#include "core/textconv.h"
+#include "base/report.h"
+#include "base/textconv.h"
 #include "render/input/internal.h"
 #include "render/messages.h"
 #include "sprite/motion.h"
 
-namespace velmora::input {
+namespace velmora::render {
 namespace {
 
 using namespace velmora::bindings;
@@ -86,4 +86,4 @@ const CoreBinding kButtonCores[] = {
 
 void bindButtonCores() { bindCores(kButtonCores); }
 
-}  // namespace velmora::input
+}  // namespace velmora::render

@@ -2,27 +2,26 @@
 // is pending, in a fixed order.
 #include <vector>
 
-#include "core/glide.h"
-#include "core/modes.h"
-#include "core/pump.h"
-#include "core/scenario.h"
-#include "core/settings.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "platform/glide.h"
+#include "script/modes.h"
+#include "base/pump.h"
+#include "base/settings.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "platform/events.h"
 #include "platform/input.h"
 #include "platform/platform.h"
 #include "platform/vclock.h"
 #include "render/display.h"
+#include "render/hooks.h"
 #include "render/render.h"
 #include "render/input/internal.h"
 #include "render/window/window_events.h"
 
-namespace velmora::input {
+namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 constexpr uint32_t kPowerSaverPeriod = 30000;
 // The longest sleep of a game paused while its window is inactive; any
@@ -57,7 +56,7 @@ bool hoverStep(ButtonState& b, int& hovered, InputEvent& out) {
   hovered = -2;
   render::zoomPanPoll();
   render::cursorTick();
-  if (cursorGlideRunning()) return false;
+  if (platform::cursorGlideRunning()) return false;
   int cx = 0, cy = 0;
   platform::clientCursor(cx, cy);
   cursorIdle(b, cx, cy);
@@ -144,7 +143,7 @@ bool arrowKey(ButtonState& b, int vk, InputEvent& out) {
   selectByKeys(next);
   hideTooltip();
   const ButtonRecord& r = b.records[static_cast<size_t>(next)];
-  if (const int32_t speed = setting(K::CursorMove)) glideCursor(r.centreX, r.centreY, speed * 4, true);
+  if (const int32_t speed = setting(K::CursorMove)) platform::glideCursor(r.centreX, r.centreY, speed * 4, true);
   out = event(next, vk, 0);
   return true;
 }
@@ -152,10 +151,10 @@ bool arrowKey(ButtonState& b, int vk, InputEvent& out) {
 bool keyDownEvent(ButtonState& b, int vk, WaitMode mode, InputEvent& out) {
   if (vk == 0) return false;
   if (mode == WaitMode::PassThrough && vk == kVkCtrl && windowActive()) {
-    modes::holdFast();
+    script::holdFast();
     return out = kSkip, true;
   }
-  if (vk == kVkEnter) modes::releaseFast();
+  if (vk == kVkEnter) script::releaseFast();
   if (vk >= kVkLeft && vk <= kVkDown && arrowKey(b, vk, out)) return true;
   out = event(b.current, vk == kVkEnter && b.current >= 0 ? 1 : vk, 2);
   return true;
@@ -163,7 +162,7 @@ bool keyDownEvent(ButtonState& b, int vk, WaitMode mode, InputEvent& out) {
 
 bool keyUpEvent(ButtonState& b, int vk, InputEvent& out) {
   if (vk == 0) return false;
-  if (vk == kVkCtrl) modes::releaseFast();
+  if (vk == kVkCtrl) script::releaseFast();
   out = event(b.current, vk == kVkEnter && b.current >= 0 ? 1 : vk, 3);
   if (vk == kVkEnter) b.current = -1;
   return true;
@@ -176,7 +175,7 @@ bool wheelEvent(ButtonState& b, int delta, InputEvent& out) {
   else if (b.wheel <= -threshold) out = event(b.current, 0, 4);
   else return false;
   b.wheel = 0;
-  modes::releaseFast();
+  script::releaseFast();
   return true;
 }
 
@@ -202,7 +201,7 @@ bool messageEvent(ButtonState& b, const WindowMessage& m, WaitMode mode, InputEv
       out = event(b.current, 1, 2);
       return true;
     case kMsgLeftUp:
-      modes::releaseFast();
+      script::releaseFast();
       if (b.current != b.pressed) return false;
       out = event(b.current, 1, 3);
       b.current = -1;
@@ -211,15 +210,15 @@ bool messageEvent(ButtonState& b, const WindowMessage& m, WaitMode mode, InputEv
     case kMsgRightDown: out = event(-1, 2, 2); return true;
     case kMsgRightUp:
       // A running mode is stopped instead; its word is reported below.
-      if (modes::reading().autoMode || modes::reading().skip) return modes::stopModes(), false;
+      if (script::readingModes().autoMode || script::readingModes().skip) return script::stopModes(), false;
       out = event(-1, 2, 3);
       return true;
     case kMsgMiddleDown:
       if (mode != WaitMode::PassThrough) return out = event(b.current, 4, 2), true;
-      modes::holdFast();
+      script::holdFast();
       return out = kSkip, true;
     case kMsgMiddleUp:
-      if (mode == WaitMode::PassThrough) modes::releaseFast();
+      if (mode == WaitMode::PassThrough) script::releaseFast();
       out = event(b.current, 4, 3);
       return true;
     case kMsgWheel: return wheelEvent(b, wheelDelta(m), out);
@@ -233,7 +232,7 @@ bool messageEvent(ButtonState& b, const WindowMessage& m, WaitMode mode, InputEv
 InputEvent pendingEvent(ButtonState& b, WaitMode mode, bool queueEmpty) {
   InputEvent out;
   if (takeFindAnswer(out)) return out;
-  if (const int word = modes::takeModeWord()) return event(257, word >> 4, (word & 7) - 1);
+  if (const int word = script::takeModeWord()) return event(257, word >> 4, (word & 7) - 1);
   if (const int close = closeRequest()) {
     setCloseRequest(0);
     return event(261, 261, close - 1);
@@ -243,21 +242,21 @@ InputEvent pendingEvent(ButtonState& b, WaitMode mode, bool queueEmpty) {
     b.seenAspectCounter = g.aspectCounter;
     return event(262, 262, setting(K::ScreenAspect));
   }
-  const modes::ReadingModes& r = modes::reading();
+  const script::ReadingModes& r = script::readingModes();
   if (r.skip || r.jump) return kSkip;
   if (g.fullScreenCounter != b.seenFullScreenCounter) {
     b.seenFullScreenCounter = g.fullScreenCounter;
     return event(258, 258, setting(K::FullScreen));
   }
   if (mode == WaitMode::PassThrough && windowActive() && platform::mouseButtonDown(2)) {
-    modes::holdFast();
+    script::holdFast();
     return kSkip;
   }
   if (r.autoMode) {
     b.autoPollParity = !b.autoPollParity;
-    if (b.autoPollParity && modes::autoDeadlinePassed(platform::nowMs())) return event(260, 260, 3);
+    if (b.autoPollParity && script::autoDeadlinePassed(platform::nowMs())) return event(260, 260, 3);
   }
-  if (queueEmpty) scenario::noteIdleEventPoll();
+  if (queueEmpty && renderHooks().idleEventPoll) renderHooks().idleEventPoll();
   render::eventWaitFoundNothing();
   return out;
 }
@@ -295,4 +294,4 @@ InputEvent pollEvent(WaitMode mode) {
   return pendingEvent(b, mode, msg.message == kMsgNone);
 }
 
-}  // namespace velmora::input
+}  // namespace velmora::render

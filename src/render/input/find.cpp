@@ -1,13 +1,13 @@
 #include "render/input/find.h"
 
-#include "core/pump.h"
-#include "core/sjis.h"
-#include "core/textconv.h"
+#include "base/pump.h"
+#include "base/sjis.h"
+#include "base/textconv.h"
 #include "platform/input.h"
 #include "render/display.h"
 #include "render/input/internal.h"
 
-namespace velmora::input {
+namespace velmora::render {
 namespace {
 
 struct FindState {
@@ -145,4 +145,4 @@ render::Rect findControlRect(int control) {
   }
 }
 
-}  // namespace velmora::input
+}  // namespace velmora::render

@@ -6,7 +6,7 @@
 
 #include "render/geometry.h"
 
-namespace velmora::input {
+namespace velmora::render {
 
 // Flag word of an answer.
 enum FindFlags : int { kFindDown = 0x1, kFindWholeWord = 0x2, kFindMatchCase = 0x4, kFindNext = 0x8, kFindClosed = 0x40 };
@@ -35,4 +35,4 @@ enum FindControl { kFindField, kFindWholeWordBox, kFindDownBox, kFindNextButton,
 render::Rect findBoxRect();
 render::Rect findControlRect(int control);
 
-}  // namespace velmora::input
+}  // namespace velmora::render

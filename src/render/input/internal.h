@@ -4,7 +4,7 @@
 
 #include "render/input/buttons.h"
 
-namespace velmora::input {
+namespace velmora::render {
 
 void postTooltip(const ButtonRecord& record);
 void setTooltipText(int button, std::string_view text);
@@ -16,4 +16,4 @@ void bindButtonCores();
 // The Find answer waiting for the event wait; false when none.
 bool takeFindAnswer(InputEvent& event);
 
-}  // namespace velmora::input
+}  // namespace velmora::render

@@ -4,12 +4,12 @@
 
 #include "bindings/bridge.h"
 #include "bindings/catalogue.h"
-#include "core/glide.h"
-#include "core/pump.h"
-#include "core/report.h"
-#include "core/settings.h"
-#include "core/state.h"
-#include "core/textconv.h"
+#include "platform/glide.h"
+#include "base/pump.h"
+#include "base/report.h"
+#include "base/settings.h"
+#include "base/state.h"
+#include "base/textconv.h"
 #include "platform/events.h"
 #include "platform/input.h"
 #include "platform/platform.h"
@@ -17,16 +17,15 @@
 #include "render/input/find.h"
 #include "render/input/internal.h"
 
-namespace velmora::input {
+namespace velmora::render {
 namespace {
 
 using namespace velmora::bindings;
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 void cmd_setCursorPos(CommandContext c) {
   if (setting(K::CursorMove) == 0) return;
-  glideCursor(intArg(c, 1), intArg(c, 2), intArg(c, 3), true);
+  platform::glideCursor(intArg(c, 1), intArg(c, 2), intArg(c, 3), true);
 }
 
 void cmd_getCursorPos(CommandContext c) {
@@ -116,4 +115,4 @@ void bindInputCores() {
   waitSettings().wheelThreshold = wheelThreshold();
 }
 
-}  // namespace velmora::input
+}  // namespace velmora::render

@@ -2,8 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "core/settings.h"
-#include "core/textconv.h"
+#include "base/settings.h"
+#include "base/textconv.h"
 #include "image/image.h"
 #include "platform/input.h"
 #include "platform/platform.h"
@@ -53,7 +53,7 @@ bool loadCursorPicture(const std::string& name) {
 
 bool applyCursorFile() {
   cursorState = CursorState{};
-  const std::string& name = core::settingText(core::SettingKey::CursorFile);
+  const std::string& name = settingText(SettingKey::CursorFile);
   if (name.empty()) {
     platform::setDefaultCursor();
     return true;

@@ -2,15 +2,14 @@
 
 #include <string>
 
-#include "core/settings.h"
-#include "core/textconv.h"
+#include "base/settings.h"
+#include "base/textconv.h"
 #include "render/internal.h"
 
 namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 struct MenuState {
   MenuModel model;

@@ -2,14 +2,13 @@
 
 #include <algorithm>
 
-#include "core/settings.h"
-#include "core/textconv.h"
+#include "base/settings.h"
+#include "base/textconv.h"
 
 namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 MenuBarInteraction barInteraction;
 

@@ -1,5 +1,5 @@
 // The window menu's commands and the two system-menu commands.
-#include "core/settings.h"
+#include "base/settings.h"
 #include "platform/window.h"
 #include "render/display.h"
 #include "render/internal.h"
@@ -10,8 +10,7 @@
 namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 bool windowMode() { return setting(K::FullScreen) == 0; }
 bool wallPaperKind() { return setting(K::FullMode) == 2 || setting(K::FullMode) == 3; }

@@ -1,6 +1,6 @@
 // The wall paper: a picture tiled over the full-screen window around the
 // picture in kinds 2 and 3, black without one.
-#include "core/settings.h"
+#include "base/settings.h"
 #include "image/image.h"
 #include "render/internal.h"
 #include "render/window/window_events.h"
@@ -9,8 +9,7 @@
 namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 struct WallPaperState {
   GLuint texture = 0;
@@ -30,7 +29,7 @@ void releaseWallPaper() {
 void rebuildWallPaper() {
   noteTextureChange();
   releaseWallPaper();
-  const std::string& name = core::settingText(K::WallPaper);
+  const std::string& name = settingText(K::WallPaper);
   if (name.empty() || !device().created) return;
   image::Image* picture = sprite::loadWholePicture(name.c_str(), nullptr, false);
   if (!picture) return;  // the bars stay black

@@ -1,11 +1,11 @@
 #include "render/window/window_events.h"
 
-#include "core/modes.h"
-#include "core/pump.h"
-#include "core/report.h"
-#include "core/state.h"
-#include "core/textconv.h"
-#include "core/settings.h"
+#include "script/modes.h"
+#include "base/pump.h"
+#include "base/report.h"
+#include "base/state.h"
+#include "base/textconv.h"
+#include "base/settings.h"
 #include "platform/platform.h"
 #include "platform/window.h"
 #include "render/display.h"
@@ -16,8 +16,7 @@
 namespace velmora::render {
 namespace {
 
-using core::setting;
-using K = core::SettingKey;
+using K = SettingKey;
 
 // A second close within this time means the game is not answering the first.
 constexpr uint32_t kCloseRepeatMs = 5000;
@@ -112,8 +111,8 @@ void handleWindowEvent(WindowMessage& msg) {
         break;
       }
       if (msg.message == kMsgKeyDown) break;
-      if (vk == kVkTab) modes::toggleSkip();
-      else if (vk == kVkShift) modes::toggleAuto();
+      if (vk == kVkTab) script::toggleSkip();
+      else if (vk == kVkShift) script::toggleAuto();
       break;
     case kMsgSystemKeyDown:
       if (vk == kVkSpace) openSystemMenu(), msg.message = kMsgNone;

@@ -1,0 +1,165 @@
+// The one place where the engine is connected: every command family bound and
+// every hook of a lower layer pointed at the layer above that serves it.
+#include "app/wiring.h"
+
+#include <cstdint>
+#include <string>
+
+#include "app/scenario.h"
+#include "audio/audio.h"
+#include "base/pump.h"
+#include "base/settings.h"
+#include "base/state.h"
+#include "bindings/catalogue.h"
+#include "bindings/host_commands.h"
+#include "bindings/library_commands.h"
+#include "image/image.h"
+#include "movie/movie.h"
+#include "platform/gamepad.h"
+#include "platform/glide.h"
+#include "platform/vclock.h"
+#include "render/display.h"
+#include "render/geometry.h"
+#include "render/hooks.h"
+#include "render/input/buttons.h"
+#include "render/render.h"
+#include "render/transition.h"
+#include "save/location.h"
+#include "save/store.h"
+#include "script/expression.h"
+#include "script/interp.h"
+#include "script/modes.h"
+#include "setup/inherit_window.h"
+#include "setup/overlay.h"
+#include "setup/startup_dialog.h"
+#include "sprite/motion.h"
+#include "sprite/picture.h"
+#include "sprite/saved.h"
+#include "sprite/sprite.h"
+#include "text/backlog.h"
+#include "text/message.h"
+
+namespace velmora::app {
+namespace {
+
+bool readVariable(const std::string& reference, std::string& value) {
+  if (int32_t* n = script::numericReference(reference)) return value = std::to_string(*n), true;
+  if (std::string* s = script::stringReference(reference)) return value = *s, true;
+  return false;
+}
+
+bool screenshot(const std::string& path, std::string& error) {
+  const render::Geometry& g = render::geometry();
+  if (!render::deviceCreated() || g.screenWidth <= 0) return error = "no screen has been created", false;
+  image::Image* shot = render::getRenderImage(g.screenWidth, g.screenHeight);
+  if (!shot) return error = "the screen could not be read back", false;
+  bool ok = image::saveImage(path.c_str(), shot, image::kSavePng, 24, 9, 0) == 1;
+  image::freeImage(shot);
+  return ok || (error = "the picture could not be written", false);
+}
+
+void logicalToWindow(int& x, int& y) { render::logicalToWindow(render::geometry(), x, y, x, y); }
+
+// Each presented frame counts for the scenario and moves the virtual clock,
+// by --frame-ms or by 1000/60 ms (16 and 17 ms steps that add up exactly).
+void frameTick() {
+  static uint64_t frames = 0;
+  static bool presented = false;
+  // A game that only draws (no event wait) still meets its timed directives;
+  // they see the frame presented last, so none runs before the first one.
+  if (presented) pollScenario();
+  presented = true;
+  noteFrame();
+  if (!platform::virtualClock()) return;
+  ++frames;
+  uint32_t ms = runOptions().frameMs;
+  platform::advanceVirtualClock(ms ? ms : static_cast<uint32_t>(frames * 1000 / 60 - (frames - 1) * 1000 / 60));
+}
+
+// Jump mode spans the sprite loads, the sounds (which follow the reading
+// modes' flag themselves) and the interpreter.
+void startJump() { sprite::setJumpLoading(true); }
+
+void endJump() {
+  sprite::setJumpLoading(false);
+  sprite::rebuildPlaceholders();
+  audio::restartLoopingSounds();
+  text::window().windowVisible = 0;
+  render::setWindowVisibleFlags(0);
+  script::Registers& r = script::registers();
+  r.scriptSwitchRequest = script::kSwitchToSlot0;
+  r.loadHook = 1;
+  r.currentPart = 0;
+}
+
+int windowVisibleFlags() { return text::window().windowVisible; }
+
+void followGamepadSetting(SettingKey key, SettingSource) { platform::enableGamepads(setting(key) != 0); }
+
+void bindCommandFamilies() {
+  script::registerOwnCommands();
+  bindings::registerLibraryBridgeCommands();
+  bindings::registerCatalogue();
+  save::bindSaveCommands();
+  sprite::bindSpriteCores();
+  sprite::bindMotionCores();
+  render::bindRenderCores();
+  render::bindTransitionCores();
+  render::bindInputCores();
+  audio::bindSoundCores();
+  text::bindTextCores();
+  text::connectTextToInterpreter();
+  movie::bindMovieCores();
+  save::registerSaveSections();
+  movie::registerMovieSection();
+  text::registerTextSections();
+  save::bindSaveSlotCommands();
+  bindings::registerScriptHosts();
+}
+
+void installHooks() {
+  installPumpHooks({.presentFrame = render::present, .pollScenario = pollScenario, .framesPresented = framesNoted});
+  platform::setScreenPointMapper(render::logicalToDesktop);
+  sprite::installSpriteHooks({.releaseGpu = render::releaseSpriteTextures,
+                              .stopMovie = movie::stopAndRemove,
+                              .moviePlaying = movie::moviePlaying,
+                              .motionBlur = render::setMotionBlur,
+                              .preloadVoice = audio::preloadSound,
+                              .buildTextSprite = text::renderTextSprite});
+  render::installRenderHooks({.motionStep = sprite::motionFrameStep,
+                              .soundStep = audio::runPendingSounds,
+                              .movieStep = movie::movieFrameStep,
+                              .frameCounted = frameTick,
+                              .trackStep = sprite::motionTrackStep,
+                              .drawTextLayer = text::drawTextLayer,
+                              .drawOverlays = setup::drawOverlays,
+                              .startupDialog = setup::runStartupDialog,
+                              .shiftTextForAspect = text::applyAspectShift,
+                              .idleEventPoll = noteIdleEventPoll});
+  save::setInheritanceChooser(runOptions().headless ? nullptr : setup::chooseInheritance);
+  save::settingsLoadHooks().loadAlreadyRead = text::loadAlreadyRead;
+  save::settingsLoadHooks().applyVolumes = audio::applyVolumeSettings;
+  text::installTextHooks({.stopVoices = audio::stopVoices, .textWaitStarted = noteTextWait});
+  script::ModeHooks& modes = script::modeHooks();
+  modes.windowVisibleFlags = windowVisibleFlags;
+  modes.startJumpEffects = startJump;
+  modes.endJumpEffects = endJump;
+  modes.voicePlaying = audio::voicePlaying;
+  ScenarioHooks& scenario = scenarioHooks();
+  scenario.readVariable = readVariable;
+  scenario.currentText = text::currentMessageText;
+  scenario.screenshot = screenshot;
+  scenario.logicalToWindow = logicalToWindow;
+  // Pads serve every game without its script knowing, unless turned off.
+  setSettingEffect(SettingKey::Gamepad, followGamepadSetting);
+  followGamepadSetting(SettingKey::Gamepad, SettingSource::Command);
+}
+
+}  // namespace
+
+void wireEngine() {
+  bindCommandFamilies();
+  installHooks();
+}
+
+}  // namespace velmora::app

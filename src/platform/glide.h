@@ -1,0 +1,23 @@
+#pragma once
+// Moving the system cursor to a point, at once or in an ease-out glide on a
+// thread of its own.
+
+namespace velmora::platform {
+
+// Turns a logical-screen point into desktop coordinates (installed by the
+// display; without one the point is used as it is).
+using ScreenPointMapper = void (*)(int& x, int& y);
+void setScreenPointMapper(ScreenPointMapper mapper);
+
+// speed 0 places the cursor at once; otherwise the glide lasts
+// ((speed * floor(distance)) | 16) >> 3 ms. A new glide waits for the last.
+void glideCursor(int x, int y, int speed, bool convert);
+// True while a glide thread still moves the cursor.
+bool cursorGlideRunning();
+// Waits for a running glide to reach its target (release, tests).
+void joinCursorGlide();
+
+// The duration of a glide over (dx, dy) at the given speed, in ms.
+unsigned glideDuration(int speed, int dx, int dy);
+
+}  // namespace velmora::platform
