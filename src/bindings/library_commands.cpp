@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "bindings/browser_limits.h"
 #include "core/report.h"
 #include "core/sjis.h"
 #include "core/textconv.h"
@@ -162,6 +163,7 @@ void core_loadLibrary(CommandContext c) {
   lib.path = path;
   lib.handle = openLibrary(path);
   if (!lib.handle) {
+    if (kInBrowser) reportBrowserLimit("loadLibrary", "loadLibrary " + sjis_to_utf8(path) + " (plug-ins)");
     errorc(path + sj(" 読み込ませんでした"), 1);
     return;
   }

@@ -387,7 +387,7 @@ void execute() {
       DS.counts.push_back(4);
       ++i;
     } while (DS.batching && i < DS.items.size() && sameState(DS.items[i], it));
-    glMultiDrawArrays(GL_TRIANGLE_STRIP, DS.firsts.data(), DS.counts.data(), static_cast<GLsizei>(DS.firsts.size()));
+    multiDrawArrays(GL_TRIANGLE_STRIP, DS.firsts.data(), DS.counts.data(), static_cast<GLsizei>(DS.firsts.size()));
   }
   glActiveTexture(GL_TEXTURE1);
   glBindTexture(GL_TEXTURE_2D, 0);

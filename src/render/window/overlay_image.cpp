@@ -23,10 +23,10 @@ void drawOverlayImage(const image::Image& picture, int x, int y) {
   if (!O.texture) glGenTextures(1, &O.texture);
   glBindTexture(GL_TEXTURE_2D, O.texture);
   if (O.width != picture.width || O.height != picture.height) {
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, picture.width, picture.height, 0, GL_BGRA, GL_UNSIGNED_BYTE, picture.pixels);
+    texImageBgra(0, picture.width, picture.height, picture.pixels);
     O.width = picture.width, O.height = picture.height;
   } else {
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, picture.width, picture.height, GL_BGRA, GL_UNSIGNED_BYTE, picture.pixels);
+    texSubImageBgra(0, 0, 0, picture.width, picture.height, picture.pixels);
   }
   int dw = 0, dh = 0;
   GLint viewport[4] = {0, 0, 0, 0};
