@@ -23,8 +23,9 @@ set(VELMORA_BENCH OFF CACHE BOOL "" FORCE)
 # Threads need a cross-origin isolated page (serve.py and the generated page
 # set the headers). Every object in the link, the libraries' too, shares
 # memory. Exceptions: the engine catches allocation failures.
-add_compile_options(-pthread -fexceptions)
-add_link_options(-pthread -fexceptions)
+# The image code's SSE and SSE2 forms run on WebAssembly's 128-bit vectors.
+add_compile_options(-pthread -fexceptions -msimd128 -msse -msse2)
+add_link_options(-pthread -fexceptions -msimd128)
 
 # The emscripten configuration (node wrapper) the setup wrote, also for a
 # plain `ninja -C build-web` that does not go through the preset.
@@ -41,7 +42,13 @@ set(VELMORA_WEB_LINK_OPTIONS
   -sMIN_WEBGL_VERSION=2 -sMAX_WEBGL_VERSION=2
   -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=262144
   -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=268435456 -sTOTAL_STACK=8388608
-  -sPTHREAD_POOL_SIZE=6 -sPTHREAD_POOL_SIZE_STRICT=0
+  -sPTHREAD_POOL_SIZE=10 -sPTHREAD_POOL_SIZE_STRICT=0
   -sFORCE_FILESYSTEM=1 -lidbfs.js
   "-sEXPORTED_RUNTIME_METHODS=['FS','IDBFS','callMain','addRunDependency','removeRunDependency']"
   -sINVOKE_RUN=0 -sEXIT_RUNTIME=1)
+
+# The Squirrel API's declarations (codeblocks-dev) without the rest of the
+# machine's headers; the runtime itself is never loaded in the browser.
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/squirrel-headers)
+file(CREATE_LINK /usr/include/codeblocks ${CMAKE_BINARY_DIR}/squirrel-headers/codeblocks SYMBOLIC)
+include_directories(SYSTEM ${CMAKE_BINARY_DIR}/squirrel-headers)

@@ -142,7 +142,7 @@ build_png() {
 
 build_jpeg() {
   cmake_web "$1" "$1/web-build" -DENABLE_SHARED=OFF -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF \
-    -DCMAKE_INSTALL_LIBDIR=lib
+    -DCMAKE_INSTALL_LIBDIR="$PREFIX/lib"
 }
 
 build_freetype() {
@@ -165,7 +165,7 @@ build_theora() {
       --disable-oggtest --disable-vorbistest --disable-sdltest --disable-spec \
       --with-ogg="$PREFIX" --with-vorbis="$PREFIX" >&2 &&
     "${NICE[@]}" emmake make -C lib -j"$JOBS" >&2 && emmake make -C lib install >&2 &&
-    emmake make install-pkgconfigDATA install-data-am >&2 || emmake make -C include install >&2)
+    emmake make -C include install >&2)
   [ -f "$PREFIX/lib/pkgconfig/theoradec.pc" ] || install -m644 "$src"/theora*.pc "$PREFIX/lib/pkgconfig/"
 }
 
@@ -175,9 +175,11 @@ build_theora() {
 build_lua() {
   local src=$1 bld=$1/web-build f objs=()
   mkdir -p "$bld" "$PREFIX/include/lua5.2" "$PREFIX/lib/pkgconfig"
+  # Debian's luaconf.h names the multiarch folder for C modules, none here.
+  echo '#define DEB_HOST_MULTIARCH "wasm32-emscripten"' > "$PREFIX/include/lua5.2/lua5.2-deb-multiarch.h"
   for f in "$src"/src/*.c; do
     case $(basename "$f") in lua.c|luac.c) continue ;; esac
-    "${NICE[@]}" em++ $CFLAGS_WEB -fexceptions -x c++ -DLUA_COMPAT_ALL -c "$f" -o "$bld/$(basename "${f%.c}").o"
+    "${NICE[@]}" em++ $CFLAGS_WEB -fexceptions -x c++ -DLUA_COMPAT_ALL -I"$PREFIX/include/lua5.2" -c "$f" -o "$bld/$(basename "${f%.c}").o"
     objs+=("$bld/$(basename "${f%.c}").o")
   done
   rm -f "$PREFIX/lib/liblua5.2-c++.a"

@@ -3,6 +3,7 @@
 #include <time.h>
 #ifdef __EMSCRIPTEN__
 #include <emscripten.h>
+#include <emscripten/threading.h>
 #endif
 
 #include <atomic>

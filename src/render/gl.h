@@ -6,6 +6,10 @@
 #ifdef __EMSCRIPTEN__
 #include <GLES3/gl3.h>
 #define VELMORA_GLES 1
+// Desktop framebuffer statuses the error-name table spells out.
+#define GL_FRAMEBUFFER_INCOMPLETE_DRAW_BUFFER 0x8CDB
+#define GL_FRAMEBUFFER_INCOMPLETE_READ_BUFFER 0x8CDC
+#define GL_FRAMEBUFFER_INCOMPLETE_LAYER_TARGETS 0x8DA8
 #else
 #include <epoxy/gl.h>
 #endif

@@ -4,12 +4,15 @@
 DevTools protocol (a pipe, no extra modules) and compares the title screen
 with the desktop engine's own picture of it.
 
-Usage: browser.py BUILD_DIR WEB_BUILD_DIR [--keep DIR]
+Usage: browser.py BUILD_DIR WEB_BUILD_DIR [--keep DIR] [--json]
 Exit 0 when every check passed, 1 on a failed check, 77 when Chromium is
-missing (skipped)."""
+missing (skipped). --json prints the measures bench/table.py shows: seconds
+from the page's start to the title, the engine's .wasm + .js compressed (MB)
+and the browser's share of a core while the title waits for input."""
 import argparse
 import base64
 import functools
+import gzip
 import http.server
 import json
 import os
@@ -78,6 +81,7 @@ class Browser:
         self.next_id = 0
         self.session = None
         self.console = []
+        self.measures = {}
 
     def _read_message(self, deadline):
         while b"\0" not in self.buffer:
@@ -155,6 +159,50 @@ def desktop_title(build, work):
     return golden
 
 
+def tree_cpu_seconds(root):
+    """User and system time of a process and all its descendants."""
+    ticks = os.sysconf("SC_CLK_TCK")
+    children = {}
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open(f"/proc/{entry}/stat") as f:
+                    fields = f.read().rsplit(")", 1)[1].split()
+                children.setdefault(int(fields[1]), []).append((int(entry), int(fields[11]) + int(fields[12])))
+            except OSError:
+                continue
+    total, todo = 0, [root]
+    while todo:
+        pid = todo.pop()
+        for child, t in children.get(pid, []):
+            total += t
+            todo.append(child)
+    try:
+        with open(f"/proc/{root}/stat") as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        total += int(fields[11]) + int(fields[12])
+    except OSError:
+        pass
+    return total / ticks
+
+
+def idle_share(browser, seconds=10):
+    """The browser's share of one core (%) while nothing moves on the page."""
+    before, start = tree_cpu_seconds(browser.proc.pid), time.time()
+    time.sleep(seconds)
+    return 100.0 * (tree_cpu_seconds(browser.proc.pid) - before) / (time.time() - start)
+
+
+def compressed_mb(folder):
+    total = 0
+    for name in ("velmora.js", "velmora.wasm", "velmora.worker.js"):
+        path = os.path.join(folder, name)
+        if os.path.exists(path):
+            with open(path, "rb") as f:
+                total += len(gzip.compress(f.read(), 9))
+    return total / 1e6
+
+
 def wait_for(browser, expression, timeout):
     deadline = time.time() + timeout
     while time.time() < deadline:
@@ -181,8 +229,10 @@ def title_check(browser, work, golden):
         mean, far = pictures.difference(pictures.read_png(shot), expected)
         last = (mean, far)
         if mean <= MEAN_TOLERANCE and far <= FAR_SHARE_TOLERANCE:
+            since_load = browser.evaluate("performance.now()") / 1000.0
             print(f"title: matches the desktop picture (mean difference {mean:.2f}, {far:.2%} far) "
-                  f"{time.time() - started:.1f} s after the engine started")
+                  f"{since_load:.1f} s after the page's start")
+            browser.measures["title"] = since_load
             return None
     return f"title: never matched the desktop picture (last: mean {last[0]:.2f}, {last[1]:.2%} far; {shot})"
 
@@ -192,6 +242,7 @@ def main():
     parser.add_argument("build")
     parser.add_argument("web_build")
     parser.add_argument("--keep", help="leave the bundle and pictures in this folder")
+    parser.add_argument("--json", action="store_true", help="print the measures as JSON")
     args = parser.parse_args()
     if not (shutil.which("chromium") or shutil.which("chromium-browser")):
         print("browser test skipped: no chromium (scripts/setup-web.sh installs it)")
@@ -210,6 +261,9 @@ def main():
         failure = title_check(browser, work, golden)
         if failure:
             failures.append(failure)
+        elif args.json:
+            browser.measures["page"] = idle_share(browser)
+        browser.measures["size"] = compressed_mb(bundle)
     finally:
         browser.close()
         server.shutdown()
@@ -217,6 +271,9 @@ def main():
             print("page console:\n  " + "\n  ".join(browser.console[-40:]))
         if not args.keep:
             shutil.rmtree(work, ignore_errors=True)
+    if args.json:
+        print(json.dumps(browser.measures))
+        return 1 if failures else 0
     for f in failures:
         print("FAILED " + f)
     print(f"{1 - bool(failures)} passed, {int(bool(failures))} failed")
