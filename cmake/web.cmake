@@ -45,7 +45,11 @@ set(VELMORA_WEB_LINK_OPTIONS
   -sPTHREAD_POOL_SIZE=10 -sPTHREAD_POOL_SIZE_STRICT=0
   -sFORCE_FILESYSTEM=1 -lidbfs.js
   "-sEXPORTED_RUNTIME_METHODS=['FS','IDBFS','callMain','addRunDependency','removeRunDependency']"
-  -sINVOKE_RUN=0 -sEXIT_RUNTIME=1)
+  -sINVOKE_RUN=0 -sEXIT_RUNTIME=1
+  "-sDEFAULT_LIBRARY_FUNCS_TO_INCLUDE=@${CMAKE_BINARY_DIR}/library-functions.txt")
+# SDL's Web Audio backend calls these from its JavaScript (a file: the names
+# start with '$', which the build tools would expand).
+file(WRITE ${CMAKE_BINARY_DIR}/library-functions.txt "$autoResumeAudioContext\n$dynCall\n")
 
 # The Squirrel API's declarations (codeblocks-dev) without the rest of the
 # machine's headers; the runtime itself is never loaded in the browser.

@@ -147,6 +147,7 @@ void runStartupDialog(int w, int h, int k, bool f) {
   // The browser's page has one canvas: the dialog's choices stay as saved.
   if (!shown && bindings::kInBrowser) {
     bindings::reportBrowserLimit("startup", "the start-up dialog");
+    applyChoices(m, facts, runOptions().setupChoice);
     pressStart(m);
     closeDialog(m);
     return;

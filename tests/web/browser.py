@@ -107,6 +107,9 @@ class Browser:
                 if "error" in reply:
                     raise RuntimeError(f"{method}: {reply['error']}")
                 return reply.get("result", {})
+            if reply.get("method") == "Runtime.exceptionThrown":
+                details = reply["params"]["exceptionDetails"]
+                self.console.append("exception: " + details.get("exception", {}).get("description", details.get("text", "")))
             if reply.get("method") == "Runtime.consoleAPICalled":
                 text = " ".join(str(a.get("value", a.get("description", ""))) for a in reply["params"]["args"])
                 self.console.append(text)
