@@ -24,6 +24,7 @@
 #include "movie_pack.h"
 #include "resource/packer.h"
 #include "resource/resource.h"
+#include "resource/script_names.h"
 #include "save/settings_file.h"
 #include "save/store.h"
 #include "save_game.h"
@@ -64,6 +65,11 @@ void scriptSeeds() {
   std::string inflated = resource::buildScriptFile({kScripts[1]});
   for (int i = 0; i < 4; ++i) inflated[21 + i] = char(~inflated[4 + i]);  // claims 0xFFFFFFFF bytes unpacked
   put("script_dat", "inflated_size", inflated);
+  put("script_dat", "named_scripts", resource::buildScriptFile(kScripts, true));
+  put("script_names", "named_scripts", resource::buildScriptFile(kScripts, true));
+  std::string deep(4, '\0');
+  resource::appendScriptNames(deep, {"script/0.txt", "script/chapter/one.txt", std::string(300, 'x')});
+  put("script_names", "names_only", deep);
 }
 
 void archiveSeeds() {

@@ -23,6 +23,7 @@
 #include "core/replace_file.h"
 #include "core/textconv.h"
 #include "resource/packer.h"
+#include "resource/script_names.h"
 
 namespace fs = std::filesystem;
 using velmora::resource::IndexRecord;
@@ -43,15 +44,17 @@ const Subcommand kSubcommands[] = {
     {"scripts", "velmora-pack scripts GAME_SRC OUT/script.dat [--sjis]",
      "Packs every script/**/*.txt under GAME_SRC under its game path (script/0.txt is\n"
      "the start script). Sources are UTF-8 unless --sjis says they are Shift_JIS;\n"
-     "a character without a code page 932 code stops with file, line and column.\n"},
+     "a character without a code page 932 code stops with file, line and column.\n"
+     "The scripts' paths go along, so that the engine's reports name chapter1.txt\n"
+     "rather than its hash; engines that predate them ignore them.\n"},
     {"archive", "velmora-pack archive SRC_DIR OUT/arcN.dat [--mask]",
      "Packs every file under SRC_DIR under its relative path with forward slashes.\n"
      "--mask masks the members' bytes. Games read arc0.dat ... arc8.dat, stopping at\n"
      "the first missing number; a later archive wins over an earlier one.\n"},
     {"list", "velmora-pack list FILE [--names NAMES.txt]",
      "Lists every key of script.dat or an archive in base 32 with its size, and the\n"
-     "path where a line of NAMES.txt hashes to the key ('?' marks an archive size\n"
-     "that needs the path to be known).\n"},
+     "path where a line of NAMES.txt (or the paths script.dat carries) hashes to the\n"
+     "key ('?' marks an archive size that needs the path to be known).\n"},
     {"extract", "velmora-pack extract FILE --names NAMES.txt OUT_DIR",
      "Writes out every member that a line of NAMES.txt names, under OUT_DIR only: a\n"
      "name that is absolute or has a \"..\" part ('/' and '\\' both separate), or\n"
@@ -195,7 +198,7 @@ int packScripts(const fs::path& src, const fs::path& out, bool sjis) {
     std::fprintf(stderr, "velmora-pack: no script/**/*.txt under %s\n", src.c_str());
     return 1;
   }
-  if (!writeFile(out, velmora::resource::buildScriptFile(scripts))) return 1;
+  if (!writeFile(out, velmora::resource::buildScriptFile(scripts, true))) return 1;
   std::printf("%zu scripts -> %s\n", scripts.size(), out.c_str());
   return 0;
 }
@@ -279,6 +282,8 @@ int list(const fs::path& file, const std::string& namesFile) {
   if (!loadIndex(file, bytes, index)) return 1;
   auto names = readNames(namesFile);
   bool scripts = looksLikeScripts(file);
+  if (scripts)
+    for (const std::string& path : velmora::resource::readScriptNames(bytes)) names.emplace(velmora::crc64_hash(path), path);
   for (const IndexRecord& r : index) {
     auto it = names.find(r.key);
     uint32_t size = r.size;

@@ -43,6 +43,7 @@ SCREEN_SETTLE_S = 3.0
 ANIMATION_S = 5
 # The start button of the start-up dialog, in its client area.
 START_BUTTON = (390, 185)
+START_ATTEMPTS = 3
 
 
 class Failure(Exception):
@@ -183,12 +184,19 @@ def demo_scenes(desktop, build, work, seconds, shots):
     with Run(desktop, [os.path.join(build, "velmora"), game], engine_env(work)) as run:
         pid = run.proc.pid
         # The start-up dialog: its start button, or Enter.
+        # A click before the dialog is drawn is lost: it is pressed again.
         dialog = desktop.window_of(pid, "")
-        desktop.click(dialog, *START_BUTTON)
-        try:
-            main = desktop.window_of(pid, "Velmora demo", timeout=5.0)
-        except Failure:
-            desktop.keys(dialog, "Return")
+        main = None
+        for attempt in range(START_ATTEMPTS):
+            desktop.click(dialog, *START_BUTTON)
+            try:
+                main = desktop.window_of(pid, "Velmora demo", timeout=5.0)
+                break
+            except Failure:
+                desktop.keys(dialog, "Return")
+        if not main:
+            if run.proc.poll() is not None:
+                raise Failure(f"the demo ended at its start (code {run.proc.returncode})")
             main = desktop.window_of(pid, "Velmora demo")
         time.sleep(TITLE_SETTLE_S)
         desktop.shot(shots and os.path.join(shots, "title.png"))

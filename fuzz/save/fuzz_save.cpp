@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   save::makeSave();
   save::clearSave();
   std::string text;
-  if (resource::readDataFile(path.c_str(), packed, text) == 0) {
+  if (resource::readDataFile(path.c_str(), packed, text)) {
     const snapshot::Entries entries(text);
     if (const std::string* comment = entries.find("Comment")) snapshot::splitFields(*comment);
   }

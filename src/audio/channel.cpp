@@ -6,6 +6,7 @@
 #include <new>
 
 #include "audio/internal.h"
+#include "audio/messages.h"
 #include "core/hash.h"
 #include "core/report.h"
 #include "core/settings.h"
@@ -18,6 +19,10 @@ namespace {
 
 using Lock = std::unique_lock<std::mutex>;
 using core::SettingKey;
+
+// The fades' and the ducking's step; a worker with neither to step wakes
+// seldom (stopping it wakes it at once).
+constexpr std::chrono::milliseconds kWorkerPeriod{10}, kIdleWorkerPeriod{500};
 
 void realSleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -53,7 +58,7 @@ void startFade(SoundChannel& ch, FadeKind k, double from, int to, int ms) {
   f.start = f.current = from;
   f.target = to;
   f.duration = ms;
-  f.startTime = platform::nowMs();
+  f.startTime = soundClockMs();
 }
 
 // Returns true when a stop-when-done fade has finished. Caller holds ch.m.
@@ -158,11 +163,26 @@ void finishWorker(SoundChannel& ch) {
   ch.started = false;
 }
 
+// A channel that stopped or paused by itself starts no fade and plays
+// again only through a new worker; with no fade left and no ducking to let
+// go of, its worker has nothing to step until it is woken to end.
+std::chrono::milliseconds workerPeriod(SoundChannel& ch) {
+  {
+    std::lock_guard lk(ch.m);
+    if (ch.state == kPlaying) return kWorkerPeriod;
+    for (const Fade& f : ch.fades)
+      if (f.duration) return kWorkerPeriod;
+  }
+  std::lock_guard g(state().duckLock);
+  return state().ducked ? kWorkerPeriod : kIdleWorkerPeriod;
+}
+
 void workerMain(SoundChannel* ch) {
   for (bool first = true;; first = false) {
     if (!first) {
+      const std::chrono::milliseconds period = workerPeriod(*ch);
       std::unique_lock l(ch->sleepLock);
-      ch->wake.wait_for(l, std::chrono::milliseconds(10), [ch] { return !ch->run; });
+      ch->wake.wait_for(l, period, [ch] { return !ch->run; });
     }
     duckingTick();
     if (!workerStep(*ch)) break;
@@ -186,7 +206,7 @@ void startWorker(SoundChannel& ch) {
     ch.run = false;
     ch.finished = true;
     ch.state = kStopped;
-    report(ch.name + sj(" スレッドを作成出来ませんでした"));
+    report(ch.name + messageText(Message::ThreadNotCreated));
   }
 }
 
@@ -218,7 +238,7 @@ void stopThread(SoundChannel& ch, Lock& lk) {
   if (ended) ch.thread.join();
   else ch.thread.detach();  // it ends by itself once its decoder returns
   lk.lock();
-  if (!ended) report(sj("音スレッドが正常に終了出来ませんでした"));
+  if (!ended) report(messageText(Message::ThreadDidNotEnd));
 }
 
 void rewindVoice(SoundChannel& ch) {
@@ -266,7 +286,7 @@ std::shared_ptr<const std::string> channelBytes(SoundChannel& ch, uint32_t offse
     type = detectType(*bytes);
     return bytes;
   } catch (const std::bad_alloc&) {
-    report(ch.name + sj(" メモリが確保出来ませんでした"));
+    report(ch.name + messageText(Message::NoMemory));
     return nullptr;
   }
 }
@@ -300,7 +320,7 @@ bool workerStep(SoundChannel& ch) {
     ch.voice.playing = true;
     return true;
   }
-  if (advanceFades(ch, platform::nowMs())) return false;
+  if (advanceFades(ch, soundClockMs())) return false;
   if (ch.state != kPlaying) return true;
   uint64_t frame;
   uint32_t ringFrames;
@@ -349,6 +369,7 @@ void stepWorkers() {
 }
 
 void closeChannel(int n) {
+  keepRecordingUp();
   SoundChannel& ch = channel(n);
   Lock lk(ch.m);
   ch.held = 0;
@@ -361,6 +382,7 @@ void closeChannel(int n) {
 }
 
 void openChannel(int n, const std::string& name, uint32_t offset, uint32_t size) {
+  keepRecordingUp();
   closeChannel(n);
   SoundChannel& ch = channel(n);
   Lock lk(ch.m);
@@ -389,7 +411,7 @@ void openChannel(int n, const std::string& name, uint32_t offset, uint32_t size)
     ch.voice.position = 0;
     ch.voice.playing = false;
   } catch (const std::bad_alloc&) {
-    report(ch.name + sj(" メモリが確保出来ませんでした"));
+    report(ch.name + messageText(Message::NoMemory));
     return clearChannel(ch);
   }
   ch.hasBuffer = true;
@@ -398,6 +420,7 @@ void openChannel(int n, const std::string& name, uint32_t offset, uint32_t size)
 }
 
 void playChannel(int n, int count, int fade, int start) {
+  keepRecordingUp();
   SoundChannel& ch = channel(n);
   Lock lk(ch.m);
   if (!ch.stream) return;
@@ -431,6 +454,7 @@ void playChannel(int n, int count, int fade, int start) {
 }
 
 void stopChannel(int n, int fade) {
+  keepRecordingUp();
   SoundChannel& ch = channel(n);
   {
     Lock lk(ch.m);
@@ -450,6 +474,7 @@ void stopChannel(int n, int fade) {
 }
 
 void pauseChannel(int n, bool pause) {
+  keepRecordingUp();
   SoundChannel& ch = channel(n);
   Lock lk(ch.m);
   if (!ch.stream) return;
@@ -474,6 +499,7 @@ void pauseChannel(int n, bool pause) {
 }
 
 void seekChannel(int n, int64_t value, bool milliseconds) {
+  keepRecordingUp();
   SoundChannel& ch = channel(n);
   Lock lk(ch.m);
   if (!ch.stream) return;
@@ -494,6 +520,7 @@ void seekChannel(int n, int64_t value, bool milliseconds) {
 int boundedLevel(FadeKind k, int value) { return std::clamp(value, k == kFadePan ? -100 : 0, 100); }
 
 void setChannelLevel(int n, FadeKind k, int value, int fade) {
+  keepRecordingUp();
   value = boundedLevel(k, value);
   SoundChannel& ch = channel(n);
   std::lock_guard lk(ch.m);
@@ -550,6 +577,7 @@ int switchFactor(int v) { return v != 0; }
 }  // namespace
 
 void recomputeGains() {
+  keepRecordingUp();
   const int master =
       switchFactor(core::setting(SettingKey::MasterMute)) * volumeFactor(core::setting(SettingKey::MasterVolume));
   for (SoundChannel& ch : state().channels) {

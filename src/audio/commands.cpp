@@ -58,12 +58,10 @@ void stopAndForget(int n, int fade) {
 }
 
 void cmd_sd_create(CommandContext) {
-  setErrcmd("sd_create");
   createSoundDevice();
 }
 
 void cmd_sd(CommandContext c) {
-  setErrcmd("sd");
   int n = intArg(c, 1);
   std::string name(bindings::stringArg(c, 2));
   int fade = intArg(c, 3), delay = intArg(c, 4), volume = intArg(c, 5), pan = intArg(c, 6);
@@ -88,7 +86,6 @@ void cmd_sd(CommandContext c) {
 }
 
 void cmd_sd_load(CommandContext c) {
-  setErrcmd("sd_load");
   int n = intArg(c, 1);
   std::string name(bindings::stringArg(c, 2));
   if (!usable(n)) return;
@@ -97,7 +94,6 @@ void cmd_sd_load(CommandContext c) {
 }
 
 void cmd_sd_play(CommandContext c) {
-  setErrcmd("sd_play");
   int n = intArg(c, 1);
   int fade = intArg(c, 2), volume = intArg(c, 3), pan = intArg(c, 4), count = intArg(c, 5), start = intArg(c, 6);
   if (!usable(n) || jumping()) return;
@@ -107,13 +103,11 @@ void cmd_sd_play(CommandContext c) {
 }
 
 void cmd_sd_pause(CommandContext c) {
-  setErrcmd("sd_pause");
   int n = intArg(c, 1), flag = intArg(c, 2);
   if (usable(n)) pauseChannel(n, flag != 0);
 }
 
 void cmd_sd_stop(CommandContext c) {
-  setErrcmd("sd_stop");
   int n = intArg(c, 1), fade = intArg(c, 2), delay = intArg(c, 3);
   if (!usable(n)) return;
   dropPending(n);
@@ -131,19 +125,17 @@ void storeOnly(int n, FadeKind k, int value) {
   (k == kFadeVolume ? ch.volume : ch.pan) = boundedLevel(k, value);
 }
 
-void levelCommand(CommandContext c, const char* name, FadeKind k) {
-  setErrcmd(name);
+void levelCommand(CommandContext c, FadeKind k) {
   int n = intArg(c, 1), value = intArg(c, 2), fade = intArg(c, 3);
   if (!usable(n)) return;
   if (jumping() && k != kFadeVolume2) return storeOnly(n, k, value);
   setChannelLevel(n, k, value, jumping() ? 0 : fade);
 }
-void cmd_sd_volume(CommandContext c) { levelCommand(c, "sd_volume", kFadeVolume); }
-void cmd_sd_volume2(CommandContext c) { levelCommand(c, "sd_volume2", kFadeVolume2); }
-void cmd_sd_panpot(CommandContext c) { levelCommand(c, "sd_panpot", kFadePan); }
+void cmd_sd_volume(CommandContext c) { levelCommand(c, kFadeVolume); }
+void cmd_sd_volume2(CommandContext c) { levelCommand(c, kFadeVolume2); }
+void cmd_sd_panpot(CommandContext c) { levelCommand(c, kFadePan); }
 
 void cmd_sd_status(CommandContext c) {
-  setErrcmd("sd_status");
   int n = intArg(c, 1);
   int s = kStopped;
   if (usable(n)) {
@@ -154,7 +146,6 @@ void cmd_sd_status(CommandContext c) {
 }
 
 void cmd_sd_getFile(CommandContext c) {
-  setErrcmd("sd_getFile");
   int n = intArg(c, 1);
   std::string name;
   if (usable(n)) {
@@ -175,8 +166,7 @@ int64_t totalMs(SoundChannel& ch) { return ch.stream->totalMs(); }
 int64_t totalSample(SoundChannel& ch) { return ch.stream->totalFrames(); }
 
 template <int64_t (*Query)(SoundChannel&)>
-void queryCommand(CommandContext c, const char* name) {
-  setErrcmd(name);
+void queryCommand(CommandContext c) {
   int n = intArg(c, 1);
   int64_t v = 0;
   if (usable(n)) {
@@ -187,24 +177,21 @@ void queryCommand(CommandContext c, const char* name) {
   intResult(c, 2, int32_t(v < 0 ? 0 : v));
 }
 // "Now" is what the listener hears, not where the reader has got to.
-void cmd_sd_nowTime(CommandContext c) { queryCommand<heardMs>(c, "sd_nowTime"); }
-void cmd_sd_totalTime(CommandContext c) { queryCommand<totalMs>(c, "sd_totalTime"); }
-void cmd_sd_nowSample(CommandContext c) { queryCommand<heardSample>(c, "sd_nowSample"); }
-void cmd_sd_totalSample(CommandContext c) { queryCommand<totalSample>(c, "sd_totalSample"); }
+void cmd_sd_nowTime(CommandContext c) { queryCommand<heardMs>(c); }
+void cmd_sd_totalTime(CommandContext c) { queryCommand<totalMs>(c); }
+void cmd_sd_nowSample(CommandContext c) { queryCommand<heardSample>(c); }
+void cmd_sd_totalSample(CommandContext c) { queryCommand<totalSample>(c); }
 
 void cmd_sd_seekTime(CommandContext c) {
-  setErrcmd("sd_seekTime");
   int n = intArg(c, 1), ms = intArg(c, 2);
   if (usable(n)) seekChannel(n, ms, true);
 }
 void cmd_sd_seekSample(CommandContext c) {
-  setErrcmd("sd_seekSample");
   int n = intArg(c, 1), frame = intArg(c, 2);
   if (usable(n)) seekChannel(n, frame, false);
 }
 
-void loopCommand(CommandContext c, const char* name, bool milliseconds) {
-  setErrcmd(name);
+void loopCommand(CommandContext c, bool milliseconds) {
   int n = intArg(c, 1);
   int64_t v[3] = {intArg(c, 2), intArg(c, 3), intArg(c, 4)};
   if (!usable(n)) return;
@@ -216,8 +203,8 @@ void loopCommand(CommandContext c, const char* name, bool milliseconds) {
   }
   ch.loopA = v[0], ch.loopB = v[1], ch.loopC = v[2];
 }
-void cmd_sd_loopTime(CommandContext c) { loopCommand(c, "sd_loopTime", true); }
-void cmd_sd_loopSample(CommandContext c) { loopCommand(c, "sd_loopSample", false); }
+void cmd_sd_loopTime(CommandContext c) { loopCommand(c, true); }
+void cmd_sd_loopSample(CommandContext c) { loopCommand(c, false); }
 
 // Volume settings: setters store into the settings, getters read them back.
 enum class Effect : uint8_t { None, Master, Category };
@@ -252,7 +239,6 @@ constexpr size_t kVolumeCount = std::size(kVolumes);
 template <size_t I>
 void volumeSetter(CommandContext c) {
   const VolumeInfo& v = kVolumes[I];
-  setErrcmd(v.setName);
   // The four switches take a real argument; the rest integers.
   int32_t value = v.effect == Effect::None ? int32_t(bindings::doubleArg(c, 1) != 0.0) : intArg(c, 1);
   if (v.onSwitch) value = value != 0;
@@ -265,7 +251,6 @@ void volumeSetter(CommandContext c) {
 
 template <size_t I>
 void volumeGetter(CommandContext c) {
-  setErrcmd(kVolumes[I].getName);
   intResult(c, 1, core::setting(kVolumes[I].key));
 }
 

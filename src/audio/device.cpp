@@ -1,4 +1,5 @@
 // The sound device, the recording of what it played, and release.
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -6,10 +7,13 @@
 #include <mutex>
 
 #include "audio/internal.h"
+#include "audio/messages.h"
 #include "core/report.h"
 #include "core/settings.h"
 #include "core/textconv.h"
 #include "platform/audio.h"
+#include "platform/platform.h"
+#include "platform/vclock.h"
 
 namespace velmora::audio {
 namespace {
@@ -23,7 +27,15 @@ struct Recorder {
   uint32_t dataBytes = 0;
   std::mutex lock;
   std::vector<int16_t> pending;
+  // On the virtual clock no device runs: the recording follows the game's
+  // time, mixed on the script thread for every millisecond the clock moved.
+  bool gameClock = false, mixing = false;
+  uint32_t startMs = 0, mixTimeMs = 0;
+  uint64_t frames = 0;
 };
+// The workers' period: their threads refill the rings every 10 ms of real
+// time, the game-clock recording every 10 ms of mixed sound.
+constexpr uint64_t kWorkerTickFrames = kDeviceRate / 100;
 Recorder R;
 SoundState S;
 
@@ -66,13 +78,43 @@ void flushRecording() {
   R.dataBytes += uint32_t(bytes.size());
 }
 
+void startGameClockRecording() {
+  S.manual = true;  // the workers are stepped here, in step with the mixing
+  R.gameClock = true;
+  R.startMs = R.mixTimeMs = platform::nowMs();
+  R.frames = 0;
+}
+
 }  // namespace
 
 SoundState& state() { return S; }
 
+uint32_t soundClockMs() { return R.mixing ? R.mixTimeMs : platform::nowMs(); }
+
+void keepRecordingUp() {
+  if (!R.gameClock || R.mixing) return;
+  R.mixing = true;
+  const uint64_t target = uint64_t(platform::nowMs() - R.startMs) * kDeviceRate / 1000;
+  std::vector<int16_t> block;
+  stepWorkers();  // what started since the last call starts here
+  while (R.frames < target) {
+    const size_t n = size_t(std::min(target - R.frames, kWorkerTickFrames - R.frames % kWorkerTickFrames));
+    block.resize(2 * n);
+    devicePull(block.data(), n);
+    R.frames += n;
+    if (R.frames % kWorkerTickFrames == 0) {
+      R.mixTimeMs = R.startMs + uint32_t(R.frames * 1000 / kDeviceRate);
+      stepWorkers();
+    }
+  }
+  R.mixTimeMs = platform::nowMs();
+  R.mixing = false;
+  flushRecording();
+}
+
 void report(const std::string& message) {
   if (S.reportHook) return S.reportHook(message);
-  errorc(message, 1);
+  reportError(message);
 }
 
 void setReportHook(ReportHook hook) { S.reportHook = hook; }
@@ -109,22 +151,25 @@ void createSoundDevice() {
     if (!R.file) report(R.path + " " + std::strerror(errno));
     else writeWaveHeader(R.file, 0), R.dataBytes = 0, R.recording = true;
   }
+  if (R.recording && platform::virtualClock()) return startGameClockRecording();
   std::string error;
   if (!platform::openAudioDevice(kDeviceRate, devicePull, error)) {
     // The host's own reason goes to the log beside the report; the game goes
     // on silently with its volumes and channels as they would be.
-    logInformation(sj("サウンドデバイスを開けません（音声なしで続行します）: ") + error);
+    logInformation(messageText(Message::NoSoundDevice) + error);
     report("DirectSoundCreate8 DSERR_NODRIVER");
     platform::openNullAudioOutput(kDeviceRate, devicePull);
   }
 }
 
 void releaseSound() {
+  keepRecordingUp();
   for (int n = 0; n < kChannelCount; ++n) closeChannel(n);
   S.pending.clear();
   S.created = false;
   platform::closeAudioDevice();
   R.recording = false;
+  if (R.gameClock) S.manual = R.gameClock = false;
   if (R.file) {
     flushRecording();
     writeWaveHeader(R.file, R.dataBytes);
@@ -135,6 +180,9 @@ void releaseSound() {
   S.cache.clear();
 }
 
-void frameFlush() { flushRecording(); }
+void frameFlush() {
+  keepRecordingUp();
+  flushRecording();
+}
 
 }  // namespace velmora::audio

@@ -121,7 +121,7 @@ SoundState& state();
 inline SoundChannel& channel(int n) { return state().channels[size_t(n)]; }
 inline bool validChannel(int n) { return n >= 0 && n < kChannelCount; }
 
-// Reports on the script thread (errorc, box mode) or through the test hook.
+// Reports on the script thread (reportError) or through the test hook.
 void report(const std::string& message);
 
 // Channel operations; the caller holds no channel lock.
@@ -147,6 +147,13 @@ void duckingTick();
 void createSoundDevice();
 // Writes what the device played since the last frame to the recording.
 void frameFlush();
+// A recording on the virtual clock: mixes up to the game's time now. Called
+// before anything changes what the channels sound like, so that a change
+// takes effect at the sample of its moment.
+void keepRecordingUp();
+// The time fades run on: the moment being mixed while a game-clock recording
+// catches up, the clock otherwise.
+uint32_t soundClockMs();
 // Category volume and switch of channels first..last, with the gains.
 void setCategory(int first, int last, int volume, int on);
 // One worker step; returns false when the worker has ended.

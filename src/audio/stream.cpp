@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "audio/messages.h"
 #include "core/state.h"
 #include "core/textconv.h"
 
@@ -144,12 +145,12 @@ std::string_view trimBlanks(std::string_view s) {
 std::unique_ptr<Stream> openVorbis(const std::string& bytes, const std::string& name, std::string& error) {
   auto v = std::make_unique<VorbisStream>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
   if (!v->open()) {
-    error = name + sj(" コールバックが作成出来ませんでした");
+    error = name + messageText(Message::CallbackNotCreated);
     return nullptr;
   }
   vorbis_info* info = ov_info(v->file(), -1);
   if (!info) {
-    error = name + sj(" 情報が取得出来ませんでした");
+    error = name + messageText(Message::NoInformation);
     return nullptr;
   }
   PcmFormat& f = v->format;
@@ -159,7 +160,7 @@ std::unique_ptr<Stream> openVorbis(const std::string& bytes, const std::string& 
   f.blockAlign = f.channels * 2;
   f.bytesPerSecond = uint32_t(f.rate) * uint32_t(f.blockAlign);
   if (!supportedPcm(f)) {
-    error = name + sj(" 未対応の形式です");
+    error = name + messageText(Message::UnsupportedFormat);
     return nullptr;
   }
   v->loopC = std::max<int64_t>(v->totalFrames(), 0);
@@ -170,7 +171,7 @@ std::unique_ptr<Stream> openVorbis(const std::string& bytes, const std::string& 
     bool badCount = false;
     int64_t a, b, c;
     if (parseLoopComment(entry, f.rate, a, b, c, badCount)) v->loopA = a, v->loopB = b, v->loopC = c;
-    if (badCount) error = name + sj(": 再生情報の引数の数が不正です");
+    if (badCount) error = name + messageText(Message::BadPlayInfoCount);
     break;
   }
   return v;
@@ -231,14 +232,14 @@ std::unique_ptr<Stream> openStream(std::shared_ptr<const std::string> bytes, Dat
     return v;
   }
   if (type != kTypeWave) {
-    error = name + sj(" 未対応の形式です");
+    error = name + messageText(Message::UnsupportedFormat);
     return nullptr;
   }
   PcmFormat f;
   uint32_t offset = 0, size = 0;
   auto* p = reinterpret_cast<const uint8_t*>(bytes->data());
   if (!parseWave(p, bytes->size(), f, offset, size)) {
-    error = name + sj(" 未対応の形式です");
+    error = name + messageText(Message::UnsupportedFormat);
     return nullptr;
   }
   auto w = std::make_unique<WaveStream>(p + offset, size);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "bindings/families.h"
+#include "bindings/messages.h"
 #include "core/report.h"
 #include "core/textconv.h"
 #include "script/interp.h"
@@ -594,14 +595,15 @@ CatalogueState C;
 // A family that has not landed must not let its commands silently do
 // nothing; the box comes once per command so a per-frame call cannot flood.
 void reportNotBuilt(size_t index) {
-  setErrcmd(kCatalogue[index].name);
   if (C.reportedMissing[index]) return;
   C.reportedMissing[index] = true;
-  errorc(sj("この命令はこのビルドでは使用できません"), 1);
+  reportError(messageText(Message::NotInThisBuild));
 }
 
+// The wrappers name the command for the error location, so no core has to.
 template <size_t I>
 void ownWrapper(const char* args) {
+  setErrcmd(kCatalogue[I].name);
   if (!C.cores[I]) {
     reportNotBuilt(I);
     return;
@@ -644,13 +646,14 @@ CommandCore boundCore(size_t index) { return index < kCatalogueSize ? C.cores[in
 
 int callCatalogueCommand(size_t index, CommandContext context) {
   if (index >= kCatalogueSize) return 0;
+  setErrcmd(kCatalogue[index].name);
   // Lua and Squirrel code calls commands here; an allocation that fails in
   // one must not unwind through their interpreters.
   try {
     if (C.cores[index]) C.cores[index](context);
     else reportNotBuilt(index);
   } catch (const std::bad_alloc&) {
-    script::stopAtLimit(sj("メモリを確保出来ませんでした"));
+    script::stopAtLimit(messageText(Message::OutOfMemory));
     return 0;
   }
   return luaResultCount(kCatalogue[index]);

@@ -15,22 +15,18 @@ void declare(std::unordered_map<uint32_t, int>& table, CommandContext c) {
 }
 
 void core_funcLua(CommandContext c) {
-  setErrcmd("funcLua");
   declare(script::luaFunctionTable(), c);
 }
 
 void core_funcSqu(CommandContext c) {
-  setErrcmd("funcSqu");
   declare(script::squirrelFunctionTable(), c);
 }
 
 void core_loadLua(CommandContext c) {
-  setErrcmd("loadLua");
   loadLuaFile(stringArg(c, 1), c);
 }
 
 void core_loadSqu(CommandContext c) {
-  setErrcmd("loadSqu");
   loadSquirrelFile(stringArg(c, 1), c);
 }
 

@@ -10,7 +10,7 @@ namespace velmora::bindings {
 std::span<const CoreBinding> scriptHostCores();
 
 // At start-up, after the catalogue is registered: binds the four cores and
-// installs the interpreter's callers and errorc's traces for both languages.
+// installs the interpreter's callers and the error reports' traces for both languages.
 void registerScriptHosts();
 // At release: closes the Lua interpreter and the Squirrel VM.
 void releaseScriptHosts();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bindings/library_commands.h"
+#include "bindings/messages.h"
 #include "core/report.h"
 #include "core/sjis.h"
 #include "core/textconv.h"
@@ -30,12 +31,10 @@ std::string argumentText(CommandContext c, int i) {
 }
 
 void util_console(CommandContext c) {
-  setErrcmd("console");
   setConsole(intArg(c, 1) != 0);
 }
 
 void util_print(CommandContext c) {
-  setErrcmd("print");
   std::string text;
   for (int i = 1, n = argumentCountPlus(c, 0); i <= n; ++i) text += argumentText(c, i);
   text = sjis_to_utf8(text);  // the terminal speaks UTF-8
@@ -44,26 +43,23 @@ void util_print(CommandContext c) {
 }
 
 void util_error(CommandContext c) {
-  setErrcmd("error");
   int n = argumentCountPlus(c, 0);
-  if (n == 1 || n == 2) errorc(argumentText(c, 1), n == 2 ? intArg(c, 2) : 1);
-  else errorc(sj("引数の数が不正です"), 1);
+  if (n == 1 || n == 2) reporterForMode(n == 2 ? intArg(c, 2) : 1)(argumentText(c, 1));
+  else reportError(messageText(Message::WrongArgumentCount));
 }
 
 // The count with one result, so that the own-language form's check holds.
 void util_confirm(CommandContext c) {
-  setErrcmd("confirm");
   if (argumentCountPlus(c, 1) != 2) {
-    errorc(sj("引数の数が不正です"), 1);
+    reportError(messageText(Message::WrongArgumentCount));
     return;
   }
   intResult(c, 2, confirmYesNo(argumentText(c, 1)) == 6 ? 1 : 0);
 }
 
 void util_inform(CommandContext c) {
-  setErrcmd("inform");
   if (argumentCountPlus(c, 0) < 1) {
-    errorc(sj("引数の数が不正です"), 1);
+    reportError(messageText(Message::WrongArgumentCount));
     return;
   }
   showInformation(argumentText(c, 1));
@@ -71,7 +67,7 @@ void util_inform(CommandContext c) {
 
 bool oneCharacter(const std::string& ch) {
   if (ch.size() == 1 || ch.size() == 2) return true;
-  errorc(sj("第二引数が文字数が１文字ではありません"), 1);
+  reportError(messageText(Message::SecondArgumentNotOneCharacter));
   return false;
 }
 
@@ -84,7 +80,6 @@ void pushStringList(CommandContext c, const std::vector<std::string>& items) {
 }
 
 void util_match(CommandContext c) {
-  setErrcmd("match");
   std::string text(stringArg(c, 1)), ch(stringArg(c, 2));
   if (!oneCharacter(ch)) return;
   int32_t at = script::findCharacter(text, ch);
@@ -103,13 +98,11 @@ void util_match(CommandContext c) {
 }
 
 void util_split(CommandContext c) {
-  setErrcmd("split");
   std::string text(stringArg(c, 1)), sep(stringArg(c, 2));
   if (oneCharacter(sep)) pushStringList(c, script::splitText(text, sep));
 }
 
 void util_regexp_match(CommandContext c) {
-  setErrcmd("regexp_match");
   std::string text(stringArg(c, 1)), pattern(stringArg(c, 2));
   script::regex::Match m;
   if (text.empty() || pattern.empty() || !script::regex::match(text, pattern, m) || !m.found || m.length == 0) {
@@ -126,7 +119,6 @@ void util_regexp_match(CommandContext c) {
 }
 
 void util_regexp_split(CommandContext c) {
-  setErrcmd("regexp_split");
   std::string text(stringArg(c, 1)), pattern(stringArg(c, 2));
   std::vector<std::string> pieces;
   if (!text.empty() && !pattern.empty() && !script::regex::split(text, pattern, pieces)) {
@@ -137,7 +129,6 @@ void util_regexp_split(CommandContext c) {
 }
 
 void util_getFileList(CommandContext c) {
-  setErrcmd("getFileList");
   pushStringList(c, script::collectFileList(std::string(stringArg(c, 1)), std::string(stringArg(c, 2)), intArg(c, 3)));
 }
 
@@ -146,10 +137,9 @@ void util_SetRenderTarget2(CommandContext c) {
     U.setRenderTarget2(c);
     return;
   }
-  setErrcmd("SetRenderTarget2");
   if (U.renderTargetReported) return;
   U.renderTargetReported = true;  // once, so that a per-frame call cannot flood
-  errorc(sj("この命令はこのビルドでは使用できません"), 1);
+  reportError(messageText(Message::NotInThisBuild));
 }
 
 // Null cores are the library's bridge commands, found by name.

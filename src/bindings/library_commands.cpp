@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "bindings/browser_limits.h"
+#include "bindings/messages.h"
 #include "core/report.h"
 #include "core/sjis.h"
 #include "core/textconv.h"
@@ -27,10 +28,9 @@ LibraryState LB;
 fs::path hostFile(std::string_view sjis) { return fs::path(hostPath(sjis)); }
 
 void core_count(CommandContext c) {
-  setErrcmd("count");
   std::string text(stringArg(c, 1)), ch(stringArg(c, 2));
   if (ch.size() != 1 && ch.size() != 2) {
-    errorc(sj("第二引数が文字数が１文字ではありません"), 1);
+    reportError(messageText(Message::SecondArgumentNotOneCharacter));
     return;
   }
   int32_t n = 0;
@@ -38,7 +38,7 @@ void core_count(CommandContext c) {
   intResult(c, 3, n);
 }
 
-void core_regexp_create(CommandContext) { setErrcmd("regexp_create"); }
+void core_regexp_create(CommandContext) {}
 
 // The shared path of the three substitution forms.
 template <bool (*op)(const std::string&, const std::string&, std::string&, int&)>
@@ -51,21 +51,18 @@ bool runSubstitution(CommandContext c, std::string& out, int& count) {
 }
 
 void core_regexp_count(CommandContext c) {
-  setErrcmd("regexp_count");
   std::string out;
   int n = 0;
   if (runSubstitution<script::regex::substitute>(c, out, n)) intResult(c, 3, n);
 }
 
 void core_regexp_replace(CommandContext c) {
-  setErrcmd("regexp_replace");
   std::string out;
   int n = 0;
   if (runSubstitution<script::regex::substitute>(c, out, n)) stringResult(c, 3, out);
 }
 
 void core_regexp_trans(CommandContext c) {
-  setErrcmd("regexp_trans");
   std::string out;
   int n = 0;
   if (runSubstitution<script::regex::transliterate>(c, out, n)) stringResult(c, 3, out);
@@ -73,30 +70,26 @@ void core_regexp_trans(CommandContext c) {
 
 bool pathParts(CommandContext c, script::PathParts& parts) {
   if (script::splitPath(stringArg(c, 1), parts)) return true;
-  errorc(sj("正常にパスが読み込めませんでした"), 1);
+  reportError(messageText(Message::BadPath));
   return false;
 }
 
 void core_getParentFolderName(CommandContext c) {
-  setErrcmd("getParentFolderName");
   script::PathParts p;
   if (pathParts(c, p)) stringResult(c, 2, p.folder);
 }
 
 void core_getBaseName(CommandContext c) {
-  setErrcmd("getBaseName");
   script::PathParts p;
   if (pathParts(c, p)) stringResult(c, 2, p.base);
 }
 
 void core_getExtensionName(CommandContext c) {
-  setErrcmd("getExtensionName");
   script::PathParts p;
   if (pathParts(c, p)) stringResult(c, 2, p.extension);
 }
 
 void core_existFile(CommandContext c) {
-  setErrcmd("existFile");
   std::string path(stringArg(c, 1));
   for (size_t i = 0; i < path.size(); ++i) {  // archive keys are spelled with '/'
     if (isLeadByte(path[i])) ++i;
@@ -109,16 +102,15 @@ void core_existFile(CommandContext c) {
 bool prepareDestination(std::string_view destination) {
   script::PathParts p;
   if (!script::splitPath(destination, p, '\\')) {
-    errorc(sj("正常にパスが読み込めませんでした"), 1);
+    reportError(messageText(Message::BadPath));
     return false;
   }
   if (script::ensureFolder(p.folder)) return true;
-  errorc(sj("フォルダを作成出来ませんでした"), 1);
+  reportError(messageText(Message::FolderNotCreated));
   return false;
 }
 
 void core_copyFile(CommandContext c) {
-  setErrcmd("copyFile");
   std::string from(stringArg(c, 1)), to(stringArg(c, 2));
   if (!prepareDestination(to)) return;
   std::error_code ec;
@@ -127,7 +119,6 @@ void core_copyFile(CommandContext c) {
 }
 
 void core_moveFile(CommandContext c) {
-  setErrcmd("moveFile");
   std::string from(stringArg(c, 1)), to(stringArg(c, 2));
   if (!prepareDestination(to)) return;
   std::error_code ec;
@@ -141,7 +132,6 @@ void core_moveFile(CommandContext c) {
 }
 
 void core_deleteFile(CommandContext c) {
-  setErrcmd("deleteFile");
   std::error_code ec;
   fs::path p = hostFile(stringArg(c, 1));
   bool ok = !fs::is_directory(p, ec) && fs::remove(p, ec);
@@ -157,14 +147,13 @@ void* openLibrary(const std::string& path) {
 }
 
 void core_loadLibrary(CommandContext c) {
-  setErrcmd("loadLibrary");
   std::string path(stringArg(c, 1));
   PluginLibrary& lib = LB.plugins.emplace_back();
   lib.path = path;
   lib.handle = openLibrary(path);
   if (!lib.handle) {
     if (kInBrowser) reportBrowserLimit("loadLibrary", "loadLibrary " + sjis_to_utf8(path) + " (plug-ins)");
-    errorc(path + sj(" 読み込ませんでした"), 1);
+    reportError(path + messageText(Message::LibraryNotLoaded));
     return;
   }
   lib.deviceLost = reinterpret_cast<void (*)()>(dlsym(lib.handle, "DeviceLost"));
@@ -172,7 +161,6 @@ void core_loadLibrary(CommandContext c) {
 }
 
 void core_end(CommandContext c) {
-  setErrcmd("end");
   endProgram(c);
 }
 
@@ -195,6 +183,7 @@ const CoreBinding kLibraryCores[] = {
 
 template <size_t I>
 void ownWrapper(const char* args) {
+  setErrcmd(kLibraryCores[I].name);
   script::ArgumentList list = script::parseArguments(args);
   kLibraryCores[I].core(&list);
 }

@@ -10,6 +10,7 @@
 #include "bindings/catalogue.h"
 #include "bindings/host_exports.h"
 #include "bindings/host_utility.h"
+#include "bindings/messages.h"
 #include "core/pump.h"
 #include "core/report.h"
 #include "core/state.h"
@@ -122,6 +123,7 @@ int utilityWrapper(lua_State* L) {
   int base = lua_gettop(L);
   lua_State* outer = std::exchange(S.running, L);
   const UtilityGlobal& u = utilityGlobals()[I];
+  setErrcmd(u.name);
   u.core(L);
   S.running = outer;
   return finishCall(L, base, u.luaResults);
@@ -192,7 +194,7 @@ void* cappedAlloc(void*, void* block, size_t oldSize, size_t newSize) {
 
 int panic(lua_State* L) {
   const char* msg = lua_tostring(L, -1);
-  errorc(std::string("Lua: ") + (msg ? msg : "?"), 1);
+  reportError(std::string("Lua: ") + (msg ? msg : "?"));
   return 0;
 }
 
@@ -222,13 +224,13 @@ bool ensureInterpreter() {
     lua_sethook(L, quitCheck, LUA_MASKCOUNT, kQuitCheckInstructions);
   }
   if (!L) {
-    errorc(sj("メモリを確保出来ませんでした"), 1);
+    reportError(messageText(Message::OutOfMemory));
     return false;
   }
   lua_pushcfunction(L, openGlobals);
   if (lua_pcall(L, 0, 0, 0) != LUA_OK) {
     const char* msg = lua_tostring(L, -1);
-    errorc(msg ? msg : "(error object is not a string)", 1);
+    reportError(msg ? msg : "(error object is not a string)");
     lua_close(L);
     return false;
   }
@@ -253,7 +255,7 @@ int messageHandler(lua_State* L) {
 void failed(lua_State* L) {
   if (lua_touserdata(L, -1) != haltToken() && !lua_isnil(L, -1)) {
     const char* msg = lua_tostring(L, -1);
-    errorc(msg ? msg : "(error object is not a string)", 1);
+    reportError(msg ? msg : "(error object is not a string)");
     lua_pop(L, 1);
     lua_gc(L, LUA_GCCOLLECT, 0);
   }
@@ -282,11 +284,11 @@ void finishRun() {
 bool resultTarget(const script::ArgumentList& a, int kind, int32_t*& number, std::string*& text) {
   const std::string* raw = a.raw.empty() ? nullptr : &a.raw.back();
   if (kind == 1 && !(raw && (number = script::numericReference(*raw)))) {
-    errorc(sj("数値変数が不正です"), 1);
+    reportError(messageText(Message::BadNumericVariable));
     return false;
   }
   if (kind == 2 && !(raw && (text = script::stringReference(*raw)))) {
-    errorc(sj("文字列変数が不正です"), 1);
+    reportError(messageText(Message::BadStringVariable));
     return false;
   }
   return true;
@@ -300,7 +302,7 @@ bool pushArguments(lua_State* L, const script::ArgumentList& a, size_t n) {
     } else if (v.kind == script::kKindString) {
       lua_pushlstring(L, v.text.data(), v.text.size());
     } else {
-      errorc(sj("引数の型が不正です"), 1);
+      reportError(messageText(Message::BadArgumentType));
       return false;
     }
   }
@@ -323,6 +325,7 @@ bool isDoubleByte(std::string_view s, size_t i) {
 }  // namespace
 
 void loadLuaFile(std::string_view file, CommandContext context) {
+  // Reports under the loading command wherever the load comes from.
   setErrcmd("loadLua");
   if (!ensureInterpreter()) return;
   std::string name(file), text;
@@ -344,6 +347,7 @@ void loadLuaFile(std::string_view file, CommandContext context) {
 }
 
 void callLuaFunction(std::string_view name, const char* args, int resultKind) {
+  // A declared function is called like a command and reports under its name.
   setErrcmd(name);
   script::ArgumentList a = script::parseArguments(args);
   int32_t* number = nullptr;

@@ -16,7 +16,7 @@ namespace velmora::bindings {
 void loadLuaFile(std::string_view file, CommandContext context);
 // The interpreter's kind-4 caller: a function declared with funcLua.
 void callLuaFunction(std::string_view name, const char* args, int resultKind);
-// The Lua half of the errorc trace.
+// The Lua half of the error trace.
 std::string luaTrace(std::string_view message);
 bool luaInterpreterOpen();
 void closeLuaInterpreter();

@@ -45,7 +45,6 @@ constexpr size_t kStoredCount = std::size(kStoredSettings);
 constexpr size_t kMaxSettingText = 255;
 
 void storeSetting(CommandContext c, const StoredSetting& s) {
-  setErrcmd(s.setter);
   switch (s.rule) {
     case StoreRule::Integer: core::setting(s.key) = intArg(c, 1); break;
     case StoreRule::Bool: core::setting(s.key) = intArg(c, 1) != 0 ? 1 : 0; break;
@@ -56,7 +55,6 @@ void storeSetting(CommandContext c, const StoredSetting& s) {
 }
 
 void returnSetting(CommandContext c, const StoredSetting& s) {
-  setErrcmd(s.getter);
   if (s.rule == StoreRule::Text) stringResult(c, 1, core::settingText(s.key));
   else intResult(c, 1, core::setting(s.key));
 }
@@ -71,19 +69,16 @@ void getterCore(CommandContext c) {
 }
 
 void cmd_getGameName(CommandContext c) {
-  setErrcmd("getGameName");
   stringResult(c, 1, kGameTitle);
 }
 
 // The flag is a real: any nonzero value sets it.
 void cmd_setConfirmDialog(CommandContext c) {
-  setErrcmd("setConfirmDialog");
   double flag = doubleArg(c, 1);
   core::confirmFlag(intArg(c, 2)) = flag != 0 ? 1 : 0;
 }
 
 void cmd_getConfirmDialog(CommandContext c) {
-  setErrcmd("getConfirmDialog");
   int32_t index = intArg(c, 1);
   intResult(c, 2, core::confirmFlag(index));
 }

@@ -8,6 +8,7 @@
 #include "bindings/catalogue.h"
 #include "bindings/host_exports.h"
 #include "bindings/host_utility.h"
+#include "bindings/messages.h"
 #include "bindings/squirrel_host_runtime.h"
 #include "core/pump.h"
 #include "core/report.h"
@@ -171,6 +172,7 @@ SQInteger catalogueWrapper(HSQUIRRELVM v) {
 template <size_t I>
 SQInteger utilityWrapper(HSQUIRRELVM v) {
   HSQUIRRELVM outer = std::exchange(S.running, v);
+  setErrcmd(utilityGlobals()[I].name);
   utilityGlobals()[I].core(v);
   S.running = outer;
   return finishCall(v);
@@ -207,7 +209,8 @@ void callHook(HSQUIRRELVM v, SQInteger type, const SQChar*, SQInteger, const SQC
 }
 
 void reportTooDeep() {
-  keepMessage(sj("関数の呼び出しが深すぎます（上限 ") + std::to_string(kMaxCallDepth) + sj(" 段）"));
+  keepMessage(messageText(Message::CallsTooDeepBefore) + std::to_string(kMaxCallDepth) +
+      messageText(Message::CallsTooDeepAfter));
 }
 
 bool bindRuntime() {
@@ -219,9 +222,8 @@ bool bindRuntime() {
   }
   if (!S.missingReported) {  // once: every later use would say the same
     S.missingReported = true;
-    errorc(sj("Squirrel の実行環境が見つかりません（Debian パッケージ ") + kSquirrelPackage +
-               sj(" をインストールしてください）"),
-           1);
+    reportError(messageText(Message::SquirrelMissingBefore) + kSquirrelPackage +
+               messageText(Message::SquirrelMissingAfter));
   }
   return false;
 }
@@ -232,7 +234,7 @@ bool ensureVM() {
   const SquirrelApi& sq = *S.sq;
   HSQUIRRELVM v = sq.sq_open(kStackSlots);
   if (!v) {
-    errorc(sj("メモリを確保出来ませんでした"), 1);
+    reportError(messageText(Message::OutOfMemory));
     return false;
   }
   sq.sq_setprintfunc(v, printAndKeep, printAndKeep);
@@ -304,11 +306,11 @@ void finishRun() {
 bool resultTarget(const script::ArgumentList& a, int kind, int32_t*& number, std::string*& text) {
   const std::string* raw = a.raw.empty() ? nullptr : &a.raw.back();
   if (kind == 1 && !(raw && (number = script::numericReference(*raw)))) {
-    errorc(sj("数値変数が不正です"), 1);
+    reportError(messageText(Message::BadNumericVariable));
     return false;
   }
   if (kind == 2 && !(raw && (text = script::stringReference(*raw)))) {
-    errorc(sj("文字列変数が不正です"), 1);
+    reportError(messageText(Message::BadStringVariable));
     return false;
   }
   return true;
@@ -323,7 +325,7 @@ bool pushArguments(HSQUIRRELVM v, const script::ArgumentList& a, size_t n) {
     } else if (value.kind == script::kKindNumber) {
       S.sq->sq_pushfloat(v, static_cast<SQFloat>(value.number));
     } else {
-      errorc(sj("引数の型が不正です"), 1);
+      reportError(messageText(Message::BadArgumentType));
       return false;
     }
   }
@@ -355,7 +357,7 @@ void storeResult(HSQUIRRELVM v, std::string_view name, int32_t* number, std::str
       text->assign(s, static_cast<size_t>(S.sq->sq_getsize(v, -1)));
     } else {
       setErrcmd(name);  // the call's commands wrote theirs
-      errorc(sj("戻り値が文字列ではありません"), 1);
+      reportError(messageText(Message::ResultNotString));
     }
   }
 }
@@ -363,6 +365,7 @@ void storeResult(HSQUIRRELVM v, std::string_view name, int32_t* number, std::str
 }  // namespace
 
 void loadSquirrelFile(std::string_view file, CommandContext context) {
+  // Reports under the loading command wherever the load comes from.
   setErrcmd("loadSqu");
   if (!ensureVM()) return;
   std::string name(file), text;
@@ -374,18 +377,19 @@ void loadSquirrelFile(std::string_view file, CommandContext context) {
   SQInteger top = sq.sq_gettop(v);
   S.messages.clear();
   if (SQ_FAILED(sq.sq_compilebuffer(v, text.data(), static_cast<SQInteger>(text.size()), name.c_str(), SQTrue))) {
-    errorc(name + sj(" を読み込めませんでした\n") + S.messages, 1);
+    reportError(name + messageText(Message::NotLoaded) + S.messages);
     sq.sq_settop(v, top);
     return;
   }
   sq.sq_pushroottable(v);
   if (SQ_FAILED(protectedCall(v, 1, false)) && !S.closePending)
-    errorc(name + sj(" を実行出来ませんでした\n") + S.messages, 1);
+    reportError(name + messageText(Message::NotRun) + S.messages);
   sq.sq_settop(v, top);
   finishRun();
 }
 
 void callSquirrelFunction(std::string_view name, const char* args, int resultKind) {
+  // A declared function is called like a command and reports under its name.
   setErrcmd(name);
   script::ArgumentList a = script::parseArguments(args);
   int32_t* number = nullptr;
@@ -400,13 +404,13 @@ void callSquirrelFunction(std::string_view name, const char* args, int resultKin
   sq.sq_pushstring(v, name.data(), static_cast<SQInteger>(name.size()));
   S.messages.clear();
   if (SQ_FAILED(sq.sq_get(v, -2))) {
-    errorc("sq_get\n" + vmMessage(v), 1);
+    reportError("sq_get\n" + vmMessage(v));
   } else {
     sq.sq_pushroottable(v);
     if (pushArguments(v, a, n)) {
       S.messages.clear();
       if (SQ_FAILED(protectedCall(v, static_cast<SQInteger>(n) + 1, resultKind != 0))) {
-        if (!S.closePending) errorc("sq_call\n" + S.messages, 1);
+        if (!S.closePending) reportError("sq_call\n" + S.messages);
       } else if (resultKind != 0 && !S.closePending) {
         storeResult(v, name, number, text);
       }

@@ -14,7 +14,7 @@ namespace velmora::bindings {
 void loadSquirrelFile(std::string_view file, CommandContext context);
 // The interpreter's kind-8 caller: a function declared with funcSqu.
 void callSquirrelFunction(std::string_view name, const char* args, int resultKind);
-// The Squirrel half of the errorc trace.
+// The Squirrel half of the error trace.
 std::string squirrelTrace(std::string_view message);
 bool squirrelVMOpen();
 void closeSquirrelVM();

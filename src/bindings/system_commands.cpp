@@ -10,6 +10,7 @@
 
 #include "bindings/browser_limits.h"
 #include "bindings/families.h"
+#include "bindings/messages.h"
 #include "core/report.h"
 #include "core/textconv.h"
 
@@ -106,21 +107,20 @@ namespace {
 
 // The one command that checks its arguments.
 void cmd_shellExecute(CommandContext c) {
-  setErrcmd("shellExecute");
   if (argumentCountPlus(c, 1) != 3) {
-    errorc(sj("引数の数が不正です"), 1);
+    reportError(messageText(Message::WrongArgumentCount));
     return;
   }
   if (!isStringArgument(c, 1)) {
-    errorc(sj("第一引数が文字列ではありません"), 1);
+    reportError(messageText(Message::FirstArgumentNotString));
     return;
   }
   if (!isStringArgument(c, 2)) {
-    errorc(sj("第二引数が文字列ではありません"), 1);
+    reportError(messageText(Message::SecondArgumentNotString));
     return;
   }
   if (!namesNumericVariable(c, 3)) {
-    errorc(sj("第三引数の数値変数が不正です"), 1);
+    reportError(messageText(Message::ThirdArgumentNotNumericVariable));
     return;
   }
   // Scripts name files the Windows way, in Shift_JIS; the host wants UTF-8

@@ -64,20 +64,25 @@ void setErrcmd(std::string_view name) {
 }
 const char* errcmd() { return R.errcmd; }
 
-void errorc(std::string_view message, int mode) {
-  std::string text;
+namespace {
+
+std::string withScriptContext(std::string_view message) {
   TraceBuilder b = (R.language >= 1 && R.language <= 3) ? R.builders[R.language] : nullptr;
-  if (b) text = b(message);
-  else text.assign(message);
-  if (mode == 0) {
-    text = sjis_to_utf8(text);  // the console speaks UTF-8 here
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-  } else {
-    showErrorBox(text);
-  }
+  return b ? b(message) : std::string(message);
 }
+
+}  // namespace
+
+void reportError(std::string_view message) { showErrorBox(withScriptContext(message)); }
+
+void printError(std::string_view message) {
+  std::string text = sjis_to_utf8(withScriptContext(message));  // the console speaks UTF-8 here
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+ErrorReporter reporterForMode(int mode) { return mode == 0 ? printError : reportError; }
 
 void showErrorBox(std::string_view text) {
   appendToLog(text);

@@ -1,6 +1,7 @@
 #pragma once
-// Error reporting: errorc adds the command and the script position to a
-// message; every error box is also appended to Information.txt.
+// Error reporting: reportError and printError put the command and the script
+// position in front of a message; every error box is also appended to
+// Information.txt.
 #include <string>
 #include <string_view>
 
@@ -20,8 +21,14 @@ void setTraceBuilder(int language, TraceBuilder builder);
 void setErrcmd(std::string_view name);
 const char* errcmd();
 
-// mode 0 prints to standard output; any other mode shows the error box.
-void errorc(std::string_view message, int mode);
+// The one way a command reports: the error box (and the log).
+void reportError(std::string_view message);
+// The same text on standard output only, for faults that need not stop the player.
+void printError(std::string_view message);
+using ErrorReporter = void (*)(std::string_view message);
+// The mode word scripts and plug-ins pass to their error function: 0 prints,
+// anything else shows the box.
+ErrorReporter reporterForMode(int mode);
 
 void showErrorBox(std::string_view text);
 // A line in Information.txt without a box: what the engine decided on the

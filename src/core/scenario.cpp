@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <utility>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "core/textconv.h"
@@ -49,6 +51,22 @@ const KeyName kKeys[] = {{"Enter", 13}, {"Return", 13}, {"Esc", 27},     {"Escap
                          {"Left", 37},  {"Up", 38},      {"Right", 39},  {"Down", 40},   {"PageUp", 33},
                          {"PageDown", 34}, {"Home", 36}, {"End", 35},    {"Delete", 46}, {"Insert", 45}};
 
+using WallClock = std::chrono::steady_clock;
+
+// A directive that has waited this long in real time has the game's loops
+// slowed by a short sleep per look, so that a virtual-clock run waiting for
+// something that never comes does not keep a core busy until the limit.
+constexpr std::chrono::milliseconds kIdleAfter{1000};
+constexpr std::chrono::milliseconds kIdleSleep{10};
+constexpr uint64_t kRealFramesPerSecond = 60;
+
+// Real time one directive may wait for the game (beyond a time it names).
+struct WaitWatch {
+  uint32_t limitMs = kDefaultTimeoutMs;
+  size_t directive = SIZE_MAX;  // the directive the watch runs for
+  WallClock::time_point since{};
+};
+
 struct ScenarioState {
   Hooks hooks;
   std::string file = "scenario";
@@ -58,6 +76,7 @@ struct ScenarioState {
   uint32_t start = 0, waitUntil = 0, frames = 0;
   bool waiting = false, textWait = false, idlePoll = false, inPoll = false;
   int failures = 0;
+  WaitWatch watch;
 };
 ScenarioState S;
 
@@ -229,6 +248,44 @@ void addScreenshotAt(uint32_t ms, const std::string& path) {
 }
 
 bool active() { return !S.directives.empty(); }
+void setTimeout(uint32_t ms) { S.watch.limitMs = ms; }
+
+namespace {
+
+const char* verbName(Kind kind) {
+  for (const Verb& v : kVerbs)
+    if (v.kind == kind) return v.name;
+  return "?";
+}
+
+// The watch starts once a directive's own time has come: what it waits for
+// after that (a frame, a text wait, an event wait) is the game's to bring.
+// Past the limit the run fails and ends; the rest of the scenario is dropped.
+void watchWaiting(const Directive& d, uint32_t elapsed) {
+  WaitWatch& w = S.watch;
+  if (w.limitMs == 0 || d.kind == Kind::Wait || (d.when == When::AtMs && elapsed < d.at)) return;
+  const WallClock::time_point now = WallClock::now();
+  if (w.directive != S.next) {
+    w.directive = S.next;
+    w.since = now;
+    return;
+  }
+  const auto waited = now - w.since;
+  // Frames come at most 60 a second on the real clock.
+  const uint64_t framesMs = d.when == When::AtFrame ? uint64_t(d.at) * 1000 / kRealFramesPerSecond : 0;
+  if (waited >= std::chrono::milliseconds(w.limitMs + framesMs)) {
+    std::string what = d.when == When::AtFrame && S.frames < d.at
+                           ? "frame " + std::to_string(d.at) + " (" + std::to_string(S.frames) + " so far)"
+                           : std::string(verbName(d.kind));
+    fail(d, "waited " + std::to_string(w.limitMs) + " ms for " + what + "; giving up (--scenario-timeout)");
+    S.next = S.directives.size();
+    platform::pushQuit();
+  } else if (waited >= kIdleAfter) {
+    std::this_thread::sleep_for(kIdleSleep);
+  }
+}
+
+}  // namespace
 
 void poll() {
   if (S.next >= S.directives.size() || S.inPoll) return;
@@ -239,6 +296,7 @@ void poll() {
     // A wait-text or wait-event waits for what happens after the line before it.
     S.textWait = S.idlePoll = false;
   }
+  if (S.next < S.directives.size()) watchWaiting(S.directives[S.next], platform::nowMs() - S.start);
   S.inPoll = false;
 }
 

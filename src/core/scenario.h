@@ -7,8 +7,11 @@
 //   at frame 90 key Enter        ... or at a presented frame
 //   move 100 200                 without "at": runs after the line before it
 //   wheel -1 | rclick X Y | drop PATH | wait 500
-//   wait-text                    until the message window next waits for the player
+//   wait-text                    until the message window's page waiting for the
+//                                player is fully shown (the text handler's endMessDraw)
+//                                with no input left in the queue
 //   wait-event                   until an event wait next polls with nothing pending
+//                                and no input left in the queue
 //                                (both count only what follows the line before)
 //   screenshot NAME.png
 //   expect-var %x 3 | expect-var $name "text"
@@ -36,6 +39,10 @@ bool load(const std::string& path, std::string& error);
 // The --screenshot-at shorthand.
 void addScreenshotAt(uint32_t ms, const std::string& path);
 bool active();
+// Real time (ms) one directive may wait for what the game must bring, beyond
+// a time it names itself; past it the run fails and ends. 0: no limit.
+constexpr uint32_t kDefaultTimeoutMs = 60000;
+void setTimeout(uint32_t ms);
 
 // Runs the directives that are due. Called by the message pump.
 void poll();

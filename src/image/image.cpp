@@ -11,6 +11,7 @@
 #include "core/report.h"
 #include "core/textconv.h"
 #include "image/internal.h"
+#include "image/messages.h"
 
 namespace velmora::image {
 namespace detail {
@@ -121,27 +122,27 @@ int saveImage(const char* path, Image* image, int format, int depth, int value, 
   }
 }
 
-void checkScreenShotArgs(int format, int& depth, int& value, int& option, int errorMode) {
+void checkScreenShotArgs(int format, int& depth, int& value, int& option, ErrorReporter report) {
   if (depth != 0 && depth != 8 && depth != 24 && depth != 32) {
-    errorc(sj("対応していない深度です"), errorMode);
+    report(messageText(Message::UnsupportedDepth));
     depth = 0;
   }
   if (format == kSavePng) {
     if (value < 0 || value > 9) {
-      errorc(sj("対応していない圧縮値です"), errorMode);
+      report(messageText(Message::UnsupportedCompression));
       value = 9;
     }
     if (option < 0 || option > 1) {
-      errorc(sj("対応していないPNG-OPです"), errorMode);
+      report(messageText(Message::UnsupportedPngOption));
       option = 0;
     }
   } else if (format == kSaveJpeg) {
     if (value < 0 || value > 100) {
-      errorc(sj("対応していない品質値です"), errorMode);
+      report(messageText(Message::UnsupportedQuality));
       value = 100;
     }
     if (option < 0 || option > 2) {
-      errorc(sj("-FMT: 対応していないJPEG-OPです"), errorMode);
+      report(messageText(Message::UnsupportedJpegOption));
       option = 1;
     }
   }

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/report.h"
+
 namespace velmora::image {
 
 // 4-byte packing keeps the pixel pointer right after count, as the plug-in
@@ -41,8 +43,8 @@ bool readPictureSize(const unsigned char* data, size_t size, PictureSize& out);
 int saveImage(const char* path, Image* image, int format, int depth, int value, int option);
 
 // Argument checks of the screenshot command: each bad value is reported
-// through errorc(…, errorMode) and replaced.
-void checkScreenShotArgs(int format, int& depth, int& value, int& option, int errorMode);
+// through the reporter given and replaced.
+void checkScreenShotArgs(int format, int& depth, int& value, int& option, ErrorReporter report);
 
 // Grey value of one pixel by the engine's luminance weights.
 int luminance(uint32_t pixel);

@@ -7,6 +7,7 @@
 #include "core/report.h"
 #include "core/textconv.h"
 #include "movie/internal.h"
+#include "movie/messages.h"
 #include "movie/theora.h"
 #include "platform/platform.h"
 #include "sprite/picture.h"
@@ -18,7 +19,7 @@ namespace {
 using bindings::CommandContext;
 using bindings::intArg;
 
-void report(int n, const std::string& text) { errorc(std::to_string(n) + text, 1); }
+void report(int n, const std::string& text) { reportError(std::to_string(n) + text); }
 
 void markForDeletion(int n) {
   if (sprite::slot(n, 0) || sprite::slot(n, 1)) sprite::record(n).pending |= sprite::kPendingDelete;
@@ -31,12 +32,12 @@ bool loadTheora(Movie& m) {
   const uint64_t size = m.header.streamSize ? std::min<uint64_t>(m.header.streamSize, rest) : rest;
   m.theoraStream.resize(size_t(size));
   if (!m.source->read(from, m.theoraStream.data(), size_t(size))) {
-    errorc(m.name + sj("が開けませんでした"), 1);
+    reportError(m.name + messageText(Message::NotOpenedJoined));
     return false;
   }
   m.video = std::make_unique<TheoraVideo>();
   if (!m.video->load(m.theoraStream)) {
-    errorc("uTheoraLib::load", 1);
+    reportError("uTheoraLib::load");
     m.video.reset();
     return false;
   }
@@ -52,7 +53,7 @@ bool startMovie(const MoviePtr& m, int delay) {
   if (m->header.soundSize && audio::soundCreated()) {
     audio::openSound(0, m->name, uint32_t(kHeaderSize), m->header.soundSize);
     if (audio::channelSnapshot(0).name != m->name) {
-      errorc(m->name + sj(" が開けませんでした"), 1);
+      reportError(m->name + messageText(Message::NotOpened));
       return false;
     }
     audio::playSound(0, 1, 0, 0);
@@ -63,7 +64,7 @@ bool startMovie(const MoviePtr& m, int delay) {
   try {
     m->worker = std::thread(body, m);
   } catch (const std::exception&) {
-    errorc(m->name + sj(" スレッドを作成出来ませんでした"), 1);
+    reportError(m->name + messageText(Message::ThreadNotCreated));
     return false;
   }
   return true;
@@ -86,13 +87,11 @@ bool openMovieFile(Movie& m, std::string& error) {
 namespace {
 
 void cmd_theora_create(CommandContext) {
-  setErrcmd("theora_create");
   // The decoder is linked in: there is nothing to load, and a second call
   // is as harmless as the first.
 }
 
 void cmd_sp_ani(CommandContext c) {
-  setErrcmd("sp_ani");
   const int n = intArg(c, 1);
   const std::string name = sprite::normalisePath(bindings::stringArg(c, 2));
   const uint32_t flags = uint32_t(intArg(c, 3));

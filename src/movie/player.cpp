@@ -8,6 +8,7 @@
 #include "core/textconv.h"
 #include "image/image.h"
 #include "movie/internal.h"
+#include "movie/messages.h"
 #include "movie/theora.h"
 #include "platform/platform.h"
 #include "platform/vclock.h"
@@ -125,7 +126,7 @@ bool stepAdvance(Movie& m, uint32_t now) {
 
 std::map<int, MoviePtr>& movies() { return g_movies; }
 
-void reportOnMainThread(const std::string& message) { errorc(message, 1); }
+void reportOnMainThread(const std::string& message) { reportError(message); }
 
 Movie::~Movie() {
   for (image::Image*& f : frames) image::freeImage(f);
@@ -144,7 +145,7 @@ void stopMovie(Movie& m) {
       m.worker.join();
     } else {
       // It still holds its record and lets it go when it returns.
-      reportOnMainThread(sj("動画スレッドが正常に終了出来ませんでした"));
+      reportOnMainThread(messageText(Message::ThreadDidNotEnd));
       m.worker.detach();
     }
   }
@@ -174,7 +175,7 @@ void movieFrameStep() {
     ++it;  // the entry may go below
     takeMessages(*m);
     if (!sprite::slot(n, 0) || !sprite::record(n).name[0]) {
-      errorc(std::to_string(n) + sj(" 画像が読み込まれていません(ifList)"), 1);
+      reportError(std::to_string(n) + messageText(Message::NoPictureForList));
       stopAndRemove(n);
       continue;
     }

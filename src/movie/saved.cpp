@@ -76,7 +76,7 @@ image::Image* rebuildMovie(int n) {
   std::string error;
   image::Image* canvas = nullptr;
   if (openMovieFile(*m, error)) canvas = image::createImage(m->header.width, m->header.height, 32);
-  else errorc(std::to_string(n) + error, 1);
+  else reportError(std::to_string(n) + error);
   if (!canvas || !startMovie(m, 0)) {
     movies().erase(n);
     image::freeImage(canvas);

@@ -6,6 +6,7 @@
 #include "core/hash.h"
 #include "core/textconv.h"
 #include "movie/internal.h"
+#include "movie/messages.h"
 #include "resource/resource.h"
 
 namespace velmora::movie {
@@ -76,9 +77,9 @@ std::unique_ptr<MovieSource> openSource(const std::string& path, bool streamed, 
 
 bool readHeader(MovieSource& source, MovieHeader& h, std::string& error) {
   uint8_t p[kHeaderSize];
-  if (!source.read(0, p, sizeof p)) return error = sj(" ファイルが読み込めませんでした"), false;
+  if (!source.read(0, p, sizeof p)) return error = messageText(Message::FileNotRead), false;
   h.theora = std::memcmp(p, "THOR", 4) == 0;
-  if (!h.theora && std::memcmp(p, "MJPG", 4) != 0) return error = sj(" 動画形式が不正です ") + hexMagic(p), false;
+  if (!h.theora && std::memcmp(p, "MJPG", 4) != 0) return error = messageText(Message::BadFormat) + hexMagic(p), false;
   h.streamSize = le32(p + 4);
   h.duration = int32_t(le32(p + 20));
   h.frameCount = int32_t(le32(p + 24));

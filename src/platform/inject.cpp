@@ -89,4 +89,9 @@ void pushQuit() {
   push(e);
 }
 
+bool inputPending() {
+  if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
+  return SDL_HasEvents(SDL_KEYDOWN, SDL_MOUSEWHEEL) || SDL_HasEvent(SDL_DROPFILE);
+}
+
 }  // namespace velmora::platform

@@ -16,4 +16,7 @@ void pushDrop(const std::string& path);
 void pushClose();
 void pushQuit();
 
+// Whether key, mouse or drop events wait in the queue, not yet taken.
+bool inputPending();
+
 }  // namespace velmora::platform

@@ -27,53 +27,44 @@ using core::setting;
 using K = core::SettingKey;
 
 void cmd_screen(CommandContext c) {
-  setErrcmd("screen");
   const int w = intArg(c, 1), h = intArg(c, 2), t = intArg(c, 3), flags = intArg(c, 4);
   if (!startScreen(w, h, t, flags)) quitRequest = 1;
 }
 
 void cmd_setWindowText(CommandContext c) {
-  setErrcmd("setWindowText");
   setWindowText(stringArg(c, 1));
 }
 
 void cmd_getScreenRate(CommandContext c) {
-  setErrcmd("getScreenRate");
   intResult(c, 1, screenRatePercent(geometry()));
 }
 
 void cmd_getScreenWidth(CommandContext c) {
-  setErrcmd("getScreenWidth");
   intResult(c, 1, geometry().screenWidth);
 }
 
 void cmd_getScreenHeight(CommandContext c) {
-  setErrcmd("getScreenHeight");
   const Geometry& g = geometry();
   intResult(c, 1, g.screenWidth2 ? g.screenHeight2 * g.screenWidth / g.screenWidth2 : g.screenHeight);
 }
 
 void cmd_getScreenAspect2(CommandContext c) {
-  setErrcmd("getScreenAspect2");
   intResult(c, 1, geometry().aspectChoice);
 }
 
 // A loop of draws is how games wait for movies and motions; it takes no
 // messages itself, so it looks for quit and close requests here.
 void cmd_draw(CommandContext) {
-  setErrcmd("draw");
   drawFrame();
   pollEndRequests();
 }
 
 void cmd_draw2(CommandContext) {
-  setErrcmd("draw2");
   drawFrameIfAnimating();
   pollEndRequests();
 }
 
 void cmd_draw3(CommandContext) {
-  setErrcmd("draw3");
   commitOnly();
 }
 

@@ -11,6 +11,7 @@
 #include "core/textconv.h"
 #include "platform/window.h"
 #include "render/internal.h"
+#include "render/messages.h"
 #include "render/transition.h"
 #include "sprite/motion.h"
 #include "sprite/sprite.h"
@@ -91,10 +92,6 @@ void useSixteenBit(bool on) {
   g_device.formatTexture = on ? GL_RGBA4 : GL_RGBA8;
 }
 
-const std::string& notice(const char* what) {
-  return sj(what);
-}
-
 // The colour depth the settings ask for, the other one with a notice, or
 // an error when neither fits the desktop.
 bool chooseColourFormats(int desktopBits) {
@@ -104,7 +101,7 @@ bool chooseColourFormats(int desktopBits) {
       useSixteenBit(true);
     } else if (desktop32 && renderFormatUsable(GL_RGB8)) {
       useSixteenBit(false);
-      errorc(notice("16bit カラーが使用出来ないので 32bit カラーで起動します。\n(このエラーはゲームの動作には影響ありません)"), 1);
+      reportError(messageText(Message::SixteenBitUnavailable));
     } else {
       showErrorBox(std::string(desktop32 ? "CheckDeviceType 32bit " : "CheckDeviceType 16bit ") + glErrorName(GL_INVALID_ENUM));
       return false;
@@ -113,7 +110,7 @@ bool chooseColourFormats(int desktopBits) {
     useSixteenBit(false);
   } else if (desktopBits == 16 && renderFormatUsable(GL_RGB565)) {
     useSixteenBit(true);
-    errorc(notice("32bit カラーが使用出来ないので 16bit カラーで起動します。\n(このエラーはゲームの動作には影響ありません)"), 1);
+    reportError(messageText(Message::ThirtyTwoBitUnavailable));
   } else {
     showErrorBox(std::string(desktopBits == 16 ? "CheckDeviceType 16bit " : "CheckDeviceType 32bit ") + glErrorName(GL_INVALID_ENUM));
     return false;
@@ -242,7 +239,7 @@ bool createDevice() {
   // instead, so only a machine without a usable clock loses it.
   g_device.caps.softwarePacing = frameClockUsable();
   if ((setting(K::VSyncWait) & 2) && !g_device.caps.softwarePacing) {
-    errorc(notice("Software が使えないので Hardware で起動します。\n(このエラーはゲームの動作には影響ありません)"), 1);
+    reportError(messageText(Message::SoftwarePacingUnavailable));
     setting(K::VSyncWait) = 1;
   }
   deriveLimits();

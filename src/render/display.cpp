@@ -14,6 +14,7 @@
 #include "platform/window.h"
 #include "render/geometry.h"
 #include "render/instance.h"
+#include "render/messages.h"
 #include "render/render.h"
 #include "render/window/menu.h"
 #include "render/window/menu_bar.h"
@@ -204,7 +205,7 @@ bool createMainWindow(std::string_view title) {
   const std::string key = sjis_to_utf8(D.title);
   if (!claimInstance(key)) return false;
   if (platform::instanceLockHeldElsewhere(kSettingToolKey)) {
-    showErrorBox(sj("設定ツールの起動中は実行出来ません"));
+    showErrorBox(messageText(Message::SetupToolRunning));
     return false;
   }
   std::string error;

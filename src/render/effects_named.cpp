@@ -398,7 +398,7 @@ bool bindFor(GLuint fbo, const char* operation) {
   const Geometry& g = geometry();
   takeGlError();
   bindTarget(fbo, g.screenWidth, g.screenHeight);
-  if (GLenum e = takeGlError(); e != GL_NO_ERROR) return errorc(std::string(operation) + glErrorName(e), 1), false;
+  if (GLenum e = takeGlError(); e != GL_NO_ERROR) return reportError(std::string(operation) + glErrorName(e)), false;
   return true;
 }
 

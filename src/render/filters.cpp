@@ -8,6 +8,7 @@
 #include "core/settings.h"
 #include "core/textconv.h"
 #include "render/internal.h"
+#include "render/messages.h"
 #include "render/transition.h"
 
 namespace velmora::render {
@@ -132,9 +133,8 @@ void checkInterpolation() {
   if (value < kFirstFilter || value > kLastFilter) return;
   const FilterKind& f = kFilters[value - kFirstFilter];
   if (device().caps.pixelShaderMajor >= f.shaderVersion) return;
-  errorc(sj("画面拡大縮小補間の ") + f.name +
-             sj(" は未対応の環境です、他の設定で起動します。\n(このエラーはゲームの動作には影響ありません)"),
-         1);
+  reportError(messageText(Message::ScalingFilterBefore) + f.name +
+             messageText(Message::ScalingFilterAfter));
   // The operating system counts as version 6 or later here: bilinear.
   setting(K::Interpolation) = 2;
 }

@@ -16,6 +16,7 @@
 #include "platform/vclock.h"
 #include "platform/window.h"
 #include "render/internal.h"
+#include "render/messages.h"
 #include "render/transition.h"
 #include "render/window/window_events.h"
 #include "sprite/sprite.h"
@@ -372,6 +373,7 @@ bool drawFrameIfAnimating() {
 void commitOnly() { sprite::commitAll(); }
 
 std::optional<int> setRenderTarget2(int index, int spriteNumber) {
+  // Plug-ins and the script hosts call this outside any command: it names itself.
   setErrcmd("SetRenderTarget2");
   DeviceState& d = device();
   if (!d.resources) return static_cast<int>(GL_INVALID_OPERATION);
@@ -384,7 +386,7 @@ std::optional<int> setRenderTarget2(int index, int spriteNumber) {
   }
   sprite::Slot* s = sprite::validNumber(spriteNumber) ? sprite::frontSlot(spriteNumber) : nullptr;
   if (!s || (!s->renderTarget && !s->picture)) {
-    errorc(std::to_string(spriteNumber) + sj(" 画像が読み込まれていません"), 1);
+    reportError(std::to_string(spriteNumber) + messageText(Message::NoPicture));
     return std::nullopt;
   }
   // A plain picture has no surface to draw into: refused as the device

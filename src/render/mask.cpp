@@ -62,7 +62,7 @@ bool uploadMask(const char* operation) {
   }
   glBindTexture(GL_TEXTURE_2D, 0);
   if (GLenum e = takeGlError(); e != GL_NO_ERROR) {
-    errorc(std::string(operation) + "LockRect " + glErrorName(e), 1);
+    reportError(std::string(operation) + "LockRect " + glErrorName(e));
     return false;
   }
   return true;
@@ -82,10 +82,10 @@ bool drawBothScenes(const char* first, const char* second) {
   const GLuint scene = d.targetFbo;
   takeGlError();
   bindTarget(d.g_pRenderSurface, g.screenWidth, g.screenHeight);
-  if (GLenum e = takeGlError(); e != GL_NO_ERROR) return errorc(std::string(first) + glErrorName(e), 1), false;
+  if (GLenum e = takeGlError(); e != GL_NO_ERROR) return reportError(std::string(first) + glErrorName(e)), false;
   drawScene(true);
   bindTarget(scene, g.screenWidth, g.screenHeight);
-  if (GLenum e = takeGlError(); e != GL_NO_ERROR) return errorc(std::string(second) + glErrorName(e), 1), false;
+  if (GLenum e = takeGlError(); e != GL_NO_ERROR) return reportError(std::string(second) + glErrorName(e)), false;
   drawScene(false);
   return true;
 }

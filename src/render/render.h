@@ -4,7 +4,9 @@
 // changes and the device-reset callbacks. Main thread only.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <string_view>
 
 namespace velmora::image {
 struct Image;
@@ -59,9 +61,12 @@ void drawGlyphQuads(void* atlas, const GlyphQuad* quads, size_t count);
 // bar, tooltips, boxes), after the picture and before the present.
 using OverlayDrawer = void (*)(int drawableWidth, int drawableHeight);
 void setOverlayDrawer(OverlayDrawer drawer);
-// Inside the overlay drawer: a picture blended over the window with its
-// top-left at window pixel (x, y).
-void drawOverlayImage(const image::Image& picture, int x, int y);
+// Inside the overlay drawer: a picture blended over the window at window
+// pixels (x, y, width, height). The recipe names its pixels (what is drawn,
+// in order): paint fills a cleared picture only for a recipe not drawn
+// there lately, and a frame whose overlays keep their recipes is held.
+using OverlayPainter = std::function<void(image::Image&)>;
+void drawOverlayPicture(int x, int y, int width, int height, std::string_view recipe, const OverlayPainter& paint);
 // Window-visible flags of the message window: bit 0 window sprites, bit 1 text.
 void setWindowVisibleFlags(int flags);
 int windowVisibleFlags();

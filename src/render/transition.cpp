@@ -13,6 +13,7 @@
 #include "core/state.h"
 #include "core/textconv.h"
 #include "render/internal.h"
+#include "render/messages.h"
 #include "render/window/window_events.h"
 #include "sprite/easing.h"
 #include "sprite/motion.h"
@@ -39,7 +40,7 @@ bool setPassTarget(GLuint fbo, const char* operation) {
   if (e == GL_NO_ERROR && glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
     e = GL_INVALID_FRAMEBUFFER_OPERATION;
   if (e == GL_NO_ERROR) return true;
-  errorc(std::string(operation) + glErrorName(e), 1);
+  reportError(std::string(operation) + glErrorName(e));
   return false;
 }
 
@@ -83,7 +84,6 @@ bool skipEffects() {
 }
 
 void cmd_effect(bindings::CommandContext c) {
-  setErrcmd("effect");
   const std::string_view name = bindings::stringArg(c, 4);
   // A negative time would wait for weeks: it runs as 0 does.
   const uint32_t duration = static_cast<uint32_t>(std::max(bindings::intArg(c, 2), 0));
@@ -92,7 +92,6 @@ void cmd_effect(bindings::CommandContext c) {
 }
 
 void cmd_existStretch(bindings::CommandContext c) {
-  setErrcmd("existStretch");
   bindings::intResult(c, 2, existStretch(bindings::stringArg(c, 1)) ? 1 : 0);
 }
 
@@ -134,13 +133,13 @@ bool prepareTransition(int index, std::string_view name, int vagueness) {
   bool ok = true;
   if (index == kPassNamed) {
     ok = selectEffect(path);
-    if (!ok) errorc(path + sj(" 存在しないエフェクトです"), 1);
+    if (!ok) reportError(path + messageText(Message::NoSuchEffect));
   } else if (index == kPassMask) {
     installMaskPass();
     ok = startMask(path);
   } else if (index < 0 || index >= kPassCount) {
     // No pass has this number: reported like an unknown name.
-    errorc(std::to_string(index) + sj(" 存在しないエフェクトです"), 1);
+    reportError(std::to_string(index) + messageText(Message::NoSuchEffect));
     ok = false;
   }
   if (!ok) {

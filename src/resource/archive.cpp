@@ -9,6 +9,7 @@
 
 #include "core/report.h"
 #include "core/textconv.h"
+#include "resource/messages.h"
 #include "resource/packer.h"
 #include "resource/resource.h"
 
@@ -29,7 +30,7 @@ void readArchive(std::FILE* f, const std::string& name) {
   std::vector<IndexRecord> records;
   uint64_t length = 0;
   if (!readIndex(f, records, length)) {
-    showErrorBox(name + sj(" は不正なファイルです"));
+    showErrorBox(name + messageText(Message::BadFile));
     return;
   }
   for (const IndexRecord& r : records) A.index[r.key] = ArchiveEntry{name, r.flag, r.offset, r.size, r.fourth};
@@ -90,7 +91,7 @@ std::FILE* openChecked(const char* path, const std::string& who, const char* tag
     errno = EISDIR;
   }
   if (!f) {
-    errorc(who + " " + std::strerror(errno) + "(" + tag + (e ? "1)" : "0)"), 1);
+    reportError(who + " " + std::strerror(errno) + "(" + tag + (e ? "1)" : "0)"));
     return nullptr;
   }
   std::fseek(f, 0, SEEK_END);
@@ -101,7 +102,7 @@ std::FILE* openChecked(const char* path, const std::string& who, const char* tag
     offset = memberOffset(*e, path);
     if (length < 0 || uint64_t(offset) + size > uint64_t(length)) {
       std::fclose(f);
-      errorc(who + " " + e->archive + sj(" は不正なファイルです") + "(" + tag + "1)", 1);
+      reportError(who + " " + e->archive + messageText(Message::BadFile) + "(" + tag + "1)");
       return nullptr;
     }
   } else {
@@ -118,19 +119,19 @@ std::FILE* openResource(const char* path, uint32_t& size, uint64_t& key) {
   return openChecked(path, std::string(path) + ":" + scriptName(crc64_hash(path)), "loadFile", size, key);
 }
 
-int loadFile(const char* path, char*& buffer, uint32_t& size, uint32_t& capacity) {
+bool loadFile(const char* path, char*& buffer, uint32_t& size, uint32_t& capacity) {
   uint64_t key = 0;
   std::FILE* f = openResource(path, size, key);
-  if (!f) return 0;
+  if (!f) return false;
   if (capacity < size || !buffer) {
     std::free(buffer);
     capacity = size;
     buffer = static_cast<char*>(std::malloc(capacity ? capacity : 1));
     if (!buffer) {
-      errorc(std::string(path) + sj(" loadFile\nメモリを確保出来ませんでした") + std::to_string(capacity), 1);
+      reportError(std::string(path) + messageText(Message::LoadFileNoMemory) + std::to_string(capacity));
       std::fclose(f);
       capacity = 0;
-      return 0;
+      return false;
     }
   }
   size_t got = std::fread(buffer, 1, size, f);
@@ -140,21 +141,21 @@ int loadFile(const char* path, char*& buffer, uint32_t& size, uint32_t& capacity
     const ArchiveEntry* e = findArchiveEntry(key);
     if (e && e->flag) unmaskMember(buffer, size, path);
   }
-  return 1;
+  return true;
 }
 
-int loadFileS(const char* path, std::string& out) {
+bool loadFileS(const char* path, std::string& out) {
   uint32_t size = 0;
   uint64_t key = 0;
   std::FILE* f = openChecked(path, path, "loadFileS", size, key);
-  if (!f) return 0;
+  if (!f) return false;
   out.resize(size);
   size_t got = size ? std::fread(out.data(), 1, size, f) : 0;
   std::fclose(f);
   out.resize(got);
   const ArchiveEntry* e = key ? findArchiveEntry(key) : nullptr;
   if (e && e->flag) unmaskMember(out.data(), static_cast<uint32_t>(out.size()), path);
-  return 1;
+  return true;
 }
 
 bool resourceExists(const char* path) {

@@ -6,6 +6,7 @@
 
 #include "core/hash.h"
 #include "resource/resource.h"
+#include "resource/script_names.h"
 
 namespace velmora::resource {
 namespace {
@@ -39,7 +40,7 @@ uint8_t pathByte(const std::string& p, size_t i) { return i < p.size() ? static_
 
 }  // namespace
 
-std::string buildScriptFile(const std::vector<PackedMember>& scripts) {
+std::string buildScriptFile(const std::vector<PackedMember>& scripts, bool keepNames) {
   std::string out(4 + scripts.size() * kEntry, '\0');
   put32(out, 0, static_cast<uint32_t>(scripts.size()) ^ kCountMask);
   for (size_t i = 0; i < scripts.size(); ++i) {
@@ -54,6 +55,11 @@ std::string buildScriptFile(const std::vector<PackedMember>& scripts) {
     putEntry(out, i, key, 0, static_cast<uint32_t>(out.size()), static_cast<uint32_t>(packed.size()),
              static_cast<uint32_t>(text.size()));
     out += packed;
+  }
+  if (keepNames) {
+    std::vector<std::string> paths;
+    for (const PackedMember& m : scripts) paths.push_back(m.path);
+    appendScriptNames(out, paths);
   }
   return out;
 }

@@ -13,8 +13,9 @@ struct PackedMember {
   std::string bytes;  // script text in Shift_JIS, or the member's bytes
 };
 
-// Index of (count, 25-byte entries) followed by the masked zlib texts.
-std::string buildScriptFile(const std::vector<PackedMember>& scripts);
+// Index of (count, 25-byte entries) followed by the masked zlib texts, and
+// with keepNames the scripts' paths after them (resource/script_names.h).
+std::string buildScriptFile(const std::vector<PackedMember>& scripts, bool keepNames = false);
 // Index followed by the members, each masked when mask is set.
 std::string buildArchive(const std::vector<PackedMember>& members, bool mask);
 

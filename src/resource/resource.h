@@ -1,6 +1,10 @@
 #pragma once
 // Game resources: numbered archives keyed by path hashes, loose files, the
 // packed data-file reader and writer.
+//
+// Every function here that can fail returns bool: true on success, false
+// after the failure was reported. Only the plug-in export of loadFile keeps
+// its int (1 success, 0 failure).
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -27,13 +31,13 @@ bool archivesPresent();
 const ArchiveEntry* findArchiveEntry(uint64_t key);
 
 // Opens a resource positioned at its first byte; key is 0 for a loose file.
-// Reports failures through errorc in box mode and returns null.
+// Reports failures through reportError and returns null.
 std::FILE* openResource(const char* path, uint32_t& size, uint64_t& key);
 
 // Reads a whole resource, unmasked. buffer/capacity: a malloc'ed block the
 // function replaces when it is too small.
-int loadFile(const char* path, char*& buffer, uint32_t& size, uint32_t& capacity);
-int loadFileS(const char* path, std::string& out);
+bool loadFile(const char* path, char*& buffer, uint32_t& size, uint32_t& capacity);
+bool loadFileS(const char* path, std::string& out);
 bool resourceExists(const char* path);
 
 // Removes (or applies: it is its own inverse) the chunk mask of a member.
@@ -45,11 +49,11 @@ uint32_t memberSize(const ArchiveEntry& e, std::string_view path);
 // Data files: raw bytes or (packed) a 4-byte length and a zlib stream. On
 // success the bytes are in out and a zero byte follows them (out[size]).
 constexpr size_t kMaxDataFile = 0x100000;
-int readDataFile(const char* path, bool packed, std::string& out);
+bool readDataFile(const char* path, bool packed, std::string& out);
 // Reads into the shared file buffer; size receives the data length.
-int readDataFileShared(const char* path, bool packed, size_t& size);
+bool readDataFileShared(const char* path, bool packed, size_t& size);
 // Writes a temporary file and renames it over the old one, so a failed write
 // never destroys the previous file.
-int writeDataFile(const char* path, bool packed, std::string_view bytes);
+bool writeDataFile(const char* path, bool packed, std::string_view bytes);
 
 }  // namespace velmora::resource

@@ -15,6 +15,7 @@
 #include "render/transition.h"
 #include "resource/resource.h"
 #include "core/snapshot.h"
+#include "save/messages.h"
 #include "sprite/picture.h"
 #include "sprite/sprite.h"
 
@@ -151,14 +152,14 @@ Step movieFrame(const LogRecord& rec, Layer& L) {
   const uint64_t at = kMovieHeader + uint64_t(u32(reinterpret_cast<const uint8_t*>(bytes.data()), 40));
   const std::string_view tag = at + 4 <= bytes.size() ? std::string_view(bytes).substr(at, 4) : std::string_view();
   if (tag != "00dc") {
-    if (tag != "EOF ") errorc("CHUNK READ ERROR", 1);
+    if (tag != "EOF ") reportError("CHUNK READ ERROR");
     return Step::Next;
   }
-  if (at + 12 > bytes.size()) return errorc(sj("data デコード出来ませんでした"), 1), Step::StopGroup;
+  if (at + 12 > bytes.size()) return reportError(messageText(Message::DataNotDecoded)), Step::StopGroup;
   const uint32_t size = u32(reinterpret_cast<const uint8_t*>(bytes.data()), size_t(at) + 8);
-  if (size > bytes.size() - (at + 12)) return errorc(sj("data デコード出来ませんでした"), 1), Step::StopGroup;
+  if (size > bytes.size() - (at + 12)) return reportError(messageText(Message::DataNotDecoded)), Step::StopGroup;
   L.picture = image::loadImage(reinterpret_cast<const unsigned char*>(bytes.data()) + at + 12, int(size));
-  if (!L.picture) return errorc(sj("data デコード出来ませんでした"), 1), Step::StopGroup;
+  if (!L.picture) return reportError(messageText(Message::DataNotDecoded)), Step::StopGroup;
   L.high = resolution == 2;
   return Step::Next;
 }
@@ -172,7 +173,7 @@ Step framedLayer(const LogRecord& rec, Layer& L, const Facts& f) {
   image::Image* frame = image::createImage(w, h, 32);
   if (!frame) {
     image::freeImage(picture.picture);
-    errorc(rec.path + sj(" createImage\nメモリを確保出来ませんでした"), 1);
+    reportError(rec.path + messageText(Message::CreateImageNoMemory));
     return Step::StopGroup;
   }
   std::memset(frame->pixels, 0, size_t(frame->count) * 4);
@@ -189,7 +190,7 @@ image::Image* groupPicture(int group, int w, int h, const std::vector<LogRecord>
   if (f.scaled()) w = byRatio(w, f), h = byRatio(h, f);
   image::Image* canvas = image::createImage(w, h, 32);
   if (!canvas) {
-    errorc(sj("画像が確保出来ませんでした"), 1);
+    reportError(messageText(Message::ImageNotAllocated));
     return nullptr;
   }
   std::memset(canvas->pixels, 0, size_t(canvas->count) * 4);

@@ -16,6 +16,7 @@
 #include "core/state.h"
 #include "core/textconv.h"
 #include "platform/window.h"
+#include "save/messages.h"
 #include "save/settings_file.h"
 
 namespace velmora::save {
@@ -78,14 +79,12 @@ struct RootChoice {
 // Yes/No/Cancel (6/7/2), then the second question, until one is answered.
 MarkerContent askSaveLocation(std::string_view maker, std::string_view game) {
   for (;;) {
-    int answer = confirmYesNoCancel(sj(
-        "ドキュメントにセーブデータを保存しても宜しいですか？\n\nドキュメントを選ぶと同じブランドのゲームのセーブデータが\n"
-        "ドキュメントにあれば設定を一部引き継げるようになります。\n"));
+    int answer = confirmYesNoCancel(messageText(Message::AskSaveLocation));
     if (answer == 6) {
-      if (confirmYesNo(sj("ドキュメントにセーブデータを作りますか？\n") + documentsRoot(maker, game)) == 6)
+      if (confirmYesNo(messageText(Message::CreateInDocuments) + documentsRoot(maker, game)) == 6)
         return MarkerContent::Documents;
     } else if (answer == 7) {
-      if (confirmYesNo(sj("ゲームフォルダにセーブデータを作りますか？")) == 6) return MarkerContent::GameFolder;
+      if (confirmYesNo(messageText(Message::CreateInGameFolder)) == 6) return MarkerContent::GameFolder;
     } else {
       return MarkerContent::Quit;
     }
@@ -96,7 +95,7 @@ MarkerContent askSaveLocation(std::string_view maker, std::string_view game) {
 
 // The first-run question; writes the marker. Quit sets the quit request.
 RootChoice firstRunQuestion(std::string_view maker, std::string_view game) {
-  RootChoice choice{askSaveLocation(maker, game), sj("初回の質問への答え")};
+  RootChoice choice{askSaveLocation(maker, game), messageText(Message::WhyFirstAnswer)};
   if (choice.content == MarkerContent::Quit) {
     quitRequest = 1;
     runOptions().answersEndedGame = true;
@@ -127,9 +126,9 @@ bool readMarker(const char* path, RootChoice& choice) {
   while (!content.empty() && isMarkerBlank(content.front())) content.remove_prefix(1);
   while (!content.empty() && isMarkerBlank(content.back())) content.remove_suffix(1);
   const std::string name = path;
-  if (content == "1") choice = {MarkerContent::Documents, name + sj(" が 1")};
-  else if (content.empty()) choice = {MarkerContent::GameFolder, name + sj(" が空")};
-  else choice = {MarkerContent::GameFolder, name + sj(" の内容が 1 でも空でもない")};
+  if (content == "1") choice = {MarkerContent::Documents, name + messageText(Message::WhyMarkerIsOne)};
+  else if (content.empty()) choice = {MarkerContent::GameFolder, name + messageText(Message::WhyMarkerIsEmpty)};
+  else choice = {MarkerContent::GameFolder, name + messageText(Message::WhyMarkerIsOther)};
   return true;
 }
 
@@ -143,13 +142,13 @@ RootChoice findMarker(std::string_view maker, std::string_view game) {
 // One line per start in the chosen root's Information.txt, whose folder is
 // made for it (the log is the first file written there).
 void logRootChoice(const RootChoice& choice, const std::string& root, const DocumentsFolder& documents) {
-  std::string line = sj("セーブデータの保存先: ");
+  std::string line = messageText(Message::SaveLocationLine);
   if (root.empty()) {
-    line += sj("ゲームフォルダ (") + choice.why + ")";
+    line += messageText(Message::GameFolderBefore) + choice.why + ")";
   } else if (!documents.source || !*documents.source) {
     line += root + " (" + choice.why + ")";
   } else {
-    line += root + " (" + choice.why + sj("、ドキュメントフォルダは ") + documents.source + ")";
+    line += root + " (" + choice.why + messageText(Message::DocumentsFolderIs) + documents.source + ")";
     std::error_code ec;
     std::filesystem::create_directories(hostPath(root), ec);
   }
@@ -168,10 +167,11 @@ InheritanceChoice chooseByBoxes(const std::vector<std::string>& games) {
   for (;;) {
     for (size_t i = 0; i < games.size(); ++i) {
       if (quitRequest) return InheritanceChoice{true, -1};
-      if (confirmYesNo(sj("「") + games[i] + sj("」の設定を引き継ぎますか？")) == 6)
+      if (confirmYesNo(messageText(Message::InheritQuestionBefore) + games[i] +
+          messageText(Message::InheritQuestionAfter)) == 6)
         return InheritanceChoice{false, static_cast<int>(i)};
     }
-    if (confirmYesNo(sj("引き継ぎを行わなくて構いませんか？")) == 6) return InheritanceChoice{};
+    if (confirmYesNo(messageText(Message::SkipInheritance)) == 6) return InheritanceChoice{};
   }
 }
 
@@ -247,10 +247,10 @@ void setInheritanceChooser(InheritanceChooser chooser) { L.chooser = chooser ? c
 SettingsLoadHooks& settingsLoadHooks() { return L.hooks; }
 
 void loadSetting(std::string_view maker, std::string_view game) {
-  setErrcmd("loadSetting");
   // A run with a save folder of its own (--save-dir) asks nothing and keeps it.
   const bool ownFolder = !runOptions().saveDir.empty();
-  const RootChoice choice = ownFolder ? RootChoice{MarkerContent::GameFolder, sj("--save-dir で指定")} : findMarker(maker, game);
+  const RootChoice choice = ownFolder ? RootChoice{MarkerContent::GameFolder, messageText(Message::WhySaveDirOption)}
+                                      : findMarker(maker, game);
   if (choice.content == MarkerContent::Quit) return;
   std::string parent, root = ownFolder ? saveRoot() : std::string();
   DocumentsFolder documents;

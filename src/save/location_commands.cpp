@@ -13,31 +13,26 @@ namespace {
 using bindings::CommandContext;
 
 void cmd_loadSetting(CommandContext c) {
-  setErrcmd("loadSetting");
   std::string maker(bindings::stringArg(c, 1)), game(bindings::stringArg(c, 2));
   loadSetting(maker, game);
 }
 
 void cmd_saveSetting(CommandContext) {
-  setErrcmd("saveSetting");
   writeSettingsFile();
 }
 
 void cmd_setSaveProtect(CommandContext c) {
-  setErrcmd("setSaveProtect");
   int32_t slot = bindings::intArg(c, 1);
   setSaveProtect(slot, bindings::intArg(c, 2));
 }
 
 void cmd_getSaveProtect(CommandContext c) {
-  setErrcmd("getSaveProtect");
   int32_t slot = bindings::intArg(c, 1);
   bindings::intResult(c, 2, saveProtect(slot));
 }
 
 // Empty while saves live in the game folder.
 void cmd_getCurrentDirectory(CommandContext c) {
-  setErrcmd("getCurrentDirectory");
   bindings::stringResult(c, 1, saveRoot());
 }
 

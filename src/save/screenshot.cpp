@@ -9,6 +9,7 @@
 #include "image/image.h"
 #include "render/geometry.h"
 #include "render/render.h"
+#include "save/messages.h"
 #include "sprite/saved.h"
 #include "sprite/sprite.h"
 
@@ -47,7 +48,7 @@ image::Image* composeOnCpu(bool wide) {
   if (wide) h = wideHeight(w);
   image::Image* canvas = image::createImage(w, h, 24);
   if (!canvas) {
-    errorc(sj("スクリーンショットのメモリの確保に失敗しました"), 1);
+    reportError(messageText(Message::ScreenshotNoMemory));
     return nullptr;
   }
   std::memset(canvas->pixels, 0, size_t(canvas->count) * 4);
@@ -81,7 +82,7 @@ void takeScreenShot(int width, int height) {
 }
 
 bool writeScreenShot(const std::string& file, int format, int depth, int value, int option) {
-  image::checkScreenShotArgs(format, depth, value, option, 1);
+  image::checkScreenShotArgs(format, depth, value, option, reportError);
   return image::saveImage(file.c_str(), g_shot, format, depth, value, option) == 1;
 }
 

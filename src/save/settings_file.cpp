@@ -13,6 +13,7 @@
 #include "core/textconv.h"
 #include "platform/platform.h"
 #include "resource/resource.h"
+#include "save/messages.h"
 #include "script/expression.h"
 
 namespace velmora::save {
@@ -92,17 +93,17 @@ bool makeSaveFolder() {
 // The header's length must fit what the packed bytes can hold.
 bool plausiblePackedLength(const std::string& path, const std::string& raw) {
   if (raw.size() < 4) {
-    showErrorBox(path + sj(" の読み込みに失敗しました"));
+    showErrorBox(path + messageText(Message::ReadFailed));
     return false;
   }
   uint32_t length;
   std::memcpy(&length, raw.data(), 4);
   if (length > kMaxSettingsText) {
-    showErrorBox(path + sj(" のメモリを確保出来ませんでした"));
+    showErrorBox(path + messageText(Message::NoMemoryFor));
     return false;
   }
   if (length > (raw.size() - 4) * kMaxInflateRatio + 64) {
-    showErrorBox(path + sj(" の読み込みに失敗しました"));
+    showErrorBox(path + messageText(Message::ReadFailed));
     return false;
   }
   return true;
@@ -111,11 +112,11 @@ bool plausiblePackedLength(const std::string& path, const std::string& raw) {
 bool readSettingsText(const std::string& path, std::string& text) {
   try {
     std::string raw;
-    if (resource::readDataFile(path.c_str(), false, raw) != 0) return false;
+    if (!resource::readDataFile(path.c_str(), false, raw)) return false;
     if (!plausiblePackedLength(path, raw)) return false;
-    return resource::readDataFile(path.c_str(), true, text) == 0;
+    return resource::readDataFile(path.c_str(), true, text);
   } catch (const std::bad_alloc&) {
-    showErrorBox(path + sj(" のメモリを確保出来ませんでした"));
+    showErrorBox(path + messageText(Message::NoMemoryFor));
     return false;
   }
 }
@@ -126,11 +127,11 @@ bool readSettingsText(const std::string& path, std::string& text) {
 void setRefusedFileAside(const std::string& path) {
   const std::string aside = path + kRefusedSuffix;
   if (std::rename(hostPath(path).c_str(), hostPath(aside).c_str()) == 0) {
-    logInformation(path + sj(" を読めなかったため ") + aside + sj(" に移しました。設定は初期値で始まります"));
+    logInformation(path + messageText(Message::MovedAsideBefore) + aside + messageText(Message::MovedAsideAfter));
     return;
   }
   F.keepRefused = true;
-  logInformation(path + sj(" を読めず、移すことも出来なかったため、この実行では設定を保存しません"));
+  logInformation(path + messageText(Message::NotMovedAside));
 }
 
 void applyProtectFlags(const std::vector<std::string>& fields) {
@@ -149,7 +150,10 @@ void runAssignments(const std::vector<std::string>& fields, void (*declare)(cons
 void applyLists(const core::SettingEntries& entries) {
   std::string command = errcmd();
   if (auto it = entries.find("saveProtect"); it != entries.end()) applyProtectFlags(it->second);
+  // The declarations run outside any command and report as the commands would.
+  setErrcmd("int");
   if (auto it = entries.find("Integer"); it != entries.end()) runAssignments(it->second, script::cmd_int);
+  setErrcmd("string");
   if (auto it = entries.find("String"); it != entries.end()) runAssignments(it->second, script::cmd_string);
   setErrcmd(command);
 }
@@ -189,7 +193,7 @@ bool writeSettingsFile() {
   if (F.keepRefused) return false;
   std::string text = buildSettingsText();
   if (!makeSaveFolder()) return false;
-  return resource::writeDataFile(settingsPath().c_str(), true, text) == 0;
+  return resource::writeDataFile(settingsPath().c_str(), true, text);
 }
 
 bool readSettingsFile(const std::string& path) {

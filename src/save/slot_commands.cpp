@@ -14,6 +14,7 @@
 #include "core/textconv.h"
 #include "resource/resource.h"
 #include "save/image_log.h"
+#include "save/messages.h"
 #include "save/screenshot.h"
 #include "save/sections.h"
 #include "save/store.h"
@@ -41,77 +42,65 @@ bool newer(const struct stat& a, const struct stat& b) {
 }
 
 void cmd_makeSave(CommandContext) {
-  setErrcmd("makeSave");
   makeSave();
 }
 
 void cmd_clearSave(CommandContext) {
-  setErrcmd("clearSave");
   clearSave();
 }
 
 void cmd_pushSave(CommandContext c) {
-  setErrcmd("pushSave");
   const int append = intArg(c, 1);
   const std::string label(stringArg(c, 2));
   pushSave(append != 0, label);
 }
 
 void cmd_saveSave(CommandContext c) {
-  setErrcmd("saveSave");
   const int slot = intArg(c, 1), binary = intArg(c, 2);
   saveSlot(slot, binary != 0);
 }
 
 void cmd_loadSave(CommandContext c) {
-  setErrcmd("loadSave");
   const int slot = intArg(c, 1), binary = intArg(c, 2);
   loadSlot(slot, binary != 0);
 }
 
 void cmd_popSave(CommandContext c) {
-  setErrcmd("popSave");
   popSave(intArg(c, 1));
 }
 
 void cmd_setSaveText(CommandContext c) {
-  setErrcmd("setSaveText");
   setSaveComment(stringArg(c, 1));
 }
 
 void cmd_getSaveText(CommandContext c) {
-  setErrcmd("getSaveText");
   stringResult(c, 1, saveComment());
 }
 
 void cmd_loadSaveText(CommandContext c) {
-  setErrcmd("loadSaveText");
   const int slot = intArg(c, 1), binary = intArg(c, 2);
   struct stat st;
   if (!slotStat(slot, binary != 0, st)) return;
   std::string text;
-  if (resource::readDataFile(slotPath(slot, binary != 0).c_str(), binary != 0, text) != 0) return;
+  if (!resource::readDataFile(slotPath(slot, binary != 0).c_str(), binary != 0, text)) return;
   const snapshot::Entries entries(text);
   const std::string* comment = entries.find("Comment");
-  if (!comment) return errorc(sj("コメントがありません"), 1);
+  if (!comment) return reportError(messageText(Message::NoComment));
   stringResult(c, 3, snapshot::splitFields(*comment).front());
 }
 
 void cmd_existSave(CommandContext c) {
-  setErrcmd("existSave");
   const int slot = intArg(c, 1), binary = intArg(c, 2);
   struct stat st;
   intResult(c, 3, slotStat(slot, binary != 0, st) ? 1 : 0);
 }
 
 void cmd_deleteSave(CommandContext c) {
-  setErrcmd("deleteSave");
   const int slot = intArg(c, 1), binary = intArg(c, 2);
   intResult(c, 3, std::remove(hostPath(slotPath(slot, binary != 0)).c_str()) == 0 ? 1 : 0);
 }
 
 void cmd_getSaveTime(CommandContext c) {
-  setErrcmd("getSaveTime");
   const int slot = intArg(c, 1), binary = intArg(c, 2);
   struct stat st;
   std::string text;
@@ -126,7 +115,6 @@ void cmd_getSaveTime(CommandContext c) {
 }
 
 void cmd_getSaveNew(CommandContext c) {
-  setErrcmd("getSaveNew");
   const int first = intArg(c, 1), last = intArg(c, 2), binary = intArg(c, 3);
   int newest = -1;
   struct stat best {};
@@ -139,13 +127,11 @@ void cmd_getSaveNew(CommandContext c) {
 }
 
 void cmd_setScreenShot(CommandContext c) {
-  setErrcmd("setScreenShot");
   const int w = intArg(c, 1), h = intArg(c, 2);
   takeScreenShot(w, h);
 }
 
 void cmd_saveScreenShot(CommandContext c) {
-  setErrcmd("saveScreenShot");
   const std::string file(stringArg(c, 1));
   const int format = intArg(c, 2);
   int depth = intArg(c, 3), value = intArg(c, 4), option = intArg(c, 5);
@@ -153,7 +139,6 @@ void cmd_saveScreenShot(CommandContext c) {
 }
 
 void cmd_getImgLog(CommandContext c) {
-  setErrcmd("getImgLog");
   const int n = intArg(c, 1), back = intArg(c, 2);
   getImgLog(n, back);
 }

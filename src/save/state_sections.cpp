@@ -352,7 +352,7 @@ void applyPosition(const snapshot::Moment&) {
     script::slotLines(1) = std::move(p.lines);
     script::slotChanged(1);
     r.subScriptKey = p.key;
-    r.subScriptName = script::scriptDisplayName(p.key);
+    r.subScriptName = script::scriptReportName(p.key);
     r.scriptSwitchRequest = script::kSwitchToSlot1;
   }
   // No part of the line being run is left: the load hook's return comes

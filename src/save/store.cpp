@@ -17,6 +17,7 @@
 #include "platform/platform.h"
 #include "resource/resource.h"
 #include "save/location.h"
+#include "save/messages.h"
 #include "script/loader.h"
 #include "sprite/picture.h"
 #include "sprite/sprite.h"
@@ -71,9 +72,9 @@ std::vector<std::string_view> splitSnapshots(std::string_view text) {
 }
 
 void reportDamaged(const std::string& source, std::string_view key) {
-  std::string message = source + sj(" は不正なファイルです");
+  std::string message = source + messageText(Message::BadFile);
   if (!key.empty()) message += " [" + std::string(key) + "]";
-  errorc(message, 1);
+  reportError(message);
 }
 
 // Every snapshot of a text must be whole: the last line ended, the position
@@ -157,7 +158,7 @@ bool makeSaveFolder() {
   std::error_code ec;
   std::filesystem::create_directories(hostPath(folder), ec);
   if (std::filesystem::is_directory(hostPath(folder), ec)) return true;
-  errorc(folder + sj(" フォルダを作成出来ませんでした"), 1);
+  reportError(folder + messageText(Message::FolderNotCreated));
   return false;
 }
 
@@ -239,7 +240,7 @@ void pushSave(bool append, std::string_view label) {
     auto info = script::findLabel(name);
     if (!info && name[0] != '*') info = script::findLabel("*" + name);
     if (info) setResumeLabel(St.current, "File2=" + scriptName(info->owner) + "," + std::to_string(info->line - 1) + "\n");
-    else errorc(name + sj("ラベルが存在しません"), 1);
+    else reportError(name + messageText(Message::LabelMissing));
   }
   std::string entry = St.current + commentLine();
   if (append && !St.history.empty()) {
@@ -336,10 +337,10 @@ bool saveSlot(int slot, bool binary) {
   // A file the reader would refuse is not written: the slot keeps the save
   // it had, and the player learns now rather than when loading.
   if (!readable(text, binary)) {
-    errorc(path + sj(" の保存に失敗しました"), 1);
+    reportError(path + messageText(Message::SaveFailed));
     return false;
   }
-  return resource::writeDataFile(path.c_str(), binary, text) == 0;
+  return resource::writeDataFile(path.c_str(), binary, text);
 }
 
 bool loadSlot(int slot, bool binary) {
@@ -348,7 +349,7 @@ bool loadSlot(int slot, bool binary) {
   // A slot that was never written is no error.
   if (stat(hostPath(path).c_str(), &st) != 0) return false;
   std::string text;
-  if (resource::readDataFile(path.c_str(), binary, text) != 0) return false;
+  if (!resource::readDataFile(path.c_str(), binary, text)) return false;
   return restoreSnapshotText(text, path);
 }
 

@@ -10,6 +10,7 @@
 #include "script/expression_internal.h"
 #include "script/interp.h"
 #include "script/loader.h"
+#include "script/messages.h"
 
 namespace velmora::script {
 namespace {
@@ -72,13 +73,13 @@ void selectScript(ScriptKey key) {
     r.scriptSwitchRequest = kSwitchToSlot1;
   } else {
     r.subScriptKey = key;
-    r.subScriptName = scriptDisplayName(key);
+    r.subScriptName = scriptReportName(key);
     r.scriptSwitchRequest = kSwitchLoadSlot1;
   }
 }
 
 void reportMissingLabel(std::string_view label) {
-  errorc(std::string(label) + sj("ラベルが存在しません"), 1);
+  reportError(std::string(label) + messageText(Message::LabelMissing));
 }
 
 void jumpTo(const LabelInfo& label) {
@@ -108,7 +109,8 @@ void gosubLabel(std::string_view label) {
   auto info = findLabel(label);
   if (!info) return reportMissingLabel(label);
   if (C.frames.size() >= kMaxGosubDepth)
-    return stopAtLimit(sj("gosub の入れ子が深すぎます（上限 ") + std::to_string(kMaxGosubDepth) + sj(" 段）"));
+    return stopAtLimit(messageText(Message::GosubTooDeepBefore) + std::to_string(kMaxGosubDepth) +
+        messageText(Message::GosubTooDeepAfter));
   const Registers& r = registers();
   Position back = afterCurrentPart();
   GosubFrame f;
@@ -127,20 +129,17 @@ void clearControlState() {
 }
 
 void cmd_goto(const char* args) {
-  setErrcmd("goto");
   jumpToLabel(evaluate(args).text);
 }
 
 void cmd_gosub(const char* args) {
-  setErrcmd("gosub");
   gosubLabel(evaluate(args).text);
 }
 
 void cmd_return(const char* args) {
-  setErrcmd("return");
   ScriptValue v = evaluate(args);
   if (C.frames.empty()) {
-    errorc(sj("gosub が一度も実行されていません"), 1);
+    reportError(messageText(Message::ReturnWithoutGosub));
     return;
   }
   C.loopDepth = std::max(0, C.loopDepth - C.loopCount);
@@ -158,7 +157,6 @@ void cmd_return(const char* args) {
 }
 
 void cmd_labelExist(const char* args) {
-  setErrcmd("labelExist");
   std::vector<std::string> items = splitItems(args);
   if (items.empty()) return;
   int32_t* result = numericReference(items[0]);
@@ -168,7 +166,6 @@ void cmd_labelExist(const char* args) {
 }
 
 void cmd_defsub(const char* args) {
-  setErrcmd("defsub");
   userSubTable().insert(crc32_hash(trimBlanks(args)));
 }
 
@@ -196,7 +193,6 @@ void splitTarget(std::string_view target, std::string_view& ref, std::string_vie
 }  // namespace
 
 void cmd_getParam(const char* args) {
-  setErrcmd("getParam");
   std::vector<std::string> targets = splitItems(args);
   // Outside a user subroutine the buffer still holds the last call's text;
   // it counts as no arguments, so that every target takes its default.
@@ -264,7 +260,6 @@ void leaveLoop(LoopRecord& rec) {
 }  // namespace
 
 void cmd_for(const char* args) {
-  setErrcmd("for");
   std::vector<std::string> items = splitItems(args);
   auto number = [&](size_t i) { return i < items.size() ? toInt32(evaluate(items[i]).number) : 0; };
   int32_t from = number(1), to = number(2);
@@ -288,7 +283,6 @@ void cmd_for(const char* args) {
 }
 
 void cmd_next(const char*) {
-  setErrcmd("next");
   Registers& r = registers();
   LoopRecord* rec = topLoop();
   if (!rec) {
@@ -313,7 +307,6 @@ void cmd_next(const char*) {
 }
 
 void cmd_continue(const char*) {
-  setErrcmd("continue");
   LoopRecord* rec = topLoop();
   if (!rec) return;
   if (!stepLoop(*rec)) return resumeAt(rec->startLine, rec->startPart);
@@ -322,7 +315,6 @@ void cmd_continue(const char*) {
 }
 
 void cmd_break(const char*) {
-  setErrcmd("break");
   LoopRecord* rec = topLoop();
   if (!rec) return;
   if (rec->exitLine == -1) registers().skipToNext = 1;
@@ -368,7 +360,7 @@ void conditional(const char* args) {
   std::string_view text(args);
   size_t n = conditionLength(text);
   if (n == 0) {
-    errorc(sj("式が不正です"), 1);
+    reportError(messageText(Message::BadCondition));
     return skipRestOfLine();
   }
   if (evaluate(text.substr(0, n)).number == 0) return skipRestOfLine();
@@ -378,19 +370,16 @@ void conditional(const char* args) {
 }  // namespace
 
 void cmd_if(const char* args) {
-  setErrcmd("if");
   ifState() = 2;
   conditional(args);
 }
 
 void cmd_elseif(const char* args) {
-  setErrcmd("elseif");
   if (ifState() == 1) return skipRestOfLine();
   conditional(args);
 }
 
 void cmd_else(const char* args) {
-  setErrcmd("else");
   if (ifState() == 1) return skipRestOfLine();
   std::string_view text(args);
   if (text.empty()) return;

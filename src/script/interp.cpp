@@ -11,6 +11,7 @@
 #include "core/state.h"
 #include "core/textconv.h"
 #include "script/control.h"
+#include "script/messages.h"
 
 namespace velmora::script {
 namespace {
@@ -89,6 +90,12 @@ const char* argumentText(const Part& p) {
 
 enum class PartResult { Next, EndLoop };
 
+// No wrapper names a word that is no command, so the report does.
+void reportUnknownCommand(std::string_view name) {
+  setErrcmd(name);
+  reportError(messageText(Message::UnknownCommand));
+}
+
 PartResult runCommandPart(Part& p, int& forDepth) {
   if (!p.resolved) resolve(p);
   std::string_view name(p.text.data(), p.nameLength);
@@ -122,8 +129,7 @@ PartResult runCommandPart(Part& p, int& forDepth) {
   } else if (auto it2 = I.squirrelFunctions.find(h); it2 != I.squirrelFunctions.end() && I.squirrelCaller) {
     I.squirrelCaller(name, args, it2->second);
   } else {
-    setErrcmd(name);
-    errorc(sj("未対応の命令です"), 1);
+    reportUnknownCommand(name);
     return PartResult::Next;
   }
   applyRequests();
@@ -182,7 +188,7 @@ size_t startTextBlock() {
   auto it = blocks ? blocks->find(blockLine) : TextBlockTable::iterator{};
   if (blocks && it == blocks->end()) it = blocks->find(r.currentLine);
   if (!blocks || it == blocks->end()) {
-    showErrorBox(sj("既読チェックミス ") + std::to_string(r.currentLine) + "/" +
+    showErrorBox(messageText(Message::ReadMarkMismatch) + std::to_string(r.currentLine) + "/" +
                  std::to_string(blocks ? blocks->size() : 0));
   } else if (I.hooks.readMark) {
     I.hooks.readMark(it->second);
@@ -294,7 +300,7 @@ void applyRequests() {
 }
 
 void stopAtLimit(std::string_view message) {
-  errorc(message, 1);
+  reportError(message);
   quitRequest = 1;
   I.stoppedAtLimit = true;
 }
@@ -303,7 +309,8 @@ bool stoppedAtLimit() { return I.stoppedAtLimit; }
 
 bool stringLengthAllowed(size_t bytes) {
   if (bytes <= kMaxStringBytes) return true;
-  stopAtLimit(sj("文字列が長すぎます（上限 ") + std::to_string(kMaxStringBytes) + sj(" バイト）"));
+  stopAtLimit(messageText(Message::StringTooLongBefore) + std::to_string(kMaxStringBytes) +
+      messageText(Message::StringTooLongAfter));
   return false;
 }
 
@@ -355,9 +362,9 @@ void runScript() {
   try {
     runLines();
   } catch (const std::bad_alloc&) {
-    stopAtLimit(sj("メモリを確保出来ませんでした"));
+    stopAtLimit(messageText(Message::OutOfMemory));
   } catch (const std::length_error&) {
-    stopAtLimit(sj("メモリを確保出来ませんでした"));
+    stopAtLimit(messageText(Message::OutOfMemory));
   }
 }
 
@@ -368,8 +375,7 @@ int runInlineCommand(const char* text, size_t& pos, size_t end) {
   std::string name(text + start, pos - start);
   CommandHandler h = findCommand(name);
   if (!h) {
-    setErrcmd(name);
-    errorc(sj("未対応の命令です"), 1);
+    reportUnknownCommand(name);
     return 1;
   }
   size_t a = pos;

@@ -16,6 +16,7 @@
 #include "core/textconv.h"
 #include "resource/resource.h"
 #include "script/library.h"
+#include "script/messages.h"
 
 namespace velmora::script {
 namespace {
@@ -45,12 +46,12 @@ bool writeBytes(const std::string& path, const std::vector<std::string_view>& pi
     bool ok = out.file() != nullptr;
     for (std::string_view p : pieces) ok = ok && out.write(p.data(), p.size());
     if (ok && out.commit()) return true;
-    errorc(path + " " + std::strerror(errno), 1);
+    reportError(path + " " + std::strerror(errno));
     return false;
   }
   std::FILE* f = std::fopen(hostPath(path).c_str(), mode);
   if (!f) {
-    errorc(path + " " + std::strerror(errno), 1);
+    reportError(path + " " + std::strerror(errno));
     return false;
   }
   bool ok = true;
@@ -61,11 +62,11 @@ bool writeBytes(const std::string& path, const std::vector<std::string_view>& pi
 bool prepareFolder(const std::string& path, char sep) {
   PathParts parts;
   if (!splitPath(path, parts, sep)) {
-    errorc(sj("正常にパスが読み込めませんでした"), 1);
+    reportError(messageText(Message::BadPath));
     return false;
   }
   if (!ensureFolder(parts.folder)) {
-    errorc(sj("フォルダを作成出来ませんでした"), 1);
+    reportError(messageText(Message::FolderNotCreated));
     return false;
   }
   return true;
@@ -126,7 +127,7 @@ void listFolder(const std::string& folder, const std::string& pattern, bool recu
 
 bool lineInRange(int32_t line) {
   if (line >= 1 && static_cast<size_t>(line) <= LS.text.size()) return true;
-  errorc(sj("行数の指定が範囲を超えています"), 1);
+  reportError(messageText(Message::LineOutOfRange));
   return false;
 }
 
@@ -185,7 +186,6 @@ void clearLists() {
 }
 
 void cmd_loadFile(const char* args) {
-  setErrcmd("loadFile");
   RawArguments a(args);
   std::string bytes;
   if (resource::loadFileS(a.text(0).c_str(), bytes))
@@ -193,14 +193,12 @@ void cmd_loadFile(const char* args) {
 }
 
 void cmd_saveFile(const char* args) {
-  setErrcmd("saveFile");
   RawArguments a(args);
   std::string path = a.text(0), text = a.text(1);
   if (prepareFolder(path, '\\')) writeBytes(path, {text}, "wb");
 }
 
 void cmd_setFileList(const char* args) {
-  setErrcmd("setFileList");
   RawArguments a(args);
   std::string folder = a.text(0), pattern = a.text(1);
   int32_t flags = a.integer(2);
@@ -214,11 +212,10 @@ void cmd_setFileList(const char* args) {
 }
 
 void cmd_getFileList(const char* args) {
-  setErrcmd("getFileList");
   RawArguments a(args);
   int32_t i = a.integer(1);
   if (i < 0 || static_cast<size_t>(i) >= LS.files.size()) {
-    errorc(sj("リストの範囲を超えています"), 1);
+    reportError(messageText(Message::ListIndexOutOfRange));
     return;
   }
   if (std::string* v = a.stringTarget(0)) *v = LS.files[i];
@@ -237,7 +234,6 @@ std::vector<std::string> collectFileList(std::string folder, const std::string& 
 }
 
 void cmd_loadText(const char* args) {
-  setErrcmd("loadText");
   RawArguments a(args);
   std::string bytes;
   if (!resource::loadFileS(a.text(0).c_str(), bytes)) return;
@@ -246,7 +242,6 @@ void cmd_loadText(const char* args) {
 }
 
 void cmd_saveText(const char* args) {
-  setErrcmd("saveText");
   RawArguments a(args);
   std::string path = a.text(0);
   int32_t first = a.count() > 1 ? a.integer(1) : 0;
@@ -264,7 +259,6 @@ void cmd_saveText(const char* args) {
 }
 
 void cmd_getText(const char* args) {
-  setErrcmd("getText");
   RawArguments a(args);
   int32_t line = a.integer(1);
   if (!lineInRange(line)) return;
@@ -274,32 +268,28 @@ void cmd_getText(const char* args) {
 }
 
 void cmd_setText(const char* args) {
-  setErrcmd("setText");
   RawArguments a(args);
   int32_t line = a.integer(1);
   if (lineInRange(line)) LS.text[line - 1] = a.text(0) + (a.integer(2) ? lineEnd() : "");
 }
 
 void cmd_insertText(const char* args) {
-  setErrcmd("insertText");
   RawArguments a(args);
   int32_t line = a.integer(1);
   if (lineInRange(line)) LS.text.insert(LS.text.begin() + (line - 1), a.text(0) + (a.integer(2) ? lineEnd() : ""));
 }
 
 void cmd_addText(const char* args) {
-  setErrcmd("addText");
   RawArguments a(args);
   LS.text.push_back((a.integer(1) ? lineEnd() : "") + a.text(0) + (a.integer(2) ? lineEnd() : ""));
 }
 
 void cmd_sortText(const char* args) {
-  setErrcmd("sortText");
   RawArguments a(args);
   int32_t first = a.integer(0), last = a.integer(1), flags = a.integer(2);
   const int32_t n = static_cast<int32_t>(LS.text.size());
   if (first < 0 || first > n || last < 0 || last > n) {
-    errorc(sj("行数の指定が範囲を超えています"), 1);
+    reportError(messageText(Message::LineOutOfRange));
     return;
   }
   if (first == 0) first = 1;
@@ -321,7 +311,6 @@ void cmd_sortText(const char* args) {
 }
 
 void cmd_clearText(const char*) {
-  setErrcmd("clearText");
   LS.text.clear();
 }
 

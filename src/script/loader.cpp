@@ -13,6 +13,8 @@
 #include "core/state.h"
 #include "core/textconv.h"
 #include "resource/packer.h"
+#include "resource/script_names.h"
+#include "script/messages.h"
 
 namespace velmora::script {
 namespace {
@@ -24,6 +26,7 @@ struct LoaderState {
   std::unordered_map<uint32_t, int> labels;
   std::unordered_map<uint32_t, ScriptKey> labelOwners;
   std::unordered_map<ScriptKey, std::string> names;
+  std::unordered_map<ScriptKey, std::string> sourceNames;  // only when script.dat carries them
   std::unordered_map<ScriptKey, TextBlockTable> textBlocks;
 };
 LoaderState L;
@@ -37,7 +40,20 @@ uint32_t readLe32(const unsigned char* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-void reportBadFile(const std::string& path) { showErrorBox(path + sj(" は不正なファイルです")); }
+void reportBadFile(const std::string& path) { showErrorBox(path + messageText(Message::BadFile)); }
+
+// A path counts only when it hashes to a script of the index: a damaged or
+// foreign block can name nothing wrongly.
+void readSourceNames(std::FILE* f, uint64_t length) {
+  constexpr std::string_view kScriptFolder = "script/";
+  for (const std::string& path : resource::readScriptNames(f, length)) {
+    const ScriptKey key = crc64_hash(path);
+    if (!L.index.count(key)) continue;
+    std::string_view shown = path;
+    if (shown.substr(0, kScriptFolder.size()) == kScriptFolder) shown.remove_prefix(kScriptFolder.size());
+    L.sourceNames[key] = utf8_to_sjis(shown);
+  }
+}
 
 // Reads and unmasks the index; every offset and size is checked against the
 // file so that a damaged file is reported instead of read past its end.
@@ -51,22 +67,23 @@ bool readIndex(std::FILE* f) {
     if (!resource::plausibleScriptEntry(r, length)) return reportBadFile(L.path), false;
     L.index[r.key] = ScriptIndexEntry{r.flag, r.offset, r.size, r.fourth};
   }
+  readSourceNames(f, length);
   return true;
 }
 
 void appendLine(void* target, std::string_view line) { static_cast<LineArray*>(target)->emplace_back(line); }
 
 bool loadScriptFrom(std::FILE* f, ScriptKey key, const ScriptIndexEntry& e, LineArray& lines) {
-  const std::string name = scriptName(key);
+  const std::string& name = scriptReportName(key);
   std::vector<unsigned char> packed;
   try {
     packed.resize(e.packedSize);
   } catch (const std::bad_alloc&) {
-    showErrorBox(sj("スクリプトのメモリを確保出来ませんでした"));
+    showErrorBox(messageText(Message::ScriptMemoryFailed));
     return false;
   }
   if (std::fseek(f, e.offset, SEEK_SET) != 0 || std::fread(packed.data(), 1, packed.size(), f) != packed.size()) {
-    showErrorBox(name + sj(": スクリプトの読み込みに失敗しました"));
+    showErrorBox(name + messageText(Message::ScriptReadFailed));
     return false;
   }
   const uint32_t mask = static_cast<uint32_t>(key) ^ titleKey();
@@ -76,13 +93,13 @@ bool loadScriptFrom(std::FILE* f, ScriptKey key, const ScriptIndexEntry& e, Line
   }
   const size_t want = size_t(e.unpackedSize) * 2;
   if (fileSize() < want && !growFileMemory(want)) {
-    showErrorBox(sj("スクリプトのメモリを確保出来ませんでした"));
+    showErrorBox(messageText(Message::ScriptMemoryFailed));
     return false;
   }
   uLongf outLength = e.unpackedSize;
   int rc = uncompress(reinterpret_cast<Bytef*>(fileMemory()), &outLength, packed.data(), packed.size());
   if (rc != Z_OK) {
-    showErrorBox(name + sj(": スクリプトの読み込みに失敗しました"));
+    showErrorBox(name + messageText(Message::ScriptReadFailed));
     return false;
   }
   splitLines(fileMemory(), outLength, appendLine, &lines);
@@ -122,7 +139,7 @@ void splitLinesInto(std::string_view text, LineArray& lines) {
 }
 
 bool scanLabels(ScriptKey key, const LineArray& lines, TextBlockTable& blocks, std::string* fatal) {
-  const std::string name = scriptName(key);
+  const std::string name = scriptReportName(key);
   const int count = static_cast<int>(lines.size());
   for (int f = 0; f < count; ++f) {
     const std::string& line = lines[f];
@@ -140,21 +157,21 @@ bool scanLabels(ScriptKey key, const LineArray& lines, TextBlockTable& blocks, s
       } else if (isIdentChar(line[i])) {
         ++i;
       } else {
-        std::string text = name + "[" + std::to_string(f + 1) + "] " + line + sj(" ※ラベル名が不正です");
+        std::string text = name + "[" + std::to_string(f + 1) + "] " + line + messageText(Message::BadLabelName);
         if (fatal) return *fatal = text, false;
         fatalLabelError(text);
       }
     }
     uint32_t hash = crc32_hash2(line.data(), i);
     if (L.labels.count(hash)) {
-      std::string text = name + "[" + std::to_string(f + 1) + "] " + line + sj(" ※ラベルが重複しています");
+      std::string text = name + "[" + std::to_string(f + 1) + "] " + line + messageText(Message::DuplicateLabel);
       if (fatal) return *fatal = text, false;
       fatalLabelError(text);
     }
     L.labels[hash] = f;
     L.labelOwners[hash] = key;
   }
-  L.names[key] = name;
+  L.names[key] = scriptName(key);
   return true;
 }
 
@@ -180,7 +197,7 @@ bool loadScriptIndex(const char* path, std::string* fatal) {
 bool loadScript(ScriptKey key, LineArray& lines) {
   auto it = L.index.find(key);
   if (!L.indexLoaded || it == L.index.end()) {
-    showErrorBox(scriptName(key) + sj(": スクリプトファイルハッシュが不正です"));
+    showErrorBox(scriptName(key) + messageText(Message::BadScriptHash));
     return false;
   }
   File f(std::fopen(L.path.c_str(), "rb"));
@@ -217,10 +234,16 @@ const std::string& scriptDisplayName(ScriptKey key) {
   return L.names.emplace(key, scriptName(key)).first->second;
 }
 
+const std::string& scriptReportName(ScriptKey key) {
+  auto it = L.sourceNames.find(key);
+  return it != L.sourceNames.end() ? it->second : scriptDisplayName(key);
+}
+
 void releaseScriptTables() {
   L.labels.clear();
   L.labelOwners.clear();
   L.names.clear();
+  L.sourceNames.clear();
   L.textBlocks.clear();
   L.index.clear();
   L.indexLoaded = false;

@@ -58,6 +58,9 @@ const ScriptIndexEntry* indexEntry(ScriptKey key);
 size_t indexSize();
 // Printable name of a scanned script (as kept in the name table).
 const std::string& scriptDisplayName(ScriptKey key);
+// The name reports give a script: its file under script/ when script.dat
+// carries the names, else the printable name.
+const std::string& scriptReportName(ScriptKey key);
 
 // Releases the label, name and text-block tables and the index.
 void releaseScriptTables();

@@ -72,7 +72,7 @@ bool parseForm(const std::string& text, char defaultKind, Form& f) {
 void report(int code, OnigErrorInfo* info) {
   UChar buf[ONIG_MAX_ERROR_MESSAGE_LEN];
   onig_error_code_to_str(buf, code, info);
-  errorc(reinterpret_cast<const char*>(buf), 1);
+  reportError(reinterpret_cast<const char*>(buf));
 }
 
 OnigRegex compile(const Form& f) {
@@ -166,7 +166,7 @@ bool substitute(const std::string& text, const std::string& pattern, std::string
   out = text;
   Form f;
   if (!parseForm(pattern, 's', f) || f.kind != 's') {
-    errorc("s/pattern/replacement/flags: " + pattern, 1);
+    reportError("s/pattern/replacement/flags: " + pattern);
     return false;
   }
   OnigRegex re = compile(f);
@@ -230,7 +230,7 @@ bool transliterate(const std::string& text, const std::string& pattern, std::str
   out = text;
   Form f;
   if (!parseForm(pattern, 't', f) || f.kind != 't') {
-    errorc("tr/from/to/flags: " + pattern, 1);
+    reportError("tr/from/to/flags: " + pattern);
     return false;
   }
   const std::vector<unsigned> from = trList(f.pattern), to = trList(f.replacement);

@@ -8,7 +8,7 @@
 
 namespace velmora::script::regex {
 
-// Each call returns false (and reports through errorc) for a bad pattern.
+// Each call returns false (and reports through reportError) for a bad pattern.
 struct Match {
   bool found = false;
   size_t position = 0, length = 0;

@@ -7,7 +7,6 @@
 namespace velmora::script {
 
 void cmd_regexp_match(const char* args) {
-  setErrcmd("regexp_match");
   RawArguments a(args);
   std::string text = a.text(0), pattern = a.text(1);
   if (text.empty() || pattern.empty()) return;
@@ -20,7 +19,6 @@ void cmd_regexp_match(const char* args) {
 }
 
 void cmd_regexp_split(const char* args) {
-  setErrcmd("regexp_split");
   RawArguments a(args);
   std::string text = a.text(0), pattern = a.text(1);
   std::vector<std::string> pieces;

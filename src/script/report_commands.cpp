@@ -1,8 +1,10 @@
-// The own-language reporting commands and the script position that errorc
-// adds to every message while the own language is active.
+// The own-language reporting commands and the script position that the error
+// reports add to every message while the own language is active.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "core/report.h"
 #include "core/state.h"
@@ -11,6 +13,7 @@
 #include "script/expression.h"
 #include "script/interp.h"
 #include "script/library.h"
+#include "script/messages.h"
 
 namespace velmora::script {
 
@@ -44,10 +47,11 @@ std::string ownLanguageTrace(std::string_view message) {
   const size_t skipTo = frames.size() - std::min(frames.size() - skipFrom, kTraceEndFrames);
   for (size_t i = 0; i < frames.size(); ++i) {
     if (i == skipFrom && skipTo > skipFrom) {
-      text += sj("（") + std::to_string(skipTo - skipFrom) + sj(" 段省略）\r\n");
+      text += messageText(Message::FramesLeftOutBefore) + std::to_string(skipTo - skipFrom) +
+          messageText(Message::FramesLeftOutAfter);
       i = skipTo;
     }
-    text += scriptDisplayName(frames[i].script) + "[" + std::to_string(frames[i].returnLine + 1) + "]\r\n";
+    text += scriptReportName(frames[i].script) + "[" + std::to_string(frames[i].returnLine + 1) + "]\r\n";
   }
   text += r.activeSlot == 0 ? std::string(kStartScriptPath) : r.subScriptName;
   text += "[" + std::to_string(r.currentLine + 1) + "] " + errcmd();
@@ -55,13 +59,11 @@ std::string ownLanguageTrace(std::string_view message) {
 }
 
 void cmd_console(const char* args) {
-  setErrcmd("console");
   ArgumentList a = parseArguments(args);
   setConsole(a.count() > 0 && a.values[0].number != 0);
 }
 
 void cmd_print(const char* args) {
-  setErrcmd("print");
   ArgumentList a = parseArguments(args);
   // The terminal here speaks UTF-8, not the scripts' code page.
   for (const ScriptValue& v : a.values) {
@@ -72,21 +74,19 @@ void cmd_print(const char* args) {
 }
 
 void cmd_error(const char* args) {
-  setErrcmd("error");
   ArgumentList a = parseArguments(args);
   if (a.count() == 1 || a.count() == 2) {
     int mode = a.count() == 2 ? static_cast<int>(a.values[1].number) : 1;
-    errorc(valueText(a.values[0]), mode);
+    reporterForMode(mode)(valueText(a.values[0]));
   } else {
-    errorc(sj("引数の数が不正です"), 1);
+    reportError(messageText(Message::WrongArgumentCount));
   }
 }
 
 void cmd_confirm(const char* args) {
-  setErrcmd("confirm");
   ArgumentList a = parseArguments(args);
   if (a.count() != 2) {
-    errorc(sj("引数の数が不正です"), 1);
+    reportError(messageText(Message::WrongArgumentCount));
     return;
   }
   int answer = confirmYesNo(valueText(a.values[0]));
@@ -94,17 +94,15 @@ void cmd_confirm(const char* args) {
 }
 
 void cmd_inform(const char* args) {
-  setErrcmd("inform");
   ArgumentList a = parseArguments(args);
   if (a.count() < 1) {
-    errorc(sj("引数の数が不正です"), 1);
+    reportError(messageText(Message::WrongArgumentCount));
     return;
   }
   showInformation(valueText(a.values[0]));
 }
 
 void cmd_end(const char*) {
-  setErrcmd("end");
   quitRequest = 1;
 }
 
@@ -114,7 +112,7 @@ struct OwnCommand {
 };
 
 // The language's own commands in their registration order.
-const OwnCommand kOwnCommands[] = {
+constexpr OwnCommand kOwnCommands[] = {
     {"console", cmd_console},
     {"print", cmd_print},
     {"error", cmd_error},
@@ -177,6 +175,19 @@ const OwnCommand kOwnCommands[] = {
 };
 static_assert(std::size(kOwnCommands) == 59, "the own language has 59 commands");
 
+// Names the command for the error location, so no handler has to.
+template <size_t I>
+void namedCommand(const char* args) {
+  setErrcmd(kOwnCommands[I].name);
+  kOwnCommands[I].handler(args);
+}
+
+template <size_t... I>
+constexpr std::array<CommandHandler, sizeof...(I)> makeNamedCommands(std::index_sequence<I...>) {
+  return {namedCommand<I>...};
+}
+constexpr auto kNamedCommands = makeNamedCommands(std::make_index_sequence<std::size(kOwnCommands)>{});
+
 }  // namespace
 
 std::vector<std::string_view> ownCommandNames() {
@@ -187,8 +198,8 @@ std::vector<std::string_view> ownCommandNames() {
 
 void registerOwnCommands() {
   setTraceBuilder(kLanguageOwn, ownLanguageTrace);
-  for (const OwnCommand& c : kOwnCommands)
-    if (c.handler) registerCommand(c.name, c.handler);
+  for (size_t i = 0; i < std::size(kOwnCommands); ++i)
+    if (kOwnCommands[i].handler) registerCommand(kOwnCommands[i].name, kNamedCommands[i]);
 }
 
 }  // namespace velmora::script

@@ -9,6 +9,7 @@
 #include "script/expression.h"
 #include "script/interp.h"
 #include "script/library.h"
+#include "script/messages.h"
 
 namespace velmora::script {
 namespace {
@@ -18,8 +19,7 @@ std::mt19937& generator() {
   return g;
 }
 
-void changeCase(const char* name, const char* args, bool toUpper) {
-  setErrcmd(name);
+void changeCase(const char* args, bool toUpper) {
   RawArguments a(args);
   std::string* s = a.stringTarget(0);
   if (!s) return;
@@ -57,7 +57,6 @@ void assignPiece(const std::string& target, const std::string* piece) {
 }  // namespace
 
 void cmd_rand(const char* args) {
-  setErrcmd("rand");
   RawArguments a(args);
   int32_t* r = a.integerTarget(0);
   uint32_t lo = static_cast<uint32_t>(a.integer(1)), hi = static_cast<uint32_t>(a.integer(2));
@@ -67,7 +66,6 @@ void cmd_rand(const char* args) {
 }
 
 void cmd_itos16(const char* args) {
-  setErrcmd("itos16");
   RawArguments a(args);
   static const char digits[] = "0123456789ABCDEF";
   uint32_t v = static_cast<uint32_t>(a.integer(1));
@@ -80,7 +78,6 @@ void cmd_itos16(const char* args) {
 }
 
 void cmd_len(const char* args) {
-  setErrcmd("len");
   RawArguments a(args);
   std::string t = a.text(1);
   if (int32_t* r = a.integerTarget(0)) *r = static_cast<int32_t>(t.size());
@@ -88,7 +85,6 @@ void cmd_len(const char* args) {
 
 // A start beyond the text, or a negative count, gives the empty string.
 void cmd_mid(const char* args) {
-  setErrcmd("mid");
   RawArguments a(args);
   std::string t = a.text(1);
   int32_t start = a.integer(2), count = a.integer(3);
@@ -98,15 +94,14 @@ void cmd_mid(const char* args) {
   if (std::string* r = a.stringTarget(0)) *r = out;
 }
 
-void cmd_upper(const char* args) { changeCase("upper", args, true); }
-void cmd_lower(const char* args) { changeCase("lower", args, false); }
+void cmd_upper(const char* args) { changeCase(args, true); }
+void cmd_lower(const char* args) { changeCase(args, false); }
 
 void cmd_match(const char* args) {
-  setErrcmd("match");
   RawArguments a(args);
   std::string text = a.text(0), ch = a.text(1);
   if (ch.size() != 1 && ch.size() != 2) {
-    errorc(sj("第二引数が文字数が１文字ではありません"), 1);
+    reportError(messageText(Message::SecondArgumentNotOneCharacter));
     return;
   }
   if (int32_t* r = a.integerTarget(2)) *r = findCharacter(text, ch);
@@ -158,7 +153,6 @@ std::string_view trimText(std::string_view s) {
 }
 
 void cmd_split(const char* args) {
-  setErrcmd("split");
   RawArguments a(args);
   assignSplitTargets(a, 2, splitText(a.text(0), a.text(1)));
 }

@@ -164,17 +164,14 @@ void declareItems(const char* args, Declare declare, Assign assign) {
 }  // namespace
 
 void cmd_int(const char* args) {
-  setErrcmd("int");
   declareItems(args, declareInteger, [](int32_t* v, const ScriptValue& x) { *v = toInt32(x.number); });
 }
 
 void cmd_string(const char* args) {
-  setErrcmd("string");
   declareItems(args, declareString, [](std::string* v, const ScriptValue& x) { *v = x.text; });
 }
 
 void cmd_variableExist(const char* args) {
-  setErrcmd("variableExist");
   std::vector<std::string> items = splitItems(args);
   if (items.empty()) return;
   int32_t* result = numericReference(items[0]);
@@ -190,7 +187,6 @@ void cmd_variableExist(const char* args) {
 
 // Leading blanks are skipped: the argument text starts with the separator.
 void cmd_variableErase(const char* args) {
-  setErrcmd("variableErase");
   std::string_view ref = trimBlanks(args);
   std::string name;
   if (ref.empty()) return;

@@ -6,6 +6,7 @@
 #include "core/textconv.h"
 #include "script/expression.h"
 #include "script/expression_internal.h"
+#include "script/messages.h"
 
 namespace velmora::script {
 namespace {
@@ -152,7 +153,7 @@ void assignBytes(const Target& t, int32_t r, AssignOp op) {
 
 void assign(const Target& t, const AssignSpelling& spelling, const ScriptValue& v) {
   if (v.kind == kKindInvalid) {
-    reportExpressionError(sj("変数に代入する型が合いません"));
+    reportExpressionError(messageText(Message::AssignedTypeMismatch));
     return;
   }
   if (t.kind == TargetKind::String) {
@@ -180,12 +181,12 @@ void runItem(const TokenList& item) {
   Parser p(item, 0, item.tokens.size());
   Target target;
   if (!readTarget(p, target)) {
-    reportExpressionError(sj("変数に代入する式ではありません"));
+    reportExpressionError(messageText(Message::NotAnAssignment));
     return;
   }
   const AssignSpelling* spelling = readOperator(p);
   if (!spelling) {
-    reportExpressionError(sj("代入演算子が不正です"));
+    reportExpressionError(messageText(Message::BadAssignmentOperator));
     return;
   }
   assign(target, *spelling, evaluateRange(item, p.pos(), item.tokens.size()));
@@ -230,7 +231,6 @@ const std::vector<TokenList>& plan(std::string_view args) {
 }  // namespace
 
 void cmd_cal(const char* args) {
-  setErrcmd("cal");
   for (const TokenList& item : plan(args)) runItem(item);
 }
 

@@ -1,6 +1,8 @@
 #include "setup/overlay.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "core/textconv.h"
 #include "image/image.h"
@@ -19,22 +21,17 @@ using render::Rect;
 constexpr uint32_t kBar = 0xF0202020, kPanel = 0xF8303030, kInk = 0xFFFFFFFF, kGreyInk = 0xFF808080;
 constexpr uint32_t kHot = 0xFF3070C0, kTipPanel = 0xFFFFFFE1, kTipInk = 0xFF000000, kBoxFace = 0xFFF0F0F0;
 
-// One picture per drawn piece, placed at its rectangle.
-struct Piece {
-  image::Image* im;
-  Rect at;
-  explicit Piece(const Rect& r) : im(image::createImage(std::max(r.width(), 1), std::max(r.height(), 1), 32)), at(r) {}
+// One picture per drawn piece, placed at its rectangle. The steps are
+// recorded and their recipe hands them to the renderer, which paints them
+// only when the recipe is new: an idle window costs no pixels.
+class Piece {
+ public:
+  explicit Piece(const Rect& r) : at_(r) {}
   ~Piece() {
-    if (!im) return;
-    render::drawOverlayImage(*im, at.left, at.top);
-    image::freeImage(im);
+    render::drawOverlayPicture(at_.left, at_.top, std::max(at_.width(), 1), std::max(at_.height(), 1), recipe_,
+                               [this](image::Image& im) { paint(im); });
   }
-  void fill(Rect r, uint32_t colour) {
-    if (!im) return;
-    for (int y = std::max(r.top - at.top, 0); y < std::min(r.bottom - at.top, im->height); ++y)
-      for (int x = std::max(r.left - at.left, 0); x < std::min(r.right - at.left, im->width); ++x)
-        im->pixels[y * im->width + x] = colour;
-  }
+  void fill(Rect r, uint32_t colour) { add({r, colour, 0, {}}); }
   void frame(Rect r, uint32_t colour) {
     fill({r.left, r.top, r.right, r.top + 1}, colour);
     fill({r.left, r.bottom - 1, r.right, r.bottom}, colour);
@@ -42,8 +39,40 @@ struct Piece {
     fill({r.right - 1, r.top, r.right, r.bottom}, colour);
   }
   void text(int x, int y, const std::string& sjis, uint32_t colour, int height = render::kMenuFontHeight) {
-    if (im) drawText(*im, x - at.left, y - at.top, sjis, height, colour, {0, 0, im->width, im->height});
+    add({{x, y, x, y}, colour, height, sjis});
   }
+
+ private:
+  struct Step {
+    Rect r;  // a text's top-left is r.left, r.top
+    uint32_t colour;
+    int textHeight;  // 0: a fill
+    std::string text;
+  };
+
+  void add(Step s) {
+    for (int v : {s.r.left, s.r.top, s.r.right, s.r.bottom, static_cast<int>(s.colour), s.textHeight,
+                  static_cast<int>(s.text.size())})
+      recipe_.append(reinterpret_cast<const char*>(&v), sizeof v);
+    recipe_ += s.text;
+    steps_.push_back(std::move(s));
+  }
+
+  void paint(image::Image& im) const {
+    for (const Step& s : steps_) {
+      if (s.textHeight > 0) {
+        drawText(im, s.r.left - at_.left, s.r.top - at_.top, s.text, s.textHeight, s.colour, {0, 0, im.width, im.height});
+        continue;
+      }
+      for (int y = std::max(s.r.top - at_.top, 0); y < std::min(s.r.bottom - at_.top, im.height); ++y)
+        for (int x = std::max(s.r.left - at_.left, 0); x < std::min(s.r.right - at_.left, im.width); ++x)
+          im.pixels[y * im.width + x] = s.colour;
+    }
+  }
+
+  Rect at_;
+  std::vector<Step> steps_;
+  std::string recipe_;
 };
 
 void drawRow(Piece& p, const Rect& row, const render::MenuItem& item, bool hot) {

@@ -7,6 +7,7 @@
 #include "core/report.h"
 #include "core/textconv.h"
 #include "sprite/internal.h"
+#include "sprite/messages.h"
 
 namespace velmora::sprite {
 
@@ -48,7 +49,6 @@ float finalValue(int n, int kind, float current) {
 }
 
 void cmd_sp_x(CommandContext c) {
-  setErrcmd("sp_x");
   int n = intArg(c, 1);
   float x = floatArg(c, 2);
   writeProperty(n, [&](Slot& s) { s.x = x; });
@@ -56,7 +56,6 @@ void cmd_sp_x(CommandContext c) {
 }
 
 void cmd_sp_y(CommandContext c) {
-  setErrcmd("sp_y");
   int n = intArg(c, 1);
   float y = floatArg(c, 2);
   writeProperty(n, [&](Slot& s) { s.y = y; });
@@ -64,7 +63,6 @@ void cmd_sp_y(CommandContext c) {
 }
 
 void cmd_sp_xy(CommandContext c) {
-  setErrcmd("sp_xy");
   int n = intArg(c, 1);
   float x = floatArg(c, 2), y = floatArg(c, 3);
   writeProperty(n, [&](Slot& s) {
@@ -76,7 +74,6 @@ void cmd_sp_xy(CommandContext c) {
 }
 
 void cmd_sp_wh(CommandContext c) {
-  setErrcmd("sp_wh");
   int n = intArg(c, 1);
   float w = floatArg(c, 2), h = floatArg(c, 3);
   writeProperty(n, [&](Slot& s) {
@@ -88,7 +85,6 @@ void cmd_sp_wh(CommandContext c) {
 }
 
 void cmd_sp_rxyz(CommandContext c) {
-  setErrcmd("sp_rxyz");
   int n = intArg(c, 1);
   float rx = floatArg(c, 2), ry = floatArg(c, 3), rz = floatArg(c, 4);
   writeProperty(n, [&](Slot& s) {
@@ -102,7 +98,6 @@ void cmd_sp_rxyz(CommandContext c) {
 }
 
 void cmd_sp_a(CommandContext c) {
-  setErrcmd("sp_a");
   int n = intArg(c, 1);
   int alpha = intArg(c, 2) & 255;
   writeProperty(n, [&](Slot& s) {
@@ -113,14 +108,12 @@ void cmd_sp_a(CommandContext c) {
 }
 
 void cmd_sp_b(CommandContext c) {
-  setErrcmd("sp_b");
   int n = intArg(c, 1);
   int mode = intArg(c, 2);
   writeProperty(n, [&](Slot& s) { s.blend = mode; });
 }
 
 void cmd_sp_c(CommandContext c) {
-  setErrcmd("sp_c");
   int n = intArg(c, 1);
   int mode = intArg(c, 2);
   uint32_t colour = uint32_t(intArg(c, 3));
@@ -132,7 +125,6 @@ void cmd_sp_c(CommandContext c) {
 }
 
 void cmd_sp_l(CommandContext c) {
-  setErrcmd("sp_l");
   int n = intArg(c, 1);
   int frame = intArg(c, 2);
   writeProperty(n, [&](Slot& s) {
@@ -143,7 +135,6 @@ void cmd_sp_l(CommandContext c) {
 }
 
 void cmd_sp_cxy(CommandContext c) {
-  setErrcmd("sp_cxy");
   int n = intArg(c, 1);
   float cx = float(intArg(c, 2)), cy = float(intArg(c, 3));
   writeProperty(n, [&](Slot& s) {
@@ -153,10 +144,9 @@ void cmd_sp_cxy(CommandContext c) {
   });
 }
 
-void reportNotRegistered(int n) { errorc(std::to_string(n) + sj(" オーダーが正しく設定されてません"), 1); }
+void reportNotRegistered(int n) { reportError(std::to_string(n) + messageText(Message::OrderNotSet)); }
 
 void cmd_sp_o(CommandContext c) {
-  setErrcmd("sp_o");
   int n = intArg(c, 1);
   int order = intArg(c, 2);
   if (!validNumber(n)) return;
@@ -168,7 +158,6 @@ void cmd_sp_o(CommandContext c) {
 }
 
 void cmd_sp_g(CommandContext c) {
-  setErrcmd("sp_g");
   int n = intArg(c, 1);
   int g = intArg(c, 2);
   if (!validNumber(n) || !validNumber(g) || g == n) return;
@@ -180,20 +169,17 @@ void cmd_sp_g(CommandContext c) {
 }
 
 void cmd_sp_d(CommandContext c) {
-  setErrcmd("sp_d");
   int n = intArg(c, 1);
   if (validNumber(n) && (slot(n, 0) || slot(n, 1))) table().sprites[n].pending |= kPendingDelete;
 }
 
 void cmd_sp_dx(CommandContext c) {
-  setErrcmd("sp_dx");
   int first = std::max(0, intArg(c, 1)), last = std::min(kSpriteCount - 1, intArg(c, 2));
   for (int n = first; n <= last; ++n)
     if (slot(n, 0) || slot(n, 1)) table().sprites[n].pending |= kPendingDelete;
 }
 
 void cmd_sp_ref(CommandContext c) {
-  setErrcmd("sp_ref");
   commitSprite(intArg(c, 1));
 }
 
@@ -207,7 +193,6 @@ Slot* querySlot(int n) {
 }
 
 void cmd_sp_exist(CommandContext c) {
-  setErrcmd("sp_exist");
   int n = intArg(c, 1);
   int result = 0;
   if (validNumber(n) && afterSlot(n)) {
@@ -218,7 +203,6 @@ void cmd_sp_exist(CommandContext c) {
 }
 
 void cmd_sp_gsz(CommandContext c) {
-  setErrcmd("sp_gsz");
   int n = intArg(c, 1);
   Slot* s = querySlot(n);
   if (!s) return;
@@ -236,7 +220,6 @@ void cmd_sp_gsz(CommandContext c) {
 }
 
 void cmd_sp_gxy(CommandContext c) {
-  setErrcmd("sp_gxy");
   int n = intArg(c, 1);
   int ax = intArg(c, 2), ay = intArg(c, 3);
   Slot* s = querySlot(n);
@@ -252,7 +235,6 @@ void cmd_sp_gxy(CommandContext c) {
 }
 
 void cmd_sp_ga(CommandContext c) {
-  setErrcmd("sp_ga");
   int n = intArg(c, 1);
   Slot* s = querySlot(n);
   if (!s) return;
@@ -260,7 +242,6 @@ void cmd_sp_ga(CommandContext c) {
 }
 
 void cmd_sp_gwh(CommandContext c) {
-  setErrcmd("sp_gwh");
   int n = intArg(c, 1);
   Slot* s = querySlot(n);
   if (!s) return;
@@ -275,14 +256,12 @@ void cmd_sp_gwh(CommandContext c) {
 }
 
 void cmd_sp_go(CommandContext c) {
-  setErrcmd("sp_go");
   int n = intArg(c, 1);
   if (!querySlot(n)) return;
   intResult(c, 2, table().sprites[n].order);
 }
 
 void cmd_sp_gn(CommandContext c) {
-  setErrcmd("sp_gn");
   int n = intArg(c, 1);
   if (!querySlot(n)) return;
   const Sprite& r = table().sprites[n];
@@ -293,49 +272,41 @@ void cmd_sp_gn(CommandContext c) {
 Sprite* effectRecord(int n) { return validNumber(n) ? &table().sprites[n] : nullptr; }
 
 void cmd_sp_neg(CommandContext c) {
-  setErrcmd("sp_neg");
   int n = intArg(c, 1);
   double on = bindings::doubleArg(c, 2);
   if (Sprite* r = effectRecord(n)) r->negative = on != 0.0;
 }
 void cmd_sp_gray(CommandContext c) {
-  setErrcmd("sp_gray");
   int n = intArg(c, 1);
   double on = bindings::doubleArg(c, 2);
   if (Sprite* r = effectRecord(n)) r->grayscale = on != 0.0;
 }
 void cmd_sp_rot(CommandContext c) {
-  setErrcmd("sp_rot");
   int n = intArg(c, 1);
   int kind = intArg(c, 2);
   if (Sprite* r = effectRecord(n)) r->turn = kind;
 }
 void cmd_sp_bc(CommandContext c) {
-  setErrcmd("sp_bc");
   int n = intArg(c, 1);
   int b = intArg(c, 2), k = intArg(c, 3);
   if (Sprite* r = effectRecord(n)) r->brightnessContrast = (b & 255) << 8 | (k & 255);
 }
 void cmd_sp_color(CommandContext c) {
-  setErrcmd("sp_color");
   int n = intArg(c, 1);
   int red = intArg(c, 2), green = intArg(c, 3), blue = intArg(c, 4);
   if (Sprite* r = effectRecord(n)) r->colour = (red & 255) << 16 | (green & 255) << 8 | (blue & 255);
 }
 void cmd_sp_hsl(CommandContext c) {
-  setErrcmd("sp_hsl");
   int n = intArg(c, 1);
   int h = intArg(c, 2), s = intArg(c, 3), l = intArg(c, 4);
   if (Sprite* r = effectRecord(n)) r->hsl = int32_t(uint32_t(h & 0xFFFF) << 16 | uint32_t(s & 255) << 8 | uint32_t(l & 255));
 }
 void cmd_sp_blur(CommandContext c) {
-  setErrcmd("sp_blur");
   int n = intArg(c, 1);
   int a = intArg(c, 2), b = intArg(c, 3);
   if (Sprite* r = effectRecord(n)) r->blur = int32_t(uint32_t(a) << 16 | uint32_t(b & 0xFFFF));
 }
 void cmd_sp_mosaic(CommandContext c) {
-  setErrcmd("sp_mosaic");
   int n = intArg(c, 1);
   int a = intArg(c, 2), b = intArg(c, 3);
   if (Sprite* r = effectRecord(n)) r->mosaic = int32_t(uint32_t(a) << 16 | uint32_t(b & 0xFFFF));

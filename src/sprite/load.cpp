@@ -9,6 +9,7 @@
 #include "core/textconv.h"
 #include "image/image.h"
 #include "sprite/internal.h"
+#include "sprite/messages.h"
 #include "sprite/motion.h"
 #include "sprite/picture.h"
 
@@ -95,7 +96,7 @@ bool prepareBackSlot(int n, Slot*& back, bool& fresh) {
   Slot*& ref = t.slots[n][(r.front ^ 1) & 1];
   if (!ref) ref = newSlot();
   if (!ref) {
-    errorc(std::to_string(n) + sj(" spSetting\nメモリを確保出来ませんでした"), 1);
+    reportError(std::to_string(n) + messageText(Message::SettingNoMemory));
     return false;
   }
   back = ref;
@@ -113,7 +114,7 @@ void finishLoad(int n, bool fresh, uint32_t loadFlags) {
     back->loadFlags = loadFlags;
     frontRef = newSlot();
     if (!frontRef) {
-      errorc(std::to_string(n) + sj("spSetting2\nメモリを確保出来ませんでした"), 1);
+      reportError(std::to_string(n) + messageText(Message::Setting2NoMemory));
       freeSlot(t.slots[n][(r.front ^ 1) & 1]);
       return;
     }
@@ -247,7 +248,7 @@ bool loadMovieCanvas(int n, int width, int height, uint32_t flags, const char* p
     constexpr int kLargest = 8192;
     if (width > 0 && height > 0 && width <= kLargest && height <= kLargest) picture = image::createImage(width, height, 32);
     if (!picture) {
-      errorc(std::to_string(n) + sj(" テクスチャが作れませんでした"), 1);
+      reportError(std::to_string(n) + messageText(Message::TextureNotMade));
       return false;
     }
     std::fill(picture->pixels, picture->pixels + picture->count, 0xFF000000u);
@@ -269,9 +270,8 @@ image::Image* framedCanvas(int n, const std::string& path, uint32_t flags, int w
   }
   image::Image* canvas = image::createImage(cw, ch, 32);
   if (!canvas) {
-    errorc(path + " loadImage3\n" + std::to_string(cw) + "," + std::to_string(ch) +
-               sj(" メモリを確保出来ませんでした"),
-           1);
+    reportError(path + " loadImage3\n" + std::to_string(cw) + "," + std::to_string(ch) +
+               messageText(Message::NoMemory));
     return nullptr;
   }
   std::memset(canvas->pixels, 0, size_t(canvas->count) * 4);
@@ -326,7 +326,6 @@ bool attachMask(Slot& s, const std::string& path) {
 namespace {
 
 void cmd_sp(CommandContext c) {
-  setErrcmd("sp");
   int n = intArg(c, 1);
   std::string path(stringArg(c, 2));
   uint32_t flags = uint32_t(intArg(c, 3));
@@ -338,7 +337,6 @@ void cmd_sp(CommandContext c) {
 }
 
 void cmd_sp_cut(CommandContext c) {
-  setErrcmd("sp_cut");
   int n = intArg(c, 1);
   std::string path(stringArg(c, 2));
   uint32_t flags = uint32_t(intArg(c, 3));
@@ -354,7 +352,6 @@ void cmd_sp_cut(CommandContext c) {
 }
 
 void cmd_sp_st(CommandContext c) {
-  setErrcmd("sp_st");
   int n = intArg(c, 1);
   std::string path(stringArg(c, 2));
   uint32_t flags = uint32_t(intArg(c, 3));
@@ -370,8 +367,8 @@ void cmd_sp_st(CommandContext c) {
     framedSize(*current, cw, ch);
     if (cw != w || ch != h) {
       bool onPending = (r.pending & kPendingPicture) != 0;
-      errorc(std::to_string(n) + sj(onPending ? " 切り替え前の画像サイズと違います２" : " 切り替え前の画像サイズと違います１"),
-             1);
+      reportError(std::to_string(n) +
+          messageText(onPending ? Message::SizeDiffersFromPending : Message::SizeDiffersFromShown));
       return;
     }
     // Jump mode lands at once; otherwise the motion tracks cross-fade.
@@ -384,7 +381,6 @@ void cmd_sp_st(CommandContext c) {
 }
 
 void cmd_sp_mask(CommandContext c) {
-  setErrcmd("sp_mask");
   int n = intArg(c, 1);
   std::string path = normalisePath(stringArg(c, 2));
   int reverse = intArg(c, 3), progress = intArg(c, 4), vague = intArg(c, 5);
@@ -399,7 +395,6 @@ void cmd_sp_mask(CommandContext c) {
 }
 
 void cmd_spg(CommandContext c) {
-  setErrcmd("spg");
   int n = intArg(c, 1);
   int w = intArg(c, 2), h = intArg(c, 3);
   uint32_t flags = uint32_t(intArg(c, 4));
@@ -442,7 +437,6 @@ void cmd_spg(CommandContext c) {
 }
 
 void cmd_sp_reload(CommandContext c) {
-  setErrcmd("sp_reload");
   int n = intArg(c, 1);
   if (!validNumber(n)) return;
   const Sprite& r = table().sprites[n];

@@ -83,7 +83,7 @@ void reportDeferred() {
       resource::loadFile(message.c_str() + 1, probe.data, size, probe.capacity);
       std::free(probe.data);
     } else {
-      errorc(message, 1);
+      reportError(message);
     }
   }
   L.deferred.clear();
@@ -210,19 +210,15 @@ namespace {
 using bindings::CommandContext;
 
 void cmd_lookahead_set(CommandContext c) {
-  setErrcmd("lookahead_set");
   setLookaheadPattern(bindings::stringArg(c, 1), bindings::stringArg(c, 2));
 }
 void cmd_lookahead_stop(CommandContext c) {
-  setErrcmd("lookahead_stop");
   addLookaheadStop(bindings::stringArg(c, 1));
 }
 void cmd_lookahead(CommandContext) {
-  setErrcmd("lookahead");
   runLookahead();
 }
 void cmd_lookahead2(CommandContext) {
-  setErrcmd("lookahead2");
   runVoiceLookahead();
 }
 

@@ -9,6 +9,7 @@
 #include "core/textconv.h"
 #include "platform/platform.h"
 #include "sprite/easing.h"
+#include "sprite/messages.h"
 #include "sprite/motion_internal.h"
 
 namespace velmora::sprite {
@@ -77,7 +78,7 @@ KeyList::iterator currentOf(int n, int kind, KeyList& keys) {
 
 namespace {
 
-void reportBadFlag(int n) { errorc(std::to_string(n) + sj(" 追加フラグが不正です"), 1); }
+void reportBadFlag(int n) { reportError(std::to_string(n) + messageText(Message::BadAddFlag)); }
 
 // Mode 3: keys before the playing one go, the rest play once more each.
 void changeLooping(int n, int kind, KeyList& keys, int repeat) {
@@ -118,7 +119,7 @@ bool queueFrom(int n, int kind, TrackKey& key, int mode) {
 
 MotionState& motion() { return M; }
 
-void reportBadNumber(int n) { errorc(std::to_string(n) + sj(" スプライト番号が不正です"), 1); }
+void reportBadNumber(int n) { reportError(std::to_string(n) + messageText(Message::BadSpriteNumber)); }
 
 int propertyValue(int n, int kind) {
   const Slot* s = backSlot(n);
@@ -238,11 +239,9 @@ void stepKind(int n, int kind, KeyList& keys, uint32_t now) {
 bool stepable(int n, int kind) {
   const Sprite& r = table().sprites[n];
   const Slot* front = frontSlot(n);
-  const char* what = nullptr;
-  if (!front) what = " 画像が読み込まれていません(imList1)";
-  else if (kind != kTrackL && r.name[0] == 0 && !front->renderTarget) what = " 画像が読み込まれていません(imList2)";
-  if (!what) return true;
-  errorc(std::to_string(n) + sj(what), 1);
+  const bool missing = !front || (kind != kTrackL && r.name[0] == 0 && !front->renderTarget);
+  if (!missing) return true;
+  reportError(std::to_string(n) + messageText(front ? Message::NoPictureForList2 : Message::NoPictureForList1));
   endTrack(n, kind);
   return false;
 }

@@ -17,26 +17,24 @@ int negated(int v) { return v == INT_MIN ? INT_MAX : -v; }
 
 // One kind: n, value, time, easing, mode.
 template <int Kind>
-void addOne(CommandContext c, const char* name) {
-  setErrcmd(name);
+void addOne(CommandContext c) {
   const int value = intArg(c, 2);
   addKey(intArg(c, 1), Kind, Kind == kTrackRZ ? negated(value) : value, intArg(c, 3), intArg(c, 4), intArg(c, 5));
 }
 
-void cmd_sp_ax(CommandContext c) { addOne<kTrackX>(c, "sp_ax"); }
-void cmd_sp_ay(CommandContext c) { addOne<kTrackY>(c, "sp_ay"); }
-void cmd_sp_aw(CommandContext c) { addOne<kTrackW>(c, "sp_aw"); }
-void cmd_sp_ah(CommandContext c) { addOne<kTrackH>(c, "sp_ah"); }
-void cmd_sp_arx(CommandContext c) { addOne<kTrackRX>(c, "sp_arx"); }
-void cmd_sp_ary(CommandContext c) { addOne<kTrackRY>(c, "sp_ary"); }
-void cmd_sp_arz(CommandContext c) { addOne<kTrackRZ>(c, "sp_arz"); }
-void cmd_sp_aa(CommandContext c) { addOne<kTrackA>(c, "sp_aa"); }
-void cmd_sp_al(CommandContext c) { addOne<kTrackL>(c, "sp_al"); }
-void cmd_sp_ac(CommandContext c) { addOne<kTrackC>(c, "sp_ac"); }
+void cmd_sp_ax(CommandContext c) { addOne<kTrackX>(c); }
+void cmd_sp_ay(CommandContext c) { addOne<kTrackY>(c); }
+void cmd_sp_aw(CommandContext c) { addOne<kTrackW>(c); }
+void cmd_sp_ah(CommandContext c) { addOne<kTrackH>(c); }
+void cmd_sp_arx(CommandContext c) { addOne<kTrackRX>(c); }
+void cmd_sp_ary(CommandContext c) { addOne<kTrackRY>(c); }
+void cmd_sp_arz(CommandContext c) { addOne<kTrackRZ>(c); }
+void cmd_sp_aa(CommandContext c) { addOne<kTrackA>(c); }
+void cmd_sp_al(CommandContext c) { addOne<kTrackL>(c); }
+void cmd_sp_ac(CommandContext c) { addOne<kTrackC>(c); }
 
 // Several kinds with one time, easing and mode; the first refusal stops the rest.
-void addSeveral(CommandContext c, const char* name, std::initializer_list<int> kinds) {
-  setErrcmd(name);
+void addSeveral(CommandContext c, std::initializer_list<int> kinds) {
   const int n = intArg(c, 1);
   const int count = int(kinds.size());
   int values[3] = {};
@@ -50,19 +48,17 @@ void addSeveral(CommandContext c, const char* name, std::initializer_list<int> k
   }
 }
 
-void cmd_sp_axy(CommandContext c) { addSeveral(c, "sp_axy", {kTrackX, kTrackY}); }
-void cmd_sp_awh(CommandContext c) { addSeveral(c, "sp_awh", {kTrackW, kTrackH}); }
-void cmd_sp_arxyz(CommandContext c) { addSeveral(c, "sp_arxyz", {kTrackRX, kTrackRY, kTrackRZ}); }
-void cmd_sp_axya(CommandContext c) { addSeveral(c, "sp_axya", {kTrackX, kTrackY, kTrackA}); }
+void cmd_sp_axy(CommandContext c) { addSeveral(c, {kTrackX, kTrackY}); }
+void cmd_sp_awh(CommandContext c) { addSeveral(c, {kTrackW, kTrackH}); }
+void cmd_sp_arxyz(CommandContext c) { addSeveral(c, {kTrackRX, kTrackRY, kTrackRZ}); }
+void cmd_sp_axya(CommandContext c) { addSeveral(c, {kTrackX, kTrackY, kTrackA}); }
 
 void cmd_sp_am(CommandContext c) {
-  setErrcmd("sp_am");
   const int n = intArg(c, 1), reverse = intArg(c, 2), progress = intArg(c, 3);
   addKey(n, kTrackM, progress & 1023, intArg(c, 4), intArg(c, 5), intArg(c, 6), reverse & 255);
 }
 
 void cmd_sp_ae(CommandContext c) {
-  setErrcmd("sp_ae");
   const int n = intArg(c, 1);
   if (!validNumber(n)) return reportBadNumber(n);
   finishMotion(n);
@@ -77,7 +73,6 @@ void finishSpriteMotion(int n) {
 namespace {
 
 void cmd_sp_alv(CommandContext c) {
-  setErrcmd("sp_alv");
   int first = intArg(c, 1), last = intArg(c, 2);
   first = std::max(first, 0);
   last = std::min(last, kSpriteCount - 1);
@@ -98,8 +93,7 @@ QuakeArgs quakeArgs(CommandContext c) {
   return {intArg(c, 1), intArg(c, 2), intArg(c, 3), intArg(c, 4), intArg(c, 5), intArg(c, 6), intArg(c, 7)};
 }
 
-void spriteQuake(CommandContext c, const char* name, int axis) {
-  setErrcmd(name);
+void spriteQuake(CommandContext c, int axis) {
   const QuakeArgs a = quakeArgs(c);
   if (!validNumber(a.who)) return reportBadNumber(a.who);
   if (!frontSlot(a.who)) return reportNoPicture(a.who);
@@ -113,8 +107,7 @@ void spriteQuake(CommandContext c, const char* name, int axis) {
   if (Slot* s = frontSlot(a.who)) s->dirty = true;
 }
 
-void screenQuake(CommandContext c, const char* name, int axis) {
-  setErrcmd(name);
+void screenQuake(CommandContext c, int axis) {
   const QuakeArgs a = quakeArgs(c);
   MotionState& m = motion();
   startQuake(m.screen[axis], a.amplitude, a.period, a.count, a.easing, a.type, a.delay, platform::nowMs());
@@ -122,13 +115,12 @@ void screenQuake(CommandContext c, const char* name, int axis) {
   m.screenQuakeShown = true;  // the next frame puts every sprite back or in motion
 }
 
-void cmd_sp_qx(CommandContext c) { spriteQuake(c, "sp_qx", 0); }
-void cmd_sp_qy(CommandContext c) { spriteQuake(c, "sp_qy", 1); }
-void cmd_sc_qx(CommandContext c) { screenQuake(c, "sc_qx", 0); }
-void cmd_sc_qy(CommandContext c) { screenQuake(c, "sc_qy", 1); }
+void cmd_sp_qx(CommandContext c) { spriteQuake(c, 0); }
+void cmd_sp_qy(CommandContext c) { spriteQuake(c, 1); }
+void cmd_sc_qx(CommandContext c) { screenQuake(c, 0); }
+void cmd_sc_qy(CommandContext c) { screenQuake(c, 1); }
 
 void cmd_sc_mb(CommandContext c) {
-  setErrcmd("sc_mb");
   const int on = intArg(c, 1), strength = intArg(c, 2);
   if (motion().motionBlur) motion().motionBlur(on != 0, strength & 255);
 }

@@ -18,6 +18,7 @@
 #include "core/textconv.h"
 #include "image/image.h"
 #include "resource/resource.h"
+#include "sprite/messages.h"
 #include "sprite/picture_internal.h"
 #include "sprite/sprite.h"
 
@@ -149,7 +150,7 @@ namespace {
 
 void reportLoad(const std::string& message, std::vector<std::string>* deferred) {
   if (deferred) deferred->push_back(message);
-  else errorc(message, 1);
+  else reportError(message);
 }
 
 // A header may declare far more pixels than its file holds. Pictures whose
@@ -167,7 +168,7 @@ bool pictureAllowed(const char* path, const char* data, uint32_t size, std::vect
   const uint64_t textured = uint64_t(kMaxTiles) * uint64_t(lim.maxWidth) * uint64_t(lim.maxHeight);
   const bool fitsTextures = lim.maxWidth <= 0 || lim.maxHeight <= 0 || pixels <= textured;
   if (fitsTextures && pixels <= std::max(cacheBudget(), kPictureBytesFloor) / 4) return true;
-  reportLoad(std::string(path) + sj(" の画像サイズが大きすぎます ") + std::to_string(d.width) + "x" +
+  reportLoad(std::string(path) + messageText(Message::PictureTooLarge) + std::to_string(d.width) + "x" +
                  std::to_string(d.height),
              deferred);
   return false;
@@ -184,7 +185,7 @@ image::Image* readAndDecode(const char* path, FileBuffer& buffer, std::vector<st
   if (!resource::loadFile(path, buffer.data, size, buffer.capacity)) return nullptr;
   if (!pictureAllowed(path, buffer.data, size, deferred)) return nullptr;
   image::Image* picture = image::loadImage(reinterpret_cast<const unsigned char*>(buffer.data), int(size));
-  if (!picture) reportLoad(std::string(path) + sj(" を読み込めませんでした"), deferred);
+  if (!picture) reportLoad(std::string(path) + messageText(Message::PictureNotLoaded), deferred);
   return picture;
 }
 
@@ -263,7 +264,7 @@ image::Image* loadPicture(const char* path, int* resolution, bool useCache, bool
   const CacheLookup l = lookupFor(path, resolution, useCache, choose);
   if (PictureRef hit = cacheHit(l)) {
     image::Image* copy = headerCopy(hit.get());
-    if (!copy) errorc(l.chosen + sj(" をキャッシュから読み込めませんでした"), 1);
+    if (!copy) reportError(l.chosen + messageText(Message::NotLoadedFromCache));
     return copy;
   }
   return decodeAndStore(l);

@@ -8,6 +8,7 @@
 #include "core/textconv.h"
 #include "image/image.h"
 #include "sprite/internal.h"
+#include "sprite/messages.h"
 
 namespace velmora::sprite {
 
@@ -57,7 +58,7 @@ bool spriteMoviePlaying(int n) {
   return !T.moviePlaying || T.moviePlaying(n);
 }
 
-void reportNoPicture(int n) { errorc(std::to_string(n) + sj(" 画像が読み込まれていません"), 1); }
+void reportNoPicture(int n) { reportError(std::to_string(n) + messageText(Message::NoPicture)); }
 
 // Numbers outside the table are ignored quietly by all but the motion
 // commands, which report them themselves.

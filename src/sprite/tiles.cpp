@@ -38,7 +38,7 @@ bool layTiles(Slot& s, int w, int h, int frames) {
   Axis cols = splitAxis(w, tw, lim.maxWidth);
   Axis rows = splitAxis(h, th, lim.maxHeight);
   if (cols.count * rows.count > kMaxTiles) {
-    errorc("Sprite Size Over " + std::to_string(cols.count) + "," + std::to_string(rows.count), 1);
+    reportError("Sprite Size Over " + std::to_string(cols.count) + "," + std::to_string(rows.count));
     return false;
   }
   if (cols.count == 1 && rows.count == 1 && !lim.pow2) {
@@ -56,7 +56,7 @@ bool layTiles(Slot& s, int w, int h, int frames) {
   } catch (const std::bad_alloc&) {
     s.tiles.clear();
     s.vertices.clear();
-    errorc("Sprite Create", 1);
+    reportError("Sprite Create");
     return false;
   }
   s.tileColumns = cols.count;
@@ -85,7 +85,7 @@ bool renderTargetFits(int n, int w, int h) {
   const int device = table().limits.deviceMaxSide;
   const int side = device > 0 ? device : kTargetSideWithoutDevice;
   if (w <= side && h <= side && int64_t(w) * h <= kMaxTargetPixels) return true;
-  errorc(std::to_string(n) + " RenderTarget Size Over " + std::to_string(w) + "," + std::to_string(h), 1);
+  reportError(std::to_string(n) + " RenderTarget Size Over " + std::to_string(w) + "," + std::to_string(h));
   return false;
 }
 

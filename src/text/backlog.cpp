@@ -18,6 +18,7 @@
 #include "script/loader.h"
 #include "sprite/sprite.h"
 #include "text/message.h"
+#include "text/messages.h"
 
 namespace velmora::text {
 namespace {
@@ -123,9 +124,10 @@ namespace {
 // the first by name, the rest as a count.
 void reportGoneScripts(std::string_view first, size_t count) {
   if (count == 0) return;
-  std::string text = std::string(first) + sj(" が存在しなくなっています");
+  std::string text = std::string(first) + messageText(Message::ScriptGone);
   if (count > 1)
-    text += "\n" + sj("ほか ") + std::to_string(count - 1) + sj(" 個のスクリプトも存在しなくなっています");
+    text += "\n" + messageText(Message::MoreScriptsGoneBefore) + std::to_string(count - 1) +
+        messageText(Message::MoreScriptsGoneAfter);
   showErrorBox(text);
 }
 
@@ -163,7 +165,7 @@ void applyAlreadyReadText(std::string_view text) {
 bool saveAlreadyRead() {
   const std::string folder = saveRoot() + "save/";
   script::ensureFolder(folder);
-  return resource::writeDataFile((folder + "already.dat").c_str(), true, alreadyReadText()) == 0;
+  return resource::writeDataFile((folder + "already.dat").c_str(), true, alreadyReadText());
 }
 
 // A missing or damaged file leaves every block unread, without a message.

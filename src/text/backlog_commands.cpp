@@ -26,7 +26,6 @@ void cmd_getTagLog(CommandContext c) { bindings::stringResult(c, 2, entryName(en
 void cmd_setTagLog(CommandContext c) { setEntryName(bindings::stringArg(c, 1)); }
 
 void cmd_setLog(CommandContext c) {
-  setErrcmd("setLog");
   BacklogEntry& e = currentEntry();
   if (intArg(c, 3) == 0) e.text[0] = 0;
   appendEntryText(bindings::stringArg(c, 1));
@@ -89,7 +88,6 @@ void cmd_getMode(CommandContext c) { intResult(c, 1, modes::modeBits()); }
 void cmd_getSkip(CommandContext c) { intResult(c, 1, 2 * modes::reading().fast + modes::reading().skip); }
 
 void cmd_saveAlready(CommandContext) {
-  setErrcmd("saveAlready");
   saveAlreadyRead();
 }
 

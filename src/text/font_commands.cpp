@@ -25,7 +25,6 @@ std::vector<std::string>& fontList() {
 }
 
 void cmd_addFontFile(CommandContext c) {
-  setErrcmd("addFontFile");
   const std::string path(bindings::stringArg(c, 1));
   // The catalogue gives the command no result; a failure leaves no slot used.
   if (!registerPrivateFont(path)) return;
@@ -37,7 +36,6 @@ void cmd_addFontFile(CommandContext c) {
 }
 
 void cmd_setFontFile(CommandContext c) {
-  setErrcmd("setFontFile");
   const std::string name(bindings::stringArg(c, 1)), fallback(bindings::stringArg(c, 2));
   std::string& current = core::currentText().fontFile;
   std::string& byDefault = core::settingText(K::FontFile);
@@ -49,7 +47,6 @@ void cmd_setFontFile(CommandContext c) {
 void cmd_getFontFile(CommandContext c) { bindings::stringResult(c, 1, core::settingText(K::FontFile)); }
 
 void cmd_setFontStyle(CommandContext c) {
-  setErrcmd("setFontStyle");
   applyCurrentDefault(core::currentText().fontStyle, setting(K::FontStyle), intArg(c, 1), intArg(c, 2));
   applyFontToMessage();
 }
@@ -58,15 +55,12 @@ void cmd_getFontStyle(CommandContext c) { intResult(c, 1, setting(K::FontStyle))
 
 template <int I>
 void cmd_setFontColor(CommandContext c) {
-  static constexpr const char* kNames[] = {"setFontColor", "setFontColor2", "setFontColor3"};
   static constexpr K kKeys[] = {K::FontColor1, K::FontColor2, K::FontColor3};
-  setErrcmd(kNames[I]);
   applyCurrentDefault(core::currentText().fontColor[I], setting(kKeys[I]), intArg(c, 1), intArg(c, 2));
   applyColoursToMessage();
 }
 
 void cmd_getFontListNum(CommandContext c) {
-  setErrcmd("getFontListNum");
   fontList() = installedFontList(intArg(c, 1));
   intResult(c, 2, int(fontList().size()));
 }

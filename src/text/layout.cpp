@@ -11,6 +11,7 @@
 #include "script/interp.h"
 #include "text/backlog.h"
 #include "text/message.h"
+#include "text/messages.h"
 #include "text/ruby.h"
 
 namespace velmora::text {
@@ -86,7 +87,7 @@ bool layRuby(Pass& p) {
   size_t end = from;
   while (end < p.line.length && p.line.text[end] != '}') end += p.line.width(end);
   if (end >= p.line.length) {
-    showErrorBox(sj("ルビの処理が不正です"));
+    showErrorBox(messageText(Message::BadRuby));
     return false;
   }
   const std::string_view reading = p.line.text.substr(from, end - from);
@@ -94,7 +95,7 @@ bool layRuby(Pass& p) {
   p.inRuby = 0;
   const int a = w.flow.column, b = p.rubyColumn;
   if (a < b) {
-    showErrorBox(sj("ルビが行を跨いでいます"));
+    showErrorBox(messageText(Message::RubyAcrossRows));
     return true;
   }
   if (modes::reading().jump) return true;
@@ -229,7 +230,7 @@ int showTextLine(std::string_view text, size_t textStart, size_t nextLength, siz
   f.wrapIndent = 0;
   f.column = 0;
   f.resumeOffset = 0;
-  if (p.inRuby) showErrorBox(sj("ルビの処理が不正です"));
+  if (p.inRuby) showErrorBox(messageText(Message::BadRuby));
   f.waitKind = kNoWait;
   return 1;
 }

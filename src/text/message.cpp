@@ -6,8 +6,10 @@
 #include <cmath>
 
 #include "core/modes.h"
+#include "core/scenario.h"
 #include "core/settings.h"
 #include "core/sjis.h"
+#include "platform/inject.h"
 #include "platform/platform.h"
 #include "render/display.h"
 #include "render/geometry.h"
@@ -112,6 +114,9 @@ void endMessDraw() {
   auto& pauses = w.main.pauses;
   const int start = w.main.startCount;
   pauses.erase(pauses.begin(), std::find_if(pauses.begin(), pauses.end(), [&](int p) { return p >= start; }));
+  // The page is all there and the handler goes on to wait for the player,
+  // unless input not yet taken (a second click) moves it on.
+  if (w.flow.waitKind != kNoWait && !platform::inputPending()) scenario::noteTextWait();
 }
 
 int aspectShiftPixels() { return render::aspectTextOffset(window().layout.aspectShift != 0); }

@@ -17,6 +17,7 @@
 #include "text/backlog.h"
 #include "text/commands.h"
 #include "text/message.h"
+#include "text/messages.h"
 
 namespace velmora::text {
 namespace {
@@ -33,7 +34,6 @@ float displayRate() {
 }
 
 void cmd_setMessCreate(CommandContext c) {
-  setErrcmd("setMessCreate");
   MessageWindow& w = window();
   const core::CurrentTextState& t = core::currentText();
   const int size = int(float(w.layout.fontSize) * displayRate());
@@ -49,7 +49,6 @@ void cmd_setMessCreate(CommandContext c) {
 }
 
 void cmd_setMessXY(CommandContext c) {
-  setErrcmd("setMessXY");
   MessageLayout& l = window().layout;
   l.originX = intArg(c, 1);
   l.originY = intArg(c, 2);
@@ -58,7 +57,6 @@ void cmd_setMessXY(CommandContext c) {
 }
 
 void cmd_setMessWH(CommandContext c) {
-  setErrcmd("setMessWH");
   MessageLayout& l = window().layout;
   l.columns = intArg(c, 1);
   l.rows = intArg(c, 2);
@@ -70,33 +68,28 @@ void cmd_setMessWH(CommandContext c) {
 }
 
 void cmd_setMessLine(CommandContext c) {
-  setErrcmd("setMessLine");
   window().flow.lineEndWait = intArg(c, 1);
   window().flow.paragraphWait = intArg(c, 2);
 }
 
 void cmd_setMessIndent(CommandContext c) {
-  setErrcmd("setMessIndent");
   window().flow.bracketIndent = intArg(c, 1);
   window().flow.rowIndent = intArg(c, 2);
 }
 
 void cmd_setMessLog(CommandContext c) {
-  setErrcmd("setMessLog");
   auto& v = window().layout.logValues;
   for (int i = 0; i < 6; ++i) v[size_t(i)] = intArg(c, i + 1);
   v[0] += 2;
 }
 
 void cmd_setMessSpeed(CommandContext c) {
-  setErrcmd("setMessSpeed");
   applyCurrentDefault(core::currentText().textSpeed, setting(K::TextSpeed), intArg(c, 1), intArg(c, 2));
 }
 
 void cmd_getMessSpeed(CommandContext c) { intResult(c, 1, setting(K::TextSpeed)); }
 
 void cmd_setAutoWait(CommandContext c) {
-  setErrcmd("setAutoWait");
   applyCurrentDefault(core::currentText().autoWait, setting(K::AutoWait), intArg(c, 1), intArg(c, 2));
 }
 
@@ -180,17 +173,16 @@ bool labelInActiveScript(std::string_view label) {
   return info && info->owner == script::activeScriptKey();
 }
 
-void hookCommand(CommandContext c, const char* name, int script::Registers::*counter) {
-  setErrcmd(name);
+void hookCommand(CommandContext c, int script::Registers::*counter) {
   if (!labelInActiveScript(bindings::stringArg(c, 1))) {
-    errorc(sj("ラベルが存在しません"), 1);
+    reportError(messageText(Message::LabelMissing));
     return;
   }
   script::registers().*counter += 1;
 }
 
-void cmd_preMessGosub(CommandContext c) { hookCommand(c, "preMessGosub", &script::Registers::preTextHook); }
-void cmd_sufMessGosub(CommandContext c) { hookCommand(c, "sufMessGosub", &script::Registers::postTextHook); }
+void cmd_preMessGosub(CommandContext c) { hookCommand(c, &script::Registers::preTextHook); }
+void cmd_sufMessGosub(CommandContext c) { hookCommand(c, &script::Registers::postTextHook); }
 
 void cmd_formatMessDraw(CommandContext) { formatMessDraw(); }
 void cmd_setMessDraw(CommandContext c) { intResult(c, 1, setMessDraw()); }

@@ -27,11 +27,7 @@ void recordPosition(ScriptKey key, int line) {
   e.saveDepth = saveDepth();
 }
 
-int pageState() {
-  const int kind = window().flow.waitKind;
-  if (kind != kNoWait) scenario::noteTextWait();
-  return kind;
-}
+int pageState() { return window().flow.waitKind; }
 
 int resumeOffset() { return window().flow.resumeOffset; }
 

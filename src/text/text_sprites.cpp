@@ -14,6 +14,7 @@
 #include "sprite/sprite.h"
 #include "text/commands.h"
 #include "text/message.h"
+#include "text/messages.h"
 
 namespace velmora::text {
 namespace {
@@ -51,7 +52,7 @@ constexpr const char* kLine = "spStrSetString ";
 constexpr const char* kRows = "spStrSetString2 ";
 
 void reportTexture(const char* wrapper, const char* step) {
-  errorc(std::string(wrapper) + step + render::glErrorName(kGlOutOfMemory), 1);
+  reportError(std::string(wrapper) + step + render::glErrorName(kGlOutOfMemory));
 }
 
 image::Image* blankPicture(int w, int h, const char* wrapper) {
@@ -122,7 +123,6 @@ SpriteFont recordedFont(int n) {
 }
 
 void cmd_ssp_set(CommandContext c) {
-  setErrcmd("ssp_set");
   SpriteFont& f = spriteFont();
   f.face = std::string(bindings::stringArg(c, 1)).substr(0, 31);
   const float rate = render::geometry().displayRate > 0 ? render::geometry().displayRate : 1.0f;
@@ -141,7 +141,6 @@ bool ready(int n) {
 }
 
 void cmd_ssp(CommandContext c) {
-  setErrcmd("ssp");
   const int n = intArg(c, 1);
   const std::string_view text = bindings::stringArg(c, 2);
   if (!ready(n)) return;
@@ -150,7 +149,6 @@ void cmd_ssp(CommandContext c) {
 }
 
 void cmd_ssp_reset(CommandContext c) {
-  setErrcmd("ssp_reset");
   const int n = intArg(c, 1);
   if (!sprite::validNumber(n) || !sprite::frontSlot(n)) return;
   const SpriteFont saved = spriteFont();
@@ -162,12 +160,11 @@ void cmd_ssp_reset(CommandContext c) {
 
 // Writes onto the picture already in the back slot, from (x, y).
 void cmd_ssp_draw(CommandContext c) {
-  setErrcmd("ssp_draw");
   const int n = intArg(c, 1);
   sprite::Slot* s = sprite::validNumber(n) ? sprite::backSlot(n) : nullptr;
   image::Image* picture = s ? sprite::writablePicture(*s) : nullptr;
   if (!picture) {
-    errorc(std::to_string(n) + sj(" 画像が読み込まれていません"), 1);
+    reportError(std::to_string(n) + messageText(Message::NoPicture));
     return;
   }
   applyFont(spriteFont());
@@ -186,7 +183,6 @@ void cmd_ssp_draw(CommandContext c) {
 }
 
 void cmd_logsp(CommandContext c) {
-  setErrcmd("logsp");
   const int n = intArg(c, 1);
   const std::string text(bindings::stringArg(c, 2));
   const int lines = intArg(c, 4);
@@ -198,7 +194,6 @@ void cmd_logsp(CommandContext c) {
 }
 
 void cmd_logsp_reset(CommandContext c) {
-  setErrcmd("logsp_reset");
   const int n = intArg(c, 1);
   auto it = T().logTexts.find(n);
   if (it == T().logTexts.end() || !sprite::frontSlot(n)) return;

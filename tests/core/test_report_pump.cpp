@@ -31,7 +31,7 @@ std::string traceForTest(std::string_view m) { return "[trace] " + std::string(m
 
 TEST_F(Reports, ErrorBoxesAppendToTheLogInTheSaveRoot) {
   showErrorBox("first");
-  errorc(sj("未対応の命令です"), 1);
+  reportError(sj("未対応の命令です"));
   EXPECT_EQ(test::readFile("Information.txt"), "first\n" + utf8_to_sjis("未対応の命令です") + "\n");
   std::filesystem::create_directory("root");
   setSaveRoot("root/");
@@ -41,7 +41,7 @@ TEST_F(Reports, ErrorBoxesAppendToTheLogInTheSaveRoot) {
 
 TEST_F(Reports, ConsoleModePrintsAndLeavesTheLogAlone) {
   testing::internal::CaptureStdout();
-  errorc("stop", 0);
+  printError("stop");
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "stop\n");
   EXPECT_FALSE(std::filesystem::exists("Information.txt"));
 }
@@ -49,9 +49,9 @@ TEST_F(Reports, ConsoleModePrintsAndLeavesTheLogAlone) {
 TEST_F(Reports, TheActiveLanguageBuildsTheTrace) {
   setTraceBuilder(kLanguageOwn, traceForTest);
   testing::internal::CaptureStdout();
-  errorc("x", 0);
+  printError("x");
   setActiveLanguage(7);  // no script context
-  errorc("y", 0);
+  printError("y");
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "[trace] x\ny\n");
 }
 

@@ -3,8 +3,12 @@
 // button of a game that ignores it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "support/engine.h"
 
@@ -90,17 +94,57 @@ TEST(HeadlessRuns, ASecondCloseEndsAGameThatIgnoresTheFirst) {
   test::TempDir dir;
   const std::string script =
       "int b, c, p\nscreen 320, 240, 320, 2\n*l\neventWait %b, %c, %p\nif (%b == 261) print \"ignored\"\ndraw\ngoto *l\n";
-  // At fixed moments: waiting for the event wait raced with the draws.
-  test::writeFile("yes.txt", "at 500 close\nat 1500 close\n");
+  test::writeFile("yes.txt", "wait-event\nclose\nwait-event\nclose\n");
   test::Run r = packAndRun(script, "--virtual-clock --answer yes --input yes.txt");
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "ignored");
   EXPECT_TRUE(has(r.err, "ゲームが終了の要求に応答していません。\nゲームを終了しますか？ -> yes")) << r.err;
-  test::writeFile("no.txt", "at 500 close\nat 1500 close\nat 2500 quit\n");
+  test::writeFile("no.txt", "wait-event\nclose\nwait-event\nclose\nwait-event\nquit\n");
   r = packAndRun(script, "--virtual-clock --answer no --input no.txt");
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "ignored");
   EXPECT_TRUE(has(r.err, "-> no")) << r.err;
+}
+
+// Half a second of a stereo pattern no two stretches of which are alike.
+std::string toneWave() {
+  constexpr uint32_t kFrames = 22050;
+  auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+  auto u16 = [](uint32_t v) { return std::string{char(v), char(v >> 8)}; };
+  std::string data;
+  for (uint32_t i = 0; i < kFrames; ++i) data += u16(uint16_t(int(i * 37 % 2000) - 1000)) + u16(uint16_t(int(i * 53 % 3000) - 1500));
+  return "RIFF" + u32(36 + uint32_t(data.size())) + "WAVEfmt " + u32(16) + u16(1) + u16(2) + u32(44100) + u32(44100 * 4) +
+         u16(4) + u16(16) + "data" + u32(uint32_t(data.size())) + data;
+}
+
+std::vector<int32_t> waveFrames(const std::string& file) {
+  std::vector<int32_t> frames(file.size() < 44 ? 0 : (file.size() - 44) / 4);
+  if (!frames.empty()) std::memcpy(frames.data(), file.data() + 44, frames.size() * 4);
+  return frames;
+}
+
+// On the virtual clock the recording holds the game time from sd_create on,
+// sleeps, effects and frames alike, to the sample; what plays in it is what
+// a real-clock recording of the same scene holds.
+TEST(HeadlessRuns, AudioOnTheVirtualClockIsRecordedForTheGameTimeThatPassed) {
+  test::TempDir dir;
+  fs::create_directories("game");
+  test::writeFile("game/tone.wav", toneWave());
+  const std::string scene =
+      "int a, b, i\nscreen 320, 240, 320, 2\nsd_create\ntimeGetTime %a\nsd 1, \"tone.wav\", 0, 0, 100, 0, 1, 0\n"
+      "sleep 700\neffect 0, 600\nfor %i, 1, 30\ndraw\nnext\ntimeGetTime %b\nprint %b - %a\n";
+  const test::Run game = packAndRun(scene, "--virtual-clock --audio-out game.wav");
+  ASSERT_EQ(game.code, 0) << game.err;
+  const std::vector<int32_t> virtualRun = waveFrames(test::readFile("game.wav"));
+  EXPECT_EQ(virtualRun.size(), size_t(std::stoi(game.out)) * 44100 / 1000) << game.out;
+  const test::Run wall = packAndRun(scene, "--audio-out wall.wav");
+  ASSERT_EQ(wall.code, 0) << wall.err;
+  const std::vector<int32_t> wallRun = waveFrames(test::readFile("wall.wav"));
+  auto toneStart = [](const std::vector<int32_t>& f) { return std::find_if(f.begin(), f.end(), [](int32_t v) { return v != 0; }); };
+  const auto v = toneStart(virtualRun), w = toneStart(wallRun);
+  ASSERT_GE(virtualRun.end() - v, 22050);
+  ASSERT_GE(wallRun.end() - w, 22050);
+  EXPECT_TRUE(std::equal(v, v + 22050, w));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Scenario files driving headless runs.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <string>
@@ -54,6 +55,41 @@ TEST(Scenario, WaitEventSendsItsInputOnceTheGameWaits) {
                             "wait 500\nwait-event\nclick 160 120\n");
   EXPECT_EQ(o.code, 0) << o.err;
   EXPECT_GT(std::stoi("0" + o.out), 30);  // half a second of frames went by first
+}
+
+// A click is three window events; the wait that follows it answers only once
+// the game has taken all of them, however the game's draws fall.
+TEST(Scenario, WaitEventAnswersOnlyOnceTheGameHasTakenTheInput) {
+  test::TempDir dir;
+  const std::string game = "int b, c, p, n\nscreen 320, 240, 320, 2\n*l\neventWait %b, %c, %p\n"
+                           "if (%c == 1 && %p == 3) cal %n = %n + 1\ndraw\ngoto *l\n";
+  const std::string clicks = "wait-event\nclick 10 10\nwait-event\nexpect-var %n 1\nclick 10 10\nwait-event\n"
+                             "expect-var %n 2\nquit\n";
+  for (int run = 0; run < 10; ++run) {
+    test::Run o = runScenario(game, clicks);
+    ASSERT_EQ(o.code, 0) << "run " << run << ": " << o.err;
+  }
+}
+
+long childCpuMs() {
+  rusage u{};
+  getrusage(RUSAGE_CHILDREN, &u);
+  return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000L + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000L;
+}
+
+// A line waiting for what never comes ends the run after the limit, named,
+// and the game's idle loop does not keep a core busy meanwhile.
+TEST(Scenario, ALineThatWaitsTooLongFailsTheRunAndNamesIt) {
+  test::TempDir dir;
+  const long before = childCpuMs();
+  test::Run o = runScenario("screen 320, 240, 320, 2\n*l\ndraw\ngoto *l\n", "# no text ever\nwait-text\nquit\n",
+                            "--scenario-timeout 4000");
+  EXPECT_EQ(o.code, 3);
+  EXPECT_NE(o.err.find("scenario.txt:2: waited 4000 ms for wait-text"), std::string::npos) << o.err;
+  EXPECT_LT(childCpuMs() - before, 2500);
+  o = runScenario("screen 320, 240, 320, 2\n*l\ndraw\ngoto *l\n", "at frame 60 wait-event\n", "--scenario-timeout 500");
+  EXPECT_EQ(o.code, 3);
+  EXPECT_NE(o.err.find("scenario.txt:1: waited 500 ms for wait-event"), std::string::npos) << o.err;
 }
 
 // A game that only draws meets its timed directives all the same.

@@ -325,7 +325,7 @@ TEST(SaveMessages, EmptyImageAndUnwritablePath) {
   freeImage(im);
 }
 
-// The checks report through errorc; a trace builder sees each message's bytes.
+// The checks report through the reporter given; a trace builder sees each message's bytes.
 std::string g_reported;
 std::string captureReport(std::string_view message) {
   g_reported.append(message.data(), message.size()).push_back('|');
@@ -336,7 +336,7 @@ std::string reported(int format, int& depth, int& value, int& option) {
   setTraceBuilder(kLanguageOwn, captureReport);
   setActiveLanguage(kLanguageOwn);
   g_reported.clear();
-  printed([&] { checkScreenShotArgs(format, depth, value, option, 0); });
+  printed([&] { checkScreenShotArgs(format, depth, value, option, printError); });
   setTraceBuilder(kLanguageOwn, nullptr);
   return g_reported;
 }

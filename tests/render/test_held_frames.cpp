@@ -7,6 +7,7 @@
 #include <ctime>
 #include <fstream>
 #include <sstream>
+#include <string>
 
 #include "platform/vclock.h"
 #include "render/input/buttons.h"
@@ -93,6 +94,30 @@ TEST_F(HeldFrames, AMotionTrackPresentsEveryFrameUntilItEnds) {
   const uint64_t ended = drawn();
   EXPECT_EQ(drawn(), ended);
   EXPECT_EQ(pixel(60, 20), kWhite);
+}
+
+// The engine's overlays are known by their recipes: an unchanged one is
+// neither painted again nor keeps the frame from being held; a new one is.
+int g_paints = 0;
+std::string g_recipe = "bar";
+void recipeOverlay(int, int) {
+  drawOverlayPicture(0, 0, 16, 4, g_recipe, [](image::Image& im) { im.pixels[0] = kWhite, ++g_paints; });
+}
+
+TEST_F(HeldFrames, AnOverlayIsPaintedAndPresentedOnlyWhenItsRecipeChanges) {
+  start();
+  setOverlayDrawer(recipeOverlay);
+  uint64_t shown = drawn();
+  EXPECT_EQ(g_paints, 1);
+  EXPECT_EQ(drawn(), shown);
+  g_recipe = "bar, hot";
+  EXPECT_EQ(drawn(), ++shown);
+  EXPECT_EQ(g_paints, 2);
+  run("sp_xy", "5,30,20");
+  EXPECT_EQ(drawn(), ++shown);
+  EXPECT_EQ(g_paints, 2) << "the overlay kept its picture";
+  setOverlayDrawer(nullptr);
+  EXPECT_EQ(drawn(), ++shown);
 }
 
 // On the virtual clock a held frame takes the time a presented one took, so

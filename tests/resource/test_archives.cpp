@@ -85,7 +85,7 @@ TEST_F(Archives, MaskedMembersAreXoredInPathByteChunks) {
   EXPECT_EQ(load("abcd"), data);
   char* buffer = nullptr;
   uint32_t size = 0, capacity = 0;
-  ASSERT_EQ(loadFile("abcd", buffer, size, capacity), 1);
+  ASSERT_TRUE(loadFile("abcd", buffer, size, capacity));
   EXPECT_EQ(std::string(buffer, size), data);
   EXPECT_EQ(capacity, 10u);
   std::free(buffer);
@@ -98,7 +98,7 @@ TEST_F(Archives, MissingResourcesAndDamagedArchivesAreReported) {
   EXPECT_NE(log.find("(loadFileS0)\n"), std::string::npos);
   char* buffer = nullptr;
   uint32_t size = 0, capacity = 0;
-  EXPECT_EQ(loadFile("none.png", buffer, size, capacity), 0);
+  EXPECT_FALSE(loadFile("none.png", buffer, size, capacity));
   EXPECT_NE(test::readFile("Information.txt").find("none.png:" + scriptName(crc64_hash("none.png")) + " "),
             std::string::npos);
 
@@ -120,16 +120,16 @@ class DataFiles : public Archives {};
 TEST_F(DataFiles, PackedAndRawRoundTrips) {
   std::string text(5000, 'x');
   text += "end";
-  ASSERT_EQ(writeDataFile("p.dat", true, text), 0);
-  ASSERT_EQ(writeDataFile("r.dat", false, "raw"), 0);
+  ASSERT_TRUE(writeDataFile("p.dat", true, text));
+  ASSERT_TRUE(writeDataFile("r.dat", false, "raw"));
   EXPECT_LT(test::readFile("p.dat").size(), 100u);
   std::string back;
-  ASSERT_EQ(readDataFile("p.dat", true, back), 0);
+  ASSERT_TRUE(readDataFile("p.dat", true, back));
   EXPECT_EQ(back, text);
-  ASSERT_EQ(readDataFile("r.dat", false, back), 0);
+  ASSERT_TRUE(readDataFile("r.dat", false, back));
   EXPECT_EQ(back, "raw");
   size_t size = 0;
-  ASSERT_EQ(readDataFileShared("p.dat", true, size), 0);
+  ASSERT_TRUE(readDataFileShared("p.dat", true, size));
   EXPECT_EQ(size, text.size());
   EXPECT_EQ(fileMemory()[size], '\0');
   for (const auto& e : std::filesystem::directory_iterator("."))
@@ -139,21 +139,21 @@ TEST_F(DataFiles, PackedAndRawRoundTrips) {
 TEST_F(DataFiles, RejectsEmptyOversizedAndTruncatedFiles) {
   std::string out;
   test::writeFile("empty.dat", "");
-  EXPECT_EQ(readDataFile("empty.dat", false, out), -1);
+  EXPECT_FALSE(readDataFile("empty.dat", false, out));
   test::writeFile("big.dat", std::string(0x100001, 'a'));
-  EXPECT_EQ(readDataFile("big.dat", false, out), -1);
+  EXPECT_FALSE(readDataFile("big.dat", false, out));
   test::writeFile("limit.dat", std::string(0x100000, 'a'));
-  EXPECT_EQ(readDataFile("limit.dat", false, out), 0);
-  ASSERT_EQ(writeDataFile("short.dat", true, std::string(3000, 'q')), 0);
+  EXPECT_TRUE(readDataFile("limit.dat", false, out));
+  ASSERT_TRUE(writeDataFile("short.dat", true, std::string(3000, 'q')));
   std::string packed = test::readFile("short.dat");
   packed[0] = static_cast<char>(0xFF);  // claims more bytes than the stream holds
   test::writeFile("short.dat", packed);
-  EXPECT_EQ(readDataFile("short.dat", true, out), -1);
-  EXPECT_EQ(readDataFile("missing.dat", true, out), -1);
+  EXPECT_FALSE(readDataFile("short.dat", true, out));
+  EXPECT_FALSE(readDataFile("missing.dat", true, out));
   std::string forged = test::readFile("short.dat");
   forged[3] = static_cast<char>(0x7F);  // claims two gigabytes: refused, not allocated
   test::writeFile("forged.dat", forged);
-  EXPECT_EQ(readDataFile("forged.dat", true, out), -1);
+  EXPECT_FALSE(readDataFile("forged.dat", true, out));
   EXPECT_EQ(test::readFile("Information.txt"),
             "empty.dat" + sj(" は不正なファイルです") + "\n" + "big.dat" + sj(" は不正なファイルです") + "\n" +
                 "short.dat" + sj(" の読み込みに失敗しました") + "\n" + "missing.dat " + std::strerror(ENOENT) + "\n" +
@@ -161,12 +161,12 @@ TEST_F(DataFiles, RejectsEmptyOversizedAndTruncatedFiles) {
 }
 
 TEST_F(DataFiles, AFailedWriteKeepsThePreviousFile) {
-  ASSERT_EQ(writeDataFile("keep.dat", false, "old"), 0);
+  ASSERT_TRUE(writeDataFile("keep.dat", false, "old"));
   setenv("VELMORA_FAIL_WRITING", "keep.dat", 1);  // the temporary cannot be created
-  EXPECT_EQ(writeDataFile("keep.dat", false, "new"), -1);
+  EXPECT_FALSE(writeDataFile("keep.dat", false, "new"));
   unsetenv("VELMORA_FAIL_WRITING");
   EXPECT_EQ(test::readFile("keep.dat"), "old");
-  EXPECT_EQ(writeDataFile("no/such/dir.dat", false, "x"), -1);
+  EXPECT_FALSE(writeDataFile("no/such/dir.dat", false, "x"));
 }
 
 TEST(Packer, IndexesOfTruncatedFilesAreRefused) {

@@ -79,7 +79,7 @@ TEST_F(History, ASlotLeavesOutTheOldestSnapshotsTheReaderHasNoRoomFor) {
   EXPECT_GT(text.size(), resource::kMaxDataFile - 20000);
   EXPECT_LT(snapshotsIn(text), 100u);
   std::string packed;
-  ASSERT_EQ(resource::readDataFile("save/save001.dat", true, packed), 0);
+  ASSERT_TRUE(resource::readDataFile("save/save001.dat", true, packed));
   EXPECT_EQ(snapshotsIn(packed), 201u);
   for (bool binary : {false, true}) {
     resetSaveSlots();

@@ -197,7 +197,7 @@ TEST_F(SettingsFile, ProtectionFlagsMissingFromAShortListReadAsZero) {
   setSaveProtect(50, 1);
   std::filesystem::create_directory("save");
   std::string text = core::settingKeyLines() + "saveProtect=1,0,1\r\n";
-  ASSERT_EQ(resource::writeDataFile("save/setting.dat", true, text), 0);
+  ASSERT_TRUE(resource::writeDataFile("save/setting.dat", true, text));
   ASSERT_TRUE(readSettingsFile(""));
   EXPECT_EQ(saveProtect(0), 1);
   EXPECT_EQ(saveProtect(2), 1);

@@ -7,6 +7,7 @@
 #include "core/state.h"
 #include "core/textconv.h"
 #include "resource/packer.h"
+#include "resource/script_names.h"
 #include "script/loader.h"
 #include "support/tempdir.h"
 
@@ -143,6 +144,47 @@ TEST_F(ScriptFile, MasksWholeWordsOnlyAndLeavesTheTailAsStored) {
   LineArray slot;
   ASSERT_TRUE(loadScript(index[0].key, slot));
   EXPECT_EQ(slot.size(), 2u);
+}
+
+// Reports name a script by its file when script.dat carries the paths, by
+// its hash when it does not or when the block after the members is damaged.
+TEST_F(ScriptFile, ReportsNameScriptsByTheirFilesWhenTheFileCarriesThem) {
+  const std::vector<resource::PackedMember> scripts = {{"script/0.txt", "*start\n"}, {"script/ch/one.txt", "print 1\n*a-b\n"}};
+  const ScriptKey one = crc64_hash("script/ch/one.txt");
+  std::string fatal;
+  const std::string named = resource::buildScriptFile(scripts, true);
+  test::writeFile("script.dat", named);
+  EXPECT_FALSE(loadScriptIndex("script.dat", &fatal));
+  EXPECT_EQ(fatal, "ch/one.txt[2] *a-b" + sj(" ※ラベル名が不正です"));
+  EXPECT_EQ(scriptReportName(crc64_hash("script/0.txt")), "0.txt");
+  EXPECT_EQ(scriptDisplayName(one), scriptName(one)) << "read marks stay keyed by the hash";
+
+  const std::string plain = resource::buildScriptFile(scripts);
+  ASSERT_EQ(named.substr(0, plain.size()), plain) << "older readers see the same index and members";
+  const std::string tail = named.substr(plain.size());
+  std::string longBlock = tail;
+  longBlock[longBlock.size() - 10] = 0x7F;  // the block claims more than the file holds
+  std::string unknownPath = plain;
+  resource::appendScriptNames(unknownPath, {"script/gone.txt", "script/ch/one.txt"});
+  const std::pair<std::string, std::string> cases[] = {
+      {plain, scriptName(one)}, {plain + tail.substr(0, tail.size() - 1), scriptName(one)},
+      {plain + longBlock, scriptName(one)}, {unknownPath, "ch/one.txt"}};
+  for (const auto& [file, name] : cases) {
+    releaseScriptTables();
+    test::writeFile("script.dat", file);
+    EXPECT_FALSE(loadScriptIndex("script.dat", &fatal));
+    EXPECT_EQ(fatal, name + "[2] *a-b" + sj(" ※ラベル名が不正です"));
+  }
+}
+
+TEST(ScriptNames, ABlockIsReadOnlyWhenEveryRecordFitsInIt) {
+  std::string file(4, '\0');
+  resource::appendScriptNames(file, {"script/a.txt", "script/b.txt"});
+  EXPECT_EQ(resource::readScriptNames(file), (std::vector<std::string>{"script/a.txt", "script/b.txt"}));
+  std::string zeroLength = std::string(4, '\0') + std::string("\0\0", 2) + std::string("\x02\0\0\0VLMNAMES", 12);
+  std::string pastBlock = std::string(4, '\0') + std::string("\x09\0ab", 4) + std::string("\x04\0\0\0VLMNAMES", 12);
+  for (const std::string& bad : {zeroLength, pastBlock, file.substr(1), file.substr(4)})
+    EXPECT_TRUE(resource::readScriptNames(bad).empty()) << bad.size();
 }
 
 TEST_F(ScriptFile, DamagedFilesAreReportedNotReadPastTheirEnd) {

@@ -155,11 +155,11 @@ class XSession:
     def run(self, argv, **kw):
         return subprocess.run(argv, env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, **kw).stdout
 
-    def start(self, argv, name):
+    def start(self, argv, name, extra_env=None):
         """Starts a program in the session; its output goes to files in the session folder."""
         out = open(os.path.join(self.tmp, name + ".out"), "wb")
         err = open(os.path.join(self.tmp, name + ".err"), "wb")
-        p = subprocess.Popen(argv, env=self.env(), stdout=out, stderr=err, preexec_fn=_die_with_parent)
+        p = subprocess.Popen(argv, env=self.env(extra_env), stdout=out, stderr=err, preexec_fn=_die_with_parent)
         p.output_files = (out.name, err.name)
         self.procs.append(p)
         return p

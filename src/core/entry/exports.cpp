@@ -55,10 +55,10 @@ VELMORA_EXPORT char* utf8_to_utf16(const char* text, size_t* length) {
 }
 
 VELMORA_EXPORT int loadFile(const char* path, char** buffer, uint32_t* size, uint32_t* capacity) {
-  return velmora::resource::loadFile(path, *buffer, *size, *capacity);
+  return velmora::resource::loadFile(path, *buffer, *size, *capacity) ? 1 : 0;
 }
 VELMORA_EXPORT char* fileMemory(void) { return velmora::fileMemory(); }
 VELMORA_EXPORT size_t fileSize(void) { return velmora::fileSize(); }
 
-VELMORA_EXPORT void errorc(const char* message, int mode) { velmora::errorc(message, mode); }
+VELMORA_EXPORT void errorc(const char* message, int mode) { velmora::reporterForMode(mode)(message); }
 VELMORA_EXPORT const char* errcmd(void) { return velmora::errcmd(); }

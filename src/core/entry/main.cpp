@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <cstdlib>
@@ -40,6 +41,8 @@ const char kUsage[] =
     "  --virtual-clock        time moves only with presented frames and sleeps (repeatable runs)\n"
     "  --frame-ms N           how far one frame moves the virtual clock (default 1000/60)\n"
     "  --input FILE           drive the run with a scenario file; exit 3 when an expectation fails\n"
+    "  --scenario-timeout MS  real time a scenario line may wait for the game (default 60000, 0: none);\n"
+    "                         past it the run ends with exit 3 naming the line\n"
     "  --screenshot-at MS PATH  write the screen to PATH when MS milliseconds have passed\n"
     "  --audio-out FILE.wav   record what the mixer plays into a WAVE file\n"
     "  --save-dir DIR         keep every file the run writes (saves, settings, log) in DIR\n"
@@ -88,6 +91,14 @@ Arguments parseCommandLine(int argc, char** argv) {
         std::fprintf(stderr, "velmora: %s\n", error.c_str());
         a.ok = false;
       }
+    } else if (arg == "--scenario-timeout" && i + 1 < argc) {
+      char* end = nullptr;
+      const unsigned long ms = std::strtoul(argv[++i], &end, 10);
+      if (end == argv[i] || *end != '\0' || ms > UINT32_MAX) {
+        std::fprintf(stderr, "velmora: --scenario-timeout takes milliseconds, not '%s'\n", argv[i]);
+        a.ok = false;
+      }
+      velmora::scenario::setTimeout(static_cast<uint32_t>(ms));
     } else if (arg == "--screenshot-at" && i + 2 < argc) {
       uint32_t ms = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
       velmora::scenario::addScreenshotAt(ms, argv[++i]);

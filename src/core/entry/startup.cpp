@@ -39,6 +39,7 @@
 #include "script/expression.h"
 #include "script/interp.h"
 #include "script/loader.h"
+#include "script/messages.h"
 #include "text/backlog.h"
 #include "text/message.h"
 
@@ -145,7 +146,7 @@ int runInterpreter() {
   if (!script::loadScriptIndex()) return 0;
   const ScriptKey start = crc64_hash(script::kStartScriptPath);
   if (!script::textBlocks(start)) {
-    showErrorBox(sj("開始スクリプトが読み込めませんでした"));
+    showErrorBox(script::messageText(script::Message::StartScriptMissing));
     return 0;
   }
   if (!script::loadScript(start, script::slotLines(0))) return 0;

@@ -7,6 +7,7 @@
 #include "core/textconv.h"
 #include "image/image.h"
 #include "platform/input.h"
+#include "render/messages.h"
 #include "render/render.h"
 #include "sprite/sprite.h"
 
@@ -47,7 +48,7 @@ bool alphaAt(const ButtonRecord& r, const image::Image& im, int x, int y, int& a
     std::string d = "(" + std::to_string(y) + "-" + std::to_string(r.hot.top) + ")*" + std::to_string(im.width) +
                     " + (" + std::to_string(x) + "-" + std::to_string(r.hot.left) + ")*4+3=" +
                     std::to_string(offset) + ">" + std::to_string(limit) + " sp" + std::to_string(r.sprite);
-    errorc(d, 0);
+    printError(d);
     return false;
   }
   alpha = static_cast<int>(im.pixels[offset / 4] >> 24);
@@ -82,7 +83,7 @@ void resetButtons() {
 bool computeHotRect(int n, ButtonRecord& r) {
   const sprite::Slot* s = buttonSlot(n);
   if (!s) {
-    errorc(std::to_string(n) + sj(" 画像が読み込まれていません"), 1);
+    reportError(std::to_string(n) + render::messageText(render::Message::NoPicture));
     return false;
   }
   // The slot holds a running track's current value, so no track lookup is needed.

@@ -4,6 +4,7 @@
 #include "core/report.h"
 #include "core/textconv.h"
 #include "render/input/internal.h"
+#include "render/messages.h"
 #include "sprite/motion.h"
 
 namespace velmora::input {
@@ -12,49 +13,42 @@ namespace {
 using namespace velmora::bindings;
 
 void cmd_setBtn(CommandContext c) {
-  setErrcmd("setBtn");
   setButton(intArg(c, 1), intArg(c, 2), intArg(c, 3));
 }
 
 void cmd_getBtn(CommandContext c) {
-  setErrcmd("getBtn");
   const int button = intArg(c, 1);
   intResult(c, 2, buttonShown(button) ? buttons().records[static_cast<size_t>(button & 255)].sprite : -1);
 }
 
 void cmd_setBtnTool(CommandContext c) {
-  setErrcmd("setBtnTool");
   const int button = intArg(c, 1);
   if (!buttonMapped(button)) {
-    errorc(sj("ボタン番号が不正です"), 1);
+    reportError(render::messageText(render::Message::BadButtonNumber));
     return;
   }
   setTooltipText(button, stringArg(c, 2));
 }
 
 void cmd_eraseBtn(CommandContext c) {
-  setErrcmd("eraseBtn");
   const int n = intArg(c, 1);
   if (buttons().map.erase(n) == 0) return;
   sprite::finishSpriteMotion(n);
 }
 
 void cmd_clearBtn(CommandContext) {
-  setErrcmd("clearBtn");
   buttons().map.clear();
 }
 
 void cmd_getBtnNow(CommandContext c) {
-  setErrcmd("getBtnNow");
   intResult(c, 1, buttons().current);
 }
 
 void cmd_setBtnNow(CommandContext c) {
-  setErrcmd("setBtnNow");
   selectByKeys(intArg(c, 1));
 }
 
-void cmd_setPosition(CommandContext) { setErrcmd("setPosition"); }
+void cmd_setPosition(CommandContext) {}
 
 void returnEvent(CommandContext c, const InputEvent& e, bool withText) {
   beginList(c);
@@ -70,17 +64,14 @@ void returnEvent(CommandContext c, const InputEvent& e, bool withText) {
 }
 
 void cmd_eventWait(CommandContext c) {
-  setErrcmd("eventWait");
   returnEvent(c, pollEvent(WaitMode::Plain), false);
 }
 
 void cmd_eventWaitPT(CommandContext c) {
-  setErrcmd("eventWaitPT");
   returnEvent(c, pollEvent(WaitMode::PassThrough), false);
 }
 
 void cmd_eventWaitDD(CommandContext c) {
-  setErrcmd("eventWaitDD");
   returnEvent(c, pollEvent(WaitMode::DragDrop), true);
 }
 

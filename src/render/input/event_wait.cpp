@@ -229,8 +229,9 @@ bool messageEvent(ButtonState& b, const WindowMessage& m, WaitMode mode, InputEv
   }
 }
 
-// Step 5: the first pending report in the fixed order.
-InputEvent pendingEvent(ButtonState& b, WaitMode mode) {
+// Step 5: the first pending report in the fixed order. queueEmpty: this
+// poll took no message, so a scenario's input before it has all been seen.
+InputEvent pendingEvent(ButtonState& b, WaitMode mode, bool queueEmpty) {
   InputEvent out;
   if (takeFindAnswer(out)) return out;
   if (const int word = modes::takeModeWord()) return event(257, word >> 4, (word & 7) - 1);
@@ -257,7 +258,7 @@ InputEvent pendingEvent(ButtonState& b, WaitMode mode) {
     b.autoPollParity = !b.autoPollParity;
     if (b.autoPollParity && modes::autoDeadlinePassed(platform::nowMs())) return event(260, 260, 3);
   }
-  scenario::noteIdleEventPoll();
+  if (queueEmpty) scenario::noteIdleEventPoll();
   render::eventWaitFoundNothing();
   return out;
 }
@@ -292,7 +293,7 @@ InputEvent pollEvent(WaitMode mode) {
     return out;
   }
   if (msg.message != WM_NULL && messageEvent(b, msg, mode, out)) return out;
-  return pendingEvent(b, mode);
+  return pendingEvent(b, mode, msg.message == WM_NULL);
 }
 
 }  // namespace velmora::input

@@ -25,13 +25,11 @@ using core::setting;
 using K = core::SettingKey;
 
 void cmd_setCursorPos(CommandContext c) {
-  setErrcmd("setCursorPos");
   if (setting(K::CursorMove) == 0) return;
   glideCursor(intArg(c, 1), intArg(c, 2), intArg(c, 3), true);
 }
 
 void cmd_getCursorPos(CommandContext c) {
-  setErrcmd("getCursorPos");
   int cx = 0, cy = 0, lx = 0, ly = 0;
   platform::clientCursor(cx, cy);
   render::windowToLogicalPoint(cx, cy, lx, ly);
@@ -44,12 +42,10 @@ void cmd_getCursorPos(CommandContext c) {
 
 // The high byte of the asynchronous key state: 0x80 while down.
 void cmd_getPushKey(CommandContext c) {
-  setErrcmd("getPushKey");
   intResult(c, 2, platform::keyDown(intArg(c, 1)) ? 0x80 : 0);
 }
 
 void cmd_getLocalTime(CommandContext c) {
-  setErrcmd("getLocalTime");
   std::time_t now = std::time(nullptr);
   std::tm t{};
   localtime_r(&now, &t);
@@ -62,7 +58,6 @@ void cmd_getLocalTime(CommandContext c) {
 }
 
 void cmd_getWeek(CommandContext c) {
-  setErrcmd("getWeek");
   std::tm t{};
   t.tm_year = intArg(c, 1) - 1900;
   t.tm_mon = intArg(c, 2) - 1;
@@ -73,22 +68,18 @@ void cmd_getWeek(CommandContext c) {
 }
 
 void cmd_getStartTime(CommandContext c) {
-  setErrcmd("getStartTime");
   intResult(c, 1, static_cast<int32_t>(startClock()));
 }
 
 void cmd_getTimer(CommandContext c) {
-  setErrcmd("getTimer");
   intResult(c, 1, static_cast<int32_t>(platform::nowMs() - startClock()));
 }
 
 void cmd_timeGetTime(CommandContext c) {
-  setErrcmd("timeGetTime");
   intResult(c, 1, static_cast<int32_t>(platform::nowMs()));
 }
 
 void cmd_sleep(CommandContext c) {
-  setErrcmd("sleep");
   const int32_t ms = intArg(c, 1);
   WindowMessage& msg = messageRecord();
   msg.message = WM_NULL;
@@ -103,12 +94,10 @@ void cmd_sleep(CommandContext c) {
 }
 
 void cmd_setClipboard(CommandContext c) {
-  setErrcmd("setClipboard");
   platform::setClipboardText(sjis_to_utf8(stringArg(c, 1)));
 }
 
 void cmd_findText(CommandContext) {
-  setErrcmd("findText");
   openFindBox();
 }
 

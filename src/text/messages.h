@@ -1,0 +1,20 @@
+#pragma once
+// The message window's messages; the texts are in messages.cpp.
+#include <string>
+
+namespace velmora::text {
+
+enum class Message {
+  NoPicture,
+  BadRuby,
+  RubyAcrossRows,
+  ScriptGone,
+  MoreScriptsGoneBefore,
+  MoreScriptsGoneAfter,
+  LabelMissing,
+  Count
+};
+
+const std::string& messageText(Message message);
+
+}  // namespace velmora::text
