@@ -162,7 +162,7 @@ build_theora() {
   local src=$1
   (cd "$src" && CFLAGS="$CFLAGS_WEB" PKG_CONFIG_LIBDIR="$PREFIX/lib/pkgconfig" "${NICE[@]}" emconfigure ./configure \
       --prefix="$PREFIX" --disable-shared --enable-static --disable-asm --disable-examples \
-      --disable-oggtest --disable-vorbistest --disable-sdltest --disable-spec \
+      --disable-oggtest --disable-vorbistest --disable-sdltest \
       --with-ogg="$PREFIX" --with-vorbis="$PREFIX" >&2 &&
     "${NICE[@]}" emmake make -C lib -j"$JOBS" >&2 && emmake make -C lib install >&2 &&
     emmake make -C include install >&2)
