@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build san-configure demo test test-plain asan fuzz fuzz-long soak bench bench-table clean
+.PHONY: deps configure build san-configure demo test test-plain asan fuzz fuzz-long soak bench bench-table clean web test-web
 
 deps:
 	bash scripts/setup-deps.sh
@@ -50,6 +50,18 @@ fuzz-long: san-configure
 # The demo for SOAK_MINUTES (default 10) of virtual time under random input.
 soak: build
 	python3 tests/soak/soak.py $(BUILD) --minutes $(or $(SOAK_MINUTES),10)
+
+# The engine for the browser: Debian's emscripten and the libraries built
+# from Debian's sources into ~/.cache/velmora-web (once per version), then
+# the web preset into build-web/. test-web runs the browser test (label web).
+web:
+	bash scripts/setup-web.sh
+	cmake --preset web
+	cmake --build --preset web
+
+test-web: web build
+	cmake $(BUILD)
+	cd $(BUILD) && ctest --output-on-failure -L web
 
 bench: build
 	bash scripts/run-bench.sh $(BUILD)

@@ -16,6 +16,7 @@ import subprocess
 import sys
 
 IDLE = "idle"  # bench/idle/idle.py rather than a benchmark executable
+WEB = "web"  # tests/web/browser.py --json: the browser build in headless Chromium
 IDLE_REPETITIONS = 3
 
 # (row, executable, benchmark name, measure, unit, comparison, target)
@@ -51,6 +52,11 @@ ROWS = [
     ("idle: ONScripter at a click wait", IDLE, "peer", "idle", "%", None, None),
     ("animated sprite in a window", IDLE, "fps", "idle", "fps", ">=", 55.0),
     ("animated sprite, share of a core", IDLE, "animation", "idle", "%", None, None),
+    # The browser build (when build-web/ holds it): the demo's title from the
+    # page's start, the engine's download, the browser waiting at the title.
+    ("web: title on screen after the page's start", WEB, "title", "idle", "s", "<=", 3.0),
+    ("web: engine .wasm + .js, gzip", WEB, "size", "idle", "MB", "<=", 6.0),
+    ("web: browser waiting for input, share of a core", WEB, "page", "idle", "%", "<", 5.0),
 ]
 
 TO_SECONDS = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
@@ -81,6 +87,17 @@ def run_idle(build, repetitions):
     out = subprocess.run([sys.executable, script, build, "--json", f"--repetitions={repetitions}"],
                          stdout=subprocess.PIPE).stdout
     return {k: {"idle": v} for k, v in json.loads(out).items()} if out.strip() else {}
+
+
+def run_web(build):
+    """The browser build's measures (empty when it is not built)."""
+    web_build = os.path.join(os.path.dirname(os.path.abspath(build)), "build-web")
+    if not os.path.exists(os.path.join(web_build, "velmora.wasm")):
+        return {}
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "web", "browser.py")
+    out = subprocess.run([sys.executable, script, build, web_build, "--json"], stdout=subprocess.PIPE).stdout
+    lines = out.decode().strip().splitlines()
+    return {k: {"idle": v} for k, v in json.loads(lines[-1]).items()} if lines else {}
 
 
 def ratio_note(row, medians):
@@ -119,7 +136,7 @@ def main():
     args = ap.parse_args()
     wanted = {}
     for row in ROWS:
-        if row[1] == IDLE:
+        if row[1] in (IDLE, WEB):
             continue
         names = wanted.setdefault(row[1], [])
         names.append(row[2])
@@ -131,11 +148,13 @@ def main():
         medians.update(run(args.build, executable, sorted(set(names)), args.repetitions))
     print("running bench/idle/idle.py (a real X window) ...", file=sys.stderr, flush=True)
     idle = run_idle(args.build, min(args.repetitions, IDLE_REPETITIONS))
+    print("running tests/web/browser.py (headless Chromium) ...", file=sys.stderr, flush=True)
+    web = run_web(args.build)
     width = max(len(r[0]) for r in ROWS)
     print(f"{'benchmark':<{width}}  {'median':>10}  {'unit':<7} {'target':<10} result")
     missed = 0
     for row in ROWS:
-        v = value(row, idle if row[1] == IDLE else medians)
+        v = value(row, idle if row[1] == IDLE else web if row[1] == WEB else medians)
         target = f"{row[5]} {row[6]:g}" if row[5] else "-"
         if v is None:
             print(f"{row[0]:<{width}}  {'-':>10}  {row[4]:<7} {target:<10} not built")

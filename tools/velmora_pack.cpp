@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +18,7 @@
 #include "movie_pack.h"
 #include "reference.h"
 #include "starter.h"
+#include "web_bundle.h"
 #include "base/hash.h"
 #include "base/replace_file.h"
 #include "base/textconv.h"
@@ -84,6 +86,12 @@ const Subcommand kSubcommands[] = {
      "into OUT/script.dat and everything under SRC/res/ into OUT/arc0.dat; writes\n"
      "an empty OUT/save.dat (saves in OUT/save/) unless there is one. Nothing is\n"
      "packed while check reports errors.\n"},
+    {"web", "velmora-pack web GAME_DIR OUT_DIR [--title T] [--engine DIR]",
+     "Writes a folder that plays the packed game in GAME_DIR in a browser: index.html,\n"
+     "the engine's velmora.js and velmora.wasm (from DIR, default the web build or\n"
+     "$VELMORA_WEB_ENGINE), the game's files, the Japanese fonts with their licences,\n"
+     "and serve.py, a local server with the headers the page needs:\n"
+     "python3 OUT_DIR/serve.py, then open http://127.0.0.1:8000/.\n"},
     {"reference", "velmora-pack reference",
      "Prints the reference of the engine's commands in Markdown (docs/commands.md).\n"},
 };
@@ -376,6 +384,16 @@ int main(int argc, char** argv) {
       if (args.size() == 1) return newGame(args[0]);
     } else if (command == "game") {
       if (args.size() == 2) return packGame(args[0], args[1]);
+    } else if (command == "web") {
+      velmora::tools::WebOptions o;
+      o.title = optionValue(args, "--title");
+      o.engineDir = optionValue(args, "--engine");
+      if (o.engineDir.empty()) o.engineDir = std::getenv("VELMORA_WEB_ENGINE") ? std::getenv("VELMORA_WEB_ENGINE") : VELMORA_WEB_ENGINE_DIR;
+      o.pageDir = VELMORA_WEB_PAGE_DIR;
+      if (args.size() == 2) {
+        o.gameDir = args[0], o.outDir = args[1];
+        return velmora::tools::packWeb(o);
+      }
     } else if (command == "check") {
       bool sjis = takeFlag(args, "--sjis");
       std::string src = args.empty() ? "" : args[0];

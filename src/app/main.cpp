@@ -162,7 +162,9 @@ int main(int argc, char** argv) {
   // raise its mmap threshold past them and keep the freed blocks in the heap,
   // where they fragment: resident memory crept by one screen at a time over
   // long runs. Fixed at 1 MB, they go back to the system when freed.
+#ifndef __EMSCRIPTEN__
   mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
   Arguments args = parseCommandLine(argc, argv);
   if (!args.ok) return 2;
   if (args.exitNow) return 0;

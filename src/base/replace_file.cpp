@@ -13,6 +13,8 @@
 #include <fstream>
 
 #include "base/textconv.h"
+#include "platform/platform.h"
+#include "base/textconv.h"
 
 namespace velmora {
 namespace {
@@ -156,6 +158,7 @@ bool ReplaceFile::commit() {
   if (ok && std::rename(temp_.c_str(), target_.c_str()) != 0) ok = false, saved = errno;
   if (!ok) std::remove(temp_.c_str());
   std::fclose(file_);
+  if (ok) platform::fileCommitted();
   file_ = nullptr;
   errno = saved;
   return ok;

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -43,6 +44,27 @@ unsigned iconvBack(iconv_t cd, char16_t u) {
   return 0;
 }
 
+// Where the C library has no CP932 (the browser's), the same two tables as
+// a file that velmora-pack writes from glibc's: both directions, 16-bit
+// little-endian, one entry per code.
+const char kCp932TableFile[] = "/velmora/cp932.bin";
+constexpr size_t kTableEntries = 0x10000;
+
+bool readTableFile(Cp932Tables& t) {
+  FILE* f = std::fopen(kCp932TableFile, "rb");
+  if (!f) return false;
+  std::vector<unsigned char> bytes(kTableEntries * 4 + 1);
+  const size_t n = std::fread(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+  if (n != kTableEntries * 4) return false;
+  for (size_t i = 0; i < kTableEntries; ++i) {
+    t.toUnicode[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    const size_t j = 2 * (kTableEntries + i);
+    t.fromUnicode[i] = static_cast<uint16_t>(bytes[j] | (bytes[j + 1] << 8));
+  }
+  return true;
+}
+
 const Cp932Tables& tables() {
   static const std::unique_ptr<Cp932Tables> t = [] {
     auto t = std::make_unique<Cp932Tables>();
@@ -51,6 +73,7 @@ const Cp932Tables& tables() {
     iconv_t to = iconv_open("UTF-16LE", "CP932");
     iconv_t from = iconv_open("CP932", "UTF-16LE");
     if (to == reinterpret_cast<iconv_t>(-1) || from == reinterpret_cast<iconv_t>(-1)) {
+      if (readTableFile(*t)) return t;
       for (unsigned c = 0; c < 0x80; ++c) t->toUnicode[c] = t->fromUnicode[c] = static_cast<char16_t>(c);
       return t;
     }

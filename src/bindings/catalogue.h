@@ -73,9 +73,12 @@ template <CoreBinding (*bindingAt)(size_t), size_t I>
 void ownWrapper(const char* args) {
   runOwnCore(bindingAt(I), args);
 }
+// The wrappers go into an array first: a fold over all 264 calls passes
+// clang's expression nesting limit.
 template <CoreBinding (*bindingAt)(size_t), size_t... I>
 void registerOwnWrappers(std::index_sequence<I...>) {
-  (script::registerCommand(bindingAt(I).name, ownWrapper<bindingAt, I>), ...);
+  const script::CommandHandler wrappers[] = {ownWrapper<bindingAt, I>...};
+  for (size_t i = 0; i < sizeof...(I); ++i) script::registerCommand(bindingAt(i).name, wrappers[i]);
 }
 
 }  // namespace velmora::bindings

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "bindings/browser_limits.h"
 #include "bindings/messages.h"
 #include "base/report.h"
 #include "base/sjis.h"
@@ -151,6 +152,7 @@ void core_loadLibrary(CommandContext c) {
   lib.path = path;
   lib.handle = openLibrary(path);
   if (!lib.handle) {
+    if (kInBrowser) reportBrowserLimit("loadLibrary", "loadLibrary " + sjis_to_utf8(path) + " (plug-ins)");
     reportError(path + messageText(Message::LibraryNotLoaded));
     return;
   }

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <initializer_list>
 
+#include "bindings/browser_limits.h"
+
 namespace velmora::bindings {
 namespace {
 
@@ -63,6 +65,7 @@ const SquirrelApi* squirrelApi() {
                     tryRuntime("libcodeblocks.so.0", {});
     }
   }
+  if (!runtimeState.complete && kInBrowser) reportBrowserLimit("squirrel", "the Squirrel runtime");
   return runtimeState.complete ? &runtimeState.api : nullptr;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bindings/browser_limits.h"
 #include "bindings/families.h"
 #include "bindings/messages.h"
 #include "base/report.h"
@@ -86,6 +87,10 @@ bool spawnDetached(const std::vector<std::string>& words) {
 
 int32_t shellOpen(const std::string& file, std::string_view parameters) {
   if (file.empty()) return kShellFileNotFound;
+  if (kInBrowser) {
+    reportBrowserLimit("shellExecute", "shellExecute " + sjis_to_utf8(file));
+    return kShellNoAssociation;
+  }
   std::vector<std::string> words;
   if (isExecutableFile(file)) {
     words.push_back(file.find('/') == std::string::npos ? "./" + file : file);

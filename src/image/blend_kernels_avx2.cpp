@@ -1,6 +1,16 @@
 // AVX2 forms of the vector blend kernels: eight pixels per step, the same
 // arithmetic as the SSE2 forms lane for lane, so the results are identical.
 // Only the functions here ask for AVX2; the callers check the processor first.
+#ifdef __EMSCRIPTEN__
+// WebAssembly has no 256-bit vectors: avx2Paths() is false there and these
+// are the 128-bit forms.
+#include "image/blend_kernels.h"
+
+namespace velmora::image::kernels {
+void normalRowAvx2(uint32_t* d, const uint32_t* s, int n, int opacity) { normalRowSimd(d, s, n, opacity); }
+void crossFadeAvx2(uint32_t* out, const uint32_t* p, const uint32_t* q, int n, int a) { crossFadeSimd(out, p, q, n, a); }
+}  // namespace velmora::image::kernels
+#else
 #include <immintrin.h>
 
 #include "image/blend_kernels.h"
@@ -127,3 +137,4 @@ VELMORA_AVX2 void crossFadeAvx2(uint32_t* out, const uint32_t* p, const uint32_t
 }
 
 }  // namespace velmora::image::kernels
+#endif

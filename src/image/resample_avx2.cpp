@@ -1,6 +1,21 @@
 // AVX2 forms of the 16-bit bilinear row kernels: four output pixels per step
 // and the same multiplies as the SSE2 forms, so the results are identical.
 // Only the functions here ask for AVX2.
+#ifdef __EMSCRIPTEN__
+// WebAssembly has no 256-bit vectors: avx2Paths() is false there and these
+// are the 128-bit forms.
+#include "image/resample.h"
+
+namespace velmora::image {
+void bilinear16RowsAvx2(const Image* src, Image* out, const std::vector<Tap>& cols, const std::vector<Tap>& rows,
+                        int first, int end) {
+  bilinear16Rows(src, out, cols, rows, first, end);
+}
+void bilinearRows16Avx2(const Image* src, Image* out, const Frame& f, int first, int end) {
+  bilinearRows16(src, out, f, first, end);
+}
+}  // namespace velmora::image
+#else
 #include <immintrin.h>
 
 #include <cstring>
@@ -117,3 +132,4 @@ VELMORA_AVX2 void bilinearRows16Avx2(const Image* src, Image* out, const Frame& 
 }
 
 }  // namespace velmora::image
+#endif

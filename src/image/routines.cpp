@@ -5,6 +5,7 @@
 #include <immintrin.h>
 #include <sched.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -24,6 +25,9 @@ RoutineState routineState;
 
 // Highest processor of the affinity mask plus one, even when above 1, at most 16.
 int threadsFromAffinity() {
+#ifdef __EMSCRIPTEN__
+  return 1;  // the browser lends few workers; bands run on the calling thread
+#else
   cpu_set_t set;
   CPU_ZERO(&set);
   if (sched_getaffinity(0, sizeof(set), &set) != 0) return 1;
@@ -33,6 +37,7 @@ int threadsFromAffinity() {
   int n = highest + 1;
   if (n > 1) n &= ~1;
   return n < 1 ? 1 : n > 16 ? 16 : n;
+#endif
 }
 
 float sinScalar(float& x) { return std::sin(x); }
@@ -97,15 +102,21 @@ void* memcpySse(void* d, const void* s, size_t n) {
 }  // namespace
 
 void selectRoutines(const CpuSettings& s) {
+#ifdef __EMSCRIPTEN__
+  // WebAssembly's 128-bit vectors carry the SSE and SSE2 forms; none wider.
+  const bool mmx = s.mmx, sse = s.sse, sse2 = s.sse2, avx2 = false;
+#else
   __builtin_cpu_init();
   bool mmx = s.mmx && __builtin_cpu_supports("mmx");
   bool sse = s.sse && __builtin_cpu_supports("sse");
   bool sse2 = s.sse2 && __builtin_cpu_supports("sse2");
+  const bool avx2 = __builtin_cpu_supports("avx2");
+#endif
   routineState.threads = s.thread ? threadsFromAffinity() : 1;
   routineState.simdBlend = mmx;
   routineState.threadedBilinear = sse;
   // The wider forms of the SSE2 kernels, where the processor has them.
-  routineState.avx2 = sse2 && __builtin_cpu_supports("avx2");
+  routineState.avx2 = sse2 && avx2;
   sin_simd = sse ? sinSse : sinScalar;
   cos_simd = sse ? cosSse : cosScalar;
   sincos_simd = sse ? sincosSse : sincosScalar;

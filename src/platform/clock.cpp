@@ -1,6 +1,10 @@
 // Time: the steady clock in milliseconds, or a virtual clock that advances only
 // when the engine sleeps or presents frames, so that test runs repeat exactly.
 #include <time.h>
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#include <emscripten/threading.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -32,6 +36,14 @@ void sleepMs(uint32_t ms) {
     std::this_thread::yield();
     return;
   }
+#ifdef __EMSCRIPTEN__
+  // The browser's main thread must not block: the script loop gives the
+  // page its turn instead (Asyncify unwinds and resumes it).
+  if (emscripten_is_main_browser_thread()) {
+    emscripten_sleep(ms);
+    return;
+  }
+#endif
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 

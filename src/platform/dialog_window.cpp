@@ -10,6 +10,9 @@ SDL_Window* g_dialog = nullptr;
 
 bool createDialogWindow(const std::string& titleUtf8, int width, int height, bool topmost) {
   if (g_dialog) return true;
+#ifdef __EMSCRIPTEN__
+  return false;  // the page has one canvas, the game's
+#endif
   if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
   Uint32 flags = SDL_WINDOW_SHOWN;
   if (topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;

@@ -6,6 +6,9 @@
 
 #include <SDL.h>
 #include <unistd.h>
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
 
 #include <climits>
 
@@ -25,6 +28,15 @@ void shutdown() {
     while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_DROPFILE, SDL_DROPTEXT) > 0) SDL_free(e.drop.file);
   }
   SDL_Quit();
+}
+
+void fileCommitted() {
+#ifdef __EMSCRIPTEN__
+  // The page's flushSaves copies the file system's /saves into IndexedDB.
+  MAIN_THREAD_ASYNC_EM_ASM({
+    if (Module.flushSaves) Module.flushSaves();
+  });
+#endif
 }
 
 std::string executableFolder() {

@@ -16,6 +16,10 @@ void sleepMs(uint32_t ms);
 // Whether the clock resolves single milliseconds (frames can be paced on it).
 bool millisecondClock();
 
+// A file was written and renamed into place: where files live in a store
+// that needs flushing (the browser's IndexedDB), a flush starts.
+void fileCommitted();
+
 // Folder of the running executable, with a trailing '/'; empty when unknown.
 std::string executableFolder();
 

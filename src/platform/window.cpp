@@ -3,6 +3,9 @@
 #include "platform/sdl_windows.h"
 
 #include <SDL.h>
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -36,9 +39,16 @@ int displayOfWindow() {
 bool createMainWindow(const std::string& titleUtf8, bool sizing, std::string& error) {
   if (windowState.window) return true;
   if (!videoUp(error)) return false;
+#ifdef __EMSCRIPTEN__
+  // WebGL 2.
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+#else
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+#endif
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
   SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
@@ -157,6 +167,10 @@ void destroyGLContext() {
 
 void swapMainWindow() {
   if (windowState.window && windowState.context) SDL_GL_SwapWindow(windowState.window);
+#ifdef __EMSCRIPTEN__
+  // The page shows a frame only when the engine hands the browser its turn.
+  emscripten_sleep(0);
+#endif
 }
 
 bool setSwapInterval(int interval) { return windowState.context && SDL_GL_SetSwapInterval(interval) == 0; }

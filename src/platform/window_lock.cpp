@@ -161,6 +161,9 @@ void stopListening() {
 // Only the lock holder gets here, so a socket file left by a crash is stale.
 void startListening(const std::string& key) {
   stopListening();
+#ifdef __EMSCRIPTEN__
+  return;  // a page is its own instance: no second start can ask it anything
+#endif
   if (!SDL_WasInit(SDL_INIT_EVENTS)) return;
   if (lockState.pokeEvent == 0) {
     const Uint32 type = SDL_RegisterEvents(1);

@@ -390,7 +390,7 @@ void copyRects(const std::vector<Copy>& copies, int w, int h) {
   if (namedState.firsts.empty()) return;
   useRenderTexture(static_cast<int>(BlendRow::Replace));
   streamUpload();
-  glMultiDrawArrays(GL_TRIANGLE_STRIP, namedState.firsts.data(), namedState.counts.data(), static_cast<GLsizei>(namedState.firsts.size()));
+  multiDrawArrays(GL_TRIANGLE_STRIP, namedState.firsts.data(), namedState.counts.data(), static_cast<GLsizei>(namedState.firsts.size()));
   glBindTexture(GL_TEXTURE_2D, 0);
 }
 

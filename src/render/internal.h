@@ -1,7 +1,7 @@
 #pragma once
 // State shared by the render files: the device record, programs, the blend
 // table and the vertex stream. Only src/render includes this.
-#include <epoxy/gl.h>
+#include "render/gl.h"
 
 #include <array>
 #include <cstdint>

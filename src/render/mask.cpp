@@ -56,9 +56,9 @@ bool uploadMask(const char* operation) {
   if (sixteenBit()) {
     maskState.rows16.resize(static_cast<size_t>(m->count));
     toRow16(m->pixels, maskState.rows16.data(), maskState.rows16.size());
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, m->width, m->height, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, maskState.rows16.data());
+    texSubImageArgb4444(0, 0, 0, m->width, m->height, maskState.rows16.data());
   } else {
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, m->width, m->height, GL_BGRA, GL_UNSIGNED_BYTE, m->pixels);
+    texSubImageBgra(0, 0, 0, m->width, m->height, m->pixels);
   }
   glBindTexture(GL_TEXTURE_2D, 0);
   if (GLenum e = takeGlError(); e != GL_NO_ERROR) {

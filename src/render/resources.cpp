@@ -44,6 +44,7 @@ GLuint newTexture(GLenum format, int width, int height, int levels) {
   for (int l = 0; l < levels; ++l)
     glTexImage2D(GL_TEXTURE_2D, l, static_cast<GLint>(format), std::max(1, width >> l), std::max(1, height >> l), 0,
                  layout, type, nullptr);
+  noteTextureSize(width, height);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, levels - 1);
@@ -91,8 +92,10 @@ void defaultStates() {
   glDisable(GL_DEPTH_TEST);
   glDepthMask(GL_FALSE);
   glDisable(GL_DITHER);
+#ifndef VELMORA_GLES
   glDisable(GL_MULTISAMPLE);
   glEnable(GL_DEPTH_CLAMP);  // no near/far clipping of tilted sprites
+#endif
   glEnable(GL_BLEND);
   glBlendEquation(GL_FUNC_ADD);
   glBlendFunc(GL_ONE, GL_ZERO);
@@ -122,11 +125,11 @@ void makeSamplers(DeviceState& d) {
   glEnableVertexAttribArray(2);
   glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, sizeof(GpuVertex), reinterpret_cast<void*>(0));
   glVertexAttribPointer(1, 4, GL_FLOAT, GL_FALSE, sizeof(GpuVertex), reinterpret_cast<void*>(16));
-  glVertexAttribPointer(2, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(GpuVertex), reinterpret_cast<void*>(32));
+  vertexColourPointer(2, sizeof(GpuVertex), reinterpret_cast<void*>(32));
   const uint32_t white = 0xFFFFFFFF;
   glGenTextures(1, &d.whiteTexture);
   glBindTexture(GL_TEXTURE_2D, d.whiteTexture);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_BGRA, GL_UNSIGNED_BYTE, &white);
+  texImageBgra(0, 1, 1, &white);
 }
 
 void callPlugins(bool reset) {
@@ -260,8 +263,7 @@ int uploadTextureRect(void* texture, const image::Image* picture, int x, int y, 
   if (!tex || !picture || !picture->pixels) return 0;
   glBindTexture(GL_TEXTURE_2D, tex);
   GLint tw = 0, th = 0;
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &tw);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &th);
+  textureLevelSize(0, tw, th);
   if (x < 0 || y < 0 || x + w > picture->width || y + h > picture->height) return 0;
   w = std::min(w, static_cast<int>(tw));
   h = std::min(h, static_cast<int>(th));
@@ -276,9 +278,9 @@ int uploadTextureRect(void* texture, const image::Image* picture, int x, int y, 
   if (sixteenBit()) {
     resourceState.rows16.resize(count);
     toRow16(resourceState.rows32.data(), resourceState.rows16.data(), count);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, tw, th, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, resourceState.rows16.data());
+    texSubImageArgb4444(0, 0, 0, tw, th, resourceState.rows16.data());
   } else {
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, tw, th, GL_BGRA, GL_UNSIGNED_BYTE, resourceState.rows32.data());
+    texSubImageBgra(0, 0, 0, tw, th, resourceState.rows32.data());
   }
   if (GLenum e = takeGlError(); e != GL_NO_ERROR) {
     reportGl("writeTexture3 LockRect ", e);
@@ -295,9 +297,9 @@ int writeTextureRegion(void* texture, int x, int y, int w, int h, const uint32_t
   if (sixteenBit()) {
     resourceState.rows16.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
     toRow16(pixels, resourceState.rows16.data(), resourceState.rows16.size());
-    glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, w, h, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, resourceState.rows16.data());
+    texSubImageArgb4444(0, x, y, w, h, resourceState.rows16.data());
   } else {
-    glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, w, h, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
+    texSubImageBgra(0, x, y, w, h, pixels);
   }
   resourceState.textureError = takeGlError();
   return resourceState.textureError == GL_NO_ERROR ? 1 : 0;
@@ -309,8 +311,7 @@ int uploadTextureLevel(void* texture, int level, const image::Image* picture) {
   if (!tex || !picture || !picture->pixels) return 0;
   glBindTexture(GL_TEXTURE_2D, tex);
   GLint tw = 0, th = 0;
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &tw);
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, &th);
+  textureLevelSize(level, tw, th);
   const int w = std::min(picture->width, static_cast<int>(tw)), h = std::min(picture->height, static_cast<int>(th));
   const size_t count = static_cast<size_t>(tw) * static_cast<size_t>(th);
   resourceState.rows32.assign(count, 0);
@@ -320,9 +321,9 @@ int uploadTextureLevel(void* texture, int level, const image::Image* picture) {
   if (sixteenBit()) {
     resourceState.rows16.resize(count);
     toRow16(resourceState.rows32.data(), resourceState.rows16.data(), count);
-    glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, tw, th, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, resourceState.rows16.data());
+    texSubImageArgb4444(level, 0, 0, tw, th, resourceState.rows16.data());
   } else {
-    glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, tw, th, GL_BGRA, GL_UNSIGNED_BYTE, resourceState.rows32.data());
+    texSubImageBgra(level, 0, 0, tw, th, resourceState.rows32.data());
   }
   if (GLenum e = takeGlError(); e != GL_NO_ERROR) {
     reportGl("writeTexture2 LockRect ", e);
@@ -345,7 +346,7 @@ image::Image* getRenderImage(int width, int height) {
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glPixelStorei(GL_PACK_ROW_LENGTH, width);
   // Target row 0 is the top of the screen, as image rows are.
-  glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_BYTE, out->pixels);
+  readPixelsBgra(0, 0, w, h, width, out->pixels);
   glPixelStorei(GL_PACK_ROW_LENGTH, 0);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
   if (GLenum e = takeGlError(); e != GL_NO_ERROR) reportGl("GetRenderTargetData ", e);

@@ -24,8 +24,7 @@ static_assert(std::size(kBlendRows) == kBlendRowCount, "one setting per blend ro
 // Row 3 on a device without blend operations: darken towards black instead.
 constexpr BlendSetting kSubtractFallback = {Stage1::TowardsBlack, GL_FUNC_ADD, GL_ZERO, GL_ONE_MINUS_SRC_COLOR};
 
-const char kVertexShader[] = R"(#version 330 core
-layout(location = 0) in vec4 aPosition;
+const char kVertexShader[] = R"(layout(location = 0) in vec4 aPosition;
 layout(location = 1) in vec4 aTexture;
 layout(location = 2) in vec4 aColour;
 out vec2 vUv0;
@@ -35,12 +34,11 @@ void main() {
   gl_Position = aPosition;
   vUv0 = aTexture.xy;
   vUv1 = aTexture.zw;
-  vColour = aColour;
+  vColour = VERTEX_COLOUR(aColour);
 }
 )";
 
-const char kFragmentHead[] = R"(#version 330 core
-precision highp float;
+const char kFragmentHead[] = R"(precision highp float;
 uniform sampler2D uTex0;
 uniform sampler2D uTex1;
 uniform int uStage1;
@@ -132,8 +130,7 @@ void main() {
 
 // The scaling filters take eight precomputed tap coordinates per vertex
 // (point sampling); c0 = (W, H) turns a coordinate into texels.
-const char kFilterVertexShader[] = R"(#version 330 core
-layout(location = 0) in vec4 aPosition;
+const char kFilterVertexShader[] = R"(layout(location = 0) in vec4 aPosition;
 layout(location = 1) in vec4 aT0;
 layout(location = 2) in vec4 aT1;
 layout(location = 3) in vec4 aT2;
@@ -151,8 +148,7 @@ void main() {
 }
 )";
 
-const char kFilterHead[] = R"(#version 330 core
-precision highp float;
+const char kFilterHead[] = R"(precision highp float;
 uniform sampler2D uTex0;
 uniform vec4 uC0;
 uniform vec4 uC1;
@@ -316,11 +312,9 @@ GLuint compile(GLenum kind, const std::string& text, std::string& log) {
 
 bool build(const ProgramSource& src, Program& out) {
   std::string log;
-  GLuint vs = compile(GL_VERTEX_SHADER, src.filter ? kFilterVertexShader : kVertexShader, log);
-  const std::string head = src.filter ? kFilterHead : kFragmentHead;
-  // The defines go after the version line, which must come first.
-  const size_t eol = head.find('\n') + 1;
-  GLuint fs = vs ? compile(GL_FRAGMENT_SHADER, head.substr(0, eol) + src.defines + head.substr(eol) + src.body, log) : 0;
+  GLuint vs = compile(GL_VERTEX_SHADER, std::string(kShaderPrefix) + (src.filter ? kFilterVertexShader : kVertexShader), log);
+  const char* head = src.filter ? kFilterHead : kFragmentHead;
+  GLuint fs = vs ? compile(GL_FRAGMENT_SHADER, std::string(kShaderPrefix) + src.defines + head + src.body, log) : 0;
   if (!vs || !fs) {
     if (vs) glDeleteShader(vs);
     showErrorBox(std::string("CreatePixelShader ") + src.name + " " + glErrorName(GL_INVALID_OPERATION) + "\n" + log);

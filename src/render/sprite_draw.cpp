@@ -386,7 +386,7 @@ void execute() {
       drawState.counts.push_back(4);
       ++i;
     } while (drawState.batching && i < drawState.items.size() && sameState(drawState.items[i], it));
-    glMultiDrawArrays(GL_TRIANGLE_STRIP, drawState.firsts.data(), drawState.counts.data(), static_cast<GLsizei>(drawState.firsts.size()));
+    multiDrawArrays(GL_TRIANGLE_STRIP, drawState.firsts.data(), drawState.counts.data(), static_cast<GLsizei>(drawState.firsts.size()));
   }
   glActiveTexture(GL_TEXTURE1);
   glBindTexture(GL_TEXTURE_2D, 0);

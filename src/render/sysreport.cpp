@@ -1,6 +1,6 @@
 // The system report of the display start: facts about the machine, each line
 // only when its source answers.
-#include <epoxy/gl.h>
+#include "render/gl.h"
 #include <sys/stat.h>
 #include <sys/utsname.h>
 #include <unistd.h>

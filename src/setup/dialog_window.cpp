@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "bindings/browser_limits.h"
 #include "base/report.h"
 #include "base/settings.h"
 #include "base/state.h"
@@ -141,6 +142,14 @@ void runStartupDialog(int w, int h, int k, bool f) {
     if (!runAdvancedPage()) showErrorBox("CreateWindow");
     syncControls(d, m);
     shown = runDialogWindow(d, setting(K::WindowMost) != 0, loop);
+  }
+  // The browser's page has one canvas: the dialog's choices stay as saved.
+  if (!shown && bindings::kInBrowser) {
+    bindings::reportBrowserLimit("startup", "the start-up dialog");
+    applyChoices(m, facts, runOptions().setupChoice);
+    pressStart(m);
+    closeDialog(m);
+    return;
   }
   if (!shown && !runOptions().headless) {
     showErrorBox("CreateWindow");  // the game starts without the dialog

@@ -1,6 +1,5 @@
 // Screen and sprite quakes: offsets that swing along an easing curve for a
 // number of periods, visited only while they run.
-#include <bit>
 #include <cstring>
 #include <iterator>
 
@@ -67,7 +66,7 @@ Quake loadQuake(const Sprite& r, int axis) {
   Quake q;
   q.amplitude = f[0], q.period = f[1], q.count = f[2], q.easing = f[3], q.type = f[4];
   q.start = uint32_t(f[5]);
-  q.offset = std::bit_cast<float>(f[6]);
+  std::memcpy(&q.offset, &f[6], sizeof q.offset);  // the browser's C++ library has no std::bit_cast
   return q;
 }
 
@@ -75,7 +74,7 @@ void storeQuake(Sprite& r, int axis, const Quake& q) {
   int32_t* f = &r.quake[axis * kQuakeFields];
   f[0] = q.amplitude, f[1] = q.period, f[2] = q.count, f[3] = q.easing, f[4] = q.type;
   f[5] = int32_t(q.start);
-  f[6] = std::bit_cast<int32_t>(q.offset);
+  std::memcpy(&f[6], &q.offset, sizeof f[6]);
 }
 
 bool startQuake(Quake& q, int amplitude, int period, int count, int easing, int type, int delay, uint32_t now) {

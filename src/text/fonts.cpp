@@ -1,6 +1,8 @@
 #include "text/fonts.h"
 
+#ifndef __EMSCRIPTEN__
 #include <fontconfig/fontconfig.h>
+#endif
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
@@ -139,6 +141,30 @@ bool findPrivate(std::string_view name, FontSource& out) {
   return false;
 }
 
+#ifdef __EMSCRIPTEN__
+// The browser has no installed fonts: the page carries these faces in /fonts.
+struct BundledFace {
+  const char* family;
+  const char* file;
+  bool fixedPitch;
+};
+const BundledFace kBundledFaces[] = {
+    {"VL Gothic", "/fonts/VL-Gothic-Regular.ttf", true}, {"VL PGothic", "/fonts/VL-PGothic-Regular.ttf", false},
+    {"IPAGothic", "/fonts/ipag.ttf", true},              {"IPAPGothic", "/fonts/ipagp.ttf", false},
+    {"IPAMincho", "/fonts/ipam.ttf", true},              {"IPAPMincho", "/fonts/ipamp.ttf", false},
+};
+
+// The first face stands in for unknown names, as the desktop's Japanese default.
+bool matchInstalled(const std::string& familyUtf8, FontSource& out) {
+  const BundledFace* chosen = &kBundledFaces[0];
+  for (const BundledFace& f : kBundledFaces)
+    if (familyUtf8 == f.family) chosen = &f;
+  out.hostFile = chosen->file;
+  out.bytes.clear();
+  out.faceIndex = 0;
+  return true;
+}
+#else
 void initFontconfig() {
   static std::once_flag once;
   std::call_once(once, [] { FcInit(); });
@@ -168,6 +194,8 @@ bool matchInstalled(const std::string& familyUtf8, FontSource& out) {
   FcPatternDestroy(match);
   return ok;
 }
+
+#endif
 
 }  // namespace
 
@@ -238,6 +266,14 @@ std::vector<std::string> sfntFamilyNames(const std::vector<uint8_t>& t) {
   return names;
 }
 
+#ifdef __EMSCRIPTEN__
+std::vector<std::string> installedFontList(int flags) {
+  std::vector<std::string> out;
+  for (const BundledFace& f : kBundledFaces)
+    if (!(flags & 2) || f.fixedPitch) out.push_back(f.family);
+  return out;
+}
+#else
 std::vector<std::string> installedFontList(int flags) {
   initFontconfig();
   FcPattern* pat = FcPatternCreate();
@@ -279,5 +315,7 @@ std::vector<std::string> installedFontList(int flags) {
   FcPatternDestroy(pat);
   return out;
 }
+
+#endif
 
 }  // namespace velmora::text

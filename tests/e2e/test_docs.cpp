@@ -117,8 +117,11 @@ TEST_P(DocExample, Works) {
   const test::Run checked = test::runPack("check src --archive-src '" + art + "'");
   if (auto it = x.expected.find("velmora-check"); it != x.expected.end()) {
     std::istringstream lines(it->second);
-    for (std::string line; std::getline(lines, line);)
-      if (!line.empty()) EXPECT_NE(checked.out.find(line), std::string::npos) << "missing: " << line << "\nin:\n" << checked.out;
+    for (std::string line; std::getline(lines, line);) {
+      if (!line.empty()) {
+        EXPECT_NE(checked.out.find(line), std::string::npos) << "missing: " << line << "\nin:\n" << checked.out;
+      }
+    }
     EXPECT_EQ(checked.code, it->second.find(": error:") != std::string::npos ? 1 : 0) << checked.out;
   } else if (!x.expected.count("velmora-errors")) {
     EXPECT_EQ(checked.code, 0) << checked.out << checked.err;

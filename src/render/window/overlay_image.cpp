@@ -48,9 +48,9 @@ GLuint overlayTexture(int x, int y, int width, int height, std::string_view reci
   if (!p.texture) glGenTextures(1, &p.texture);
   glBindTexture(GL_TEXTURE_2D, p.texture);
   if (p.width != width || p.height != height)
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, im->pixels);
+    texImageBgra(0, width, height, im->pixels);
   else
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE, im->pixels);
+    texSubImageBgra(0, 0, 0, width, height, im->pixels);
   image::freeImage(im);
   p.x = x, p.y = y, p.width = width, p.height = height;
   p.recipe.assign(recipe);

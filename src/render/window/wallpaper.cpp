@@ -35,8 +35,7 @@ void rebuildWallPaper() {
   if (!picture) return;  // the bars stay black
   glGenTextures(1, &wallPaperState.texture);
   glBindTexture(GL_TEXTURE_2D, wallPaperState.texture);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, picture->width, picture->height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
-               picture->pixels);
+  texImageBgra(0, picture->width, picture->height, picture->pixels);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);

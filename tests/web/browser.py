@@ -1,0 +1,280 @@
+#!/usr/bin/env python3
+"""The browser test: packs the demo with velmora-pack web, serves it on
+127.0.0.1 with the isolation headers, drives headless Chromium over its
+DevTools protocol (a pipe, no extra modules) and compares the title screen
+with the desktop engine's own picture of it.
+
+Usage: browser.py BUILD_DIR WEB_BUILD_DIR [--keep DIR] [--json]
+Exit 0 when every check passed, 1 on a failed check, 77 when Chromium is
+missing (skipped). --json prints the measures bench/table.py shows: seconds
+from the page's start to the title, the engine's .wasm + .js compressed (MB)
+and the browser's share of a core while the title waits for input."""
+import argparse
+import base64
+import functools
+import gzip
+import http.server
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tools", "web"))
+import pictures  # noqa: E402
+import serve as page_server  # noqa: E402  the bundle's own server, headers and all
+
+SKIP = 77
+TITLE_TIMEOUT_S = 90
+# The browser draws with SwiftShader, the desktop with llvmpipe: edges and
+# gradients differ by a few levels, the layout and colours must not.
+MEAN_TOLERANCE = 4.0
+FAR_SHARE_TOLERANCE = 0.02
+
+
+def serve(folder):
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(page_server.IsolatedHandler, directory=folder))
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
+
+
+class Browser:
+    """Headless Chromium with --remote-debugging-pipe: commands on fd 3,
+    answers and events on fd 4, each message ended by a zero byte."""
+
+    def __init__(self, profile):
+        exe = shutil.which("chromium") or shutil.which("chromium-browser")
+        if not exe:
+            raise FileNotFoundError("chromium")
+        to_r, self.to_w = os.pipe()
+        self.from_r, from_w = os.pipe()
+
+        def child_fds():
+            os.dup2(to_r, 3)
+            os.dup2(from_w, 4)
+
+        self.proc = subprocess.Popen(
+            [exe, "--headless=new", "--remote-debugging-pipe", "--no-sandbox", "--no-first-run",
+             "--use-angle=swiftshader", "--enable-unsafe-swiftshader", "--force-device-scale-factor=1",
+             "--window-size=1400,900", "--autoplay-policy=no-user-gesture-required",
+             f"--user-data-dir={profile}", "about:blank"],
+            pass_fds=(3, 4), preexec_fn=child_fds, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(to_r)
+        os.close(from_w)
+        self.buffer = b""
+        self.next_id = 0
+        self.session = None
+        self.console = []
+        self.measures = {}
+
+    def _read_message(self, deadline):
+        while b"\0" not in self.buffer:
+            if time.time() > deadline:
+                raise TimeoutError("no answer from Chromium")
+            chunk = os.read(self.from_r, 1 << 16)
+            if not chunk:
+                raise ConnectionError("Chromium closed its pipe")
+            self.buffer += chunk
+        message, self.buffer = self.buffer.split(b"\0", 1)
+        return json.loads(message)
+
+    def call(self, method, timeout=60, **params):
+        self.next_id += 1
+        message = {"id": self.next_id, "method": method, "params": params}
+        if self.session and not method.startswith("Target."):
+            message["sessionId"] = self.session
+        os.write(self.to_w, json.dumps(message).encode() + b"\0")
+        deadline = time.time() + timeout
+        while True:
+            reply = self._read_message(deadline)
+            if reply.get("id") == self.next_id:
+                if "error" in reply:
+                    raise RuntimeError(f"{method}: {reply['error']}")
+                return reply.get("result", {})
+            if reply.get("method") == "Runtime.exceptionThrown":
+                details = reply["params"]["exceptionDetails"]
+                self.console.append("exception: " + details.get("exception", {}).get("description", details.get("text", "")))
+            if reply.get("method") == "Runtime.consoleAPICalled":
+                text = " ".join(str(a.get("value", a.get("description", ""))) for a in reply["params"]["args"])
+                self.console.append(text)
+
+    def open_page(self, url):
+        target = self.call("Target.createTarget", url="about:blank")["targetId"]
+        self.session = self.call("Target.attachToTarget", targetId=target, flatten=True)["sessionId"]
+        self.call("Page.enable")
+        self.call("Runtime.enable")
+        self.call("Page.navigate", url=url)
+
+    def evaluate(self, expression):
+        result = self.call("Runtime.evaluate", expression=expression, returnByValue=True)
+        return result.get("result", {}).get("value")
+
+    def canvas_screenshot(self, path):
+        rect = self.evaluate("(() => { const r = document.getElementById('canvas').getBoundingClientRect();"
+                             " return [r.left, r.top, r.width, r.height]; })()")
+        shot = self.call("Page.captureScreenshot", format="png",
+                         clip={"x": rect[0], "y": rect[1], "width": rect[2], "height": rect[3], "scale": 1})
+        with open(path, "wb") as f:
+            f.write(base64.b64decode(shot["data"]))
+
+    def close(self):
+        try:
+            self.call("Browser.close", timeout=10)
+        except Exception:
+            pass
+        try:
+            self.proc.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+
+
+def desktop_title(build, work):
+    """The desktop engine's title screen, headless on the virtual clock."""
+    game = os.path.join(work, "desktop-game")
+    shutil.copytree(os.path.join(build, "demo"), game)
+    shutil.rmtree(os.path.join(game, "save"), ignore_errors=True)
+    golden = os.path.join(work, "desktop-title.png")
+    with open(os.path.join(work, "scenario.txt"), "w") as f:
+        f.write(f"wait-event\nwait 500\nscreenshot {golden}\nquit\n")
+    runtime = os.path.join(work, "runtime")
+    os.makedirs(runtime, mode=0o700, exist_ok=True)
+    subprocess.run([os.path.join(build, "velmora"), "--headless", "--virtual-clock", "--input",
+                    os.path.join(work, "scenario.txt"), "--save-dir", os.path.join(work, "desktop-saves"), game],
+                   check=True, timeout=300, env={**os.environ, "XDG_RUNTIME_DIR": runtime},
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return golden
+
+
+def tree_cpu_seconds(root):
+    """User and system time of a process and all its descendants."""
+    ticks = os.sysconf("SC_CLK_TCK")
+    children = {}
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open(f"/proc/{entry}/stat") as f:
+                    fields = f.read().rsplit(")", 1)[1].split()
+                children.setdefault(int(fields[1]), []).append((int(entry), int(fields[11]) + int(fields[12])))
+            except OSError:
+                continue
+    total, todo = 0, [root]
+    while todo:
+        pid = todo.pop()
+        for child, t in children.get(pid, []):
+            total += t
+            todo.append(child)
+    try:
+        with open(f"/proc/{root}/stat") as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        total += int(fields[11]) + int(fields[12])
+    except OSError:
+        pass
+    return total / ticks
+
+
+def idle_share(browser, seconds=10):
+    """The browser's share of one core (%) while nothing moves on the page."""
+    before, start = tree_cpu_seconds(browser.proc.pid), time.time()
+    time.sleep(seconds)
+    return 100.0 * (tree_cpu_seconds(browser.proc.pid) - before) / (time.time() - start)
+
+
+def compressed_mb(folder):
+    total = 0
+    for name in ("velmora.js", "velmora.wasm", "velmora.worker.js"):
+        path = os.path.join(folder, name)
+        if os.path.exists(path):
+            with open(path, "rb") as f:
+                total += len(gzip.compress(f.read(), 9))
+    return total / 1e6
+
+
+def wait_for(browser, expression, timeout):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if browser.evaluate(expression):
+            return True
+        time.sleep(0.25)
+    return False
+
+
+def title_check(browser, work, golden):
+    """The page loads, the engine starts, and once the title menu stands the
+    canvas matches the desktop's picture."""
+    if not wait_for(browser, "document.getElementById('canvas').style.display === 'block'", TITLE_TIMEOUT_S):
+        return "the engine never started (page log: %s)" % browser.evaluate("document.getElementById('log').textContent")
+    started = time.time()
+    # The opening (movie, scenes, the title's fade) takes about nine seconds
+    # of game time; the title then stands still until input.
+    shot = os.path.join(work, "browser-title.png")
+    expected = pictures.read_png(golden)
+    last = None
+    while time.time() - started < TITLE_TIMEOUT_S:
+        time.sleep(2)
+        browser.canvas_screenshot(shot)
+        try:
+            mean, far = pictures.difference(pictures.read_png(shot), expected)
+        except ValueError as e:  # not the desktop's size (yet)
+            last = str(e)
+            continue
+        last = f"mean {mean:.2f}, {far:.2%} far"
+        if mean <= MEAN_TOLERANCE and far <= FAR_SHARE_TOLERANCE:
+            since_load = browser.evaluate("performance.now()") / 1000.0
+            print(f"title: matches the desktop picture (mean difference {mean:.2f}, {far:.2%} far) "
+                  f"{since_load:.1f} s after the page's start")
+            browser.measures["title"] = since_load
+            return None
+    return f"title: never matched the desktop picture (last: {last}; {shot})"
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("build")
+    parser.add_argument("web_build")
+    parser.add_argument("--keep", help="leave the bundle and pictures in this folder")
+    parser.add_argument("--json", action="store_true", help="print the measures as JSON")
+    args = parser.parse_args()
+    if not (shutil.which("chromium") or shutil.which("chromium-browser")):
+        print("browser test skipped: no chromium (scripts/setup-web.sh installs it)")
+        return SKIP
+    work = args.keep or tempfile.mkdtemp(prefix="velmora-web-")
+    os.makedirs(work, exist_ok=True)
+    bundle = os.path.join(work, "bundle")
+    subprocess.run([os.path.join(args.build, "velmora-pack"), "web", os.path.join(args.build, "demo"), bundle,
+                    "--engine", args.web_build, "--title", "Velmora demo"], check=True, stdout=subprocess.DEVNULL)
+    golden = desktop_title(args.build, work)
+    server = serve(bundle)
+    browser = Browser(os.path.join(work, "profile"))
+    failures = []
+    try:
+        browser.open_page(f"http://127.0.0.1:{server.server_address[1]}/index.html")
+        failure = title_check(browser, work, golden)
+        if failure:
+            failures.append(failure)
+        elif args.json:
+            browser.measures["page"] = idle_share(browser)
+        browser.measures["size"] = compressed_mb(bundle)
+    finally:
+        browser.close()
+        server.shutdown()
+        if failures:
+            print("page console:\n  " + "\n  ".join(browser.console[-40:]))
+        if not args.keep:
+            shutil.rmtree(work, ignore_errors=True)
+    if args.json:
+        print(json.dumps(browser.measures))
+        return 1 if failures else 0
+    for f in failures:
+        print("FAILED " + f)
+    print(f"{1 - bool(failures)} passed, {int(bool(failures))} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
