@@ -17,7 +17,7 @@ struct ReportState {
   char errcmd[64] = {0};
   std::string saveRoot;
 };
-ReportState R;
+ReportState reportState;
 
 void appendToLog(std::string_view text) {
   std::FILE* f = std::fopen(hostPath(logFilePath()).c_str(), "ab");
@@ -49,24 +49,24 @@ int box(platform::BoxKind kind, const char* title, std::string_view text, std::s
 
 }  // namespace
 
-void setActiveLanguage(int language) { R.language = language; }
-int activeLanguage() { return R.language; }
+void setActiveLanguage(int language) { reportState.language = language; }
+int activeLanguage() { return reportState.language; }
 
 void setTraceBuilder(int language, TraceBuilder builder) {
-  if (language >= 0 && language < static_cast<int>(R.builders.size())) R.builders[language] = builder;
+  if (language >= 0 && language < static_cast<int>(reportState.builders.size())) reportState.builders[language] = builder;
 }
 
 void setErrcmd(std::string_view name) {
-  size_t n = std::min(name.size(), sizeof(R.errcmd) - 1);
-  std::memcpy(R.errcmd, name.data(), n);
-  R.errcmd[n] = '\0';
+  size_t n = std::min(name.size(), sizeof(reportState.errcmd) - 1);
+  std::memcpy(reportState.errcmd, name.data(), n);
+  reportState.errcmd[n] = '\0';
 }
-const char* errcmd() { return R.errcmd; }
+const char* errcmd() { return reportState.errcmd; }
 
 namespace {
 
 std::string withScriptContext(std::string_view message) {
-  TraceBuilder b = (R.language >= 1 && R.language <= 3) ? R.builders[R.language] : nullptr;
+  TraceBuilder b = (reportState.language >= 1 && reportState.language <= 3) ? reportState.builders[reportState.language] : nullptr;
   return b ? b(message) : std::string(message);
 }
 
@@ -102,9 +102,9 @@ int confirmYesNoCancel(std::string_view text) {
   return box(platform::BoxKind::YesNoCancel, "Confirm", text, {}, {});
 }
 
-void setSaveRoot(std::string root) { R.saveRoot = std::move(root); }
-const std::string& saveRoot() { return R.saveRoot; }
-std::string logFilePath() { return R.saveRoot + "Information.txt"; }
+void setSaveRoot(std::string root) { reportState.saveRoot = std::move(root); }
+const std::string& saveRoot() { return reportState.saveRoot; }
+std::string logFilePath() { return reportState.saveRoot + "Information.txt"; }
 
 void setConsole(bool) {}
 

@@ -12,11 +12,11 @@ namespace {
 struct BrowserLimitState {
   std::set<std::string> said;  // kinds already reported
 };
-BrowserLimitState BL;
+BrowserLimitState browserLimits;
 }  // namespace
 
 void reportBrowserLimit(std::string_view kind, std::string_view feature) {
-  if (!BL.said.insert(std::string(kind)).second) return;
+  if (!browserLimits.said.insert(std::string(kind)).second) return;
   const std::string line = std::string(feature) + ": not available in the browser build";
   std::fprintf(stderr, "velmora: %s\n", line.c_str());
   logInformation(utf8_to_sjis(line));

@@ -58,22 +58,22 @@ struct PadState {
   std::atomic<bool> pointerMoving{false};
   uint32_t pointerEvent = 0;
 };
-PadState P;
+PadState padState;
 
 void openPad(int deviceIndex) {
   const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(deviceIndex);
-  for (SDL_GameController* c : P.open)
+  for (SDL_GameController* c : padState.open)
     if (SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(c)) == id) return;
-  if (SDL_GameController* c = SDL_GameControllerOpen(deviceIndex)) P.open.push_back(c);
+  if (SDL_GameController* c = SDL_GameControllerOpen(deviceIndex)) padState.open.push_back(c);
 }
 
 void closePad(SDL_JoystickID id) {
-  auto it = std::find_if(P.open.begin(), P.open.end(), [id](SDL_GameController* c) {
+  auto it = std::find_if(padState.open.begin(), padState.open.end(), [id](SDL_GameController* c) {
     return SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(c)) == id;
   });
-  if (it == P.open.end()) return;
+  if (it == padState.open.end()) return;
   SDL_GameControllerClose(*it);
-  P.open.erase(it);
+  padState.open.erase(it);
 }
 
 void keyMessage(WindowMessage& m, int vk, bool down, bool system) {
@@ -135,28 +135,28 @@ bool stickArrow(const SDL_Event& e, int& held, int value, int vkNegative, int vk
   return true;
 }
 
-bool stickTilted() { return std::abs(P.pointerX.load()) > kStickDeadZone || std::abs(P.pointerY.load()) > kStickDeadZone; }
+bool stickTilted() { return std::abs(padState.pointerX.load()) > kStickDeadZone || std::abs(padState.pointerY.load()) > kStickDeadZone; }
 
 // Runs on SDL's timer thread while the right stick is tilted; one pending
 // step at a time, so a game that stops reading does not fill the queue.
 Uint32 pointerTick(Uint32 interval, void*) {
   if (!stickTilted()) {
-    P.pointerMoving = false;
+    padState.pointerMoving = false;
     return 0;
   }
-  if (!SDL_HasEvent(P.pointerEvent)) {
+  if (!SDL_HasEvent(padState.pointerEvent)) {
     SDL_Event e{};
-    e.type = P.pointerEvent;
+    e.type = padState.pointerEvent;
     SDL_PushEvent(&e);
   }
   return interval;
 }
 
 bool pointerAxis(const SDL_ControllerAxisEvent& e) {
-  (e.axis == SDL_CONTROLLER_AXIS_RIGHTX ? P.pointerX : P.pointerY).store(e.value);
-  if (!stickTilted() || P.pointerMoving.exchange(true)) return false;
-  if (P.pointerTimer) SDL_RemoveTimer(P.pointerTimer);
-  P.pointerTimer = SDL_AddTimer(kPointerStepMs, pointerTick, nullptr);
+  (e.axis == SDL_CONTROLLER_AXIS_RIGHTX ? padState.pointerX : padState.pointerY).store(e.value);
+  if (!stickTilted() || padState.pointerMoving.exchange(true)) return false;
+  if (padState.pointerTimer) SDL_RemoveTimer(padState.pointerTimer);
+  padState.pointerTimer = SDL_AddTimer(kPointerStepMs, pointerTick, nullptr);
   return false;
 }
 
@@ -168,8 +168,8 @@ bool pointerMove(WindowMessage& m) {
   int w = 0, h = 0, wx = 0, wy = 0;
   clientSize(w, h);
   clientPosition(wx, wy);
-  const int x = std::clamp(m.x + pointerStep(P.pointerX.load()), 0, std::max(0, w - 1));
-  const int y = std::clamp(m.y + pointerStep(P.pointerY.load()), 0, std::max(0, h - 1));
+  const int x = std::clamp(m.x + pointerStep(padState.pointerX.load()), 0, std::max(0, w - 1));
+  const int y = std::clamp(m.y + pointerStep(padState.pointerY.load()), 0, std::max(0, h - 1));
   if (x == m.x && y == m.y) return false;
   warpCursor(wx + x, wy + y);
   m.x = x, m.y = y;
@@ -179,8 +179,8 @@ bool pointerMove(WindowMessage& m) {
 
 bool axisMessage(const SDL_Event& e, WindowMessage& m) {
   switch (e.caxis.axis) {
-    case SDL_CONTROLLER_AXIS_LEFTX: return stickArrow(e, P.heldX, e.caxis.value, kVkLeft, kVkRight, m);
-    case SDL_CONTROLLER_AXIS_LEFTY: return stickArrow(e, P.heldY, e.caxis.value, kVkUp, kVkDown, m);
+    case SDL_CONTROLLER_AXIS_LEFTX: return stickArrow(e, padState.heldX, e.caxis.value, kVkLeft, kVkRight, m);
+    case SDL_CONTROLLER_AXIS_LEFTY: return stickArrow(e, padState.heldY, e.caxis.value, kVkUp, kVkDown, m);
     case SDL_CONTROLLER_AXIS_RIGHTX:
     case SDL_CONTROLLER_AXIS_RIGHTY: return pointerAxis(e.caxis);
     default: return false;
@@ -193,28 +193,28 @@ void enableGamepads(bool on) {
   if (on == gamepadsEnabled()) return;
   if (on) {
     // Only beside the engine's own event queue (not in a bare test).
-    if (SDL_WasInit(SDL_INIT_EVENTS) && SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0 && P.pointerEvent == 0) P.pointerEvent = SDL_RegisterEvents(1);
+    if (SDL_WasInit(SDL_INIT_EVENTS) && SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0 && padState.pointerEvent == 0) padState.pointerEvent = SDL_RegisterEvents(1);
     return;
   }
-  if (P.pointerTimer) SDL_RemoveTimer(P.pointerTimer);
-  for (SDL_GameController* c : P.open) SDL_GameControllerClose(c);
-  if (P.virtualPad >= 0) {
+  if (padState.pointerTimer) SDL_RemoveTimer(padState.pointerTimer);
+  for (SDL_GameController* c : padState.open) SDL_GameControllerClose(c);
+  if (padState.virtualPad >= 0) {
     for (int i = 0; i < SDL_NumJoysticks(); ++i)
-      if (SDL_JoystickGetDeviceInstanceID(i) == P.virtualPad) SDL_JoystickDetachVirtual(i);
+      if (SDL_JoystickGetDeviceInstanceID(i) == padState.virtualPad) SDL_JoystickDetachVirtual(i);
   }
   SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
-  P.open.clear();
-  P.virtualPad = -1;
-  P.heldX = P.heldY = 0;
-  P.pointerX = P.pointerY = 0;
-  P.pointerTimer = 0;
-  P.pointerMoving = false;
+  padState.open.clear();
+  padState.virtualPad = -1;
+  padState.heldX = padState.heldY = 0;
+  padState.pointerX = padState.pointerY = 0;
+  padState.pointerTimer = 0;
+  padState.pointerMoving = false;
 }
 
 bool gamepadsEnabled() { return SDL_WasInit(SDL_INIT_GAMECONTROLLER) != 0; }
 
 bool translateGamepad(const SDL_Event& e, WindowMessage& m) {
-  if (P.pointerEvent != 0 && e.type == P.pointerEvent) return pointerMove(m);
+  if (padState.pointerEvent != 0 && e.type == padState.pointerEvent) return pointerMove(m);
   switch (e.type) {
     case SDL_CONTROLLERDEVICEADDED: openPad(e.cdevice.which); return false;
     case SDL_CONTROLLERDEVICEREMOVED: closePad(e.cdevice.which); return false;
@@ -231,16 +231,16 @@ bool pressVirtualPadButton(std::string_view name) {
   for (const ButtonMapping& b : kButtonTable)
     if (name == b.name) found = &b;
   if (!found) return false;
-  if (P.virtualPad < 0) {
+  if (padState.virtualPad < 0) {
     // A scenario's window may never get the focus SDL wants for pad input.
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
     const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
                                                 SDL_CONTROLLER_BUTTON_MAX, 0);
     if (index < 0) return false;
-    P.virtualPad = SDL_JoystickGetDeviceInstanceID(index);
+    padState.virtualPad = SDL_JoystickGetDeviceInstanceID(index);
     openPad(index);
   }
-  SDL_Joystick* pad = SDL_JoystickFromInstanceID(P.virtualPad);
+  SDL_Joystick* pad = SDL_JoystickFromInstanceID(padState.virtualPad);
   if (!pad) return false;
   // Each state is sent as its own event by the update after it.
   SDL_JoystickSetVirtualButton(pad, found->button, SDL_PRESSED);

@@ -17,16 +17,16 @@ struct SwapState {
   std::vector<uint16_t> rows16;
   std::unordered_map<GLuint, std::pair<GLsizei, GLsizei>> sizes;  // base level of each texture
 };
-SwapState SW;
+SwapState swapState;
 
 const uint32_t* toRgba(const void* pixels, size_t count) {
-  SW.rows32.resize(count);
+  swapState.rows32.resize(count);
   const uint32_t* in = static_cast<const uint32_t*>(pixels);
   for (size_t i = 0; i < count; ++i) {
     const uint32_t v = in[i];
-    SW.rows32[i] = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
+    swapState.rows32[i] = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
   }
-  return SW.rows32.data();
+  return swapState.rows32.data();
 }
 
 GLuint boundTexture() {
@@ -37,7 +37,7 @@ GLuint boundTexture() {
 }  // namespace
 
 void texImageBgra(GLint level, GLsizei w, GLsizei h, const void* pixels) {
-  if (level == 0) SW.sizes[boundTexture()] = {w, h};
+  if (level == 0) swapState.sizes[boundTexture()] = {w, h};
   glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                pixels ? toRgba(pixels, static_cast<size_t>(w) * h) : nullptr);
 }
@@ -49,9 +49,9 @@ void texSubImageBgra(GLint level, GLint x, GLint y, GLsizei w, GLsizei h, const 
 // A4R4G4B4 to R4G4B4A4: the alpha nibble moves from the top to the bottom.
 void texSubImageArgb4444(GLint level, GLint x, GLint y, GLsizei w, GLsizei h, const uint16_t* pixels) {
   const size_t count = static_cast<size_t>(w) * h;
-  SW.rows16.resize(count);
-  for (size_t i = 0; i < count; ++i) SW.rows16[i] = static_cast<uint16_t>((pixels[i] << 4) | (pixels[i] >> 12));
-  glTexSubImage2D(GL_TEXTURE_2D, level, x, y, w, h, GL_RGBA, GL_UNSIGNED_SHORT_4_4_4_4, SW.rows16.data());
+  swapState.rows16.resize(count);
+  for (size_t i = 0; i < count; ++i) swapState.rows16[i] = static_cast<uint16_t>((pixels[i] << 4) | (pixels[i] >> 12));
+  glTexSubImage2D(GL_TEXTURE_2D, level, x, y, w, h, GL_RGBA, GL_UNSIGNED_SHORT_4_4_4_4, swapState.rows16.data());
 }
 
 void readPixelsBgra(GLint x, GLint y, GLsizei w, GLsizei h, GLsizei rowLength, void* out) {
@@ -69,13 +69,13 @@ void multiDrawArrays(GLenum mode, const GLint* first, const GLsizei* count, GLsi
   for (GLsizei i = 0; i < drawCount; ++i) glDrawArrays(mode, first[i], count[i]);
 }
 
-void noteTextureSize(GLsizei w, GLsizei h) { SW.sizes[boundTexture()] = {w, h}; }
-void forgetTexture(GLuint texture) { SW.sizes.erase(texture); }
+void noteTextureSize(GLsizei w, GLsizei h) { swapState.sizes[boundTexture()] = {w, h}; }
+void forgetTexture(GLuint texture) { swapState.sizes.erase(texture); }
 
 void textureLevelSize(GLint level, GLint& w, GLint& h) {
-  auto it = SW.sizes.find(boundTexture());
+  auto it = swapState.sizes.find(boundTexture());
   w = h = 0;
-  if (it == SW.sizes.end()) return;
+  if (it == swapState.sizes.end()) return;
   w = std::max(1, it->second.first >> level);
   h = std::max(1, it->second.second >> level);
 }

@@ -68,39 +68,39 @@ struct Layer {
 int byRatio(int v, const Facts& f) { return int(float(v) * f.ratio); }
 
 // Difference composition, the cut, the constant colour and the load effects.
-bool prepare(const LogRecord& rec, Layer& L, int resolution, const Facts& f) {
-  if (!sprite::composeDifference(rec.path.c_str(), L.picture, &resolution, true)) return false;
-  L.high = resolution == 2;
+bool prepare(const LogRecord& rec, Layer& layer, int resolution, const Facts& f) {
+  if (!sprite::composeDifference(rec.path.c_str(), layer.picture, &resolution, true)) return false;
+  layer.high = resolution == 2;
   if (rec.cutW && rec.cutH) {
     int x = rec.cutX, y = rec.cutY, w = rec.cutW, h = rec.cutH;
-    if (L.high && f.scaled()) {
+    if (layer.high && f.scaled()) {
       if (x != -1) x = byRatio(x, f);
       y = byRatio(y, f), w = byRatio(w, f), h = byRatio(h, f);
     }
-    if (x == -1) x = (L.picture->width - w) >> 1;
-    image::clippingImage2(L.picture, x, y, w, h);
+    if (x == -1) x = (layer.picture->width - w) >> 1;
+    image::clippingImage2(layer.picture, x, y, w, h);
   }
   if (rec.colourMode == 4 || rec.colourMode == 7)
-    image::colImage(L.picture, rec.colourMode == 4 ? 4 : 2, 0xFF000000u | rec.colour);
+    image::colImage(layer.picture, rec.colourMode == 4 ? 4 : 2, 0xFF000000u | rec.colour);
   sprite::Sprite effects{};
   effects.negative = rec.negative, effects.grayscale = rec.grayscale, effects.turn = rec.turn;
   effects.brightnessContrast = rec.brightnessContrast, effects.colour = rec.colourEffect, effects.hsl = rec.hsl;
   effects.blur = rec.blur, effects.mosaic = rec.mosaic;
-  sprite::applyImageEffects(effects, L.picture);
-  return L.picture != nullptr;
+  sprite::applyImageEffects(effects, layer.picture);
+  return layer.picture != nullptr;
 }
 
-bool applyMask(const LogRecord& rec, Layer& L, const Facts& f) {
+bool applyMask(const LogRecord& rec, Layer& layer, const Facts& f) {
   int resolution = 1;
   image::Image* mask = sprite::loadPicture(rec.mask.c_str(), &resolution, true, false);
   if (!mask) return false;
-  if (L.high && f.scaled()) image::resizeImage2(mask, f.ratio, f.ratio, 2, 1, 1);
+  if (layer.high && f.scaled()) image::resizeImage2(mask, f.ratio, f.ratio, 2, 1, 1);
   const int v = std::min(rec.maskVague, 511);
   const int shift = (rec.maskProgress * (v + 255)) >> 9;
-  const int w = std::min(L.picture->width, mask->width), h = std::min(L.picture->height, mask->height);
+  const int w = std::min(layer.picture->width, mask->width), h = std::min(layer.picture->height, mask->height);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
-      uint32_t& p = L.picture->pixels[size_t(y) * L.picture->width + x];
+      uint32_t& p = layer.picture->pixels[size_t(y) * layer.picture->width + x];
       const int m = int(mask->pixels[size_t(y) * mask->width + x] & 255);
       int a = render::maskRamp(v, shift + 255 - m);
       if (rec.maskReverse == 0) a = 255 - a;
@@ -111,40 +111,40 @@ bool applyMask(const LogRecord& rec, Layer& L, const Facts& f) {
 }
 
 // Scales and turns the layer, then blends it onto the canvas (layer taken).
-void place(image::Image*& canvas, const LogRecord& rec, Layer L, const Facts& f) {
-  if (!rec.mask.empty() && !applyMask(rec, L, f)) return image::freeImage(L.picture);
-  int tw = L.picture->width * rec.scaleW / 100, th = L.picture->height * rec.scaleH / 100;
+void place(image::Image*& canvas, const LogRecord& rec, Layer layer, const Facts& f) {
+  if (!rec.mask.empty() && !applyMask(rec, layer, f)) return image::freeImage(layer.picture);
+  int tw = layer.picture->width * rec.scaleW / 100, th = layer.picture->height * rec.scaleH / 100;
   double d = rec.scaleW == rec.scaleH ? rec.scaleW / 100.0 : 0.0;
   int x0 = rec.x, y0 = rec.y;
   if (f.scaled()) {
-    if (!L.high) tw = byRatio(tw, f), th = byRatio(th, f), d *= f.ratio;
+    if (!layer.high) tw = byRatio(tw, f), th = byRatio(th, f), d *= f.ratio;
     x0 = byRatio(x0, f), y0 = byRatio(y0, f);
   }
   const int r = rec.rotation;
-  if (d != 0 && d != 1 && r != 0) image::rotateImage2(L.picture, r, d, 1);
-  else if (tw == L.picture->width && th == L.picture->height) {
-    if (r != 0) image::rotateImage2(L.picture, r, 0, 1);
+  if (d != 0 && d != 1 && r != 0) image::rotateImage2(layer.picture, r, d, 1);
+  else if (tw == layer.picture->width && th == layer.picture->height) {
+    if (r != 0) image::rotateImage2(layer.picture, r, 0, 1);
   } else if (tw > 0 && th > 0) {
-    image::resizeImage2(L.picture, tw, th, 1, 1, 1);
+    image::resizeImage2(layer.picture, tw, th, 1, 1, 1);
   }
   int x = x0 - ((tw * rec.originX) >> 1), y = y0 - ((th * rec.originY) >> 1);
   if (r != 0) {
     const float theta = float(-r) * 3.1415927f / 180.0f, s = std::sin(theta), c = std::cos(theta);
     const int ax = ((tw * rec.originX) >> 1) - (tw >> 1), ay = ((th * rec.originY) >> 1) - (th >> 1);
-    x = x0 - int(float(ax) * c - float(ay) * s + 0.5f) - (L.picture->width >> 1);
-    y = y0 - int(c * float(ay) + float(ax) * s + 0.5f) - (L.picture->height >> 1);
+    x = x0 - int(float(ax) * c - float(ay) * s + 0.5f) - (layer.picture->width >> 1);
+    y = y0 - int(c * float(ay) + float(ax) * s + 0.5f) - (layer.picture->height >> 1);
   }
-  const image::Image* p = L.picture;
+  const image::Image* p = layer.picture;
   const bool overlaps = x < canvas->width && y < canvas->height && x + p->width > 0 && y + p->height > 0;
   if (rec.blend >= 0 && rec.blend < int(std::size(kBlendModes)) && overlaps)
-    image::blendImage(canvas, L.picture, kBlendModes[rec.blend], x, y, rec.alpha + 1, 0);
-  image::freeImage(L.picture);
+    image::blendImage(canvas, layer.picture, kBlendModes[rec.blend], x, y, rec.alpha + 1, 0);
+  image::freeImage(layer.picture);
 }
 
 enum class Step { Next, StopGroup };
 
 // The first MJPG frame of a movie record; Next without a layer passes it over.
-Step movieFrame(const LogRecord& rec, Layer& L) {
+Step movieFrame(const LogRecord& rec, Layer& layer) {
   int resolution = 1;
   const std::string path = sprite::highResolutionChoice(rec.path, resolution);
   std::string bytes;
@@ -158,13 +158,13 @@ Step movieFrame(const LogRecord& rec, Layer& L) {
   if (at + 12 > bytes.size()) return reportError(messageText(Message::DataNotDecoded)), Step::StopGroup;
   const uint32_t size = u32(reinterpret_cast<const uint8_t*>(bytes.data()), size_t(at) + 8);
   if (size > bytes.size() - (at + 12)) return reportError(messageText(Message::DataNotDecoded)), Step::StopGroup;
-  L.picture = image::loadImage(reinterpret_cast<const unsigned char*>(bytes.data()) + at + 12, int(size));
-  if (!L.picture) return reportError(messageText(Message::DataNotDecoded)), Step::StopGroup;
-  L.high = resolution == 2;
+  layer.picture = image::loadImage(reinterpret_cast<const unsigned char*>(bytes.data()) + at + 12, int(size));
+  if (!layer.picture) return reportError(messageText(Message::DataNotDecoded)), Step::StopGroup;
+  layer.high = resolution == 2;
   return Step::Next;
 }
 
-Step framedLayer(const LogRecord& rec, Layer& L, const Facts& f) {
+Step framedLayer(const LogRecord& rec, Layer& layer, const Facts& f) {
   int resolution = 1;
   Layer picture{sprite::loadPicture(rec.path.c_str(), &resolution, true, true)};
   if (!picture.picture || !prepare(rec, picture, resolution, f)) return Step::StopGroup;
@@ -179,7 +179,7 @@ Step framedLayer(const LogRecord& rec, Layer& L, const Facts& f) {
   std::memset(frame->pixels, 0, size_t(frame->count) * 4);
   image::compositeImage(frame, picture.picture, 0, (w - picture.picture->width) >> 1, h - picture.picture->height, 0);
   image::freeImage(picture.picture);
-  L = Layer{frame, picture.high};
+  layer = Layer{frame, picture.high};
   return Step::Next;
 }
 
@@ -196,22 +196,22 @@ image::Image* groupPicture(int group, int w, int h, const std::vector<LogRecord>
   std::memset(canvas->pixels, 0, size_t(canvas->count) * 4);
   for (const LogRecord& rec : records) {
     if (rec.group != group) continue;
-    Layer L;
+    Layer layer;
     Step step = Step::Next;
     if (rec.kind & kLogFramed) {
-      step = framedLayer(rec, L, f);
+      step = framedLayer(rec, layer, f);
     } else if (rec.kind & kLogMovie) {
-      step = movieFrame(rec, L);
+      step = movieFrame(rec, layer);
     } else if (rec.kind & kLogRenderTarget) {
       auto it = targets.find(rec.sprite);
-      if (it != targets.end()) L = it->second, targets.erase(it);
+      if (it != targets.end()) layer = it->second, targets.erase(it);
     } else {
       int resolution = 1;
-      L.picture = sprite::loadPicture(rec.path.c_str(), &resolution, true, true);
-      if (!L.picture || !prepare(rec, L, resolution, f)) step = Step::StopGroup;
+      layer.picture = sprite::loadPicture(rec.path.c_str(), &resolution, true, true);
+      if (!layer.picture || !prepare(rec, layer, resolution, f)) step = Step::StopGroup;
     }
     if (step == Step::StopGroup) break;
-    if (L.picture) place(canvas, rec, L, f);
+    if (layer.picture) place(canvas, rec, layer, f);
   }
   return canvas;
 }

@@ -20,14 +20,14 @@ struct TextStream {
   std::string openPath;  // the file open now (engine text)
   std::FILE* file = nullptr;
 };
-TextStream T;
+TextStream textStream;
 
 std::FILE* fileFor(const std::string& target) {
-  if (T.file && T.openPath == target) return T.file;
+  if (textStream.file && textStream.openPath == target) return textStream.file;
   closeTextStream();
-  T.file = std::fopen(sjis_to_utf8(target).c_str(), "ab");
-  if (T.file) T.openPath = target;
-  return T.file;
+  textStream.file = std::fopen(sjis_to_utf8(target).c_str(), "ab");
+  if (textStream.file) textStream.openPath = target;
+  return textStream.file;
 }
 
 // The page as it reads: rows joined, ruby "{base/reading}" as its base.
@@ -53,7 +53,7 @@ std::string plainPage(std::string_view text) {
 
 }  // namespace
 
-void setTextStreamOverride(std::string_view target) { T.override = target; }
+void setTextStreamOverride(std::string_view target) { textStream.override = target; }
 
 std::string streamLine(std::string_view name, std::string_view text) {
   const std::string page = plainPage(text);
@@ -63,7 +63,7 @@ std::string streamLine(std::string_view name, std::string_view text) {
 }
 
 void streamPage(std::string_view name, std::string_view text) {
-  const std::string& target = T.override.empty() ? settingText(SettingKey::TextStream) : T.override;
+  const std::string& target = textStream.override.empty() ? settingText(SettingKey::TextStream) : textStream.override;
   if (target.empty()) return;
   const std::string line = streamLine(name, text);
   if (line.empty()) return;
@@ -78,9 +78,9 @@ void streamPage(std::string_view name, std::string_view text) {
 }
 
 void closeTextStream() {
-  if (T.file) std::fclose(T.file);
-  T.file = nullptr;
-  T.openPath.clear();
+  if (textStream.file) std::fclose(textStream.file);
+  textStream.file = nullptr;
+  textStream.openPath.clear();
 }
 
 }  // namespace velmora::text
