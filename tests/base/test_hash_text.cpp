@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/encoding.h"
 #include "base/hash.h"
 #include "base/state.h"
 #include "base/textconv.h"
@@ -14,6 +15,23 @@ TEST(Hashes, MatchTheirPublishedCheckValues) {
   EXPECT_EQ(crc64_hash(""), 0ull);
   const char bytes[] = {'a', '\0', 'b'};
   EXPECT_NE(crc64_hash2(bytes, 3), crc64_hash("a"));  // byte ranges include NULs
+}
+
+TEST(GameText, StepsByTheGamesEncodingAndNeverPastTheEnd) {
+  // Shift_JIS: a lead byte pairs with its trail unless the text ends there.
+  EXPECT_EQ(charLength("\x82\xA0x", 0), 2u);
+  EXPECT_EQ(charLength("\x82", 0), 1u);
+  EXPECT_EQ(charAt("\x82\xA0", 0), U'\u3042');
+  setGameEncoding(GameEncoding::Utf8);
+  size_t n = 0;
+  EXPECT_EQ(charAt("\xF0\x9F\x98\x80", 0, &n), U'\U0001F600');
+  EXPECT_EQ(n, 4u);
+  EXPECT_EQ(charAt("\xE3\x81", 0, &n), U'\uFFFD');  // cut sequence
+  EXPECT_EQ(n, 1u);
+  EXPECT_EQ(charAt("\xC0\xAF", 0), U'\uFFFD');      // overlong '/'
+  EXPECT_EQ(charAt("\xED\xA0\x80", 0), U'\uFFFD');  // surrogate
+  EXPECT_EQ(charLength("a\xC3\xA9", 1), 2u);
+  setGameEncoding(GameEncoding::ShiftJis);
 }
 
 TEST(Hashes, PrintableNamesAreBase32WithoutLeadingZeros) {
