@@ -123,6 +123,8 @@ constexpr SettingRow kSettingTable[] = {
     {K::Gamepad, {"Gamepad", F::Number, 1, nullptr}},
     // Where each finished page's text goes: "stdout", "clipboard" or a file; empty: nowhere.
     {K::TextStream, {"TextStream", F::Text, 0, ""}},
+    // Text drawn at the output's pixels in a window or screen larger than the game's.
+    {K::SharpText, {"SharpText", F::Number, 1, nullptr}},
 };
 static_assert(std::size(kSettingTable) == kSettingKeyCount, "one row per settings key");
 

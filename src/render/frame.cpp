@@ -97,27 +97,10 @@ void presentQuad() {
 
 void presentCall() {
   DeviceState& d = device();
-  int dw = 0, dh = 0, cw = 0, ch = 0;
-  platform::drawableSize(dw, dh);
-  platform::clientSize(cw, ch);
-  if (dw <= 0 || dh <= 0) return;
-  const int strip = menuStrip(geometry());  // the attached menu bar's rows stay the bar's
-  Rect src{0, 0, d.backBufferWidth, d.backBufferHeight}, dst{0, 0, cw, ch - strip};
-  if (d.present.rectangles) {
-    src = clipped(d.present.source, d.backBufferWidth, d.backBufferHeight);
-    dst = d.present.destination;
-    // The part of the destination cut off with the source goes too.
-    dst.left += src.left - d.present.source.left;
-    dst.top += src.top - d.present.source.top;
-    dst.right -= d.present.source.right - src.right;
-    dst.bottom -= d.present.source.bottom - src.bottom;
-  }
-  dst.top += strip, dst.bottom += strip;
-  const float sx = cw > 0 ? static_cast<float>(dw) / static_cast<float>(cw) : 1.0f;
-  const float sy = ch > 0 ? static_cast<float>(dh) / static_cast<float>(ch) : 1.0f;
-  const int x0 = static_cast<int>(static_cast<float>(dst.left) * sx), x1 = static_cast<int>(static_cast<float>(dst.right) * sx);
-  const int y0 = dh - static_cast<int>(static_cast<float>(dst.top) * sy);
-  const int y1 = dh - static_cast<int>(static_cast<float>(dst.bottom) * sy);
+  WindowPlacement w;
+  if (!windowPlacement(w)) return;
+  const int dw = w.drawableWidth, dh = w.drawableHeight, x0 = w.x0, x1 = w.x1, y0 = w.y0, y1 = w.y1;
+  const Rect& src = w.src;
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   glViewport(0, 0, dw, dh);
   // A picture over the whole window leaves nothing to clear: one full-window
@@ -126,14 +109,15 @@ void presentCall() {
   if (!covered) {
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
-    paintWallPaper(cw, ch);
+    paintWallPaper(w.clientWidth, w.clientHeight);
   }
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   glViewport(0, 0, dw, dh);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, d.backBuffer);
   const bool same = src.width() == x1 - x0 && src.height() == y0 - y1;
   // Target rows run top-down and window rows bottom-up: the blit flips.
-  glBlitFramebuffer(src.left, src.top, src.right, src.bottom, x0, y0, x1, y1, GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
+  if (!presentSharpText(w, same ? GL_NEAREST : GL_LINEAR))
+    glBlitFramebuffer(src.left, src.top, src.right, src.bottom, x0, y0, x1, y1, GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
   if (renderHooks().drawOverlays) renderHooks().drawOverlays(dw, dh);
   platform::swapMainWindow();
@@ -167,7 +151,7 @@ void signPresent() {
   platform::drawableSize(dw, dh);
   platform::clientSize(cw, ch);
   for (int v : {dw, dh, cw, ch, d.backBufferWidth, d.backBufferHeight, setting(K::Interpolation), setting(K::FullScreen),
-                setting(K::FullMode)})
+                setting(K::FullMode), setting(K::SharpText)})
     signValue(v);
   if (renderHooks().drawOverlays) renderHooks().drawOverlays(dw, dh);
   signValue(frameState.textureChanges);
@@ -188,6 +172,34 @@ uint64_t signPlainFrame() {
 }
 
 }  // namespace
+
+bool windowPlacement(WindowPlacement& out) {
+  const DeviceState& d = device();
+  int dw = 0, dh = 0, cw = 0, ch = 0;
+  platform::drawableSize(dw, dh);
+  platform::clientSize(cw, ch);
+  if (dw <= 0 || dh <= 0) return false;
+  const int strip = menuStrip(geometry());  // the attached menu bar's rows stay the bar's
+  Rect src{0, 0, d.backBufferWidth, d.backBufferHeight}, dst{0, 0, cw, ch - strip};
+  if (d.present.rectangles) {
+    src = clipped(d.present.source, d.backBufferWidth, d.backBufferHeight);
+    dst = d.present.destination;
+    // The part of the destination cut off with the source goes too.
+    dst.left += src.left - d.present.source.left;
+    dst.top += src.top - d.present.source.top;
+    dst.right -= d.present.source.right - src.right;
+    dst.bottom -= d.present.source.bottom - src.bottom;
+  }
+  dst.top += strip, dst.bottom += strip;
+  const float sx = cw > 0 ? static_cast<float>(dw) / static_cast<float>(cw) : 1.0f;
+  const float sy = ch > 0 ? static_cast<float>(dh) / static_cast<float>(ch) : 1.0f;
+  out.src = src;
+  out.x0 = static_cast<int>(static_cast<float>(dst.left) * sx), out.x1 = static_cast<int>(static_cast<float>(dst.right) * sx);
+  out.y0 = dh - static_cast<int>(static_cast<float>(dst.top) * sy);
+  out.y1 = dh - static_cast<int>(static_cast<float>(dst.bottom) * sy);
+  out.drawableWidth = dw, out.drawableHeight = dh, out.clientWidth = cw, out.clientHeight = ch;
+  return true;
+}
 
 void bindTarget(GLuint fbo, int width, int height) {
   DeviceState& d = device();
@@ -291,6 +303,15 @@ void drawScene(bool after) {
   drawRenderTargetSprites(after);
   bindTarget(fbo, w, h);
   drawGroup(0, after, INT_MAX, 0);
+  // The present draws the rest at the output's pixels first.
+  if (sharpTextPlanned() && !frameState.signing) return;
+  drawSceneOverText(after);
+}
+
+void drawSceneOverText(bool after) {
+  DeviceState& d = device();
+  const GLuint fbo = d.targetFbo;
+  const int w = d.targetWidth, h = d.targetHeight;
   if (frameState.signing) {
     signValue(frameState.windowVisible);
     signValue(reinterpret_cast<uintptr_t>(renderHooks().drawTextLayer));
@@ -328,11 +349,13 @@ void present(int index, uint32_t elapsed, uint32_t duration, int easing) {
     return;
   }
   const Geometry& g = geometry();
+  if (!pass) planSharpText();
   bindTarget(sceneFbo(), g.screenWidth, g.screenHeight);
   if (pass) pass(elapsed, duration, easing);
   else drawScene(false);
   presentQuad();
   endOfFrame();
+  endSharpText();
   ++frameState.presents;
   // A pass leaves the scene target as its own frame, never a plain one.
   frameState.shown = !pass;

@@ -12,10 +12,13 @@ void drawGlyphQuads(void* atlas, const GlyphQuad* quads, size_t count) {
   streamBegin();
   static std::vector<GpuVertex> triangles;
   triangles.clear();
+  int ox = 0, oy = 0;
+  glyphOrigin(ox, oy);
   for (size_t i = 0; i < count; ++i) {
     const GlyphQuad& q = quads[i];
     GpuVertex v[4];
-    pushScreenQuad({q.left, q.top, q.left + q.edge, q.top + q.edge}, q.u0, q.v0, q.u1, q.v1, q.colour, v);
+    const int left = q.left + ox, top = q.top + oy;
+    pushScreenQuad({left, top, left + q.edge, top + q.edge}, q.u0, q.v0, q.u1, q.v1, q.colour, v);
     triangles.insert(triangles.end(), {v[0], v[1], v[2], v[1], v[3], v[2]});
   }
   const size_t first = streamPush(triangles.data(), triangles.size());

@@ -200,6 +200,35 @@ void signValue(const T& value) {
 // frame is composed and presented whatever its signature.
 void noteTextureChange();
 
+// ---- sharp text (sharp_text.cpp) ---------------------------------------------
+// Where the window shows the back buffer: src of the back buffer onto the
+// drawable's x0..x1 and y0..y1 (window rows, bottom-up).
+struct WindowPlacement {
+  Rect src;
+  int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  int drawableWidth = 0, drawableHeight = 0, clientWidth = 0, clientHeight = 0;
+};
+bool windowPlacement(WindowPlacement& out);
+// Decides for a plain frame whether its text layer and the sprites over it
+// are drawn at the output's pixels; while so, drawScene leaves them out.
+bool planSharpText();
+bool sharpTextPlanned();
+// The present's last step for such a frame: the back buffer into the output
+// picture, the text layer and the sprites over it at output pixels, then
+// the output into the window. False when the frame takes the plain blit.
+bool presentSharpText(const WindowPlacement& placement, GLenum filter);
+// After the present: the scene target gets its text layer too, so captures
+// and transitions find the whole scene there.
+void endSharpText();
+// Where glyph quads start in the bound target: the picture's corner while
+// the text layer is drawn at output pixels, else 0, 0.
+void glyphOrigin(int& x, int& y);
+void releaseSharpText();
+// The output picture of the frame being presented (0 outside such a frame).
+GLuint sharpTextOutput();
+// The text layer and the sprites over it (keys < 0), into the bound target.
+void drawSceneOverText(bool after);
+
 // ---- misc ---------------------------------------------------------------------
 void appendLog(const std::string& text);
 void reportGl(const std::string& operation, GLenum code);

@@ -52,6 +52,14 @@ struct GlyphQuad {
   uint32_t colour;  // alpha << 24 | 0xFFFFFF
 };
 void drawGlyphQuads(void* atlas, const GlyphQuad* quads, size_t count);
+// While the text layer is drawn at the output's pixels (a window or screen
+// larger than the game's): output pixels per screen pixel, and the glyph
+// quads are then output pixels from the picture's corner. 1 x 1 otherwise.
+struct GlyphScale {
+  float x = 1, y = 1;
+  bool sharp() const { return x != 1 || y != 1; }
+};
+GlyphScale glyphScale();
 // Inside the overlay drawer: a picture blended over the window at window
 // pixels (x, y, width, height). The recipe names its pixels (what is drawn,
 // in order): paint fills a cleared picture only for a recipe not drawn

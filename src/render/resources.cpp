@@ -184,6 +184,7 @@ void releaseRenderResources() {
   for (const ResetCallback& c : resourceState.callbacks)
     if (c.release) c.release();
   releaseRenderTargetSprites();
+  releaseSharpText();
   if (d.maskTexture) glDeleteTextures(1, &d.maskTexture);
   d.maskTexture = 0;
   deleteTarget(d.offscreenTexture, d.offscreenSurface);

@@ -410,6 +410,7 @@ void CString::SetChar(float x, float y, uint8_t lead, uint8_t trail) {
   s.x = static_cast<int>(x * rate);
   s.y = static_cast<int>(y * rate) + verticalShift_;
   s.colour = 0xFFFFFFFF;
+  s.sharp = false;
   rasterizeSlot(s, "SetChar");
   laidOut = k + 1;
 }
@@ -421,6 +422,7 @@ void CString::setVerticalShift(int shift) {
 }
 
 void CString::RedrawChars() {
+  releaseSharp();
   for (int i = 0; i < laidOut; ++i) rasterizeSlot(slots_[size_t(i)], "ReSetChar");
 }
 
@@ -437,6 +439,7 @@ void CString::Reveal(int n) { visible = std::clamp(n, 0, laidOut); }
 
 void CString::Draw() {
   if (!face_ || !atlas_ || visible <= 0) return;
+  if (const render::GlyphScale k = render::glyphScale(); k.sharp()) return drawSharp(k);
   std::vector<render::GlyphQuad>& quads = quads_;
   quads.clear();
   const int pad = bold_ + outline_;
@@ -457,6 +460,7 @@ void CString::Clear() {
 
 void CString::releaseTextures() {
   render::releaseTexture(atlas_);
+  releaseSharp();
   for (GlyphSlot& s : slots_) s.rasterized = false;
 }
 

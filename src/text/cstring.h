@@ -21,6 +21,7 @@ struct GlyphSlot {
   bool rasterized = false;       // its atlas cell holds the glyph
   uint32_t colour = 0xFFFFFFFF;  // quad diffuse: alpha << 24 | 0xFFFFFF
   uint32_t revealTime = 0;
+  bool sharp = false;  // its cell of the output-size atlas holds the glyph too
 };
 
 struct FontFace;  // FreeType library and face, private to the rasterizer
@@ -86,6 +87,12 @@ class CString {
   void applyStyle(int style);
   void rasterizeSlot(GlyphSlot& s, const char* operation);
   void buildGradient();
+  // The text layer at the output's pixels (sharp_glyphs.cpp): the same cells
+  // rasterized again at the output's size into a second atlas.
+  void drawSharp(const render::GlyphScale& scale);
+  bool prepareSharp(int pixelSize);
+  void rasterizeSharp(int pixelSize);
+  void releaseSharp();
 
   std::string fontName_;
   int pixelSize_ = 0, style_ = 0, cellEdge_ = 0, baseline_ = 0, colourMode_ = 0;
@@ -101,6 +108,10 @@ class CString {
   // Every slot owns one cell of this texture, created on first use.
   void* atlas_ = nullptr;
   int atlasColumns_ = 0, atlasWidth_ = 0, atlasHeight_ = 0;
+  struct SharpAtlas {
+    void* texture = nullptr;
+    int pixelSize = 0, edge = 0, width = 0, height = 0;
+  } sharp_;
 };
 
 // Smallest power of two at least pixel size + bold + 4.
