@@ -63,7 +63,7 @@ bool ensureOutput(int width, int height) {
   takeGlError();
   glGenTextures(1, &s.outputTexture);
   glBindTexture(GL_TEXTURE_2D, s.outputTexture);
-  glTexImage2D(GL_TEXTURE_2D, 0, device().formatRender, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
   glBindTexture(GL_TEXTURE_2D, 0);
   glGenFramebuffers(1, &s.outputFbo);
   glBindFramebuffer(GL_FRAMEBUFFER, s.outputFbo);
