@@ -56,6 +56,9 @@ class SharpText : public render::test::Scene {
   void showPage(int width, int sharp = 1) {
     render::test::fakeRenderHook(&render::RenderHooks::drawOverlays, captureWindow);
     bindTextCores();
+    // Whatever an earlier case of the process left in the window goes.
+    window().layout = MessageLayout{};
+    window().flow = MessageFlow{};
     platform::setVirtualClock(true);
     setting(K::Interpolation) = 2;
     setting(K::SharpText) = sharp;
