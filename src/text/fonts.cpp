@@ -14,6 +14,7 @@
 
 #include "base/sjis.h"
 #include "base/textconv.h"
+#include "platform/platform.h"
 #include "resource/resource.h"
 
 namespace velmora::text {
@@ -159,6 +160,7 @@ bool matchInstalled(const std::string& familyUtf8, FontSource& out) {
   const BundledFace* chosen = &kBundledFaces[0];
   for (const BundledFace& f : kBundledFaces)
     if (familyUtf8 == f.family) chosen = &f;
+  platform::awaitPageFile(chosen->file);  // fetched while the game starts
   out.hostFile = chosen->file;
   out.bytes.clear();
   out.faceIndex = 0;
