@@ -21,11 +21,12 @@ struct BundledFont {
   const char* package;   // its licence is /usr/share/doc/PACKAGE/copyright
 };
 // The faces the engine maps Windows names to (see text/fonts.cpp).
+// The page fetches them in this order: the faces of the usual Gothic names first.
 const BundledFont kFonts[] = {
-    {"truetype/vlgothic/VL-Gothic-Regular.ttf", "fonts-vlgothic"},
-    {"truetype/vlgothic/VL-PGothic-Regular.ttf", "fonts-vlgothic"},
     {"opentype/ipafont-gothic/ipag.ttf", "fonts-ipafont-gothic"},
     {"opentype/ipafont-gothic/ipagp.ttf", "fonts-ipafont-gothic"},
+    {"truetype/vlgothic/VL-Gothic-Regular.ttf", "fonts-vlgothic"},
+    {"truetype/vlgothic/VL-PGothic-Regular.ttf", "fonts-vlgothic"},
     {"opentype/ipafont-mincho/ipam.ttf", "fonts-ipafont-mincho"},
     {"opentype/ipafont-mincho/ipamp.ttf", "fonts-ipafont-mincho"},
 };

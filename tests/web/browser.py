@@ -127,7 +127,17 @@ class Browser:
         self.call("Page.navigate", url=url)
 
     def load_again(self):
+        """Loads the page again and returns once the new document is there."""
+        self.evaluate("window.velmoraOldPage = true")
         self.call("Page.navigate", url=self.url)
+        deadline = time.time() + 60
+        while time.time() < deadline:
+            try:
+                if self.evaluate("document.readyState !== 'loading' && !window.velmoraOldPage"):
+                    return
+            except RuntimeError:  # between the documents
+                pass
+            time.sleep(0.25)
 
     def evaluate(self, expression):
         result = self.call("Runtime.evaluate", expression=expression, returnByValue=True)
@@ -267,7 +277,11 @@ def screen_matches(browser, work, golden, name, timeout=SCREEN_TIMEOUT_S):
     last = None
     while time.time() - started < timeout:
         time.sleep(1)
-        browser.canvas_screenshot(shot)
+        try:
+            browser.canvas_screenshot(shot)
+        except (RuntimeError, TypeError) as e:  # the page between documents
+            last = str(e)
+            continue
         try:
             mean, far = pictures.difference(pictures.read_png(shot), expected)
         except ValueError as e:  # not the desktop's size
