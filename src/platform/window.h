@@ -8,8 +8,8 @@
 namespace velmora::platform {
 
 // In the browser the main window is the page's canvas: always the game's
-// screen size and never a menu strip (the page scales it to fit); a size
-// saved by a desktop run or the screen's size must not shrink it.
+// screen size and never a menu strip; neither a saved window size nor the
+// browser's screen size shrinks it.
 #ifdef __EMSCRIPTEN__
 constexpr bool kWindowIsCanvas = true;
 #else
