@@ -25,12 +25,11 @@ const std::string& pageText() {
   return t;
 }
 
-// The same story in English, enough for three rows at the same width.
+// The same story in English: three rows at the same width.
 const std::string& englishPageText() {
   static const std::string t =
       "Looking up at the night sky, countless stars were quietly twinkling. The wind on the hill was cold, "
-      "and the voices of insects echoed far away. Mina drew a small breath and said her wish three times. "
-      "Then she waited for the falling stars, counting them one by one.";
+      "and insects sang far away. Mina drew a small breath and said her wish three times.";
   return t;
 }
 

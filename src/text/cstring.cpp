@@ -418,6 +418,11 @@ void CString::WriteGlyph16(uint16_t* buf, int pitch, int width, int height, int 
 
 void CString::rasterizeSlot(GlyphSlot& s, const char* operation) {
   if (!render::deviceCreated()) return;
+  // A Unicode game's spaces keep their slot but need no ink.
+  if (s.code == unicodeGlyph(U' ')) {
+    s.rasterized = false;
+    return;
+  }
   if (!atlas_) {
     atlasColumns_ = std::max(1, int(std::ceil(std::sqrt(double(std::max(capacity(), 1))))));
     atlasWidth_ = atlasColumns_ * cellEdge_;
@@ -465,9 +470,7 @@ void CString::placeGlyph(float x, float y, unsigned code) {
   s.x = static_cast<int>(x * rate);
   s.y = static_cast<int>(y * rate) + verticalShift_;
   s.colour = 0xFFFFFFFF;
-  // A Unicode game's spaces keep their slot but need no ink.
-  if (code == unicodeGlyph(U' ')) s.rasterized = false;
-  else rasterizeSlot(s, "SetChar");
+  rasterizeSlot(s, "SetChar");
   laidOut = k + 1;
 }
 

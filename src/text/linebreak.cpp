@@ -54,7 +54,7 @@ BreakClass breakClass(char32_t u) {
   if ((u >= U'a' && u <= U'z') || (u >= U'A' && u <= U'Z') || (u >= U'0' && u <= U'9')) return BreakClass::Alphabetic;
   if (u == U' ' || u == U'\t' || u == U'\u3000' || (u >= 0x2000 && u <= 0x200A && u != 0x2007)) return BreakClass::Space;
   if (u == 0xA0 || u == 0x2007 || u == 0x2060 || u == 0x202F || u == 0xFEFF) return BreakClass::Glue;
-  if (u == U'-' || u == 0x2010 || u == 0x2013) return BreakClass::Hyphen;
+  if (u == U'-' || u == 0x2010 || u == 0x2013 || u == 0x2014) return BreakClass::Hyphen;
   if (among(u, kOpening)) return BreakClass::Opening;
   if (among(u, kClosing)) return BreakClass::Closing;
   if (among(u, kNonStarters)) return BreakClass::NonStarter;

@@ -18,16 +18,6 @@
 namespace velmora::text::test {
 namespace {
 
-std::string utf8Of(char32_t u) {
-  std::string out;
-  if (u < 0x80) return std::string(1, char(u));
-  const int tail = u < 0x800 ? 1 : u < 0x10000 ? 2 : 3;
-  static const unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
-  out.push_back(char(kLead[tail] | (u >> (6 * tail))));
-  for (int i = tail - 1; i >= 0; --i) out.push_back(char(0x80 | ((u >> (6 * i)) & 0x3F)));
-  return out;
-}
-
 class UnicodeLayout : public MessageTest {
  protected:
   void SetUp() override {
@@ -48,7 +38,12 @@ class UnicodeLayout : public MessageTest {
   std::vector<std::string> rows() const {
     std::map<int, std::string> byY;
     const CString& m = window().main;
-    for (int k = 0; k < m.laidOut; ++k) byY[m.slots()[size_t(k)].y] += utf8Of(glyphUnicode(m.slots()[size_t(k)].code));
+    const std::string shown = shownText();
+    for (size_t k = 0, i = 0; int(k) < m.laidOut && i < shown.size(); ++k) {
+      const size_t n = utf8CharLength(shown, i);
+      byY[m.slots()[k].y] += shown.substr(i, n);
+      i += n;
+    }
     std::vector<std::string> out;
     for (const auto& [y, text] : byY) out.push_back(text);
     return out;
@@ -153,6 +148,27 @@ TEST_F(UnicodeLayout, AGlyphTheFaceLacksComesFromAFallbackFace) {
   EXPECT_GT(inked(unicodeGlyph(U'ქ')), 20);  // Georgian: not in the Japanese face
   EXPECT_GT(inked(unicodeGlyph(U'ї')), 20);
   EXPECT_GT(window().main.advance(U'ქ'), 4.0f);
+}
+
+TEST_F(UnicodeLayout, StringPicturesMeasureByTheFontAndDrawRubyAndFallbacks) {
+  CString& s = window().stringMain;
+  CString& ruby = window().stringRuby;
+  s.Create(sj("ＭＳ Ｐゴシック"), 20, kAntiAlias, 0, 0);
+  ruby.Create(sj("ＭＳ Ｐゴシック"), 10, kAntiAlias, 0, 0);
+  EXPECT_LT(s.StringWidth("iii"), s.StringWidth("MMM"));
+  EXPECT_EQ(s.StringWidth("漢字"), 40);
+  const int width = 200, height = 60;
+  std::vector<uint32_t> buf(size_t(width * height));
+  s.RenderStringRows(buf.data(), width, "{Tokyo/とうきょう}\x0Cქართ", buf.size() * 4, 0, 10, &ruby);
+  auto ink = [&](int y0, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = 0; x < width; ++x) n += (buf[size_t(y * width + x)] >> 24) != 0;
+    return n;
+  };
+  EXPECT_GT(ink(0, 10), 10);   // the reading
+  EXPECT_GT(ink(12, 30), 50);  // Tokyo
+  EXPECT_GT(ink(40, 60), 50);  // Georgian from a fallback face
 }
 
 // The page as the glyph writer draws it, laid over black at the slots' places.
