@@ -366,6 +366,15 @@ FT_FaceRec_* CString::faceFor(unsigned code, unsigned& glyphIndex) {
   return it->face;
 }
 
+float CString::kerning(char32_t left, char32_t right) {
+  if (!face_ || !FT_HAS_KERNING(face_->face)) return 0;
+  FT_Face face = face_->face;
+  const FT_UInt a = FT_Get_Char_Index(face, left), b = FT_Get_Char_Index(face, right);
+  FT_Vector k{0, 0};
+  if (!a || !b || FT_Get_Kerning(face, a, b, FT_KERNING_DEFAULT, &k) != 0) return 0;
+  return float(k.x) / 64.0f;
+}
+
 FT_GlyphSlotRec_* CString::loadGlyph(unsigned code, int x, int y, int& left, int& top) {
   if (!face_) return nullptr;
   if (!glyphUnicode(code)) return nullptr;

@@ -47,6 +47,9 @@ class CString {
   // How far u moves the pen, in pixels of this object's size (its own face's
   // advance, or the fallback face's).
   float advance(char32_t u);
+  // The face's kerning between two characters, in the same pixels (0 for
+  // faces without a kerning table).
+  float kerning(char32_t left, char32_t right);
   // Draws every laid-out character again (after the device lost its textures).
   void RedrawChars();
   void SetOffset(int x, int y);

@@ -121,6 +121,13 @@ int mainAdvance(char32_t u) {
   MessageWindow& w = window();
   return advanceOf(w.main, w.layout.fontSize, u, characterPitch());
 }
+// Kerning applies between two characters off the grid.
+int mainKerning(char32_t left, char32_t right) {
+  if (!left || isGridCharacter(left) || isGridCharacter(right)) return 0;
+  MessageWindow& w = window();
+  const int size = std::max(w.main.pixelSize(), 1);
+  return int(std::lround(w.main.kerning(left, right) * float(w.layout.fontSize) / float(size)));
+}
 
 // The width of the unbreakable run starting at k (trailing spaces and
 // kinsoku marks hang and do not count); marks, inline commands and ruby readings take no room. Stops
@@ -145,10 +152,11 @@ int runWidth(const Pass& p, int limit) {
       continue;
     }
     if (k > p.k && breakAllowed(previous, u)) break;
+    const int kern = k > p.k ? mainKerning(previous, u) : 0;
     if (breakClass(u) == BreakClass::Space || isHanging(u)) {
-      spaces += mainAdvance(u);
+      spaces += mainAdvance(u) + kern;
     } else {
-      width += spaces + mainAdvance(u);
+      width += spaces + kern + mainAdvance(u);
       spaces = 0;
     }
     previous = u;
@@ -184,8 +192,8 @@ bool layUnicodeCharacter(Pass& p, char32_t u) {
   MessageWindow& w = window();
   MessageFlow& f = w.flow;
   const int pitch = characterPitch();
-  const int pen = penOf(f, pitch);
   const int rowEnd = (w.layout.columns + 1) * pitch;
+  const int pen = penOf(f, pitch) + mainKerning(p.previous, u);
   if (wrapsBefore(p, u, pen, rowEnd, (f.wrapIndent * pitch) >> 1)) {
     appendPending(p, p.k);
     breakRow();

@@ -1,6 +1,7 @@
 // Rows of backlog text into a picture: row separators, ruby over its base,
 // indentation spaces. Unicode games lay out in pixels: CJK on the full-width
 // grid, everything else by its font's advance.
+#include <cmath>
 #include <cstring>
 
 #include "base/encoding.h"
@@ -29,11 +30,14 @@ int CString::StringWidth(std::string_view utf8, int charGap) {
 
 void CString::renderUnicodeString(uint32_t* buffer, int pitch, int height, std::string_view utf8) {
   int x = 0;
+  char32_t previous = 0;
   for (size_t i = 0; i < utf8.size();) {
     size_t n = 1;
     const char32_t u = utf8CharAt(utf8, i, &n);
+    if (previous && !isGridCharacter(previous) && !isGridCharacter(u)) x += int(std::lround(kerning(previous, u)));
     if (u != U' ' && u != U'\u3000') WriteGlyph(buffer, pitch, pitch, height, x, 0, unicodeGlyph(u));
     x += UnicodeAdvance(u);
+    previous = u;
     i += n;
   }
 }

@@ -127,6 +127,13 @@ TEST_F(UnicodeLayout, LatinRunsBetweenIdeographsAreProportionalAndBreakable) {
   EXPECT_EQ(s[11].x - s[10].x, characterPitch());
 }
 
+TEST_F(UnicodeLayout, AFaceWithKerningPullsPairsTogether) {
+  window().main.SetFont("DejaVu Sans", 24, kAntiAlias);
+  showUtf8("AV AA");
+  const auto& s = window().main.slots();
+  EXPECT_LT(s[1].x - s[0].x, s[4].x - s[3].x);
+}
+
 TEST_F(UnicodeLayout, RubyOverALatinWordIsCentredOnIt) {
   showUtf8("A {Tokyo/とうきょう} night");
   const CString& m = window().main;
