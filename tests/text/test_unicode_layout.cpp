@@ -204,7 +204,7 @@ TEST_F(UnicodeLayout, APageOfMixedScriptsMatchesItsGoldenPicture) {
   drawPage(page, window().main);
   drawPage(page, window().ruby);
   const std::string shot = (std::filesystem::temp_directory_path() / "velmora-unicode-page.png").string();
-  ASSERT_EQ(image::saveImage(shot.c_str(), page, image::kSavePng, 24, 0, 0), 1);
+  ASSERT_EQ(image::saveImage(shot.c_str(), page, image::kSavePng, 24, 9, 0), 1);
   image::freeImage(page);
   const std::string golden = std::string(VELMORA_SOURCE_DIR) + "/tests/text/golden/unicode_page.png";
   if (std::getenv("VELMORA_UPDATE_GOLDEN"))
