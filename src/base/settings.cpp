@@ -123,6 +123,9 @@ constexpr SettingRow kSettingTable[] = {
     {K::Gamepad, {"Gamepad", F::Number, 1, nullptr}},
     // Where each finished page's text goes: "stdout", "clipboard" or a file; empty: nowhere.
     {K::TextStream, {"TextStream", F::Text, 0, ""}},
+    // Pages and selected buttons read aloud: 0 off, 1 on, 2 never (the game
+    // voices itself; V and R stay its keys).
+    {K::SelfVoicing, {"SelfVoicing", F::Number, 0, nullptr}},
 };
 static_assert(std::size(kSettingTable) == kSettingKeyCount, "one row per settings key");
 
