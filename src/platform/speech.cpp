@@ -84,7 +84,6 @@ class EspeakProgram final : public SpeechBackend {
     }
     return child_ > 0;
   }
-  const char* name() const override { return kEspeakProgram; }
 
  private:
   void start(const std::string& text) {
@@ -111,7 +110,7 @@ class EspeakProgram final : public SpeechBackend {
 
 #ifdef VELMORA_SPEECHD
 // The library's entry points, looked up once; its server's notifications
-// arrive on the library's own thread and only move the two counters.
+// arrive on the library's own thread and only move the finished mark.
 struct SpeechdLibrary {
   decltype(&spd_open2) open2 = nullptr;
   decltype(&spd_close) close = nullptr;
@@ -161,7 +160,6 @@ class SpeechDispatcher final : public SpeechBackend {
   }
   void stop() override { lib_.cancel(connection_); }
   bool speaking() override { return g_lastFinished.load() < lastSaid_; }
-  const char* name() const override { return "speech-dispatcher"; }
 
  private:
   SpeechdLibrary lib_;

@@ -17,8 +17,6 @@ class SpeechBackend {
   virtual void stop() = 0;
   // Also starts the next waiting text: ask now and then while speech runs.
   virtual bool speaking() = 0;
-  // What speaks ("speech-dispatcher", "espeak-ng"), for the log.
-  virtual const char* name() const = 0;
 };
 
 // speech-dispatcher, else espeak-ng; null with the reason when neither works.

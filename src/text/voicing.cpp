@@ -7,6 +7,7 @@
 
 #include "base/report.h"
 #include "base/settings.h"
+#include "base/sjis.h"
 #include "base/textconv.h"
 #include "render/input/buttons.h"
 #include "script/modes.h"
@@ -72,15 +73,23 @@ void readWholePage(bool queued) {
 }
 
 // A picture button without a tooltip says its file name: "sys/btn_load.png"
-// reads "btn load".
+// reads "btn load". The name is engine text: trail bytes are never separators.
 std::string pictureLabel(std::string_view name) {
-  const size_t folder = name.find_last_of("/\\");
-  if (folder != std::string_view::npos) name.remove_prefix(folder + 1);
-  const size_t dot = name.rfind('.');
-  if (dot != std::string_view::npos && dot > 0) name = name.substr(0, dot);
-  std::string label(name);
-  for (char& c : label)
-    if (c == '_' || c == '-') c = ' ';
+  std::string label;
+  size_t extension = std::string::npos;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    if (isLeadByte(c) && i + 1 < name.size()) {
+      label.append(name.substr(i++, 2));
+    } else if (c == '/' || c == '\\') {
+      label.clear();
+      extension = std::string::npos;
+    } else {
+      if (c == '.') extension = label.size();
+      label += c == '_' || c == '-' ? ' ' : c;
+    }
+  }
+  if (extension != std::string::npos && extension > 0) label.resize(extension);
   return label;
 }
 

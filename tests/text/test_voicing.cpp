@@ -35,7 +35,6 @@ class FakeSpeech final : public platform::SpeechBackend {
   }
   void stop() override { g_log->busy = false; }
   bool speaking() override { return g_log->busy; }
-  const char* name() const override { return "fake"; }
 };
 
 void recordDuck(bool on) { g_log->ducks.push_back(on); }
@@ -105,9 +104,9 @@ TEST_F(Voicing, AButtonIsReadByItsTooltipElseItsTextElseItsPictureName) {
   button(1, 10, "", "sys/title_load.png");
   render::buttons().records[1].tooltip = sj("つづきから");
   button(2, 11, sj("ＭＳ ゴシック").c_str(), sj("はじめから").c_str());
-  button(3, 12, "", "sys\\btn-config.png");
+  button(3, 12, "", sj("sys\\ソフト_1-b.png").c_str());  // 0x5C also ends "ソ"
   for (int n : {1, 2, 3}) voiceButton(n);
-  EXPECT_EQ(log_.said, (std::vector<std::string>{"つづきから", "はじめから", "btn config"}));
+  EXPECT_EQ(log_.said, (std::vector<std::string>{"つづきから", "はじめから", "ソフト 1 b"}));
   setting(K::SelfVoicing) = kVoicingOff;
   voiceButton(1);
   EXPECT_EQ(log_.said.size(), 3u);
