@@ -12,6 +12,7 @@ PACKAGES=(
   fonts-dejavu-core  # Unicode games: glyphs the Japanese faces lack come from it
   libpng-dev libjpeg62-turbo-dev zlib1g-dev
   libogg-dev libvorbis-dev libtheora-dev espeak-ng
+  libspeechd-dev  # self-voicing: speech-dispatcher's header (its library is opened at run time)
   vorbis-tools  # oggenc, vorbiscomment and oggdec make and check the Vorbis test files
   liblua5.2-dev libonig-dev codeblocks-dev libcodeblocks0
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -10,7 +10,7 @@ picture of a tiny game this script writes. Then an animated scene of the
 engine (a sprite moving along motion tracks) with its frame rate.
 
     bench/idle/idle.py BUILD_DIR [--repetitions N] [--seconds S] [--json]
-                                 [--shots DIR] [--check]
+                                 [--shots DIR] [--check] [--voicing]
 
 Prints the medians over N runs (default 3) side by side; --json prints them
 as one JSON object instead (bench/table.py reads it). --shots keeps a
@@ -175,8 +175,9 @@ def engine_env(work):
     return {"XDG_RUNTIME_DIR": runtime, "HOME": home, "SDL_AUDIODRIVER": "dummy"}
 
 
-def demo_scenes(desktop, build, work, seconds, shots):
-    """The demo's three waiting scenes: title, page, save screen."""
+def demo_scenes(desktop, build, work, seconds, shots, voicing=False):
+    """The demo's three waiting scenes: title, page, save screen; with
+    voicing, self-voicing is switched on (V) before the title is measured."""
     game = os.path.join(work, "demo")
     shutil.rmtree(game, ignore_errors=True)
     shutil.copytree(os.path.join(build, "demo"), game)
@@ -199,6 +200,9 @@ def demo_scenes(desktop, build, work, seconds, shots):
                 raise Failure(f"the demo ended at its start (code {run.proc.returncode})")
             main = desktop.window_of(pid, "Velmora demo")
         time.sleep(TITLE_SETTLE_S)
+        if voicing:
+            desktop.keys(main, "v")
+            time.sleep(SCREEN_SETTLE_S)
         desktop.shot(shots and os.path.join(shots, "title.png"))
         out["title"], out["title_main"] = share(pid, seconds)
         # Away from the buttons, then the first one (START) by the keys.
@@ -282,12 +286,12 @@ def animated_scene(desktop, build, work):
     return frames * 1000.0 / ms, cpu
 
 
-def measure(build, repetitions, seconds, shots):
+def measure(build, repetitions, seconds, shots, voicing=False):
     runs = {}
     with tempfile.TemporaryDirectory(prefix="velmora-idle-") as work, Desktop() as desktop:
         for i in range(repetitions):
             print(f"idle: run {i + 1} of {repetitions} ...", file=sys.stderr, flush=True)
-            values = demo_scenes(desktop, build, work, seconds, shots)
+            values = demo_scenes(desktop, build, work, seconds, shots, voicing)
             values["peer"] = peer_click_wait(desktop, work, seconds, shots)
             values["fps"], values["animation"] = animated_scene(desktop, build, work)
             for key, value in values.items():
@@ -322,6 +326,7 @@ def main():
     ap.add_argument("--json", action="store_true")
     ap.add_argument("--shots")
     ap.add_argument("--check", action="store_true")
+    ap.add_argument("--voicing", action="store_true", help="self-voicing on (V) in the demo's scenes")
     args = ap.parse_args()
     build = os.path.abspath(args.build)
     shots = os.path.abspath(args.shots) if args.shots else None
@@ -332,7 +337,7 @@ def main():
         print(f"idle: missing {' '.join(missing)} (scripts/setup-deps.sh installs them)", file=sys.stderr)
         return 2
     try:
-        medians = measure(build, args.repetitions, args.seconds, shots)
+        medians = measure(build, args.repetitions, args.seconds, shots, args.voicing)
     except (Failure, subprocess.SubprocessError, OSError) as e:
         print(f"idle: {e}", file=sys.stderr)
         return 1

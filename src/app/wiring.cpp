@@ -38,6 +38,7 @@
 #include "sprite/sprite.h"
 #include "text/backlog.h"
 #include "text/message.h"
+#include "text/voicing.h"
 
 namespace velmora::app {
 namespace {
@@ -96,6 +97,20 @@ int windowVisibleFlags() { return text::window().windowVisible; }
 
 void followGamepadSetting(SettingKey key, SettingSource) { platform::enableGamepads(setting(key) != 0); }
 
+// Switched by the player (key, menu) it says so aloud; read from the file, not.
+void followVoicingSetting(SettingKey, SettingSource source) {
+  text::followSelfVoicing(source == SettingSource::Command);
+}
+
+// Speech runs beside the sounds: its end brings the ducked voices back.
+void soundAndSpeechStep() {
+  audio::runPendingSounds();
+  text::voicingStep();
+}
+
+// Auto mode waits for the engine's own reading as for a voice.
+bool voiceOrSpeechPlaying() { return audio::voicePlaying() || text::speechRunning(); }
+
 void bindCommandFamilies() {
   script::registerOwnCommands();
   bindings::registerLibraryBridgeCommands();
@@ -127,7 +142,7 @@ void installHooks() {
                               .preloadVoice = audio::preloadSound,
                               .buildTextSprite = text::renderTextSprite});
   render::installRenderHooks({.motionStep = sprite::motionFrameStep,
-                              .soundStep = audio::runPendingSounds,
+                              .soundStep = soundAndSpeechStep,
                               .movieStep = movie::movieFrameStep,
                               .frameCounted = frameTick,
                               .trackStep = sprite::motionTrackStep,
@@ -135,7 +150,9 @@ void installHooks() {
                               .drawOverlays = setup::drawOverlays,
                               .startupDialog = setup::runStartupDialog,
                               .shiftTextForAspect = text::applyAspectShift,
-                              .idleEventPoll = noteIdleEventPoll});
+                              .idleEventPoll = noteIdleEventPoll,
+                              .keySelection = text::voiceButton,
+                              .playerKey = text::voicingKey});
   save::setInheritanceChooser(runOptions().headless ? nullptr : setup::chooseInheritance);
   save::settingsLoadHooks().loadAlreadyRead = text::loadAlreadyRead;
   save::settingsLoadHooks().applyVolumes = audio::applyVolumeSettings;
@@ -144,7 +161,7 @@ void installHooks() {
   modes.windowVisibleFlags = windowVisibleFlags;
   modes.startJumpEffects = startJump;
   modes.endJumpEffects = endJump;
-  modes.voicePlaying = audio::voicePlaying;
+  modes.voicePlaying = voiceOrSpeechPlaying;
   ScenarioHooks& scenario = scenarioHooks();
   scenario.readVariable = readVariable;
   scenario.currentText = text::currentMessageText;
@@ -153,6 +170,8 @@ void installHooks() {
   // Pads serve every game without its script knowing, unless turned off.
   setSettingEffect(SettingKey::Gamepad, followGamepadSetting);
   followGamepadSetting(SettingKey::Gamepad, SettingSource::Command);
+  text::setSpeechDuck(audio::duckVoicesForSpeech);
+  setSettingEffect(SettingKey::SelfVoicing, followVoicingSetting);
 }
 
 }  // namespace

@@ -46,6 +46,9 @@ void preloadSound(const std::string& name);
 // by auto mode when it waits for the voice.
 void stopVoices();
 bool voicePlaying();
+// While self-voicing speaks, the voice channels play lower (ducked) so the
+// speech is heard over them; off puts them back.
+void duckVoicesForSpeech(bool on);
 
 // Internal operations for movies and saves. sd_create has run.
 bool soundCreated();

@@ -579,17 +579,30 @@ namespace {
 int volumeFactor(int v) { return std::clamp(v, 0, 100); }
 int switchFactor(int v) { return v != 0; }
 
+// How loud the voices stay under self-voicing's speech, in percent.
+constexpr int kSpeechDuckPercent = 30;
+
+bool voiceChannel(int n) { return n >= kVoiceChannels.first && n <= kVoiceChannels.last; }
+
 }  // namespace
 
 void recomputeGains() {
   keepRecordingUp();
   const int master =
       switchFactor(setting(SettingKey::MasterMute)) * volumeFactor(setting(SettingKey::MasterVolume));
+  const int speech = state().speechDucked ? kSpeechDuckPercent : 100;
   for (SoundChannel& ch : state().channels) {
     std::lock_guard lk(ch.m);
     ch.gain = switchFactor(ch.categorySwitch) * volumeFactor(ch.categoryVolume) * master / 100;
+    if (voiceChannel(ch.number)) ch.gain = ch.gain * speech / 100;
     if (ch.hasBuffer) applyVolume(ch);
   }
+}
+
+void duckVoicesForSpeech(bool on) {
+  if (state().speechDucked == on) return;
+  state().speechDucked = on;
+  recomputeGains();
 }
 
 void setCategory(int first, int last, int volume, int on) {

@@ -112,6 +112,7 @@ struct SoundState {
   bool ducked = false;
   std::atomic<uint32_t> duckTick{0};
   DuckSettings duck;
+  bool speechDucked = false;  // script thread only
   bool created = false;
   bool manual = false;  // tests step the workers themselves
   bool jump = false;

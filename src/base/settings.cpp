@@ -125,6 +125,9 @@ constexpr SettingRow kSettingTable[] = {
     {K::TextStream, {"TextStream", F::Text, 0, ""}},
     // Text drawn at the output's pixels in a window or screen larger than the game's.
     {K::SharpText, {"SharpText", F::Number, 1, nullptr}},
+    // Pages and selected buttons read aloud: 0 off, 1 on, 2 never (the game
+    // voices itself; V and R stay its keys).
+    {K::SelfVoicing, {"SelfVoicing", F::Number, 0, nullptr}},
 };
 static_assert(std::size(kSettingTable) == kSettingKeyCount, "one row per settings key");
 

@@ -26,6 +26,10 @@ struct RenderHooks {
   void (*shiftTextForAspect)() = nullptr;
   // An event wait looked and found nothing pending (a scenario's wait-event).
   void (*idleEventPoll)() = nullptr;
+  // Self-voicing: arrow keys (or a pad) selected this button; and a key the
+  // engine may keep from the game (true: taken, the game sees neither edge).
+  void (*keySelection)(int button) = nullptr;
+  bool (*playerKey)(int virtualKey, bool down) = nullptr;
 };
 void installRenderHooks(const RenderHooks& hooks);
 const RenderHooks& renderHooks();

@@ -49,7 +49,7 @@ const std::vector<AdvancedRow> kRows = {
     {K::VoiceCancel, 0, 1, 1},       {K::VoiceWait, 0, 1, 1},         {K::BgmVolDown, 0, 1, 1},
     {K::BgmMax, 0, 100, 5},          {K::BgmMin, 0, 100, 5},          {K::SeVolDown, 0, 1, 1},
     {K::SeMax, 0, 100, 5},           {K::SeMin, 0, 100, 5},           {K::FadeVolDown, 0, 5000, 50},
-    {K::Gamepad, 0, 1, 1},           {K::SharpText, 0, 1, 1},
+    {K::Gamepad, 0, 1, 1},           {K::SharpText, 0, 1, 1},         {K::SelfVoicing, 0, 2, 1},
 };
 
 F formOf(K key) { return settingInfo(key).form; }

@@ -17,6 +17,7 @@
 #include "sprite/motion.h"
 #include "text/backlog.h"
 #include "text/fonts.h"
+#include "text/voicing.h"
 
 namespace velmora::text {
 namespace {
@@ -112,6 +113,7 @@ void endMessDraw() {
   auto& pauses = w.main.pauses;
   const int start = w.main.startCount;
   pauses.erase(pauses.begin(), std::find_if(pauses.begin(), pauses.end(), [&](int p) { return p >= start; }));
+  if (w.flow.waitKind != kNoWait) voicePageShown();
   // The page is all there and the handler goes on to wait for the player,
   // unless input not yet taken (a second click) moves it on.
   if (w.flow.waitKind != kNoWait && !platform::inputPending() && textHooks().textWaitStarted)

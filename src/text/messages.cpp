@@ -17,6 +17,9 @@ constexpr const char* kMessages[] = {
     "ほか ",  // MoreScriptsGoneBefore
     " 個のスクリプトも存在しなくなっています",  // MoreScriptsGoneAfter
     "ラベルが存在しません",  // LabelMissing
+    "読み上げができません: ",  // NoSpeech
+    "読み上げ オン",  // VoicingOn
+    "読み上げ オフ",  // VoicingOff
 };
 static_assert(std::size(kMessages) == static_cast<size_t>(Message::Count), "one text per message");
 

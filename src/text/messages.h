@@ -12,6 +12,9 @@ enum class Message {
   MoreScriptsGoneBefore,
   MoreScriptsGoneAfter,
   LabelMissing,
+  NoSpeech,
+  VoicingOn,
+  VoicingOff,
   Count
 };
 

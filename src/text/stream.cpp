@@ -30,28 +30,28 @@ std::FILE* fileFor(const std::string& target) {
   return textStream.file;
 }
 
-// The page as it reads: rows joined, ruby "{base/reading}" as its base.
-std::string plainPage(std::string_view text) {
+}  // namespace
+
+std::string plainPage(std::string_view text, bool readings) {
   std::string page;
   bool inRuby = false, inReading = false;
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
+    const bool kept = !inRuby || inReading == readings;
     if (isLeadByte(c) && i + 1 < text.size()) {
-      if (!inReading) page.append(text.substr(i, 2));
+      if (kept) page.append(text.substr(i, 2));
       ++i;
     } else if (c == kRubyOpen || (inRuby && c == kRubyClose)) {
       inRuby = c == kRubyOpen;
       inReading = false;
     } else if (inRuby && c == kRubySeparator) {
       inReading = true;
-    } else if (!inReading && c != kRowSeparator && c != '\r' && c != '\n') {
+    } else if (kept && c != kRowSeparator && c != '\r' && c != '\n') {
       page += c;
     }
   }
   return page;
 }
-
-}  // namespace
 
 void setTextStreamOverride(std::string_view target) { textStream.override = target; }
 

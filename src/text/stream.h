@@ -10,6 +10,9 @@ namespace velmora::text {
 
 // The command line's target (engine text); it wins over the setting.
 void setTextStreamOverride(std::string_view target);
+// A page's text as it reads, rows joined (engine text): each ruby
+// "{base/reading}" as its base, or as its reading for speech.
+std::string plainPage(std::string_view text, bool readings = false);
 // The line a page makes (UTF-8, no line end); empty for an empty page.
 std::string streamLine(std::string_view name, std::string_view text);
 // Sends the page to the target, if any.

@@ -144,6 +144,7 @@ bool arrowKey(ButtonState& b, int vk, InputEvent& out) {
   hideTooltip();
   const ButtonRecord& r = b.records[static_cast<size_t>(next)];
   if (const int32_t speed = setting(K::CursorMove)) platform::glideCursor(r.centreX, r.centreY, speed * 4, true);
+  if (renderHooks().keySelection) renderHooks().keySelection(next);
   out = event(next, vk, 0);
   return true;
 }

@@ -10,6 +10,7 @@ namespace velmora::render {
 namespace {
 
 using K = SettingKey;
+constexpr int kVoicingOn = 1, kVoicingWithheld = 2;
 
 struct MenuState {
   MenuModel model;
@@ -102,6 +103,8 @@ SystemMenuState systemMenuState() {
   s.showChecked = setting(K::WindowMenu) != 0;
   s.lockChecked = setting(K::MenuLock1) != 0;
   s.lockGreyed = setting(K::WindowMenu) == 0;
+  s.voicingChecked = setting(K::SelfVoicing) == kVoicingOn;
+  s.voicingGreyed = setting(K::SelfVoicing) == kVoicingWithheld;
   return s;
 }
 

@@ -41,9 +41,11 @@ MenuModel buildMenu(const Geometry& g, const MenuFacts& facts);
 const MenuModel& currentMenu();
 void rebuildMenu();
 
-// System-menu items 1 "メニューバー表示" and 2 "メニューバー固定".
+// System-menu items 1 "メニューバー表示", 2 "メニューバー固定" and the
+// engine's 3, self-voicing (greyed while the game voices itself).
 struct SystemMenuState {
   bool showChecked = false, lockChecked = false, lockGreyed = false;
+  bool voicingChecked = false, voicingGreyed = false;
 };
 SystemMenuState systemMenuState();
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/language.h"
 #include "base/settings.h"
 #include "base/textconv.h"
 #include "platform/window.h"
@@ -49,7 +50,9 @@ void openSystemMenu() {
 std::vector<MenuItem> systemMenuItems() {
   const SystemMenuState s = systemMenuState();
   return {{1001, sj("メニューバー表示"), s.showChecked, false, false},
-          {1002, sj("メニューバー固定"), s.lockChecked, false, s.lockGreyed}};
+          {1002, sj("メニューバー固定"), s.lockChecked, false, s.lockGreyed},
+          {1003, englishUi() ? std::string("Read aloud (V)") : sj("読み上げ (V)"), s.voicingChecked, false,
+           s.voicingGreyed}};
 }
 
 MenuBarLayout menuBarLayout(int windowWidth) {
@@ -73,7 +76,7 @@ MenuBarLayout menuBarLayout(int windowWidth) {
     l.submenuRows.push_back({l.dropdown.left, top, l.dropdown.right, top + kMenuItemHeight});
   }
   l.dropdown.bottom = kMenuBarHeight + static_cast<int>(m.submenus.size()) * kMenuItemHeight + 7;
-  for (int i = 0; i < 2; ++i) {
+  for (size_t i = 0; i < systemMenuItems().size(); ++i) {
     l.systemRows.push_back({l.dropdown.left, l.dropdown.bottom, l.dropdown.right, l.dropdown.bottom + kMenuItemHeight});
     l.dropdown.bottom += kMenuItemHeight;
   }

@@ -86,6 +86,14 @@ void menuAttachment(bool attachedBefore) {
   if (windowMode()) applyDisplayMode(true, false, false);
 }
 
+// Self-voicing belongs to the text side: the setting's effect starts or
+// stops it. A game that voices itself (2) keeps it off.
+void toggleSelfVoicing() {
+  if (setting(K::SelfVoicing) > 1) return;
+  setting(K::SelfVoicing) ^= 1;
+  settingChanged(K::SelfVoicing, SettingSource::Command);
+}
+
 }  // namespace
 
 void runMenuCommand(int command) {
@@ -109,6 +117,7 @@ void runSystemCommand(int command) {
   const bool attachedBefore = setting(K::WindowMenu) && setting(K::MenuLock1);
   if (command == 1) setting(K::WindowMenu) ^= 1;
   else if (command == 2) setting(K::MenuLock1) ^= 1;
+  else if (command == 3) return toggleSelfVoicing();
   else return;
   menuAttachment(attachedBefore);
   if (!menuBarAllowed()) hideMenuBar();

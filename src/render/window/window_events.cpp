@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "platform/window.h"
 #include "render/display.h"
+#include "render/hooks.h"
 #include "render/render.h"
 #include "render/window/menu.h"
 #include "render/window/menu_bar.h"
@@ -107,6 +108,10 @@ void handleWindowEvent(WindowMessage& msg) {
       }
       if (vk == kVkEscape && g_escapeTaken) {
         g_escapeTaken = msg.message == kMsgKeyDown;
+        msg.message = kMsgNone;
+        break;
+      }
+      if (renderHooks().playerKey && renderHooks().playerKey(vk, msg.message == kMsgKeyDown)) {
         msg.message = kMsgNone;
         break;
       }
