@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "base/encoding.h"
 #include "base/report.h"
 #include "resource/packer.h"
 #include "script/loader.h"
@@ -113,6 +114,13 @@ TEST_F(BacklogRing, EntryTextKeepsAtMost1023Bytes) {
   appendEntryText(utf8_to_sjis(repeat("あ", 20)));
   const std::string_view t = entryText(currentEntry());
   EXPECT_EQ(t.size(), 1022u);  // a half character is never kept
+  // Nor part of a UTF-8 one in a Unicode game: 21 bytes of room, 4-byte characters.
+  setGameEncoding(GameEncoding::Utf8);
+  closeEntry();
+  appendEntryText(std::string(1002, 'a'));
+  appendEntryText(repeat("😀", 6));
+  EXPECT_EQ(entryText(currentEntry()).size(), 1018u);
+  setGameEncoding(GameEncoding::ShiftJis);
 }
 
 TEST_F(BacklogRing, ClosingAnEntryClearsTheAutoTimeAndThePageCount) {
