@@ -86,11 +86,11 @@ const Subcommand kSubcommands[] = {
      "window and its text handler, a choice menu, save and load screens, a\n"
      "settings screen and a short story; pictures and sounds under DIR/res/.\n"
      "Then: velmora-pack game DIR OUT, and velmora OUT.\n"},
-    {"game", "velmora-pack game SRC OUT",
+    {"game", "velmora-pack game SRC OUT [--utf8] [--ui en|ja]",
      "Checks and packs a game laid out as velmora-pack new writes it: SRC/script/\n"
      "into OUT/script.dat and everything under SRC/res/ into OUT/arc0.dat; writes\n"
      "an empty OUT/save.dat (saves in OUT/save/) unless there is one. Nothing is\n"
-     "packed while check reports errors.\n"},
+     "packed while check reports errors. --utf8 and --ui as for scripts.\n"},
     {"web", "velmora-pack web GAME_DIR OUT_DIR [--title T] [--engine DIR]",
      "Writes a folder that plays the packed game in GAME_DIR in a browser: index.html,\n"
      "the engine's velmora.js and velmora.wasm (from DIR, default the web build or\n"
@@ -247,16 +247,17 @@ int newGame(const fs::path& dir) {
 }
 
 // check, scripts, archive and an empty save.dat in one go.
-int packGame(const fs::path& src, const fs::path& out) {
+int packGame(const fs::path& src, const fs::path& out, const ScriptPackOptions& pack) {
   velmora::tools::CheckOptions options;
   options.gameSource = src;
+  options.utf8 = pack.game.utf8;
   const fs::path res = src / "res";
   if (fs::is_directory(res)) options.archiveSources.push_back(res);
   if (printFindings(velmora::tools::checkGame(options))) {
     std::fprintf(stderr, "velmora-pack: nothing packed: check found errors\n");
     return 1;
   }
-  if (int code = packScripts(src, out / "script.dat", {})) return code;
+  if (int code = packScripts(src, out / "script.dat", pack)) return code;
   if (fs::is_directory(res))
     if (int code = packArchive(res, out / "arc0.dat", false)) return code;
   if (!fs::exists(out / "save.dat") && !writeFile(out / "save.dat", "")) return 1;
@@ -307,6 +308,10 @@ int list(const fs::path& file, const std::string& namesFile) {
     std::printf("%-13s %10u%s %s\n", velmora::scriptName(r.key).c_str(), scripts ? r.fourth : size,
                 !scripts && it == names.end() ? "?" : " ", it == names.end() ? "" : it->second.c_str());
   }
+  const velmora::resource::GameOptions o = velmora::resource::readGameOptions(bytes);
+  if (scripts && !(o == velmora::resource::GameOptions{}))
+    std::printf("packed as %s, engine UI %s\n", o.utf8 ? "a Unicode game (--utf8)" : "Shift_JIS",
+                o.englishUi ? "English" : "Japanese");
   return 0;
 }
 
@@ -371,14 +376,15 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    if (command == "scripts") {
+    if (command == "scripts" || command == "game") {
       ScriptPackOptions o;
-      o.sjis = takeFlag(args, "--sjis");
+      o.sjis = command == "scripts" && takeFlag(args, "--sjis");
       o.game.utf8 = takeFlag(args, "--utf8");
       const std::string ui = optionValue(args, "--ui");
       o.game.englishUi = ui == "en";
       const bool uiKnown = ui.empty() || ui == "en" || ui == "ja";
-      if (args.size() == 2 && uiKnown && !(o.sjis && o.game.utf8)) return packScripts(args[0], args[1], o);
+      if (args.size() == 2 && uiKnown && !(o.sjis && o.game.utf8))
+        return command == "game" ? packGame(args[0], args[1], o) : packScripts(args[0], args[1], o);
     } else if (command == "archive") {
       bool mask = takeFlag(args, "--mask");
       if (args.size() == 2) return packArchive(args[0], args[1], mask);
@@ -400,8 +406,6 @@ int main(int argc, char** argv) {
       if (args.empty()) return std::fputs(velmora::tools::commandReference().c_str(), stdout) < 0;
     } else if (command == "new") {
       if (args.size() == 1) return newGame(args[0]);
-    } else if (command == "game") {
-      if (args.size() == 2) return packGame(args[0], args[1]);
     } else if (command == "web") {
       velmora::tools::WebOptions o;
       o.title = optionValue(args, "--title");

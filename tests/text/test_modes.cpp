@@ -114,12 +114,15 @@ TEST_F(BacklogRing, EntryTextKeepsAtMost1023Bytes) {
   appendEntryText(utf8_to_sjis(repeat("あ", 20)));
   const std::string_view t = entryText(currentEntry());
   EXPECT_EQ(t.size(), 1022u);  // a half character is never kept
-  // Nor part of a UTF-8 one in a Unicode game: 21 bytes of room, 4-byte characters.
+}
+
+TEST_F(BacklogRing, AUnicodeGameKeepsNoPartOfACharacter) {
   setGameEncoding(GameEncoding::Utf8);
-  closeEntry();
-  appendEntryText(std::string(1002, 'a'));
-  appendEntryText(repeat("😀", 6));
-  EXPECT_EQ(entryText(currentEntry()).size(), 1018u);
+  appendEntryText(std::string(1002, 'a'));  // 20 bytes of room for 4-byte characters
+  appendEntryText(repeat("😀", 6) + "x");
+  EXPECT_EQ(entryText(currentEntry()).size(), 1022u);
+  appendEntryText("é");
+  EXPECT_EQ(entryText(currentEntry()).substr(1002), repeat("😀", 5));
   setGameEncoding(GameEncoding::ShiftJis);
 }
 

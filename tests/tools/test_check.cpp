@@ -44,7 +44,7 @@ TEST(Checker, AUnicodeGameTakesAnyTextAndNarrationButNotBadBytes) {
   };
   EXPECT_EQ(f, expect);
   EXPECT_FALSE(unicodeGame());  // the checker leaves the engine as it found it
-  EXPECT_EQ(check({{"0.txt", "Привет\n"}}).at(0), "script/0.txt:1:1 E 'П' (U+041F) has no code in code page 932");
+  EXPECT_EQ(check({{"0.txt", "한국\n"}}).at(0), "script/0.txt:1:1 E '한' (U+D55C) has no code in code page 932");
 }
 
 TEST(Checker, LabelsAreCheckedAcrossScriptsAllAtOnce) {
