@@ -24,6 +24,7 @@ IDLE_REPETITIONS = 3
 # ratio:OTHER (this benchmark's cpu time over OTHER's).
 ROWS = [
     ("start-up, 1000 scripts x 1000 lines", "bench_script", "BM_StartUpIndexUnpackScan/iterations:5", "real_time", "s", "<", 0.2),
+    ("start-up, the same as a UTF-8 game", "bench_script", "BM_StartUpUnicodeGame/iterations:5", "real_time", "s", "<", 0.2),
     ("for/cal/next loop", "bench_script", "BM_ForCalNext/10000000/iterations:3", "items_per_second", "M it/s", ">=", 7.5),
     ("funcLua, two numbers", "bench_bindings", "BM_FuncLuaTwoNumbers", "cpu_time", "us", "<", 2.0),
     ("funcSqu, two numbers", "bench_bindings", "BM_FuncSquTwoNumbers", "cpu_time", "us", "<", 2.0),

@@ -70,6 +70,11 @@ void scriptSeeds() {
   std::string deep(4, '\0');
   resource::appendScriptNames(deep, {"script/0.txt", "script/chapter/one.txt", std::string(300, 'x')});
   put("script_names", "names_only", deep);
+  resource::GameOptions unicode;
+  unicode.utf8 = unicode.englishUi = true;
+  put("game_options", "named_unicode", resource::buildScriptFile(kScripts, true, unicode));
+  put("game_options", "unnamed_unicode", resource::buildScriptFile(kScripts, false, unicode));
+  put("script_dat", "unicode", resource::buildScriptFile(kScripts, true, unicode));
 }
 
 void archiveSeeds() {

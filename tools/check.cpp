@@ -5,8 +5,10 @@
 #include <sstream>
 
 #include "check_internal.h"
+#include "base/encoding.h"
 #include "base/sjis.h"
 #include "base/textconv.h"
+#include "resource/packer.h"
 #include "script/interp.h"
 
 namespace velmora::tools {
@@ -83,6 +85,33 @@ std::string convert(Checker& c, const std::string& name, const std::string& utf8
   return out;
 }
 
+// A Unicode game's source only has to be UTF-8.
+void reportMalformed(Checker& c, const std::string& name, std::string_view utf8) {
+  int line = 1;
+  size_t column = 1;
+  for (size_t i = 0; i < utf8.size(); ++column) {
+    if (utf8[i] == '\n') {
+      ++line, ++i, column = 0;
+      continue;
+    }
+    const size_t n = sequenceLength(utf8, i);
+    if (n == 0) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(utf8[i]));
+      c.report({name, line}, std::string("the byte ") + hex + " is not UTF-8 (save the file as UTF-8)", true,
+               static_cast<int>(column));
+    }
+    i += n ? n : 1;
+  }
+}
+
+// The checker reads as the engine would: in the game's encoding.
+struct EncodingScope {
+  GameEncoding previous = gameEncoding();
+  explicit EncodingScope(GameEncoding e) { setGameEncoding(e); }
+  ~EncodingScope() { setGameEncoding(previous); }
+};
+
 bool isCommentLine(const std::string& line) {
   return line.starts_with("//") || line.starts_with(";");
 }
@@ -91,19 +120,19 @@ void scanLabel(Checker& c, const ScriptFile& f, int index) {
   const std::string& line = f.lines[index];
   size_t i = 1;
   while (i < line.size() && std::string_view(":/ \t\r").find(line[i]) == std::string_view::npos) {
-    if (isLeadByte(line[i]) && i + 1 < line.size()) {
-      i += 2;
+    if (isMultiByteLead(line[i]) && i + 1 < line.size()) {
+      i += charLength(line, i);
     } else if (isIdentChar(line[i])) {
       ++i;
     } else {
-      c.report({f.name, index + 1}, "invalid character in the label name: " + sjis_to_utf8(line));
+      c.report({f.name, index + 1}, "invalid character in the label name: " + gameToUtf8(line));
       return;
     }
   }
   std::string label = line.substr(0, i);
   auto [it, fresh] = c.labels.emplace(label, Where{f.name, index + 1});
   if (!fresh)
-    c.report({f.name, index + 1}, "label " + sjis_to_utf8(label) + " is defined twice (also " + it->second.file + ":" +
+    c.report({f.name, index + 1}, "label " + gameToUtf8(label) + " is defined twice (also " + it->second.file + ":" +
                                       std::to_string(it->second.line) + ")");
 }
 
@@ -168,19 +197,19 @@ void resolveLabels(Checker& c) {
     if (c.labels.count(j.name)) continue;
     auto h = c.hidden.find(j.name);
     if (h == c.hidden.end())
-      c.report(j.where, "jump to a label that does not exist: " + sjis_to_utf8(j.name));
+      c.report(j.where, "jump to a label that does not exist: " + gameToUtf8(j.name));
     else
-      c.report(j.where, "jump to " + sjis_to_utf8(j.name) + ", which is hidden in the text block of " + h->second.where.file +
+      c.report(j.where, "jump to " + gameToUtf8(j.name) + ", which is hidden in the text block of " + h->second.where.file +
                             ":" + std::to_string(h->second.blockStart) + ": put an empty line before the label");
   }
   for (const auto& [name, h] : c.hidden) {
     if (c.labels.count(name)) continue;
     if (h.underComment)
-      c.report(h.where, "label " + sjis_to_utf8(name) +
+      c.report(h.where, "label " + gameToUtf8(name) +
                             " is hidden by the comment line above it (a comment line starts a text block): put an "
                             "empty line between them");
     else
-      c.report(h.where, "label " + sjis_to_utf8(name) + " is part of the text block of line " +
+      c.report(h.where, "label " + gameToUtf8(name) + " is part of the text block of line " +
                             std::to_string(h.blockStart) + " and is never registered: put an empty line before it",
                false);
   }
@@ -194,9 +223,9 @@ void resolveWrites(Checker& c) {
     if ((number ? c.declaredNumbers : c.declaredTexts).count(name)) continue;
     if (!reported.insert(w.name + "\n" + w.where.file).second) continue;  // once per variable and script
     c.report(w.where,
-             sjis_to_utf8(w.name) + " is written, but no " + (number ? "int" : "string") +
+             gameToUtf8(w.name) + " is written, but no " + (number ? "int" : "string") +
                  " line declares it: an undeclared variable ignores writes (declare it: " + (number ? "int " : "string ") +
-                 sjis_to_utf8(name) + ")",
+                 gameToUtf8(name) + ")",
              false);
   }
 }
@@ -208,7 +237,7 @@ void resolveResources(Checker& c) {
     bool found = fs::exists(c.options.gameSource / host);
     for (const fs::path& a : c.options.archiveSources) found = found || fs::exists(a / host);
     if (!found)
-      c.report(r.where, "resource " + sjis_to_utf8(r.name) + " is neither in the game folder nor in an archive source");
+      c.report(r.where, "resource " + gameToUtf8(r.name) + " is neither in the game folder nor in an archive source");
   }
 }
 
@@ -216,9 +245,14 @@ void resolveResources(Checker& c) {
 
 std::vector<Finding> checkSources(const CheckOptions& options, const std::vector<ScriptSource>& sources) {
   Checker c(options);
+  const EncodingScope scope(options.utf8 ? GameEncoding::Utf8 : GameEncoding::ShiftJis);
   for (const ScriptSource& source : sources) {
     ScriptFile f{source.name, {}};
-    script::splitLinesInto(options.sjis ? source.bytes : convert(c, f.name, source.bytes), f.lines);
+    if (options.utf8) reportMalformed(c, f.name, source.bytes);
+    const std::string bytes = options.utf8 ? resource::markNarrationLines(source.bytes)
+                              : options.sjis ? source.bytes
+                                             : convert(c, f.name, source.bytes);
+    script::splitLinesInto(bytes, f.lines);
     c.files.push_back(std::move(f));
   }
   if (!c.files.empty() && std::none_of(c.files.begin(), c.files.end(), [](const ScriptFile& f) { return f.name == "script/0.txt"; }))

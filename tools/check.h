@@ -11,6 +11,7 @@ struct CheckOptions {
   std::filesystem::path gameSource;                 // holds script/**/*.txt
   std::vector<std::filesystem::path> archiveSources;  // folders packed into archives
   bool sjis = false;                                // sources are Shift_JIS already
+  bool utf8 = false;                                // a Unicode game: sources stay UTF-8
 };
 
 struct Finding {
@@ -24,7 +25,8 @@ struct Finding {
 std::vector<Finding> checkGame(const CheckOptions& options);
 
 // The same checks on scripts already read: their game paths (script/...)
-// and bytes, UTF-8 unless options.sjis says Shift_JIS.
+// and bytes, UTF-8 unless options.sjis says Shift_JIS. A Unicode game's
+// sources are checked as UTF-8 with their narration lines marked.
 struct ScriptSource {
   std::string name;
   std::string bytes;

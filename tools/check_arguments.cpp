@@ -7,6 +7,7 @@
 
 #include "bindings/catalogue.h"
 #include "check_internal.h"
+#include "base/encoding.h"
 #include "base/sjis.h"
 #include "base/textconv.h"
 #include "script/expression_internal.h"
@@ -181,7 +182,7 @@ void checkResult(Checker& c, const Where& at, const ArgumentPlan& plan, const st
 // "$a" or "%b", with an optional "=default" (split and getParam).
 void checkTarget(Checker& c, const Where& at, const ArgumentPlan& plan, std::string_view piece) {
   size_t eq = piece.size();
-  for (size_t i = 0; i < piece.size(); i += isLeadByte(piece[i]) ? 2 : 1)
+  for (size_t i = 0; i < piece.size(); i += charLength(piece, i))
     if (piece[i] == '=') {
       eq = i;
       break;
@@ -199,7 +200,7 @@ void checkTarget(Checker& c, const Where& at, const ArgumentPlan& plan, std::str
 // "name" or "name = value" of int and string.
 void checkDeclaration(Checker& c, const Where& at, const ArgumentPlan& plan, std::string_view piece) {
   size_t eq = piece.size();
-  for (size_t i = 0; i < piece.size(); i += isLeadByte(piece[i]) ? 2 : 1)
+  for (size_t i = 0; i < piece.size(); i += charLength(piece, i))
     if (piece[i] == '=') {
       eq = i;
       break;
@@ -301,7 +302,7 @@ void checkFileArgument(Checker& c, const Where& at, const std::string& what, cha
 
 }  // namespace
 
-std::string utf8(std::string_view sjis) { return sjis_to_utf8(sjis); }
+std::string utf8(std::string_view text) { return gameToUtf8(text); }
 
 bool argumentPlan(std::string_view command, ArgumentPlan& plan) {
   for (const OwnPlan& p : kOwnPlans) {

@@ -7,6 +7,7 @@
 
 #include "bindings/catalogue.h"
 #include "check_internal.h"
+#include "base/encoding.h"
 #include "base/sjis.h"
 #include "render/transition.h"
 #include "script/interp.h"
@@ -41,8 +42,8 @@ size_t conditionLength(std::string_view s) {
   char quote = 0;
   for (size_t i = 0; i < s.size(); ++i) {
     char ch = s[i];
-    if (isLeadByte(ch)) {
-      ++i;
+    if (const size_t step = charLength(s, i); step > 1) {
+      i += step - 1;
     } else if (quote) {
       if (ch == quote) quote = 0;
     } else if (ch == '"' || ch == '\'') {
@@ -62,7 +63,7 @@ void checkConditional(Checker& c, const Where& at, std::string_view name, std::s
   std::string_view statement;
   if (name == "else") {
     size_t k = 0;
-    while (k < args.size() && !(args[k] >= 'a' && args[k] <= 'z')) k += isLeadByte(args[k]) ? 2 : 1;
+    while (k < args.size() && !(args[k] >= 'a' && args[k] <= 'z')) k += charLength(args, k);
     if (k < args.size()) checkCommand(c, at, args.substr(k), fors);
     return;
   }
@@ -161,7 +162,8 @@ void checkCommand(Checker& c, const Where& at, std::string_view part, std::vecto
   ArgumentPlan plan;
   if (!argumentPlan(name, plan)) {
     if (c.userCommands.count(name)) return checkUserCommand(c, at, name, pieces);
-    c.report(at, "unknown command " + std::string(name));
+    c.report(at, "unknown command " + std::string(name) +
+                     (unicodeGame() ? " (a text line that begins with a Latin letter starts with `)" : ""));
     return;
   }
   if (name == "for") fors.push_back(at.line);
@@ -173,10 +175,10 @@ void checkCommand(Checker& c, const Where& at, std::string_view part, std::vecto
 
 void checkInlineCommands(Checker& c, const Where& at, std::string_view line) {
   std::vector<int> fors;
-  for (size_t i = 0; i < line.size(); i += isLeadByte(line[i]) ? 2 : 1) {
+  for (size_t i = 0; i < line.size(); i += charLength(line, i)) {
     if (line[i] != '[') continue;
     size_t end = i + 1;
-    while (end < line.size() && line[end] != ']') end += isLeadByte(line[end]) ? 2 : 1;
+    while (end < line.size() && line[end] != ']') end += charLength(line, end);
     const std::string_view inside = line.substr(i + 1, std::min(end, line.size()) - i - 1);
     const std::string_view name = inside.substr(0, nameLength(inside));
     if (!isEngineCommand(name) || name == "if" || name == "elseif" || name == "else")

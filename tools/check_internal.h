@@ -108,6 +108,6 @@ void checkArgumentList(Checker& c, const Where& at, const ArgumentPlan& plan, co
 // Problems that any value can have: empty, cut short, a single '='.
 ValueShape checkValue(Checker& c, const Where& at, std::string_view what, std::string_view piece);
 
-std::string utf8(std::string_view sjis);
+std::string utf8(std::string_view text);
 
 }  // namespace velmora::tools::check

@@ -41,10 +41,14 @@ struct Subcommand {
 };
 
 const Subcommand kSubcommands[] = {
-    {"scripts", "velmora-pack scripts GAME_SRC OUT/script.dat [--sjis]",
+    {"scripts", "velmora-pack scripts GAME_SRC OUT/script.dat [--sjis | --utf8] [--ui en|ja]",
      "Packs every script/**/*.txt under GAME_SRC under its game path (script/0.txt is\n"
      "the start script). Sources are UTF-8 unless --sjis says they are Shift_JIS;\n"
      "a character without a code page 932 code stops with file, line and column.\n"
+     "--utf8 makes a Unicode game: the text stays UTF-8 (any language), and a line\n"
+     "that begins with ` is a text line even when a Latin letter follows.\n"
+     "--ui en shows the engine's own windows and questions in English (ja: Japanese,\n"
+     "the default); players may override it with VELMORA_UI_LANGUAGE=en|ja.\n"
      "The scripts' paths go along, so that the engine's reports name chapter1.txt\n"
      "rather than its hash; engines that predate them ignore them.\n"},
     {"archive", "velmora-pack archive SRC_DIR OUT/arcN.dat [--mask]",
@@ -59,13 +63,14 @@ const Subcommand kSubcommands[] = {
      "Writes out every member that a line of NAMES.txt names, under OUT_DIR only: a\n"
      "name that is absolute or has a \"..\" part ('/' and '\\' both separate), or\n"
      "that leads out through a symbolic link, is refused and named.\n"},
-    {"check", "velmora-pack check GAME_SRC [--archive-src DIR]... [--sjis]",
+    {"check", "velmora-pack check GAME_SRC [--archive-src DIR]... [--sjis | --utf8]",
      "Checks the scripts under GAME_SRC before packing: invalid, duplicate and\n"
      "hidden labels, jumps to missing labels, unknown commands, the number and\n"
      "kinds of every command's arguments (from the engine's command table),\n"
      "values with an ignored rest or a single '=', effect names, writes to\n"
      "undeclared variables, for without next, lines over 511 bytes, every\n"
-     "character without a code page 932 code, and resource paths found neither in\n"
+     "character without a code page 932 code (with --utf8, a Unicode game: every\n"
+     "byte that is not UTF-8), and resource paths found neither in\n"
      "GAME_SRC nor in an archive source. Prints file:line: messages and a count;\n"
      "exits 1 when there are errors.\n"},
     {"movie", "velmora-pack movie OUT (--theora VIDEO.ogv | --mjpg DIR (--fps N | --times FILE) [--duration MS]) [--sound FILE]",
@@ -81,11 +86,11 @@ const Subcommand kSubcommands[] = {
      "window and its text handler, a choice menu, save and load screens, a\n"
      "settings screen and a short story; pictures and sounds under DIR/res/.\n"
      "Then: velmora-pack game DIR OUT, and velmora OUT.\n"},
-    {"game", "velmora-pack game SRC OUT",
+    {"game", "velmora-pack game SRC OUT [--utf8] [--ui en|ja]",
      "Checks and packs a game laid out as velmora-pack new writes it: SRC/script/\n"
      "into OUT/script.dat and everything under SRC/res/ into OUT/arc0.dat; writes\n"
      "an empty OUT/save.dat (saves in OUT/save/) unless there is one. Nothing is\n"
-     "packed while check reports errors.\n"},
+     "packed while check reports errors. --utf8 and --ui as for scripts.\n"},
     {"web", "velmora-pack web GAME_DIR OUT_DIR [--title T] [--engine DIR]",
      "Writes a folder that plays the packed game in GAME_DIR in a browser: index.html,\n"
      "the engine's velmora.js and velmora.wasm (from DIR, default the web build or\n"
@@ -124,10 +129,11 @@ int printFindings(const std::vector<velmora::tools::Finding>& findings) {
   return errors;
 }
 
-int check(const std::string& src, std::vector<std::string>& args, bool sjis) {
+int check(const std::string& src, std::vector<std::string>& args, bool sjis, bool utf8) {
   velmora::tools::CheckOptions options;
   options.gameSource = src;
   options.sjis = sjis;
+  options.utf8 = utf8;
   for (std::string dir = optionValue(args, "--archive-src"); !dir.empty(); dir = optionValue(args, "--archive-src"))
     options.archiveSources.push_back(dir);
   return printFindings(velmora::tools::checkGame(options)) ? 1 : 0;
@@ -175,7 +181,13 @@ bool toSjis(const std::string& name, const std::string& utf8, std::string& out) 
   return false;
 }
 
-int packScripts(const fs::path& src, const fs::path& out, bool sjis) {
+// How the scripts subcommand reads its sources and what it records.
+struct ScriptPackOptions {
+  bool sjis = false;  // sources are Shift_JIS already
+  velmora::resource::GameOptions game;
+};
+
+int packScripts(const fs::path& src, const fs::path& out, const ScriptPackOptions& options) {
   fs::path dir = src / "script";
   if (!fs::is_directory(dir)) {
     std::fprintf(stderr, "velmora-pack: %s has no script/ folder\n", src.c_str());
@@ -190,7 +202,8 @@ int packScripts(const fs::path& src, const fs::path& out, bool sjis) {
       std::fprintf(stderr, "velmora-pack: cannot read %s\n", (dir / rel).c_str());
       return 1;
     }
-    if (sjis) m.bytes = std::move(raw);
+    if (options.game.utf8) m.bytes = velmora::resource::markNarrationLines(raw);
+    else if (options.sjis) m.bytes = std::move(raw);
     else if (!toSjis((dir / rel).string(), raw, m.bytes)) return 1;
     scripts.push_back(std::move(m));
   }
@@ -198,7 +211,7 @@ int packScripts(const fs::path& src, const fs::path& out, bool sjis) {
     std::fprintf(stderr, "velmora-pack: no script/**/*.txt under %s\n", src.c_str());
     return 1;
   }
-  if (!writeFile(out, velmora::resource::buildScriptFile(scripts, true))) return 1;
+  if (!writeFile(out, velmora::resource::buildScriptFile(scripts, true, options.game))) return 1;
   std::printf("%zu scripts -> %s\n", scripts.size(), out.c_str());
   return 0;
 }
@@ -234,16 +247,17 @@ int newGame(const fs::path& dir) {
 }
 
 // check, scripts, archive and an empty save.dat in one go.
-int packGame(const fs::path& src, const fs::path& out) {
+int packGame(const fs::path& src, const fs::path& out, const ScriptPackOptions& pack) {
   velmora::tools::CheckOptions options;
   options.gameSource = src;
+  options.utf8 = pack.game.utf8;
   const fs::path res = src / "res";
   if (fs::is_directory(res)) options.archiveSources.push_back(res);
   if (printFindings(velmora::tools::checkGame(options))) {
     std::fprintf(stderr, "velmora-pack: nothing packed: check found errors\n");
     return 1;
   }
-  if (int code = packScripts(src, out / "script.dat", false)) return code;
+  if (int code = packScripts(src, out / "script.dat", pack)) return code;
   if (fs::is_directory(res))
     if (int code = packArchive(res, out / "arc0.dat", false)) return code;
   if (!fs::exists(out / "save.dat") && !writeFile(out / "save.dat", "")) return 1;
@@ -294,6 +308,10 @@ int list(const fs::path& file, const std::string& namesFile) {
     std::printf("%-13s %10u%s %s\n", velmora::scriptName(r.key).c_str(), scripts ? r.fourth : size,
                 !scripts && it == names.end() ? "?" : " ", it == names.end() ? "" : it->second.c_str());
   }
+  const velmora::resource::GameOptions o = velmora::resource::readGameOptions(bytes);
+  if (scripts && !(o == velmora::resource::GameOptions{}))
+    std::printf("packed as %s, engine UI %s\n", o.utf8 ? "a Unicode game (--utf8)" : "Shift_JIS",
+                o.englishUi ? "English" : "Japanese");
   return 0;
 }
 
@@ -358,9 +376,15 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    if (command == "scripts") {
-      bool sjis = takeFlag(args, "--sjis");
-      if (args.size() == 2) return packScripts(args[0], args[1], sjis);
+    if (command == "scripts" || command == "game") {
+      ScriptPackOptions o;
+      o.sjis = command == "scripts" && takeFlag(args, "--sjis");
+      o.game.utf8 = takeFlag(args, "--utf8");
+      const std::string ui = optionValue(args, "--ui");
+      o.game.englishUi = ui == "en";
+      const bool uiKnown = ui.empty() || ui == "en" || ui == "ja";
+      if (args.size() == 2 && uiKnown && !(o.sjis && o.game.utf8))
+        return command == "game" ? packGame(args[0], args[1], o) : packScripts(args[0], args[1], o);
     } else if (command == "archive") {
       bool mask = takeFlag(args, "--mask");
       if (args.size() == 2) return packArchive(args[0], args[1], mask);
@@ -382,8 +406,6 @@ int main(int argc, char** argv) {
       if (args.empty()) return std::fputs(velmora::tools::commandReference().c_str(), stdout) < 0;
     } else if (command == "new") {
       if (args.size() == 1) return newGame(args[0]);
-    } else if (command == "game") {
-      if (args.size() == 2) return packGame(args[0], args[1]);
     } else if (command == "web") {
       velmora::tools::WebOptions o;
       o.title = optionValue(args, "--title");
@@ -396,9 +418,10 @@ int main(int argc, char** argv) {
       }
     } else if (command == "check") {
       bool sjis = takeFlag(args, "--sjis");
+      bool utf8 = takeFlag(args, "--utf8");
       std::string src = args.empty() ? "" : args[0];
       if (!src.empty()) args.erase(args.begin());
-      if (!src.empty()) return check(src, args, sjis);
+      if (!src.empty()) return check(src, args, sjis, utf8);
     }
   } catch (const fs::filesystem_error& e) {
     std::fprintf(stderr, "velmora-pack: %s\n", e.what());

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/encoding.h"
 #include "base/hash.h"
 #include "base/report.h"
 #include "base/state.h"
@@ -20,23 +21,26 @@ namespace {
 using namespace velmora;
 
 // A folder holding a script.dat, made once per benchmark process.
-std::filesystem::path makeGame(const std::string& name, const std::vector<resource::PackedMember>& scripts) {
+std::filesystem::path makeGame(const std::string& name, const std::vector<resource::PackedMember>& scripts,
+                               const resource::GameOptions& options = {}) {
   auto dir = std::filesystem::temp_directory_path() / ("velmora-bench-" + name);
   std::filesystem::create_directories(dir);
-  std::ofstream(dir / "script.dat", std::ios::binary) << resource::buildScriptFile(scripts);
+  std::ofstream(dir / "script.dat", std::ios::binary) << resource::buildScriptFile(scripts, false, options);
   return dir;
 }
 
-// 1000 scripts of 1000 lines (about 12 MB of text), one label each.
-std::vector<resource::PackedMember> bigGame() {
-  const std::string text = utf8_to_sjis("「今日はいい天気」");
+// 1000 scripts of 1000 lines (about 12 MB of text), one label each; a
+// Unicode game's text lines are UTF-8, half of them narration.
+std::vector<resource::PackedMember> bigGame(bool unicode = false) {
+  const std::string text = unicode ? "「今日はいい天気」" : utf8_to_sjis("「今日はいい天気」");
+  const std::string narration = "\x80" "Morning came slowly ";
   std::vector<resource::PackedMember> scripts;
   for (int s = 0; s < 1000; ++s) {
     std::string body = "*label" + std::to_string(s) + "\n";
     for (int l = 1; l < 1000; ++l) {
       switch (l % 4) {
         case 0: body += "cal %a=%a+" + std::to_string(l * 7 + s) + "\n"; break;
-        case 1: body += text + std::to_string(l ^ s) + "\n"; break;
+        case 1: body += (unicode && l % 8 == 1 ? narration : text) + std::to_string(l ^ s) + "\n"; break;
         case 2: body += "\n"; break;
         default: body += "sp_a " + std::to_string(s % 1000) + "," + std::to_string(l) + ",1\n"; break;
       }
@@ -46,8 +50,7 @@ std::vector<resource::PackedMember> bigGame() {
   return scripts;
 }
 
-void BM_StartUpIndexUnpackScan(benchmark::State& state) {
-  static const auto dir = makeGame("startup", bigGame());
+void startUp(benchmark::State& state, const std::filesystem::path& dir, bool unicode) {
   std::filesystem::current_path(dir);
   runOptions().headless = true;
   size_t bytes = 0;
@@ -60,10 +63,22 @@ void BM_StartUpIndexUnpackScan(benchmark::State& state) {
   }
   state.counters["script.dat bytes"] = static_cast<double>(bytes);
   size_t text = 0;
-  for (const auto& m : bigGame()) text += m.bytes.size();
+  for (const auto& m : bigGame(unicode)) text += m.bytes.size();
   state.counters["text bytes"] = static_cast<double>(text);
 }
+
+void BM_StartUpIndexUnpackScan(benchmark::State& state) {
+  static const auto dir = makeGame("startup", bigGame());
+  startUp(state, dir, false);
+}
 BENCHMARK(BM_StartUpIndexUnpackScan)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_StartUpUnicodeGame(benchmark::State& state) {
+  static const auto dir = makeGame("startup-utf8", bigGame(true), resource::GameOptions{true, false});
+  startUp(state, dir, true);
+  setGameEncoding(GameEncoding::ShiftJis);
+}
+BENCHMARK(BM_StartUpUnicodeGame)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void noop(const char*) {}
 

@@ -164,8 +164,8 @@ void point(const Directive& d, int& x, int& y) {
 
 void expectVar(const Directive& d) {
   std::string value;
-  if (!scenarioState.hooks.readVariable || !scenarioState.hooks.readVariable(utf8_to_sjis(d.args[0]), value)) return fail(d, d.args[0] + " names no variable");
-  std::string shown = sjis_to_utf8(value);
+  if (!scenarioState.hooks.readVariable || !scenarioState.hooks.readVariable(utf8ToGame(d.args[0]), value)) return fail(d, d.args[0] + " names no variable");
+  std::string shown = gameToUtf8(value);
   if (shown != d.args[1]) fail(d, "expected " + d.args[0] + " = " + d.args[1] + ", found " + shown);
 }
 
@@ -196,7 +196,7 @@ void run(const Directive& d) {
     }
     case Kind::ExpectVar: expectVar(d); break;
     case Kind::ExpectText: {
-      std::string text = scenarioState.hooks.currentText ? sjis_to_utf8(scenarioState.hooks.currentText()) : "";
+      std::string text = scenarioState.hooks.currentText ? gameToUtf8(scenarioState.hooks.currentText()) : "";
       if (text.find(d.args[0]) == std::string::npos) fail(d, "expected the text to contain \"" + d.args[0] + "\", it is \"" + text + "\"");
       break;
     }

@@ -7,6 +7,7 @@
 #include "bindings/host_commands.h"
 #include "bindings/library_commands.h"
 #include "platform/glide.h"
+#include "base/encoding.h"
 #include "base/report.h"
 #include "app/scenario.h"
 #include "app/wiring.h"
@@ -52,6 +53,8 @@ int runInterpreter() {
   // The fixed tables of sprites, backlog and save protection are zeroed by
   // their owners when they are created.
   if (!script::loadScriptIndex()) return 0;
+  // A Unicode game names folders in UTF-8, as the command line gave them.
+  if (unicodeGame() && !runOptions().saveDir.empty()) setSaveRoot(runOptions().saveDir + "/");
   const ScriptKey start = crc64_hash(script::kStartScriptPath);
   if (!script::textBlocks(start)) {
     showErrorBox(script::messageText(script::Message::StartScriptMissing));

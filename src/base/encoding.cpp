@@ -8,11 +8,6 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-struct EncodingState {
-  GameEncoding encoding = GameEncoding::ShiftJis;
-};
-EncodingState encodingState;
-
 // Lead byte -> sequence length and the payload bits it carries; 0 = not a lead.
 size_t utf8SequenceLength(unsigned char c) {
   if (c < 0x80) return 1;
@@ -24,8 +19,10 @@ size_t utf8SequenceLength(unsigned char c) {
 
 }  // namespace
 
-GameEncoding gameEncoding() { return encodingState.encoding; }
-void setGameEncoding(GameEncoding encoding) { encodingState.encoding = encoding; }
+namespace detail {
+GameEncoding currentGameEncoding = GameEncoding::ShiftJis;
+}
+void setGameEncoding(GameEncoding encoding) { detail::currentGameEncoding = encoding; }
 
 char32_t utf8CharAt(std::string_view s, size_t pos, size_t* length) {
   size_t one = 1;
@@ -55,11 +52,6 @@ size_t utf8CharLength(std::string_view s, size_t pos) {
   size_t n = 1;
   utf8CharAt(s, pos, &n);
   return n;
-}
-
-size_t charLength(std::string_view s, size_t pos) {
-  if (unicodeGame()) return utf8CharLength(s, pos);
-  return pos + 1 < s.size() && isLeadByte(s[pos]) ? 2 : 1;
 }
 
 char32_t charAt(std::string_view s, size_t pos, size_t* length) {

@@ -185,7 +185,7 @@ int removeStaleTemporaries(const std::string& folder) {
 }
 
 void consoleWrite(std::string_view sjis) {
-  std::string utf8 = sjis_to_utf8(sjis);
+  std::string utf8 = gameToUtf8(sjis);
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
   std::fflush(stdout);
 }

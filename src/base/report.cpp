@@ -32,10 +32,10 @@ const char* answerName(int a) { return a == platform::kAnswerYes ? "yes" : a == 
 // Shows a box, or in headless mode (or without a display) writes it to
 // standard error and answers as the command line said.
 int box(platform::BoxKind kind, const char* title, std::string_view text, std::string yes, std::string no) {
-  std::string utf8 = sjis_to_utf8(text);
+  std::string utf8 = gameToUtf8(text);
   bool question = kind == platform::BoxKind::YesNo || kind == platform::BoxKind::YesNoCancel;
   int answer = -1;
-  if (!runOptions().headless) answer = platform::showMessageBox(kind, title, utf8, sjis_to_utf8(yes), sjis_to_utf8(no));
+  if (!runOptions().headless) answer = platform::showMessageBox(kind, title, utf8, gameToUtf8(yes), gameToUtf8(no));
   if (answer < 0) {
     answer = question ? runOptions().answer : platform::kAnswerOk;
     if (kind == platform::BoxKind::YesNo && answer == platform::kAnswerCancel) answer = platform::kAnswerNo;
@@ -75,7 +75,7 @@ std::string withScriptContext(std::string_view message) {
 void reportError(std::string_view message) { showErrorBox(withScriptContext(message)); }
 
 void printError(std::string_view message) {
-  std::string text = sjis_to_utf8(withScriptContext(message));  // the console speaks UTF-8 here
+  std::string text = gameToUtf8(withScriptContext(message));  // the console speaks UTF-8 here
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);

@@ -7,6 +7,7 @@
 #include <numeric>
 
 #include "base/pump.h"
+#include "base/encoding.h"
 #include "base/sjis.h"
 #include "base/textconv.h"
 
@@ -334,8 +335,8 @@ SettingEntries splitSettingEntries(std::string_view text) {
   SettingEntries entries;
   size_t keyStart = 0;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (isLeadByte(text[i])) {
-      ++i;
+    if (const size_t step = charLength(text, i); step > 1) {
+      i += step - 1;
       continue;
     }
     if (text[i] != '=') continue;

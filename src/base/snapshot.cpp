@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/encoding.h"
 #include "base/sjis.h"
 
 namespace velmora {
@@ -28,7 +29,7 @@ std::string_view trimmed(std::string_view s) {
 // The first '=' of a line that is not the trail byte of a double-byte character.
 size_t keyEnd(std::string_view line) {
   for (size_t i = 0; i < line.size(); ++i) {
-    if (isLeadByte(line[i])) ++i;
+    if (const size_t step = charLength(line, i); step > 1) i += step - 1;
     else if (line[i] == '=') return i;
   }
   return std::string_view::npos;

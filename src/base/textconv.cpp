@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "base/encoding.h"
 #include "base/sjis.h"
 
 namespace velmora {
@@ -222,23 +223,35 @@ bool utf8_to_sjis_strict(std::string_view utf8, std::string& out, size_t& badOff
   return true;
 }
 
-std::string hostPath(std::string_view sjisPath) {
-  std::string path(sjisPath);
+std::string gameToUtf8(std::string_view game) { return unicodeGame() ? std::string(game) : sjis_to_utf8(game); }
+std::string utf8ToGame(std::string_view utf8) { return unicodeGame() ? std::string(utf8) : utf8_to_sjis(utf8); }
+std::u16string gameToUtf16(std::string_view game) {
+  return unicodeGame() ? utf8_to_utf16(game) : sjis_to_utf16(game);
+}
+std::string utf16ToGame(std::u16string_view utf16) {
+  return unicodeGame() ? utf16_to_utf8(utf16) : utf16_to_sjis(utf16);
+}
+
+std::string hostPath(std::string_view gamePath) {
+  std::string path(gamePath);
+  const bool unicode = unicodeGame();
   bool ascii = true;
   for (size_t i = 0; i < path.size(); ++i) {
-    if (isLeadByte(path[i])) ascii = false, ++i;
+    if (!unicode && isLeadByte(path[i])) ascii = false, ++i;
     else if (path[i] == '\\') path[i] = '/';
     else if (static_cast<unsigned char>(path[i]) >= 0x80) ascii = false;
   }
-  return ascii ? path : sjis_to_utf8(path);
+  return ascii || unicode ? path : sjis_to_utf8(path);
 }
 
 const std::string& sj(const char* utf8Literal) {
   static std::mutex lock;
-  static std::map<const char*, std::string> cache;  // keyed by the literal's address
+  static std::map<const char*, std::string> cache[2];  // per encoding, keyed by the literal's address
   std::lock_guard<std::mutex> g(lock);
-  auto it = cache.find(utf8Literal);
-  if (it == cache.end()) it = cache.emplace(utf8Literal, utf8_to_sjis(utf8Literal)).first;
+  const bool unicode = unicodeGame();
+  auto& table = cache[unicode ? 1 : 0];
+  auto it = table.find(utf8Literal);
+  if (it == table.end()) it = table.emplace(utf8Literal, unicode ? std::string(utf8Literal) : utf8_to_sjis(utf8Literal)).first;
   return it->second;
 }
 

@@ -22,12 +22,20 @@ char16_t cp932ToUnicode(unsigned code);
 // A BMP code point to its CP932 code, 0 if none (0 maps from U+0000 only).
 unsigned unicodeToCp932(char16_t u);
 
-// A game path (Shift_JIS, as scripts write it) as the host file system names
-// it: a backslash separates folders as '/' does, and non-ASCII text becomes UTF-8.
-std::string hostPath(std::string_view sjisPath);
+// Game text (in the game's encoding, base/encoding.h) to and from the host's
+// UTF-8 and UTF-16: Shift_JIS games convert, Unicode games pass UTF-8 through.
+std::string gameToUtf8(std::string_view game);
+std::string utf8ToGame(std::string_view utf8);
+std::u16string gameToUtf16(std::string_view game);
+std::string utf16ToGame(std::u16string_view utf16);
 
-// A Japanese message written in UTF-8 in the source, as the engine's CP932 text.
-// Converted once per distinct literal and kept for the life of the process.
+// A game path (as scripts write it) as the host file system names it: a
+// backslash separates folders as '/' does, and non-ASCII text becomes UTF-8.
+std::string hostPath(std::string_view gamePath);
+
+// A message written in UTF-8 in the source, as the engine's text in the game's
+// encoding (CP932 unless the game is Unicode). Converted once per distinct
+// literal and kept for the life of the process.
 const std::string& sj(const char* utf8Literal);
 
 }  // namespace velmora

@@ -19,7 +19,7 @@ void reportBrowserLimit(std::string_view kind, std::string_view feature) {
   if (!browserLimits.said.insert(std::string(kind)).second) return;
   const std::string line = std::string(feature) + ": not available in the browser build";
   std::fprintf(stderr, "velmora: %s\n", line.c_str());
-  logInformation(utf8_to_sjis(line));
+  logInformation(utf8ToGame(line));
 }
 
 }  // namespace velmora::bindings

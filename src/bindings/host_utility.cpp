@@ -9,6 +9,7 @@
 #include "bindings/library_commands.h"
 #include "bindings/messages.h"
 #include "base/report.h"
+#include "base/encoding.h"
 #include "base/sjis.h"
 #include "base/textconv.h"
 #include "platform/platform.h"
@@ -39,7 +40,7 @@ void util_console(CommandContext c) {
 void util_print(CommandContext c) {
   std::string text;
   for (int i = 1, n = argumentCountPlus(c, 0); i <= n; ++i) text += argumentText(c, i);
-  text = sjis_to_utf8(text);  // the terminal speaks UTF-8
+  text = gameToUtf8(text);  // the terminal speaks UTF-8
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
 }
@@ -73,7 +74,7 @@ void util_end(CommandContext c) {
 }
 
 bool oneCharacter(const std::string& ch) {
-  if (ch.size() == 1 || ch.size() == 2) return true;
+  if (script::isOneCharacter(ch)) return true;
   reportError(messageText(Message::SecondArgumentNotOneCharacter));
   return false;
 }
@@ -209,8 +210,8 @@ std::string rebuildScriptText(std::string_view text) {
   out.reserve(text.size() + 1);
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (isLeadByte(text[i])) {
-      ++i;  // a trail byte is never a line feed
+    if (const size_t n = charLength(text, i); n > 1) {
+      i += n - 1;  // a trail byte is never a line feed
     } else if (text[i] == '\n') {
       appendLine(out, text.substr(start, i - start));
       start = i + 1;

@@ -8,6 +8,7 @@
 #include "bindings/browser_limits.h"
 #include "bindings/messages.h"
 #include "base/report.h"
+#include "base/encoding.h"
 #include "base/sjis.h"
 #include "base/textconv.h"
 #include "resource/resource.h"
@@ -29,7 +30,7 @@ fs::path hostFile(std::string_view sjis) { return fs::path(hostPath(sjis)); }
 
 void core_count(CommandContext c) {
   std::string text(stringArg(c, 1)), ch(stringArg(c, 2));
-  if (ch.size() != 1 && ch.size() != 2) {
+  if (!script::isOneCharacter(ch)) {
     reportError(messageText(Message::SecondArgumentNotOneCharacter));
     return;
   }
@@ -92,7 +93,7 @@ void core_getExtensionName(CommandContext c) {
 void core_existFile(CommandContext c) {
   std::string path(stringArg(c, 1));
   for (size_t i = 0; i < path.size(); ++i) {  // archive keys are spelled with '/'
-    if (isLeadByte(path[i])) ++i;
+    if (const size_t n = charLength(path, i); n > 1) i += n - 1;
     else if (path[i] == '\\') path[i] = '/';
   }
   intResult(c, 2, resource::resourceExists(path.c_str()) ? 1 : 0);
@@ -152,7 +153,7 @@ void core_loadLibrary(CommandContext c) {
   lib.path = path;
   lib.handle = openLibrary(path);
   if (!lib.handle) {
-    if (kInBrowser) reportBrowserLimit("loadLibrary", "loadLibrary " + sjis_to_utf8(path) + " (plug-ins)");
+    if (kInBrowser) reportBrowserLimit("loadLibrary", "loadLibrary " + gameToUtf8(path) + " (plug-ins)");
     reportError(path + messageText(Message::LibraryNotLoaded));
     return;
   }

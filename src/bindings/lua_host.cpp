@@ -11,6 +11,7 @@
 #include "bindings/host_exports.h"
 #include "bindings/host_utility.h"
 #include "bindings/messages.h"
+#include "base/encoding.h"
 #include "base/pump.h"
 #include "base/report.h"
 #include "base/state.h"
@@ -299,6 +300,13 @@ bool isDoubleByte(std::string_view s, size_t i) {
   return (d >= 0x40 && d <= 0x7E) || (d >= 0x80 && d <= 0xFC);
 }
 
+// Bytes of one character for string.mblen and string.mbsub: a code point in
+// a Unicode game.
+size_t mbWidth(std::string_view s, size_t i) {
+  if (unicodeGame()) return utf8CharLength(s, i);
+  return isDoubleByte(s, i) ? 2 : 1;
+}
+
 }  // namespace
 
 void loadLuaFile(std::string_view file, CommandContext context) {
@@ -382,7 +390,7 @@ void closeLuaInterpreter() {
 
 size_t mbLength(std::string_view s) {
   size_t n = 0;
-  for (size_t i = 0; i < s.size(); i += isDoubleByte(s, i) ? 2 : 1) ++n;
+  for (size_t i = 0; i < s.size(); i += mbWidth(s, i)) ++n;
   return n;
 }
 
@@ -396,7 +404,7 @@ std::string_view mbSubstring(std::string_view s, int64_t i, int64_t j) {
   size_t start = s.size(), end = s.size() + 1;
   int64_t k = 1;
   for (size_t pos = 0; pos < s.size(); ++k) {
-    size_t width = isDoubleByte(s, pos) ? 2 : 1;
+    size_t width = mbWidth(s, pos);
     if (k == i) start = pos;
     if (k == j) {
       end = pos + width;

@@ -23,7 +23,7 @@ void closeLuaInterpreter();
 
 // The Shift_JIS rule of string.mblen and string.mbsub: a character is two
 // bytes when its first byte is 0x81-0x9F or 0xE0-0xEF and the next one
-// 0x40-0x7E or 0x80-0xFC.
+// 0x40-0x7E or 0x80-0xFC. In a Unicode game a character is one code point.
 size_t mbLength(std::string_view s);
 // Characters i to j counted from 1; negative positions count from the end.
 std::string_view mbSubstring(std::string_view s, int64_t i, int64_t j);

@@ -146,7 +146,7 @@ void printAndKeep(HSQUIRRELVM, const SQChar* format, ...) {
   }
   va_end(again);
   va_end(ap);
-  std::string utf8 = sjis_to_utf8(text);
+  std::string utf8 = gameToUtf8(text);
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
   std::fflush(stdout);
   keepMessage(text);

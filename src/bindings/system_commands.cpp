@@ -88,7 +88,7 @@ bool spawnDetached(const std::vector<std::string>& words) {
 int32_t shellOpen(const std::string& file, std::string_view parameters) {
   if (file.empty()) return kShellFileNotFound;
   if (kInBrowser) {
-    reportBrowserLimit("shellExecute", "shellExecute " + sjis_to_utf8(file));
+    reportBrowserLimit("shellExecute", "shellExecute " + gameToUtf8(file));
     return kShellNoAssociation;
   }
   std::vector<std::string> words;
@@ -126,8 +126,8 @@ void cmd_shellExecute(CommandContext c) {
   // Scripts name files the Windows way, in Shift_JIS; the host wants UTF-8
   // and slashes (a URL keeps its backslashes, should it have any).
   const std::string_view file = stringArg(c, 1);
-  const std::string hostFile = looksLikeUrl(std::string(file)) ? sjis_to_utf8(file) : hostPath(file);
-  intResult(c, 3, shellOpen(hostFile, sjis_to_utf8(stringArg(c, 2))));
+  const std::string hostFile = looksLikeUrl(std::string(file)) ? gameToUtf8(file) : hostPath(file);
+  intResult(c, 3, shellOpen(hostFile, gameToUtf8(stringArg(c, 2))));
 }
 
 const CoreBinding kSystemCores[] = {

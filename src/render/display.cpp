@@ -200,7 +200,7 @@ void mainWindowProcedure(WindowMessage& msg) {
 
 bool createMainWindow(std::string_view title) {
   displayState.title.assign(title);
-  const std::string key = sjis_to_utf8(displayState.title);
+  const std::string key = gameToUtf8(displayState.title);
   if (!claimInstance(key)) return false;
   if (platform::instanceLockHeldElsewhere(kSettingToolKey)) {
     showErrorBox(messageText(Message::SetupToolRunning));
@@ -224,12 +224,12 @@ void setWindowText(std::string_view title) {
     return;
   }
   std::string next(title);
-  if (!claimInstance(sjis_to_utf8(next))) {
+  if (!claimInstance(gameToUtf8(next))) {
     quitRequest = 1;
     return;
   }
   displayState.title = next;
-  platform::setMainWindowTitle(sjis_to_utf8(displayState.title));
+  platform::setMainWindowTitle(gameToUtf8(displayState.title));
 }
 
 void recomputeFrameSizes() { readFrameSizes(); }

@@ -28,7 +28,7 @@ void claimSaveFiles(const std::string& title) {
   }
   o.saveDir = folder;
   o.saveDirTemporary = true;
-  setSaveRoot(utf8_to_sjis(folder) + "/");
+  setSaveRoot(utf8ToGame(folder) + "/");
   std::fprintf(stderr,
                "velmora: \"%s\" is in use elsewhere; this headless run keeps its files in %s (removed at exit; "
                "--save-dir DIR keeps them)\n",

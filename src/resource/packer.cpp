@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "base/encoding.h"
 #include "base/hash.h"
 #include "resource/resource.h"
 #include "resource/script_names.h"
@@ -40,7 +41,7 @@ uint8_t pathByte(const std::string& p, size_t i) { return i < p.size() ? static_
 
 }  // namespace
 
-std::string buildScriptFile(const std::vector<PackedMember>& scripts, bool keepNames) {
+std::string buildScriptFile(const std::vector<PackedMember>& scripts, bool keepNames, const GameOptions& options) {
   std::string out(4 + scripts.size() * kEntry, '\0');
   put32(out, 0, static_cast<uint32_t>(scripts.size()) ^ kCountMask);
   for (size_t i = 0; i < scripts.size(); ++i) {
@@ -56,10 +57,21 @@ std::string buildScriptFile(const std::vector<PackedMember>& scripts, bool keepN
              static_cast<uint32_t>(text.size()));
     out += packed;
   }
+  appendGameOptions(out, options);
   if (keepNames) {
     std::vector<std::string> paths;
     for (const PackedMember& m : scripts) paths.push_back(m.path);
     appendScriptNames(out, paths);
+  }
+  return out;
+}
+
+std::string markNarrationLines(std::string_view source) {
+  std::string out(source);
+  for (size_t at = 0; at < out.size(); ++at) {
+    if (out[at] == kNarrationSourceMark) out[at] = kNarrationMark;
+    at = out.find('\n', at);
+    if (at == std::string::npos) break;
   }
   return out;
 }

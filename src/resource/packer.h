@@ -4,20 +4,31 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "resource/game_options.h"
 
 namespace velmora::resource {
 
 struct PackedMember {
   std::string path;   // game path with forward slashes, e.g. "script/0.txt"
-  std::string bytes;  // script text in Shift_JIS, or the member's bytes
+  std::string bytes;  // script text in the game's encoding, or the member's bytes
 };
 
 // Index of (count, 25-byte entries) followed by the masked zlib texts, and
-// with keepNames the scripts' paths after them (resource/script_names.h).
-std::string buildScriptFile(const std::vector<PackedMember>& scripts, bool keepNames = false);
+// with keepNames the scripts' paths after them (resource/script_names.h); the
+// options block (resource/game_options.h) when any option differs from the default.
+std::string buildScriptFile(const std::vector<PackedMember>& scripts, bool keepNames = false,
+                            const GameOptions& options = {});
 // Index followed by the members, each masked when mask is set.
 std::string buildArchive(const std::vector<PackedMember>& members, bool mask);
+
+// Narration lines of a Unicode game's source: a line that begins with '`' is
+// text even when a Latin letter follows, and packs with its '`' turned into the
+// narration mark (base/encoding.h). "``" begins a text line with a '`'.
+constexpr char kNarrationSourceMark = '`';
+std::string markNarrationLines(std::string_view source);
 
 // One index entry as stored, all masks removed.
 struct IndexRecord {

@@ -79,4 +79,23 @@ std::vector<std::string> readScriptNames(std::FILE* f, uint64_t fileLength) {
   return parseBlock(block);
 }
 
+uint64_t scriptNamesStart(std::string_view file) {
+  uint32_t length = 0;
+  if (file.size() < kFooterSize) return file.size();
+  const size_t footer = file.size() - kFooterSize;
+  if (!blockLength(reinterpret_cast<const unsigned char*>(file.data()) + footer, file.size(), length)) return file.size();
+  return footer - length;
+}
+
+uint64_t scriptNamesStart(std::FILE* f, uint64_t fileLength) {
+  unsigned char footer[kFooterSize];
+  uint32_t length = 0;
+  if (fileLength < kFooterSize) return fileLength;
+  const uint64_t footerAt = fileLength - kFooterSize;
+  if (std::fseek(f, static_cast<long>(footerAt), SEEK_SET) != 0 || std::fread(footer, 1, kFooterSize, f) != kFooterSize)
+    return fileLength;
+  if (!blockLength(footer, fileLength, length)) return fileLength;
+  return footerAt - length;
+}
+
 }  // namespace velmora::resource

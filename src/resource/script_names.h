@@ -21,4 +21,9 @@ void appendScriptNames(std::string& file, const std::vector<std::string>& paths)
 std::vector<std::string> readScriptNames(std::string_view file);
 std::vector<std::string> readScriptNames(std::FILE* f, uint64_t fileLength);
 
+// Where the names block (with its footer) begins: fileLength when there is none.
+// Blocks written before it end there.
+uint64_t scriptNamesStart(std::string_view file);
+uint64_t scriptNamesStart(std::FILE* f, uint64_t fileLength);
+
 }  // namespace velmora::resource

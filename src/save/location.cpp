@@ -157,7 +157,7 @@ void logRootChoice(const RootChoice& choice, const std::string& root, const Docu
 }
 
 InheritanceChoice chooseHeadless(const std::vector<std::string>& games) {
-  const std::string wanted = utf8_to_sjis(runOptions().inheritGame);
+  const std::string wanted = utf8ToGame(runOptions().inheritGame);
   auto it = std::find(games.begin(), games.end(), wanted);
   return InheritanceChoice{false, wanted.empty() || it == games.end() ? -1 : static_cast<int>(it - games.begin())};
 }
@@ -220,7 +220,7 @@ std::string documentsFolder() { return findDocumentsFolder().path; }
 
 // The system names the folder in UTF-8; the engine's paths are its own text.
 std::string documentsRoot(std::string_view maker, std::string_view game) {
-  return utf8_to_sjis(documentsFolder()) + "/" + std::string(maker) + "/" + std::string(game) + "/";
+  return utf8ToGame(documentsFolder()) + "/" + std::string(maker) + "/" + std::string(game) + "/";
 }
 
 std::string saveFolder() { return saveRoot() + "save/"; }
@@ -238,7 +238,7 @@ std::vector<std::string> inheritableGames(const std::string& parent) {
     std::error_code typeError;
     if (!it->is_regular_file(typeError)) continue;
     std::string name = path.substr(hostParent.size(), path.size() - hostParent.size() - kGameSettingsTail.size());
-    games.push_back(utf8_to_sjis(name));
+    games.push_back(utf8ToGame(name));
   }
   std::sort(games.begin(), games.end());
   return games;
@@ -257,7 +257,7 @@ void loadSetting(std::string_view maker, std::string_view game) {
   DocumentsFolder documents;
   if (choice.content == MarkerContent::Documents) {
     documents = findDocumentsFolder();
-    parent = utf8_to_sjis(documents.path) + "/" + std::string(maker) + "/";
+    parent = utf8ToGame(documents.path) + "/" + std::string(maker) + "/";
     root = parent + std::string(game) + "/";
   }
   setSaveRoot(root);

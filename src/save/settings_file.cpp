@@ -9,6 +9,7 @@
 
 #include "base/report.h"
 #include "base/settings.h"
+#include "base/encoding.h"
 #include "base/sjis.h"
 #include "base/textconv.h"
 #include "platform/platform.h"
@@ -59,7 +60,7 @@ void addPlayTime() {
 
 void toForwardSlashes(std::string& path) {
   for (size_t i = 0; i < path.size(); ++i) {
-    if (isLeadByte(path[i])) ++i;
+    if (const size_t step = charLength(path, i); step > 1) i += step - 1;
     else if (path[i] == '\\') path[i] = '/';
   }
 }

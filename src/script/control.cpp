@@ -4,6 +4,7 @@
 #include "script/control.h"
 
 #include "base/report.h"
+#include "base/encoding.h"
 #include "base/sjis.h"
 #include "base/textconv.h"
 #include "script/expression.h"
@@ -179,8 +180,8 @@ bool takenLiterally(char c) { return c == '-' || isIdentChar(c); }
 void splitTarget(std::string_view target, std::string_view& ref, std::string_view& fallback, bool& hasFallback) {
   hasFallback = false;
   for (size_t i = 0; i < target.size(); ++i) {
-    if (isLeadByte(target[i])) {
-      ++i;
+    if (const size_t step = charLength(target, i); step > 1) {
+      i += step - 1;
     } else if (target[i] == '=') {
       ref = trimBlanks(target.substr(0, i));
       fallback = target.substr(i + 1);
@@ -375,7 +376,7 @@ void cmd_else(const char* args) {
   std::string_view text(args);
   if (text.empty()) return;
   size_t i = 0;
-  while (i < text.size() && !(text[i] >= 'a' && text[i] <= 'z')) i += isLeadByte(text[i]) ? 2 : 1;
+  while (i < text.size() && !(text[i] >= 'a' && text[i] <= 'z')) i += charLength(text, i);
   runStatement(i < text.size() ? text.substr(i) : std::string_view(), 0);
 }
 

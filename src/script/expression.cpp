@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "base/report.h"
+#include "base/encoding.h"
 #include "base/sjis.h"
 #include "base/textconv.h"
 #include "script/expression_internal.h"
@@ -79,8 +80,7 @@ double dottedNumber(std::string_view s) {
 }
 
 size_t charEnd(std::string_view s, size_t i) {
-  size_t step = isLeadByte(s[i]) ? 2 : 1;
-  return std::min(s.size(), i + step);
+  return std::min(s.size(), i + charLength(s, i));
 }
 
 size_t numberToken(std::string_view s, size_t i, Token& t) {
@@ -105,7 +105,7 @@ size_t numberToken(std::string_view s, size_t i, Token& t) {
 
 size_t wordToken(std::string_view s, size_t i, Token& t) {
   size_t j = i;
-  while (j < s.size() && (isLeadByte(s[j]) || isIdentChar(s[j]))) j = charEnd(s, j);
+  while (j < s.size() && (isMultiByteLead(s[j]) || isIdentChar(s[j]))) j = charEnd(s, j);
   t.kind = kTokWord;
   t.text.assign(s.substr(i, j - i));
   return j;
@@ -139,7 +139,7 @@ void tokenize(std::string_view s, TokenList& out) {
     size_t j;
     if (isDigit(c)) {
       j = numberToken(s, i, t);
-    } else if (isIdentChar(c) || isLeadByte(c)) {
+    } else if (isIdentChar(c) || isMultiByteLead(c)) {
       j = wordToken(s, i, t);
     } else if (c == '"' || c == '\'') {
       j = quotedToken(s, i, t);

@@ -7,6 +7,7 @@
 
 #include "base/pump.h"
 #include "base/report.h"
+#include "base/encoding.h"
 #include "base/sjis.h"
 #include "base/state.h"
 #include "base/textconv.h"
@@ -144,7 +145,7 @@ int printTextLine(std::string_view line, size_t textStart, size_t, size_t) {
   if (textStart < line.size()) line.remove_prefix(textStart);
   else if (textStart > 0) line = {};
   interpState.lastShown.assign(line);
-  std::string utf8 = sjis_to_utf8(line);
+  std::string utf8 = gameToUtf8(line);
   while (!utf8.empty() && (utf8.back() == '\r' || utf8.back() == ' ')) utf8.pop_back();
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
   std::fputc('\n', stdout);
@@ -168,11 +169,11 @@ size_t startTextBlock() {
   const int blockLine = r.currentLine;
   size_t textStart = 0;
   const std::string& line = activeLines()[r.currentLine];
-  static const std::string& open = sj("【");
-  static const std::string& close = sj("】");
+  const std::string& open = sj("【");
+  const std::string& close = sj("】");
   if (line.compare(0, open.size(), open) == 0) {
     size_t i = open.size();
-    while (i < line.size() && line.compare(i, close.size(), close) != 0) i += isLeadByte(line[i]) ? 2 : 1;
+    while (i < line.size() && line.compare(i, close.size(), close) != 0) i += charLength(line, i);
     if (interpState.hooks.setSpeakerName) interpState.hooks.setSpeakerName(std::string_view(line).substr(open.size(), std::min<size_t>(i - open.size(), 255)));
     size_t after = std::min(line.size(), i + close.size());
     if (after < line.size() && line.find_first_not_of(" \t\r", after) != std::string::npos) {
@@ -220,6 +221,8 @@ PartResult runTextPart() {
   if (textStart == 0 && r.currentLine == r.lastTextLine) std::swap(textStart, interpState.pendingTextStart);
   interpState.pendingTextStart = 0;
   const int line = r.currentLine;
+  // A narration line's mark is grammar, not text.
+  if (textStart == 0 && !activeLines()[line].empty() && activeLines()[line][0] == kNarrationMark) textStart = 1;
   TextLineHandler show = interpState.textLine ? interpState.textLine : printTextLine;
   if (show(activeLines()[line], textStart, lineLength(line + 1), lineLength(line + 2)) == 0) return PartResult::EndLoop;
   if (quitRequest) return PartResult::EndLoop;
@@ -378,7 +381,7 @@ int runInlineCommand(const char* text, size_t& pos, size_t end) {
     return 1;
   }
   size_t a = pos;
-  while (a < end && text[a] != ']') a += isLeadByte(text[a]) ? 2 : 1;
+  while (a < end && text[a] != ']') a += charLength({text, end}, a);
   std::string args(text + pos, std::min(std::min(a, end) - pos, kMaxInlineArgs));
   h(args.c_str());
   if (quitRequest) return 0;

@@ -46,6 +46,9 @@ void assignSplitTargets(const RawArguments& a, size_t firstTarget, const std::ve
 // Byte position of the first occurrence of a one- or two-byte character at a
 // character boundary, or -1; the number of occurrences when asked for.
 int32_t findCharacter(const std::string& text, const std::string& ch, int32_t* occurrences = nullptr);
+// Whether a "character" argument is one: one or two bytes in a Shift_JIS game
+// (as ever), one code point in a Unicode game.
+bool isOneCharacter(const std::string& ch);
 std::string_view trimText(std::string_view s);
 
 // Paths: folder part with the output separator, base name, extension.

@@ -12,6 +12,7 @@
 
 #include "base/replace_file.h"
 #include "base/report.h"
+#include "base/encoding.h"
 #include "base/sjis.h"
 #include "base/textconv.h"
 #include "resource/resource.h"
@@ -111,13 +112,13 @@ void listFolder(std::string folder, const std::string& pattern, bool recurse, Vi
   const std::vector<std::string> names = folderNames(folder);
   for (const std::string& host : names) {
     if (host[0] == '.' || host == "Thumbs.db" || isDirectory(hostPath(folder) + host)) continue;
-    if (fnmatch(glob.c_str(), host.c_str(), FNM_CASEFOLD) == 0) listState.files.push_back(folder + utf8_to_sjis(host));
+    if (fnmatch(glob.c_str(), host.c_str(), FNM_CASEFOLD) == 0) listState.files.push_back(folder + utf8ToGame(host));
   }
   if (!recurse || pattern.find_first_of("*?") == std::string::npos) return;
   const char sep = folder.empty() ? '/' : folder.back();
   for (const std::string& host : names)
     if (host[0] != '.' && isDirectory(hostPath(folder) + host))
-      listFolder(folder + utf8_to_sjis(host) + sep, pattern, true, visited);
+      listFolder(folder + utf8ToGame(host) + sep, pattern, true, visited);
 }
 
 void listFolder(const std::string& folder, const std::string& pattern, bool recurse) {
@@ -136,7 +137,9 @@ std::string sortKey(const std::string& s) {
   std::string k = s;
   for (size_t i = 0; i < k.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(k[i]);
-    if (isLeadByte(c) && i + 1 < k.size()) {
+    if (const size_t step = charLength(k, i); step > 1 && unicodeGame()) {
+      i += step - 1;  // Unicode games fold ASCII letters only
+    } else if (step > 1) {
       unsigned code = (c << 8) | static_cast<unsigned char>(k[i + 1]);
       if (code >= 0x8260 && code <= 0x8279) {
         k[i + 1] = static_cast<char>((code & 0xFF) + 0x21);
@@ -159,7 +162,7 @@ void splitTextList(const std::string& bytes) {
                                                                             : kModeSjis;
   size_t start = 0;
   if (listState.mode == kModeSjis) {
-    for (size_t i = 0; i < bytes.size(); i += isLeadByte(bytes[i]) ? 2 : 1) {
+    for (size_t i = 0; i < bytes.size(); i += charLength(bytes, i)) {
       if (bytes[i] == '\n') {
         listState.text.push_back(bytes.substr(start, i + 1 - start));
         start = i + 1;

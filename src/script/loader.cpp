@@ -8,10 +8,13 @@
 #include <cstring>
 #include <memory>
 
+#include "base/encoding.h"
+#include "base/language.h"
 #include "base/report.h"
 #include "base/sjis.h"
 #include "base/state.h"
 #include "base/textconv.h"
+#include "resource/game_options.h"
 #include "resource/packer.h"
 #include "resource/script_names.h"
 #include "script/messages.h"
@@ -51,8 +54,14 @@ void readSourceNames(std::FILE* f, uint64_t length) {
     if (!loaderState.index.count(key)) continue;
     std::string_view shown = path;
     if (shown.substr(0, kScriptFolder.size()) == kScriptFolder) shown.remove_prefix(kScriptFolder.size());
-    loaderState.sourceNames[key] = utf8_to_sjis(shown);
+    loaderState.sourceNames[key] = utf8ToGame(shown);
   }
+}
+
+// The game's packed options hold from the first script scanned on.
+void applyGameOptions(const resource::GameOptions& o) {
+  setGameEncoding(o.utf8 ? GameEncoding::Utf8 : GameEncoding::ShiftJis);
+  setGameUiLanguage(o.englishUi ? UiLanguage::English : UiLanguage::Japanese);
 }
 
 // Reads and unmasks the index; every offset and size is checked against the
@@ -67,6 +76,7 @@ bool readIndex(std::FILE* f) {
     if (!resource::plausibleScriptEntry(r, length)) return reportBadFile(loaderState.path), false;
     loaderState.index[r.key] = ScriptIndexEntry{r.flag, r.offset, r.size, r.fourth};
   }
+  applyGameOptions(resource::readGameOptions(f, length));
   readSourceNames(f, length);
   return true;
 }
@@ -118,6 +128,14 @@ bool isLabelEnd(char c) { return c == ':' || c == '/' || c == ' ' || c == '\t' |
 
 bool splitLines(const char* bytes, size_t length, LineSink sink, void* target) {
   size_t start = 0, i = 0;
+  // No UTF-8 sequence holds a line feed byte: a plain search finds the lines.
+  if (unicodeGame()) {
+    for (const char* lf; start < length && (lf = static_cast<const char*>(std::memchr(bytes + start, '\n', length - start)));
+         start = size_t(lf - bytes) + 1)
+      sink(target, std::string_view(bytes + start, size_t(lf - bytes) - start));
+    if (length > start && length - start >= 2) sink(target, std::string_view(bytes + start, length - start));
+    return true;
+  }
   while (i < length) {
     unsigned char c = static_cast<unsigned char>(bytes[i]);
     if (isLeadByte(c)) {
@@ -152,8 +170,8 @@ bool scanLabels(ScriptKey key, const LineArray& lines, TextBlockTable& blocks, s
     }
     size_t i = 1;
     while (i < line.size() && !isLabelEnd(line[i])) {
-      if (isLeadByte(line[i]) && i + 1 < line.size()) {
-        i += 2;
+      if (isMultiByteLead(line[i]) && i + 1 < line.size()) {
+        i += charLength(line, i);
       } else if (isIdentChar(line[i])) {
         ++i;
       } else {

@@ -1,5 +1,5 @@
 // Splitting lines into parts and argument texts into pieces.
-#include "base/sjis.h"
+#include "base/encoding.h"
 #include "script/expression.h"
 #include "script/interp.h"
 #include "script/scan.h"
@@ -21,7 +21,7 @@ std::string_view trim(std::string_view s) {
 void splitPartsInto(std::string_view text, char separator, std::vector<std::string>& out) {
   out.clear();
   if (text.empty()) return;
-  if (isLeadByte(text[0])) {
+  if (isMultiByteLead(text[0]) || text[0] == kNarrationMark) {
     out.emplace_back(trim(text));
     return;
   }

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 
+#include "base/encoding.h"
 #include "base/sjis.h"
 #include "script/library.h"
 
@@ -15,8 +16,8 @@ bool splitPath(std::string_view path, PathParts& out, char sep) {
   std::vector<std::string_view> folders;
   size_t start = 0, i = 0;
   while (i < path.size()) {
-    if (isLeadByte(path[i])) {
-      i += 2;
+    if (isMultiByteLead(path[i])) {
+      i += charLength(path, i);
       continue;
     }
     if (path[i] == '/' || path[i] == '\\') {
@@ -35,7 +36,7 @@ bool splitPath(std::string_view path, PathParts& out, char sep) {
   }
   std::string_view last = path.substr(std::min(start, path.size()));
   size_t dot = std::string_view::npos;
-  for (size_t k = 0; k < last.size(); k += isLeadByte(last[k]) ? 2 : 1)
+  for (size_t k = 0; k < last.size(); k += charLength(last, k))
     if (last[k] == '.' && !(start == 0 && k == 0)) dot = k;
   out.base.assign(last.substr(0, dot));
   if (dot != std::string_view::npos) out.extension.assign(last.substr(dot));
@@ -49,9 +50,9 @@ bool ensureFolder(const std::string& folder) {
   for (size_t i = 0; i < folder.size(); ++i) {
     char c = folder[i];
     bool separator = c == '/' || c == '\\';
-    if (isLeadByte(c) && i + 1 < folder.size()) {
-      path.push_back(c);
-      path.push_back(folder[++i]);
+    if (const size_t step = charLength(folder, i); step > 1) {
+      path.append(folder, i, step);
+      i += step - 1;
       continue;
     }
     if (separator && !path.empty() && mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) return false;

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "base/report.h"
+#include "base/encoding.h"
 #include "base/sjis.h"
 #include "script/interp.h"
 
@@ -37,9 +38,9 @@ struct Form {
 bool field(const std::string& s, size_t& i, char delim, std::string& out, bool keepEscape) {
   out.clear();
   while (i < s.size() && s[i] != delim) {
-    if (isLeadByte(s[i]) && i + 1 < s.size()) {
-      out.append(s, i, 2);
-      i += 2;
+    if (const size_t step = charLength(s, i); step > 1) {
+      out.append(s, i, step);
+      i += step;
     } else if (s[i] == '\\' && i + 1 < s.size()) {
       // An escaped delimiter is literal; any other escape stays for later.
       if (s[i + 1] != delim || keepEscape) out.push_back('\\');
@@ -77,11 +78,12 @@ void report(int code, OnigErrorInfo* info) {
 
 OnigRegex compile(const Form& f) {
   if (!regexState.initialised) {
-    OnigEncoding encodings[] = {ONIG_ENCODING_SJIS};
-    onig_initialize(encodings, 1);
+    OnigEncoding encodings[] = {ONIG_ENCODING_SJIS, ONIG_ENCODING_UTF8};
+    onig_initialize(encodings, 2);
     regexState.initialised = true;
   }
-  std::string key = f.flags + '\0' + f.pattern;
+  const bool unicode = unicodeGame();
+  std::string key = (unicode ? "u" : "") + f.flags + '\0' + f.pattern;
   auto it = regexState.compiled.find(key);
   if (it != regexState.compiled.end()) return it->second.get();
   OnigOptionType options = ONIG_OPTION_CAPTURE_GROUP;
@@ -94,7 +96,8 @@ OnigRegex compile(const Form& f) {
   OnigRegex re = nullptr;
   OnigErrorInfo info;
   auto p = reinterpret_cast<const UChar*>(f.pattern.data());
-  int rc = onig_new(&re, p, p + f.pattern.size(), options, ONIG_ENCODING_SJIS, ONIG_SYNTAX_PERL, &info);
+  int rc = onig_new(&re, p, p + f.pattern.size(), options, unicode ? ONIG_ENCODING_UTF8 : ONIG_ENCODING_SJIS,
+                  ONIG_SYNTAX_PERL, &info);
   if (rc != ONIG_NORMAL) {
     report(rc, &info);
     return nullptr;
@@ -119,8 +122,9 @@ std::string expand(const std::string& repl, const std::string& text, const OnigR
   };
   for (size_t i = 0; i < repl.size(); ++i) {
     char c = repl[i];
-    if (isLeadByte(c) && i + 1 < repl.size()) {
-      out.append(repl, i++, 2);
+    if (const size_t step = charLength(repl, i); step > 1) {
+      out.append(repl, i, step);
+      i += step - 1;
     } else if ((c == '$' || c == '\\') && i + 1 < repl.size() && repl[i + 1] >= '0' && repl[i + 1] <= '9') {
       group(repl[++i] - '0');
     } else if (c == '$' && i + 1 < repl.size() && repl[i + 1] == '&') {
@@ -144,7 +148,7 @@ Form searchForm(const std::string& pattern) {
   return f;
 }
 
-size_t charWidth(const std::string& s, size_t i) { return isLeadByte(s[i]) && i + 1 < s.size() ? 2 : 1; }
+size_t charWidth(const std::string& s, size_t i) { return charLength(s, i); }
 
 }  // namespace
 

@@ -68,7 +68,7 @@ void cmd_print(const char* args) {
   ArgumentList a = parseArguments(args);
   // The terminal here speaks UTF-8, not the scripts' code page.
   for (const ScriptValue& v : a.values) {
-    std::string s = sjis_to_utf8(valueText(v));
+    std::string s = gameToUtf8(valueText(v));
     std::fwrite(s.data(), 1, s.size(), stdout);
   }
   std::fflush(stdout);

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "base/sjis.h"
+#include "base/encoding.h"
 
 namespace velmora::script {
 
@@ -15,8 +15,8 @@ size_t scanOutsideQuotes(std::string_view text, Visit visit) {
   char quote = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
-    if (isLeadByte(c)) {
-      ++i;
+    if (isMultiByteLead(c)) {
+      i += charLength(text, i) - 1;
     } else if (quote) {
       if (c == quote) quote = 0;
     } else if (c == '"' || c == '\'') {

@@ -3,6 +3,7 @@
 #include <random>
 
 #include "base/report.h"
+#include "base/encoding.h"
 #include "base/sjis.h"
 #include "base/textconv.h"
 #include "script/arguments.h"
@@ -25,7 +26,7 @@ void changeCase(const char* args, bool toUpper) {
   if (!s) return;
   for (size_t i = 0; i < s->size(); ++i) {
     char& c = (*s)[i];
-    if (isLeadByte(c)) ++i;
+    if (const size_t step = charLength(*s, i); step > 1) i += step - 1;
     else if (toUpper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
     else if (!toUpper && c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
   }
@@ -35,7 +36,7 @@ void changeCase(const char* args, bool toUpper) {
 void assignPiece(const std::string& target, const std::string* piece) {
   std::string_view name = target, fallback;
   size_t eq = std::string::npos;
-  for (size_t i = 0; i < target.size(); i += isLeadByte(target[i]) ? 2 : 1)
+  for (size_t i = 0; i < target.size(); i += charLength(target, i))
     if (target[i] == '=') {
       eq = i;
       break;
@@ -97,10 +98,15 @@ void cmd_mid(const char* args) {
 void cmd_upper(const char* args) { changeCase(args, true); }
 void cmd_lower(const char* args) { changeCase(args, false); }
 
+bool isOneCharacter(const std::string& ch) {
+  if (unicodeGame()) return !ch.empty() && utf8CharLength(ch, 0) == ch.size();
+  return ch.size() == 1 || ch.size() == 2;
+}
+
 void cmd_match(const char* args) {
   RawArguments a(args);
   std::string text = a.text(0), ch = a.text(1);
-  if (ch.size() != 1 && ch.size() != 2) {
+  if (!isOneCharacter(ch)) {
     reportError(messageText(Message::SecondArgumentNotOneCharacter));
     return;
   }
@@ -117,10 +123,11 @@ void assignSplitTargets(const RawArguments& a, size_t firstTarget, const std::ve
 
 std::vector<std::string> splitText(const std::string& text, const std::string& sep) {
   std::vector<std::string> pieces;
-  if (text.empty() || (sep.size() != 1 && sep.size() != 2)) return pieces;
+  const size_t longestChar = unicodeGame() ? 4 : 2;
+  if (text.empty() || sep.empty() || sep.size() > longestChar) return pieces;
   size_t start = 0;
   for (size_t i = 0; i < text.size();) {
-    size_t width = isLeadByte(text[i]) && i + 1 < text.size() ? 2 : 1;
+    size_t width = charLength(text, i);
     if (width == sep.size() && text.compare(i, width, sep) == 0) {
       pieces.push_back(text.substr(start, i - start));
       start = i + width;
@@ -134,7 +141,7 @@ std::vector<std::string> splitText(const std::string& text, const std::string& s
 int32_t findCharacter(const std::string& text, const std::string& ch, int32_t* occurrences) {
   int32_t first = -1, n = 0;
   for (size_t i = 0; i < text.size();) {
-    size_t width = isLeadByte(text[i]) && i + 1 < text.size() ? 2 : 1;
+    size_t width = charLength(text, i);
     if (width == ch.size() && text.compare(i, width, ch) == 0) {
       if (first < 0) first = static_cast<int32_t>(i);
       ++n;

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "base/report.h"
+#include "base/encoding.h"
 #include "base/sjis.h"
 #include "base/textconv.h"
 #include "script/control.h"
@@ -130,8 +131,8 @@ namespace {
 // The first '=' separates the name part from the value part.
 bool splitDeclaration(std::string_view item, std::string_view& name, std::string_view& value) {
   for (size_t i = 0; i < item.size(); ++i) {
-    if (isLeadByte(item[i])) {
-      ++i;
+    if (const size_t step = charLength(item, i); step > 1) {
+      i += step - 1;
     } else if (item[i] == '=') {
       name = trimBlanks(item.substr(0, i));
       value = item.substr(i + 1);

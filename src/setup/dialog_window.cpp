@@ -161,7 +161,7 @@ void runStartupDialog(int w, int h, int k, bool f) {
     applyChoices(m, facts, runOptions().setupChoice);
     const bool start = !runOptions().answerGiven || runOptions().answer == platform::kAnswerYes;
     std::fprintf(stderr, "[%s] FullScreen %d, ScreenAspect %d, Resolution %d, ResolutionWindow %d, StartingSetUp %d -> %s\n",
-                 sjis_to_utf8(d.title).c_str(), setting(K::FullScreen), setting(K::ScreenAspect), setting(K::Resolution),
+                 gameToUtf8(d.title).c_str(), setting(K::FullScreen), setting(K::ScreenAspect), setting(K::Resolution),
                  setting(K::ResolutionWindow), setting(K::StartingSetUp), start ? "起動" : "終了");
     if (start) {
       pressStart(m);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/encoding.h"
 #include "base/sjis.h"
 #include "base/textconv.h"
 #include "image/image.h"
@@ -54,17 +55,45 @@ void blendPixel(uint32_t& dst, uint32_t colour, uint32_t coverage) {
 }  // namespace
 
 bool openFace(std::string_view faceUtf8) {
-  const std::string face = utf8_to_sjis(faceUtf8);
+  const std::string face = utf8ToGame(faceUtf8);
   if (face != fontState.face) closeFace(), fontState.face = face;
   return faceAt(12) != nullptr;
 }
 
-int textWidth(std::string_view sjis, int pixelHeight) {
+namespace {
+
+// One character of dialog text as the face's glyph code (code page 932), its
+// bytes and whether it takes a full cell. In a Unicode game the code point is
+// mapped to its CP932 code; characters outside CP932 draw nothing.
+struct DialogChar {
+  unsigned code = 0;
+  size_t bytes = 1;
+  bool wide = false;
+};
+
+DialogChar dialogChar(std::string_view text, size_t i) {
+  DialogChar d;
+  const unsigned char c = static_cast<unsigned char>(text[i]);
+  if (unicodeGame()) {
+    const char32_t u = charAt(text, i, &d.bytes);
+    d.wide = d.bytes > 1 && !(u >= 0xFF61 && u <= 0xFF9F);
+    d.code = u < 0x80 ? unsigned(u) : u <= 0xFFFF ? unicodeToCp932(static_cast<char16_t>(u)) : 0;
+    return d;
+  }
+  d.wide = isLeadByte(c) && i + 1 < text.size();
+  d.bytes = d.wide ? 2 : 1;
+  d.code = d.wide ? unsigned(c) << 8 | static_cast<unsigned char>(text[i + 1]) : c;
+  return d;
+}
+
+}  // namespace
+
+int textWidth(std::string_view text, int pixelHeight) {
   int width = 0;
-  for (size_t i = 0; i < sjis.size();) {
-    const bool two = isLeadByte(static_cast<unsigned char>(sjis[i])) && i + 1 < sjis.size();
-    width += two ? pixelHeight : pixelHeight / 2;
-    i += two ? 2 : 1;
+  for (size_t i = 0; i < text.size();) {
+    const DialogChar d = dialogChar(text, i);
+    width += d.wide ? pixelHeight : pixelHeight / 2;
+    i += d.bytes;
   }
   return width;
 }
@@ -82,12 +111,10 @@ int drawText(image::Image& target, int x, int y, std::string_view sjis, int pixe
     kept = fontState.coverage.emplace(key, std::vector<uint32_t>(static_cast<size_t>(w) * static_cast<size_t>(h), 0)).first;
     int pen = kMargin;
     for (size_t i = 0; i < sjis.size();) {
-      const unsigned char c = static_cast<unsigned char>(sjis[i]);
-      const bool two = isLeadByte(c) && i + 1 < sjis.size();
-      const unsigned code = two ? unsigned(c) << 8 | static_cast<unsigned char>(sjis[i + 1]) : c;
-      if (code != ' ' && code != 0x8140) s->WriteGlyph(kept->second.data(), w, w, h, pen, kMargin, code);
-      pen += two ? pixelHeight : pixelHeight / 2;
-      i += two ? 2 : 1;
+      const DialogChar d = dialogChar(sjis, i);
+      if (d.code && d.code != ' ' && d.code != 0x8140) s->WriteGlyph(kept->second.data(), w, w, h, pen, kMargin, d.code);
+      pen += d.wide ? pixelHeight : pixelHeight / 2;
+      i += d.bytes;
     }
   }
   const std::vector<uint32_t>& coverage = kept->second;

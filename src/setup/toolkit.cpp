@@ -208,7 +208,7 @@ void drawDialog(const Dialog& d, image::Image& target) {
 
 bool runDialogWindow(Dialog& d, bool topmost, const DialogLoop& loop) {
   if (runOptions().headless) return false;
-  if (!platform::createDialogWindow(sjis_to_utf8(d.title), d.width, d.height, topmost)) return false;
+  if (!platform::createDialogWindow(gameToUtf8(d.title), d.width, d.height, topmost)) return false;
   openFace("ＭＳ ゴシック");
   if (d.focus < 0) moveFocus(d, 1);
   image::Image* canvas = image::createImage(d.width, d.height, 32);

@@ -15,6 +15,8 @@
 #include "base/pump.h"
 #include "base/report.h"
 #include "base/settings.h"
+#include "base/encoding.h"
+#include "base/textconv.h"
 #include "base/sjis.h"
 #include "base/state.h"
 #include "image/image.h"
@@ -173,20 +175,22 @@ void waitForLookaheadWorker() {
 void runVoiceLookahead() {
   if (setting(SettingKey::LookaHead) == 0) return;
   const script::LineArray& lines = script::slotLines(1);
+  const std::string& open = sj("【");
+  const std::string& close = sj("】");
   for (size_t i = static_cast<size_t>(std::max(0, lookaheadStartLine())); i < lines.size(); ++i) {
     const std::string& line = lines[i];
-    if (line.size() < 2 || uint8_t(line[0]) != 0x81 || uint8_t(line[1]) != 0x79) continue;
+    if (line.compare(0, open.size(), open) != 0) continue;
     std::vector<std::string> voices;
     std::string field;
     int index = 0;
-    for (size_t p = 2; p < line.size(); ++p) {
-      if (uint8_t(line[p]) == 0x81 && p + 1 < line.size() && uint8_t(line[p + 1]) == 0x7A) {
+    for (size_t p = open.size(); p < line.size(); ++p) {
+      if (line.compare(p, close.size(), close) == 0) {
         if (index > 0 && !field.empty()) voices.push_back(field);
         break;
       }
-      if (isLeadByte(line[p]) && p + 1 < line.size()) {
-        field.append(line, p, 2);
-        ++p;
+      if (const size_t n = charLength(line, p); n > 1) {
+        field.append(line, p, n);
+        p += n - 1;
       } else if (line[p] == ',') {
         if (index++ > 0 && !field.empty()) voices.push_back(field);
         field.clear();

@@ -14,6 +14,7 @@
 #include "base/hash.h"
 #include "base/report.h"
 #include "base/settings.h"
+#include "base/encoding.h"
 #include "base/sjis.h"
 #include "base/textconv.h"
 #include "image/image.h"
@@ -108,8 +109,8 @@ size_t directoryLength(std::string_view path) {
   // the last character.
   size_t cut = 0;
   for (size_t i = 0; i < path.size(); ++i) {
-    if (isLeadByte(path[i]) && i + 1 < path.size()) {
-      ++i;
+    if (const size_t n = charLength(path, i); n > 1) {
+      i += n - 1;
       continue;
     }
     if ((path[i] == '/' || path[i] == '\\') && i != 0 && i + 1 != path.size()) cut = i + 1;
@@ -124,8 +125,8 @@ uint64_t cacheBudget() { return static_cast<uint32_t>(setting(SettingKey::CacheM
 std::string normalisePath(std::string_view path) {
   std::string out(path);
   for (size_t i = 0; i < out.size(); ++i) {
-    if (isLeadByte(out[i])) {
-      ++i;
+    if (const size_t n = charLength(out, i); n > 1) {
+      i += n - 1;
       continue;
     }
     if (out[i] == '\\') out[i] = '/';

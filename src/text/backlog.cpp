@@ -11,6 +11,7 @@
 #include "script/modes.h"
 #include "base/report.h"
 #include "base/settings.h"
+#include "base/encoding.h"
 #include "base/sjis.h"
 #include "base/textconv.h"
 #include "resource/resource.h"
@@ -52,18 +53,18 @@ void appendEntryText(std::string_view bytes) {
   const size_t used = textLength(e.text.data(), e.text.size());
   const size_t room = kEntryTextBytes - 1 - used;
   size_t n = std::min(bytes.size(), room);
-  // Never keep half of a two-byte character.
+  // Never keep part of a character.
   if (n < bytes.size()) {
-    size_t k = 0;
-    while (k < n) k += (isLeadByte(bytes[k]) && k + 1 < bytes.size()) ? 2 : 1;
-    if (k > n) n -= 1;
+    size_t k = 0, last = 0;
+    while (k < n) last = k, k += charLength(bytes, k);
+    if (k > n) n = last;
   }
   std::memcpy(e.text.data() + used, bytes.data(), n);
   e.text[used + n] = 0;
 }
 
 void appendRowSeparator(bool indented) {
-  static const std::string& space = sj("　");
+  const std::string& space = sj("　");
   appendEntryText("\x0C");
   if (indented) appendEntryText(space);
 }
@@ -147,7 +148,7 @@ void applyAlreadyReadText(std::string_view text) {
     i = eol + 1;
     if (line.empty() || line[0] != 'S') continue;
     size_t eq = 1;
-    while (eq < line.size() && line[eq] != '=') eq += isLeadByte(line[eq]) ? 2 : 1;
+    while (eq < line.size() && line[eq] != '=') eq += charLength(line, eq);
     if (eq >= line.size()) continue;
     const std::string_view name = line.substr(1, eq - 1);
     ScriptKey key = 0;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/settings.h"
+#include "base/encoding.h"
 #include "base/sjis.h"
 #include "base/textconv.h"
 #include "platform/input.h"
@@ -25,7 +26,7 @@ TextStream textStream;
 std::FILE* fileFor(const std::string& target) {
   if (textStream.file && textStream.openPath == target) return textStream.file;
   closeTextStream();
-  textStream.file = std::fopen(sjis_to_utf8(target).c_str(), "ab");
+  textStream.file = std::fopen(gameToUtf8(target).c_str(), "ab");
   if (textStream.file) textStream.openPath = target;
   return textStream.file;
 }
@@ -38,9 +39,9 @@ std::string plainPage(std::string_view text, bool readings) {
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     const bool kept = !inRuby || inReading == readings;
-    if (isLeadByte(c) && i + 1 < text.size()) {
-      if (kept) page.append(text.substr(i, 2));
-      ++i;
+    if (const size_t n = charLength(text, i); n > 1) {
+      if (kept) page.append(text.substr(i, n));
+      i += n - 1;
     } else if (c == kRubyOpen || (inRuby && c == kRubyClose)) {
       inRuby = c == kRubyOpen;
       inReading = false;
@@ -58,8 +59,8 @@ void setTextStreamOverride(std::string_view target) { textStream.override = targ
 std::string streamLine(std::string_view name, std::string_view text) {
   const std::string page = plainPage(text);
   if (page.empty()) return {};
-  std::string line = name.empty() ? std::string() : sjis_to_utf8(std::string(name)) + ": ";
-  return line + sjis_to_utf8(page);
+  std::string line = name.empty() ? std::string() : gameToUtf8(name) + ": ";
+  return line + gameToUtf8(page);
 }
 
 void streamPage(std::string_view name, std::string_view text) {

@@ -7,7 +7,7 @@
 
 #include "base/report.h"
 #include "base/settings.h"
-#include "base/sjis.h"
+#include "base/encoding.h"
 #include "base/textconv.h"
 #include "render/input/buttons.h"
 #include "script/modes.h"
@@ -49,14 +49,14 @@ bool backendReady() {
   voicing.tried = true;
   std::string error;
   voicing.backend = platform::openSpeech(error);
-  if (!voicing.backend) printError(messageText(Message::NoSpeech) + utf8_to_sjis(error));
+  if (!voicing.backend) printError(messageText(Message::NoSpeech) + utf8ToGame(error));
   return voicing.backend != nullptr;
 }
 
 // Engine text, aloud; unless queued, it cuts what is being said.
 void say(const std::string& text, bool queued = false) {
   if (text.empty() || !backendReady()) return;
-  voicing.backend->speak(sjis_to_utf8(text), !queued);
+  voicing.backend->speak(gameToUtf8(text), !queued);
   setDucked(true);
 }
 
@@ -79,8 +79,9 @@ std::string pictureLabel(std::string_view name) {
   size_t extension = std::string::npos;
   for (size_t i = 0; i < name.size(); ++i) {
     const char c = name[i];
-    if (isLeadByte(c) && i + 1 < name.size()) {
-      label.append(name.substr(i++, 2));
+    if (const size_t n = charLength(name, i); n > 1) {
+      label.append(name.substr(i, n));
+      i += n - 1;
     } else if (c == '/' || c == '\\') {
       label.clear();
       extension = std::string::npos;
@@ -110,7 +111,7 @@ void followSelfVoicing(bool announced) {
   if (!on()) {
     if (voicing.backend) voicing.backend->stop();
     if (announced && setting(K::SelfVoicing) == kVoicingOff && backendReady())
-      voicing.backend->speak(sjis_to_utf8(messageText(Message::VoicingOff)), true);
+      voicing.backend->speak(gameToUtf8(messageText(Message::VoicingOff)), true);
     setDucked(false);
     return;
   }

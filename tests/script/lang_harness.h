@@ -29,7 +29,7 @@ inline std::vector<std::string>& shown() {
 // Numbers as integers when they are, texts converted back to UTF-8.
 inline std::string describe(const ScriptValue& v) {
   if (v.kind == kKindInvalid) return "<invalid>";
-  if (v.kind == kKindString) return sjis_to_utf8(v.text);
+  if (v.kind == kKindString) return gameToUtf8(v.text);
   char buf[64];
   if (std::trunc(v.number) == v.number && std::fabs(v.number) < 1e15) std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(v.number));
   else std::snprintf(buf, sizeof buf, "%g", v.number);
@@ -68,7 +68,7 @@ class LangTest : public ::testing::Test {
   }
   // The error boxes so far, in UTF-8; the log starts afresh.
   std::string takeLog() {
-    std::string s = sjis_to_utf8(test::readFile("Information.txt"));
+    std::string s = gameToUtf8(test::readFile("Information.txt"));
     std::remove("Information.txt");
     return s;
   }

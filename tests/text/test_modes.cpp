@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "base/encoding.h"
 #include "base/report.h"
 #include "resource/packer.h"
 #include "script/loader.h"
@@ -113,6 +114,16 @@ TEST_F(BacklogRing, EntryTextKeepsAtMost1023Bytes) {
   appendEntryText(utf8_to_sjis(repeat("あ", 20)));
   const std::string_view t = entryText(currentEntry());
   EXPECT_EQ(t.size(), 1022u);  // a half character is never kept
+}
+
+TEST_F(BacklogRing, AUnicodeGameKeepsNoPartOfACharacter) {
+  setGameEncoding(GameEncoding::Utf8);
+  appendEntryText(std::string(1002, 'a'));  // 20 bytes of room for 4-byte characters
+  appendEntryText(repeat("😀", 6) + "x");
+  EXPECT_EQ(entryText(currentEntry()).size(), 1022u);
+  appendEntryText("é");
+  EXPECT_EQ(entryText(currentEntry()).substr(1002), repeat("😀", 5));
+  setGameEncoding(GameEncoding::ShiftJis);
 }
 
 TEST_F(BacklogRing, ClosingAnEntryClearsTheAutoTimeAndThePageCount) {

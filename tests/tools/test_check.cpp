@@ -5,6 +5,7 @@
 #include "bindings/library_commands.h"
 #include "check.h"
 #include "check_internal.h"
+#include "base/encoding.h"
 #include "script/interp.h"
 #include "support/tempdir.h"
 
@@ -13,11 +14,12 @@ namespace {
 
 // Findings as "file:line: message" lines, errors and warnings marked.
 std::vector<std::string> check(const std::vector<std::pair<std::string, std::string>>& scripts,
-                               const std::vector<std::string>& resources = {}) {
+                               const std::vector<std::string>& resources = {}, bool utf8 = false) {
   test::TempDir dir;
   for (const auto& [name, text] : scripts) test::writeFile("game/script/" + name, text);
   for (const auto& r : resources) test::writeFile(r, "x");
   CheckOptions o;
+  o.utf8 = utf8;
   o.gameSource = dir.path() / "game";
   o.archiveSources.push_back(dir.path() / "arc");
   std::vector<std::string> out;
@@ -31,6 +33,18 @@ TEST(Checker, ACleanGameHasNoFindings) {
   EXPECT_TRUE(check({{"0.txt", "*start\nint i\ndefsub greet\ngreet\ngosub *sub\nfor %i, 1, 2\nnext\n「本文」\n\nend\n"},
                      {"sub.txt", "*sub\nreturn\n*greet\nreturn\n"}})
                   .empty());
+}
+
+TEST(Checker, AUnicodeGameTakesAnyTextAndNarrationButNotBadBytes) {
+  const std::string text = "*開始\n`Narration: with a colon.\nНарратив 中文 😀\n\nNarration without a mark\n\ngoto *開始\n中\xFF\n";
+  auto f = check({{"0.txt", text}}, {}, true);
+  std::vector<std::string> expect = {
+      "script/0.txt:5 E unknown command Narration (a text line that begins with a Latin letter starts with `)",
+      "script/0.txt:8:2 E the byte 0xFF is not UTF-8 (save the file as UTF-8)",
+  };
+  EXPECT_EQ(f, expect);
+  EXPECT_FALSE(unicodeGame());  // the checker leaves the engine as it found it
+  EXPECT_EQ(check({{"0.txt", "한국\n"}}).at(0), "script/0.txt:1:1 E '한' (U+D55C) has no code in code page 932");
 }
 
 TEST(Checker, LabelsAreCheckedAcrossScriptsAllAtOnce) {

@@ -184,7 +184,7 @@ bool dropEvent(WaitMode mode, InputEvent& out) {
   std::vector<std::string> files = platform::takeDroppedFiles();
   if (mode != WaitMode::DragDrop || files.empty()) return false;
   out = event(259, 259, 259);
-  out.text = utf8_to_sjis(files.front());
+  out.text = utf8ToGame(files.front());
   return true;
 }
 

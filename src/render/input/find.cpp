@@ -1,6 +1,7 @@
 #include "render/input/find.h"
 
 #include "base/pump.h"
+#include "base/encoding.h"
 #include "base/sjis.h"
 #include "base/textconv.h"
 #include "platform/input.h"
@@ -98,7 +99,7 @@ void toggleFindWholeWord() { findState.box.wholeWord = !findState.box.wholeWord;
 void toggleFindDown() { findState.box.down = !findState.box.down; }
 
 void findTypeText(const std::string& utf8) {
-  const std::string add = utf8_to_sjis(utf8);
+  const std::string add = utf8ToGame(utf8);
   if (findState.box.text.size() + add.size() < kFindBufferSize) findState.box.text += add;
 }
 
@@ -108,7 +109,7 @@ void findBackspace() {
   if (t.empty()) return;
   while (i < t.size()) {
     last = i;
-    i += isLeadByte(t[i]) && i + 1 < t.size() ? 2 : 1;
+    i += charLength(t, i);
   }
   t.erase(last);
 }

@@ -93,7 +93,7 @@ void cmd_sleep(CommandContext c) {
 }
 
 void cmd_setClipboard(CommandContext c) {
-  platform::setClipboardText(sjis_to_utf8(stringArg(c, 1)));
+  platform::setClipboardText(gameToUtf8(stringArg(c, 1)));
 }
 
 void cmd_findText(CommandContext) {

@@ -1,0 +1,1 @@
+function wrap(s) { return "«" + s + "»" + s.len(); }
