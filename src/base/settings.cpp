@@ -123,6 +123,8 @@ constexpr SettingRow kSettingTable[] = {
     {K::Gamepad, {"Gamepad", F::Number, 1, nullptr}},
     // Where each finished page's text goes: "stdout", "clipboard" or a file; empty: nowhere.
     {K::TextStream, {"TextStream", F::Text, 0, ""}},
+    // The player's language for the engine's own windows: "en", "ja", or empty for the game's.
+    {K::Language, {"Language", F::Text, 0, ""}},
 };
 static_assert(std::size(kSettingTable) == kSettingKeyCount, "one row per settings key");
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/settings.h"
-#include "base/textconv.h"
+#include "render/messages.h"
 
 namespace velmora::render {
 namespace {
@@ -45,8 +45,8 @@ void openSystemMenu() {
 
 std::vector<MenuItem> systemMenuItems() {
   const SystemMenuState s = systemMenuState();
-  return {{1001, sj("メニューバー表示"), s.showChecked, false, false},
-          {1002, sj("メニューバー固定"), s.lockChecked, false, s.lockGreyed}};
+  return {{1001, uiText(UiText::ShowMenuBar), s.showChecked, false, false},
+          {1002, uiText(UiText::LockMenuBar), s.lockChecked, false, s.lockGreyed}};
 }
 
 MenuBarLayout menuBarLayout(int windowWidth) {
