@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "base/settings.h"
+#include "base/textconv.h"
+#include "platform/window.h"
 #include "render/messages.h"
 
 namespace velmora::render {
@@ -32,7 +34,9 @@ void pick(const MenuItem& item) {
 const MenuBarInteraction& menuBarInteraction() { return barInteraction; }
 
 bool menuBarVisible() {
-  return barInteraction.forced || menuBar().shown || (setting(K::FullScreen) == 0 && setting(K::WindowMenu) != 0 && setting(K::MenuLock1) != 0);
+  const bool attached = !platform::kWindowIsCanvas && setting(K::FullScreen) == 0 && setting(K::WindowMenu) != 0 &&
+                        setting(K::MenuLock1) != 0;
+  return barInteraction.forced || menuBar().shown || attached;
 }
 
 void closeMenuDropdown() { barInteraction = MenuBarInteraction{}; }
