@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "base/language.h"
 #include "base/textconv.h"
 
 namespace velmora::audio {
@@ -21,8 +22,25 @@ constexpr const char* kMessages[] = {
 };
 static_assert(std::size(kMessages) == static_cast<size_t>(Message::Count), "one text per message");
 
+// An English UI adds these lines to the reports; empty for a fragment.
+constexpr const char* kEnglish[] = {
+    "Could not create a thread.",  // ThreadNotCreated
+    "The sound thread did not end properly.",  // ThreadDidNotEnd
+    "Could not allocate memory.",  // NoMemory
+    "Could not create the callback.",  // CallbackNotCreated
+    "Could not get the sound's information.",  // NoInformation
+    "Unsupported format.",  // UnsupportedFormat
+    "Wrong number of playback arguments.",  // BadPlayInfoCount
+    "Cannot open the sound device; continuing without sound.",  // NoSoundDevice
+};
+static_assert(std::size(kEnglish) == std::size(kMessages), "one English line per message");
+static_assert(plainAscii(kEnglish), "English texts are plain ASCII");
+
 }  // namespace
 
-const std::string& messageText(Message message) { return sj(kMessages[static_cast<size_t>(message)]); }
+const std::string& messageText(Message message) {
+  const size_t i = static_cast<size_t>(message);
+  return errorLiteral(kMessages[i], kEnglish[i]);
+}
 
 }  // namespace velmora::audio

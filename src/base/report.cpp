@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/language.h"
 #include "base/state.h"
 #include "base/textconv.h"
 #include "platform/platform.h"
@@ -75,7 +76,7 @@ std::string withScriptContext(std::string_view message) {
 void reportError(std::string_view message) { showErrorBox(withScriptContext(message)); }
 
 void printError(std::string_view message) {
-  std::string text = gameToUtf8(withScriptContext(message));  // the console speaks UTF-8 here
+  std::string text = gameToUtf8(withEnglishLines(withScriptContext(message)));  // the console speaks UTF-8 here
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
@@ -83,12 +84,13 @@ void printError(std::string_view message) {
 
 ErrorReporter reporterForMode(int mode) { return mode == 0 ? printError : reportError; }
 
-void showErrorBox(std::string_view text) {
+void showErrorBox(std::string_view message) {
+  const std::string text = withEnglishLines(message);
   appendToLog(text);
   box(platform::BoxKind::Error, "Error", text, {}, {});
 }
 
-void logInformation(std::string_view text) { appendToLog(text); }
+void logInformation(std::string_view text) { appendToLog(withEnglishLines(text)); }
 
 int confirmYesNo(std::string_view text) {
   return box(platform::BoxKind::YesNo, "Confirm", text, {}, {});

@@ -129,6 +129,8 @@ constexpr SettingRow kSettingTable[] = {
     // Pages and selected buttons read aloud: 0 off, 1 on, 2 never (the game
     // voices itself; V and R stay its keys).
     {K::SelfVoicing, {"SelfVoicing", F::Number, 0, nullptr}},
+    // The player's language for the engine's own windows: "en", "ja", or empty for the game's.
+    {K::Language, {"Language", F::Text, 0, ""}},
 };
 static_assert(std::size(kSettingTable) == kSettingKeyCount, "one row per settings key");
 

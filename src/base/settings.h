@@ -26,7 +26,7 @@ enum class SettingKey : uint8_t {
   VoMute, SysVoVolume, SysVoMute, VoiceCancel, VoiceWait, BgmVolDown, BgmMax, BgmMin, SeVolDown,
   SeMax, SeMin, FadeVolDown, CursorFile, WallPaper,
   // The engine's own, after the keys every older file has.
-  Gamepad, TextStream, SharpText, SelfVoicing, Count
+  Gamepad, TextStream, SharpText, SelfVoicing, Language, Count
 };
 constexpr size_t kSettingKeyCount = static_cast<size_t>(SettingKey::Count);
 

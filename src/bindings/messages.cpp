@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "base/language.h"
 #include "base/textconv.h"
 
 namespace velmora::bindings {
@@ -33,8 +34,37 @@ constexpr const char* kMessages[] = {
 };
 static_assert(std::size(kMessages) == static_cast<size_t>(Message::Count), "one text per message");
 
+// An English UI adds these lines to the reports; empty for a fragment.
+constexpr const char* kEnglish[] = {
+    "Wrong number of arguments.",  // WrongArgumentCount
+    "This command is not available in this build.",  // NotInThisBuild
+    "Could not allocate memory.",  // OutOfMemory
+    "The numeric variable is not valid.",  // BadNumericVariable
+    "The string variable is not valid.",  // BadStringVariable
+    "The argument type is not valid.",  // BadArgumentType
+    "The result is not a string.",  // ResultNotString
+    "Function calls nest too deeply.",  // CallsTooDeepBefore
+    "",  // CallsTooDeepAfter
+    "The Squirrel runtime was not found; please install the Debian package named above.",  // SquirrelMissingBefore
+    "",  // SquirrelMissingAfter
+    "Could not load the script.",  // NotLoaded
+    "Could not run the script.",  // NotRun
+    "The second argument is not one character.",  // SecondArgumentNotOneCharacter
+    "The path could not be read.",  // BadPath
+    "Could not create the folder.",  // FolderNotCreated
+    "Could not load the library.",  // LibraryNotLoaded
+    "The first argument is not a string.",  // FirstArgumentNotString
+    "The second argument is not a string.",  // SecondArgumentNotString
+    "The third argument's numeric variable is not valid.",  // ThirdArgumentNotNumericVariable
+};
+static_assert(std::size(kEnglish) == std::size(kMessages), "one English line per message");
+static_assert(plainAscii(kEnglish), "English texts are plain ASCII");
+
 }  // namespace
 
-const std::string& messageText(Message message) { return sj(kMessages[static_cast<size_t>(message)]); }
+const std::string& messageText(Message message) {
+  const size_t i = static_cast<size_t>(message);
+  return errorLiteral(kMessages[i], kEnglish[i]);
+}
 
 }  // namespace velmora::bindings

@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "base/language.h"
 #include "base/textconv.h"
 
 namespace velmora::movie {
@@ -20,8 +21,24 @@ constexpr const char* kMessages[] = {
 };
 static_assert(std::size(kMessages) == static_cast<size_t>(Message::Count), "one text per message");
 
+// An English UI adds these lines to the reports; empty for a fragment.
+constexpr const char* kEnglish[] = {
+    "Could not open the movie.",  // NotOpenedJoined
+    "Could not open the movie.",  // NotOpened
+    "Could not create a thread.",  // ThreadNotCreated
+    "Could not read the file.",  // FileNotRead
+    "The movie format is not valid.",  // BadFormat
+    "The movie thread did not end properly.",  // ThreadDidNotEnd
+    "No picture is loaded (ifList).",  // NoPictureForList
+};
+static_assert(std::size(kEnglish) == std::size(kMessages), "one English line per message");
+static_assert(plainAscii(kEnglish), "English texts are plain ASCII");
+
 }  // namespace
 
-const std::string& messageText(Message message) { return sj(kMessages[static_cast<size_t>(message)]); }
+const std::string& messageText(Message message) {
+  const size_t i = static_cast<size_t>(message);
+  return errorLiteral(kMessages[i], kEnglish[i]);
+}
 
 }  // namespace velmora::movie

@@ -6,6 +6,7 @@
 #include "base/settings.h"
 #include "base/textconv.h"
 #include "platform/window.h"
+#include "render/messages.h"
 
 namespace velmora::render {
 namespace {
@@ -76,7 +77,7 @@ void formatPresetLabels(std::array<SizePreset, kPresetCount>& presets, int resol
     char buf[32];
     std::snprintf(buf, sizeof buf, "%4dx%4d", p.width, p.height);
     p.label = buf;
-    if (p.width == resolution) p.label += sj("(等倍)");
+    if (p.width == resolution) p.label += uiText(UiText::ActualSize);
   }
 }
 

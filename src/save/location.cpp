@@ -80,12 +80,12 @@ struct RootChoice {
 // Yes/No/Cancel (6/7/2), then the second question, until one is answered.
 MarkerContent askSaveLocation(std::string_view maker, std::string_view game) {
   for (;;) {
-    int answer = confirmYesNoCancel(messageText(Message::AskSaveLocation));
+    int answer = confirmYesNoCancel(questionText(Message::AskSaveLocation));
     if (answer == platform::kAnswerYes) {
-      if (confirmYesNo(messageText(Message::CreateInDocuments) + documentsRoot(maker, game)) == platform::kAnswerYes)
+      if (confirmYesNo(questionText(Message::CreateInDocuments) + documentsRoot(maker, game)) == platform::kAnswerYes)
         return MarkerContent::Documents;
     } else if (answer == platform::kAnswerNo) {
-      if (confirmYesNo(messageText(Message::CreateInGameFolder)) == platform::kAnswerYes) return MarkerContent::GameFolder;
+      if (confirmYesNo(questionText(Message::CreateInGameFolder)) == platform::kAnswerYes) return MarkerContent::GameFolder;
     } else {
       return MarkerContent::Quit;
     }
@@ -168,11 +168,11 @@ InheritanceChoice chooseByBoxes(const std::vector<std::string>& games) {
   for (;;) {
     for (size_t i = 0; i < games.size(); ++i) {
       if (quitRequest) return InheritanceChoice{true, -1};
-      if (confirmYesNo(messageText(Message::InheritQuestionBefore) + games[i] +
-          messageText(Message::InheritQuestionAfter)) == platform::kAnswerYes)
+      if (confirmYesNo(questionText(Message::InheritQuestionBefore) + games[i] +
+          questionText(Message::InheritQuestionAfter)) == platform::kAnswerYes)
         return InheritanceChoice{false, static_cast<int>(i)};
     }
-    if (confirmYesNo(messageText(Message::SkipInheritance)) == platform::kAnswerYes) return InheritanceChoice{};
+    if (confirmYesNo(questionText(Message::SkipInheritance)) == platform::kAnswerYes) return InheritanceChoice{};
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "base/language.h"
 #include "base/textconv.h"
 
 namespace velmora::save {
@@ -45,8 +46,48 @@ constexpr const char* kMessages[] = {
 };
 static_assert(std::size(kMessages) == static_cast<size_t>(Message::Count), "one text per message");
 
+// The English of each: the questions' own text with an English UI, an
+// error's added line; empty for a fragment.
+constexpr const char* kEnglish[] = {
+    "Could not allocate memory for the screenshot.",  // ScreenshotNoMemory
+    "Keep the save data in Documents?\n"
+    "\n"
+    "With Documents, games of the same maker whose save data is there\n"
+    "can pass some of their settings on to this one.\n",  // AskSaveLocation
+    "Create the save data in Documents?\n",  // CreateInDocuments
+    "Create the save data in the game folder?",  // CreateInGameFolder
+    "", "", "", "", "", "", "",  // WhyFirstAnswer .. DocumentsFolderIs: the log's own lines
+    "Carry over the settings of \"",  // InheritQuestionBefore
+    "\"?",  // InheritQuestionAfter
+    "Start without carrying over any settings?",  // SkipInheritance
+    "",  // WhySaveDirOption
+    "Could not read the file.",  // ReadFailed
+    "Could not allocate memory for the file.",  // NoMemoryFor
+    "The file could not be read and was moved aside; settings start from their defaults.",  // MovedAsideBefore
+    "",  // MovedAsideAfter
+    "The file could not be read or moved aside; settings are not saved in this run.",  // NotMovedAside
+    "There is no comment.",  // NoComment
+    "The data could not be decoded.",  // DataNotDecoded
+    "createImage: could not allocate memory.",  // CreateImageNoMemory
+    "Could not allocate the picture.",  // ImageNotAllocated
+    "The file is not valid.",  // BadFile
+    "Could not create the folder.",  // FolderNotCreated
+    "The label does not exist.",  // LabelMissing
+    "Saving failed.",  // SaveFailed
+};
+static_assert(std::size(kEnglish) == std::size(kMessages), "one English text per message");
+static_assert(plainAscii(kEnglish), "English texts are plain ASCII");
+
 }  // namespace
 
-const std::string& messageText(Message message) { return sj(kMessages[static_cast<size_t>(message)]); }
+const std::string& messageText(Message message) {
+  const size_t i = static_cast<size_t>(message);
+  return errorLiteral(kMessages[i], kEnglish[i]);
+}
+
+const std::string& questionText(Message message) {
+  const size_t i = static_cast<size_t>(message);
+  return uiLiteral(kMessages[i], kEnglish[i]);
+}
 
 }  // namespace velmora::save

@@ -37,5 +37,7 @@ enum class Message {
 };
 
 const std::string& messageText(Message message);
+// A question the engine asks (the first-run and inheritance ones), in the UI's language.
+const std::string& questionText(Message message);
 
 }  // namespace velmora::save

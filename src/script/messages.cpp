@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "base/language.h"
 #include "base/textconv.h"
 
 namespace velmora::script {
@@ -41,8 +42,45 @@ constexpr const char* kMessages[] = {
 };
 static_assert(std::size(kMessages) == static_cast<size_t>(Message::Count), "one text per message");
 
+// An English UI adds these lines to the reports; empty for a fragment.
+constexpr const char* kEnglish[] = {
+    "Wrong number of arguments.",  // WrongArgumentCount
+    "Unknown command.",  // UnknownCommand
+    "Could not allocate memory.",  // OutOfMemory
+    "The label does not exist.",  // LabelMissing
+    "gosub nests too deeply.",  // GosubTooDeepBefore
+    "",  // GosubTooDeepAfter
+    "return without a gosub.",  // ReturnWithoutGosub
+    "The expression is not valid.",  // BadCondition
+    "The second argument is not one character.",  // SecondArgumentNotOneCharacter
+    "The value's type does not fit the variable.",  // AssignedTypeMismatch
+    "This is not an assignment.",  // NotAnAssignment
+    "The assignment operator is not valid.",  // BadAssignmentOperator
+    "Read-mark check failed.",  // ReadMarkMismatch
+    "The string is too long.",  // StringTooLongBefore
+    "",  // StringTooLongAfter
+    "The path could not be read.",  // BadPath
+    "Could not create the folder.",  // FolderNotCreated
+    "The line number is out of range.",  // LineOutOfRange
+    "The list index is out of range.",  // ListIndexOutOfRange
+    "The file is not valid.",  // BadFile
+    "Could not allocate memory for the script.",  // ScriptMemoryFailed
+    "Reading the script failed.",  // ScriptReadFailed
+    "The label name is not valid.",  // BadLabelName
+    "The label is defined twice.",  // DuplicateLabel
+    "The script file's hash is not valid.",  // BadScriptHash
+    "",  // FramesLeftOutBefore
+    "",  // FramesLeftOutAfter
+    "The start script could not be loaded.",  // StartScriptMissing
+};
+static_assert(std::size(kEnglish) == std::size(kMessages), "one English line per message");
+static_assert(plainAscii(kEnglish), "English texts are plain ASCII");
+
 }  // namespace
 
-const std::string& messageText(Message message) { return sj(kMessages[static_cast<size_t>(message)]); }
+const std::string& messageText(Message message) {
+  const size_t i = static_cast<size_t>(message);
+  return errorLiteral(kMessages[i], kEnglish[i]);
+}
 
 }  // namespace velmora::script

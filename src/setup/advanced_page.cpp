@@ -6,6 +6,7 @@
 #include "base/state.h"
 #include "base/textconv.h"
 #include "save/location.h"
+#include "setup/messages.h"
 #include "setup/toolkit.h"
 
 namespace velmora::setup {
@@ -81,19 +82,19 @@ enum ControlId { kList = 1, kLess = 2, kMore = 3, kDefault = 4, kOk = 5, kCancel
 
 Dialog pageWindow() {
   Dialog d;
-  d.title = sj("詳細設定");
+  d.title = uiText(UiText::AdvancedTitle);
   d.width = 400, d.height = 310;
-  auto add = [&](ControlKind kind, int id, render::Rect r, const char* utf8) {
+  auto add = [&](ControlKind kind, int id, render::Rect r, const std::string& text) {
     Control c;
-    c.kind = kind, c.id = id, c.rect = r, c.text = sj(utf8);
+    c.kind = kind, c.id = id, c.rect = r, c.text = text;
     d.controls.push_back(c);
   };
   add(ControlKind::ListBox, kList, {10, 10, 390, 274}, "");
-  add(ControlKind::Button, kLess, {10, 282, 50, 302}, "－");
-  add(ControlKind::Button, kMore, {56, 282, 96, 302}, "＋");
-  add(ControlKind::Button, kDefault, {102, 282, 172, 302}, "既定値");
-  add(ControlKind::Button, kOk, {220, 282, 300, 302}, "OK");
-  add(ControlKind::Button, kCancel, {310, 282, 390, 302}, "キャンセル");
+  add(ControlKind::Button, kLess, {10, 282, 50, 302}, sj("－"));
+  add(ControlKind::Button, kMore, {56, 282, 96, 302}, sj("＋"));
+  add(ControlKind::Button, kDefault, {102, 282, 172, 302}, uiText(UiText::DefaultValue));
+  add(ControlKind::Button, kOk, {220, 282, 300, 302}, std::string("OK"));
+  add(ControlKind::Button, kCancel, {310, 282, 390, 302}, uiText(UiText::Cancel));
   return d;
 }
 

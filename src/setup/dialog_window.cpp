@@ -8,7 +8,9 @@
 #include "base/state.h"
 #include "base/textconv.h"
 #include "platform/platform.h"
+#include "render/messages.h"
 #include "setup/advanced_page.h"
+#include "setup/messages.h"
 #include "setup/startup_dialog.h"
 #include "setup/toolkit.h"
 
@@ -22,38 +24,39 @@ enum ControlId {
   kPreset0 = 300, kFitWindow = 400, kNote = 500, kToolButton = 600, kStartButton = 601, kEndButton = 602, kAgain = 700,
 };
 
-Control make(ControlKind kind, int id, render::Rect r, const char* utf8) {
+Control make(ControlKind kind, int id, render::Rect r, const std::string& text = {}) {
   Control c;
-  c.kind = kind, c.id = id, c.rect = r, c.text = sj(utf8);
+  c.kind = kind, c.id = id, c.rect = r, c.text = text;
   return c;
 }
 
 render::Rect at(int x, int y, int w, int h) { return {x, y, x + w, y + h}; }
 
+// The labels the dialog shares with the window menu.
+const std::string& menuText(render::UiText text) { return render::uiText(text); }
+
 Dialog buildWindow(const StartupDialog& m) {
   Dialog d;
-  d.title = sj("起動設定");
+  d.title = uiText(UiText::StartupTitle);
   d.width = 530, d.height = 200;
   // Controls inside a group box are placed relative to it.
   const int gx = 10, gy = 10, rx = 10, ry = 60;
-  d.controls.push_back(make(ControlKind::GroupBox, kGroupMode, at(gx, gy, 510, 40), "スクリーンモード"));
-  d.controls.push_back(make(ControlKind::Radio, kWindowRadio, at(gx + 10, gy + 20, 95, 16), "ウィンドウ"));
-  d.controls.push_back(make(ControlKind::Radio, kFullRadio, at(gx + 110, gy + 20, 120, 16), "フルスクリーン"));
+  d.controls.push_back(make(ControlKind::GroupBox, kGroupMode, at(gx, gy, 510, 40), menuText(render::UiText::ScreenMode)));
+  d.controls.push_back(make(ControlKind::Radio, kWindowRadio, at(gx + 10, gy + 20, 95, 16), menuText(render::UiText::WindowMode)));
+  d.controls.push_back(make(ControlKind::Radio, kFullRadio, at(gx + 110, gy + 20, 120, 16), menuText(render::UiText::FullScreenMode)));
   if (m.aspectApplies) {
-    d.controls.push_back(make(ControlKind::Radio, kFourThree, at(gx + 310, gy + 20, 95, 16), "４：３比率"));
-    d.controls.push_back(make(ControlKind::Radio, kSixteenNine, at(gx + 410, gy + 20, 95, 16), "１６：９比率"));
+    d.controls.push_back(make(ControlKind::Radio, kFourThree, at(gx + 310, gy + 20, 95, 16), uiText(UiText::FourThree)));
+    d.controls.push_back(make(ControlKind::Radio, kSixteenNine, at(gx + 410, gy + 20, 95, 16), uiText(UiText::SixteenNine)));
   }
-  d.controls.push_back(make(ControlKind::GroupBox, kGroupResolution, at(rx, ry, 510, 110), "スクリーン解像度"));
+  d.controls.push_back(make(ControlKind::GroupBox, kGroupResolution, at(rx, ry, 510, 110), uiText(UiText::ScreenResolution)));
   for (int i = 0; i < render::kPresetCount; ++i)
-    d.controls.push_back(make(ControlKind::Radio, kPreset0 + i, at(rx + (i % 5) * 100 + 10, ry + (i / 5) * 20 + 20, 98, 16), ""));
-  d.controls.push_back(make(ControlKind::Check, kFitWindow, at(rx + 10, ry + 60, 400, 16), "ウィンドウサイズをスクリーン解像度に合わせる"));
-  d.controls.push_back(make(ControlKind::Static, kNote, at(rx + 10, ry + 80, 490, 24),
-                            "高解像度ではＰＣに通常より高いスペックが求められますので、予めご注意下さい。\n"
-                            "DBD(Dot By Dot)はディスプレイの１ドットに画像の１ピクセルを表示する事です。"));
-  d.controls.push_back(make(ControlKind::Button, kToolButton, at(240, 175, 80, 20), "詳細設定"));
-  d.controls.push_back(make(ControlKind::Button, kStartButton, at(350, 175, 80, 20), "起動"));
-  d.controls.push_back(make(ControlKind::Button, kEndButton, at(440, 175, 80, 20), "終了"));
-  d.controls.push_back(make(ControlKind::Check, kAgain, at(10, 180, 225, 16), "次回起動時に起動設定画面を表示する"));
+    d.controls.push_back(make(ControlKind::Radio, kPreset0 + i, at(rx + (i % 5) * 100 + 10, ry + (i / 5) * 20 + 20, 98, 16)));
+  d.controls.push_back(make(ControlKind::Check, kFitWindow, at(rx + 10, ry + 60, 400, 16), uiText(UiText::FitWindow)));
+  d.controls.push_back(make(ControlKind::Static, kNote, at(rx + 10, ry + 80, 490, 24), uiText(UiText::HighResolutionNote)));
+  d.controls.push_back(make(ControlKind::Button, kToolButton, at(240, 175, 80, 20), uiText(UiText::AdvancedButton)));
+  d.controls.push_back(make(ControlKind::Button, kStartButton, at(350, 175, 80, 20), uiText(UiText::StartButton)));
+  d.controls.push_back(make(ControlKind::Button, kEndButton, at(440, 175, 80, 20), uiText(UiText::EndButton)));
+  d.controls.push_back(make(ControlKind::Check, kAgain, at(10, 180, 225, 16), uiText(UiText::ShowAgain)));
   return d;
 }
 
@@ -162,7 +165,8 @@ void runStartupDialog(int w, int h, int k, bool f) {
     const bool start = !runOptions().answerGiven || runOptions().answer == platform::kAnswerYes;
     std::fprintf(stderr, "[%s] FullScreen %d, ScreenAspect %d, Resolution %d, ResolutionWindow %d, StartingSetUp %d -> %s\n",
                  gameToUtf8(d.title).c_str(), setting(K::FullScreen), setting(K::ScreenAspect), setting(K::Resolution),
-                 setting(K::ResolutionWindow), setting(K::StartingSetUp), start ? "起動" : "終了");
+                 setting(K::ResolutionWindow), setting(K::StartingSetUp),
+                 gameToUtf8(uiText(start ? UiText::StartButton : UiText::EndButton)).c_str());
     if (start) {
       pressStart(m);
     } else {

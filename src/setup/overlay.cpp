@@ -12,6 +12,7 @@
 #include "render/render.h"
 #include "render/window/menu_bar.h"
 #include "setup/font.h"
+#include "setup/messages.h"
 
 namespace velmora::setup {
 namespace {
@@ -138,12 +139,12 @@ void drawTooltip(int width, int height) {
   tip.text(left + 5, top + 4, t.text, kTipInk);
 }
 
-void drawCheck(Piece& p, const Rect& r, bool on, const char* label) {
+void drawCheck(Piece& p, const Rect& r, bool on, UiText label) {
   const Rect b{r.left, r.top + 2, r.left + 12, r.top + 14};
   p.fill(b, kInk);
   p.frame(b, kTipInk);
   if (on) p.fill({b.left + 3, b.top + 3, b.right - 3, b.bottom - 3}, kTipInk);
-  p.text(b.right + 4, r.top + 2, sj(label), kTipInk);
+  p.text(b.right + 4, r.top + 2, uiText(label), kTipInk);
 }
 
 void drawFindBox() {
@@ -153,19 +154,19 @@ void drawFindBox() {
   Piece p(box);
   p.fill(box, kBoxFace);
   p.frame(box, kTipInk);
-  p.text(box.left + 10, box.top + 8, sj("検索する文字列:"), kTipInk);
+  p.text(box.left + 10, box.top + 8, uiText(UiText::FindWhat), kTipInk);
   const Rect field = toWindow(render::findControlRect(render::kFindField));
   p.fill(field, kInk);
   p.frame(field, kGreyInk);
   p.text(field.left + 4, field.top + 4, f.text, kTipInk);
-  drawCheck(p, toWindow(render::findControlRect(render::kFindWholeWordBox)), f.wholeWord, "単語単位で探す");
-  drawCheck(p, toWindow(render::findControlRect(render::kFindDownBox)), f.down, "下へ検索");
-  const std::pair<int, const char*> buttons[] = {{render::kFindNextButton, "次を検索"}, {render::kFindCancelButton, "キャンセル"}};
+  drawCheck(p, toWindow(render::findControlRect(render::kFindWholeWordBox)), f.wholeWord, UiText::WholeWord);
+  drawCheck(p, toWindow(render::findControlRect(render::kFindDownBox)), f.down, UiText::FindDown);
+  const std::pair<int, UiText> buttons[] = {{render::kFindNextButton, UiText::FindNext}, {render::kFindCancelButton, UiText::Cancel}};
   for (const auto& [id, label] : buttons) {
     const Rect r = toWindow(render::findControlRect(id));
     p.fill(r, f.hot == id ? 0xFFD8E6F8 : 0xFFE1E1E1);
     p.frame(r, kGreyInk);
-    p.text(r.left + (r.width() - textWidth(sj(label), 12)) / 2, r.top + 4, sj(label), kTipInk);
+    p.text(r.left + (r.width() - textWidth(uiText(label), 12)) / 2, r.top + 4, uiText(label), kTipInk);
   }
 }
 

@@ -9,6 +9,7 @@
 #include "base/textconv.h"
 #include "platform/platform.h"
 #include "platform/window.h"
+#include "render/messages.h"
 #include "save/settings_file.h"
 
 namespace velmora::setup {
@@ -31,7 +32,7 @@ void computePresets(StartupDialog& d) {
   d.presets = render::presetsFor(d.designWidth, d.designHeight, d.aspectApplies && setting(K::ScreenAspect) == 1);
   render::formatPresetLabels(d.presets, -1);
   for (render::SizePreset& p : d.presets)
-    if (p.width == d.designWidth || (d.pictureFlag && p.width == d.pictureWidth)) p.label += sj("(等倍)");
+    if (p.width == d.designWidth || (d.pictureFlag && p.width == d.pictureWidth)) p.label += render::uiText(render::UiText::ActualSize);
 }
 
 void computeFit(StartupDialog& d, const MachineFacts& m) {

@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "base/language.h"
 #include "base/textconv.h"
 
 namespace velmora::text {
@@ -23,8 +24,24 @@ constexpr const char* kMessages[] = {
 };
 static_assert(std::size(kMessages) == static_cast<size_t>(Message::Count), "one text per message");
 
+// An English UI adds these lines to the reports; empty for a fragment.
+constexpr const char* kEnglish[] = {
+    "No picture is loaded.",  // NoPicture
+    "The ruby markup is not valid.",  // BadRuby
+    "Ruby text crosses a row.",  // RubyAcrossRows
+    "A script of the backlog no longer exists.",  // ScriptGone
+    "",  // MoreScriptsGoneBefore
+    "",  // MoreScriptsGoneAfter
+    "The label does not exist.",  // LabelMissing
+};
+static_assert(std::size(kEnglish) == std::size(kMessages), "one English line per message");
+static_assert(plainAscii(kEnglish), "English texts are plain ASCII");
+
 }  // namespace
 
-const std::string& messageText(Message message) { return sj(kMessages[static_cast<size_t>(message)]); }
+const std::string& messageText(Message message) {
+  const size_t i = static_cast<size_t>(message);
+  return errorLiteral(kMessages[i], kEnglish[i]);
+}
 
 }  // namespace velmora::text

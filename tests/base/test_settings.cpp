@@ -25,7 +25,7 @@ TEST_F(Settings, KeyLinesCarryEveryDefaultInItsFileForm) {
   std::string text = settingKeyLines();
   EXPECT_EQ(text.rfind("StartingSetUp = 1\r\nResolutionWindow = 1\r\n", 0), 0u);
   for (const char* line : {"\r\nMaxTextureSize = -1\r\n", "\r\nFontColor2 = 0xFFFFFF\r\nFontColor3 = 0x0\r\n",
-                           "\r\nFadeVolDown = 250\r\nCursorFile = \r\nWallPaper = \r\nGamepad = 1\r\nTextStream = \r\nSharpText = 1\r\nSelfVoicing = 0\r\n"})
+                           "\r\nFadeVolDown = 250\r\nCursorFile = \r\nWallPaper = \r\nGamepad = 1\r\nTextStream = \r\nSharpText = 1\r\nSelfVoicing = 0\r\nLanguage = \r\n"})
     EXPECT_NE(text.find(line), std::string::npos) << line;
   EXPECT_NE(text.find("\r\nFontFile = " + sj("ＭＳ ゴシック") + "\r\n"), std::string::npos);
   EXPECT_EQ(setting(K::Interpolation), 0);

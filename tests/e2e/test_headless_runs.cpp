@@ -49,6 +49,23 @@ TEST(HeadlessRuns, TheEnginesQuestionsAreAnsweredAloudAndAnEndByThemIsNotSuccess
   EXPECT_TRUE(has(r.err, "-> 起動")) << r.err;
 }
 
+// The player's English: the same questions and dialog in English; an error
+// keeps its Japanese text and gains an English line.
+TEST(HeadlessRuns, AnEnglishUiAsksInEnglishAndAddsALineToErrors) {
+  test::TempDir dir;
+  const std::string english = "VELMORA_UI_LANGUAGE=en";
+  test::Run r = packAndRun("loadSetting \"Maker\", \"Game\"\n", "", english);
+  EXPECT_EQ(r.code, 4) << r.err;
+  EXPECT_TRUE(has(r.err, "[Confirm] Keep the save data in Documents?\n")) << r.err;
+  EXPECT_TRUE(has(r.err, "Create the save data in the game folder? -> no")) << r.err;
+  r = packAndRun("screen 320, 240, 320, 0\n", "--answer no", english);
+  EXPECT_TRUE(has(r.err, "[Start-up settings] FullScreen 0, ScreenAspect 0, Resolution 320, ResolutionWindow 1, "
+                         "StartingSetUp 1 -> Quit")) << r.err;
+  r = packAndRun("screen 320, 240, 320, 2\ngoto *nowhere\n", "", english);
+  EXPECT_TRUE(has(r.err, "[Error]  *nowhereラベルが存在しません")) << r.err;
+  EXPECT_TRUE(has(r.err, "goto\nThe label does not exist.")) << r.err;
+}
+
 // --save-dir: no question, and every file the run writes lands there.
 TEST(HeadlessRuns, ASaveDirHoldsEverythingTheRunWrites) {
   test::TempDir dir;

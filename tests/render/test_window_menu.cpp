@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "script/modes.h"
+#include "base/language.h"
 #include "base/pump.h"
 #include "base/settings.h"
 #include "base/state.h"
@@ -67,14 +68,14 @@ class WindowMenuTest : public ::testing::Test {
   }
 };
 
-TEST_F(WindowMenuTest, MenuHoldsSixSubmenusWithTheirLabelsAndMarks) {
+TEST_F(WindowMenuTest, MenuHoldsSevenSubmenusWithTheirLabelsAndMarks) {
   Geometry& g = start(1920, 1080);
   setting(K::Interpolation) = 2;
   setting(K::WindowMost) = 1;
   setting(K::MenuLock1) = 0;
   const MenuModel m = buildMenu(g, {3, false});
   EXPECT_EQ(m.title, sj("画面"));
-  ASSERT_EQ(m.submenus.size(), 6u);
+  ASSERT_EQ(m.submenus.size(), 7u);
   EXPECT_EQ(m.submenus[0].label, sj("スクリーンモード"));
   EXPECT_EQ(commands(m.submenus[0]), (std::vector<int>{1, 2, 0, 3, 4}));
   EXPECT_EQ(m.submenus[0].items[4].label, sj("アスペクト比  4:3"));
@@ -93,6 +94,29 @@ TEST_F(WindowMenuTest, MenuHoldsSixSubmenusWithTheirLabelsAndMarks) {
   EXPECT_EQ(m.lockLabel, sj("＋"));
   setting(K::MenuLock1) = 1;
   EXPECT_EQ(buildMenu(g, {3, false}).lockLabel, sj("×"));
+}
+
+// The language item switches the menu itself and is kept as a setting; a
+// game that chose English is overridden by the player's Japanese.
+TEST_F(WindowMenuTest, LanguageItemSwitchesTheMenuAndIsKept) {
+  Geometry& g = start(1920, 1080);
+  const Submenu japanese = buildMenu(g, {3, false}).submenus.back();
+  EXPECT_EQ(japanese.label, sj("Language / 言語"));
+  EXPECT_EQ(commands(japanese), (std::vector<int>{kLanguageCommand, kLanguageCommand + 1}));
+  EXPECT_TRUE(japanese.items[0].checked);
+  runMenuCommand(kLanguageCommand + 1);
+  EXPECT_EQ(settingText(K::Language), "en");
+  MenuModel m = buildMenu(g, {3, false});
+  EXPECT_EQ(m.title, "Screen");
+  EXPECT_EQ(m.submenus[0].label, "Screen mode");
+  EXPECT_EQ(m.submenus[1].items[0].label, "Fixed size (1280x720)");
+  EXPECT_TRUE(m.submenus.back().items[1].checked);
+  setGameUiLanguage(UiLanguage::English);
+  runMenuCommand(kLanguageCommand);
+  EXPECT_EQ(buildMenu(g, {3, false}).submenus[0].label, sj("スクリーンモード"));
+  settingText(K::Language).clear();
+  EXPECT_EQ(buildMenu(g, {3, false}).submenus[0].label, "Screen mode");
+  setGameUiLanguage(UiLanguage::Japanese);
 }
 
 TEST_F(WindowMenuTest, SmallMonitorDropsThePresetsThatDoNotFit) {
@@ -177,7 +201,7 @@ TEST_F(WindowMenuTest, MenuBarDropsInAtTheTopEdgeAndWithAlt) {
   menuBarPointer(5);
   EXPECT_TRUE(menuBar().shown);
   EXPECT_EQ(menuBar().state, 1);
-  EXPECT_EQ(currentMenu().submenus.size(), 6u);
+  EXPECT_EQ(currentMenu().submenus.size(), 7u);
   menuBarPointer(40);
   EXPECT_FALSE(menuBar().shown);
   menuBarAlt();
@@ -208,7 +232,7 @@ TEST_F(WindowMenuTest, DrawnMenuPicksCommandsAndAltSpaceReachesTheSystemItems) {
   MenuBarLayout l = menuBarLayout(800);
   EXPECT_TRUE(pointer(kMsgLeftUp, l.title));
   l = menuBarLayout(800);
-  ASSERT_EQ(l.submenuRows.size(), 6u);
+  ASSERT_EQ(l.submenuRows.size(), 7u);
   EXPECT_TRUE(pointer(kMsgMouseMove, l.submenuRows[2]));  // window position
   l = menuBarLayout(800);
   ASSERT_EQ(l.itemRows.size(), 4u);

@@ -63,7 +63,7 @@ TEST_F(SettingsFile, TheTextEndsWithTheThreeLists) {
   std::string text = buildSettingsText();
   std::string protect = "saveProtect=0,0,1,";
   for (int i = 3; i < 100; ++i) protect += "0,";
-  EXPECT_NE(text.find("\r\nWallPaper = \r\nGamepad = 1\r\nTextStream = \r\nSharpText = 1\r\nSelfVoicing = 0\r\n" + protect + "\r\nInteger=s_a=3,\r\nString=s_b='x',\r\n"),
+  EXPECT_NE(text.find("\r\nWallPaper = \r\nGamepad = 1\r\nTextStream = \r\nSharpText = 1\r\nSelfVoicing = 0\r\nLanguage = \r\n" + protect + "\r\nInteger=s_a=3,\r\nString=s_b='x',\r\n"),
             std::string::npos);
 }
 

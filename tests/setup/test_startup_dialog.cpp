@@ -3,6 +3,7 @@
 
 #include <SDL.h>
 
+#include "base/language.h"
 #include "base/settings.h"
 #include "base/state.h"
 #include "base/textconv.h"
@@ -11,6 +12,7 @@
 #include "platform/window.h"
 #include "setup/advanced_page.h"
 #include "setup/font.h"
+#include "setup/messages.h"
 #include "setup/startup_dialog.h"
 #include "setup/toolkit.h"
 
@@ -169,13 +171,28 @@ TEST_F(StartupDialogTest, LabelsMarkTheDesignWidthAndDisabledPresetsCannotBeChos
   EXPECT_EQ(d.flags, kClose | kSettingsTool);
 }
 
+// An English game's dialog: the same model, English labels; the player's
+// choice in the settings brings the Japanese back byte for byte.
+TEST_F(StartupDialogTest, AnEnglishGameLabelsTheDialogInEnglish) {
+  EXPECT_EQ(uiText(UiText::StartupTitle), sj("起動設定"));
+  setGameUiLanguage(UiLanguage::English);
+  openDialog(d, 1280, 720, 1920, true, machine(1366, 768, 8000, false));
+  EXPECT_EQ(d.presets[5].label, "1280x 720(1:1)");
+  EXPECT_EQ(uiText(UiText::StartupTitle), "Start-up settings");
+  EXPECT_EQ(uiText(UiText::StartButton), "Start");
+  EXPECT_EQ(uiText(UiText::Decide), "OK");
+  settingText(K::Language) = "ja";
+  EXPECT_EQ(uiText(UiText::HighResolutionNote).substr(0, 8), sj("高解像度"));
+  setGameUiLanguage(UiLanguage::Japanese);
+}
+
 // The advanced page: every numeric key the dialog does not show, stepped in
 // the file's unit within its range; cancelling puts the opening values back.
 TEST_F(StartupDialogTest, AdvancedPageCoversTheOtherKeysAndStepsWithinTheirRanges) {
   const std::vector<K> elsewhere = {K::StartingSetUp, K::ResolutionWindow, K::Resolution, K::FullScreen, K::ScreenAspect,
                                     K::WindowWidth, K::WindowHeight, K::ClientLeft, K::ClientTop, K::FontFile,
                                     K::FontColor1, K::FontColor2, K::FontColor3, K::CursorFile, K::WallPaper,
-                                    K::TextStream};
+                                    K::TextStream, K::Language};
   std::vector<int> seen(kSettingKeyCount, 0);
   for (const AdvancedRow& r : advancedRows()) ++seen[static_cast<size_t>(r.key)];
   for (K k : elsewhere) seen[static_cast<size_t>(k)] += 10;

@@ -2,9 +2,11 @@
 
 #include <string>
 
+#include "base/language.h"
 #include "base/settings.h"
 #include "base/textconv.h"
 #include "render/internal.h"
+#include "render/messages.h"
 
 namespace velmora::render {
 namespace {
@@ -20,30 +22,31 @@ MenuState menuState;
 
 // Radio items of one setting: (command, label) pairs, checked where the
 // setting has the item's index.
-Submenu radios(const char* title, int firstCommand, const std::vector<const char*>& labels, int value) {
-  Submenu s{sj(title), {}};
+Submenu radios(const std::string& title, int firstCommand, const std::vector<std::string>& labels, int value) {
+  Submenu s{title, {}};
   for (size_t i = 0; i < labels.size(); ++i) {
     const int index = static_cast<int>(i);
-    s.items.push_back({firstCommand + index, sj(labels[i]), value == index, true, false});
+    s.items.push_back({firstCommand + index, labels[i], value == index, true, false});
   }
   return s;
 }
 
 Submenu screenModeMenu(const Geometry& g) {
-  Submenu s = radios("スクリーンモード", 1, {"ウィンドウ", "フルスクリーン"}, setting(K::FullScreen) != 0);
+  Submenu s = radios(uiText(UiText::ScreenMode), 1, {uiText(UiText::WindowMode), uiText(UiText::FullScreenMode)},
+                     setting(K::FullScreen) != 0);
   if (g.aspectChoice == 1) {
     const int aspect = setting(K::ScreenAspect);
     s.items.push_back({});
-    s.items.push_back({3, sj("アスペクト比 16:9"), aspect == 0, true, false});
-    s.items.push_back({4, sj("アスペクト比  4:3"), aspect == 1, true, false});
+    s.items.push_back({3, uiText(UiText::Aspect169), aspect == 0, true, false});
+    s.items.push_back({4, uiText(UiText::Aspect43), aspect == 1, true, false});
   }
   return s;
 }
 
 Submenu windowSizeMenu(const Geometry& g) {
-  Submenu s{sj("ウィンドウサイズ"), {}};
+  Submenu s{uiText(UiText::WindowSize), {}};
   const int w = setting(K::WindowWidth), h = setting(K::WindowHeight);
-  s.items.push_back({10, sj("サイズ固定(") + std::to_string(w) + "x" + std::to_string(h) + ")",
+  s.items.push_back({10, uiText(UiText::FixedSize) + std::to_string(w) + "x" + std::to_string(h) + ")",
                      setting(K::WindowChange) != 0, false, false});
   s.items.push_back({});
   for (int i = 0; i < kPresetCount; ++i) {
@@ -56,17 +59,24 @@ Submenu windowSizeMenu(const Geometry& g) {
 }
 
 Submenu windowPositionMenu() {
-  Submenu s = radios("ウィンドウ位置", 30, {"画面の中央", "座標を保持"}, setting(K::WindowPos));
+  Submenu s = radios(uiText(UiText::WindowPosition), 30, {uiText(UiText::CentreOfScreen), uiText(UiText::KeepPosition)},
+                     setting(K::WindowPos));
   s.items.push_back({});
-  s.items.push_back({32, sj("常に最前面で表示"), setting(K::WindowMost) != 0, false, false});
+  s.items.push_back({32, uiText(UiText::AlwaysOnTop), setting(K::WindowMost) != 0, false, false});
   return s;
 }
 
 Submenu filterMenu(int shaderMajor) {
-  std::vector<const char*> labels = {"Driver", "NearestNeighbor", "BiLinear"};
+  std::vector<std::string> labels = {"Driver", "NearestNeighbor", "BiLinear"};
   if (shaderMajor >= 2) labels.insert(labels.end(), {"BiLinearSharp", "Lanczos1", "BiQuad", "BiCubic"});
   if (shaderMajor >= 3) labels.push_back("Lanczos2");
-  return radios("画面拡大縮小補間", 50, labels, setting(K::Interpolation));
+  return radios(uiText(UiText::ScalingFilter), 50, labels, setting(K::Interpolation));
+}
+
+// The player's language for the engine's own windows; the settings file keeps it.
+Submenu languageMenu() {
+  return radios(uiText(UiText::LanguageMenu), kLanguageCommand, {sj("日本語"), "English"},
+                static_cast<int>(uiLanguage()));
 }
 
 MenuFacts deviceFacts() {
@@ -80,16 +90,17 @@ MenuFacts deviceFacts() {
 
 MenuModel buildMenu(const Geometry& g, const MenuFacts& facts) {
   MenuModel m;
-  m.title = sj("画面");
+  m.title = uiText(UiText::ScreenMenu);
   m.submenus.push_back(screenModeMenu(g));
   m.submenus.push_back(windowSizeMenu(g));
   m.submenus.push_back(windowPositionMenu());
-  m.submenus.push_back(radios("フルスクリーンモード", 40, {"Full1", "Full2", "Original", "Normal", "Zoom"},
+  m.submenus.push_back(radios(uiText(UiText::FullScreenKind), 40, {"Full1", "Full2", "Original", "Normal", "Zoom"},
                               setting(K::FullMode)));
   m.submenus.push_back(filterMenu(facts.pixelShaderMajor));
-  Submenu vsync = radios("垂直同期待ち", 60, {"同期無効", "Hardware", "Software"}, vsyncWait());
+  Submenu vsync = radios(uiText(UiText::VSyncWait), 60, {uiText(UiText::VSyncOff), "Hardware", "Software"}, vsyncWait());
   vsync.items[2].greyed = !facts.rasterReadable;
   m.submenus.push_back(std::move(vsync));
+  m.submenus.push_back(languageMenu());
   m.lockItem = setting(K::FullScreen) == 0;
   m.lockLabel = sj(setting(K::MenuLock1) ? "×" : "＋");
   return m;

@@ -25,10 +25,13 @@ struct Submenu {
 
 struct MenuModel {
   std::string title;              // "画面"
-  std::vector<Submenu> submenus;  // six, in order
+  std::vector<Submenu> submenus;  // seven, in order; the last the language
   bool lockItem = false;          // window mode: the right-hand item 99
   std::string lockLabel;          // "＋" unlocked, "×" locked
 };
+
+// The language items 70 (Japanese) and 71 (English).
+constexpr int kLanguageCommand = 70;
 
 // What the menu shows depends on the device too.
 struct MenuFacts {

@@ -6,6 +6,7 @@
 #include "base/settings.h"
 #include "base/textconv.h"
 #include "platform/window.h"
+#include "render/messages.h"
 
 namespace velmora::render {
 namespace {
@@ -49,10 +50,9 @@ void openSystemMenu() {
 
 std::vector<MenuItem> systemMenuItems() {
   const SystemMenuState s = systemMenuState();
-  return {{1001, sj("メニューバー表示"), s.showChecked, false, false},
-          {1002, sj("メニューバー固定"), s.lockChecked, false, s.lockGreyed},
-          {1003, englishUi() ? std::string("Read aloud (V)") : sj("読み上げ (V)"), s.voicingChecked, false,
-           s.voicingGreyed}};
+  return {{1001, uiText(UiText::ShowMenuBar), s.showChecked, false, false},
+          {1002, uiText(UiText::LockMenuBar), s.lockChecked, false, s.lockGreyed},
+          {1003, uiText(UiText::ReadAloud), s.voicingChecked, false, s.voicingGreyed}};
 }
 
 MenuBarLayout menuBarLayout(int windowWidth) {

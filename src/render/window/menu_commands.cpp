@@ -1,4 +1,5 @@
 // The window menu's commands and the two system-menu commands.
+#include "base/language.h"
 #include "base/settings.h"
 #include "platform/window.h"
 #include "render/display.h"
@@ -106,9 +107,11 @@ void runMenuCommand(int command) {
   else if (command >= 40 && command <= 44) fullModeChosen(command - 40);
   else if (command >= 50 && command <= 57) filterChosen(command - 50);
   else if (command >= 60 && command <= 62) vsyncChosen(command - 60);
+  else if (command == kLanguageCommand || command == kLanguageCommand + 1)
+    choosePlayerUiLanguage(static_cast<UiLanguage>(command - kLanguageCommand));
   else if (command == 99) runSystemCommand(2);
   else return;
-  const bool shown = (command >= 3 && command <= 4) || (command >= 30 && command <= 62);
+  const bool shown = (command >= 3 && command <= 4) || (command >= 30 && command <= 62) || command == kLanguageCommand || command == kLanguageCommand + 1;
   if (shown && windowMode() && geometry().menuAttached) rebuildMenu();
   if (command >= 50 && command <= 62 && wallPaperKind()) rebuildWallPaper();
 }

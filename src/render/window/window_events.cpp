@@ -10,6 +10,7 @@
 #include "platform/window.h"
 #include "render/display.h"
 #include "render/hooks.h"
+#include "render/messages.h"
 #include "render/render.h"
 #include "render/window/menu.h"
 #include "render/window/menu_bar.h"
@@ -61,7 +62,7 @@ void closeRequested() {
     setCloseRequest(platform::windowMinimised() ? 2 : 1);
     return;
   }
-  if (confirmYesNo(sj("ゲームが終了の要求に応答していません。\nゲームを終了しますか？")) != platform::kAnswerYes) return;
+  if (confirmYesNo(uiText(UiText::NotResponding)) != platform::kAnswerYes) return;
   setCloseRequest(0);
   quitRequest = 1;
 }
