@@ -29,10 +29,15 @@ add_link_options(-pthread -fexceptions -msimd128)
 
 # The emscripten configuration (node wrapper) the setup wrote, also for a
 # plain `ninja -C build-web` that does not go through the preset.
+# ccache serves em++ as it serves the desktop compiler (CI's clean clones).
 set(VELMORA_EM_CONFIG "$ENV{EM_CONFIG}" CACHE FILEPATH "Emscripten configuration written by scripts/setup-web.sh")
+find_program(VELMORA_CCACHE ccache)
+if(NOT VELMORA_CCACHE)
+  set(VELMORA_CCACHE "")
+endif()
 if(VELMORA_EM_CONFIG)
-  set(CMAKE_C_COMPILER_LAUNCHER env EM_CONFIG=${VELMORA_EM_CONFIG})
-  set(CMAKE_CXX_COMPILER_LAUNCHER env EM_CONFIG=${VELMORA_EM_CONFIG})
+  set(CMAKE_C_COMPILER_LAUNCHER env EM_CONFIG=${VELMORA_EM_CONFIG} ${VELMORA_CCACHE})
+  set(CMAKE_CXX_COMPILER_LAUNCHER env EM_CONFIG=${VELMORA_EM_CONFIG} ${VELMORA_CCACHE})
   set_property(GLOBAL PROPERTY RULE_LAUNCH_LINK "env EM_CONFIG=${VELMORA_EM_CONFIG}")
 endif()
 

@@ -9,6 +9,7 @@ PACKAGES=(
   libegl-mesa0 libgl1-mesa-dri libgbm1
   libfreetype-dev libfontconfig-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-vlgothic
+  fonts-dejavu-core  # Unicode games: glyphs the Japanese faces lack come from it
   libpng-dev libjpeg62-turbo-dev zlib1g-dev
   libogg-dev libvorbis-dev libtheora-dev espeak-ng
   vorbis-tools  # oggenc, vorbiscomment and oggdec make and check the Vorbis test files

@@ -8,6 +8,8 @@
 #   cache/src/     unpacked source packages
 #   cache/prefix/  the WebAssembly libraries, headers and pkg-config files
 # Prints the line to source for the build: `. CACHE/env.sh`.
+# With --check it builds nothing and tells (exit 0 or 1) whether the cache
+# already holds every library at its pinned version.
 set -euo pipefail
 
 CACHE=${VELMORA_WEB_CACHE:-$HOME/.cache/velmora-web}
@@ -206,7 +208,20 @@ build_sdl() {
     -DSDL_THREADS=ON
 }
 
+cache_complete() {
+  local entry pkg ver fn
+  command -v emcc >/dev/null && command -v chromium >/dev/null && [ -f "$CACHE/env.sh" ] || return 1
+  for entry in "${LIBS[@]}"; do
+    read -r pkg ver fn <<< "$entry"
+    [ "$(cat "$PREFIX/stamps/$pkg" 2>/dev/null)" = "$ver" ] || return 1
+  done
+}
+
 main() {
+  if [ "${1:-}" = --check ]; then
+    cache_complete
+    return
+  fi
   install_packages
   add_source_entries
   setup_emscripten

@@ -21,11 +21,12 @@ struct BundledFont {
   const char* package;   // its licence is /usr/share/doc/PACKAGE/copyright
 };
 // The faces the engine maps Windows names to (see text/fonts.cpp).
+// The page fetches them in this order: the faces of the usual Gothic names first.
 const BundledFont kFonts[] = {
-    {"truetype/vlgothic/VL-Gothic-Regular.ttf", "fonts-vlgothic"},
-    {"truetype/vlgothic/VL-PGothic-Regular.ttf", "fonts-vlgothic"},
     {"opentype/ipafont-gothic/ipag.ttf", "fonts-ipafont-gothic"},
     {"opentype/ipafont-gothic/ipagp.ttf", "fonts-ipafont-gothic"},
+    {"truetype/vlgothic/VL-Gothic-Regular.ttf", "fonts-vlgothic"},
+    {"truetype/vlgothic/VL-PGothic-Regular.ttf", "fonts-vlgothic"},
     {"opentype/ipafont-mincho/ipam.ttf", "fonts-ipafont-mincho"},
     {"opentype/ipafont-mincho/ipamp.ttf", "fonts-ipafont-mincho"},
 };
@@ -36,6 +37,7 @@ struct Entry {
   std::string url;   // relative to the page
   std::string path;  // in the engine's file system
   uintmax_t size;
+  bool later = false;  // fetched in the background once the game runs
 };
 
 bool readText(const fs::path& p, std::string& out) {
@@ -123,7 +125,8 @@ bool copyFonts(const fs::path& out, std::vector<Entry>& entries) {
     }
     const std::string name = from.filename().string();
     if (!copyInto(from, out / "fonts" / name)) return false;
-    entries.push_back({"fonts/" + name, "/fonts/" + name, fs::file_size(from)});
+    // Tens of megabytes: the engine waits for a face only when it first uses it.
+    entries.push_back({"fonts/" + name, "/fonts/" + name, fs::file_size(from), true});
     const fs::path licence = fs::path(kDocRoot) / f.package / "copyright";
     if (fs::is_regular_file(licence) && !copyInto(licence, out / "fonts" / "licences" / (std::string(f.package) + ".txt")))
       return false;
@@ -155,7 +158,8 @@ std::string manifest(const std::string& key, const std::vector<Entry>& entries) 
   for (size_t i = 0; i < entries.size(); ++i) {
     const Entry& e = entries[i];
     json += "  {\"url\": " + jsonString(e.url) + ", \"path\": " + jsonString(e.path) +
-            ", \"size\": " + std::to_string(e.size) + (i + 1 < entries.size() ? "},\n" : "}\n");
+            ", \"size\": " + std::to_string(e.size) + (e.later ? ", \"later\": true" : "") +
+            (i + 1 < entries.size() ? "},\n" : "}\n");
   }
   return json + "]}\n";
 }
@@ -193,7 +197,7 @@ int packWeb(const WebOptions& o) {
   if (!copyGame(game, out, entries) || !copyFonts(out, entries) || !writeCp932Table(out, entries)) return 1;
   for (size_t at = html.find("@TITLE@"); at != std::string::npos; at = html.find("@TITLE@", at))
     html.replace(at, 7, htmlEscaped(title));
-  if (!writeText(out / "files.json", manifest(storageKey(name), entries)) || !writeText(out / "index.html", html)) {
+  if (!writeText(out / "files.json", manifest(storageKey(title), entries)) || !writeText(out / "index.html", html)) {
     std::fprintf(stderr, "velmora-pack: cannot write into %s\n", out.c_str());
     return 1;
   }

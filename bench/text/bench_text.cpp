@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../render/headless.h"
+#include "base/encoding.h"
 #include "base/textconv.h"
 #include "text/message.h"
 
@@ -21,6 +22,14 @@ const std::string& pageText() {
   static const std::string t = utf8_to_sjis(
       "夜空を見上げると、無数の星が静かに瞬いていた。丘の上の風は冷たく、遠くで虫の声が響く。"
       "ミナは小さく息を吸って、願い事を三回唱えた。");
+  return t;
+}
+
+// The same story in English: three rows at the same width.
+const std::string& englishPageText() {
+  static const std::string t =
+      "Looking up at the night sky, countless stars were quietly twinkling. The wind on the hill was cold, "
+      "and insects sang far away. Mina drew a small breath and said her wish three times.";
   return t;
 }
 
@@ -77,20 +86,25 @@ void openTextDisplay() {
   run("setMessCreate", "400,200");
 }
 
-// Three full rows: 105 characters laid out (rasterized and uploaded) and one
-// frame drawn with them.
+// Three full rows laid out (rasterized and uploaded) and one frame drawn with
+// them: 105 Japanese characters (0), or the same story in English in a
+// Unicode game, proportional and wrapped at words (1).
 void BM_PageLayoutAndDraw(benchmark::State& state) {
   openTextDisplay();
-  const std::string line = pageText() + pageText().substr(0, 70);
+  const bool english = state.range(0) != 0;
+  setGameEncoding(english ? GameEncoding::Utf8 : GameEncoding::ShiftJis);
+  const std::string line = english ? englishPageText() : pageText() + pageText().substr(0, 70);
   for (auto _ : state) {
     run("clearMess", "");
     text::showTextLine(line, 0, 0, 0);
     text::endMessDraw();
     render::drawFrame();
   }
-  state.SetItemsProcessed(state.iterations() * 105);
+  state.counters["rows"] = double(text::window().flow.row);
+  setGameEncoding(GameEncoding::ShiftJis);
+  state.SetItemsProcessed(state.iterations() * int64_t(text::window().main.laidOut));
 }
-BENCHMARK(BM_PageLayoutAndDraw)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PageLayoutAndDraw)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // A frame with and without the text layer's page.
 void BM_FrameWithText(benchmark::State& state) {

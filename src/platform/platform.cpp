@@ -39,6 +39,17 @@ void fileCommitted() {
 #endif
 }
 
+void awaitPageFile(const std::string& path) {
+#ifdef __EMSCRIPTEN__
+  constexpr uint32_t kPollMs = 20;
+  while (MAIN_THREAD_EM_ASM_INT({ return Module.fileArriving ? Module.fileArriving(UTF8ToString($0)) : 0; },
+                                path.c_str()))
+    sleepMs(kPollMs);
+#else
+  (void)path;
+#endif
+}
+
 std::string executableFolder() {
   char buf[PATH_MAX];
   ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);

@@ -20,6 +20,10 @@ bool millisecondClock();
 // that needs flushing (the browser's IndexedDB), a flush starts.
 void fileCommitted();
 
+// Returns once a file the page still downloads in the background (a large
+// font in the browser) has arrived; at once everywhere else.
+void awaitPageFile(const std::string& path);
+
 // Folder of the running executable, with a trailing '/'; empty when unknown.
 std::string executableFolder();
 

@@ -17,6 +17,7 @@ struct WindowState {
   SDL_Window* window = nullptr;
   SDL_GLContext context = nullptr;
   bool exclusive = false;
+  bool framePresented = false;
 };
 WindowState windowState;
 
@@ -53,7 +54,7 @@ bool createMainWindow(const std::string& titleUtf8, bool sizing, std::string& er
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
   SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
-  if (sizing) flags |= SDL_WINDOW_RESIZABLE;
+  if (sizing && !kWindowIsCanvas) flags |= SDL_WINDOW_RESIZABLE;
   windowState.window = SDL_CreateWindow(titleUtf8.c_str(), 0, 0, 1, 1, flags);
   if (!windowState.window) {
     error = SDL_GetError();
@@ -168,6 +169,11 @@ void destroyGLContext() {
 void swapMainWindow() {
   if (windowState.window && windowState.context) SDL_GL_SwapWindow(windowState.window);
 #ifdef __EMSCRIPTEN__
+  // The page's start-up measure (the browser test reads it).
+  if (!windowState.framePresented) {
+    windowState.framePresented = true;
+    EM_ASM({ Module.firstFrameAt = performance.now(); });
+  }
   // The page shows a frame only when the engine hands the browser its turn.
   emscripten_sleep(0);
 #endif

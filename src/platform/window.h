@@ -7,6 +7,15 @@
 
 namespace velmora::platform {
 
+// In the browser the main window is the page's canvas: always the game's
+// screen size and never a menu strip; neither a saved window size nor the
+// browser's screen size shrinks it.
+#ifdef __EMSCRIPTEN__
+constexpr bool kWindowIsCanvas = true;
+#else
+constexpr bool kWindowIsCanvas = false;
+#endif
+
 // Brings up the video subsystem (once) and creates the hidden, GL-capable
 // main window. False with the SDL error in error.
 bool createMainWindow(const std::string& titleUtf8, bool sizing, std::string& error);

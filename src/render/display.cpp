@@ -84,7 +84,7 @@ void readFrameSizes() {
   g.captionHeight = t > b ? t - b : 0;
   // An attached bar takes a strip of the client area above the picture.
   g.menuHeight = kMenuBarHeight;
-  g.menuAttached = setting(K::WindowMenu) && setting(K::MenuLock1);
+  g.menuAttached = !platform::kWindowIsCanvas && setting(K::WindowMenu) && setting(K::MenuLock1);
   recomputeFrame(g);
 }
 

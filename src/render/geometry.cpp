@@ -5,6 +5,7 @@
 
 #include "base/settings.h"
 #include "base/textconv.h"
+#include "platform/window.h"
 
 namespace velmora::render {
 namespace {
@@ -110,7 +111,7 @@ void screenSizeSetup(Geometry& g, int w, int h, bool wantAspectChoice) {
   g.logicalCentreY = static_cast<float>(g.screenHeight >> 1);
   g.aspect = g.screenHeight ? static_cast<float>(g.screenWidth) / static_cast<float>(g.screenHeight) : 1.0f;
 
-  if (setting(K::WindowWidth) == 0 || setting(K::WindowHeight) == 0) {
+  if (platform::kWindowIsCanvas || setting(K::WindowWidth) == 0 || setting(K::WindowHeight) == 0) {
     setting(K::WindowWidth) = g.screenWidth;
     setting(K::WindowHeight) = g.screenHeight;
   }
@@ -167,7 +168,7 @@ void monitorGeometry(Geometry& g, int left, int top, int width, int height, int 
   g.largestHeight = j;
 
   const int outerW = setting(K::WindowWidth) + g.extraW, outerH = setting(K::WindowHeight) + g.extraH;
-  if (!fullScreenOn() && (outerW >= mw || outerH >= mh)) {
+  if (!fullScreenOn() && !platform::kWindowIsCanvas && (outerW >= mw || outerH >= mh)) {
     setting(K::WindowWidth) = g.largestWidth;
     setting(K::WindowHeight) = g.largestHeight;
   }

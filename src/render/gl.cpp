@@ -9,7 +9,11 @@
 namespace velmora::render {
 
 #ifdef VELMORA_GLES
-const char kShaderPrefix[] = "#version 300 es\nprecision highp float;\nprecision highp int;\n#define VERTEX_COLOUR(c) ((c).bgra)\n";
+// WebGL has no depth clamp: a flat depth keeps tilted sprites from being cut
+// at the near and far planes (depth is never tested).
+const char kShaderPrefix[] =
+    "#version 300 es\nprecision highp float;\nprecision highp int;\n#define VERTEX_COLOUR(c) ((c).bgra)\n"
+    "#define CLIP_POSITION(p) vec4((p).xy, 0.0, (p).w)\n";
 
 namespace {
 struct SwapState {
@@ -81,7 +85,7 @@ void textureLevelSize(GLint level, GLint& w, GLint& h) {
 }
 
 #else
-const char kShaderPrefix[] = "#version 330 core\n#define VERTEX_COLOUR(c) (c)\n";
+const char kShaderPrefix[] = "#version 330 core\n#define VERTEX_COLOUR(c) (c)\n#define CLIP_POSITION(p) (p)\n";
 
 void texImageBgra(GLint level, GLsizei w, GLsizei h, const void* pixels) {
   glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels);

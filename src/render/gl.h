@@ -18,8 +18,9 @@
 
 namespace velmora::render {
 
-// The first lines of every shader: the version, and VERTEX_COLOUR(c) that
-// turns the vertex colour attribute into RGBA.
+// The first lines of every shader: the version, VERTEX_COLOUR(c) that turns
+// the vertex colour attribute into RGBA, and CLIP_POSITION(p) for
+// gl_Position (never clipped at the near and far planes).
 extern const char kShaderPrefix[];
 
 // glTexImage2D/glTexSubImage2D of 32-bit BGRA rows (pitch = width).

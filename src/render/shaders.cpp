@@ -31,7 +31,7 @@ out vec2 vUv0;
 out vec2 vUv1;
 out vec4 vColour;
 void main() {
-  gl_Position = aPosition;
+  gl_Position = CLIP_POSITION(aPosition);
   vUv0 = aTexture.xy;
   vUv1 = aTexture.zw;
   vColour = VERTEX_COLOUR(aColour);
@@ -140,7 +140,7 @@ out vec4 vT1;
 out vec4 vT2;
 out vec4 vT3;
 void main() {
-  gl_Position = aPosition;
+  gl_Position = CLIP_POSITION(aPosition);
   vT0 = aT0;
   vT1 = aT1;
   vT2 = aT2;

@@ -11,6 +11,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "base/encoding.h"
 #include "base/report.h"
 #include "base/settings.h"
 #include "base/sjis.h"
@@ -22,11 +23,20 @@
 
 namespace velmora::text {
 
+struct FallbackFace {
+  std::string file;
+  int index = 0;
+  FT_Face face = nullptr;
+};
+
 struct FontFace {
   FT_Library library = nullptr;
   FT_Face face = nullptr;
   FontSource source;  // keeps archive bytes alive while the face reads them
+  std::vector<FallbackFace> fallbacks;  // opened on first need, at the chosen size
   ~FontFace() {
+    for (FallbackFace& f : fallbacks)
+      if (f.face) FT_Done_Face(f.face);
     if (face) FT_Done_Face(face);
     if (library) FT_Done_FreeType(library);
   }
@@ -271,6 +281,9 @@ void CString::setPixelSize() {
     face_.reset();
     return;
   }
+  for (FallbackFace& f : face_->fallbacks)
+    if (f.face) FT_Set_Pixel_Sizes(f.face, 0, FT_UInt(pixelSize_));
+  advances_.clear();
   const double upem = face->units_per_EM ? face->units_per_EM : 1000;
   baseline_ = static_cast<int>(std::lround(face->ascender * double(face->size->metrics.y_ppem) / upem));
 }
@@ -329,28 +342,73 @@ void CString::buildGradient() {
   }
 }
 
-bool CString::loadGlyph(unsigned code, int x, int y, int& left, int& top) {
-  if (!face_) return false;
+FT_FaceRec_* CString::faceFor(unsigned code, unsigned& glyphIndex) {
   FT_Face face = face_->face;
   const char32_t u = glyphUnicode(code);
-  if (!u) return false;
-  const FT_UInt index = FT_Get_Char_Index(face, u);
+  glyphIndex = u ? FT_Get_Char_Index(face, u) : 0;
+  // Shift_JIS games draw exactly their chosen face; Unicode games fill its gaps.
+  if (glyphIndex != 0 || !(code & kUnicodeGlyph) || !u) return face;
+  FontSource source;
+  if (!fallbackFont(u, source)) return face;
+  auto it = std::find_if(face_->fallbacks.begin(), face_->fallbacks.end(), [&](const FallbackFace& f) {
+    return f.file == source.hostFile && f.index == source.faceIndex;
+  });
+  if (it == face_->fallbacks.end()) {
+    FallbackFace f{source.hostFile, source.faceIndex, nullptr};
+    if (FT_New_Face(face_->library, f.file.c_str(), f.index, &f.face) != 0) f.face = nullptr;
+    else FT_Set_Pixel_Sizes(f.face, 0, FT_UInt(pixelSize_));
+    it = face_->fallbacks.insert(face_->fallbacks.end(), f);
+  }
+  if (!it->face) return face;
+  const unsigned index = FT_Get_Char_Index(it->face, u);
+  if (index == 0) return face;
+  glyphIndex = index;
+  return it->face;
+}
+
+float CString::kerning(char32_t left, char32_t right) {
+  if (!face_ || !FT_HAS_KERNING(face_->face)) return 0;
+  FT_Face face = face_->face;
+  const FT_UInt a = FT_Get_Char_Index(face, left), b = FT_Get_Char_Index(face, right);
+  FT_Vector k{0, 0};
+  if (!a || !b || FT_Get_Kerning(face, a, b, FT_KERNING_DEFAULT, &k) != 0) return 0;
+  return float(k.x) / 64.0f;
+}
+
+FT_GlyphSlotRec_* CString::loadGlyph(unsigned code, int x, int y, int& left, int& top) {
+  if (!face_) return nullptr;
+  if (!glyphUnicode(code)) return nullptr;
+  unsigned index = 0;
+  FT_Face face = faceFor(code, index);
   const bool aa = (style_ & kAntiAlias) != 0;
-  if (FT_Load_Glyph(face, index, aa ? FT_LOAD_NO_BITMAP : (FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO)) != 0) return false;
+  if (FT_Load_Glyph(face, index, aa ? FT_LOAD_NO_BITMAP : (FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO)) != 0) return nullptr;
   FT_GlyphSlot g = face->glyph;
   if (bold_ && g->format == FT_GLYPH_FORMAT_OUTLINE) FT_Outline_Embolden(&g->outline, 37);
-  if (FT_Render_Glyph(g, aa ? FT_RENDER_MODE_NORMAL : FT_RENDER_MODE_MONO) != 0) return false;
+  if (FT_Render_Glyph(g, aa ? FT_RENDER_MODE_NORMAL : FT_RENDER_MODE_MONO) != 0) return nullptr;
   left = x + bold_ + g->bitmap_left + outline_;
   top = baseline_ + y + bold_ + outline_ - g->bitmap_top;
   if (left < 0 || top < 0) showErrorBox(std::to_string(left) + "," + std::to_string(top));
-  return true;
+  return g;
+}
+
+float CString::advance(char32_t u) {
+  if (!face_) return float(pixelSize_) / 2;
+  if (auto it = advances_.find(u); it != advances_.end()) return it->second;
+  unsigned index = 0;
+  FT_Face face = faceFor(unicodeGlyph(u), index);
+  float a = float(pixelSize_) / 2;
+  if (index != 0 && FT_Load_Glyph(face, index, FT_LOAD_DEFAULT) == 0) a = float(face->glyph->advance.x) / 64.0f;
+  a += float(bold_);
+  advances_.emplace(u, a);
+  return a;
 }
 
 void CString::WriteGlyph(uint32_t* buf, int pitch, int width, int height, int x, int y, unsigned code) {
   int left = 0, top = 0;
-  if (!loadGlyph(code, x, y, left, top)) return;
+  const FT_GlyphSlot g = loadGlyph(code, x, y, left, top);
+  if (!g) return;
   const bool gradient = (style_ & kGradient) && colours_[0] != colours_[1];
-  const GlyphJob job{&face_->face->glyph->bitmap, left, top, y,
+  const GlyphJob job{&g->bitmap, left, top, y,
                      offsetsFor((outline_ ? 2 : 0) + ((style_ & kShadow) ? 1 : 0), (style_ & kAntiAlias) != 0),
                      gradient ? gradient_ : nullptr, colours_[0], colours_[2]};
   writeTexels<Texel32>(buf, pitch, width, height, job);
@@ -358,9 +416,10 @@ void CString::WriteGlyph(uint32_t* buf, int pitch, int width, int height, int x,
 
 void CString::WriteGlyph16(uint16_t* buf, int pitch, int width, int height, int x, int y, unsigned code) {
   int left = 0, top = 0;
-  if (!loadGlyph(code, x, y, left, top)) return;
+  const FT_GlyphSlot g = loadGlyph(code, x, y, left, top);
+  if (!g) return;
   const bool gradient = (style_ & kGradient) && colours_[0] != colours_[1];
-  const GlyphJob job{&face_->face->glyph->bitmap, left, top, y,
+  const GlyphJob job{&g->bitmap, left, top, y,
                      offsetsFor((outline_ ? 2 : 0) + ((style_ & kShadow) ? 1 : 0), (style_ & kAntiAlias) != 0),
                      gradient ? gradient4_ : nullptr, toRgb12(colours_[0]), toRgb12(colours_[2])};
   writeTexels<Texel16>(buf, pitch, width, height, job);
@@ -368,6 +427,11 @@ void CString::WriteGlyph16(uint16_t* buf, int pitch, int width, int height, int 
 
 void CString::rasterizeSlot(GlyphSlot& s, const char* operation) {
   if (!render::deviceCreated()) return;
+  // A Unicode game's spaces keep their slot but need no ink.
+  if (s.code == unicodeGlyph(U' ')) {
+    s.rasterized = false;
+    return;
+  }
   if (!atlas_) {
     atlasColumns_ = std::max(1, int(std::ceil(std::sqrt(double(std::max(capacity(), 1))))));
     atlasWidth_ = atlasColumns_ * cellEdge_;
@@ -398,13 +462,18 @@ void CString::rasterizeSlot(GlyphSlot& s, const char* operation) {
 }
 
 void CString::SetChar(float x, float y, uint8_t lead, uint8_t trail) {
+  placeGlyph(x, y, lead ? unsigned(lead) << 8 | trail : trail);
+}
+
+void CString::SetCodePoint(float x, float y, char32_t u) { placeGlyph(x, y, unicodeGlyph(u)); }
+
+void CString::placeGlyph(float x, float y, unsigned code) {
   const int k = laidOut;
   if (k >= capacity()) return;
   GlyphSlot& s = slots_[size_t(k)];
-  const unsigned code = lead ? unsigned(lead) << 8 | trail : trail;
-  s.code = static_cast<uint16_t>(code);
-  if (code == 0 || code == 0x8140) return;
-  if (code == 0x8141 || code == 0x8142)
+  s.code = code;
+  if (code == 0 || code == 0x8140 || code == unicodeGlyph(U'\u3000')) return;
+  if (code == 0x8141 || code == 0x8142 || code == unicodeGlyph(U'\u3001') || code == unicodeGlyph(U'\u3002'))
     for (int i = 0; i < setting(SettingKey::PointWait); ++i) pauses.push_back(k + 1);
   const float rate = screenRate();
   s.x = static_cast<int>(x * rate);
@@ -472,6 +541,7 @@ void CString::RenderString(uint32_t* buffer, int pitch, std::string_view text, s
   if (!buffer) return;
   std::memset(buffer, 0, clearBytes);
   const int height = pitch > 0 ? int(clearBytes / 4 / size_t(pitch)) : 0;
+  if (unicodeGame()) return renderUnicodeString(buffer, pitch, height, text);
   for (size_t i = 0; i < text.size();) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     const bool two = isLeadByte(c) && i + 1 < text.size();

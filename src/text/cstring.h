@@ -7,16 +7,20 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "render/render.h"
+
+struct FT_FaceRec_;
+struct FT_GlyphSlotRec_;
 
 namespace velmora::text {
 
 enum StyleBit : int { kBold = 1, kShadow = 2, kOutline = 4, kGradient = 8, kAntiAlias = 16 };
 
 struct GlyphSlot {
-  uint16_t code = 0;
+  uint32_t code = 0;              // Shift_JIS code, or a code point tagged kUnicodeGlyph
   int x = 0, y = 0;              // device pixels
   bool rasterized = false;       // its atlas cell holds the glyph
   uint32_t colour = 0xFFFFFFFF;  // quad diffuse: alpha << 24 | 0xFFFFFF
@@ -38,6 +42,14 @@ class CString {
   void SetColor(uint32_t colour1, uint32_t colour2, uint32_t colour3);
   // Lays out one character at (x, y) in logical pixels (times the screen rate).
   void SetChar(float x, float y, uint8_t lead, uint8_t trail);
+  // The same for a code point of a Unicode game.
+  void SetCodePoint(float x, float y, char32_t u);
+  // How far u moves the pen, in pixels of this object's size (its own face's
+  // advance, or the fallback face's).
+  float advance(char32_t u);
+  // The face's kerning between two characters, in the same pixels (0 for
+  // faces without a kerning table).
+  float kerning(char32_t left, char32_t right);
   // Draws every laid-out character again (after the device lost its textures).
   void RedrawChars();
   void SetOffset(int x, int y);
@@ -50,6 +62,10 @@ class CString {
   void RenderStringRows(uint32_t* buffer, int pitch, std::string_view text, size_t clearBytes, int charGap,
                         int rowGap, CString* ruby);
   void Release();
+  // Unicode games: how far a string moves the pen (CJK on the full-width grid,
+  // the rest by the font), and one character's share of it.
+  int StringWidth(std::string_view utf8, int charGap = 0);
+  int UnicodeAdvance(char32_t u, int charGap = 0);
 
   // The writer: one glyph into a 32-bit buffer of pitch texels at (x, y),
   // clipped to width x height.
@@ -79,7 +95,13 @@ class CString {
   std::vector<int> pauses;  // character indices that hold the reveal once each
 
  private:
-  bool loadGlyph(unsigned code, int x, int y, int& left, int& top);
+  // The rendered glyph, or null; its face is the chosen one or a fallback.
+  FT_GlyphSlotRec_* loadGlyph(unsigned code, int x, int y, int& left, int& top);
+  FT_FaceRec_* faceFor(unsigned code, unsigned& glyphIndex);
+  void placeGlyph(float x, float y, unsigned code);
+  void renderUnicodeString(uint32_t* buffer, int pitch, int height, std::string_view utf8);
+  void renderUnicodeRows(uint32_t* buffer, int pitch, int height, std::string_view utf8, int charGap, int rowGap,
+                         CString* ruby);
   void openFont();
   void setPixelSize();
   void releaseTextures();
@@ -93,6 +115,7 @@ class CString {
   uint32_t colours_[4] = {0xFFFFFF, 0xFFFFFF, 0, 0};
   uint32_t gradient_[256] = {}, gradient4_[256] = {};
   std::unique_ptr<FontFace> face_;
+  std::unordered_map<char32_t, float> advances_;  // cleared when the face or size changes
   std::vector<GlyphSlot> slots_;
   int offsetX_ = 0, offsetY_ = 0;
   std::vector<uint32_t> cell_;

@@ -9,11 +9,14 @@
 #include FT_TRUETYPE_TAGS_H
 
 #include <algorithm>
+#include <bitset>
 #include <filesystem>
 #include <mutex>
+#include <unordered_map>
 
 #include "base/sjis.h"
 #include "base/textconv.h"
+#include "platform/platform.h"
 #include "resource/resource.h"
 
 namespace velmora::text {
@@ -159,11 +162,14 @@ bool matchInstalled(const std::string& familyUtf8, FontSource& out) {
   const BundledFace* chosen = &kBundledFaces[0];
   for (const BundledFace& f : kBundledFaces)
     if (familyUtf8 == f.family) chosen = &f;
+  platform::awaitPageFile(chosen->file);  // fetched while the game starts
   out.hostFile = chosen->file;
   out.bytes.clear();
   out.faceIndex = 0;
   return true;
 }
+
+bool findFallback(char32_t, FontSource&, std::bitset<128>&) { return false; }
 #else
 void initFontconfig() {
   static std::once_flag once;
@@ -195,11 +201,81 @@ bool matchInstalled(const std::string& familyUtf8, FontSource& out) {
   return ok;
 }
 
+// The first face in fontconfig's order for the default sans whose charset
+// holds u, and which codes of u's block of 128 it holds.
+bool findFallback(char32_t u, FontSource& out, std::bitset<128>& block) {
+  initFontconfig();
+  FcPattern* pat = FcPatternCreate();
+  FcCharSet* wanted = FcCharSetCreate();
+  FcCharSetAddChar(wanted, FcChar32(u));
+  FcPatternAddCharSet(pat, FC_CHARSET, wanted);
+  FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
+  FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+  FcDefaultSubstitute(pat);
+  FcResult result = FcResultNoMatch;
+  FcFontSet* set = FcFontSort(nullptr, pat, FcFalse, nullptr, &result);
+  FcPatternDestroy(pat);
+  FcCharSetDestroy(wanted);
+  bool found = false;
+  for (int i = 0; set && i < set->nfont && !found; ++i) {
+    FcCharSet* has = nullptr;
+    FcChar8* file = nullptr;
+    if (FcPatternGetCharSet(set->fonts[i], FC_CHARSET, 0, &has) != FcResultMatch || !FcCharSetHasChar(has, u)) continue;
+    if (FcPatternGetString(set->fonts[i], FC_FILE, 0, &file) != FcResultMatch || !file) continue;
+    int index = 0;
+    FcPatternGetInteger(set->fonts[i], FC_INDEX, 0, &index);
+    out.hostFile = reinterpret_cast<const char*>(file);
+    out.faceIndex = index;
+    for (char32_t k = 0; k < 128; ++k) block[k] = FcCharSetHasChar(has, (u & ~char32_t(127)) + k);
+    found = true;
+  }
+  if (set) FcFontSetDestroy(set);
+  return found;
+}
+
 #endif
+
+// Scripts keep to a few blocks, so one lookup per block of 128 code points
+// serves nearly every character; a code its block's face lacks is looked up
+// alone.
+struct FallbackBlock {
+  FontSource source;
+  std::bitset<128> covers;
+};
+struct FallbackCache {
+  std::unordered_map<char32_t, FallbackBlock> blocks;
+  std::unordered_map<char32_t, FallbackBlock> singles;  // codes their block's face lacks
+};
+FallbackCache& fallbackCache() {
+  static FallbackCache c;
+  return c;
+}
 
 }  // namespace
 
+bool fallbackFont(char32_t u, FontSource& out) {
+  FallbackCache& c = fallbackCache();
+  const char32_t block = u >> 7, slot = u & 127;
+  auto it = c.blocks.find(block);
+  if (it == c.blocks.end()) {
+    FallbackBlock b;
+    if (!findFallback(u, b.source, b.covers)) b.covers.reset();
+    it = c.blocks.emplace(block, std::move(b)).first;
+  }
+  if (it->second.covers[slot]) return out = it->second.source, true;
+  auto single = c.singles.find(u);
+  if (single == c.singles.end()) {
+    FallbackBlock b;
+    if (!findFallback(u, b.source, b.covers) || !b.covers[slot]) b.covers.reset();
+    single = c.singles.emplace(u, std::move(b)).first;
+  }
+  if (!single->second.covers[slot]) return false;
+  out = single->second.source;
+  return true;
+}
+
 char32_t glyphUnicode(unsigned code) {
+  if (code & kUnicodeGlyph) return char32_t(code & ~kUnicodeGlyph);
   if (code < 0x100) {
     if (code <= 0x7E) return code;
     if (code >= 0xA1 && code <= 0xDF) return 0xFF61 + (code - 0xA1);

@@ -17,9 +17,17 @@ struct FontSource {
   bool isFile = false;  // the name itself named a font file
 };
 
-// Shift_JIS glyph code (one byte, or lead << 8 | trail) to Unicode, 0 for
-// codes that have no glyph.
+// Glyph codes of Unicode games carry this bit over the code point, so they
+// never meet a Shift_JIS code (one byte, or lead << 8 | trail).
+constexpr unsigned kUnicodeGlyph = 0x1000000;
+inline unsigned unicodeGlyph(char32_t u) { return kUnicodeGlyph | unsigned(u); }
+
+// Glyph code to Unicode, 0 for codes that have no glyph.
 char32_t glyphUnicode(unsigned code);
+
+// A face that has a glyph for u when the chosen one lacks it; false when no
+// installed face has one. Found once per block of code points.
+bool fallbackFont(char32_t u, FontSource& out);
 
 // The installed family a Windows face name stands for, or the name itself.
 std::string aliasFamily(std::string_view sjisName);

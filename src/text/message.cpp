@@ -154,11 +154,28 @@ void drawTextLayer() {
   w.ruby.Draw();
 }
 
+namespace {
+void appendUtf8(std::string& out, char32_t u) {
+  if (u < 0x80) {
+    out.push_back(char(u));
+    return;
+  }
+  const int tail = u < 0x800 ? 1 : u < 0x10000 ? 2 : 3;
+  static const unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
+  out.push_back(char(kLead[tail] | (u >> (6 * tail))));
+  for (int i = tail - 1; i >= 0; --i) out.push_back(char(0x80 | ((u >> (6 * i)) & 0x3F)));
+}
+}  // namespace
+
 std::string shownText() {
   const CString& m = window().main;
   std::string out;
   for (int i = 0; i < m.laidOut; ++i) {
     const unsigned code = m.slots()[size_t(i)].code;
+    if (code & kUnicodeGlyph) {
+      appendUtf8(out, glyphUnicode(code));
+      continue;
+    }
     if (code > 0xFF) out.push_back(char(code >> 8));
     out.push_back(char(code & 0xFF));
   }

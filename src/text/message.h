@@ -27,6 +27,7 @@ enum WaitKind : int { kNoWait = 0, kClickWait = 1, kPageWait = 2 };
 
 struct MessageFlow {
   int column = 0, row = 0, wrapIndent = 0, rowFresh = 0;
+  int penX = -1;  // Unicode games: logical pixels from the origin; -1 follows column
   int resumeOffset = 0;
   int waitKind = kNoWait;
   int pageWaits = 0;

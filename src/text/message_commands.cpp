@@ -115,6 +115,7 @@ void cmd_n(CommandContext) {
   f.row += 1;
   appendRowSeparator(f.wrapIndent != 0);
   f.column = f.wrapIndent;
+  f.penX = -1;
 }
 
 void cmd_i(CommandContext c) { window().flow.column = intArg(c, 1); }

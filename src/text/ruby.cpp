@@ -1,12 +1,12 @@
 #include "text/ruby.h"
 
-#include "base/sjis.h"
+#include "base/encoding.h"
 
 namespace velmora::text {
 
 RubyPlan planRuby(std::string_view reading, int a, int b, int pitch) {
   RubyPlan p;
-  for (size_t i = 0; i < reading.size(); i += isLeadByte(reading[i]) ? 2 : 1) ++p.characters;
+  for (size_t i = 0; i < reading.size(); i += charLength(reading, i)) ++p.characters;
   p.width = static_cast<int>(reading.size()) * pitch / 4;
   const int base = (a * pitch) / 2 - (b * pitch) / 2;
   p.start = (b * pitch) / 2;

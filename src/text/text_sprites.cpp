@@ -5,6 +5,7 @@
 #include <map>
 
 #include "bindings/bridge.h"
+#include "base/encoding.h"
 #include "base/report.h"
 #include "base/sjis.h"
 #include "base/textconv.h"
@@ -12,6 +13,7 @@
 #include "render/geometry.h"
 #include "render/render.h"
 #include "sprite/sprite.h"
+#include "text/fonts.h"
 #include "text/commands.h"
 #include "text/message.h"
 #include "text/messages.h"
@@ -84,7 +86,8 @@ image::Image* renderLine(std::string_view text) {
   CString& s = window().stringMain;
   const int pad = 2 * s.outlineWidth();
   const int size = s.pixelSize();
-  image::Image* p = blankPicture(evenUp(int(text.size()) * size / 2 + 5 + pad), evenUp(size + 5 + pad), kLine);
+  const int width = unicodeGame() ? s.StringWidth(text) : int(text.size()) * size / 2;
+  image::Image* p = blankPicture(evenUp(width + 5 + pad), evenUp(size + 5 + pad), kLine);
   if (p) s.RenderString(p->pixels, p->width, text, size_t(p->count) * 4);
   return p;
 }
@@ -173,6 +176,14 @@ void cmd_ssp_draw(CommandContext c) {
   int x = intArg(c, 3);
   const int y = intArg(c, 4);
   for (size_t i = 0; i < text.size();) {
+    if (unicodeGame()) {
+      size_t n = 1;
+      const char32_t u = utf8CharAt(text, i, &n);
+      str.WriteGlyph(picture->pixels, picture->width, picture->width, picture->height, x, y, unicodeGlyph(u));
+      x += str.UnicodeAdvance(u);
+      i += n;
+      continue;
+    }
     const bool two = isLeadByte(text[i]) && i + 1 < text.size();
     const unsigned code = two ? unsigned(uint8_t(text[i])) << 8 | uint8_t(text[i + 1]) : uint8_t(text[i]);
     str.WriteGlyph(picture->pixels, picture->width, picture->width, picture->height, x, y, code);

@@ -1,14 +1,17 @@
 #!/usr/bin/env python3
 """The browser test: packs the demo with velmora-pack web, serves it on
-127.0.0.1 with the isolation headers, drives headless Chromium over its
-DevTools protocol (a pipe, no extra modules) and compares the title screen
-with the desktop engine's own picture of it.
+127.0.0.1 with the isolation headers and drives headless Chromium over its
+DevTools protocol (a pipe, no extra modules): title, START, the first page,
+the next page, a quick save (Q), a reload of the page, START and a quick load
+(L). Each screen is compared with the desktop engine's own picture of it; the
+loaded page proves the save survived the reload in IndexedDB.
 
 Usage: browser.py BUILD_DIR WEB_BUILD_DIR [--keep DIR] [--json]
 Exit 0 when every check passed, 1 on a failed check, 77 when Chromium is
-missing (skipped). --json prints the measures bench/table.py shows: seconds
-from the page's start to the title, the engine's .wasm + .js compressed (MB)
-and the browser's share of a core while the title waits for input."""
+missing or cannot start (skipped). --json prints the measures bench/table.py
+shows: seconds from the page's start to the engine's first frame and to the
+standing title, the engine's .wasm + .js compressed (MB) and the browser's
+share of a core while a page waits for a click."""
 import argparse
 import base64
 import functools
@@ -30,15 +33,27 @@ import pictures  # noqa: E402
 import serve as page_server  # noqa: E402  the bundle's own server, headers and all
 
 SKIP = 77
-TITLE_TIMEOUT_S = 90
+TITLE_TIMEOUT_S = 120
+SCREEN_TIMEOUT_S = 60
+FLUSH_TIMEOUT_S = 30
+PAGE_LOAD_TRIES = 3
+# The demo's buttons and pages, in its 1280 x 720 screen.
+START_BUTTON = (640, 380)
+PAGE_CLICK = (640, 360)
 # The browser draws with SwiftShader, the desktop with llvmpipe: edges and
 # gradients differ by a few levels, the layout and colours must not.
 MEAN_TOLERANCE = 4.0
 FAR_SHARE_TOLERANCE = 0.02
 
 
-def serve(folder):
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(page_server.IsolatedHandler, directory=folder))
+class PlainHandler(http.server.SimpleHTTPRequestHandler):
+    """A host that sends no isolation headers."""
+    def log_message(self, *args):
+        pass
+
+
+def serve(folder, handler=page_server.IsolatedHandler):
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(handler, directory=folder))
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server
 
@@ -61,7 +76,7 @@ class Browser:
         self.proc = subprocess.Popen(
             [exe, "--headless=new", "--remote-debugging-pipe", "--no-sandbox", "--no-first-run",
              "--use-angle=swiftshader", "--enable-unsafe-swiftshader", "--force-device-scale-factor=1",
-             "--window-size=1400,900", "--autoplay-policy=no-user-gesture-required",
+             "--window-size=1400,900",
              f"--user-data-dir={profile}", "about:blank"],
             pass_fds=(3, 4), preexec_fn=child_fds, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(to_r)
@@ -108,15 +123,50 @@ class Browser:
         self.session = self.call("Target.attachToTarget", targetId=target, flatten=True)["sessionId"]
         self.call("Page.enable")
         self.call("Runtime.enable")
+        self.url = url
         self.call("Page.navigate", url=url)
+
+    def load_again(self):
+        """Loads the page again and returns once the new document is there."""
+        self.evaluate("window.velmoraOldPage = true")
+        self.call("Page.navigate", url=self.url)
+        deadline = time.time() + 60
+        while time.time() < deadline:
+            try:
+                if self.evaluate("document.readyState !== 'loading' && !window.velmoraOldPage"):
+                    return
+            except RuntimeError:  # between the documents
+                pass
+            time.sleep(0.25)
 
     def evaluate(self, expression):
         result = self.call("Runtime.evaluate", expression=expression, returnByValue=True)
         return result.get("result", {}).get("value")
 
-    def canvas_screenshot(self, path):
-        rect = self.evaluate("(() => { const r = document.getElementById('canvas').getBoundingClientRect();"
+    def canvas_rect(self):
+        return self.evaluate("(() => { const r = document.getElementById('canvas').getBoundingClientRect();"
                              " return [r.left, r.top, r.width, r.height]; })()")
+
+    def click(self, x, y):
+        """A left click at a point of the game's screen (the canvas is 1:1)."""
+        rect = self.canvas_rect()
+        at = {"x": rect[0] + x, "y": rect[1] + y}
+        self.call("Input.dispatchMouseEvent", type="mouseMoved", **at)
+        time.sleep(0.1)
+        self.call("Input.dispatchMouseEvent", type="mousePressed", button="left", clickCount=1, **at)
+        time.sleep(0.05)
+        self.call("Input.dispatchMouseEvent", type="mouseReleased", button="left", clickCount=1, **at)
+
+    def letter(self, char):
+        code = ord(char.upper())
+        keys = {"key": char.lower(), "code": "Key" + char.upper(), "windowsVirtualKeyCode": code,
+                "nativeVirtualKeyCode": code}
+        self.call("Input.dispatchKeyEvent", type="keyDown", text=char.lower(), **keys)
+        time.sleep(0.05)
+        self.call("Input.dispatchKeyEvent", type="keyUp", **keys)
+
+    def canvas_screenshot(self, path):
+        rect = self.canvas_rect()
         shot = self.call("Page.captureScreenshot", format="png",
                          clip={"x": rect[0], "y": rect[1], "width": rect[2], "height": rect[3], "scale": 1})
         with open(path, "wb") as f:
@@ -134,21 +184,24 @@ class Browser:
             self.proc.wait()
 
 
-def desktop_title(build, work):
-    """The desktop engine's title screen, headless on the virtual clock."""
+def desktop_pictures(build, work):
+    """The desktop engine's title, first and second page, headless on the
+    virtual clock."""
     game = os.path.join(work, "desktop-game")
     shutil.copytree(os.path.join(build, "demo"), game)
     shutil.rmtree(os.path.join(game, "save"), ignore_errors=True)
-    golden = os.path.join(work, "desktop-title.png")
+    pictures_at = {name: os.path.join(work, f"desktop-{name}.png") for name in ("title", "page1", "page2")}
     with open(os.path.join(work, "scenario.txt"), "w") as f:
-        f.write(f"wait-event\nwait 500\nscreenshot {golden}\nquit\n")
+        f.write(f"wait-event\nwait 500\nscreenshot {pictures_at['title']}\n"
+                f"click {START_BUTTON[0]} {START_BUTTON[1]}\nwait-text\nwait 500\nscreenshot {pictures_at['page1']}\n"
+                f"click {PAGE_CLICK[0]} {PAGE_CLICK[1]}\nwait-text\nwait 500\nscreenshot {pictures_at['page2']}\nquit\n")
     runtime = os.path.join(work, "runtime")
     os.makedirs(runtime, mode=0o700, exist_ok=True)
-    subprocess.run([os.path.join(build, "velmora"), "--headless", "--virtual-clock", "--input",
+    subprocess.run([os.path.join(build, "velmora"), "--headless", "--virtual-clock", "--scenario-timeout", "300000", "--input",
                     os.path.join(work, "scenario.txt"), "--save-dir", os.path.join(work, "desktop-saves"), game],
                    check=True, timeout=300, env={**os.environ, "XDG_RUNTIME_DIR": runtime},
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    return golden
+    return pictures_at
 
 
 def tree_cpu_seconds(root):
@@ -204,33 +257,126 @@ def wait_for(browser, expression, timeout):
     return False
 
 
-def title_check(browser, work, golden):
-    """The page loads, the engine starts, and once the title menu stands the
-    canvas matches the desktop's picture."""
-    if not wait_for(browser, "document.getElementById('canvas').style.display === 'block'", TITLE_TIMEOUT_S):
-        return "the engine never started (page log: %s)" % browser.evaluate("document.getElementById('log').textContent")
+def engine_started(browser):
+    """The page loaded and the engine runs; a page whose load failed (the
+    server or the browser busy) is loaded again."""
+    for attempt in range(PAGE_LOAD_TRIES):
+        if wait_for(browser, "document.getElementById('canvas').style.display === 'block'", TITLE_TIMEOUT_S):
+            return None
+        if attempt + 1 < PAGE_LOAD_TRIES:
+            browser.load_again()
+    return "the engine never started (page log: %s)" % browser.evaluate("document.getElementById('log').textContent")
+
+
+def screen_matches(browser, work, golden, name, timeout=SCREEN_TIMEOUT_S):
+    """Waits until the canvas matches one of the desktop's pictures; None or
+    what went wrong."""
     started = time.time()
-    # The opening (movie, scenes, the title's fade) takes about nine seconds
-    # of game time; the title then stands still until input.
-    shot = os.path.join(work, "browser-title.png")
+    shot = os.path.join(work, f"browser-{name}.png")
     expected = pictures.read_png(golden)
     last = None
-    while time.time() - started < TITLE_TIMEOUT_S:
-        time.sleep(2)
-        browser.canvas_screenshot(shot)
+    while time.time() - started < timeout:
+        time.sleep(1)
+        try:
+            browser.canvas_screenshot(shot)
+        except (RuntimeError, TypeError) as e:  # the page between documents
+            last = str(e)
+            continue
         try:
             mean, far = pictures.difference(pictures.read_png(shot), expected)
-        except ValueError as e:  # not the desktop's size (yet)
+        except ValueError as e:  # not the desktop's size
             last = str(e)
             continue
         last = f"mean {mean:.2f}, {far:.2%} far"
         if mean <= MEAN_TOLERANCE and far <= FAR_SHARE_TOLERANCE:
-            since_load = browser.evaluate("performance.now()") / 1000.0
-            print(f"title: matches the desktop picture (mean difference {mean:.2f}, {far:.2%} far) "
-                  f"{since_load:.1f} s after the page's start")
-            browser.measures["title"] = since_load
+            print(f"{name}: matches the desktop picture (mean difference {mean:.2f}, {far:.2%} far)")
             return None
-    return f"title: never matched the desktop picture (last: {last}; {shot})"
+    return f"{name}: never matched the desktop picture (last: {last}; {shot})"
+
+
+def saves_flushed(browser, before):
+    """The page copied its saves into IndexedDB after the count `before`."""
+    return wait_for(browser, f"Module.savesFlushed > {before} && !Module.savesPending()", FLUSH_TIMEOUT_S)
+
+
+def audio_state(browser):
+    return browser.evaluate("(Module.SDL2 && Module.SDL2.audioContext) ? Module.SDL2.audioContext.state : 'none'")
+
+
+def play_through(browser, work, golden, measure):
+    """Title, START, two pages, a quick save, a reload, START and a quick
+    load; the first failure ends it."""
+    failure = engine_started(browser)
+    if failure:
+        return failure
+    failure = screen_matches(browser, work, golden["title"], "title", TITLE_TIMEOUT_S)
+    if failure:
+        return failure
+    browser.measures["title"] = browser.evaluate("performance.now()") / 1000.0
+    browser.measures["start"] = (browser.evaluate("Module.firstFrameAt || 0") or 0) / 1000.0
+    print(f"title standing {browser.measures['title']:.1f} s, first frame {browser.measures['start']:.1f} s "
+          "after the page's start")
+    browser.click(*START_BUTTON)
+    # Sound starts with the player's first click, as browsers require.
+    if not wait_for(browser, "!(Module.SDL2 && Module.SDL2.audioContext) || "
+                             "Module.SDL2.audioContext.state === 'running'", 10):
+        return f"sound did not start on the first click (audio context {audio_state(browser)})"
+    print(f"sound after the first click: {audio_state(browser)}")
+    failure = screen_matches(browser, work, golden["page1"], "page 1")
+    if failure:
+        return failure
+    if measure:
+        browser.measures["page"] = idle_share(browser)
+    browser.click(*PAGE_CLICK)
+    failure = screen_matches(browser, work, golden["page2"], "page 2")
+    if failure:
+        return failure
+    before = browser.evaluate("Module.savesFlushed")
+    browser.letter("q")
+    if not saves_flushed(browser, before):
+        return "the quick save was never flushed to IndexedDB"
+    browser.load_again()
+    failure = engine_started(browser) or screen_matches(browser, work, golden["title"], "title after the reload",
+                                                        TITLE_TIMEOUT_S)
+    if failure:
+        return failure
+    browser.click(*START_BUTTON)
+    failure = screen_matches(browser, work, golden["page1"], "page 1 after the reload")
+    if failure:
+        return failure
+    browser.letter("l")
+    failure = screen_matches(browser, work, golden["page2"], "page 2 loaded from the save")
+    return failure and failure + " (the save did not survive the reload)"
+
+
+def unisolated_check(browser, bundle):
+    """A host without the isolation headers gets the page's reason, not a
+    failing engine."""
+    server = serve(bundle, PlainHandler)
+    try:
+        thrown = len([line for line in browser.console if line.startswith("exception:")])
+        browser.url = f"http://127.0.0.1:{server.server_address[1]}/index.html"
+        browser.load_again()
+        if not wait_for(browser, "document.getElementById('status').textContent.includes('cross-origin isolated')", 30):
+            return "a page without isolation headers gave no reason"
+        time.sleep(1)
+        if len([line for line in browser.console if line.startswith("exception:")]) > thrown:
+            return "a page without isolation headers threw"
+        print("without isolation headers: the page says why the engine cannot start")
+        return None
+    finally:
+        server.shutdown()
+
+
+def start_browser(work):
+    """Chromium, or None when it cannot start here (the test is skipped)."""
+    try:
+        browser = Browser(os.path.join(work, "profile"))
+        browser.call("Browser.getVersion", timeout=60)
+        return browser
+    except (OSError, ConnectionError, TimeoutError) as e:
+        print(f"browser test skipped: Chromium does not start here ({e})")
+        return None
 
 
 def main():
@@ -248,17 +394,23 @@ def main():
     bundle = os.path.join(work, "bundle")
     subprocess.run([os.path.join(args.build, "velmora-pack"), "web", os.path.join(args.build, "demo"), bundle,
                     "--engine", args.web_build, "--title", "Velmora demo"], check=True, stdout=subprocess.DEVNULL)
-    golden = desktop_title(args.build, work)
+    golden = desktop_pictures(args.build, work)
+    browser = start_browser(work)
+    if not browser:
+        return SKIP
     server = serve(bundle)
-    browser = Browser(os.path.join(work, "profile"))
     failures = []
     try:
         browser.open_page(f"http://127.0.0.1:{server.server_address[1]}/index.html")
-        failure = title_check(browser, work, golden)
+        failure = play_through(browser, work, golden, args.json)
         if failure:
             failures.append(failure)
-        elif args.json:
-            browser.measures["page"] = idle_share(browser)
+        failure = unisolated_check(browser, bundle)
+        if failure:
+            failures.append(failure)
+        errors = [line for line in browser.console if line.startswith("exception:")]
+        if errors:
+            failures.append("the page threw: " + "; ".join(errors[:5]))
         browser.measures["size"] = compressed_mb(bundle)
     finally:
         browser.close()

@@ -4,6 +4,7 @@
 
 #include "base/settings.h"
 #include "base/textconv.h"
+#include "platform/window.h"
 
 namespace velmora::render {
 namespace {
@@ -32,7 +33,9 @@ void pick(const MenuItem& item) {
 const MenuBarInteraction& menuBarInteraction() { return barInteraction; }
 
 bool menuBarVisible() {
-  return barInteraction.forced || menuBar().shown || (setting(K::FullScreen) == 0 && setting(K::WindowMenu) != 0 && setting(K::MenuLock1) != 0);
+  const bool attached = !platform::kWindowIsCanvas && setting(K::FullScreen) == 0 && setting(K::WindowMenu) != 0 &&
+                        setting(K::MenuLock1) != 0;
+  return barInteraction.forced || menuBar().shown || attached;
 }
 
 void closeMenuDropdown() { barInteraction = MenuBarInteraction{}; }
