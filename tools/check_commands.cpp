@@ -11,6 +11,7 @@
 #include "base/sjis.h"
 #include "render/transition.h"
 #include "script/interp.h"
+#include "script/scan.h"
 
 namespace velmora::tools::check {
 namespace {
@@ -39,22 +40,11 @@ std::string_view trimmed(std::string_view s) {
 // Up to the ')' that closes the condition, quotes passed over; 0 when none.
 size_t conditionLength(std::string_view s) {
   int depth = 0;
-  char quote = 0;
-  for (size_t i = 0; i < s.size(); ++i) {
-    char ch = s[i];
-    if (const size_t step = charLength(s, i); step > 1) {
-      i += step - 1;
-    } else if (quote) {
-      if (ch == quote) quote = 0;
-    } else if (ch == '"' || ch == '\'') {
-      quote = ch;
-    } else if (ch == '(') {
-      ++depth;
-    } else if (ch == ')' && depth-- == 1) {
-      return i + 1;
-    }
-  }
-  return 0;
+  const size_t close = script::scanOutsideQuotes(s, [&](size_t, char ch) {
+    if (ch == '(') ++depth;
+    return !(ch == ')' && depth-- == 1);
+  });
+  return close < s.size() ? close + 1 : 0;
 }
 
 // What the conditional runs when it holds: exactly one byte after the ')'

@@ -62,7 +62,7 @@ inline void openDisplay() {
   if (open) return;
   open = true;
   startHeadless();
-  render::bindTransitionCores();
+  render::bindTransitionCoresAndPasses();
   savePicture("bg.png", 1280, 720, 0xFF204060);
   savePicture("s.png", 32, 32, 0x80FFFFFF);
   savePicture("c.png", 256, 256, 0xC0FFFFFF);

@@ -53,7 +53,7 @@ bool startEngine() {
   script::registerOwnCommands();
   bindings::registerCatalogue();
   sprite::bindSpriteCores();
-  sprite::bindMotionCores();
+  sprite::bindMotionCoresAndTracks();
   save::registerSaveSections();
   text::registerTextSections();
   return true;

@@ -81,7 +81,7 @@ void setUpSaveGame() {
     if (!script::loadScriptIndex()) std::abort();
     if (!script::loadScript(crc64_hash(script::kStartScriptPath), script::slotLines(0))) std::abort();
     script::slotChanged(0);
-    sprite::bindMotionCores();
+    sprite::bindMotionCoresAndTracks();
     audio::setManualWorkers(true);
     audio::bindSoundCores();
     audio::createChannels();

@@ -8,11 +8,15 @@
 #include "app/scenario.h"
 #include "audio/audio.h"
 #include "base/pump.h"
+#include "base/report.h"
 #include "base/settings.h"
+#include "base/snapshot.h"
 #include "base/state.h"
 #include "bindings/catalogue.h"
 #include "bindings/host_commands.h"
 #include "bindings/library_commands.h"
+#include "bindings/lua_host.h"
+#include "bindings/squirrel_host.h"
 #include "image/image.h"
 #include "movie/movie.h"
 #include "platform/gamepad.h"
@@ -22,8 +26,10 @@
 #include "render/geometry.h"
 #include "render/hooks.h"
 #include "render/input/buttons.h"
+#include "render/input/find.h"
 #include "render/render.h"
 #include "render/transition.h"
+#include "save/image_log.h"
 #include "save/location.h"
 #include "save/store.h"
 #include "script/expression.h"
@@ -117,13 +123,12 @@ void bindCommandFamilies() {
   bindings::registerCatalogue();
   save::bindSaveCommands();
   sprite::bindSpriteCores();
-  sprite::bindMotionCores();
+  sprite::bindMotionCoresAndTracks();
   render::bindRenderCores();
-  render::bindTransitionCores();
-  render::bindInputCores();
+  render::bindTransitionCoresAndPasses();
+  render::bindInputCoresAndWheel();
   audio::bindSoundCores();
   text::bindTextCores();
-  text::connectTextToInterpreter();
   movie::bindMovieCores();
   save::registerSaveSections();
   movie::registerMovieSection();
@@ -132,15 +137,51 @@ void bindCommandFamilies() {
   bindings::registerScriptHosts();
 }
 
+// What a change of a setting does beyond storing it, by the subsystem that
+// owns the setting.
+void installSettingEffects() {
+  setSettingEffect(SettingKey::FullScreen, render::fullScreenSettingChanged);
+  setSettingEffect(SettingKey::ScreenAspect, render::aspectSettingChanged);
+  setSettingEffect(SettingKey::WallPaper, render::wallPaperSettingChanged);
+  setSettingEffect(SettingKey::CursorFile, render::cursorFileSettingChanged);
+  // Pads serve every game without its script knowing, unless turned off.
+  setSettingEffect(SettingKey::Gamepad, followGamepadSetting);
+  followGamepadSetting(SettingKey::Gamepad, SettingSource::Command);
+  setSettingEffect(SettingKey::SelfVoicing, followVoicingSetting);
+}
+
 void installHooks() {
-  installPumpHooks({.presentFrame = render::present, .pollScenario = pollScenario, .framesPresented = framesNoted});
-  platform::setScreenPointMapper(render::logicalToDesktop);
+  installPumpHooks({.presentFrame = render::present,
+                    .pollScenario = pollScenario,
+                    .framesPresented = framesNoted,
+                    .windowProcedure = render::mainWindowProcedure,
+                    .dialogFilter = render::findBoxTakesMessage});
+  installReportHooks({.ownTrace = script::ownLanguageTrace,
+                      .luaTrace = bindings::luaTrace,
+                      .squirrelTrace = bindings::squirrelTrace});
+  installSnapshotTextLink({.textWaitPending = text::textWaitPending,
+                           .pageSnapshot = text::pageSnapshot,
+                           .currentPage = text::currentBacklogPage,
+                           .setCurrentPage = text::setCurrentBacklogPage,
+                           .pageImages = text::backlogPageImages});
+  platform::installGlideHooks({.mapScreenPoint = render::logicalToDesktop});
+  script::installInterpreterHooks({.textLine = text::textLine,
+                                   .callLua = bindings::callLuaFunction,
+                                   .callSquirrel = bindings::callSquirrelFunction,
+                                   .backlogEntryEmpty = text::backlogEntryEmpty,
+                                   .setSpeakerName = text::setEntryName,
+                                   .readMark = text::readMark,
+                                   .recordPosition = text::recordPosition,
+                                   .pageState = text::pageState,
+                                   .resumeOffset = text::resumeOffset});
   sprite::installSpriteHooks({.releaseGpu = render::releaseSpriteTextures,
                               .stopMovie = movie::stopAndRemove,
                               .moviePlaying = movie::moviePlaying,
                               .motionBlur = render::setMotionBlur,
                               .preloadVoice = audio::preloadSound,
-                              .buildTextSprite = text::renderTextSprite});
+                              .buildTextSprite = text::renderTextSprite,
+                              .rebuildMovie = movie::rebuildMovie,
+                              .rebuildImageLog = save::rebuildImageLog});
   render::installRenderHooks({.motionStep = sprite::motionFrameStep,
                               .soundStep = soundAndSpeechStep,
                               .movieStep = movie::movieFrameStep,
@@ -153,10 +194,13 @@ void installHooks() {
                               .idleEventPoll = noteIdleEventPoll,
                               .keySelection = text::voiceButton,
                               .playerKey = text::voicingKey});
-  save::setInheritanceChooser(runOptions().headless ? nullptr : setup::chooseInheritance);
-  save::settingsLoadHooks().loadAlreadyRead = text::loadAlreadyRead;
-  save::settingsLoadHooks().applyVolumes = audio::applyVolumeSettings;
-  text::installTextHooks({.stopVoices = audio::stopVoices, .textWaitStarted = noteTextWait});
+  save::installSettingsLoadHooks(
+      {.chooseInheritance = runOptions().headless ? save::chooseInheritanceByBoxes : setup::chooseInheritance,
+       .loadAlreadyRead = text::loadAlreadyRead,
+       .applyVolumes = audio::applyVolumeSettings});
+  text::installTextHooks({.stopVoices = audio::stopVoices,
+                          .textWaitStarted = noteTextWait,
+                          .duckVoices = audio::duckVoicesForSpeech});
   script::ModeHooks& modes = script::modeHooks();
   modes.windowVisibleFlags = windowVisibleFlags;
   modes.startJumpEffects = startJump;
@@ -167,11 +211,7 @@ void installHooks() {
   scenario.currentText = text::currentMessageText;
   scenario.screenshot = screenshot;
   scenario.logicalToWindow = logicalToWindow;
-  // Pads serve every game without its script knowing, unless turned off.
-  setSettingEffect(SettingKey::Gamepad, followGamepadSetting);
-  followGamepadSetting(SettingKey::Gamepad, SettingSource::Command);
-  text::setSpeechDuck(audio::duckVoicesForSpeech);
-  setSettingEffect(SettingKey::SelfVoicing, followVoicingSetting);
+  installSettingEffects();
 }
 
 }  // namespace

@@ -270,7 +270,7 @@ bool loadBytes(const std::string& name, uint32_t offset, uint32_t size, std::str
 }
 
 // The file's bytes: from the preload cache when the look-ahead brought them.
-std::shared_ptr<const std::string> channelBytes(SoundChannel& ch, uint32_t offset, uint32_t size, int& type) {
+std::shared_ptr<const std::string> channelBytes(SoundChannel& ch, uint32_t offset, uint32_t size, DataType& type) {
   {
     std::lock_guard g(state().cacheLock);
     auto it = state().cache.find(ch.hash);
@@ -387,11 +387,11 @@ void openChannel(int n, const std::string& name, uint32_t offset, uint32_t size)
   Lock lk(ch.m);
   ch.name = name.substr(0, 255);
   ch.hash = crc64_hash(ch.name);
-  int type = kTypeUnknown;
+  DataType type = kTypeUnknown;
   ch.bytes = channelBytes(ch, offset, size, type);
   if (!ch.bytes) return clearChannel(ch);
   std::string error;
-  ch.stream = openStream(ch.bytes, DataType(type), ch.name, error);
+  ch.stream = openStream(ch.bytes, type, ch.name, error);
   if (!error.empty()) report(error);
   if (!ch.stream) return clearChannel(ch);
   ch.type = type;
@@ -624,7 +624,7 @@ void preloadSound(const std::string& name) {
   try {
     auto bytes = std::make_shared<std::string>();
     if (!loadBytes(name, 0, 0, *bytes, true)) return;
-    int type = detectType(*bytes);
+    DataType type = detectType(*bytes);
     std::lock_guard g(state().cacheLock);
     state().cache.emplace(hash, PreloadEntry{std::move(bytes), type});
   } catch (const std::bad_alloc&) {

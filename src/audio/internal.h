@@ -58,7 +58,7 @@ struct SoundChannel {
   std::string name;
   uint64_t hash = 0;
   std::shared_ptr<const std::string> bytes;
-  int type = kTypeWave;
+  DataType type = kTypeWave;
   std::unique_ptr<Stream> stream;
   int64_t loopA = 0, loopB = 0, loopC = 0;
   int loopCounter = 0;
@@ -94,7 +94,7 @@ struct PendingCommand {
 
 struct PreloadEntry {
   std::shared_ptr<const std::string> bytes;
-  int type = kTypeWave;
+  DataType type = kTypeWave;
 };
 
 // The settings the workers read, copied by the script thread whenever they may

@@ -8,11 +8,12 @@
 #include "platform/vclock.h"
 
 namespace velmora {
-namespace {
 
 void defaultWindowProcedure(WindowMessage& msg) {
   if (msg.message == kMsgClose) setCloseRequestPending(true);
 }
+
+namespace {
 
 // How often a busy loop looks at the queue, and how long the virtual clock
 // may stand still (across at least kStalledPolls looks) before it follows the
@@ -37,14 +38,16 @@ struct BusyLoopState {
 
 struct PumpState {
   WindowMessage record;
-  WindowProcedure proc = defaultWindowProcedure;
   PumpHooks hooks;
-  DialogFilter dialog = nullptr;
   WaitSettings settings;
   int closeRequest = 0;
   BusyLoopState busy;
 };
 PumpState pumpState;
+
+void windowProcedure(WindowMessage& msg) {
+  (pumpState.hooks.windowProcedure ? pumpState.hooks.windowProcedure : defaultWindowProcedure)(msg);
+}
 
 bool endsEffect(const WindowMessage& m) {
   if (m.message == kMsgKeyDown && (m.code == 13 || m.code == 17)) return true;
@@ -94,16 +97,15 @@ int drainWindowMessages(WindowMessage& msg) {
   ++pumpState.busy.drains;
   pollScenario();  // a scenario's input is due before the queue is read
   if (!platform::pollMessage(msg)) return 1;
-  if (pumpState.dialog && pumpState.dialog(msg)) {
+  if (pumpState.hooks.dialogFilter && pumpState.hooks.dialogFilter(msg)) {
     msg.message = kMsgNone;  // the dialog's message is not the game's
     return 1;
   }
   if (msg.message == kMsgQuit) return 0;
-  pumpState.proc(msg);
+  windowProcedure(msg);
   return 1;
 }
 
-void setWindowProcedure(WindowProcedure proc) { pumpState.proc = proc ? proc : defaultWindowProcedure; }
 bool closeRequestPending() { return pumpState.closeRequest != 0; }
 void setCloseRequestPending(bool pending) { pumpState.closeRequest = pending ? 1 : 0; }
 int closeRequest() { return pumpState.closeRequest; }
@@ -111,7 +113,6 @@ void setCloseRequest(int value) { pumpState.closeRequest = value; }
 void installPumpHooks(const PumpHooks& hooks) { pumpState.hooks = hooks; }
 const PumpHooks& pumpHooks() { return pumpState.hooks; }
 WaitSettings& waitSettings() { return pumpState.settings; }
-void setDialogFilter(DialogFilter filter) { pumpState.dialog = filter; }
 
 void timedFrameWait(int a, uint32_t duration, int c) {
   WindowMessage& msg = pumpState.record;
@@ -151,7 +152,7 @@ void pollEndRequests() {
   if (r.close) {
     WindowMessage close{};
     close.message = kMsgClose;
-    pumpState.proc(close);
+    windowProcedure(close);
   }
   if (r.quit) {
     pumpState.record = WindowMessage{};

@@ -13,10 +13,10 @@ WindowMessage& messageRecord();
 // 0: a quit message (the caller sets quitRequest).
 int drainWindowMessages(WindowMessage& msg);
 
-// The main window procedure (installed by the display); the default one only
-// records close requests.
+// The main window's procedure (PumpHooks); the default one only records
+// close requests.
 using WindowProcedure = void (*)(WindowMessage& msg);
-void setWindowProcedure(WindowProcedure proc);
+void defaultWindowProcedure(WindowMessage& msg);
 
 // A close request (close button) is pending until the script takes it: 1,
 // or 2 when the window was minimised at the time; 0 for none.
@@ -36,6 +36,11 @@ struct PumpHooks {
   // Frames presented so far: a loop that presents none and takes no
   // messages leaves the scenario to the end-request looks.
   uint32_t (*framesPresented)() = nullptr;
+  // Takes the messages the game does not see (unset: the default procedure).
+  WindowProcedure windowProcedure = nullptr;
+  // A modeless dialog that takes its own messages first (the Find box); true
+  // when it took this one.
+  bool (*dialogFilter)(WindowMessage& msg) = nullptr;
 };
 void installPumpHooks(const PumpHooks& hooks);
 const PumpHooks& pumpHooks();
@@ -56,9 +61,5 @@ void timedFrameWait(int a, uint32_t duration, int c);
 // sleeps not at all for a while gets its time moved with the wall clock, so
 // that a scenario's timed directives still come due.
 void pollEndRequests();
-
-// A modeless dialog that takes its own messages first (the Find dialog).
-using DialogFilter = bool (*)(WindowMessage& msg);
-void setDialogFilter(DialogFilter filter);
 
 }  // namespace velmora

@@ -1,6 +1,5 @@
 #include "base/report.h"
 
-#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -14,7 +13,7 @@ namespace {
 
 struct ReportState {
   int language = kLanguageOwn;
-  std::array<TraceBuilder, 4> builders{};
+  ReportHooks hooks;
   char errcmd[64] = {0};
   std::string saveRoot;
 };
@@ -53,9 +52,8 @@ int box(platform::BoxKind kind, const char* title, std::string_view text, std::s
 void setActiveLanguage(int language) { reportState.language = language; }
 int activeLanguage() { return reportState.language; }
 
-void setTraceBuilder(int language, TraceBuilder builder) {
-  if (language >= 0 && language < static_cast<int>(reportState.builders.size())) reportState.builders[language] = builder;
-}
+void installReportHooks(const ReportHooks& hooks) { reportState.hooks = hooks; }
+const ReportHooks& reportHooks() { return reportState.hooks; }
 
 void setErrcmd(std::string_view name) {
   size_t n = std::min(name.size(), sizeof(reportState.errcmd) - 1);
@@ -67,7 +65,11 @@ const char* errcmd() { return reportState.errcmd; }
 namespace {
 
 std::string withScriptContext(std::string_view message) {
-  TraceBuilder b = (reportState.language >= 1 && reportState.language <= 3) ? reportState.builders[reportState.language] : nullptr;
+  const ReportHooks& h = reportState.hooks;
+  TraceBuilder b = reportState.language == kLanguageOwn   ? h.ownTrace
+                   : reportState.language == kLanguageLua ? h.luaTrace
+                   : reportState.language == kLanguageSquirrel ? h.squirrelTrace
+                                                               : nullptr;
   return b ? b(message) : std::string(message);
 }
 

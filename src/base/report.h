@@ -15,7 +15,16 @@ using TraceBuilder = std::string (*)(std::string_view message);
 
 void setActiveLanguage(int language);
 int activeLanguage();
-void setTraceBuilder(int language, TraceBuilder builder);
+
+// The script context each language puts in front of a report, from the
+// interpreter and the two hosts above; without one the message stands alone.
+struct ReportHooks {
+  TraceBuilder ownTrace = nullptr;
+  TraceBuilder luaTrace = nullptr;
+  TraceBuilder squirrelTrace = nullptr;
+};
+void installReportHooks(const ReportHooks& hooks);
+const ReportHooks& reportHooks();
 
 // The name of the command being executed (at most 63 bytes are kept).
 void setErrcmd(std::string_view name);

@@ -303,6 +303,7 @@ const FrameInterval& frameInterval() {
 }
 
 void setSettingEffect(SettingKey key, SettingEffect effect) { settingsState.effects[indexOf(key)] = effect; }
+SettingEffect settingEffect(SettingKey key) { return settingsState.effects[indexOf(key)]; }
 
 void settingChanged(SettingKey key, SettingSource source) {
   ensureInitialised();

@@ -76,10 +76,12 @@ struct FrameInterval {
 const FrameInterval& frameInterval();
 
 // What a key's change does beyond storing it (the aspect state, the cursor,
-// the window), installed by the subsystem that owns the effect.
+// the window), from the subsystem that owns the effect; the wiring installs
+// them.
 enum class SettingSource { File, Command };
 using SettingEffect = void (*)(SettingKey key, SettingSource source);
 void setSettingEffect(SettingKey key, SettingEffect effect);
+SettingEffect settingEffect(SettingKey key);
 // Runs the built-in effect of the key and the installed one.
 void settingChanged(SettingKey key, SettingSource source);
 

@@ -167,6 +167,7 @@ void clearSnapshotSections() { snapshotState.sections.clear(); }
 int snapshotHistoryCount() { return snapshotState.historyCount; }
 void setSnapshotHistoryCount(int count) { snapshotState.historyCount = std::max(0, count); }
 
+void installSnapshotTextLink(const SnapshotTextLink& link) { snapshotState.text = link; }
 SnapshotTextLink& snapshotTextLink() { return snapshotState.text; }
 
 }  // namespace velmora

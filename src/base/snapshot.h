@@ -122,8 +122,8 @@ void clearSnapshotSections();  // tests
 int snapshotHistoryCount();
 void setSnapshotHistoryCount(int count);
 
-// What the save commands need from the message window and the backlog,
-// installed by them; all may stay null.
+// What the save commands need from the message window and the backlog; all
+// may stay null.
 struct SnapshotTextLink {
   // True while a text wait is pending: the restored game then resumes at
   // the start of the text block being shown.
@@ -139,6 +139,7 @@ struct SnapshotTextLink {
   // when there are none.
   const uint8_t* (*pageImages)(int entry) = nullptr;
 };
+void installSnapshotTextLink(const SnapshotTextLink& link);
 SnapshotTextLink& snapshotTextLink();
 
 }  // namespace velmora

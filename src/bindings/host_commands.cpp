@@ -43,10 +43,6 @@ std::span<const CoreBinding> scriptHostCores() { return kHostCores; }
 
 void registerScriptHosts() {
   bindCores(scriptHostCores());
-  script::setForeignCaller(kLanguageLua, callLuaFunction);
-  script::setForeignCaller(kLanguageSquirrel, callSquirrelFunction);
-  setTraceBuilder(kLanguageLua, luaTrace);
-  setTraceBuilder(kLanguageSquirrel, squirrelTrace);
 }
 
 void releaseScriptHosts() {

@@ -9,8 +9,8 @@ namespace velmora::bindings {
 
 std::span<const CoreBinding> scriptHostCores();
 
-// At start-up, after the catalogue is registered: binds the four cores and
-// installs the interpreter's callers and the error reports' traces for both languages.
+// At start-up, after the catalogue is registered: binds the four cores (the
+// wiring installs the hosts' callers and traces).
 void registerScriptHosts();
 // At release: closes the Lua interpreter and the Squirrel VM.
 void releaseScriptHosts();

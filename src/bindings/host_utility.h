@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "bindings/bridge.h"
 #include "script/value.h"
@@ -30,6 +31,22 @@ void bindSetRenderTarget2(CommandCore core);
 // needs a numeric, kind 2 a string variable as the last argument (reported
 // when missing); kind 0 none.
 bool resultTarget(const script::ArgumentList& a, int kind, int32_t*& number, std::string*& text);
+
+// Runs call() with a host's bridge operations installed, its nesting depth
+// counted and `running` set to the state the call runs on; the outer ones
+// come back after, whatever call() returns.
+template <class State, class Call>
+auto runWithHostBridge(const ScriptBridge& hostBridge, int& depth, State& running, State inner, Call call) {
+  const ScriptBridge outer = bridge();
+  installBridge(hostBridge);
+  ++depth;
+  const State outerRunning = std::exchange(running, inner);
+  auto result = call();
+  running = outerRunning;
+  --depth;
+  installBridge(outer);
+  return result;
+}
 
 // Pushes the first n own-language arguments onto a foreign VM: numbers and
 // texts through the two pushers; any other kind is reported and stops.

@@ -266,15 +266,8 @@ void failed(lua_State* L) {
 // Runs the function below nargs arguments with the Lua operations of the
 // bridge installed; the previous ones (own, or Squirrel's) come back after.
 int protectedRun(lua_State* L, int nargs, int nresults, int handler) {
-  ScriptBridge outer = bridge();
-  installBridge(luaHostState.bridge);
-  ++luaHostState.depth;
-  lua_State* outerRunning = std::exchange(luaHostState.running, L);
-  int status = lua_pcall(L, nargs, nresults, handler);
-  luaHostState.running = outerRunning;
-  --luaHostState.depth;
-  installBridge(outer);
-  return status;
+  return runWithHostBridge(luaHostState.bridge, luaHostState.depth, luaHostState.running, L,
+                           [&] { return lua_pcall(L, nargs, nresults, handler); });
 }
 
 void finishRun() {

@@ -280,21 +280,16 @@ SQRESULT protectedCall(HSQUIRRELVM v, SQInteger params, bool result) {
   HSQUIRRELVM thread = sq.sq_newthread(v, kStackSlots);
   if (!thread) return SQ_ERROR;
   for (SQInteger i = first; i <= first + params; ++i) sq.sq_move(thread, v, i);
-  ScriptBridge outer = bridge();
-  installBridge(squirrelHostState.bridge);
-  ++squirrelHostState.depth;
-  HSQUIRRELVM outerRunning = std::exchange(squirrelHostState.running, thread);
-  SQRESULT r = SQ_ERROR;
-  try {
-    r = sq.sq_call(thread, params, result ? SQTrue : SQFalse, SQTrue);
-  } catch (const CallTooDeep&) {
-    reportTooDeep();
-  } catch (const CallHalted&) {
-    squirrelHostState.closePending = true;
-  }
-  squirrelHostState.running = outerRunning;
-  --squirrelHostState.depth;
-  installBridge(outer);
+  const SQRESULT r = runWithHostBridge(squirrelHostState.bridge, squirrelHostState.depth, squirrelHostState.running, thread, [&] {
+    try {
+      return sq.sq_call(thread, params, result ? SQTrue : SQFalse, SQTrue);
+    } catch (const CallTooDeep&) {
+      reportTooDeep();
+    } catch (const CallHalted&) {
+      squirrelHostState.closePending = true;
+    }
+    return SQRESULT(SQ_ERROR);
+  });
   if (SQ_SUCCEEDED(r) && result) sq.sq_move(v, thread, -1);
   return r;
 }

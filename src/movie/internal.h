@@ -27,7 +27,6 @@ namespace velmora::movie {
 class TheoraVideo;
 constexpr size_t kHeaderSize = 44;
 
-enum MovieState : int { kStopRequested = 0, kStartRequested = 1, kRunning = 2, kFinished = -1 };
 enum ModeBit : int { kDecodeWhilePlaying = 1, kStreamed = 2, kTheora = 4 };
 
 struct MovieHeader {
@@ -62,7 +61,7 @@ struct Movie {
   int mode = 0;
   std::string name;
   MovieHeader header;
-  std::atomic<int> state{kStartRequested};
+  std::atomic<MovieState> state{kStartRequested};
   std::atomic<uint32_t> start{0};
   // The engine time up to which the worker has handled everything due
   // (the virtual clock waits for it, so runs repeat exactly).

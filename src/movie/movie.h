@@ -4,25 +4,35 @@
 // step, with their embedded sound on sound channel 0.
 #include <cstdint>
 
+namespace velmora::image {
+struct Image;
+}
+
 namespace velmora::movie {
 
-// Binds theora_create and sp_ani and tells the sprite table how to stop a
-// movie; call once after the catalogue is registered.
+// Binds theora_create and sp_ani; call once after the catalogue is
+// registered.
 void bindMovieCores();
 // Frame step (render::addFrameUpdate): shows due frames, ends finished movies.
 void movieFrameStep();
 // Stops every movie worker (before the sprite table and the sound go).
 void releaseMovies();
 
-// Adds the ImageF lines to saved games (core/snapshot.h) and starts movie
-// sprites again when their placeholders are rebuilt.
+// Adds the ImageF lines to saved games (base/snapshot.h).
 void registerMovieSection();
+// A movie sprite's placeholder picture: the movie opens again and starts
+// from its first frame with the plays it had left (null when it cannot).
+image::Image* rebuildMovie(int n);
+
+// Where a movie's worker is; the main thread asks for start and stop, the
+// worker reports running and finished.
+enum MovieState : int { kStopRequested = 0, kStartRequested = 1, kRunning = 2, kFinished = -1 };
 
 // The playback record of a movie sprite, for saves and tests.
 struct MovieInfo {
   int mode = 0;  // bit 0 decode while playing, bit 1 streamed, bit 2 Theora
   int plays = 0;
-  int state = 0;  // 1 start requested, 2 running, 0 stop requested, -1 finished
+  MovieState state = kStopRequested;
   int frameCount = 0, duration = 0;
   uint32_t soundSize = 0;
   int nextFrame = 0;

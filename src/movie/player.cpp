@@ -42,7 +42,7 @@ void canvasChanged(const Movie& m) {
 // Under the virtual clock the frame waits for the worker to reach the same
 // time, so that a run shows the same frames every time.
 bool caughtUp(const Movie& m, uint32_t now) {
-  const int state = m.state.load();
+  const MovieState state = m.state.load();
   if (state == kFinished || state == kStopRequested) return true;
   if (m.mode != 0) return state == kRunning && m.progress.load() == now;
   if (sinceStart(m, now) < 0 || size_t(m.nextFrame) >= m.frames.size()) return true;
@@ -136,7 +136,7 @@ Movie::~Movie() {
 void stopMovie(Movie& m) {
   bool ended = true;
   if (m.worker.joinable()) {
-    int state = m.state.load();
+    MovieState state = m.state.load();
     while (state != kFinished && !m.state.compare_exchange_weak(state, kStopRequested)) {
     }
     for (int waited = 0; waited < 1000 && m.state.load() != kFinished; ++waited) realSleep1ms();

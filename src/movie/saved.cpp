@@ -67,6 +67,8 @@ void applyMovies(const SnapshotMoment&) {
 
 void discardMovies() { g_pending.clear(); }
 
+}  // namespace
+
 // A movie sprite's placeholder: the movie opens again and starts from its
 // first frame with the plays it had left.
 image::Image* rebuildMovie(int n) {
@@ -86,13 +88,10 @@ image::Image* rebuildMovie(int n) {
   return canvas;
 }
 
-}  // namespace
-
 void registerMovieSection() {
   addSnapshotSection({.name = "movies", .order = kSnapshotMovies, .write = writeMovies,
                         .prepare = prepareMovies, .reset = resetMovies, .apply = applyMovies,
                         .discard = discardMovies});
-  sprite::setKindBuilder(sprite::kKindMovie, rebuildMovie);
 }
 
 }  // namespace velmora::movie

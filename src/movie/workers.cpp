@@ -23,7 +23,7 @@ int32_t sinceStart(const Movie& m, uint32_t now) { return int32_t(now - m.start.
 
 // Marks the worker running (unless a stop came first) and waits for the start time.
 bool waitForStart(Movie& m) {
-  int expected = kStartRequested;
+  MovieState expected = kStartRequested;
   m.state.compare_exchange_strong(expected, kRunning);
   for (;;) {
     uint32_t now = platform::nowMs();

@@ -12,7 +12,7 @@ namespace {
 struct GlideState {
   std::thread worker;
   std::atomic<bool> running{false};  // set before the thread starts, cleared by it at the end
-  ScreenPointMapper mapper = nullptr;
+  GlideHooks hooks;
 };
 GlideState glideState;
 
@@ -37,7 +37,8 @@ void glide(int x0, int y0, int dx, int dy, unsigned duration, unsigned start) {
 
 }  // namespace
 
-void setScreenPointMapper(ScreenPointMapper mapper) { glideState.mapper = mapper; }
+void installGlideHooks(const GlideHooks& hooks) { glideState.hooks = hooks; }
+const GlideHooks& glideHooks() { return glideState.hooks; }
 
 unsigned glideDuration(int speed, int dx, int dy) {
   double d = std::sqrt(static_cast<double>(dx) * dx + static_cast<double>(dy) * dy);
@@ -46,7 +47,7 @@ unsigned glideDuration(int speed, int dx, int dy) {
 
 void glideCursor(int x, int y, int speed, bool convert) {
   if (convert) {
-    if (glideState.mapper) glideState.mapper(x, y);
+    if (glideState.hooks.mapScreenPoint) glideState.hooks.mapScreenPoint(x, y);
     if (x < -3000 || y < -3000) {
       int w, h;
       platform::monitorSize(w, h);

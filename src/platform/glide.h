@@ -4,10 +4,13 @@
 
 namespace velmora::platform {
 
-// Turns a logical-screen point into desktop coordinates (installed by the
-// display; without one the point is used as it is).
-using ScreenPointMapper = void (*)(int& x, int& y);
-void setScreenPointMapper(ScreenPointMapper mapper);
+// What the glide asks the display: a logical-screen point in desktop
+// coordinates (without it the point is used as it is).
+struct GlideHooks {
+  void (*mapScreenPoint)(int& x, int& y) = nullptr;
+};
+void installGlideHooks(const GlideHooks& hooks);
+const GlideHooks& glideHooks();
 
 // speed 0 places the cursor at once; otherwise the glide lasts
 // ((speed * floor(distance)) | 16) >> 3 ms. A new glide waits for the last.

@@ -83,15 +83,15 @@ const CoreBinding kRenderCores[] = {
     {"draw3", cmd_draw3},
 };
 
+}  // namespace
+
 // setFullScreen and setScreenAspect store first; the switch compares with
 // what is in force, so an unchanged value does nothing.
-void fullScreenChanged(K, SettingSource source) {
+void fullScreenSettingChanged(K, SettingSource source) {
   if (source == SettingSource::Command) switchFullScreen(setting(K::FullScreen) != 0, false);
 }
 
-void aspectChanged(K, SettingSource) { switchAspect(setting(K::ScreenAspect)); }
-
-}  // namespace
+void aspectSettingChanged(K, SettingSource) { switchAspect(setting(K::ScreenAspect)); }
 
 void releaseSpriteTextures(sprite::Slot& slot) {
   if (deviceCreated()) releaseSlotTextures(slot);
@@ -100,9 +100,6 @@ void releaseSpriteTextures(sprite::Slot& slot) {
 void bindRenderCores() {
   bindCores(kRenderCores);
   bindSetRenderTarget2(util_SetRenderTarget2);
-  setSettingEffect(K::FullScreen, fullScreenChanged);
-  setSettingEffect(K::ScreenAspect, aspectChanged);
-  bindWindowEffects();
 }
 
 void releaseRenderDevice() {

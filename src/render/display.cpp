@@ -33,6 +33,7 @@ constexpr const char* kSettingToolKey = "Engine Setting";
 
 struct DisplayState {
   std::string title = kDefaultTitle;
+  bool windowCreated = false;  // from then on the window's messages are handled here
   bool started = false;
   bool modeChanging = false;  // window messages from a mode change leave the geometry alone
   int appliedFullScreen = -1;
@@ -186,8 +187,10 @@ void windowSized(const WindowMessage& msg) {
   updatePresentGeometry();
 }
 
-// What the window system tells the main window (close, focus, size).
+}  // namespace
+
 void mainWindowProcedure(WindowMessage& msg) {
+  if (!displayState.windowCreated) return defaultWindowProcedure(msg);
   switch (msg.message) {
     case kMsgSize:
       if (displayState.started && !fullScreen() && !displayState.modeChanging) windowSized(msg);
@@ -195,8 +198,6 @@ void mainWindowProcedure(WindowMessage& msg) {
     default: handleWindowEvent(msg); break;
   }
 }
-
-}  // namespace
 
 bool createMainWindow(std::string_view title) {
   displayState.title.assign(title);
@@ -211,7 +212,7 @@ bool createMainWindow(std::string_view title) {
     showErrorBox("CreateWindow Main");
     return false;
   }
-  setWindowProcedure(mainWindowProcedure);
+  displayState.windowCreated = true;
   sprite::applyCacheAutoSize();
   return true;
 }

@@ -4,6 +4,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/settings.h"
+#include "platform/message.h"
+
 namespace velmora::render {
 
 // The default title until setWindowText names the game.
@@ -13,6 +16,16 @@ constexpr const char* kDefaultTitle = "Script Engine";
 // the quit request left to the caller, for a second instance of the title,
 // a running settings tool, or a window-system failure.
 bool createMainWindow(std::string_view title);
+// What the window system tells the main window (close, focus, size): the
+// pump's window procedure; until the window is created only close requests
+// are recorded.
+void mainWindowProcedure(WindowMessage& msg);
+// What a change of FullScreen, ScreenAspect, WallPaper and CursorFile does
+// beyond storing it (setting effects).
+void fullScreenSettingChanged(SettingKey key, SettingSource source);
+void aspectSettingChanged(SettingKey key, SettingSource source);
+void wallPaperSettingChanged(SettingKey key, SettingSource source);
+void cursorFileSettingChanged(SettingKey key, SettingSource source);
 bool mainWindowExists();
 // setWindowText: the title (and the instance key) of the main window,
 // creating it when missing; sets the quit request on failure.

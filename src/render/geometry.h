@@ -55,7 +55,7 @@ struct Geometry {
   int aspectOffset = 0;
   std::array<SizePreset, kPresetCount> presets{};
 
-  int sizeState = kSizeNormal;
+  SizeState sizeState = kSizeNormal;
   int panSteps = 0;
   int fullScreenCounter = 0, aspectCounter = 0;
 };

@@ -19,8 +19,7 @@ namespace velmora::render {
 
 // ---- start-up and release -------------------------------------------------
 // Binds screen, setWindowText, getScreenRate/Width/Height, getScreenAspect2,
-// draw, draw2 and draw3; installs the display's setting effects. Call once
-// after the catalogue is registered.
+// draw, draw2 and draw3. Call once after the catalogue is registered.
 void bindRenderCores();
 // Release order: after the sprite table is cleared, before the sound device.
 void releaseRenderDevice();

@@ -175,7 +175,7 @@ void setMotionBlur(bool on, int strength) {
   setScenePass(kPassPlain, on ? motionBlurPass : nullptr);
 }
 
-void bindTransitionCores() {
+void bindTransitionCoresAndPasses() {
   bindings::bindCores(kTransitionCores);
   setScenePass(kPassFade, fadePass);
   setScenePass(kPassNamed, namedEffectPass);

@@ -10,9 +10,10 @@ namespace velmora::render {
 
 enum TransitionPass : int { kPassPlain = 0, kPassFade = 1, kPassNamed = 2, kPassMask = 3, kPassCount = 4 };
 
-// Binds effect and existStretch and installs the scene passes. Call once
-// after bindRenderCores().
-void bindTransitionCores();
+// Binds effect and existStretch and installs the scene passes, the
+// transition-busy query and the mask's device-reset step. Call once after
+// bindRenderCores().
+void bindTransitionCoresAndPasses();
 // sc_mb: the motion blur pass on or off; strength 0-255.
 void setMotionBlur(bool on, int strength);
 

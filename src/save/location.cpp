@@ -32,12 +32,9 @@ constexpr int kDefaultWheelLines = 3;
 // line end around a hand-written "1".
 constexpr size_t kMarkerBytesRead = 64;
 
-InheritanceChoice chooseByBoxes(const std::vector<std::string>& games);
-
 struct LocationState {
   bool chosen = false;
   std::string names;  // "maker\0game" as loadSetting was given them
-  InheritanceChooser chooser = chooseByBoxes;
   SettingsLoadHooks hooks;
 };
 LocationState locationState;
@@ -162,8 +159,9 @@ InheritanceChoice chooseHeadless(const std::vector<std::string>& games) {
   return InheritanceChoice{false, wanted.empty() || it == games.end() ? -1 : static_cast<int>(it - games.begin())};
 }
 
-// Stands in for the inheritance window until the dialog toolkit lands.
-InheritanceChoice chooseByBoxes(const std::vector<std::string>& games) {
+}  // namespace
+
+InheritanceChoice chooseInheritanceByBoxes(const std::vector<std::string>& games) {
   if (runOptions().headless) return chooseHeadless(games);
   for (;;) {
     for (size_t i = 0; i < games.size(); ++i) {
@@ -176,6 +174,8 @@ InheritanceChoice chooseByBoxes(const std::vector<std::string>& games) {
   }
 }
 
+namespace {
+
 // A first start in Documents mode: take a sibling game's settings, or the
 // defaults, and write this game's file at once.
 void inheritSettings(const std::string& parent) {
@@ -184,7 +184,8 @@ void inheritSettings(const std::string& parent) {
     readSettingsFile("");
     return;
   }
-  InheritanceChoice choice = locationState.chooser(games);
+  const InheritanceChooser choose = locationState.hooks.chooseInheritance;
+  InheritanceChoice choice = (choose ? choose : chooseInheritanceByBoxes)(games);
   if (choice.quit || quitRequest) {
     quitRequest = 1;
     runOptions().answersEndedGame = true;
@@ -244,8 +245,8 @@ std::vector<std::string> inheritableGames(const std::string& parent) {
   return games;
 }
 
-void setInheritanceChooser(InheritanceChooser chooser) { locationState.chooser = chooser ? chooser : chooseByBoxes; }
-SettingsLoadHooks& settingsLoadHooks() { return locationState.hooks; }
+void installSettingsLoadHooks(const SettingsLoadHooks& hooks) { locationState.hooks = hooks; }
+const SettingsLoadHooks& settingsLoadHooks() { return locationState.hooks; }
 
 void loadSetting(std::string_view maker, std::string_view game) {
   // A run with a save folder of its own (--save-dir) asks nothing and keeps it.

@@ -33,18 +33,20 @@ struct InheritanceChoice {
   bool quit = false;
   int game = -1;  // index into the candidates, -1 for none
 };
-// The dialog toolkit installs the real window; until then each candidate is
-// offered in a confirmation box, and a headless run takes --inherit NAME.
 using InheritanceChooser = InheritanceChoice (*)(const std::vector<std::string>& games);
-void setInheritanceChooser(InheritanceChooser chooser);
+// Each candidate offered in a confirmation box; a headless run takes
+// --inherit NAME instead.
+InheritanceChoice chooseInheritanceByBoxes(const std::vector<std::string>& games);
 
-// What loading the settings also brings up: the already-read data and the
-// sound volumes, installed by their subsystems.
+// What loading the settings also brings up: the inheritance choice (the
+// boxes when unset), the already-read data and the sound volumes.
 struct SettingsLoadHooks {
+  InheritanceChooser chooseInheritance = nullptr;
   void (*loadAlreadyRead)() = nullptr;
   void (*applyVolumes)() = nullptr;
 };
-SettingsLoadHooks& settingsLoadHooks();
+void installSettingsLoadHooks(const SettingsLoadHooks& hooks);
+const SettingsLoadHooks& settingsLoadHooks();
 
 // Chooses the save root (asking on the first run), offers inheritance and
 // reads the settings. Stops with the quit request set when the player quits.

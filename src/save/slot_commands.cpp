@@ -162,7 +162,6 @@ void registerSaveSections() {
 
 void bindSaveSlotCommands() {
   bindings::bindCores(kSlotCores);
-  sprite::setKindBuilder(sprite::kKindImageLog, rebuildImageLog);
 }
 
 }  // namespace velmora::save

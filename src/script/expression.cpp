@@ -272,17 +272,20 @@ void plus(ScriptValue& a, const ScriptValue& b) {
   }
 }
 
+template <class T>
+T* cachedNamed(const Token& t, char sign, T* (*byName)(std::string_view)) {
+  uint64_t gen = variableGeneration();
+  if (t.refSign != sign || t.refGeneration != gen) {
+    t.ref = byName(t.text);
+    t.refGeneration = gen;
+    t.refSign = sign;
+  }
+  return static_cast<T*>(t.ref);
+}
+
 }  // namespace
 
-int32_t* cachedNamedInteger(const Token& t) {
-  uint64_t gen = variableGeneration();
-  if (t.refSign != '%' || t.refGeneration != gen) {
-    t.ref = namedInteger(t.text);
-    t.refGeneration = gen;
-    t.refSign = '%';
-  }
-  return static_cast<int32_t*>(t.ref);
-}
+int32_t* cachedNamedInteger(const Token& t) { return cachedNamed(t, '%', namedInteger); }
 
 const Token& Parser::cur() const { return pos_ < end_ ? list_.tokens[pos_] : endToken(); }
 
@@ -486,16 +489,17 @@ ScriptValue Parser::prefixRun() {
   return v;
 }
 
-int32_t* Parser::numericRef(std::string* named) {
+template <class T>
+T* Parser::variableRef(std::string* named, char sign, T* (*numbered)(double), T* (*byName)(std::string_view)) {
   const Token& t = cur();
   if (t.kind == kTokNumber) {
     next();
-    return numberedInteger(t.number);
+    return numbered(t.number);
   }
   if (t.kind == kTokWord) {
     next();
     if (named) *named = t.text;
-    return cachedNamedInteger(t);
+    return cachedNamed(t, sign, byName);
   }
   if (depth_ >= kMaxDepth) return nullptr;
   if (t.is('%')) {
@@ -503,7 +507,7 @@ int32_t* Parser::numericRef(std::string* named) {
     ++depth_;
     int32_t* p = numericRef();
     --depth_;
-    return p ? numberedInteger(*p) : nullptr;
+    return p ? numbered(*p) : nullptr;
   }
   if (t.is('$')) {
     next();
@@ -512,47 +516,13 @@ int32_t* Parser::numericRef(std::string* named) {
     --depth_;
     if (!s) return nullptr;
     if (named) *named = *s;
-    return namedInteger(*s);
+    return byName(*s);
   }
   return nullptr;
 }
 
-std::string* Parser::stringRef(std::string* named) {
-  const Token& t = cur();
-  if (t.kind == kTokNumber) {
-    next();
-    return numberedString(t.number);
-  }
-  if (t.kind == kTokWord) {
-    next();
-    if (named) *named = t.text;
-    uint64_t gen = variableGeneration();
-    if (t.refSign != '$' || t.refGeneration != gen) {
-      t.ref = namedString(t.text);
-      t.refGeneration = gen;
-      t.refSign = '$';
-    }
-    return static_cast<std::string*>(t.ref);
-  }
-  if (depth_ >= kMaxDepth) return nullptr;
-  if (t.is('%')) {
-    next();
-    ++depth_;
-    int32_t* p = numericRef();
-    --depth_;
-    return p ? numberedString(*p) : nullptr;
-  }
-  if (t.is('$')) {
-    next();
-    ++depth_;
-    std::string* s = stringRef();
-    --depth_;
-    if (!s) return nullptr;
-    if (named) *named = *s;
-    return namedString(*s);
-  }
-  return nullptr;
-}
+int32_t* Parser::numericRef(std::string* named) { return variableRef(named, '%', numberedInteger, namedInteger); }
+std::string* Parser::stringRef(std::string* named) { return variableRef(named, '$', numberedString, namedString); }
 
 ScriptValue evaluateRange(const TokenList& list, size_t begin, size_t end) {
   double n;

@@ -98,6 +98,10 @@ class Parser {
   ScriptValue prefixRun();
   ScriptValue parenthesized();
   void closeParen();
+  // Both kinds of reference: a number or a name (cached on the token under
+  // its sign), or %/$ and a reference whose value or text picks the variable.
+  template <class T>
+  T* variableRef(std::string* named, char sign, T* (*numbered)(double), T* (*byName)(std::string_view));
 
   const TokenList& list_;
   size_t pos_;

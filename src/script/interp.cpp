@@ -44,9 +44,7 @@ struct InterpState {
   std::unordered_map<std::string, CommandHandler> commands;
   std::unordered_set<uint32_t> userSubs;
   std::unordered_map<uint32_t, int> luaFunctions, squirrelFunctions;
-  ForeignCaller luaCaller = nullptr, squirrelCaller = nullptr;
-  TextLineHandler textLine = nullptr;
-  TextPartHooks hooks;
+  InterpreterHooks hooks;
   std::vector<std::string> scratchSplit;
   std::array<uint32_t, 2> generation{};  // bumped whenever a slot is refilled
   std::vector<Part> working;             // the current line's parts once one was rewritten
@@ -125,10 +123,10 @@ PartResult runCommandPart(Part& p, int& forDepth) {
     r.userSubName.assign(name);
     r.callArguments.assign(args, std::min<size_t>(std::strlen(args), 255));
     gosubLabel("*" + std::string(name));
-  } else if (auto it = interpState.luaFunctions.find(h); it != interpState.luaFunctions.end() && interpState.luaCaller) {
-    interpState.luaCaller(name, args, it->second);
-  } else if (auto it2 = interpState.squirrelFunctions.find(h); it2 != interpState.squirrelFunctions.end() && interpState.squirrelCaller) {
-    interpState.squirrelCaller(name, args, it2->second);
+  } else if (auto it = interpState.luaFunctions.find(h); it != interpState.luaFunctions.end() && interpState.hooks.callLua) {
+    interpState.hooks.callLua(name, args, it->second);
+  } else if (auto it2 = interpState.squirrelFunctions.find(h); it2 != interpState.squirrelFunctions.end() && interpState.hooks.callSquirrel) {
+    interpState.hooks.callSquirrel(name, args, it2->second);
   } else {
     reportUnknownCommand(name);
     return PartResult::Next;
@@ -223,7 +221,7 @@ PartResult runTextPart() {
   const int line = r.currentLine;
   // A narration line's mark is grammar, not text.
   if (textStart == 0 && !activeLines()[line].empty() && activeLines()[line][0] == kNarrationMark) textStart = 1;
-  TextLineHandler show = interpState.textLine ? interpState.textLine : printTextLine;
+  TextLineHandler show = interpState.hooks.textLine ? interpState.hooks.textLine : printTextLine;
   if (show(activeLines()[line], textStart, lineLength(line + 1), lineLength(line + 2)) == 0) return PartResult::EndLoop;
   if (quitRequest) return PartResult::EndLoop;
   if (r.postTextHook && interpState.hooks.pageState && interpState.hooks.pageState() != 0) {
@@ -237,7 +235,7 @@ PartResult runTextPart() {
 void switchScripts() {
   Registers& r = interpState.regs;
   while (r.scriptSwitchRequest != kSwitchNone) {
-    int request = r.scriptSwitchRequest;
+    const SwitchRequest request = r.scriptSwitchRequest;
     r.scriptSwitchRequest = kSwitchNone;
     if (request == kSwitchToSlot0) {
       r.activeSlot = 0;
@@ -273,12 +271,9 @@ CommandHandler findCommand(std::string_view name) {
 std::unordered_set<uint32_t>& userSubTable() { return interpState.userSubs; }
 std::unordered_map<uint32_t, int>& luaFunctionTable() { return interpState.luaFunctions; }
 std::unordered_map<uint32_t, int>& squirrelFunctionTable() { return interpState.squirrelFunctions; }
-void setForeignCaller(int language, ForeignCaller caller) {
-  (language == kLanguageLua ? interpState.luaCaller : interpState.squirrelCaller) = caller;
-}
-void setTextLineHandler(TextLineHandler handler) { interpState.textLine = handler; }
 const std::string& lastPrintedTextLine() { return interpState.lastShown; }
-TextPartHooks& textPartHooks() { return interpState.hooks; }
+void installInterpreterHooks(const InterpreterHooks& hooks) { interpState.hooks = hooks; }
+const InterpreterHooks& interpreterHooks() { return interpState.hooks; }
 
 static void rewriteCurrentPart(const std::string& text) {
   Registers& r = interpState.regs;

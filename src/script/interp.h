@@ -28,7 +28,7 @@ struct Registers {
   int rewriteRequest = 0;
   std::string rewriteBuffer;  // replacement for the current part (at most 255 bytes)
   int skipToNext = 0;
-  int scriptSwitchRequest = kSwitchNone;
+  SwitchRequest scriptSwitchRequest = kSwitchNone;
   ScriptKey subScriptKey = 0;
   std::string subScriptName;  // printable name of the sub-script
   int loadHook = 0;
@@ -57,16 +57,17 @@ void registerCommand(std::string_view name, CommandHandler handler);
 CommandHandler findCommand(std::string_view name);
 std::unordered_set<uint32_t>& userSubTable();
 
-// Foreign-language function tables: name hash -> declared result kind, and
-// the caller that runs such a function (installed by the language host).
+// Foreign-language function tables: name hash -> declared result kind; the
+// language hosts run such functions (InterpreterHooks).
 using ForeignCaller = void (*)(std::string_view name, const char* args, int resultKind);
 std::unordered_map<uint32_t, int>& luaFunctionTable();
 std::unordered_map<uint32_t, int>& squirrelFunctionTable();
-void setForeignCaller(int language, ForeignCaller caller);
 
 // Registers the commands the language implements itself; the bindings add
 // the file and library commands it shares with Lua and Squirrel.
 void registerOwnCommands();
+// A report's context in this language: the gosub frames and the line.
+std::string ownLanguageTrace(std::string_view message);
 std::vector<std::string_view> ownCommandNames();
 void splitPartsInto(std::string_view text, char separator, std::vector<std::string>& out);
 
@@ -104,13 +105,17 @@ int runInlineCommand(const char* text, size_t& pos, size_t end);
 
 // The message window's hand-over for text lines; 0 stops the program.
 using TextLineHandler = int (*)(std::string_view line, size_t textStart, size_t nextLength, size_t afterNextLength);
-void setTextLineHandler(TextLineHandler handler);
 // Without a message window text lines are printed; the last one printed.
 int printTextLine(std::string_view line, size_t textStart, size_t nextLength, size_t afterNextLength);
 const std::string& lastPrintedTextLine();
 
-// Hooks of the backlog and message window that the text-part steps call.
-struct TextPartHooks {
+// What the interpreter reaches above it: the message window and backlog for
+// text parts (without them text lines are printed) and the language hosts
+// for declared foreign functions.
+struct InterpreterHooks {
+  TextLineHandler textLine = nullptr;
+  ForeignCaller callLua = nullptr;
+  ForeignCaller callSquirrel = nullptr;
   bool (*backlogEntryEmpty)() = nullptr;
   void (*setSpeakerName)(std::string_view name) = nullptr;
   void (*readMark)(int32_t& flag) = nullptr;      // updates read, skip and auto states
@@ -118,7 +123,8 @@ struct TextPartHooks {
   int (*pageState)() = nullptr;
   int (*resumeOffset)() = nullptr;  // non-zero while a line is laid out only in part
 };
-TextPartHooks& textPartHooks();
+void installInterpreterHooks(const InterpreterHooks& hooks);
+const InterpreterHooks& interpreterHooks();
 
 // Empties both slots and resets the registers (release, tests).
 void resetInterpreter();

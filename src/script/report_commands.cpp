@@ -40,6 +40,8 @@ namespace {
 // would otherwise write one line per frame into the box and the log.
 constexpr size_t kTraceEndFrames = 8;
 
+}  // namespace
+
 std::string ownLanguageTrace(std::string_view message) {
   const Registers& r = registers();
   std::string text = r.userSubName + " " + std::string(message) + "\r\n";
@@ -58,6 +60,8 @@ std::string ownLanguageTrace(std::string_view message) {
   text += "[" + std::to_string(r.currentLine + 1) + "] " + errcmd();
   return text;
 }
+
+namespace {
 
 void cmd_console(const char* args) {
   ArgumentList a = parseArguments(args);
@@ -186,7 +190,6 @@ std::vector<std::string_view> ownCommandNames() {
 }
 
 void registerOwnCommands() {
-  setTraceBuilder(kLanguageOwn, ownLanguageTrace);
   for (size_t i = 0; i < std::size(kOwnCommands); ++i) registerCommand(kOwnCommands[i].name, kNamedCommands[i]);
 }
 

@@ -47,6 +47,10 @@ void releasePicture(Slot& s);
 void freeSlot(Slot*& s);
 // Defaults of a new slot (position at the screen centre, origin 1, 1, ...).
 void resetProperties(Slot& s);
+// What a picture looks like on screen (group, alpha, blend, frame, colour,
+// origin, position, scale, rotation); a new picture takes it over.
+void copyLook(Slot& to, const Slot& from);
+// The look and everything about the picture (size, tiles, vertices).
 void copyProperties(Slot& to, const Slot& from);
 // Tiling of a picture of w × h (all frames); false after reporting.
 bool layTiles(Slot& s, int w, int h, int frames);

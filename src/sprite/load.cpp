@@ -23,25 +23,6 @@ using bindings::stringArg;
 
 bool highResolutionActive(int resolution) { return resolution == 2 && table().screen.displayRate > 1.0f; }
 
-// Properties a new picture takes over from the picture it replaces.
-void takeOver(Slot& to, const Slot& from) {
-  to.group = from.group;
-  to.alpha = from.alpha;
-  to.blend = from.blend;
-  to.frame = from.frame;
-  to.colourMode = from.colourMode;
-  to.colour = from.colour;
-  to.originX = from.originX;
-  to.originY = from.originY;
-  to.x = from.x;
-  to.y = from.y;
-  to.scaleW = from.scaleW;
-  to.scaleH = from.scaleH;
-  to.rotX = from.rotX;
-  to.rotY = from.rotY;
-  to.rotZ = from.rotZ;
-}
-
 void copyName(char (&to)[128], std::string_view text) {
   size_t n = std::min(text.size(), sizeof to - 1);
   std::memcpy(to, text.data(), n);
@@ -131,7 +112,7 @@ void finishLoad(int n, bool fresh, uint32_t loadFlags) {
   } else if (r.pending & kPendingPicture) {
     back->loadFlags = loadFlags;
   } else {
-    if (!(r.pending & kPendingProperties) && frontRef) takeOver(*back, *frontRef);
+    if (!(r.pending & kPendingProperties) && frontRef) copyLook(*back, *frontRef);
     back->loadFlags = loadFlags;
     buildVertices(*back);
     r.pending = kPendingPicture | kPendingReleaseFront;

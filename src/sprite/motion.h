@@ -11,7 +11,7 @@ namespace velmora::sprite {
 
 // Binds sp_ax ... sp_am, sp_ae, sp_alv, sp_qx/sp_qy, sc_qx/sc_qy and sc_mb, and
 // installs the table's motion hooks. Call once after bindSpriteCores().
-void bindMotionCores();
+void bindMotionCoresAndTracks();
 
 // Once per frame before the scene is drawn (render::addFrameUpdate): quakes
 // and every track kind except the frame animation.

@@ -155,7 +155,7 @@ bool finalValueHook(int n, int kind, float& value) {
 }  // namespace
 
 
-void bindMotionCores() {
+void bindMotionCoresAndTracks() {
   bindings::bindCores(kMotionCores);
   MotionHooks hooks;
   hooks.dropTracks = dropTracks;

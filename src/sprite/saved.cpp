@@ -17,11 +17,6 @@ namespace {
 constexpr int kMaxSide = 16384;
 constexpr int kMaxFrames = 4096;
 
-struct Builders {
-  std::array<PlaceholderBuilder, 256> kind{};
-};
-Builders builders;
-
 int32_t elapsedSince(uint32_t start, uint32_t now) { return start ? int32_t(now - start) : 0; }
 uint32_t startFrom(int32_t elapsed, uint32_t now) { return now - uint32_t(elapsed); }
 
@@ -90,7 +85,11 @@ bool rebuildPicture(int n, Slot& s) {
   const std::string name(r.name, strnlen(r.name, sizeof r.name));
   const uint8_t kind = uint8_t(r.fontFace[0]);
   if (isTextSprite(r) || (kind != kKindPicture && kind != kKindFramed)) {
-    const PlaceholderBuilder build = isTextSprite(r) ? spriteHooks().buildTextSprite : builders.kind[kind];
+    const SpriteHooks& hooks = spriteHooks();
+    const PlaceholderBuilder build = isTextSprite(r)        ? hooks.buildTextSprite
+                                     : kind == kKindMovie    ? hooks.rebuildMovie
+                                     : kind == kKindImageLog ? hooks.rebuildImageLog
+                                                             : nullptr;
     image::Image* made = build ? build(n) : nullptr;
     return made && attachPicture(s, made, 1, 1);
   }
@@ -274,7 +273,6 @@ void rebuildPlaceholders() {
     }
 }
 
-void setKindBuilder(int kindMark, PlaceholderBuilder builder) { builders.kind[size_t(kindMark & 255)] = builder; }
 
 image::Image* reloadSpritePicture(int n) {
   const Slot* s = frontSlot(n);

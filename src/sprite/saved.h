@@ -76,10 +76,9 @@ void restoreSprite(const SavedSprite& s, uint32_t now);
 // their canvas, masks too, render targets keep their size) and shows it.
 void rebuildPlaceholders();
 // Kinds whose pictures live elsewhere (movies, text sprites, image-log
-// pictures) are made again by their owners: the picture (taken) the slot then
-// shows, in logical units; null leaves the placeholder.
+// pictures) are made again by their owners (SpriteHooks): the picture (taken)
+// the slot then shows, in logical units; null leaves the placeholder.
 using PlaceholderBuilder = image::Image* (*)(int n);
-void setKindBuilder(int kindMark, PlaceholderBuilder builder);
 
 // The picture sprite n shows, decoded again as its load does (framed canvas,
 // cut and effects); null for sprites without a picture file and after a

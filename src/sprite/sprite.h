@@ -225,8 +225,11 @@ struct SpriteHooks {
   void (*motionBlur)(bool on, int strength) = nullptr;
   // What the look-ahead loads ahead of a voice line (a path in the game).
   void (*preloadVoice)(const std::string& path) = nullptr;
-  // A text sprite's picture again, after a jump or a restore.
+  // A text sprite's, a movie's and an image-log sprite's picture again,
+  // after a jump or a restore.
   image::Image* (*buildTextSprite)(int n) = nullptr;
+  image::Image* (*rebuildMovie)(int n) = nullptr;
+  image::Image* (*rebuildImageLog)(int n) = nullptr;
 };
 void installSpriteHooks(const SpriteHooks& hooks);
 const SpriteHooks& spriteHooks();

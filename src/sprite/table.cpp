@@ -145,9 +145,7 @@ void resetProperties(Slot& s) {
   buildVertices(s);
 }
 
-void copyProperties(Slot& to, const Slot& from) {
-  if (&to == &from) return;
-  to.loadFlags = from.loadFlags;
+void copyLook(Slot& to, const Slot& from) {
   to.group = from.group;
   to.alpha = from.alpha;
   to.blend = from.blend;
@@ -156,8 +154,6 @@ void copyProperties(Slot& to, const Slot& from) {
   to.colour = from.colour;
   to.originX = from.originX;
   to.originY = from.originY;
-  to.width = from.width;
-  to.height = from.height;
   to.x = from.x;
   to.y = from.y;
   to.scaleW = from.scaleW;
@@ -165,6 +161,14 @@ void copyProperties(Slot& to, const Slot& from) {
   to.rotX = from.rotX;
   to.rotY = from.rotY;
   to.rotZ = from.rotZ;
+}
+
+void copyProperties(Slot& to, const Slot& from) {
+  if (&to == &from) return;
+  to.loadFlags = from.loadFlags;
+  copyLook(to, from);
+  to.width = from.width;
+  to.height = from.height;
   to.tileColumns = from.tileColumns;
   to.tileRows = from.tileRows;
   to.tileCount = from.tileCount;

@@ -64,6 +64,8 @@ struct TextHooks {
   void (*stopVoices)() = nullptr;
   // The message window waits for the player (a scenario's wait-text).
   void (*textWaitStarted)() = nullptr;
+  // Lowers (true) and restores the game's voices while the engine speaks.
+  void (*duckVoices)(bool on) = nullptr;
 };
 void installTextHooks(const TextHooks& hooks);
 const TextHooks& textHooks();

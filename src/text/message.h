@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/hash.h"
 #include "text/cstring.h"
 
 namespace velmora::image {
@@ -62,9 +63,16 @@ SpriteFont& spriteFont();
 // (a placeholder's rebuild); null when it cannot be made.
 image::Image* renderTextSprite(int n);
 
-// Adds the message and backlog lines to saved games (core/snapshot.h) and
-// answers the save commands' questions about the backlog.
+// Adds the message and backlog lines to saved games (base/snapshot.h).
 void registerTextSections();
+// What the save commands ask the text (SnapshotTextLink): whether a text wait
+// is pending, the snapshot of the page n back, the current backlog page and
+// the image records of a page.
+bool textWaitPending();
+bool pageSnapshot(int back, int& index);
+int currentBacklogPage();
+void setCurrentBacklogPage(int entry);
+const uint8_t* backlogPageImages(int entry);
 
 // The interpreter's hand-over; 0 stops the program.
 int showTextLine(std::string_view line, size_t textStart, size_t nextLength, size_t afterNextLength);
@@ -97,8 +105,16 @@ std::string shownText();
 // Binds the message, font, backlog and read-mark families and the text
 // sprites.
 void bindTextCores();
-// The interpreter's text-line handler and text-part hooks.
-void connectTextToInterpreter();
+// What the interpreter calls for text parts (the wiring installs them): the
+// text line shown (also printed before setMessCreate), whether the backlog
+// entry is still empty, the read mark, the position the entry records, and
+// the page wait and part-shown offset of the flow.
+int textLine(std::string_view line, size_t textStart, size_t nextLength, size_t afterNextLength);
+bool backlogEntryEmpty();
+void readMark(int32_t& flag);
+void recordPosition(ScriptKey key, int line);
+int pageState();
+int resumeOffset();
 // The text the message window shows now (the printed line before it exists).
 std::string currentMessageText();
 // formatMess without the objects (start of a run, tests).

@@ -33,6 +33,9 @@ constexpr const char* kEnglish[] = {
     "",  // MoreScriptsGoneBefore
     "",  // MoreScriptsGoneAfter
     "The label does not exist.",  // LabelMissing
+    "Speech output is not available.",  // NoSpeech
+    "Read aloud on",  // VoicingOn
+    "Read aloud off",  // VoicingOff
 };
 static_assert(std::size(kEnglish) == std::size(kMessages), "one English line per message");
 static_assert(plainAscii(kEnglish), "English texts are plain ASCII");
@@ -42,6 +45,11 @@ static_assert(plainAscii(kEnglish), "English texts are plain ASCII");
 const std::string& messageText(Message message) {
   const size_t i = static_cast<size_t>(message);
   return errorLiteral(kMessages[i], kEnglish[i]);
+}
+
+const std::string& spokenText(Message message) {
+  const size_t i = static_cast<size_t>(message);
+  return uiLiteral(kMessages[i], kEnglish[i]);
 }
 
 }  // namespace velmora::text

@@ -19,5 +19,7 @@ enum class Message {
 };
 
 const std::string& messageText(Message message);
+// The engine's own words spoken to the player, in the UI's language.
+const std::string& spokenText(Message message);
 
 }  // namespace velmora::text

@@ -337,6 +337,8 @@ void applyMessage(const SnapshotMoment&) {
 
 void discard() { pendingText = PendingText{}; }
 
+}  // namespace
+
 // ---- what the save commands ask --------------------------------------------------------
 bool textWaitPending() { return window().flow.waitKind != kNoWait; }
 
@@ -346,13 +348,11 @@ bool pageSnapshot(int back, int& index) {
   return true;
 }
 
-int currentPage() { return backlog().position; }
-void setCurrentPage(int e) { backlog().position = std::clamp(e, 0, kBacklogEntries - 1); }
-const uint8_t* pageImages(int e) {
+int currentBacklogPage() { return backlog().position; }
+void setCurrentBacklogPage(int e) { backlog().position = std::clamp(e, 0, kBacklogEntries - 1); }
+const uint8_t* backlogPageImages(int e) {
   return e >= 0 && e < kBacklogEntries ? backlog().entries[size_t(e)].images[0].data() : nullptr;
 }
-
-}  // namespace
 
 void registerTextSections() {
   addSnapshotSection(SnapshotSection{.name = "backlog pages", .order = kSnapshotBacklogPages, .write = writePages,
@@ -364,12 +364,6 @@ void registerTextSections() {
                                .prepare = prepareMessage, .apply = applyMessage, .discard = discard});
   addSnapshotSection(SnapshotSection{.name = "font", .order = kSnapshotFont, .write = writeFont});
   addSnapshotSection(SnapshotSection{.name = "window", .order = kSnapshotWindow, .write = writeLayout});
-  SnapshotTextLink& link = snapshotTextLink();
-  link.textWaitPending = textWaitPending;
-  link.pageSnapshot = pageSnapshot;
-  link.currentPage = currentPage;
-  link.setCurrentPage = setCurrentPage;
-  link.pageImages = pageImages;
   setSaveDepthQuery(snapshotHistoryCount);
 }
 

@@ -10,7 +10,6 @@
 #include "text/message.h"
 
 namespace velmora::text {
-namespace {
 
 bool backlogEntryEmpty() { return currentEntry().text[0] == 0; }
 
@@ -37,8 +36,6 @@ int textLine(std::string_view line, size_t textStart, size_t nextLength, size_t 
   return showTextLine(line, textStart, nextLength, afterNextLength);
 }
 
-}  // namespace
-
 std::string currentMessageText() { return window().created ? shownText() : script::lastPrintedTextLine(); }
 
 void bindTextCores() {
@@ -46,17 +43,6 @@ void bindTextCores() {
   bindings::bindCores(fontCores());
   bindings::bindCores(backlogCores());
   bindings::bindCores(textSpriteCores());
-}
-
-void connectTextToInterpreter() {
-  script::setTextLineHandler(textLine);
-  script::TextPartHooks& h = script::textPartHooks();
-  h.backlogEntryEmpty = backlogEntryEmpty;
-  h.setSpeakerName = setEntryName;
-  h.readMark = readMark;
-  h.recordPosition = recordPosition;
-  h.pageState = pageState;
-  h.resumeOffset = resumeOffset;
 }
 
 }  // namespace velmora::text

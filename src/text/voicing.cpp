@@ -28,7 +28,6 @@ struct Voicing {
   std::unique_ptr<platform::SpeechBackend> backend;
   bool tried = false;   // the system's back end was looked for this run
   bool ducked = false;  // the voices are down for speech now
-  void (*duck)(bool on) = nullptr;
   // How much of which backlog page has been read: a page with mid-page
   // waits is read on in parts.
   int page = -1;
@@ -41,7 +40,7 @@ bool on() { return setting(K::SelfVoicing) == kVoicingOn; }
 void setDucked(bool ducked) {
   if (voicing.ducked == ducked) return;
   voicing.ducked = ducked;
-  if (voicing.duck) voicing.duck(ducked);
+  if (textHooks().duckVoices) textHooks().duckVoices(ducked);
 }
 
 bool backendReady() {
@@ -111,13 +110,13 @@ void followSelfVoicing(bool announced) {
   if (!on()) {
     if (voicing.backend) voicing.backend->stop();
     if (announced && setting(K::SelfVoicing) == kVoicingOff && backendReady())
-      voicing.backend->speak(gameToUtf8(messageText(Message::VoicingOff)), true);
+      voicing.backend->speak(gameToUtf8(spokenText(Message::VoicingOff)), true);
     setDucked(false);
     return;
   }
   if (!announced) return;
   // Switched on over a page: it follows the announcement.
-  say(messageText(Message::VoicingOn));
+  say(spokenText(Message::VoicingOn));
   readWholePage(true);
 }
 
@@ -163,8 +162,6 @@ void voicingStep() {
 }
 
 bool speechRunning() { return voicing.ducked && voicing.backend && voicing.backend->speaking(); }
-
-void setSpeechDuck(void (*duck)(bool on)) { voicing.duck = duck; }
 
 void useSpeechBackend(std::unique_ptr<platform::SpeechBackend> backend) {
   voicing.backend = std::move(backend);

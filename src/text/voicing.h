@@ -25,8 +25,6 @@ bool voicingKey(int virtualKey, bool down);
 void voicingStep();
 // Speech still running (auto mode waits for it as for a voice).
 bool speechRunning();
-// What lowers and restores the game's voices (the wiring installs it).
-void setSpeechDuck(void (*duck)(bool on));
 // Tests: speak through this back end instead of the system's.
 void useSpeechBackend(std::unique_ptr<platform::SpeechBackend> backend);
 void releaseVoicing();

@@ -8,7 +8,10 @@
 #include "app/scenario.h"
 #include "app/wiring.h"
 #include "base/pump.h"
+#include "base/report.h"
+#include "base/settings.h"
 #include "base/snapshot.h"
+#include "platform/glide.h"
 #include "render/hooks.h"
 #include "save/location.h"
 #include "script/interp.h"
@@ -35,14 +38,20 @@ int unsetHooks(const Hooks& hooks) {
 TEST(Wiring, LeavesNoHookAtItsDefault) {
   wireEngine();
   EXPECT_EQ(unsetHooks(pumpHooks()), 0);
+  EXPECT_EQ(unsetHooks(reportHooks()), 0);
+  EXPECT_EQ(unsetHooks(platform::glideHooks()), 0);
   EXPECT_EQ(unsetHooks(snapshotTextLink()), 0);
   EXPECT_EQ(unsetHooks(script::modeHooks()), 0);
-  EXPECT_EQ(unsetHooks(script::textPartHooks()), 0);
+  EXPECT_EQ(unsetHooks(script::interpreterHooks()), 0);
   EXPECT_EQ(unsetHooks(render::renderHooks()), 0);
   EXPECT_EQ(unsetHooks(text::textHooks()), 0);
   EXPECT_EQ(unsetHooks(save::settingsLoadHooks()), 0);
   EXPECT_EQ(unsetHooks(scenarioHooks()), 0);
   EXPECT_EQ(unsetHooks(sprite::spriteHooks()), 0);
+  // The settings whose change does more than store the value.
+  for (SettingKey key : {SettingKey::FullScreen, SettingKey::ScreenAspect, SettingKey::WallPaper, SettingKey::CursorFile,
+                         SettingKey::Gamepad})
+    EXPECT_NE(settingEffect(key), nullptr) << static_cast<int>(key);
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ class Reports : public ::testing::Test {
     setSaveRoot("");
     setActiveLanguage(kLanguageOwn);
   }
-  void TearDown() override { setTraceBuilder(kLanguageOwn, nullptr); }
+  void TearDown() override { installReportHooks({}); }
   test::TempDir dir;
 };
 
@@ -47,7 +47,7 @@ TEST_F(Reports, ConsoleModePrintsAndLeavesTheLogAlone) {
 }
 
 TEST_F(Reports, TheActiveLanguageBuildsTheTrace) {
-  setTraceBuilder(kLanguageOwn, traceForTest);
+  installReportHooks({.ownTrace = traceForTest});
   testing::internal::CaptureStdout();
   printError("x");
   setActiveLanguage(7);  // no script context

@@ -26,6 +26,7 @@ class Bridge : public ::testing::Test {
     runOptions().headless = true;
     setSaveRoot("");
     script::registerOwnCommands();
+    installReportHooks({.ownTrace = script::ownLanguageTrace});
     registerCatalogue();
     resetSettings();
     script::cmd_int("r, i");

@@ -30,6 +30,7 @@ class Catalogue : public ::testing::Test {
     setSaveRoot("");
     quitRequest = 0;
     script::registerOwnCommands();
+    installReportHooks({.ownTrace = script::ownLanguageTrace});
     registerCatalogue();
     save::bindSaveCommands();
   }

@@ -58,6 +58,8 @@ class LuaHost : public ::testing::Test {
     script::registerOwnCommands();
     registerCatalogue();
     registerScriptHosts();
+    installReportHooks({.ownTrace = script::ownLanguageTrace, .luaTrace = luaTrace});
+    script::installInterpreterHooks({.callLua = callLuaFunction});
     bindCores(kProbes);
     script::cmd_int("r");
     script::cmd_string("s");

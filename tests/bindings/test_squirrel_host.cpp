@@ -55,6 +55,8 @@ class SquirrelHost : public ::testing::Test {
     script::registerOwnCommands();
     registerCatalogue();
     registerScriptHosts();
+    installReportHooks({.ownTrace = script::ownLanguageTrace, .squirrelTrace = squirrelTrace});
+    script::installInterpreterHooks({.callSquirrel = callSquirrelFunction});
     bindCores(kProbes);
     script::cmd_int("r");
     script::cmd_string("s");

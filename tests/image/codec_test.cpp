@@ -333,11 +333,11 @@ std::string captureReport(std::string_view message) {
 }
 
 std::string reported(int format, int& depth, int& value, int& option) {
-  setTraceBuilder(kLanguageOwn, captureReport);
+  installReportHooks({.ownTrace = captureReport});
   setActiveLanguage(kLanguageOwn);
   g_reported.clear();
   printed([&] { checkScreenShotArgs(format, depth, value, option, printError); });
-  setTraceBuilder(kLanguageOwn, nullptr);
+  installReportHooks({});
   return g_reported;
 }
 

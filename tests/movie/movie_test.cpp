@@ -177,7 +177,7 @@ TEST_F(Movies, DelayedStartShowsNothingNewForASecond) {
 // sp_alv counts a Theora movie until its duration has passed; then it holds
 // its last picture and a script waiting on sp_alv goes on.
 TEST_F(Movies, TheoraMovesUntilItsDurationAndThenHoldsItsLastFrame) {
-  sprite::bindMotionCores();
+  sprite::bindMotionCoresAndTracks();
   velmora::test::writeFile("m.thor", theoraMovie(32, 24, 10, 20));  // 2000 ms
   std::vector<Pixels> ref = referenceDecode(video);
   run("sp_ani", "5, \"m.thor\", 0, 1, 0, 0");

@@ -65,10 +65,11 @@ class InputTest : public ::testing::Test {
     quitRequest = 0;
     resetSettings();
     script::registerOwnCommands();
+    installReportHooks({.ownTrace = script::ownLanguageTrace});
     bindings::registerCatalogue();
     sprite::bindSpriteCores();
-    sprite::bindMotionCores();
-    bindInputCores();
+    sprite::bindMotionCoresAndTracks();
+    bindInputCoresAndWheel();
     resetButtons();
     script::resetModes();
     setCloseRequest(0);

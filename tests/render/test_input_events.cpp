@@ -265,11 +265,14 @@ TEST_F(InputTest, InactiveWindowWaitsWhenSystemActiveAsks) {
   pushKey('B', true);
   // Handled by the window procedure the display installs; without one the
   // close request ends the pause instead.
-  setWindowProcedure([](WindowMessage& m) {
+  const PumpHooks wired = pumpHooks();
+  PumpHooks faked = wired;
+  faked.windowProcedure = [](WindowMessage& m) {
     if (m.message == kMsgFocusGained) setting(K::SystemActive) |= 2;
-  });
+  };
+  installPumpHooks(faked);
   EXPECT_EQ(next(), ev(-1, 'B', 2));
-  setWindowProcedure(nullptr);
+  installPumpHooks(wired);
 }
 
 // A pad reaches the event wait as the keys and buttons it stands for.

@@ -205,8 +205,8 @@ class Transition : public Scene {
  protected:
   void SetUp() override {
     Scene::SetUp();
-    sprite::bindMotionCores();
-    bindTransitionCores();
+    sprite::bindMotionCoresAndTracks();
+    bindTransitionCoresAndPasses();
   }
   void TearDown() override {
     script::resetModes();

@@ -40,6 +40,7 @@ class SaveTest : public ::testing::Test {
     resetSaveProtect();
     resetSaveLocation();
     script::registerOwnCommands();
+    installReportHooks({.ownTrace = script::ownLanguageTrace});
     bindings::registerCatalogue();
     bindSaveCommands();
   }

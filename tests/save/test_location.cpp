@@ -240,9 +240,12 @@ InheritanceChoice quitChoice(const std::vector<std::string>&) { return Inheritan
 TEST_F(SaveLocation, QuittingTheInheritanceChoiceReadsAndWritesNothing) {
   writeSiblingSettings("GameA");
   test::writeFile("save.dat", "1");
-  setInheritanceChooser(quitChoice);
+  const SettingsLoadHooks wired = settingsLoadHooks();
+  SettingsLoadHooks quitting = wired;
+  quitting.chooseInheritance = quitChoice;
+  installSettingsLoadHooks(quitting);
   run("loadSetting", " \"Maker\", \"GameB\"");
-  setInheritanceChooser(nullptr);
+  installSettingsLoadHooks(wired);
   EXPECT_EQ(quitRequest.load(), 1);
   writeSettingsAtExit();
   EXPECT_FALSE(std::filesystem::exists(docs() + "/Maker/GameB/save/setting.dat"));

@@ -46,6 +46,7 @@ class LangTest : public ::testing::Test {
     quitRequest = 0;
     shown().clear();
     registerOwnCommands();
+    installReportHooks({.ownTrace = script::ownLanguageTrace});
     registerCommand("show", cmdShow);
   }
   void TearDown() override {

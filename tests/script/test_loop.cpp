@@ -42,7 +42,7 @@ class Loop : public ::testing::Test {
     resetVariables();
     releaseScriptTables();
     userSubTable().clear();
-    setTextLineHandler(nullptr);
+    installInterpreterHooks({});
     quitRequest = 0;
   }
   void run(const std::string& utf8, const std::vector<resource::PackedMember>& others = {}) {
@@ -56,9 +56,10 @@ class Loop : public ::testing::Test {
     ASSERT_TRUE(loadScript(crc64_hash("script/0.txt"), slotLines(0)));
     slotChanged(0);
     registerOwnCommands();
+    installReportHooks({.ownTrace = ownLanguageTrace});
     registerCommand("rec", rec);
     registerCommand("quit", quit);
-    setTextLineHandler(showLine);
+    installInterpreterHooks({.textLine = showLine});
     runScript();
   }
   std::string log() { return sjis_to_utf8(test::readFile("Information.txt")); }

@@ -13,7 +13,7 @@ class MotionTest : public SpriteTest {
  protected:
   void SetUp() override {
     SpriteTest::SetUp();
-    bindMotionCores();
+    bindMotionCoresAndTracks();
     platform::setVirtualClock(true);
     writePicture("a.png", 40, 20);
     run("sp", "1, \"a.png\", 0, 1");

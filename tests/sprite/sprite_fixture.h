@@ -53,6 +53,7 @@ class SpriteTest : public ::testing::Test {
     quitRequest = 0;
     resetSettings();
     script::registerOwnCommands();
+    installReportHooks({.ownTrace = script::ownLanguageTrace});
     bindings::registerCatalogue();
     bindSpriteCores();
     setScreenFacts({});

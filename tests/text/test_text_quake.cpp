@@ -24,7 +24,7 @@ class TextQuake : public render::test::Scene {
  protected:
   void SetUp() override {
     Scene::SetUp();
-    sprite::bindMotionCores();
+    sprite::bindMotionCoresAndTracks();
     bindTextCores();
     platform::setVirtualClock(true);
     screen(kW, kH);

@@ -26,6 +26,7 @@ class Commands : public MessageTest {
     runOptions().headless = true;
     setSaveRoot("");
     script::registerOwnCommands();
+    installReportHooks({.ownTrace = script::ownLanguageTrace});
     bindings::registerCatalogue();
     sprite::bindSpriteCores();
     bindTextCores();

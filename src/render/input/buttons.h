@@ -88,7 +88,8 @@ struct Tooltip {
 const Tooltip& tooltip();
 void hideTooltip();
 
-// Binds the button, event-wait and system-service cores.
-void bindInputCores();
+// Binds the button, event-wait and system-service cores and sets the wait's
+// wheel threshold from the system's wheel lines.
+void bindInputCoresAndWheel();
 
 }  // namespace velmora::render

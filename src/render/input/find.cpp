@@ -44,8 +44,9 @@ void clickAt(int lx, int ly) {
   }
 }
 
-// Messages for the box go to it first; the game sees the rest.
-bool findFilter(WindowMessage& m) {
+}  // namespace
+
+bool findBoxTakesMessage(WindowMessage& m) {
   if (!findState.box.open) return false;
   int lx = 0, ly = 0;
   render::windowToLogicalPoint(m.x, m.y, lx, ly);
@@ -53,8 +54,8 @@ bool findFilter(WindowMessage& m) {
     case kMsgChar: findTypeText(m.text); return true;
     case kMsgKeyDown:
       if (m.code == kVkEnter) findNext();
-      else if (m.code == 27) closeFindBox();
-      else if (m.code == 8) findBackspace();
+      else if (m.code == kVkEscape) closeFindBox();
+      else if (m.code == kVkBackspace) findBackspace();
       return true;
     case kMsgKeyUp: return true;
     case kMsgMouseMove:
@@ -71,15 +72,12 @@ bool findFilter(WindowMessage& m) {
   }
 }
 
-}  // namespace
-
 const FindBox& findBox() { return findState.box; }
 
 void openFindBox() {
   if (findState.box.open) return;
   findState.box = FindBox{};
   findState.box.open = true;
-  setDialogFilter(findFilter);
   platform::startTextInput();
 }
 
@@ -91,7 +89,6 @@ void closeFindBox() {
   if (!findState.box.open) return;
   answer(kFindClosed | baseFlags());
   findState.box.open = false;
-  setDialogFilter(nullptr);
   platform::stopTextInput();
 }
 

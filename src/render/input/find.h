@@ -4,6 +4,7 @@
 // Find Next / Cancel. Its answer reaches the script through the event wait.
 #include <string>
 
+#include "platform/message.h"
 #include "render/geometry.h"
 
 namespace velmora::render {
@@ -21,6 +22,9 @@ struct FindBox {
 const FindBox& findBox();
 
 void openFindBox();
+// The pump's dialog filter: while the box is open, messages for it go to it
+// first (true when it took this one); the game sees the rest.
+bool findBoxTakesMessage(WindowMessage& msg);
 // Find Next (answer with the search text) or close (answer "closed").
 void findNext();
 void closeFindBox();

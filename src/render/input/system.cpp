@@ -109,7 +109,7 @@ const CoreBinding kSystemCores[] = {
 
 }  // namespace
 
-void bindInputCores() {
+void bindInputCoresAndWheel() {
   bindButtonCores();
   bindCores(kSystemCores);
   waitSettings().wheelThreshold = wheelThreshold();

@@ -1,14 +1,14 @@
 // What setWallPaper, setCursor and the settings file do beyond storing.
 #include "base/settings.h"
+#include "render/display.h"
 #include "render/render.h"
 #include "render/window/window_events.h"
 
 namespace velmora::render {
-namespace {
 
 using K = SettingKey;
 
-void wallPaperChanged(K, SettingSource) {
+void wallPaperSettingChanged(K, SettingSource) {
   if (setting(K::FullScreen) != 0 && (setting(K::FullMode) == 2 || setting(K::FullMode) == 3)) {
     rebuildWallPaper();
     if (deviceCreated()) present(0, 0, 0, 0);
@@ -16,15 +16,8 @@ void wallPaperChanged(K, SettingSource) {
 }
 
 // Before the window exists the cursor waits for the display start.
-void cursorChanged(K, SettingSource) {
+void cursorFileSettingChanged(K, SettingSource) {
   if (deviceCreated()) applyCursorFile();
-}
-
-}  // namespace
-
-void bindWindowEffects() {
-  setSettingEffect(K::WallPaper, wallPaperChanged);
-  setSettingEffect(K::CursorFile, cursorChanged);
 }
 
 }  // namespace velmora::render

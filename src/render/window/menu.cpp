@@ -7,6 +7,7 @@
 #include "base/textconv.h"
 #include "render/internal.h"
 #include "render/messages.h"
+#include "render/window/menu_bar.h"
 
 namespace velmora::render {
 namespace {
@@ -134,10 +135,12 @@ void resetMenuBar() { menuState.bar = MenuBarState{}; }
 
 void menuBarPointer(int y) {
   if (!menuBarAllowed()) return hideMenuBar();
-  if (menuState.bar.shown && y > 20) {
-    menuState.bar.state &= ~kBarByPointer;
+  // The pointer opens the bar over the strip it takes; leaving the strip
+  // closes it (one Alt opened keeps its opener until hidden).
+  if (menuState.bar.shown && y > kMenuBarHeight) {
+    if (menuState.bar.state == kBarByPointer) menuState.bar.state = kBarHidden;
     menuState.bar.shown = false;
-  } else if (!menuState.bar.shown && menuState.bar.state == kBarHidden && y < 20) {
+  } else if (!menuState.bar.shown && menuState.bar.state == kBarHidden && y < kMenuBarHeight) {
     menuState.bar.state = kBarByPointer;
     rebuildMenu();
     menuState.bar.shown = true;

@@ -60,7 +60,7 @@ void runSystemCommand(int command);
 // by Alt.
 enum MenuBarOpener : int { kBarHidden = 0, kBarByPointer = 1, kBarByAlt = 2 };
 struct MenuBarState {
-  int state = kBarHidden;  // MenuBarOpener
+  MenuBarOpener state = kBarHidden;
   bool shown = false;
 };
 const MenuBarState& menuBar();

@@ -37,7 +37,4 @@ const CursorFrame* customCursor();
 // The overlay drawing's texture, released with the device.
 void releaseOverlayTexture();
 
-// Installs the setting effects of WallPaper and CursorFile.
-void bindWindowEffects();
-
 }  // namespace velmora::render
