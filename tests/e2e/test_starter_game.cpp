@@ -96,6 +96,70 @@ TEST(StarterGame, PlaysThroughAChoiceSavesAndLoadsFromTheTitle) {
   EXPECT_NE(second.err.find("Quit the game? -> yes"), std::string::npos) << second.err;
 }
 
+// Its pages are longer lines, so the runs wait for each page, not for a time.
+const char* const kEnglishFirstPlay = R"(wait 2500
+click 640 390
+wait-text
+expect-text "Welcome!"
+click 640 300
+wait-text
+click 640 300
+wait-text
+expect-text "The town below"
+click 640 300
+wait-text
+click 640 300
+wait 1000
+move 640 330
+wait 300
+click 640 330
+wait-text
+expect-text "Warm tea"
+expect-var %choice 1
+click 852 688
+wait 1500
+click 340 190
+wait 1000
+click 640 660
+wait 500
+quit
+)";
+
+const char* const kEnglishSecondPlay = R"(wait 2500
+click 640 466
+wait 1500
+click 340 190
+wait-text
+expect-text "Warm tea"
+expect-var %g_route 2
+expect-var $g_scene "Back home"
+click 640 300
+wait-text
+expect-text "Thank you for playing"
+quit
+)";
+
+// The English sample: the same game with its story in plain English, packed
+// as a Unicode game with the engine's windows in English. Its narration lines,
+// word-wrapped pages, choice and saves play as the Japanese-encoded one does.
+TEST(StarterGame, TheEnglishSamplePlaysAsAUnicodeGame) {
+  test::TempDir dir;
+  ASSERT_EQ(test::runPack("new mygame").code, 0);
+  fs::copy_file(fs::path(VELMORA_SOURCE_DIR) / "samples/english/story.txt", "mygame/script/story.txt",
+                fs::copy_options::overwrite_existing);
+  const test::Run packed = test::runPack("game mygame out --utf8 --ui en");
+  ASSERT_EQ(packed.code, 0) << packed.out << packed.err;
+
+  test::writeFile("first.txt", kEnglishFirstPlay);
+  const test::Run first = test::runEngine("--virtual-clock --answer yes --input first.txt out", "", 600);
+  EXPECT_EQ(first.code, 0) << first.err;
+  expectNoErrorBoxes(first);
+  test::writeFile("second.txt", kEnglishSecondPlay);
+  const test::Run second = test::runEngine("--virtual-clock --answer yes --input second.txt out", "", 600);
+  EXPECT_EQ(second.code, 0) << second.err;
+  expectNoErrorBoxes(second);
+}
+
 // A folder that holds something already is left alone, and a game with
 // errors is not packed.
 TEST(StarterGame, NewKeepsAFolderThatIsNotEmptyAndGameRefusesErrors) {

@@ -25,10 +25,10 @@ class UnicodeGame : public LangTest {
   void SetUp() override {
     LangTest::SetUp();
     textLines().clear();
-    setTextLineHandler(recordTextLine);
+    installInterpreterHooks({.textLine = recordTextLine});
   }
   void TearDown() override {
-    setTextLineHandler(nullptr);
+    installInterpreterHooks({});
     LangTest::TearDown();
     setGameEncoding(GameEncoding::ShiftJis);
   }

@@ -47,15 +47,19 @@ class Voicing : public MessageTest {
     g_log = &log_;
     setting(K::SelfVoicing) = kVoicingOn;
     useSpeechBackend(std::make_unique<FakeSpeech>());
-    setSpeechDuck(recordDuck);
+    saved_ = textHooks();
+    TextHooks hooks = saved_;
+    hooks.duckVoices = recordDuck;
+    installTextHooks(hooks);
     script::registers().postTextHook = 1;
   }
   void TearDown() override {
     releaseVoicing();
-    setSpeechDuck(nullptr);
+    installTextHooks(saved_);
     g_log = nullptr;
     MessageTest::TearDown();
   }
+  TextHooks saved_;
   void page(const char* utf8) {
     show(utf8);
     endMessDraw();
