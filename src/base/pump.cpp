@@ -49,8 +49,9 @@ void windowProcedure(WindowMessage& msg) {
   (pumpState.hooks.windowProcedure ? pumpState.hooks.windowProcedure : defaultWindowProcedure)(msg);
 }
 
+// Enter, Ctrl or a left click cut a running effect short.
 bool endsEffect(const WindowMessage& m) {
-  if (m.message == kMsgKeyDown && (m.code == 13 || m.code == 17)) return true;
+  if (m.message == kMsgKeyDown && (m.code == kVkEnter || m.code == kVkCtrl)) return true;
   return m.message == kMsgLeftUp;
 }
 
