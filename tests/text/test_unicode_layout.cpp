@@ -161,8 +161,9 @@ TEST_F(UnicodeLayout, AGlyphTheFaceLacksComesFromAFallbackFace) {
   inked(unicodeGlyph(U'\U0010FFFD'));
   window().main.advance(U'\U0010FFFD');
   const std::string reported = testing::internal::GetCapturedStdout();
+  // Once, whatever error location a report carries after it.
+  ASSERT_NE(reported.find("U+10FFFD"), std::string::npos) << reported;
   EXPECT_EQ(reported.find("U+10FFFD"), reported.rfind("U+10FFFD"));
-  EXPECT_NE(reported.find("U+10FFFD\n"), std::string::npos) << reported;
   EXPECT_EQ(reported.find("U+D55C"), std::string::npos) << reported;
 }
 
