@@ -53,11 +53,14 @@ soak: build
 
 # The engine for the browser: Debian's emscripten and the libraries built
 # from Debian's sources into ~/.cache/velmora-web (once per version), then
-# the web preset into build-web/. test-web runs the browser test (label web).
+# the web presets into build-web/ (threads) and build-web-single/ (none).
+# test-web runs the browser test (label web).
 web:
 	bash scripts/setup-web.sh
 	cmake --preset web
 	cmake --build --preset web
+	cmake --preset web-single
+	cmake --build --preset web-single
 
 test-web: web build
 	cmake $(BUILD)

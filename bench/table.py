@@ -44,6 +44,14 @@ ROWS = [
     ("3-row page laid out and drawn, Japanese", "bench_text", "BM_PageLayoutAndDraw/0", "cpu_time", "ms", None, None),
     ("3-row page laid out and drawn, English", "bench_text", "BM_PageLayoutAndDraw/1", "cpu_time", "ms", None, None),
     ("3-row page, English / Japanese", "bench_text", "BM_PageLayoutAndDraw/1", "ratio:BM_PageLayoutAndDraw/0", "x", "<=", 1.5),
+    # A page over a background presented at 1920x1080 from a 1280x720 game,
+    # CPU time of the whole process (the software rasterizer's threads too):
+    # sharp text adds the output picture's two full-size copies and the
+    # glyphs at the output's size.
+    ("frame at 1080p from 720p, text scaled", "bench_text", "BM_FrameAt1080p/0/process_time", "cpu_time", "ms", None, None),
+    ("frame at 1080p from 720p, text sharp", "bench_text", "BM_FrameAt1080p/1/process_time", "cpu_time", "ms", None, None),
+    ("frame at 1080p, sharp / scaled text", "bench_text", "BM_FrameAt1080p/1/process_time",
+     "ratio:BM_FrameAt1080p/0/process_time", "x", "<=", 2.0),
     ("makeSave + saveSave, 200 sprites, text", "bench_save", "MakeAndSave/0", "real_time", "ms", "<", 50.0),
     ("makeSave + saveSave, 200 sprites, packed", "bench_save", "MakeAndSave/1", "real_time", "ms", "<", 50.0),
     ("loadSave, 200 sprites, text", "bench_save", "Load/0", "real_time", "ms", "<", 100.0),

@@ -2,11 +2,19 @@
 # scripts/setup-web.sh builds from Debian's sources into its cache. Only the
 # engine is built here; the tools, tests and the demo come from the desktop
 # build, which also runs the browser test.
+# Two engines: with threads for cross-origin isolated pages, and without
+# (velmora-single), whose workers run on the main thread, for any other host.
+option(VELMORA_WEB_THREADS "Browser build with worker threads (needs a cross-origin isolated page)" ON)
+if(VELMORA_WEB_THREADS)
+  set(VELMORA_WEB_VARIANT_PREFIX prefix)
+else()
+  set(VELMORA_WEB_VARIANT_PREFIX prefix-single)
+endif()
 if(NOT DEFINED VELMORA_WEB_PREFIX)
   set(VELMORA_WEB_PREFIX "$ENV{VELMORA_WEB_PREFIX}")
 endif()
 if(NOT VELMORA_WEB_PREFIX)
-  set(VELMORA_WEB_PREFIX "$ENV{HOME}/.cache/velmora-web/prefix")
+  set(VELMORA_WEB_PREFIX "$ENV{HOME}/.cache/velmora-web/${VELMORA_WEB_VARIANT_PREFIX}")
 endif()
 if(NOT EXISTS "${VELMORA_WEB_PREFIX}/lib/libSDL2.a")
   message(FATAL_ERROR "No WebAssembly libraries in ${VELMORA_WEB_PREFIX}: run scripts/setup-web.sh first")
@@ -24,8 +32,16 @@ set(VELMORA_BENCH OFF CACHE BOOL "" FORCE)
 # set the headers). Every object in the link, the libraries' too, shares
 # memory. Exceptions: the engine catches allocation failures.
 # The image code's SSE and SSE2 forms run on WebAssembly's 128-bit vectors.
-add_compile_options(-pthread -fexceptions -msimd128 -msse -msse2)
-add_link_options(-pthread -fexceptions -msimd128)
+add_compile_options(-fexceptions -msimd128 -msse -msse2)
+add_link_options(-fexceptions -msimd128)
+if(VELMORA_WEB_THREADS)
+  add_compile_options(-pthread)
+  add_link_options(-pthread)
+  set(VELMORA_WEB_THREAD_LINK_OPTIONS -sPTHREAD_POOL_SIZE=10 -sPTHREAD_POOL_SIZE_STRICT=0)
+else()
+  # Without -pthread the engine runs its workers on the main thread by itself.
+  set(VELMORA_WEB_THREAD_LINK_OPTIONS)
+endif()
 
 # The emscripten configuration (node wrapper) the setup wrote, also for a
 # plain `ninja -C build-web` that does not go through the preset.
@@ -47,7 +63,7 @@ set(VELMORA_WEB_LINK_OPTIONS
   -sMIN_WEBGL_VERSION=2 -sMAX_WEBGL_VERSION=2
   -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=262144
   -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=268435456 -sTOTAL_STACK=8388608
-  -sPTHREAD_POOL_SIZE=10 -sPTHREAD_POOL_SIZE_STRICT=0
+  ${VELMORA_WEB_THREAD_LINK_OPTIONS}
   -sFORCE_FILESYSTEM=1 -lidbfs.js
   "-sEXPORTED_RUNTIME_METHODS=['FS','IDBFS','callMain','addRunDependency','removeRunDependency']"
   -sINVOKE_RUN=0 -sEXIT_RUNTIME=1

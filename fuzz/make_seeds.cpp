@@ -102,6 +102,7 @@ void settingsSeeds() {
                                  {"BgmVolume = 100", "BgmVolume = 2147483647"}})
     hostile.replace(hostile.find(from), std::strlen(from), to);
   put("settings", "hostile_volumes", "\x01" + hostile);
+  put("settings", "player", "\x02" + settingKeyLines(kFirstEngineKey));
 }
 
 void alreadySeeds() {

@@ -10,6 +10,7 @@ PACKAGES=(
   libfreetype-dev libfontconfig-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-vlgothic
   fonts-dejavu-core  # Unicode games: glyphs the Japanese faces lack come from it
+  fonts-nanum  # Unicode games: Hangul (its faces do not claim Japanese, so the Japanese names still find the IPA and VL faces)
   libpng-dev libjpeg62-turbo-dev zlib1g-dev
   libogg-dev libvorbis-dev libtheora-dev espeak-ng
   libspeechd-dev  # self-voicing: speech-dispatcher's header (its library is opened at run time)
@@ -19,6 +20,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   python3  # the soak run and the benchmark table
   xvfb openbox xdotool imagemagick x11-utils xfonts-base  # the window tests: a real X server, input, screenshots
+  xclip  # the window tests: the text stream's clipboard read back
   onscripter  # bench/idle only: the idle benchmark's peer
   golang-1.19-src  # carries the standard PNG test suite the image tests read
 )

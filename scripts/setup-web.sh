@@ -5,14 +5,18 @@
 # (VELMORA_WEB_CACHE, default ~/.cache/velmora-web); a library whose pinned
 # version is already installed there is not built again.
 #   cache/em/      node wrapper, emscripten configuration, its own cache
-#   cache/src/     unpacked source packages
-#   cache/prefix/  the WebAssembly libraries, headers and pkg-config files
+#   cache/src/     unpacked source packages, as Debian ships them
+#   cache/work/    a copy of each per variant, where it is built
+#   cache/prefix/         the WebAssembly libraries with threads, headers, pkg-config files
+#   cache/prefix-single/  the same without threads, for pages that are not cross-origin isolated
 # Prints the line to source for the build: `. CACHE/env.sh`.
 # With --check it builds nothing and tells (exit 0 or 1) whether the cache
-# already holds every library at its pinned version.
+# already holds every library at its pinned version. --threads-only skips the
+# thread-free set.
 set -euo pipefail
 
 CACHE=${VELMORA_WEB_CACHE:-$HOME/.cache/velmora-web}
+# The variant being built: its prefix, its compiler flags, SDL's thread switch.
 PREFIX=$CACHE/prefix
 NICE=(nice -n 19)
 JOBS=${JOBS:-2}
@@ -107,19 +111,34 @@ unset PKG_CONFIG_PATH
 EOF
 }
 
-# Every library is compiled with the same flags as the engine: threads on
-# (shared memory must match across the whole link).
+# Every library is compiled with the same flags as the engine that links it:
+# shared memory must match across the whole link, so each variant has its own set.
 CFLAGS_WEB="-O2 -pthread"
+SDL_THREADS=ON
+use_variant() {
+  case $1 in
+    threads) PREFIX=$CACHE/prefix CFLAGS_WEB="-O2 -pthread" SDL_THREADS=ON ;;
+    single) PREFIX=$CACHE/prefix-single CFLAGS_WEB="-O2" SDL_THREADS=OFF ;;
+  esac
+  VARIANT=$1
+  export PKG_CONFIG_LIBDIR=$PREFIX/lib/pkgconfig
+}
+VARIANT=threads
 
-fetch_source() {  # package version -> prints the unpacked directory
-  local pkg=$1 ver=$2 upstream dir
+fetch_source() {  # package version -> prints a fresh copy to build this variant in
+  local pkg=$1 ver=$2 upstream dir work
   upstream=${ver#*:}; upstream=${upstream%-*}
   dir=$CACHE/src/$pkg-$upstream
   if [ ! -d "$dir" ]; then
     mkdir -p "$CACHE/src"
     (cd "$CACHE/src" && retry apt-get source -q --only-source "$pkg=$ver" >&2)
   fi
-  echo "$dir"
+  # Some builds are in-source: each variant builds in its own copy.
+  work=$CACHE/work/$VARIANT/$pkg-$upstream
+  rm -rf "$work"
+  mkdir -p "$CACHE/work/$VARIANT"
+  cp -a "$dir" "$work"
+  echo "$work"
 }
 
 cmake_web() {  # source-dir build-dir extra-args...
@@ -168,7 +187,9 @@ build_theora() {
       --with-ogg="$PREFIX" --with-vorbis="$PREFIX" >&2 &&
     "${NICE[@]}" emmake make -C lib -j"$JOBS" >&2 && emmake make -C lib install >&2 &&
     emmake make -C include install >&2)
-  [ -f "$PREFIX/lib/pkgconfig/theoradec.pc" ] || install -m644 "$src"/theora*.pc "$PREFIX/lib/pkgconfig/"
+  # Only the installed forms: pkg-config prefers a NAME-uninstalled.pc it finds.
+  [ -f "$PREFIX/lib/pkgconfig/theoradec.pc" ] || install -m644 "$src"/theora{,dec,enc}.pc "$PREFIX/lib/pkgconfig/"
+  rm -f "$PREFIX"/lib/pkgconfig/theora*-uninstalled.pc
 }
 
 # Lua's own makefile builds programs too; the library is its sources minus
@@ -204,30 +225,25 @@ build_onig() {
 }
 
 build_sdl() {
-  cmake_web "$1" "$1/web-build" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_PTHREADS=ON \
-    -DSDL_THREADS=ON
+  cmake_web "$1" "$1/web-build" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_PTHREADS=$SDL_THREADS \
+    -DSDL_THREADS=$SDL_THREADS
 }
 
-cache_complete() {
+variant_complete() {  # prefix
   local entry pkg ver fn
-  command -v emcc >/dev/null && command -v chromium >/dev/null && [ -f "$CACHE/env.sh" ] || return 1
   for entry in "${LIBS[@]}"; do
     read -r pkg ver fn <<< "$entry"
-    [ "$(cat "$PREFIX/stamps/$pkg" 2>/dev/null)" = "$ver" ] || return 1
+    [ "$(cat "$1/stamps/$pkg" 2>/dev/null)" = "$ver" ] || return 1
   done
 }
 
-main() {
-  if [ "${1:-}" = --check ]; then
-    cache_complete
-    return
-  fi
-  install_packages
-  add_source_entries
-  setup_emscripten
-  export EM_CONFIG=$CACHE/em/config
-  export PKG_CONFIG_LIBDIR=$PREFIX/lib/pkgconfig
-  unset PKG_CONFIG_PATH
+cache_complete() {
+  command -v emcc >/dev/null && command -v chromium >/dev/null && [ -f "$CACHE/env.sh" ] || return 1
+  variant_complete "$CACHE/prefix" && { [ "${1:-}" = threads ] || variant_complete "$CACHE/prefix-single"; }
+}
+
+build_variant() {
+  use_variant "$1"
   mkdir -p "$PREFIX/stamps"
   local entry pkg ver fn dir stamp
   for entry in "${LIBS[@]}"; do
@@ -236,11 +252,26 @@ main() {
     if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$ver" ]; then
       continue
     fi
-    log "building $pkg $ver"
+    log "building $pkg $ver ($VARIANT)"
     dir=$(fetch_source "$pkg" "$ver")
     "$fn" "$dir"
     echo "$ver" > "$stamp"
+    rm -rf "$dir"
   done
+}
+
+main() {
+  if [ "${1:-}" = --check ]; then
+    cache_complete "${2:-}"
+    return
+  fi
+  install_packages
+  add_source_entries
+  setup_emscripten
+  export EM_CONFIG=$CACHE/em/config
+  unset PKG_CONFIG_PATH
+  build_variant threads
+  [ "${1:-}" = --threads-only ] || build_variant single
   log "ready: . $CACHE/env.sh"
 }
 

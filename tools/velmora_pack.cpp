@@ -94,7 +94,8 @@ const Subcommand kSubcommands[] = {
     {"web", "velmora-pack web GAME_DIR OUT_DIR [--title T] [--engine DIR]",
      "Writes a folder that plays the packed game in GAME_DIR in a browser: index.html,\n"
      "the engine's velmora.js and velmora.wasm (from DIR, default the web build or\n"
-     "$VELMORA_WEB_ENGINE), the game's files, the Japanese fonts with their licences,\n"
+     "$VELMORA_WEB_ENGINE; the thread-free velmora-single.* from DIR or DIR-single),\n"
+     "the game's files, the Japanese fonts with their licences,\n"
      "and serve.py, a local server with the headers the page needs:\n"
      "python3 OUT_DIR/serve.py, then open http://127.0.0.1:8000/.\n"},
     {"reference", "velmora-pack reference",

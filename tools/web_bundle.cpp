@@ -15,6 +15,9 @@ namespace {
 
 // The engine's own files; the worker script exists in builds with threads.
 const char* const kEngineFiles[] = {"velmora.js", "velmora.wasm", "velmora.worker.js"};
+// The engine without threads, for hosts that do not isolate the page; its
+// build folder is the threaded one's with "-single" appended.
+const char* const kSingleThreadFiles[] = {"velmora-single.js", "velmora-single.wasm"};
 
 struct BundledFont {
   const char* file;      // under /usr/share/fonts
@@ -192,11 +195,24 @@ int packWeb(const WebOptions& o) {
   const std::string title = o.title.empty() ? name : o.title;
   for (const char* f : kEngineFiles)
     if (fs::is_regular_file(engine / f) && !copyInto(engine / f, out / f)) return 1;
+  fs::path engineFolder = fs::absolute(engine).lexically_normal();
+  if (engineFolder.filename().empty()) engineFolder = engineFolder.parent_path();
+  const fs::path single = fs::is_regular_file(engine / kSingleThreadFiles[0])
+                              ? engine
+                              : fs::path(engineFolder.string() + "-single");
+  const bool hasSingle = fs::is_regular_file(single / kSingleThreadFiles[0]);
+  for (const char* f : kSingleThreadFiles)
+    if (hasSingle && !copyInto(single / f, out / f)) return 1;
   if (!copyInto(page / "serve.py", out / "serve.py")) return 1;
   std::vector<Entry> entries;
   if (!copyGame(game, out, entries) || !copyFonts(out, entries) || !writeCp932Table(out, entries)) return 1;
   for (size_t at = html.find("@TITLE@"); at != std::string::npos; at = html.find("@TITLE@", at))
     html.replace(at, 7, htmlEscaped(title));
+  for (size_t at = html.find("@SINGLE@"); at != std::string::npos; at = html.find("@SINGLE@", at))
+    html.replace(at, 8, hasSingle ? "true" : "false");
+  if (!hasSingle)
+    std::printf("no thread-free engine in %s: the page plays only where it is served cross-origin isolated\n",
+                single.c_str());
   if (!writeText(out / "files.json", manifest(storageKey(title), entries)) || !writeText(out / "index.html", html)) {
     std::fprintf(stderr, "velmora-pack: cannot write into %s\n", out.c_str());
     return 1;

@@ -21,6 +21,7 @@
 #include "base/state.h"
 #include "platform/events.h"
 #include "platform/platform.h"
+#include "platform/threads.h"
 #include "platform/vclock.h"
 #include "text/stream.h"
 
@@ -46,6 +47,8 @@ const char kUsage[] =
     "                         past it the run ends with exit 3 naming the line\n"
     "  --screenshot-at MS PATH  write the screen to PATH when MS milliseconds have passed\n"
     "  --audio-out FILE.wav   record what the mixer plays into a WAVE file\n"
+    "  --single-thread        no worker threads: sound, movies and the rest are stepped\n"
+    "                         on the main thread (also VELMORA_SINGLE_THREAD=1)\n"
     "  --save-dir DIR         keep every file the run writes (saves, settings, log) in DIR\n"
     "  --text-stream WHERE    each finished page as a UTF-8 line: stdout, clipboard or a file\n"
     "  --version              print the version and exit\n"
@@ -104,6 +107,8 @@ Arguments parseCommandLine(int argc, char** argv) {
     } else if (arg == "--screenshot-at" && i + 2 < argc) {
       uint32_t ms = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
       velmora::app::addScreenshotAt(ms, argv[++i]);
+    } else if (arg == "--single-thread") {
+      velmora::platform::setSingleThread(true);
     } else if (arg == "--audio-out" && i + 1 < argc) {
       velmora::audio::setAudioOutput(std::filesystem::absolute(argv[++i]).string());  // before the move into the game folder
     } else if (arg == "--save-dir" && i + 1 < argc) {
@@ -118,7 +123,7 @@ Arguments parseCommandLine(int argc, char** argv) {
     } else if (arg == "--text-stream" && i + 1 < argc) {
       std::string where = argv[++i];
       if (where != "stdout" && where != "clipboard") where = std::filesystem::absolute(where).string();
-      velmora::text::setTextStreamOverride(velmora::utf8_to_sjis(where));
+      velmora::text::setTextStreamOverride(where);
     } else if (arg == "--version") {
       std::printf("velmora 0.1.0\n");
       a.exitNow = true;
@@ -165,6 +170,8 @@ int main(int argc, char** argv) {
 #ifndef __EMSCRIPTEN__
   mallopt(M_MMAP_THRESHOLD, 1 << 20);
 #endif
+  if (const char* single = std::getenv("VELMORA_SINGLE_THREAD"); single && std::strcmp(single, "1") == 0)
+    velmora::platform::setSingleThread(true);
   Arguments args = parseCommandLine(argc, argv);
   if (!args.ok) return 2;
   if (args.exitNow) return 0;

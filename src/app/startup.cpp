@@ -17,6 +17,7 @@
 #include "platform/platform.h"
 #include "resource/resource.h"
 #include "save/location.h"
+#include "save/player_file.h"
 #include "save/settings_file.h"
 #include "save/screenshot.h"
 #include "save/store.h"
@@ -63,6 +64,7 @@ int runInterpreter() {
   if (!script::loadScript(start, script::slotLines(0))) return 0;
   script::slotChanged(0);
   wireEngine();
+  save::readPlayerSettings();
   const uint32_t firstLineAt = platform::nowMs();
   setStartClock(firstLineAt);
   save::setPlayStartTime(firstLineAt);
@@ -72,6 +74,7 @@ int runInterpreter() {
   // Release, in the fixed order: settings, interpreter state, slots, tables,
   // render device, sound channels, indexes.
   save::writeSettingsAtExit();
+  save::writePlayerSettingsAtExit();
   // A run the engine ended itself never reached the game's own way out,
   // where its read marks would be saved: they are kept here instead.
   if ((platform::quitSignal() || script::stoppedAtLimit()) && save::saveLocationChosen()) text::saveAlreadyRead();

@@ -2,6 +2,7 @@
 // every hook of a lower layer pointed at the layer above that serves it.
 #include "app/wiring.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -21,6 +22,7 @@
 #include "movie/movie.h"
 #include "platform/gamepad.h"
 #include "platform/glide.h"
+#include "platform/threads.h"
 #include "platform/vclock.h"
 #include "render/display.h"
 #include "render/geometry.h"
@@ -108,8 +110,15 @@ void followVoicingSetting(SettingKey, SettingSource source) {
   text::followSelfVoicing(source == SettingSource::Command);
 }
 
-// Speech runs beside the sounds: its end brings the ducked voices back.
+// Single-thread mode: the work of the sound channels' and the movies' threads.
+uint32_t workerStepsWithoutThreads() {
+  return std::min(audio::stepWorkersWithoutThreads(), movie::stepMoviesWithoutThreads());
+}
+
+// Speech runs beside the sounds: its end brings the ducked voices back. In
+// single-thread mode every frame steps the workers too.
 void soundAndSpeechStep() {
+  platform::stepWorkers();
   audio::runPendingSounds();
   text::voicingStep();
 }
@@ -165,6 +174,7 @@ void installHooks() {
                            .setCurrentPage = text::setCurrentBacklogPage,
                            .pageImages = text::backlogPageImages});
   platform::installGlideHooks({.mapScreenPoint = render::logicalToDesktop});
+  platform::installWorkerStepHooks({.step = workerStepsWithoutThreads});
   script::installInterpreterHooks({.textLine = text::textLine,
                                    .callLua = bindings::callLuaFunction,
                                    .callSquirrel = bindings::callSquirrelFunction,
@@ -188,6 +198,7 @@ void installHooks() {
                               .frameCounted = frameTick,
                               .trackStep = sprite::motionTrackStep,
                               .drawTextLayer = text::drawTextLayer,
+                              .textSpriteAt = text::renderTextSpriteAt,
                               .drawOverlays = setup::drawOverlays,
                               .startupDialog = setup::runStartupDialog,
                               .shiftTextForAspect = text::applyAspectShift,

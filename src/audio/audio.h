@@ -75,6 +75,9 @@ void clearPendingSounds();
 // every running channel, mix produces frames as the device callback would.
 void setManualWorkers(bool on);
 void stepWorkers();
+// Single-thread mode: the channels' worker steps, from the engine's waits;
+// returns how long they can go without the next one, in ms.
+uint32_t stepWorkersWithoutThreads();
 void mix(int16_t* out, size_t frames);
 using ReportHook = void (*)(const std::string& message);
 void setReportHook(ReportHook hook);

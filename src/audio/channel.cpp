@@ -12,7 +12,9 @@
 #include "base/settings.h"
 #include "base/textconv.h"
 #include "platform/platform.h"
+#include "platform/threads.h"
 #include "resource/resource.h"
+#include "audio/audio_settings.h"
 
 namespace velmora::audio {
 namespace {
@@ -20,7 +22,8 @@ namespace {
 using Lock = std::unique_lock<std::mutex>;
 
 // The fades' and the ducking's step; a worker with neither to step wakes
-// seldom (stopping it wakes it at once).
+// when its next half is due, or seldom (stopping it or starting a fade
+// wakes it at once).
 constexpr std::chrono::milliseconds kWorkerPeriod{10}, kIdleWorkerPeriod{500};
 
 void realSleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
@@ -58,6 +61,11 @@ void startFade(SoundChannel& ch, FadeKind k, double from, int to, int ms) {
   f.target = to;
   f.duration = ms;
   f.startTime = soundClockMs();
+  {
+    std::lock_guard l(ch.sleepLock);
+    ch.stepNow = true;
+  }
+  ch.wake.notify_all();
 }
 
 // Returns true when a stop-when-done fade has finished. Caller holds ch.m.
@@ -152,6 +160,17 @@ void fillHalf(SoundChannel& ch, int half) {
   ch.voice.segments[size_t(half)].swap(ch.scratchSegments);
 }
 
+// The worker's first step: the first half filled, the device reading.
+// Caller holds ch.m.
+void startVoice(SoundChannel& ch) {
+  if (!ch.primed) fillHalf(ch, 0);
+  ch.primed = false;
+  ch.lastFilledFirst = true;
+  ch.started = true;
+  std::lock_guard g(ch.voice.lock);
+  ch.voice.playing = true;
+}
+
 void finishWorker(SoundChannel& ch) {
   std::lock_guard lk(ch.m);
   {
@@ -162,18 +181,40 @@ void finishWorker(SoundChannel& ch) {
   ch.started = false;
 }
 
+// The time until the device reads into the half the worker filled last,
+// when the other half is due again; a decoder woken every few milliseconds
+// to find nothing to do keeps an idle game's music from being idle.
+// Caller holds ch.m.
+std::chrono::milliseconds refillDue(SoundChannel& ch) {
+  std::lock_guard g(ch.voice.lock);
+  const Voice& v = ch.voice;
+  if (v.format.blockAlign <= 0 || v.format.rate <= 0) return kWorkerPeriod;
+  const auto ringFrames = uint32_t(v.ring.size() / size_t(v.format.blockAlign));
+  const uint32_t half = ringFrames / 2, frame = uint32_t(v.position >> 32);
+  const bool inFirst = frame < half;
+  if (half == 0 || inFirst == ch.lastFilledFirst) return kWorkerPeriod;
+  const uint32_t left = (inFirst ? half : ringFrames) - std::min(frame, ringFrames);
+  const auto ms = std::chrono::milliseconds(int64_t(left) * 1000 / v.format.rate + 1);
+  return std::clamp(ms, kWorkerPeriod, kIdleWorkerPeriod);
+}
+
 // A channel that stopped or paused by itself starts no fade and plays
 // again only through a new worker; with no fade left and no ducking to let
 // go of, its worker has nothing to step until it is woken to end.
 std::chrono::milliseconds workerPeriod(SoundChannel& ch) {
+  bool playing;
   {
     std::lock_guard lk(ch.m);
-    if (ch.state == kPlaying) return kWorkerPeriod;
     for (const Fade& f : ch.fades)
       if (f.duration) return kWorkerPeriod;
+    playing = ch.state == kPlaying;
   }
-  std::lock_guard g(state().duckLock);
-  return state().ducked ? kWorkerPeriod : kIdleWorkerPeriod;
+  {
+    std::lock_guard g(state().duckLock);
+    if (state().ducked) return kWorkerPeriod;
+  }
+  std::lock_guard lk(ch.m);
+  return playing && ch.state == kPlaying ? refillDue(ch) : kIdleWorkerPeriod;
 }
 
 void workerMain(SoundChannel* ch) {
@@ -181,7 +222,8 @@ void workerMain(SoundChannel* ch) {
     if (!first) {
       const std::chrono::milliseconds period = workerPeriod(*ch);
       std::unique_lock l(ch->sleepLock);
-      ch->wake.wait_for(l, period, [ch] { return !ch->run; });
+      ch->wake.wait_for(l, period, [ch] { return !ch->run || ch->stepNow; });
+      ch->stepNow = false;
     }
     duckingTick();
     if (!workerStep(*ch)) break;
@@ -195,12 +237,15 @@ void startWorker(SoundChannel& ch) {
   ch.run = true;
   ch.finished = false;
   ch.started = false;
-  if (state().manual) {
+  // Stepped by the tests, the game-clock recording or the single-thread mode,
+  // which starts the sound at once as a thread would.
+  if (state().manual || platform::singleThread()) {
     ch.manualWorker = true;
+    if (!state().manual) startVoice(ch);
     return;
   }
   try {
-    ch.thread = std::thread(workerMain, &ch);
+    ch.thread = platform::startThread(workerMain, &ch);
   } catch (const std::exception&) {
     ch.run = false;
     ch.finished = true;
@@ -311,12 +356,7 @@ bool workerStep(SoundChannel& ch) {
   std::lock_guard lk(ch.m);
   if (!ch.run) return false;
   if (!ch.started) {
-    if (!ch.primed) fillHalf(ch, 0);
-    ch.primed = false;
-    ch.lastFilledFirst = true;
-    ch.started = true;
-    std::lock_guard g(ch.voice.lock);
-    ch.voice.playing = true;
+    startVoice(ch);
     return true;
   }
   if (advanceFades(ch, soundClockMs())) return false;
@@ -367,6 +407,13 @@ void stepWorkers() {
   }
 }
 
+uint32_t nextWorkerStepMs() {
+  uint32_t due = platform::kNoStepDue;
+  for (SoundChannel& ch : state().channels)
+    if (ch.manualWorker && !ch.finished) due = std::min(due, uint32_t(workerPeriod(ch).count()));
+  return due;
+}
+
 void closeChannel(int n) {
   keepRecordingUp();
   SoundChannel& ch = channel(n);
@@ -400,8 +447,11 @@ void openChannel(int n, const std::string& name, uint32_t offset, uint32_t size)
   ch.held = 0;
   ch.pan = 0;
   const PcmFormat& f = ch.stream->format;
-  int32_t kb = std::clamp(setting(SettingKey::StreamBufferSize), 1, 4096);
+  int32_t kb = std::clamp(streamBufferKilobytes(), 1, 4096);
   uint32_t half = uint32_t(kb) * 1024 / uint32_t(f.blockAlign) * uint32_t(f.blockAlign);
+  // Without threads the ring is refilled between the main thread's own work:
+  // halves of a second ride out a slow frame or a large picture's load.
+  if (platform::singleThread()) half = std::max(half, uint32_t(f.rate) * uint32_t(f.blockAlign));
   try {
     std::lock_guard g(ch.voice.lock);
     ch.voice.format = f;
@@ -589,7 +639,7 @@ bool voiceChannel(int n) { return n >= kVoiceChannels.first && n <= kVoiceChanne
 void recomputeGains() {
   keepRecordingUp();
   const int master =
-      switchFactor(setting(SettingKey::MasterMute)) * volumeFactor(setting(SettingKey::MasterVolume));
+      switchFactor(masterSwitch()) * volumeFactor(masterVolume());
   const int speech = state().speechDucked ? kSpeechDuckPercent : 100;
   for (SoundChannel& ch : state().channels) {
     std::lock_guard lk(ch.m);

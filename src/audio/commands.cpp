@@ -10,6 +10,7 @@
 #include "base/report.h"
 #include "base/settings.h"
 #include "platform/platform.h"
+#include "audio/audio_settings.h"
 
 namespace velmora::audio {
 namespace {
@@ -209,6 +210,7 @@ void cmd_sd_loopTime(CommandContext c) { loopCommand(c, true); }
 void cmd_sd_loopSample(CommandContext c) { loopCommand(c, false); }
 
 // Volume settings: setters store into the settings, getters read them back.
+// Table-driven by key, so they keep the generic setting().
 enum class Effect : uint8_t { None, Master, Category };
 struct VolumeInfo {
   const char* setName;
@@ -325,7 +327,9 @@ void applyVolumeSettings() {
   recomputeGains();
   for (const CategoryInfo& c : kCategories) applyCategory(c);
   refreshDuckSettings();
-  for (int n = 1; n <= 4; ++n) setChannelLevel(n, kFadeVolume2, setting(n <= 2 ? SettingKey::BgmMax : SettingKey::SeMax), 0);
+  const DuckLevels levels = duckLevels();
+  for (int n = kMusicChannels.first; n <= kMusicChannels.last; ++n) setChannelLevel(n, kFadeVolume2, levels.musicMax, 0);
+  for (int n = kEffectChannels.first; n <= kEffectChannels.last; ++n) setChannelLevel(n, kFadeVolume2, levels.effectsMax, 0);
 }
 
 bool soundCreated() { return state().created; }

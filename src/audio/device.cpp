@@ -13,7 +13,9 @@
 #include "base/textconv.h"
 #include "platform/audio.h"
 #include "platform/platform.h"
+#include "platform/threads.h"
 #include "platform/vclock.h"
+#include "audio/audio_settings.h"
 
 namespace velmora::audio {
 namespace {
@@ -112,6 +114,13 @@ void keepRecordingUp() {
   flushRecording();
 }
 
+uint32_t stepWorkersWithoutThreads() {
+  // A game-clock recording steps them itself, in step with its mixing.
+  if (recorder.gameClock) return platform::kNoStepDue;
+  stepWorkers();
+  return nextWorkerStepMs();
+}
+
 void report(const std::string& message) {
   if (soundState.reportHook) return soundState.reportHook(message);
   reportError(message);
@@ -123,12 +132,11 @@ void setJumpMode(bool on) { soundState.jump = on; }
 void setAudioOutput(std::string path) { recorder.path = std::move(path); }
 
 void refreshDuckSettings() {
-  using K = SettingKey;
+  const DuckLevels levels = duckLevels();
   DuckSettings& d = soundState.duck;
-  d.bgmVolDown = setting(K::BgmVolDown), d.bgmMax = setting(K::BgmMax);
-  d.bgmMin = setting(K::BgmMin), d.seVolDown = setting(K::SeVolDown);
-  d.seMax = setting(K::SeMax), d.seMin = setting(K::SeMin);
-  d.fadeVolDown = setting(K::FadeVolDown);
+  d.bgmVolDown = levels.musicOn, d.bgmMax = levels.musicMax, d.bgmMin = levels.musicMin;
+  d.seVolDown = levels.effectsOn, d.seMax = levels.effectsMax, d.seMin = levels.effectsMin;
+  d.fadeVolDown = levels.fadeMs;
 }
 
 void createChannels() {

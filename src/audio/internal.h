@@ -77,9 +77,11 @@ struct SoundChannel {
   // Worker: the run flag it polls and the flag it raises when it has ended.
   std::thread thread;
   std::atomic<bool> run{false}, finished{true};
-  // Wakes a sleeping worker at once when its run flag is cleared.
+  // Wakes a sleeping worker at once when its run flag is cleared or a fade
+  // starts (stepNow, guarded by sleepLock).
   std::mutex sleepLock;
   std::condition_variable wake;
+  bool stepNow = false;
   bool started = false;  // the worker's first step (fill, start the buffer) is done
   bool manualWorker = false;
 };
@@ -159,5 +161,8 @@ uint32_t soundClockMs();
 void setCategory(int first, int last, int volume, int on);
 // One worker step; returns false when the worker has ended.
 bool workerStep(SoundChannel& ch);
+// Stepped workers: how long until one of them is due again, in ms (none:
+// platform::kNoStepDue).
+uint32_t nextWorkerStepMs();
 
 }  // namespace velmora::audio

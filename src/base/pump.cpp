@@ -5,6 +5,7 @@
 #include "base/state.h"
 #include "platform/events.h"
 #include "platform/platform.h"
+#include "platform/threads.h"
 #include "platform/vclock.h"
 
 namespace velmora {
@@ -147,6 +148,7 @@ void pollEndRequests() {
   const WallClock::time_point now = WallClock::now();
   if (now - pumpState.busy.lastPoll < kEndPollInterval && !platform::quitSignal()) return;
   pumpState.busy.lastPoll = now;
+  platform::stepWorkers();  // a long stretch of script keeps the sound going
   if (platform::virtualClock()) followWallClock(now);
   pollScenarioIfNobodyDoes(now);
   const platform::EndRequests r = platform::takeEndRequests();

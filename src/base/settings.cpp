@@ -320,12 +320,12 @@ int32_t readSettingColour(std::string_view text) {
   return static_cast<int32_t>(v);
 }
 
-std::string settingKeyLines() {
+std::string settingKeyLines(SettingKey first) {
   ensureInitialised();
   std::string text;
-  for (size_t i = 0; i < kSettingKeyCount; ++i) {
+  for (size_t i = indexOf(first); i < kSettingKeyCount; ++i) {
     const SettingKey key = kSettingTable[i].key;
-    if (i > 0) text += "\r\n";
+    if (i > indexOf(first)) text += "\r\n";
     text += kSettingTable[i].info.name;
     text += " = ";
     text += formatValue(key);

@@ -29,6 +29,8 @@ enum class SettingKey : uint8_t {
   Gamepad, TextStream, SharpText, SelfVoicing, Language, Count
 };
 constexpr size_t kSettingKeyCount = static_cast<size_t>(SettingKey::Count);
+// The first of the keys the engine keeps for every game's player.
+constexpr SettingKey kFirstEngineKey = SettingKey::Gamepad;
 
 // How a key's value is written and read back.
 enum class SettingForm : uint8_t {
@@ -91,8 +93,9 @@ int32_t readSettingInt(std::string_view text);
 // Colours: the first two characters ("0x") skipped, then base 16 the same way.
 int32_t readSettingColour(std::string_view text);
 
-// "StartingSetUp = 1\r\n..." up to and including the last key's line.
-std::string settingKeyLines();
+// "StartingSetUp = 1\r\n..." up to and including the last key's line; or
+// the lines of the keys from `first` on.
+std::string settingKeyLines(SettingKey first = SettingKey{});
 
 // Key -> value fields. Each '=' ends a key that starts after the previous
 // value's line; lines without '=' join the following key.

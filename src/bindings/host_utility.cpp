@@ -68,10 +68,7 @@ void util_inform(CommandContext c) {
   showInformation(argumentText(c, 1));
 }
 
-void util_end(CommandContext c) {
-  setErrcmd("end");
-  endProgram(c);
-}
+void util_end(CommandContext c) { endProgram(c); }
 
 bool oneCharacter(const std::string& ch) {
   if (script::isOneCharacter(ch)) return true;

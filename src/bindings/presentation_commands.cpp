@@ -43,6 +43,7 @@ constexpr size_t kStoredCount = std::size(kStoredSettings);
 
 constexpr size_t kMaxSettingText = 255;
 
+// The families above are a table of keys: generic setting() by key.
 void storeSetting(CommandContext c, const StoredSetting& s) {
   switch (s.rule) {
     case StoreRule::Integer: setting(s.key) = intArg(c, 1); break;

@@ -10,6 +10,7 @@
 #include "movie/messages.h"
 #include "movie/theora.h"
 #include "platform/platform.h"
+#include "platform/threads.h"
 #include "sprite/picture.h"
 #include "sprite/sprite.h"
 
@@ -60,9 +61,13 @@ bool startMovie(const MoviePtr& m, int delay) {
   }
   const uint32_t now = platform::nowMs();
   m->start = now + uint32_t(std::max(delay, 0));
-  void (*body)(MoviePtr) = m->mode & kTheora ? theoraWorker : m->mode != 0 ? mjpgPlayingWorker : mjpgAdvanceWorker;
+  m->step = m->mode & kTheora ? theoraStep : m->mode != 0 ? mjpgPlayingStep : mjpgAdvanceStep;
+  if (platform::singleThread()) {
+    m->threadless = true;
+    return true;
+  }
   try {
-    m->worker = std::thread(body, m);
+    m->worker = platform::startThread(runWorker, m);
   } catch (const std::exception&) {
     reportError(m->name + messageText(Message::ThreadNotCreated));
     return false;

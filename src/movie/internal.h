@@ -56,6 +56,27 @@ struct Handoff {
   std::vector<std::string> messages;
 };
 
+// What one step of a worker did: nothing yet due (a thread pauses a
+// moment), some work (it goes on at once), or the end of the worker.
+enum class StepResult { kIdle, kWorked, kDone };
+
+struct Movie;
+
+// Where a worker's loop stands between two steps; only the worker's step
+// touches it.
+struct WorkerCursor {
+  bool begun = false, started = false;
+  bool playEnding = false;  // MJPG: the chunks are through, the play's time runs out
+  uint64_t at = 0;          // MJPG: the next chunk
+  int64_t awaiting = -1;    // MJPG playing: the time of the chunk at `at`, not due yet
+  size_t index = 0;         // mode 0: the next frame slot
+  int64_t lastFrame = -1;   // Theora: the frame handed over last
+  image::Image* previous = nullptr;  // mode 0: the frame a repeat copies
+  std::vector<uint8_t> buffer;
+  std::vector<uint32_t> work;
+};
+using WorkerStep = StepResult (*)(Movie& m);
+
 struct Movie {
   int sprite = 0;
   int mode = 0;
@@ -77,7 +98,12 @@ struct Movie {
   // Mode 0: every frame decoded in advance.
   std::vector<image::Image*> frames;
   std::unique_ptr<std::atomic<bool>[]> ready;
+  // The worker: a thread that repeats `step`, or (single-thread mode)
+  // steps run by the frame step and the engine's waits.
+  WorkerStep step = nullptr;
+  WorkerCursor cursor;
   std::thread worker;
+  bool threadless = false;  // single-thread mode
   ~Movie();
 };
 using MoviePtr = std::shared_ptr<Movie>;
@@ -118,9 +144,16 @@ void stopMovie(Movie& m);
 void reportOnMainThread(const std::string& message);
 
 // ---- workers ---------------------------------------------------------------
-void theoraWorker(MoviePtr m);
-void mjpgPlayingWorker(MoviePtr m);
-void mjpgAdvanceWorker(MoviePtr m);
+// One iteration of each worker's loop, never sleeping; kDone once it has
+// finished (state kFinished, what it held let go).
+StepResult theoraStep(Movie& m);
+StepResult mjpgPlayingStep(Movie& m);
+StepResult mjpgAdvanceStep(Movie& m);
+// A worker thread: the steps, with a pause of a millisecond while idle.
+void runWorker(MoviePtr m);
+// Single-thread mode: steps until the worker has done what is due now (and
+// in mode 0 decodes ahead for a little while); false once it has ended.
+bool stepWithoutThread(Movie& m);
 // Copies a decoded picture into a width x height frame, clipped, black outside.
 void fitPicture(const image::Image* picture, int width, int height, std::vector<uint32_t>& out);
 // Publishes the worker's frame (swapped out of work).

@@ -15,6 +15,9 @@ namespace velmora::movie {
 void bindMovieCores();
 // Frame step (render::addFrameUpdate): shows due frames, ends finished movies.
 void movieFrameStep();
+// Single-thread mode: the movie workers' steps, from the engine's waits;
+// returns how long they can go without the next one, in ms.
+uint32_t stepMoviesWithoutThreads();
 // Stops every movie worker (before the sprite table and the sound go).
 void releaseMovies();
 

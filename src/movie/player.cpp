@@ -11,8 +11,10 @@
 #include "movie/messages.h"
 #include "movie/theora.h"
 #include "platform/platform.h"
+#include "platform/threads.h"
 #include "platform/vclock.h"
 #include "sprite/sprite.h"
+#include "script/reading_settings.h"
 
 namespace velmora::movie {
 namespace {
@@ -20,6 +22,7 @@ namespace {
 std::map<int, MoviePtr> g_movies;
 
 void realSleep1ms() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
+bool hasWorker(const Movie& m) { return m.worker.joinable() || m.threadless; }
 int32_t sinceStart(const Movie& m, uint32_t now) { return int32_t(now - m.start.load()); }
 int64_t dueFrame(const Movie& m, uint32_t now) {
   return int64_t(sinceStart(m, now)) * m.header.frameCount / m.header.duration;
@@ -48,7 +51,9 @@ bool caughtUp(const Movie& m, uint32_t now) {
   if (sinceStart(m, now) < 0 || size_t(m.nextFrame) >= m.frames.size()) return true;
   return dueFrame(m, now) < m.nextFrame || m.ready[size_t(m.nextFrame)].load(std::memory_order_acquire);
 }
-void catchUp(const Movie& m) {
+// Without a thread the frame step runs the worker's steps itself.
+void catchUp(Movie& m) {
+  if (m.threadless) stepWithoutThread(m);
   if (!platform::virtualClock() || !m.worker.joinable()) return;
   const uint32_t now = platform::nowMs();
   for (int waited = 0; waited < 1000 && !caughtUp(m, now); ++waited) realSleep1ms();
@@ -90,15 +95,14 @@ void showFrame(Movie& m, const image::Image* frame) {
 bool effectSkipped(int n) {
   const sprite::Slot* s = sprite::frontSlot(n);
   const uint32_t flags = s ? s->loadFlags : 0;
-  const int skip = setting(SettingKey::EffectSkip);
   const bool windowLayer = flags & (sprite::kLoadWindowLayer | sprite::kLoadWindowLayerQuake);
-  return windowLayer ? (skip & 2) : (skip & 1);
+  return windowLayer ? script::windowLayerEffectsSkipped() : script::effectsSkipped();
 }
 
 // Mode 0: frames decoded in advance, shown here by time. Returns true when
 // the movie has ended.
 bool stepAdvance(Movie& m, uint32_t now) {
-  if (!m.worker.joinable() || effectSkipped(m.sprite) || sinceStart(m, now) < 0) return false;
+  if (!hasWorker(m) || effectSkipped(m.sprite) || sinceStart(m, now) < 0) return false;
   const size_t next = size_t(m.nextFrame);
   if (next < m.frames.size() && m.ready[next].load(std::memory_order_acquire) && dueFrame(m, now) >= m.nextFrame &&
       m.shownFrame != m.nextFrame) {
@@ -135,6 +139,11 @@ Movie::~Movie() {
 
 void stopMovie(Movie& m) {
   bool ended = true;
+  if (m.threadless && m.state.load() != kFinished) {
+    // The step sees the request and ends the worker as the thread would.
+    m.state = kStopRequested;
+    stepWithoutThread(m);
+  }
   if (m.worker.joinable()) {
     MovieState state = m.state.load();
     while (state != kFinished && !m.state.compare_exchange_weak(state, kStopRequested)) {
@@ -189,6 +198,13 @@ void movieFrameStep() {
     markForDeletion(n);
     stopAndRemove(n);
   }
+}
+
+uint32_t stepMoviesWithoutThreads() {
+  uint32_t due = platform::kNoStepDue;
+  for (auto& [n, m] : g_movies)
+    if (stepWithoutThread(*m)) due = platform::kWorkerStepSliceMs;
+  return due;
 }
 
 void releaseMovies() {

@@ -17,37 +17,73 @@ namespace {
 // the file really holds.
 constexpr size_t kChunkBuffer = 1 << 20;
 
+// How long one call in single-thread mode may decode mode 0's frames ahead
+// of their time, in ms of real time.
+constexpr int64_t kAheadBudgetMs = 4;
+
 void pause1ms() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
 bool stopping(const Movie& m) { return m.state.load() == kStopRequested; }
 int32_t sinceStart(const Movie& m, uint32_t now) { return int32_t(now - m.start.load()); }
 
-// Marks the worker running (unless a stop came first) and waits for the start time.
-bool waitForStart(Movie& m) {
-  MovieState expected = kStartRequested;
-  m.state.compare_exchange_strong(expected, kRunning);
-  for (;;) {
-    uint32_t now = platform::nowMs();
-    if (stopping(m)) return false;
-    if (sinceStart(m, now) >= 0) return true;
-    m.progress = now;
-    pause1ms();
+// The start: marks the worker running (unless a stop came first) and, until
+// the start time, only keeps the progress. kWorked once the movie has started.
+StepResult awaitStart(Movie& m, uint32_t now) {
+  WorkerCursor& k = m.cursor;
+  if (!k.begun) {
+    MovieState expected = kStartRequested;
+    m.state.compare_exchange_strong(expected, kRunning);
+    k.begun = true;
   }
+  if (stopping(m)) return StepResult::kDone;
+  if (!k.started && sinceStart(m, now) < 0) {
+    m.progress = now;
+    return StepResult::kIdle;
+  }
+  k.started = true;
+  return StepResult::kWorked;
 }
 
-// Waits until `when` ms after the start, or a stop; false on a stop.
-bool waitUntil(Movie& m, int64_t when) {
-  for (;;) {
-    uint32_t now = platform::nowMs();
-    if (stopping(m)) return false;
-    if (sinceStart(m, now) >= when) return true;
-    m.progress = now;
-    pause1ms();
-  }
+// Waits (idle steps) until `when` ms after the start: kWorked once it is.
+StepResult awaitTime(Movie& m, uint32_t now, int64_t when) {
+  if (stopping(m)) return StepResult::kDone;
+  if (sinceStart(m, now) >= when) return StepResult::kWorked;
+  m.progress = now;
+  return StepResult::kIdle;
 }
 
-void finish(Movie& m) {
+bool dueFrameReady(const Movie& m, uint32_t now) {
+  return int64_t(m.cursor.index) > int64_t(sinceStart(m, now)) * m.header.frameCount / m.header.duration;
+}
+
+StepResult finish(Movie& m) {
   m.progress = platform::nowMs();
   m.state = kFinished;
+  return StepResult::kDone;
+}
+
+StepResult endPlaying(Movie& m) {
+  // The file goes with the record; a streamed one is closed at once.
+  MovieSource& s = *m.source;
+  if (s.file) std::fclose(s.file), s.file = nullptr;
+  s.bytes.reset();
+  return finish(m);
+}
+
+StepResult endAdvance(Movie& m) {
+  m.source->bytes.reset();
+  return finish(m);
+}
+
+// Every play lasts the whole duration, so the last frame is shown for its
+// time before a repeat starts over.
+StepResult endOfPlay(Movie& m, uint32_t now) {
+  const StepResult r = awaitTime(m, now, m.header.duration);
+  if (r == StepResult::kIdle) return r;
+  if (r == StepResult::kDone || --m.plays == 0) return endPlaying(m);
+  m.start = platform::nowMs();
+  m.cursor.playEnding = false;
+  m.cursor.at = kHeaderSize + m.header.soundSize;
+  return StepResult::kWorked;
 }
 
 }  // namespace
@@ -99,105 +135,118 @@ void fitPicture(const image::Image* p, int width, int height, std::vector<uint32
   }
 }
 
-void theoraWorker(MoviePtr mp) {
-  Movie& m = *mp;
-  TheoraVideo& video = *m.video;
-  std::vector<uint32_t> work;
-  if (waitForStart(m)) {
-    const int w = m.header.width, h = m.header.height;
-    int64_t last = -1;
-    while (!stopping(m)) {
-      uint32_t now = platform::nowMs();
-      // Past the end the last frame stays: it is neither decoded nor handed
-      // over again.
-      const int64_t frame = std::min<int64_t>(int64_t(sinceStart(m, now)) * m.header.frameCount / m.header.duration,
-                                              m.header.frameCount - 1);
-      if (frame != last) {
-        work.assign(size_t(w) * size_t(h), 0xFF000000u);
-        // A damaged frame keeps the previous picture.
-        if (video.decodeFrame(int(frame), work.data(), w)) publish(m, work);
-        last = frame;
-      } else {
-        pause1ms();
-      }
-      m.progress = now;
-    }
+StepResult theoraStep(Movie& m) {
+  const uint32_t now = platform::nowMs();
+  StepResult r = awaitStart(m, now);
+  if (r == StepResult::kDone) return finish(m);
+  if (r == StepResult::kIdle) return r;
+  WorkerCursor& k = m.cursor;
+  const int w = m.header.width, h = m.header.height;
+  // Past the end the last frame stays: it is neither decoded nor handed over again.
+  const int64_t frame = std::min<int64_t>(int64_t(sinceStart(m, now)) * m.header.frameCount / m.header.duration,
+                                          m.header.frameCount - 1);
+  r = StepResult::kIdle;
+  if (frame != k.lastFrame) {
+    k.work.assign(size_t(w) * size_t(h), 0xFF000000u);
+    // A damaged frame keeps the previous picture.
+    if (m.video->decodeFrame(int(frame), k.work.data(), w)) publish(m, k.work);
+    k.lastFrame = frame;
+    r = StepResult::kWorked;
   }
-  finish(m);
+  m.progress = now;
+  return r;
 }
 
-void mjpgPlayingWorker(MoviePtr mp) {
-  Movie& m = *mp;
+StepResult mjpgPlayingStep(Movie& m) {
+  const uint32_t now = platform::nowMs();
+  WorkerCursor& k = m.cursor;
+  if (!k.started) k.at = kHeaderSize + m.header.soundSize;
+  StepResult r = awaitStart(m, now);
+  if (r != StepResult::kWorked) return r == StepResult::kDone ? endPlaying(m) : r;
+  if (k.playEnding) return endOfPlay(m, now);
+  // A chunk that is not due yet is waited for without reading it again.
+  const bool awaited = k.awaiting >= 0;
+  if (awaited) {
+    r = awaitTime(m, now, k.awaiting);
+    if (r != StepResult::kWorked) return r == StepResult::kDone ? endPlaying(m) : r;
+    k.awaiting = -1;
+  }
   MovieSource& s = *m.source;
-  const int w = m.header.width, h = m.header.height;
-  const uint64_t first = kHeaderSize + m.header.soundSize;
+  Chunk c;
+  const bool read = readChunk(s, k.at, c);
+  if (!read || !isFrame(c)) {
+    if (!read || !isEnd(c)) queueMessage(m, "CHUNK READ ERROR");
+    k.playEnding = true;
+    return StepResult::kWorked;
+  }
   const int64_t tolerance = (int64_t(m.header.frameCount) * 1000 + m.header.duration - 1) / m.header.duration;
-  std::vector<uint8_t> buffer;
-  std::vector<uint32_t> work;
-  bool go = waitForStart(m);
-  while (go) {
-    uint64_t at = first;
-    Chunk c;
-    while (go && readChunk(s, at, c) && isFrame(c)) {
-      uint32_t now = platform::nowMs();
-      if (int64_t(c.time) + tolerance >= sinceStart(m, now)) {
-        go = waitUntil(m, c.time);
-        if (go && c.size) {
-          image::Image* picture = chunkData(s, at, c, buffer) ? decodeChunk(buffer, c.size) : nullptr;
-          fitPicture(picture, w, h, work);
-          image::freeImage(picture);
-          publish(m, work);
-        }
-      }
-      at += kChunkHeader + uint64_t(c.size);
-    }
-    if (!go) break;
-    if (!isEnd(c) || !readChunk(s, at, c)) queueMessage(m, "CHUNK READ ERROR");
-    // Every play lasts the whole duration, so the last frame is shown for
-    // its time before a repeat starts over.
-    if (!waitUntil(m, m.header.duration) || --m.plays == 0) break;
-    m.start = platform::nowMs();
+  // A chunk already too late is passed over.
+  const bool shown = awaited || int64_t(c.time) + tolerance >= sinceStart(m, now);
+  if (shown && awaitTime(m, now, c.time) == StepResult::kIdle) {
+    k.awaiting = c.time;
+    return StepResult::kIdle;
   }
-  // The file goes with the record; a streamed one is closed at once.
-  if (s.file) std::fclose(s.file), s.file = nullptr;
-  s.bytes.reset();
-  finish(m);
+  if (shown && c.size) {
+    image::Image* picture = chunkData(s, k.at, c, k.buffer) ? decodeChunk(k.buffer, c.size) : nullptr;
+    fitPicture(picture, m.header.width, m.header.height, k.work);
+    image::freeImage(picture);
+    publish(m, k.work);
+  }
+  k.at += kChunkHeader + uint64_t(c.size);
+  return StepResult::kWorked;
 }
 
-void mjpgAdvanceWorker(MoviePtr mp) {
-  Movie& m = *mp;
+StepResult mjpgAdvanceStep(Movie& m) {
+  const uint32_t now = platform::nowMs();
+  WorkerCursor& k = m.cursor;
+  if (!k.started) k.at = kHeaderSize + m.header.soundSize;
+  StepResult r = awaitStart(m, now);
+  if (r != StepResult::kWorked) return r == StepResult::kDone ? endAdvance(m) : r;
+  if (k.index >= m.frames.size()) return endAdvance(m);
   MovieSource& s = *m.source;
   const int w = m.header.width, h = m.header.height;
-  std::vector<uint8_t> buffer;
-  std::vector<uint32_t> work;
-  if (waitForStart(m)) {
-    uint64_t at = kHeaderSize + m.header.soundSize;
-    Chunk c;
-    image::Image* previous = nullptr;
-    for (size_t i = 0; i < m.frames.size() && !stopping(m); ++i) {
-      if (!readChunk(s, at, c) || !isFrame(c)) {
-        if (!readChunk(s, at, c) || !isEnd(c)) queueMessage(m, "CHUNK READ ERROR");
-        break;
-      }
-      image::Image* frame = nullptr;
-      if (c.size == 0) {
-        frame = previous ? image::copyImage(previous) : nullptr;
-      } else {
-        image::Image* picture = chunkData(s, at, c, buffer) ? decodeChunk(buffer, c.size) : nullptr;
-        fitPicture(picture, w, h, work);
-        image::freeImage(picture);
-        frame = image::createImage(w, h, 32);
-        if (frame) std::copy(work.begin(), work.end(), frame->pixels);
-      }
-      if (!frame) frame = image::createImage(1, 1, 32);  // keeps the count; shown as nothing new
-      m.frames[i] = frame;
-      m.ready[i].store(true, std::memory_order_release);
-      previous = frame;
-      at += kChunkHeader + uint64_t(c.size);
-    }
+  Chunk c;
+  const bool read = readChunk(s, k.at, c);
+  if (!read || !isFrame(c)) {
+    if (!read || !isEnd(c)) queueMessage(m, "CHUNK READ ERROR");
+    return endAdvance(m);
   }
-  s.bytes.reset();
-  finish(m);
+  image::Image* frame = nullptr;
+  if (c.size == 0) {
+    frame = k.previous ? image::copyImage(k.previous) : nullptr;
+  } else {
+    image::Image* picture = chunkData(s, k.at, c, k.buffer) ? decodeChunk(k.buffer, c.size) : nullptr;
+    fitPicture(picture, w, h, k.work);
+    image::freeImage(picture);
+    frame = image::createImage(w, h, 32);
+    if (frame) std::copy(k.work.begin(), k.work.end(), frame->pixels);
+  }
+  if (!frame) frame = image::createImage(1, 1, 32);  // keeps the count; shown as nothing new
+  m.frames[k.index] = frame;
+  m.ready[k.index].store(true, std::memory_order_release);
+  k.previous = frame;
+  ++k.index;
+  k.at += kChunkHeader + uint64_t(c.size);
+  return StepResult::kWorked;
+}
+
+void runWorker(MoviePtr mp) {
+  for (StepResult r; (r = mp->step(*mp)) != StepResult::kDone;)
+    if (r == StepResult::kIdle) pause1ms();
+}
+
+bool stepWithoutThread(Movie& m) {
+  if (!m.threadless || m.state.load() == kFinished) return false;
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(kAheadBudgetMs);
+  for (;;) {
+    const StepResult r = m.step(m);
+    if (r == StepResult::kDone) return false;
+    if (r == StepResult::kIdle) return true;
+    // Mode 0 never idles: once the frame due now is ready it decodes ahead
+    // only within the budget.
+    if (m.mode == 0 && Clock::now() >= until && dueFrameReady(m, platform::nowMs())) return true;
+  }
 }
 
 }  // namespace velmora::movie

@@ -7,6 +7,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/internal_steps.h"
+#include "platform/threads.h"
+
 namespace velmora::platform {
 namespace {
 
@@ -14,25 +17,41 @@ namespace {
 // no more than a frame or three.
 constexpr size_t kNullBlockFrames = 2048;
 
+using Clock = std::chrono::steady_clock;
+
+// The silent output's pace: the next block is due at `next`.
+struct NullOutput {
+  AudioPull pull = nullptr;
+  Clock::duration period{};
+  Clock::time_point next{};
+  std::vector<int16_t> block;
+};
+
 struct AudioDevice {
   SDL_AudioDeviceID id = 0;
   AudioPull pull = nullptr;
   std::thread nullOutput;
   std::atomic<bool> nullRunning{false};
+  NullOutput stepped;  // single-thread mode
 };
 AudioDevice audioDevice;
 
-void nullOutputLoop(int rate, AudioPull pull) {
-  using Clock = std::chrono::steady_clock;
-  std::vector<int16_t> block(2 * kNullBlockFrames);
-  const auto period = std::chrono::microseconds(kNullBlockFrames * 1000000 / static_cast<size_t>(rate));
-  auto next = Clock::now();
+NullOutput nullOutputAt(int rate, AudioPull pull) {
+  return {pull, std::chrono::microseconds(kNullBlockFrames * 1000000 / static_cast<size_t>(rate)), Clock::now(),
+          std::vector<int16_t>(2 * kNullBlockFrames)};
+}
+
+// Pulls every block that is due; a stall (a loaded machine) is not made up
+// in a burst.
+void pullDueBlocks(NullOutput& o) {
+  if (Clock::now() - o.next > std::chrono::seconds(1)) o.next = Clock::now();
+  for (; o.next <= Clock::now(); o.next += o.period) o.pull(o.block.data(), kNullBlockFrames);
+}
+
+void nullOutputLoop(NullOutput o) {
   while (audioDevice.nullRunning.load(std::memory_order_acquire)) {
-    pull(block.data(), kNullBlockFrames);
-    next += period;
-    // A stall (a loaded machine) is not made up in a burst.
-    if (Clock::now() - next > std::chrono::seconds(1)) next = Clock::now();
-    std::this_thread::sleep_until(next);
+    pullDueBlocks(o);
+    std::this_thread::sleep_until(o.next);
   }
 }
 
@@ -65,16 +84,23 @@ bool openAudioDevice(int rate, AudioPull pull, std::string& error) {
 }
 
 void openNullAudioOutput(int rate, AudioPull pull) {
-  if (audioDevice.id || audioDevice.nullOutput.joinable() || rate <= 0 || !pull) return;
+  if (audioDevice.id || audioDevice.nullRunning.load() || rate <= 0 || !pull) return;
   audioDevice.nullRunning = true;
-  audioDevice.nullOutput = std::thread(nullOutputLoop, rate, pull);
+  if (singleThread()) audioDevice.stepped = nullOutputAt(rate, pull);
+  else audioDevice.nullOutput = startThread(nullOutputLoop, nullOutputAt(rate, pull));
+}
+
+uint32_t stepNullAudioOutput() {
+  NullOutput& o = audioDevice.stepped;
+  if (!audioDevice.nullRunning.load(std::memory_order_acquire) || !o.pull) return kNoStepDue;
+  pullDueBlocks(o);
+  return uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(o.next - Clock::now()).count()) + 1;
 }
 
 void closeAudioDevice() {
-  if (audioDevice.nullOutput.joinable()) {
-    audioDevice.nullRunning = false;
-    audioDevice.nullOutput.join();
-  }
+  audioDevice.nullRunning = false;
+  if (audioDevice.nullOutput.joinable()) audioDevice.nullOutput.join();
+  audioDevice.stepped = {};
   if (!audioDevice.id) return;
   SDL_CloseAudioDevice(audioDevice.id);
   audioDevice.id = 0;

@@ -6,11 +6,13 @@
 #include <emscripten/threading.h>
 #endif
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
 
 #include "platform/platform.h"
+#include "platform/threads.h"
 #include "platform/vclock.h"
 
 namespace velmora::platform {
@@ -30,12 +32,9 @@ uint32_t nowMs() {
   return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count()) + 1000;
 }
 
-void sleepMs(uint32_t ms) {
-  if (clockState.isVirtual.load(std::memory_order_relaxed)) {
-    advanceVirtualClock(ms);
-    std::this_thread::yield();
-    return;
-  }
+namespace {
+
+void sleepOnce(uint32_t ms) {
 #ifdef __EMSCRIPTEN__
   // The browser's main thread must not block: the script loop gives the
   // page its turn instead (Asyncify unwinds and resumes it).
@@ -45,6 +44,25 @@ void sleepMs(uint32_t ms) {
   }
 #endif
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+}  // namespace
+
+void sleepMs(uint32_t ms) {
+  if (clockState.isVirtual.load(std::memory_order_relaxed)) {
+    advanceVirtualClock(ms);
+    std::this_thread::yield();
+    stepWorkers();
+    return;
+  }
+  if (!singleThread()) return sleepOnce(ms);
+  // The workers' steps come between slices of the sleep.
+  for (uint32_t left = ms; left > 0;) {
+    const uint32_t slice = std::min(left, stepWorkers());
+    sleepOnce(slice);
+    left -= slice;
+  }
+  stepWorkers();
 }
 
 bool millisecondClock() {

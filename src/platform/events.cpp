@@ -1,6 +1,9 @@
 #include "platform/events.h"
 
 #include <SDL.h>
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -10,6 +13,7 @@
 #include "platform/input.h"
 #include "platform/platform.h"
 #include "platform/sdl_windows.h"
+#include "platform/threads.h"
 
 namespace velmora::platform {
 namespace {
@@ -49,8 +53,17 @@ static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler"
 struct QueueWatch {
   uint64_t reads = 0, readsAtWait = 0;
   uint32_t exposures = 0;
+  uint64_t lastPump = 0;  // SDL ticks when the window system was last asked for news
 };
 QueueWatch g_watch;
+
+// An idle loop asks for events three times a frame (its poll, the frame's
+// wait, the quit check); asking the window system again this soon finds
+// nothing new, and each ask is a round of system calls.
+constexpr uint64_t kFreshPumpMs = 2;
+
+void notePump() { g_watch.lastPump = SDL_GetTicks64(); }
+bool pumpedJustNow() { return SDL_GetTicks64() - g_watch.lastPump < kFreshPumpMs; }
 
 uint64_t mouseKeyBits() {
   uint64_t bits = 0;
@@ -204,7 +217,7 @@ EndRequests takeEndRequests() {
   EndRequests r;
   r.quit = quitSignal() != 0;
   if (!SDL_WasInit(SDL_INIT_EVENTS)) return r;
-  SDL_PumpEvents();
+  if (!pumpedJustNow()) updateGamepads(), SDL_PumpEvents(), notePump();
   SDL_FilterEvents(takeEndRequest, &r);
   return r;
 }
@@ -218,12 +231,50 @@ bool pollMessage(WindowMessage& out) {
   if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
   ++g_watch.reads;
   SDL_Event e;
+  if (pumpedJustNow()) {
+    // What is queued already, without a pump; the poll cycle's marker is no event.
+    while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) {
+      if (e.type == SDL_POLLSENTINEL || (e.type == SDL_DROPFILE && !e.drop.file)) continue;
+      if (translate(e, out)) return true;
+    }
+    return false;
+  }
+  notePump();
+  updateGamepads();
   while (SDL_PollEvent(&e)) {
     if (e.type == SDL_DROPFILE && !e.drop.file) continue;
     if (translate(e, out)) return true;
   }
   return false;
 }
+
+#ifdef __EMSCRIPTEN__
+constexpr bool kBrowserPage = true;
+// The page's turn until the time is up or the player acts: the page hands
+// SDL its events only while the engine waits, and looking for them every
+// frame kept a waiting page busy. The wake comes a turn after the event so
+// that SDL's own listeners have queued it by then.
+EM_ASYNC_JS(void, awaitPageInput, (int ms), {
+  await new Promise(resolve => {
+    const kinds = ["mousedown", "mouseup", "mousemove", "wheel", "keydown", "keyup", "keypress", "touchstart",
+                   "touchend", "touchmove", "touchcancel", "focus", "blur", "resize", "visibilitychange",
+                   "fullscreenchange", "gamepadconnected", "gamepaddisconnected", "beforeunload"];
+    let timer = 0;
+    const wake = () => {
+      clearTimeout(timer);
+      for (const kind of kinds) window.removeEventListener(kind, wake, true);
+      setTimeout(resolve, 0);
+    };
+    timer = setTimeout(wake, ms);
+    for (const kind of kinds) window.addEventListener(kind, wake, true);
+  });
+});
+#else
+constexpr bool kBrowserPage = false;
+void awaitPageInput(int) {}
+#endif
+// How often a wait reads the pads while one is open.
+constexpr uint32_t kPadReadMs = 10;
 
 bool waitForInput(uint32_t ms) {
   const bool reading = g_watch.reads != g_watch.readsAtWait;
@@ -235,7 +286,26 @@ bool waitForInput(uint32_t ms) {
     return false;
   }
   if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return true;
-  const bool arrived = SDL_WaitEventTimeout(nullptr, static_cast<int>(ms)) == 1;
+  bool arrived = false;
+  for (uint32_t left = ms; left > 0 && !arrived;) {
+    uint32_t slice = left;
+    // The workers' steps come between slices of the wait.
+    if (singleThread()) slice = std::max<uint32_t>(std::min(slice, stepWorkers()), 1);
+    if (gamepadsOpen()) slice = std::min(slice, kPadReadMs);
+    if (kBrowserPage) {
+      awaitPageInput(static_cast<int>(slice));
+      if (singleThread()) stepWorkers();
+      SDL_PumpEvents();
+    } else {
+      arrived = SDL_WaitEventTimeout(nullptr, static_cast<int>(slice)) == 1;
+      SDL_FlushEvent(SDL_POLLSENTINEL);
+    }
+    updateGamepads();
+    arrived = arrived || SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    left -= slice;
+  }
+  // The wait pumped on entry and on every wake, so its end is a fresh look.
+  notePump();
   // The wait marks the end of its poll cycle in the queue; left there it
   // would make the next poll come back empty.
   SDL_FlushEvent(SDL_POLLSENTINEL);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <vector>
 
 #include "platform/input.h"
@@ -168,8 +169,10 @@ bool pointerMove(WindowMessage& m) {
   int w = 0, h = 0, wx = 0, wy = 0;
   clientSize(w, h);
   clientPosition(wx, wy);
-  const int x = std::clamp(m.x + pointerStep(padState.pointerX.load()), 0, std::max(0, w - 1));
-  const int y = std::clamp(m.y + pointerStep(padState.pointerY.load()), 0, std::max(0, h - 1));
+  // Kept inside the window; without one (before the game's screen, a test)
+  // only off its top and left.
+  const int x = std::clamp(m.x + pointerStep(padState.pointerX.load()), 0, w > 0 ? w - 1 : INT_MAX);
+  const int y = std::clamp(m.y + pointerStep(padState.pointerY.load()), 0, h > 0 ? h - 1 : INT_MAX);
   if (x == m.x && y == m.y) return false;
   warpCursor(wx + x, wy + y);
   m.x = x, m.y = y;
@@ -193,6 +196,7 @@ void enableGamepads(bool on) {
   if (on == gamepadsEnabled()) return;
   if (on) {
     // Only beside the engine's own event queue (not in a bare test).
+    SDL_SetHint(SDL_HINT_AUTO_UPDATE_JOYSTICKS, "0");
     if (SDL_WasInit(SDL_INIT_EVENTS) && SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0 && padState.pointerEvent == 0) padState.pointerEvent = SDL_RegisterEvents(1);
     return;
   }
@@ -213,6 +217,12 @@ void enableGamepads(bool on) {
 
 bool gamepadsEnabled() { return SDL_WasInit(SDL_INIT_GAMECONTROLLER) != 0; }
 
+void updateGamepads() {
+  if (gamepadsEnabled()) SDL_GameControllerUpdate();
+}
+
+bool gamepadsOpen() { return !padState.open.empty(); }
+
 bool translateGamepad(const SDL_Event& e, WindowMessage& m) {
   if (padState.pointerEvent != 0 && e.type == padState.pointerEvent) return pointerMove(m);
   switch (e.type) {
@@ -225,27 +235,49 @@ bool translateGamepad(const SDL_Event& e, WindowMessage& m) {
   }
 }
 
+namespace {
+
+// The scenario pad, attached on first use.
+SDL_Joystick* virtualPad() {
+  if (padState.virtualPad < 0) {
+    // A scenario's window may never get the focus SDL wants for pad input.
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
+                                                SDL_CONTROLLER_BUTTON_MAX, 0);
+    if (index < 0) return nullptr;
+    padState.virtualPad = SDL_JoystickGetDeviceInstanceID(index);
+    openPad(index);
+  }
+  return SDL_JoystickFromInstanceID(padState.virtualPad);
+}
+
+}  // namespace
+
 bool pressVirtualPadButton(std::string_view name) {
   if (!gamepadsEnabled()) return false;
   const ButtonMapping* found = nullptr;
   for (const ButtonMapping& b : kButtonTable)
     if (name == b.name) found = &b;
   if (!found) return false;
-  if (padState.virtualPad < 0) {
-    // A scenario's window may never get the focus SDL wants for pad input.
-    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
-    const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
-                                                SDL_CONTROLLER_BUTTON_MAX, 0);
-    if (index < 0) return false;
-    padState.virtualPad = SDL_JoystickGetDeviceInstanceID(index);
-    openPad(index);
-  }
-  SDL_Joystick* pad = SDL_JoystickFromInstanceID(padState.virtualPad);
+  SDL_Joystick* pad = virtualPad();
   if (!pad) return false;
   // Each state is sent as its own event by the update after it.
   SDL_JoystickSetVirtualButton(pad, found->button, SDL_PRESSED);
   SDL_JoystickUpdate();
   SDL_JoystickSetVirtualButton(pad, found->button, SDL_RELEASED);
+  SDL_JoystickUpdate();
+  return true;
+}
+
+bool tiltVirtualPadStick(std::string_view stick, int x, int y) {
+  if (!gamepadsEnabled() || (stick != "left" && stick != "right")) return false;
+  SDL_Joystick* pad = virtualPad();
+  if (!pad) return false;
+  const bool left = stick == "left";
+  SDL_JoystickSetVirtualAxis(pad, left ? SDL_CONTROLLER_AXIS_LEFTX : SDL_CONTROLLER_AXIS_RIGHTX,
+                             static_cast<Sint16>(std::clamp(x, -32768, 32767)));
+  SDL_JoystickSetVirtualAxis(pad, left ? SDL_CONTROLLER_AXIS_LEFTY : SDL_CONTROLLER_AXIS_RIGHTY,
+                             static_cast<Sint16>(std::clamp(y, -32768, 32767)));
   SDL_JoystickUpdate();
   return true;
 }

@@ -16,6 +16,13 @@ namespace velmora::platform {
 void enableGamepads(bool on);
 bool gamepadsEnabled();
 
+// Reads the pads into controller events, hot-plugs included. SDL would do
+// this on every look at the queue and, with a pad attached, would wake a
+// waiting engine every millisecond; the engine calls it where it pumps.
+void updateGamepads();
+// A pad is open: waits wake now and then to read it.
+bool gamepadsOpen();
+
 // A controller event as a message; false when it makes none.
 bool translateGamepad(const SDL_Event& e, WindowMessage& m);
 
@@ -23,5 +30,8 @@ bool translateGamepad(const SDL_Event& e, WindowMessage& m);
 // x, y, back, start, lb, rb, up, down, left, right) is pressed and released.
 // False for an unknown name or with pads off.
 bool pressVirtualPadButton(std::string_view name);
+// Tilts the virtual pad's stick ("left" or "right") to x, y (-32768..32767;
+// 0, 0 lets it go). False for an unknown stick or with pads off.
+bool tiltVirtualPadStick(std::string_view stick, int x, int y);
 
 }  // namespace velmora::platform

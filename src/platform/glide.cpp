@@ -4,34 +4,49 @@
 #include <cmath>
 #include <thread>
 
+#include "platform/internal_steps.h"
 #include "platform/platform.h"
+#include "platform/threads.h"
 
 namespace velmora::platform {
 namespace {
 
+// Where a glide goes and where the cursor was put last; the thread owns its
+// copy, and in single-thread mode stepCursorGlide steps the state's.
+struct GlideMove {
+  int x0 = 0, y0 = 0, dx = 0, dy = 0;
+  unsigned duration = 0, start = 0;
+  int lastX = 0, lastY = 0;
+};
+
 struct GlideState {
   std::thread worker;
-  std::atomic<bool> running{false};  // set before the thread starts, cleared by it at the end
+  std::atomic<bool> running{false};  // set before the glide starts, cleared at its end
+  GlideMove stepped;                 // single-thread mode
   GlideHooks hooks;
 };
 GlideState glideState;
 
-// The thread owns copies of its parameters; nothing is shared while it runs.
-void glide(int x0, int y0, int dx, int dy, unsigned duration, unsigned start) {
-  int lastX = x0, lastY = y0;
-  for (unsigned elapsed = platform::nowMs() - start; elapsed < duration; elapsed = platform::nowMs() - start) {
-    double t = static_cast<double>(elapsed) / duration;
-    double p = 1 - (1 - t) * (1 - t) * (1 - t);
-    int x = x0 + static_cast<int>(p * dx), y = y0 + static_cast<int>(p * dy);
-    if (x == lastX && y == lastY) {
-      platform::sleepMs(1);
-    } else {
-      platform::warpCursor(x, y);
-      lastX = x;
-      lastY = y;
-    }
+// Puts the cursor where the glide is now; false once it has arrived.
+bool glideStep(GlideMove& g) {
+  const unsigned elapsed = platform::nowMs() - g.start;
+  if (elapsed >= g.duration) {
+    platform::warpCursor(g.x0 + g.dx, g.y0 + g.dy);
+    return false;
   }
-  platform::warpCursor(x0 + dx, y0 + dy);
+  double t = static_cast<double>(elapsed) / g.duration;
+  double p = 1 - (1 - t) * (1 - t) * (1 - t);
+  int x = g.x0 + static_cast<int>(p * g.dx), y = g.y0 + static_cast<int>(p * g.dy);
+  if (x != g.lastX || y != g.lastY) {
+    platform::warpCursor(x, y);
+    g.lastX = x;
+    g.lastY = y;
+  }
+  return true;
+}
+
+void glide(GlideMove g) {
+  while (glideStep(g)) platform::sleepMs(1);
   glideState.running.store(false);
 }
 
@@ -63,14 +78,27 @@ void glideCursor(int x, int y, int speed, bool convert) {
   int x0, y0;
   platform::cursorPosition(x0, y0);
   int dx = x - x0, dy = y - y0;
+  const GlideMove move{x0, y0, dx, dy, glideDuration(speed, dx, dy), platform::nowMs(), x0, y0};
   glideState.running.store(true);
-  glideState.worker = std::thread(glide, x0, y0, dx, dy, glideDuration(speed, dx, dy), platform::nowMs());
+  if (singleThread()) glideState.stepped = move;
+  else glideState.worker = startThread(glide, move);
+}
+
+uint32_t stepCursorGlide() {
+  if (!glideState.running.load()) return kNoStepDue;
+  if (glideStep(glideState.stepped)) return kWorkerStepSliceMs;
+  glideState.running.store(false);
+  return kNoStepDue;
 }
 
 bool cursorGlideRunning() { return glideState.running.load(); }
 
 void joinCursorGlide() {
   if (glideState.worker.joinable()) glideState.worker.join();
+  while (singleThread() && glideState.running.load()) {
+    stepCursorGlide();
+    if (glideState.running.load()) platform::sleepMs(1);
+  }
 }
 
 }  // namespace velmora::platform

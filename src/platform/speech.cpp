@@ -1,22 +1,19 @@
 #include "platform/speech.h"
 
-#include <atomic>
 #include <cstdlib>
 #include <deque>
 #include <utility>
 #include <vector>
 
 #ifndef __EMSCRIPTEN__
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
-#ifdef VELMORA_SPEECHD
-#include <libspeechd.h>
-#endif
+
+#include "platform/speech_dispatcher.h"
 
 extern char** environ;
 
@@ -107,80 +104,6 @@ class EspeakProgram final : public SpeechBackend {
   pid_t child_ = -1;
   std::deque<std::string> waiting_;
 };
-
-#ifdef VELMORA_SPEECHD
-// The library's entry points, looked up once; its server's notifications
-// arrive on the library's own thread and only move the finished mark.
-struct SpeechdLibrary {
-  decltype(&spd_open2) open2 = nullptr;
-  decltype(&spd_close) close = nullptr;
-  decltype(&spd_say) say = nullptr;
-  decltype(&spd_cancel) cancel = nullptr;
-  decltype(&spd_set_notification_on) notify = nullptr;
-  decltype(&spd_set_language) language = nullptr;
-};
-constexpr const char* kSpeechdLibrary = "libspeechd.so.2";
-constexpr const char* kClientName = "velmora";
-std::atomic<size_t> g_lastFinished{0};
-
-void finished(size_t messageId, size_t, SPDNotificationType) {
-  size_t seen = g_lastFinished.load();
-  while (seen < messageId && !g_lastFinished.compare_exchange_weak(seen, messageId)) {
-  }
-}
-
-bool loadSpeechd(SpeechdLibrary& lib) {
-  void* handle = dlopen(kSpeechdLibrary, RTLD_NOW | RTLD_LOCAL);
-  if (!handle) return false;
-  lib.open2 = reinterpret_cast<decltype(lib.open2)>(dlsym(handle, "spd_open2"));
-  lib.close = reinterpret_cast<decltype(lib.close)>(dlsym(handle, "spd_close"));
-  lib.say = reinterpret_cast<decltype(lib.say)>(dlsym(handle, "spd_say"));
-  lib.cancel = reinterpret_cast<decltype(lib.cancel)>(dlsym(handle, "spd_cancel"));
-  lib.notify = reinterpret_cast<decltype(lib.notify)>(dlsym(handle, "spd_set_notification_on"));
-  lib.language = reinterpret_cast<decltype(lib.language)>(dlsym(handle, "spd_set_language"));
-  return lib.open2 && lib.close && lib.say && lib.cancel && lib.notify && lib.language;
-}
-
-class SpeechDispatcher final : public SpeechBackend {
- public:
-  SpeechDispatcher(const SpeechdLibrary& lib, SPDConnection* connection) : lib_(lib), connection_(connection) {
-    connection_->callback_end = finished;
-    connection_->callback_cancel = finished;
-    lib_.notify(connection_, SPD_END);
-    lib_.notify(connection_, SPD_CANCEL);
-  }
-  ~SpeechDispatcher() override { lib_.close(connection_); }
-
-  void speak(std::string_view text, bool interrupt) override {
-    if (interrupt) lib_.cancel(connection_);
-    const std::string line(text);
-    lib_.language(connection_, speechLanguage(line));
-    const int id = lib_.say(connection_, SPD_MESSAGE, line.c_str());
-    if (id > 0) lastSaid_ = static_cast<size_t>(id);
-  }
-  void stop() override { lib_.cancel(connection_); }
-  bool speaking() override { return g_lastFinished.load() < lastSaid_; }
-
- private:
-  SpeechdLibrary lib_;
-  SPDConnection* connection_;
-  size_t lastSaid_ = 0;
-};
-
-std::unique_ptr<SpeechBackend> openSpeechDispatcher() {
-  static SpeechdLibrary lib;
-  static const bool loaded = loadSpeechd(lib);
-  if (!loaded) return nullptr;
-  char* failure = nullptr;
-  // The server starts on demand where it is installed, as for screen readers.
-  SPDConnection* c = lib.open2(kClientName, "main", nullptr, SPD_MODE_THREADED, nullptr, 1, &failure);
-  std::free(failure);
-  if (!c) return nullptr;
-  return std::make_unique<SpeechDispatcher>(lib, c);
-}
-#else
-std::unique_ptr<SpeechBackend> openSpeechDispatcher() { return nullptr; }
-#endif
 
 }  // namespace
 

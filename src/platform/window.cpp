@@ -145,6 +145,11 @@ long askCurrentContext() {
 }  // namespace
 
 long videoMemoryMb() {
+#ifdef __EMSCRIPTEN__
+  // A page has one canvas: a probe window would take it over, and its
+  // destruction unregisters the canvas's mouse and key handlers for good.
+  return -1;
+#endif
   std::string error;
   if (!videoUp(error)) return -1;
   SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();

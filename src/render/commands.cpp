@@ -17,6 +17,7 @@
 #include "render/window/window_events.h"
 #include "sprite/motion.h"
 #include "sprite/sprite.h"
+#include "render/display_settings.h"
 
 namespace velmora::render {
 namespace {
@@ -88,10 +89,10 @@ const CoreBinding kRenderCores[] = {
 // setFullScreen and setScreenAspect store first; the switch compares with
 // what is in force, so an unchanged value does nothing.
 void fullScreenSettingChanged(K, SettingSource source) {
-  if (source == SettingSource::Command) switchFullScreen(setting(K::FullScreen) != 0, false);
+  if (source == SettingSource::Command) switchFullScreen(fullScreen(), false);
 }
 
-void aspectSettingChanged(K, SettingSource) { switchAspect(setting(K::ScreenAspect)); }
+void aspectSettingChanged(K, SettingSource) { switchAspect(screenAspectValue()); }
 
 void releaseSpriteTextures(sprite::Slot& slot) {
   if (deviceCreated()) releaseSlotTextures(slot);

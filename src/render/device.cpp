@@ -15,11 +15,11 @@
 #include "render/transition.h"
 #include "sprite/motion.h"
 #include "sprite/sprite.h"
+#include "render/display_settings.h"
+#include "sprite/sprite_settings.h"
 
 namespace velmora::render {
 namespace {
-
-using K = SettingKey;
 
 constexpr GLenum kGlContextLost = 0x0507;
 
@@ -95,7 +95,7 @@ void useSixteenBit(bool on) {
 // an error when neither fits the desktop.
 bool chooseColourFormats(int desktopBits) {
   const bool desktop32 = desktopBits >= 24;
-  if (setting(K::ColorMode) == 1) {
+  if (colourDepth() == ColourDepth::SixteenBit) {
     if (renderFormatUsable(GL_RGB565)) {
       useSixteenBit(true);
     } else if (desktop32 && renderFormatUsable(GL_RGB8)) {
@@ -114,24 +114,24 @@ bool chooseColourFormats(int desktopBits) {
     showErrorBox(std::string(desktopBits == 16 ? "CheckDeviceType 16bit " : "CheckDeviceType 32bit ") + glErrorName(GL_INVALID_ENUM));
     return false;
   }
-  setting(K::ColorMode) = g_device.formatRender == GL_RGB565 ? 1 : 0;
+  setColourDepth(g_device.formatRender == GL_RGB565 ? ColourDepth::SixteenBit : ColourDepth::ThirtyTwoBit);
   return true;
 }
 
 void deriveLimits() {
   Caps& c = g_device.caps;
   c.maxTextureSize = glInt(GL_MAX_TEXTURE_SIZE);
-  c.pow2 = setting(K::TexturePow2) != 0;  // the device takes any size
-  c.square = setting(K::TextureSquare) != 0;
-  const int limit = setting(K::MaxTextureSize);
+  c.pow2 = texturesPow2();  // the device takes any size
+  c.square = texturesSquare();
+  const int limit = maxTextureSize();
   // -1 (automatic) would be 256 on a power-of-two-only device; none is.
   c.maxWidth = c.maxHeight = limit > 0 ? limit : c.maxTextureSize;
-  c.mipMaps = setting(K::MipMap) != 0;
+  c.mipMaps = mipMaps();
   c.blendFactor = true;
   c.blendOp = true;
-  if (setting(K::ColorBlend) != 0 && !c.blendFactor) setting(K::ColorBlend) = 0;
-  c.pixelShaderMajor = setting(K::PixelShader) ? 3 : 0;
-  c.vertexShaderMajor = setting(K::VertexShader) ? 3 : 0;
+  if (colourBlend() && !c.blendFactor) dropColourBlend();
+  c.pixelShaderMajor = pixelShaders() ? 3 : 0;
+  c.vertexShaderMajor = vertexShaders() ? 3 : 0;
   sprite::TextureLimits limits;
   limits.maxWidth = c.maxWidth;
   limits.maxHeight = c.maxHeight;
@@ -237,21 +237,21 @@ bool createDevice() {
   // The raster cannot be read here; the software wait paces on the clock
   // instead, so only a machine without a usable clock loses it.
   g_device.caps.softwarePacing = frameClockUsable();
-  if ((vsyncWait() & kVSyncOnClock) && !g_device.caps.softwarePacing) {
+  if (pacedOnClock(vsyncWait()) && !g_device.caps.softwarePacing) {
     reportError(messageText(Message::SoftwarePacingUnavailable));
-    setVsyncWait(kVSyncInSwap);
+    setVsyncWait(VSyncWait::InSwap);
   }
   deriveLimits();
   checkInterpolation();
   appendLog(capabilityReport());
-  platform::setSwapInterval(vsyncWait() & kVSyncInSwap);
+  platform::setSwapInterval(waitsInSwap(vsyncWait()) ? 1 : 0);
   char buf[200];
   std::snprintf(buf, sizeof buf,
                 "FullScreen%d FullMode%d WindowWidth%d VSyncWait%d\nResolution%d ScreenAspect%d CacheMaxSize%d LookaHead%d\n"
                 "Interpolation%d MaxTextureSize%d ColorMode%d ColorBlend%d\n",
-                setting(K::FullScreen), setting(K::FullMode), setting(K::WindowWidth), vsyncWait(),
-                setting(K::Resolution), setting(K::ScreenAspect), setting(K::CacheMaxSize) >> 20, setting(K::LookaHead),
-                setting(K::Interpolation), setting(K::MaxTextureSize), setting(K::ColorMode), setting(K::ColorBlend));
+                fullScreenValue(), fullModeIndex(), windowWidth(), static_cast<int>(vsyncWait()),
+                resolution(), screenAspectValue(), sprite::cacheMaxBytes() >> 20, sprite::lookaheadValue(),
+                scalingFilterIndex(), maxTextureSize(), colourDepthValue(), colourBlendValue());
   appendLog(buf);
   for (int i = 0; i < 256; ++i) g_device.lookup[static_cast<size_t>(i)] = static_cast<float>(i) / 255.0f;
   if (!createPrograms()) return false;

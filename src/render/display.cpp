@@ -12,6 +12,7 @@
 #include "base/textconv.h"
 #include "image/image.h"
 #include "platform/platform.h"
+#include "platform/threads.h"
 #include "platform/window.h"
 #include "render/geometry.h"
 #include "render/instance.h"
@@ -22,11 +23,12 @@
 #include "render/window/window_events.h"
 #include "sprite/picture.h"
 #include "sprite/sprite.h"
+#include "render/display_settings.h"
+#include "base/setting_words.h"
+#include "sprite/sprite_settings.h"
 
 namespace velmora::render {
 namespace {
-
-using K = SettingKey;
 
 // The separate settings tool takes this key while it runs.
 constexpr const char* kSettingToolKey = "Engine Setting";
@@ -55,15 +57,13 @@ std::string format(const char* fmt, int a, int b, int c, int d) {
 }
 
 std::string settingsLines() {
-  return format("FullScreen%d FullMode%d WindowWidth%d VSyncWait%d\n", setting(K::FullScreen), setting(K::FullMode),
-                setting(K::WindowWidth), setting(K::VSyncWait)) +
-         format("Resolution%d ScreenAspect%d CacheMaxSize%d LookaHead%d\n", setting(K::Resolution),
-                setting(K::ScreenAspect), setting(K::CacheMaxSize) >> 20, setting(K::LookaHead)) +
-         format("Interpolation%d MaxTextureSize%d ColorMode%d ColorBlend%d\n", setting(K::Interpolation),
-                setting(K::MaxTextureSize), setting(K::ColorMode), setting(K::ColorBlend));
+  return format("FullScreen%d FullMode%d WindowWidth%d VSyncWait%d\n", fullScreenValue(), fullModeIndex(),
+                windowWidth(), static_cast<int>(vsyncWait())) +
+         format("Resolution%d ScreenAspect%d CacheMaxSize%d LookaHead%d\n", resolution(),
+                screenAspectValue(), sprite::cacheMaxBytes() >> 20, sprite::lookaheadValue()) +
+         format("Interpolation%d MaxTextureSize%d ColorMode%d ColorBlend%d\n", scalingFilterIndex(),
+                maxTextureSize(), colourDepthValue(), colourBlendValue());
 }
-
-bool fullScreen() { return setting(K::FullScreen) != 0; }
 
 void publishScreenFacts() {
   const Geometry& g = geometry();
@@ -84,14 +84,14 @@ void readFrameSizes() {
   g.captionHeight = t > b ? t - b : 0;
   // An attached bar takes a strip of the client area above the picture.
   g.menuHeight = kMenuBarHeight;
-  g.menuAttached = !platform::kWindowIsCanvas && setting(K::WindowMenu) && setting(K::MenuLock1);
+  g.menuAttached = !platform::kWindowIsCanvas && menuOffered() && menuPinned();
   recomputeFrame(g);
 }
 
 void outerPosition(int& x, int& y) {
   const Geometry& g = geometry();
-  const int outerW = setting(K::WindowWidth) + g.extraW, outerH = setting(K::WindowHeight) + g.extraH;
-  const bool centre = setting(K::WindowPos) == 0;
+  const int outerW = windowWidth() + g.extraW, outerH = windowHeight() + g.extraH;
+  const bool centre = startPosition() == StartPosition::Centred;
   if (centre) {
     x = g.monitorLeft + ((g.monitorWidth - outerW) >> 1);
     y = g.monitorTop + ((g.monitorHeight - outerH) >> 1);
@@ -99,14 +99,14 @@ void outerPosition(int& x, int& y) {
     x = g.monitorLeft + ((g.monitorWidth - outerW) >> 1);
     y = g.captionHeight - g.captionTop;
   } else {
-    x = setting(K::ClientLeft);
-    y = setting(K::ClientTop);
+    x = clientLeft();
+    y = clientTop();
   }
 }
 
 void applyFullScreenMode(bool keep) {
   Geometry& g = geometry();
-  if (setting(K::FullMode) != 0) {
+  if (fullMode() != FullMode::Full1) {
     platform::leaveExclusiveMode();
     refreshMonitor();
     g.kind0Width = kKind0Width, g.kind0Height = kKind0Height;
@@ -120,7 +120,7 @@ void applyFullScreenMode(bool keep) {
   platform::setBorderless(true);
   platform::setWindowSizing(false);
   if (!platform::inExclusiveMode()) platform::placeWindow(g.monitorLeft, g.monitorTop, g.monitorWidth, g.monitorHeight);
-  platform::setTopmost(setting(K::WindowMost) != 0);
+  platform::setTopmost(alwaysOnTop());
   platform::showMainWindow();
   screenChange(keep);
 }
@@ -133,20 +133,21 @@ void applyWindowMode(bool keep, bool centre, bool reposition) {
     displayState.modeChanging = false;
   }
   int x = 0, y = 0;
-  if (!centre || setting(K::WindowPos) == 1) {
-    if (platform::windowMaximised()) x = g.monitorLeft + ((g.monitorWidth - setting(K::WindowWidth) - g.extraW) >> 1), y = g.captionHeight - g.captionTop;
-    else x = setting(K::ClientLeft), y = setting(K::ClientTop);
+  if (!centre || startPosition() == StartPosition::Kept) {
+    if (platform::windowMaximised()) x = g.monitorLeft + ((g.monitorWidth - windowWidth() - g.extraW) >> 1), y = g.captionHeight - g.captionTop;
+    else x = clientLeft(), y = clientTop();
   } else {
     outerPosition(x, y);
   }
   (void)reposition;
   platform::setBorderless(false);
-  platform::setWindowSizing(setting(K::WindowChange) == 0);
+  platform::setWindowSizing(!windowSizeFixed());
   const int strip = menuStrip(g);
-  if (!g.presets.empty())
+  // A canvas is never held to the browser's idea of a monitor.
+  if (!g.presets.empty() && !platform::kWindowIsCanvas)
     platform::setSizeLimits(g.presets[0].width, g.presets[0].height + strip, g.largestWidth, g.largestHeight + strip);
-  platform::placeWindow(x + g.frameX, y + g.captionTop, setting(K::WindowWidth), setting(K::WindowHeight) + strip);
-  platform::setTopmost(setting(K::WindowMost) != 0);
+  platform::placeWindow(x + g.frameX, y + g.captionTop, windowWidth(), windowHeight() + strip);
+  platform::setTopmost(alwaysOnTop());
   platform::showMainWindow();
   screenChange(keep);
 }
@@ -156,7 +157,7 @@ void applyWindowMode(bool keep, bool centre, bool reposition) {
 int placeMaximised(Geometry& g, bool restoredBefore, bool tooWide, int w) {
   if (restoredBefore) refreshMonitor();
   const int x = tooWide ? g.monitorLeft + (g.monitorWidth - w) / 2 : g.monitorLeft - g.frameX;
-  setting(K::ClientLeft) = x;
+  setClientLeft(x);
   return x;
 }
 
@@ -170,16 +171,16 @@ void windowSized(const WindowMessage& msg) {
   int w = lowWordX(msg.packed), h = std::max(highWordY(msg.packed) - strip, 1);
   int cx = 0, cy = 0;
   platform::clientPosition(cx, cy);
-  setting(K::ClientLeft) = cx - g.frameX;
-  setting(K::ClientTop) = cy - g.captionTop;
+  setClientLeft(cx - g.frameX);
+  setClientTop(cy - g.captionTop);
   const bool maximised = msg.code == kSizeMaximised || platform::windowMaximised();
   const bool restoredBefore = g.sizeState == kSizeRestored;
   g.sizeState = maximised ? kSizeMaximised : (g.sizeState == kSizeMaximised ? kSizeRestored : kSizeNormal);
   const int askedW = w;
   if (!correctClientSize(g, w, h)) return;
   if (maximised) cx = placeMaximised(g, restoredBefore, w < askedW, w) + g.frameX;
-  setting(K::WindowWidth) = w;
-  setting(K::WindowHeight) = h;
+  setWindowWidth(w);
+  setWindowHeight(h);
   int aw = 0, ah = 0, ax = 0, ay = 0;
   platform::clientSize(aw, ah);
   platform::clientPosition(ax, ay);
@@ -208,7 +209,7 @@ bool createMainWindow(std::string_view title) {
     return false;
   }
   std::string error;
-  if (!platform::createMainWindow(key, setting(K::WindowChange) == 0, error)) {
+  if (!platform::createMainWindow(key, !windowSizeFixed(), error)) {
     showErrorBox("CreateWindow Main");
     return false;
   }
@@ -248,16 +249,15 @@ void refreshMonitor() {
 
 
 bool displayStart(int designWidth, int designHeight, int pictureWidth, int flags) {
-  if (setting(K::StartingSetUp) != 0 && !(flags & 2) && renderHooks().startupDialog)
+  if (startupDialogWanted() && !(flags & 2) && renderHooks().startupDialog)
     renderHooks().startupDialog(designWidth, designHeight, pictureWidth, (flags & 1) != 0);
   writeSystemReport();
-  image::CpuSettings cpu;
-  cpu.thread = setting(K::Thread) != 0;
-  cpu.mmx = setting(K::MMX) != 0;
-  cpu.sse = setting(K::SSE) != 0;
-  cpu.sse2 = setting(K::SSE2) != 0;
+  // One image worker where the engine runs its workers on the main thread.
+  image::CpuSettings cpu = cpuRoutineSettings();
+  cpu.thread = cpu.thread && !platform::singleThread();
   image::selectRoutines(cpu);
-  if (setting(K::Resolution) == 0) setting(K::Resolution) = designWidth;
+  // In the browser the canvas is the game's screen at the size it was made for.
+  if (resolution() == 0 || platform::kWindowIsCanvas) setResolution(designWidth);
   if (quitRequest) {
     appendLog(settingsLines());
     return false;
@@ -279,22 +279,24 @@ bool displayStart(int designWidth, int designHeight, int pictureWidth, int flags
     lines += buf;
   }
   appendLog(lines + displayState.title + "\n");
-  displayState.appliedAspect = setting(K::ScreenAspect);
+  displayState.appliedAspect = screenAspectValue();
   return true;
 }
 
 bool startScreen(int designWidth, int designHeight, int pictureWidth, int flags) {
-  if (setting(K::Resolution) == 0) setting(K::Resolution) = designWidth;
+  if (resolution() == 0) setResolution(designWidth);
   if (!platform::mainWindowExists() && !createMainWindow(displayState.title)) return false;
   if (!displayStart(designWidth, designHeight, pictureWidth, flags)) return false;
   if (!createDevice()) return false;
   if (!createRenderResources()) return false;
   displayState.started = true;
-  displayState.appliedFullScreen = setting(K::FullScreen) != 0;
+  displayState.appliedFullScreen = fullScreen();
   applyDisplayMode(true, true, false);
   // Without a window system nothing ever gives the window focus; a headless
   // run is the player's only window.
-  if (runOptions().headless) setting(K::SystemActive) |= 2;
+  // A page is shown in front when it starts, and the browser sends no focus
+  // event for that; a later blur still pauses the game.
+  if (runOptions().headless || platform::kWindowIsCanvas) setWindowActive(true);
   applyCursorFile();
   rebuildMenu();
   return quitRequest == 0;
@@ -304,7 +306,7 @@ void applyDisplayMode(bool keep, bool centre, bool reposition) {
   if (platform::mainWindowExists()) {
     if (fullScreen()) applyFullScreenMode(keep);
     else applyWindowMode(keep, centre, reposition);
-    if (fullScreen() && (setting(K::FullMode) == 2 || setting(K::FullMode) == 3)) rebuildWallPaper();
+    if (fullScreen() && wallPaperMode()) rebuildWallPaper();
   }
   // An attached menu shows the marks of the mode now in force; the pop-up
   // bar is rebuilt whenever it drops in.
@@ -314,10 +316,10 @@ void applyDisplayMode(bool keep, bool centre, bool reposition) {
 void switchFullScreen(bool on, bool raiseCounter) {
   const int value = on ? 1 : 0;
   if (displayState.appliedFullScreen == value) return;
-  setting(K::FullScreen) = value;
+  setFullScreen(on);
   displayState.appliedFullScreen = value;
   if (raiseCounter) ++geometry().fullScreenCounter;
-  if (displayState.started) applyDisplayMode(setting(K::FullMode) == 1, true, false);
+  if (displayState.started) applyDisplayMode(fullMode() == FullMode::Full2, true, false);
 }
 
 void switchAspect(int value) {
@@ -326,25 +328,25 @@ void switchAspect(int value) {
   displayState.appliedAspect = value;
   Geometry& g = geometry();
   if (!displayState.started) {
-    setting(K::ScreenAspect) = value;
+    setScreenAspect(value);
     return;
   }
   changeAspect(g, value, platform::windowMaximised());
   if (renderHooks().shiftTextForAspect) renderHooks().shiftTextForAspect();
   publishScreenFacts();
-  applyDisplayMode(setting(K::Interpolation) == 0, false, false);
+  applyDisplayMode(scalingFilter() == ScalingFilter::Driver, false, false);
   for (int n = 0; n < sprite::kSpriteCount; ++n)
     for (int s = 0; s < 2; ++s)
       if (sprite::Slot* slot = sprite::slot(n, s)) slot->dirty = true;
 }
 
 int aspectTextOffset(bool textShiftFlag) {
-  return setting(K::ScreenAspect) == 1 && textShiftFlag ? geometry().aspectOffset : 0;
+  return screenAspect() == Aspect::FourThree && textShiftFlag ? geometry().aspectOffset : 0;
 }
 
 
 void zoomPanPoll() {
-  if (!fullScreen() || setting(K::FullMode) != 4) return;
+  if (!fullScreen() || fullMode() != FullMode::Zoom) return;
   int cx = 0, cy = 0;
   platform::cursorPosition(cx, cy);
   // The present follows the pan in every filter mode: without a filter the

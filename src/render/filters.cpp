@@ -10,11 +10,10 @@
 #include "render/internal.h"
 #include "render/messages.h"
 #include "render/transition.h"
+#include "render/display_settings.h"
 
 namespace velmora::render {
 namespace {
-
-using K = SettingKey;
 
 constexpr int kFirstFilter = 3, kLastFilter = 7;
 
@@ -128,19 +127,19 @@ void setConstants(const Program& p, int value, int w, int h, int destinationWidt
 }  // namespace
 
 void checkInterpolation() {
-  const int value = setting(K::Interpolation);
+  const int value = scalingFilterIndex();
   if (value < kFirstFilter || value > kLastFilter) return;
   const FilterKind& f = kFilters[value - kFirstFilter];
   if (device().caps.pixelShaderMajor >= f.shaderVersion) return;
   reportError(messageText(Message::ScalingFilterBefore) + f.name +
              messageText(Message::ScalingFilterAfter));
   // The operating system counts as version 6 or later here: bilinear.
-  setting(K::Interpolation) = 2;
+  setScalingFilter(ScalingFilter::BiLinear);
 }
 
 bool presentFiltered() {
   DeviceState& d = device();
-  const int value = setting(K::Interpolation);
+  const int value = scalingFilterIndex();
   if (value < kFirstFilter || value > kLastFilter) return false;
   const Program& p = program(kFilters[value - kFirstFilter].program);
   if (!p.id) return false;

@@ -21,11 +21,10 @@
 #include "render/transition.h"
 #include "render/window/window_events.h"
 #include "sprite/sprite.h"
+#include "render/display_settings.h"
 
 namespace velmora::render {
 namespace {
-
-using K = SettingKey;
 
 constexpr int kScenePassCount = 4;
 // Event waits with no frame asked for in this long are throttled.
@@ -63,8 +62,16 @@ struct Signer {
   }
 };
 
+// An offscreen picture standing in for the window: outputs larger than any
+// display the machine has, for the benchmarks.
+struct WindowStandIn {
+  GLuint fbo = 0, texture = 0;
+  int width = 0, height = 0;
+};
+
 struct FrameState {
   std::vector<GpuVertex> vertices;
+  WindowStandIn standIn;
   ScenePass passes[kScenePassCount] = {};
   int windowVisible = 3;
   bool signing = false;
@@ -101,7 +108,7 @@ void presentCall() {
   if (!windowPlacement(w)) return;
   const int dw = w.drawableWidth, dh = w.drawableHeight, x0 = w.x0, x1 = w.x1, y0 = w.y0, y1 = w.y1;
   const Rect& src = w.src;
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, windowFramebuffer());
   glViewport(0, 0, dw, dh);
   // A picture over the whole window leaves nothing to clear: one full-window
   // pass less per frame on a software rasterizer.
@@ -111,7 +118,7 @@ void presentCall() {
     glClear(GL_COLOR_BUFFER_BIT);
     paintWallPaper(w.clientWidth, w.clientHeight);
   }
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, windowFramebuffer());
   glViewport(0, 0, dw, dh);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, d.backBuffer);
   const bool same = src.width() == x1 - x0 && src.height() == y0 - y1;
@@ -150,8 +157,8 @@ void signPresent() {
   int dw = 0, dh = 0, cw = 0, ch = 0;
   platform::drawableSize(dw, dh);
   platform::clientSize(cw, ch);
-  for (int v : {dw, dh, cw, ch, d.backBufferWidth, d.backBufferHeight, setting(K::Interpolation), setting(K::FullScreen),
-                setting(K::FullMode), setting(K::SharpText)})
+  for (int v : {dw, dh, cw, ch, d.backBufferWidth, d.backBufferHeight, scalingFilterIndex(), fullScreenValue(),
+                fullModeIndex(), sharpTextValue()})
     signValue(v);
   if (renderHooks().drawOverlays) renderHooks().drawOverlays(dw, dh);
   signValue(frameState.textureChanges);
@@ -161,6 +168,9 @@ void signPresent() {
 // The plain frame as it would be drawn, drawing nothing (uploads that the
 // frame needs still happen, and count as changes).
 uint64_t signPlainFrame() {
+  DeviceState& d = device();
+  const GLuint boundFbo = d.targetFbo;
+  const int boundWidth = d.targetWidth, boundHeight = d.targetHeight;
   frameState.signer = Signer{};
   frameState.signing = true;
   const Geometry& g = geometry();
@@ -168,16 +178,30 @@ uint64_t signPlainFrame() {
   drawScene(false);
   signPresent();
   frameState.signing = false;
+  // Signing binds nothing: the target stays the one GL has.
+  d.targetFbo = boundFbo, d.targetWidth = boundWidth, d.targetHeight = boundHeight;
   return frameState.signer.h;
 }
 
 }  // namespace
+
+GLuint windowFramebuffer() { return frameState.standIn.fbo; }
+
+void presentOffscreen(int width, int height) {
+  WindowStandIn& s = frameState.standIn;
+  if (s.fbo) glDeleteFramebuffers(1, &s.fbo);
+  if (s.texture) glDeleteTextures(1, &s.texture);
+  s = WindowStandIn{};
+  if (width <= 0 || height <= 0 || !device().resources) return;
+  if (makeOutputTarget(width, height, s.texture, s.fbo)) s.width = width, s.height = height;
+}
 
 bool windowPlacement(WindowPlacement& out) {
   const DeviceState& d = device();
   int dw = 0, dh = 0, cw = 0, ch = 0;
   platform::drawableSize(dw, dh);
   platform::clientSize(cw, ch);
+  if (frameState.standIn.fbo) dw = cw = frameState.standIn.width, dh = ch = frameState.standIn.height;
   if (dw <= 0 || dh <= 0) return false;
   const int strip = menuStrip(geometry());  // the attached menu bar's rows stay the bar's
   Rect src{0, 0, d.backBufferWidth, d.backBufferHeight}, dst{0, 0, cw, ch - strip};
@@ -203,8 +227,11 @@ bool windowPlacement(WindowPlacement& out) {
 
 void bindTarget(GLuint fbo, int width, int height) {
   DeviceState& d = device();
-  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-  glViewport(0, 0, width, height);
+  // A frame being signed only needs the target's size for its vertices.
+  if (!frameState.signing) {
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    glViewport(0, 0, width, height);
+  }
   d.targetFbo = fbo;
   d.targetWidth = width;
   d.targetHeight = height;
@@ -268,8 +295,8 @@ void updatePresentGeometry() {
   DeviceState& d = device();
   const Geometry& g = geometry();
   PresentGeometry& p = d.present;
-  const int interp = setting(K::Interpolation), mode = setting(K::FullMode);
-  const bool full = setting(K::FullScreen) != 0;
+  const int interp = scalingFilterIndex(), mode = fullModeIndex();
+  const bool full = fullScreen();
   p = PresentGeometry{};
   p.linear = interp != 1;
   if (interp == 0 || (full && mode == 0)) {
@@ -284,8 +311,8 @@ void updatePresentGeometry() {
     p.quad = fullScreenDestination(g, mode);
     p.filtered = mode != 2;
   } else {
-    p.quad = {0, 0, setting(K::WindowWidth), setting(K::WindowHeight)};
-    p.filtered = setting(K::WindowWidth) != g.screenWidth;
+    p.quad = {0, 0, windowWidth(), windowHeight()};
+    p.filtered = windowWidth() != g.screenWidth;
   }
   // A filter without its shader presents the plain quad, sampled linearly.
   if (!p.filtered) p.linear = interp != 1;
@@ -302,16 +329,20 @@ void drawScene(bool after) {
   const int w = d.targetWidth, h = d.targetHeight;
   drawRenderTargetSprites(after);
   bindTarget(fbo, w, h);
-  drawGroup(0, after, INT_MAX, 0);
-  // The present draws the rest at the output's pixels first.
-  if (sharpTextPlanned() && !frameState.signing) return;
-  drawSceneOverText(after);
+  // The present draws the rest at the output's pixels first: from the first
+  // string sprite, else from the text layer on.
+  const bool leave = sharpTextPlanned() && !frameState.signing;
+  const int first = leave ? sharpTextFirstKey() : -1;
+  if (first < INT_MAX) drawGroup(0, after, INT_MAX, first + 1);
+  if (leave) return;
+  drawSceneOverText(after, -1);
 }
 
-void drawSceneOverText(bool after) {
+void drawSceneOverText(bool after, int fromKey) {
   DeviceState& d = device();
   const GLuint fbo = d.targetFbo;
   const int w = d.targetWidth, h = d.targetHeight;
+  if (fromKey >= 0) drawGroup(0, after, fromKey, 0);
   if (frameState.signing) {
     signValue(frameState.windowVisible);
     signValue(reinterpret_cast<uintptr_t>(renderHooks().drawTextLayer));

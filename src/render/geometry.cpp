@@ -7,11 +7,10 @@
 #include "base/textconv.h"
 #include "platform/window.h"
 #include "render/messages.h"
+#include "render/display_settings.h"
 
 namespace velmora::render {
 namespace {
-
-using K = SettingKey;
 
 struct PresetTable {
   int ratioW, ratioH;
@@ -50,7 +49,6 @@ Rect centred(int mw, int mh, int w, int h) {
   return {l, t, l + w, t + h};
 }
 
-bool fullScreenOn() { return setting(K::FullScreen) != 0; }
 
 }  // namespace
 
@@ -82,11 +80,11 @@ void formatPresetLabels(std::array<SizePreset, kPresetCount>& presets, int resol
 }
 
 void setDisplayRates(Geometry& g, int designWidth, int designHeight, int pictureWidth) {
-  const float resolution = static_cast<float>(setting(K::Resolution));
+  const float width = static_cast<float>(resolution());
   g.designCentreX = static_cast<float>(designWidth >> 1);
   g.designCentreY = static_cast<float>(designHeight >> 1);
-  g.displayRate = designWidth ? resolution / static_cast<float>(designWidth) : 1.0f;
-  g.pictureRate = pictureWidth ? resolution / static_cast<float>(pictureWidth) : 1.0f;
+  g.displayRate = designWidth ? width / static_cast<float>(designWidth) : 1.0f;
+  g.pictureRate = pictureWidth ? width / static_cast<float>(pictureWidth) : 1.0f;
   g.pictureRatio = designWidth ? static_cast<float>(pictureWidth) / static_cast<float>(designWidth) : 1.0f;
   g.inversePictureRatio = g.pictureRatio != 0 ? 1.0f / g.pictureRatio : 1.0f;
 }
@@ -97,13 +95,13 @@ void screenSizeSetup(Geometry& g, int w, int h, bool wantAspectChoice) {
   const bool wide = rw == 16 && rh == 9;
   if (wantAspectChoice) {
     g.aspectChoice = wide ? 1 : 0;
-    if (!wide && !(rw == 9 && rh == 16)) setting(K::ScreenAspect) = 1;
+    if (!wide && !(rw == 9 && rh == 16)) setScreenAspect(1);
   }
   if (wide) g.aspectOffset = static_cast<int>(static_cast<float>((3 * w) / 4 - h) * g.displayRate);
-  g.presets = presetsFor(w, h, wide && setting(K::ScreenAspect) == 1);
-  formatPresetLabels(g.presets, setting(K::Resolution));
+  g.presets = presetsFor(w, h, wide && screenAspect() == Aspect::FourThree);
+  formatPresetLabels(g.presets, resolution());
 
-  if (g.aspectChoice == 1 && setting(K::ScreenAspect) == 1) h = w * 3 / 4;
+  if (g.aspectChoice == 1 && screenAspect() == Aspect::FourThree) h = w * 3 / 4;
   g.screenWidth2 = w;
   g.screenHeight2 = h;
   g.screenWidth = static_cast<int>(static_cast<float>(w) * g.displayRate + 0.5f);
@@ -112,9 +110,9 @@ void screenSizeSetup(Geometry& g, int w, int h, bool wantAspectChoice) {
   g.logicalCentreY = static_cast<float>(g.screenHeight >> 1);
   g.aspect = g.screenHeight ? static_cast<float>(g.screenWidth) / static_cast<float>(g.screenHeight) : 1.0f;
 
-  if (platform::kWindowIsCanvas || setting(K::WindowWidth) == 0 || setting(K::WindowHeight) == 0) {
-    setting(K::WindowWidth) = g.screenWidth;
-    setting(K::WindowHeight) = g.screenHeight;
+  if (platform::kWindowIsCanvas || windowWidth() == 0 || windowHeight() == 0) {
+    setWindowWidth(g.screenWidth);
+    setWindowHeight(g.screenHeight);
   }
   recomputeFrame(g);
   monitorGeometry(g, g.monitorLeft, g.monitorTop, g.monitorWidth, g.monitorHeight, g.monitorRefresh);
@@ -168,13 +166,13 @@ void monitorGeometry(Geometry& g, int left, int top, int width, int height, int 
   g.largestWidth = i;
   g.largestHeight = j;
 
-  const int outerW = setting(K::WindowWidth) + g.extraW, outerH = setting(K::WindowHeight) + g.extraH;
-  if (!fullScreenOn() && !platform::kWindowIsCanvas && (outerW >= mw || outerH >= mh)) {
-    setting(K::WindowWidth) = g.largestWidth;
-    setting(K::WindowHeight) = g.largestHeight;
+  const int outerW = windowWidth() + g.extraW, outerH = windowHeight() + g.extraH;
+  if (!fullScreen() && !platform::kWindowIsCanvas && (outerW >= mw || outerH >= mh)) {
+    setWindowWidth(g.largestWidth);
+    setWindowHeight(g.largestHeight);
   }
 
-  if (setting(K::LimitFPS) == 0) {
+  if (frameRateLimit() == 0) {
     const int r = refreshHz > 0 ? refreshHz : 60;
     const int d = std::gcd(1000, r);
     g.refreshP = 1000 / d;
@@ -190,19 +188,19 @@ Rect fullScreenDestination(const Geometry& g, int kind) {
   return kind >= 1 && kind < kFullModeCount ? g.destination[kind] : Rect{};
 }
 
-int menuStrip(const Geometry& g) { return !fullScreenOn() && g.menuAttached ? g.menuHeight : 0; }
+int menuStrip(const Geometry& g) { return !fullScreen() && g.menuAttached ? g.menuHeight : 0; }
 
 void windowToLogical(const Geometry& g, int x, int y, int& lx, int& ly) {
   const float r = g.displayRate;
   const int sw = g.screenWidth, sh = g.screenHeight;
-  if (!fullScreenOn()) {
+  if (!fullScreen()) {
     y -= menuStrip(g);
-    const int ww = setting(K::WindowWidth), wh = setting(K::WindowHeight);
+    const int ww = windowWidth(), wh = windowHeight();
     if (ww == g.screenWidth2) lx = x, ly = y;
     else lx = byRate(divOr0(sw * x, ww), r), ly = byRate(divOr0(sh * y, wh), r);
     return;
   }
-  const int kind = setting(K::FullMode);
+  const int kind = fullModeIndex();
   if (kind == 0) {
     lx = byRate(divOr0(sw * x, g.kind0Width), r);
     ly = byRate(divOr0(sh * y, g.kind0Height), r);
@@ -222,14 +220,14 @@ void windowToLogical(const Geometry& g, int x, int y, int& lx, int& ly) {
 void logicalToWindow(const Geometry& g, int x, int y, int& wx, int& wy) {
   const float r = g.displayRate;
   const int sw = g.screenWidth, sh = g.screenHeight;
-  if (!fullScreenOn()) {
-    const int ww = setting(K::WindowWidth), wh = setting(K::WindowHeight);
+  if (!fullScreen()) {
+    const int ww = windowWidth(), wh = windowHeight();
     if (ww == g.screenWidth2) wx = x, wy = y;
     else wx = timesRate(r, divOr0(ww * x, sw)), wy = timesRate(r, divOr0(y * wh, sh));
     wy += menuStrip(g);
     return;
   }
-  const int kind = setting(K::FullMode);
+  const int kind = fullModeIndex();
   if (kind == 0) {
     wx = timesRate(r, divOr0(x * g.kind0Width, sw));
     wy = timesRate(r, divOr0(y * g.kind0Height, sh));
@@ -282,16 +280,16 @@ void dragBorder(Geometry& g, int edge, Rect& rect) {
     }
   }
   if (g.sizeState != kSizeMinimised) {
-    setting(K::ClientLeft) = rect.left;
-    setting(K::ClientTop) = rect.top;
+    setClientLeft(rect.left);
+    setClientTop(rect.top);
   }
-  setting(K::WindowWidth) = rect.width() - g.extraW;
-  setting(K::WindowHeight) = rect.height() - g.extraH;
+  setWindowWidth(rect.width() - g.extraW);
+  setWindowHeight(rect.height() - g.extraH);
 }
 
 bool correctClientSize(const Geometry& g, int& w, int& h) {
   if (w < 0 || h <= 0) return false;
-  if (w == setting(K::WindowWidth) && h == setting(K::WindowHeight)) return false;
+  if (w == windowWidth() && h == windowHeight()) return false;
   const float ratio = static_cast<float>(w) / static_cast<float>(h);
   if (ratio > g.aspect) w = roundHalfUp(static_cast<float>(h) * g.aspect);
   else if (ratio < g.aspect) h = roundHalfUp(static_cast<float>(w) / g.aspect);
@@ -326,11 +324,10 @@ bool zoomPanStep(Geometry& g, int cx, int cy) {
 bool changeAspect(Geometry& g, int value, bool maximised) {
   value = value != 0 ? 1 : 0;
   ++g.aspectCounter;
-  setting(K::ScreenAspect) = value;
-  int& ww = setting(K::WindowWidth);
-  int& wh = setting(K::WindowHeight);
-  if (maximised) ww = value ? wh * 4 / 3 : wh * 16 / 9;
-  else wh = value ? ww * 3 / 4 : ww * 9 / 16;
+  setScreenAspect(value);
+  const int ww = windowWidth(), wh = windowHeight();
+  if (maximised) setWindowWidth(value ? wh * 4 / 3 : wh * 16 / 9);
+  else setWindowHeight(value ? ww * 3 / 4 : ww * 9 / 16);
   const int w = g.screenWidth2;
   screenSizeSetup(g, w, value ? w * 3 / 4 : w * 9 / 16, false);
   return true;
@@ -338,9 +335,9 @@ bool changeAspect(Geometry& g, int value, bool maximised) {
 
 int screenRatePercent(const Geometry& g) {
   if (g.screenWidth <= 0) return 100;
-  int shown = setting(K::WindowWidth);
-  if (fullScreenOn()) {
-    const int kind = setting(K::FullMode);
+  int shown = windowWidth();
+  if (fullScreen()) {
+    const int kind = fullModeIndex();
     shown = kind == 0 ? g.kind0Width : g.destination[kind >= 1 && kind <= 4 ? kind : 3].width();
   }
   return static_cast<int>(static_cast<double>(shown) * 100.0 / g.screenWidth);

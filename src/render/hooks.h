@@ -2,6 +2,10 @@
 // What the render library reaches in higher layers: the composition root
 // installs them all at once; unset ones do nothing.
 
+namespace velmora::image {
+struct Image;
+}
+
 namespace velmora::render {
 
 struct RenderHooks {
@@ -15,6 +19,9 @@ struct RenderHooks {
   bool (*trackStep)() = nullptr;
   // The message text layer, drawn between keys >= 0 and keys < 0.
   void (*drawTextLayer)() = nullptr;
+  // String sprite n's text rendered again at kx, ky times its size onto a
+  // width x height canvas (a larger output's pixels); null when it cannot.
+  image::Image* (*textSpriteAt)(int n, int width, int height, float kx, float ky) = nullptr;
   // What the engine draws over the finished picture in window pixels (menu
   // bar, tooltips, boxes), after the picture and before the present.
   void (*drawOverlays)(int drawableWidth, int drawableHeight) = nullptr;

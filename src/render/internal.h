@@ -165,10 +165,6 @@ void multiplyPlacement(const sprite::Slot& slot, float out[16]);
 void toRow16(const uint32_t* src, uint16_t* dst, size_t n);
 
 // ---- pacing (pacing.cpp) -----------------------------------------------------------
-// The VSyncWait setting, owned here: which waits pace the presents.
-enum VSyncWaitBits : int { kVSyncInSwap = 1, kVSyncOnClock = 2 };
-int vsyncWait();
-void setVsyncWait(int bits);
 // Whether presents can be paced on the clock at all (the software wait).
 bool frameClockUsable();
 // Whether presents are paced on the clock now: VSyncWait bit 1, or bit 0
@@ -209,6 +205,12 @@ struct WindowPlacement {
   int drawableWidth = 0, drawableHeight = 0, clientWidth = 0, clientHeight = 0;
 };
 bool windowPlacement(WindowPlacement& out);
+// An RGBA8 texture and its framebuffer at an output's size (every GL and
+// WebGL take it); false, with both deleted, when the device cannot.
+bool makeOutputTarget(int width, int height, GLuint& texture, GLuint& fbo);
+// What the present draws into: the window's framebuffer, or the stand-in of
+// presentOffscreen.
+GLuint windowFramebuffer();
 // Decides for a plain frame whether its text layer and the sprites over it
 // are drawn at the output's pixels; while so, drawScene leaves them out.
 bool planSharpText();
@@ -226,8 +228,20 @@ void glyphOrigin(int& x, int& y);
 void releaseSharpText();
 // The output picture of the frame being presented (0 outside such a frame).
 GLuint sharpTextOutput();
-// The text layer and the sprites over it (keys < 0), into the bound target.
-void drawSceneOverText(bool after);
+// The sprites from key fromKey down to 0 (none for -1), the text layer and
+// the sprites over it (keys < 0), into the bound target.
+void drawSceneOverText(bool after, int fromKey);
+// The draw key from which such a frame leaves the scene to the present: the
+// first string sprite's (keys >= 0), else -1 (the text layer on).
+int sharpTextFirstKey();
+// While the present draws sprites at the output's pixels: string sprite n's
+// text rendered there (its texture, sized to the picture), else null.
+void* sharpTextSprite(int n, const sprite::Slot& slot);
+// The slot's picture changed or goes: its text at output pixels goes too.
+void forgetSharpTextSprite(const sprite::Slot& slot);
+// The largest draw key >= 0 of a string sprite the screen shows (-1: none);
+// shown: whether any shows, at whatever key.
+int firstTextSpriteKey(bool& shown);
 
 // ---- misc ---------------------------------------------------------------------
 void appendLog(const std::string& text);

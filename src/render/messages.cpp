@@ -60,7 +60,7 @@ constexpr const char* kUiTexts[][2] = {
     {"メニューバー固定", "Pin menu bar"},
     {"(等倍)", "(1:1)"},
     {"ゲームが終了の要求に応答していません。\nゲームを終了しますか？",
-     "The game does not answer the request to close.\nEnd the game?"},
+     "The game is not responding to the request to close.\nEnd it anyway?"},
     {"Language / 言語", "Language / 言語"},
     {"読み上げ (V)", "Read aloud (V)"},
 };

@@ -6,11 +6,10 @@
 #include "platform/platform.h"
 #include "platform/vclock.h"
 #include "render/internal.h"
+#include "render/display_settings.h"
 
 namespace velmora::render {
 namespace {
-
-using K = SettingKey;
 
 // A display that names no rate is paced at 60 Hz: 1000 / 60 ms = 50 / 3.
 constexpr int kFallbackPeriodP = 50, kFallbackPeriodQ = 3;
@@ -20,14 +19,15 @@ constexpr int kFallbackPeriodP = 50, kFallbackPeriodQ = 3;
 constexpr int kQuickSwapsToDecide = 8;
 
 struct SwapMeasure {
-  int vsync = -1;  // the VSyncWait the measure belongs to
+  int vsync = -1;  // the VSyncWait the measure belongs to, as stored
   bool waits = true;
   int quick = 0;
   uint32_t last = 0;
 };
 SwapMeasure swapMeasure;
 
-SwapMeasure& measureFor(int vsync) {
+SwapMeasure& measureFor(VSyncWait wait) {
+  const int vsync = static_cast<int>(wait);
   if (swapMeasure.vsync != vsync) swapMeasure = SwapMeasure{}, swapMeasure.vsync = vsync;
   return swapMeasure;
 }
@@ -35,7 +35,7 @@ SwapMeasure& measureFor(int vsync) {
 // The frame period as P / Q ms: LimitFPS when set, else the display's rate.
 bool framePeriod(int& p, int& q) {
   p = geometry().refreshP, q = geometry().refreshQ;
-  if (setting(K::LimitFPS) > 0) p = frameInterval().numerator, q = frameInterval().denominator;
+  if (frameRateLimit() > 0) p = frameInterval().numerator, q = frameInterval().denominator;
   return p > 0 && q > 0;
 }
 
@@ -69,15 +69,13 @@ void awaitIdleDeadline() {
 
 }  // namespace
 
-int vsyncWait() { return setting(K::VSyncWait); }
-void setVsyncWait(int bits) { setting(K::VSyncWait) = bits; }
 
 bool frameClockUsable() { return platform::millisecondClock(); }
 
 bool clockPacing() {
-  const int vsync = vsyncWait();
-  if (vsync & kVSyncOnClock) return device().caps.softwarePacing;
-  return (vsync & kVSyncInSwap) && !measureFor(vsync).waits;
+  const VSyncWait vsync = vsyncWait();
+  if (pacedOnClock(vsync)) return device().caps.softwarePacing;
+  return waitsInSwap(vsync) && !measureFor(vsync).waits;
 }
 
 void pace() {
@@ -87,10 +85,10 @@ void pace() {
 
 void noteSwap() {
   const uint32_t now = platform::nowMs();
-  const int vsync = vsyncWait();
+  const VSyncWait vsync = vsyncWait();
   SwapMeasure& m = measureFor(vsync);
   int p = 0, q = 0;
-  if ((vsync & (kVSyncInSwap | kVSyncOnClock)) == kVSyncInSwap && m.waits && !platform::virtualClock() && framePeriod(p, q)) {
+  if (waitsInSwap(vsync) && !pacedOnClock(vsync) && m.waits && !platform::virtualClock() && framePeriod(p, q)) {
     const bool quick = m.last != 0 && static_cast<int64_t>(now - m.last) * q * 4 < static_cast<int64_t>(p) * 3;
     m.quick = quick ? m.quick + 1 : 0;
     if (m.quick >= kQuickSwapsToDecide) m.waits = false;

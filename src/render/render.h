@@ -80,6 +80,10 @@ void eventWaitFoundNothing();
 
 // draw, draw2 (true when it drew), draw3.
 void drawFrame();
+// Benchmarks: frames presented into an offscreen picture of width x height
+// standing in for the window, for outputs larger than the display (0, 0:
+// the window again).
+void presentOffscreen(int width, int height);
 bool drawFrameIfAnimating();
 void commitOnly();
 

@@ -11,11 +11,10 @@
 #include "image/image.h"
 #include "platform/window.h"
 #include "render/internal.h"
+#include "render/display_settings.h"
 
 namespace velmora::render {
 namespace {
-
-using K = SettingKey;
 
 struct ResetCallback {
   DeviceCallback release, recreate;
@@ -81,10 +80,12 @@ void deleteTarget(GLuint& texture, GLuint& fbo) {
 
 void backBufferSize(int& w, int& h) {
   const Geometry& g = geometry();
-  const bool logical = (setting(K::FullScreen) && setting(K::FullMode) == 0) || setting(K::Interpolation) == 0;
+  const bool logical = (fullScreen() && fullMode() == FullMode::Full1) || scalingFilter() == ScalingFilter::Driver;
   w = logical ? g.screenWidth : g.monitorWidth;
   h = logical ? g.screenHeight : g.monitorHeight;
   if (w <= 0 || h <= 0) w = g.screenWidth, h = g.screenHeight;
+  // A canvas is the game's screen, however small the browser says its monitor is.
+  if (platform::kWindowIsCanvas) w = std::max(w, g.screenWidth), h = std::max(h, g.screenHeight);
 }
 
 void defaultStates() {
@@ -203,7 +204,7 @@ bool screenChange(bool keep) {
     updatePresentGeometry();
     return true;
   }
-  platform::setSwapInterval(vsyncWait() & kVSyncInSwap);
+  platform::setSwapInterval(waitsInSwap(vsyncWait()) ? 1 : 0);
   releaseRenderResources();
   if (!createRenderResources()) {
     showErrorBox(std::string("Screen Change ") + glErrorName(GL_OUT_OF_MEMORY));

@@ -19,11 +19,10 @@
 #include "render/transition.h"
 #include "sprite/motion.h"
 #include "sprite/sprite.h"
+#include "render/display_settings.h"
 
 namespace velmora::render {
 namespace {
-
-using K = SettingKey;
 
 enum class Look : uint8_t { Plain, Mask, CrossFade };
 
@@ -37,6 +36,7 @@ struct DrawItem {
   float factor[4];
   float c0, c1;
   bool mip;
+  bool point;  // texels onto output pixels one to one: no blur between them
 };
 
 // Tile textures of one shared picture in one tiling.
@@ -231,6 +231,16 @@ void ensureRenderTarget(sprite::Slot& s) {
 
 uint32_t channel(uint32_t c, int shift) { return (c >> shift) & 0xFF; }
 
+// A tile corner's texture coordinates as a share of the whole picture.
+void pictureCoordinates(const sprite::Slot& s, const sprite::Tile& t, GpuVertex& v) {
+  v.u0 = (static_cast<float>(t.x) + v.u0 * static_cast<float>(s.tileTexWidth)) / static_cast<float>(std::max(s.imageWidth, 1));
+  v.v0 = (static_cast<float>(t.y) + v.v0 * static_cast<float>(s.tileTexHeight)) / static_cast<float>(std::max(s.imageHeight, 1));
+}
+
+bool axisAligned(const sprite::Slot& s) {
+  return s.rotX == 0 && s.rotY == 0 && s.rotZ == 0 && s.scaleW == 1 && s.scaleH == 1;
+}
+
 ProgramId standFor(int colourMode) {
   if (colourMode == 4) return ProgramId::Stand4;
   if (colourMode == 7) return ProgramId::Stand7;
@@ -244,8 +254,9 @@ bool drawable(const sprite::Slot* s) {
 }
 
 // Vertices of one slot in clip space, rows flipped for top-down targets.
+// sharp: one texture holding the whole picture instead of the tiles.
 void pushSlot(int n, sprite::Slot& s, int trackMask, const DrawItem& base, GLuint maskOrOld0,
-              const std::array<void*, sprite::kMaxTiles>* second) {
+              const std::array<void*, sprite::kMaxTiles>* second, void* sharp = nullptr) {
   const DeviceState& d = device();
   if (s.dirty) {
     QuakeOffset o;
@@ -264,10 +275,11 @@ void pushSlot(int n, sprite::Slot& s, int trackMask, const DrawItem& base, GLuin
       const float z = tv.x * m[2] + tv.y * m[6] + tv.z * m[10] + m[14];
       const float w = tv.x * m[3] + tv.y * m[7] + tv.z * m[11] + m[15];
       v[k] = {x, -y, 2 * z - w, w, tv.u0, tv.v0, tv.u1, tv.v1, tv.diffuse};
+      if (sharp) pictureCoordinates(s, s.tiles[t], v[k]);
     }
     DrawItem item = base;
     item.first = streamPush(v, 4);
-    item.texture0 = s.renderTarget ? glName(s.gpu.renderTarget) : glName(s.gpu.tile[t]);
+    item.texture0 = sharp ? glName(sharp) : s.renderTarget ? glName(s.gpu.renderTarget) : glName(s.gpu.tile[t]);
     if (second) item.texture1 = glName((*second)[t] ? (*second)[t] : (*second)[0]);
     else item.texture1 = maskOrOld0;
     drawState.items.push_back(item);
@@ -289,7 +301,7 @@ void collectSprite(int n, bool after) {
   base.blend = std::clamp(s->blend, 0, static_cast<int>(kBlendRowCount) - 1);
   base.stage1 = static_cast<int>(blendSetting(base.blend, device().caps.blendOp).stage1);
   base.mip = wantsMipMaps(*s);
-  if (setting(K::ColorBlend) && s->colourMode != 0) {
+  if (colourBlend() && s->colourMode != 0) {
     base.stage1 = static_cast<int>(Stage1::ColourOp);
     base.colourOp = s->colourMode;
   }
@@ -329,12 +341,15 @@ void collectSprite(int n, bool after) {
     pushSlot(n, *s, static_cast<int>(r.trackMask), base, glName(s->gpu.mask[0]), perTile ? &s->gpu.mask : nullptr);
     return;
   }
-  pushSlot(n, *s, static_cast<int>(r.trackMask), base, device().whiteTexture, nullptr);
+  void* sharp = s->showsText ? sharpTextSprite(n, *s) : nullptr;
+  base.point = sharp && axisAligned(*s);
+  pushSlot(n, *s, static_cast<int>(r.trackMask), base, device().whiteTexture, nullptr, sharp);
 }
 
 bool sameState(const DrawItem& a, const DrawItem& b) {
   return a.texture0 == b.texture0 && a.texture1 == b.texture1 && a.programId == b.programId && a.blend == b.blend &&
-         a.stage1 == b.stage1 && a.colourOp == b.colourOp && a.mip == b.mip && a.c0 == b.c0 && a.c1 == b.c1 &&
+         a.stage1 == b.stage1 && a.colourOp == b.colourOp && a.mip == b.mip && a.point == b.point && a.c0 == b.c0 &&
+         a.c1 == b.c1 &&
          std::memcmp(a.factor, b.factor, sizeof a.factor) == 0;
 }
 
@@ -356,7 +371,7 @@ void applyState(const DrawItem& it, int& blend, ProgramId& current) {
   glBindSampler(1, d.samplerLinear);
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, it.texture0);
-  glBindSampler(0, it.mip ? d.samplerLinearMip : d.samplerLinear);
+  glBindSampler(0, it.point ? d.samplerPoint : it.mip ? d.samplerLinearMip : d.samplerLinear);
 }
 
 void signItem(const DrawItem& it) {
@@ -397,6 +412,7 @@ void execute() {
 }  // namespace
 
 void uploadSlot(sprite::Slot& s) {
+  if (s.upload & sprite::kUploadPixels) forgetSharpTextSprite(s);
   if ((s.upload & sprite::kUploadPixels) && s.picture) uploadTiles(s);
   if (s.upload & sprite::kUploadMask) uploadMask(s);
   s.upload = 0;
@@ -410,6 +426,7 @@ void forgetSharedTiles() {
 }
 
 void releaseSlotTextures(sprite::Slot& s) {
+  forgetSharpTextSprite(s);
   releaseTiles(s.gpu.tile);
   releaseTiles(s.gpu.mask);
   releaseTexture(s.gpu.renderTarget);
@@ -427,6 +444,19 @@ void drawGroup(int group, bool after, int keyFrom, int keyTo) {
     collectSprite(it->second, after);
   }
   execute();
+}
+
+int firstTextSpriteKey(bool& shown) {
+  shown = false;
+  int first = -1;
+  const std::map<int, int>& order = sprite::drawOrder(0);
+  for (auto it = order.rbegin(); it != order.rend() && !shown; ++it) {
+    const sprite::Slot* s = sprite::frontSlot(it->second);
+    if (!drawable(s) || !s->showsText) continue;
+    shown = true;
+    if (it->first >= 0) first = it->first;
+  }
+  return first;
 }
 
 void drawRenderTargetSprites(bool after) {

@@ -19,11 +19,10 @@
 #include "sprite/motion.h"
 #include "sprite/picture.h"
 #include "sprite/sprite.h"
+#include "script/reading_settings.h"
 
 namespace velmora::render {
 namespace {
-
-using K = SettingKey;
 
 struct TransitionState {
   int blurStrength = 0;
@@ -75,7 +74,7 @@ void installMaskPass() { setScenePass(kPassMask, device().shadersLoaded ? shader
 
 bool skipEffects() {
   const script::ReadingModes& m = script::readingModes();
-  return m.skip != 0 || m.jump != 0 || sprite::jumpLoading() || (setting(K::EffectSkip) & 1) != 0;
+  return m.skip != 0 || m.jump != 0 || sprite::jumpLoading() || script::effectsSkipped();
 }
 
 void cmd_effect(bindings::CommandContext c) {

@@ -12,6 +12,7 @@
 #include "save/messages.h"
 #include "sprite/saved.h"
 #include "sprite/sprite.h"
+#include "render/display_settings.h"
 
 namespace velmora::save {
 namespace {
@@ -20,7 +21,7 @@ image::Image* g_shot = nullptr;
 
 // The 16:9 cut applies when the game asked for it and the design allows it.
 bool cutToWide() {
-  return setting(SettingKey::ScreenAspect) != 0 && render::geometry().aspectChoice != 0;
+  return render::screenAspect() != render::Aspect::SixteenNine && render::geometry().aspectChoice != 0;
 }
 
 int wideHeight(int width) { return width * 9 / 16; }

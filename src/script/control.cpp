@@ -31,14 +31,18 @@ struct LoopRecord {
   bool ascending = true;
 };
 
+// Where an if/elseif/else chain stands: an else ran (or none is open), a
+// branch ran, or an if waits for a true condition.
+enum class IfChain : uint8_t { Closed, BranchTaken, Waiting };
+
 struct ControlState {
   std::vector<GosubFrame> frames;  // one per active gosub
   std::vector<int> savedLoopCounts;
   std::vector<LoopRecord> loops;  // index < loopDepth are open
   int loopDepth = 0;
   int loopCount = 0;  // loops opened since the current subroutine level began
-  // One entry per gosub depth: 2 an if waits, 1 a branch ran, 0 an else ran.
-  std::vector<int> ifState = std::vector<int>(8, 0);
+  // One entry per gosub depth.
+  std::vector<IfChain> ifState = std::vector<IfChain>(8, IfChain::Closed);
 };
 ControlState controlState;
 
@@ -89,9 +93,9 @@ void jumpTo(const LabelInfo& label) {
   selectScript(label.owner);
 }
 
-int& ifState() {
+IfChain& ifState() {
   size_t depth = controlState.frames.size();
-  if (depth >= controlState.ifState.size()) controlState.ifState.resize(depth + 1, 0);
+  if (depth >= controlState.ifState.size()) controlState.ifState.resize(depth + 1, IfChain::Closed);
   return controlState.ifState[depth];
 }
 
@@ -339,7 +343,7 @@ size_t conditionLength(std::string_view s) {
   return close < s.size() ? close + 1 : 0;
 }
 
-void runStatement(std::string_view statement, int state) {
+void runStatement(std::string_view statement, IfChain state) {
   Registers& r = registers();
   r.rewriteBuffer.assign(statement);
   r.rewriteRequest = 1;
@@ -356,28 +360,28 @@ void conditional(const char* args) {
     return skipRestOfLine();
   }
   if (evaluate(text.substr(0, n)).number == 0) return skipRestOfLine();
-  runStatement(n + 1 < text.size() ? text.substr(n + 1) : std::string_view(), 1);
+  runStatement(n + 1 < text.size() ? text.substr(n + 1) : std::string_view(), IfChain::BranchTaken);
 }
 
 }  // namespace
 
 void cmd_if(const char* args) {
-  ifState() = 2;
+  ifState() = IfChain::Waiting;
   conditional(args);
 }
 
 void cmd_elseif(const char* args) {
-  if (ifState() == 1) return skipRestOfLine();
+  if (ifState() == IfChain::BranchTaken) return skipRestOfLine();
   conditional(args);
 }
 
 void cmd_else(const char* args) {
-  if (ifState() == 1) return skipRestOfLine();
+  if (ifState() == IfChain::BranchTaken) return skipRestOfLine();
   std::string_view text(args);
   if (text.empty()) return;
   size_t i = 0;
   while (i < text.size() && !(text[i] >= 'a' && text[i] <= 'z')) i += charLength(text, i);
-  runStatement(i < text.size() ? text.substr(i) : std::string_view(), 0);
+  runStatement(i < text.size() ? text.substr(i) : std::string_view(), IfChain::Closed);
 }
 
 }  // namespace velmora::script

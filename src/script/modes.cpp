@@ -1,6 +1,6 @@
 #include "script/modes.h"
 
-#include "base/settings.h"
+#include "script/reading_settings.h"
 
 namespace velmora::script {
 namespace {
@@ -9,12 +9,10 @@ ReadingModes readingState;
 ModeHooks installedModeHooks;
 
 
-int32_t& autoSkipSetting() { return setting(SettingKey::AlreadyReadAutoSkip); }
-
 bool windowShown() { return !installedModeHooks.windowVisibleFlags || installedModeHooks.windowVisibleFlags() != 0; }
 
 // Every change except starting skip ends a self-started skip's mark.
-void clearSelfStartedMark() { autoSkipSetting() &= ~2; }
+void clearSelfStartedMark() { setAutoSkipWord(autoSkipWord() & ~kAutoSkipStarted); }
 
 }  // namespace
 
@@ -24,7 +22,7 @@ ModeHooks& modeHooks() { return installedModeHooks; }
 int stopModes() {
   if (readingState.modeWord) return 0;
   readingState.modeWord = kModesStopped + kWordSkipWasOn * readingState.skip + kWordAutoWasOn * readingState.autoMode;
-  autoSkipSetting() &= 1;
+  setAutoSkipWord(autoSkipWord() & kAutoSkipOn);
   readingState.fast = readingState.skip = readingState.autoMode = 0;
   return readingState.modeWord;
 }
@@ -52,7 +50,7 @@ void toggleAuto() {
 
 void startSkip() {
   if (!windowShown()) return;
-  if (!readingState.currentBlockRead && setting(SettingKey::AlreadyReadSkip) == 0) return;
+  if (!readingState.currentBlockRead && !skipsUnreadText()) return;
   readingState.modeWord = kSkipStarted + kWordAutoWasOn * readingState.autoMode;
   readingState.skip = readingState.fast = 1;
   readingState.autoMode = 0;
@@ -66,7 +64,7 @@ void toggleSkip() {
     clearSelfStartedMark();
     return;
   }
-  if (!readingState.currentBlockRead && setting(SettingKey::AlreadyReadSkip) == 0) return;
+  if (!readingState.currentBlockRead && !skipsUnreadText()) return;
   readingState.modeWord = kSkipStarted;
   readingState.skip = readingState.fast = 1;
   readingState.autoMode = 0;
@@ -103,26 +101,26 @@ void enterTextBlock(int32_t& flag, ScriptKey script, int line) {
   if (flag == 0) {
     flag = 1;
     if (readingState.skip) {
-      if (autoSkipSetting() & 2) {
-        autoSkipSetting() = 1;
+      if (autoSkipWord() & kAutoSkipStarted) {
+        setAutoSkipWord(kAutoSkipOn);
         stopSkipAtUnread();
-      } else if (setting(SettingKey::AlreadyReadSkip) == 0) {
+      } else if (!skipsUnreadText()) {
         stopSkipAtUnread();
       }
     }
     if (readingState.jump) endJumpMode();
     return;
   }
-  if (!readingState.skip && !readingState.autoMode && autoSkipSetting() != 0) {
+  if (!readingState.skip && !readingState.autoMode && autoSkipWord() != 0) {
     readingState.skip = readingState.fast = 1;
     readingState.modeWord = kSkipStarted;
-    autoSkipSetting() = 3;
+    setAutoSkipWord(kAutoSkipOn | kAutoSkipStarted);
   }
 }
 
 void stopModeCommand(void (*commit)()) {
-  const bool select = (readingState.skip && setting(SettingKey::SelectSkipMode)) ||
-                      (readingState.autoMode && setting(SettingKey::SelectAutoMode));
+  const bool select = (readingState.skip && choiceEndsSkip()) ||
+                      (readingState.autoMode && choiceEndsAuto());
   if (select && !readingState.modeWord) stopModes();
   if (readingState.jump) {
     if (commit) commit();
@@ -135,7 +133,7 @@ void releaseFast() { readingState.fast = readingState.skip; }
 
 bool autoDeadlinePassed(uint32_t now) {
   if (!readingState.autoMode || readingState.autoDeadline == 0 || static_cast<int32_t>(now - readingState.autoDeadline) <= 0) return false;
-  return !(setting(SettingKey::VoiceWait) && installedModeHooks.voicePlaying && installedModeHooks.voicePlaying());
+  return !(autoWaitsForVoice() && installedModeHooks.voicePlaying && installedModeHooks.voicePlaying());
 }
 
 int modeBits() {

@@ -8,6 +8,7 @@
 #include "save/location.h"
 #include "setup/messages.h"
 #include "setup/toolkit.h"
+#include "render/display_settings.h"
 
 namespace velmora::setup {
 namespace {
@@ -55,6 +56,7 @@ const std::vector<AdvancedRow> kRows = {
 
 F formOf(K key) { return settingInfo(key).form; }
 
+// The page edits every key of its table, so it reads and writes by key.
 // The value as the file shows it: megabytes, or bit 0 alone.
 int32_t fileValue(K key) {
   const int32_t v = setting(key);
@@ -155,7 +157,7 @@ bool runAdvancedPage() {
   };
   loop.close = [&] { finished = cancelled = true; };
   loop.done = [&] { return finished || quitRequest != 0; };
-  if (!runDialogWindow(d, setting(K::WindowMost) != 0, loop)) return false;
+  if (!runDialogWindow(d, render::alwaysOnTop(), loop)) return false;
   if (cancelled || quitRequest) cancelAdvancedPage(page);
   // Volumes read from the file reach the sound channels the same way.
   else if (save::settingsLoadHooks().applyVolumes) save::settingsLoadHooks().applyVolumes();

@@ -13,11 +13,10 @@
 #include "setup/messages.h"
 #include "setup/startup_dialog.h"
 #include "setup/toolkit.h"
+#include "render/display_settings.h"
 
 namespace velmora::setup {
 namespace {
-
-using K = SettingKey;
 
 enum ControlId {
   kGroupMode = 10, kGroupResolution = 11, kWindowRadio = 100, kFullRadio = 101, kFourThree = 200, kSixteenNine = 201,
@@ -63,15 +62,15 @@ Dialog buildWindow(const StartupDialog& m) {
 // The controls show what the settings hold now.
 void syncControls(Dialog& d, const StartupDialog& m) {
   for (Control& c : d.controls) {
-    if (c.id == kWindowRadio || c.id == kFullRadio) c.checked = setting(K::FullScreen) == c.id - kWindowRadio;
-    else if (c.id == kFourThree || c.id == kSixteenNine) c.checked = setting(K::ScreenAspect) == (c.id == kFourThree ? 1 : 0);
+    if (c.id == kWindowRadio || c.id == kFullRadio) c.checked = render::fullScreenValue() == c.id - kWindowRadio;
+    else if (c.id == kFourThree || c.id == kSixteenNine) c.checked = render::screenAspectValue() == (c.id == kFourThree ? 1 : 0);
     else if (c.id >= kPreset0 && c.id < kPreset0 + render::kPresetCount) {
       const int i = c.id - kPreset0;
       c.text = m.presets[static_cast<size_t>(i)].label;
-      c.checked = m.presets[static_cast<size_t>(i)].width == setting(K::Resolution);
+      c.checked = m.presets[static_cast<size_t>(i)].width == render::resolution();
       c.enabled = presetEnabled(m, i);
-    } else if (c.id == kFitWindow) c.checked = setting(K::ResolutionWindow) != 0;
-    else if (c.id == kAgain) c.checked = setting(K::StartingSetUp) != 0;
+    } else if (c.id == kFitWindow) c.checked = render::windowFitsResolution();
+    else if (c.id == kAgain) c.checked = render::startupDialogWanted();
   }
 }
 
@@ -103,8 +102,8 @@ void applyChoices(StartupDialog& m, const MachineFacts& facts, const std::string
     const int value = std::atoi(item.c_str() + eq + 1);
     if (key == "full") chooseFullScreen(m, value);
     else if (key == "aspect") chooseAspect(m, value), refreshDialog(m, facts), m.flags &= ~kRefresh;
-    else if (key == "fit" && (setting(K::ResolutionWindow) != 0) != (value != 0)) toggleResolutionWindow(m);
-    else if (key == "again" && (setting(K::StartingSetUp) != 0) != (value != 0)) toggleStartingSetUp(m);
+    else if (key == "fit" && render::windowFitsResolution() != (value != 0)) toggleResolutionWindow(m);
+    else if (key == "again" && render::startupDialogWanted() != (value != 0)) toggleStartingSetUp(m);
     else if (key == "res")
       for (int i = 0; i < render::kPresetCount; ++i)
         if (m.presets[static_cast<size_t>(i)].width == value) chooseResolution(m, i);
@@ -137,14 +136,14 @@ void runStartupDialog(int w, int h, int k, bool f) {
     syncControls(d, m);
   };
   loop.done = [&] { return (m.flags & kClose) != 0 || quitRequest != 0; };
-  bool shown = runDialogWindow(d, setting(K::WindowMost) != 0, loop);
+  bool shown = runDialogWindow(d, render::alwaysOnTop(), loop);
   // "詳細設定" opens the engine's own page in place of the dialog, which
   // comes back when the page closes.
   while (shown && (m.flags & kSettingsTool) && !quitRequest) {
     m.flags = 0;
     if (!runAdvancedPage()) showErrorBox("CreateWindow");
     syncControls(d, m);
-    shown = runDialogWindow(d, setting(K::WindowMost) != 0, loop);
+    shown = runDialogWindow(d, render::alwaysOnTop(), loop);
   }
   // The browser's page has one canvas: the dialog's choices stay as saved.
   if (!shown && bindings::kInBrowser) {
@@ -164,8 +163,8 @@ void runStartupDialog(int w, int h, int k, bool f) {
     applyChoices(m, facts, runOptions().setupChoice);
     const bool start = !runOptions().answerGiven || runOptions().answer == platform::kAnswerYes;
     std::fprintf(stderr, "[%s] FullScreen %d, ScreenAspect %d, Resolution %d, ResolutionWindow %d, StartingSetUp %d -> %s\n",
-                 gameToUtf8(d.title).c_str(), setting(K::FullScreen), setting(K::ScreenAspect), setting(K::Resolution),
-                 setting(K::ResolutionWindow), setting(K::StartingSetUp),
+                 gameToUtf8(d.title).c_str(), render::fullScreenValue(), render::screenAspectValue(), render::resolution(),
+                 render::windowFitsResolutionValue(), render::startupDialogValue(),
                  gameToUtf8(uiText(start ? UiText::StartButton : UiText::EndButton)).c_str());
     if (start) {
       pressStart(m);

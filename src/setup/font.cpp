@@ -11,6 +11,8 @@
 #include "base/textconv.h"
 #include "image/image.h"
 #include "text/cstring.h"
+#include "text/fonts.h"
+#include "text/linebreak.h"
 
 namespace velmora::setup {
 namespace {
@@ -23,6 +25,7 @@ constexpr size_t kKeptTexts = 64;
 
 struct FontState {
   std::string face;  // Shift_JIS
+  std::string faceAsAsked;  // UTF-8: the overlays ask every frame, the conversion once
   std::map<int, std::unique_ptr<text::CString>> sizes;
   bool failed = false;  // no font to be had: not asked again every frame
   std::map<std::pair<int, std::string>, std::vector<uint32_t>> coverage;  // by pixel height and text
@@ -55,16 +58,21 @@ void blendPixel(uint32_t& dst, uint32_t colour, uint32_t coverage) {
 }  // namespace
 
 bool openFace(std::string_view faceUtf8) {
-  const std::string face = utf8ToGame(faceUtf8);
-  if (face != fontState.face) closeFace(), fontState.face = face;
+  if (faceUtf8 != fontState.faceAsAsked) {
+    const std::string face = utf8ToGame(faceUtf8);
+    if (face != fontState.face) closeFace(), fontState.face = face;
+    fontState.faceAsAsked = faceUtf8;
+  }
   return faceAt(12) != nullptr;
 }
 
 namespace {
 
-// One character of dialog text as the face's glyph code (code page 932), its
-// bytes and whether it takes a full cell. In a Unicode game the code point is
-// mapped to its CP932 code; characters outside CP932 draw nothing.
+// One character of dialog text as the face's glyph code, its bytes and
+// whether it takes a full cell. A Unicode game's characters that code page
+// 932 holds draw as in a Shift_JIS game; any other goes by code point, so a
+// fallback face draws what the chosen one lacks, as in the message window,
+// in a full cell when it is wide.
 struct DialogChar {
   unsigned code = 0;
   size_t bytes = 1;
@@ -76,8 +84,9 @@ DialogChar dialogChar(std::string_view text, size_t i) {
   const unsigned char c = static_cast<unsigned char>(text[i]);
   if (unicodeGame()) {
     const char32_t u = charAt(text, i, &d.bytes);
-    d.wide = d.bytes > 1 && !(u >= 0xFF61 && u <= 0xFF9F);
     d.code = u < 0x80 ? unsigned(u) : u <= 0xFFFF ? unicodeToCp932(static_cast<char16_t>(u)) : 0;
+    d.wide = d.code > 0xFF || (!d.code && velmora::text::isGridCharacter(u));
+    if (!d.code) d.code = velmora::text::unicodeGlyph(u);
     return d;
   }
   d.wide = isLeadByte(c) && i + 1 < text.size();

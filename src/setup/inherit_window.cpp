@@ -8,6 +8,7 @@
 #include "save/messages.h"
 #include "setup/messages.h"
 #include "setup/toolkit.h"
+#include "render/display_settings.h"
 
 namespace velmora::setup {
 namespace {
@@ -52,7 +53,7 @@ save::InheritanceChoice chooseInheritance(const std::vector<std::string>& games)
   };
   loop.close = [&] { finished = true; };
   loop.done = [&] { return finished || quitRequest != 0; };
-  if (!runDialogWindow(d, setting(SettingKey::WindowMost) != 0, loop)) return choice;
+  if (!runDialogWindow(d, render::alwaysOnTop(), loop)) return choice;
   if (quitRequest) choice.quit = true;
   return choice;
 }

@@ -25,7 +25,7 @@ constexpr Row kTexts[] = {
     {"詳細設定", "Advanced"},                                                   // AdvancedButton
     {"起動", "Start"},                                                          // StartButton
     {"終了", "Quit"},                                                           // EndButton
-    {"次回起動時に起動設定画面を表示する", "Show this dialog at next start"},   // ShowAgain
+    {"次回起動時に起動設定画面を表示する", "Show this dialog at the next start"}, // ShowAgain
     {"設定引継", "Carry over settings"},                                        // InheritTitle
     {"設定の引き継ぎ可能なゲーム", "Games whose settings can be carried over"},  // InheritHeading
     {"決定", "OK"},                                                             // Decide

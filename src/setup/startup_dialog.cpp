@@ -11,6 +11,7 @@
 #include "platform/window.h"
 #include "render/messages.h"
 #include "save/settings_file.h"
+#include "render/display_settings.h"
 
 namespace velmora::setup {
 namespace {
@@ -29,7 +30,7 @@ void computePresets(StartupDialog& d) {
   int rw = 0, rh = 0;
   ratioOf(d.designWidth, d.designHeight, rw, rh);
   d.aspectApplies = rw == 16 && rh == 9;
-  d.presets = render::presetsFor(d.designWidth, d.designHeight, d.aspectApplies && setting(K::ScreenAspect) == 1);
+  d.presets = render::presetsFor(d.designWidth, d.designHeight, d.aspectApplies && render::screenAspect() == render::Aspect::FourThree);
   render::formatPresetLabels(d.presets, -1);
   for (render::SizePreset& p : d.presets)
     if (p.width == d.designWidth || (d.pictureFlag && p.width == d.pictureWidth)) p.label += render::uiText(render::UiText::ActualSize);
@@ -55,25 +56,25 @@ void initialResolution(StartupDialog& d, const MachineFacts& m) {
   if (m.firstStart) {
     const bool modest = (m.freeMb >= 0 && m.freeMb < 2000) || (m.videoMb >= 0 && m.videoMb < 256);
     if (d.designWidth == d.pictureWidth || modest) {
-      setting(K::WindowWidth) = d.designWidth;
+      render::setWindowWidth(d.designWidth);
     } else {
-      int widest = setting(K::Resolution);
+      int widest = render::resolution();
       for (const render::SizePreset& p : d.presets)
         if (p.width < d.fitWidth) widest = p.width;
       const int saved = d.saved[2];
       if (saved < widest && widest < 1280) widest = saved;
-      setting(K::Resolution) = widest;
-      setting(K::WindowWidth) = widest;
+      render::setResolution(widest);
+      render::setWindowWidth(widest);
     }
   }
-  if (!isPresetWidth(d, setting(K::Resolution))) setting(K::Resolution) = d.designWidth;
+  if (!isPresetWidth(d, render::resolution())) render::setResolution(d.designWidth);
 }
 
 // The picture ratio the window height follows.
 int windowHeightFor(const StartupDialog& d, int width) {
   int rw = 0, rh = 0;
   ratioOf(d.designWidth, d.designHeight, rw, rh);
-  const bool aspect = setting(K::ScreenAspect) != 0;
+  const bool aspect = render::screenAspect() != render::Aspect::SixteenNine;
   if (rw == 16 && rh == 9) return aspect ? width * 3 / 4 : width * 9 / 16;
   if (rw == 9 && rh == 16) return aspect ? width * 4 / 3 : width * 16 / 9;
   // A 4:3 or 3:4 design has no other picture than its own.
@@ -100,6 +101,7 @@ MachineFacts readMachineFacts() {
 void openDialog(StartupDialog& d, int w, int h, int k, bool f, const MachineFacts& facts) {
   d = StartupDialog{};
   d.designWidth = w, d.designHeight = h, d.pictureWidth = k, d.pictureFlag = f;
+  // The keys put back when the player ends here are a table: read by key.
   for (size_t i = 0; i < 5; ++i) d.saved[i] = setting(kSavedKeys[i]);
   computePresets(d);
   computeFit(d, facts);
@@ -109,8 +111,8 @@ void openDialog(StartupDialog& d, int w, int h, int k, bool f, const MachineFact
 void refreshDialog(StartupDialog& d, const MachineFacts& facts) {
   computePresets(d);
   computeFit(d, facts);
-  const bool fourThree = !d.aspectApplies || setting(K::ScreenAspect) != 0;
-  setting(K::Resolution) = carryResolution(setting(K::Resolution), fourThree, d.fitWidth);
+  const bool fourThree = !d.aspectApplies || render::screenAspect() != render::Aspect::SixteenNine;
+  render::setResolution(carryResolution(render::resolution(), fourThree, d.fitWidth));
 }
 
 int carryResolution(int r, bool fourThreeTable, int fit) {
@@ -138,21 +140,21 @@ bool presetEnabled(const StartupDialog& d, int i) {
   return p.width <= d.fitWidth && p.height <= d.fitHeight;
 }
 
-void chooseFullScreen(StartupDialog&, int value) { setting(K::FullScreen) = value ? 1 : 0; }
+void chooseFullScreen(StartupDialog&, int value) { render::setFullScreen(value != 0); }
 
 void chooseAspect(StartupDialog& d, int value) {
   if (!d.aspectApplies) return;
-  setting(K::ScreenAspect) = value ? 1 : 0;
+  render::setScreenAspect(value ? 1 : 0);
   d.flags |= kRefresh;
 }
 
 void chooseResolution(StartupDialog& d, int index) {
   if (index < 0 || index >= render::kPresetCount || !presetEnabled(d, index)) return;
-  setting(K::Resolution) = d.presets[static_cast<size_t>(index)].width;
+  render::setResolution(d.presets[static_cast<size_t>(index)].width);
 }
 
-void toggleResolutionWindow(StartupDialog&) { setting(K::ResolutionWindow) ^= 1; }
-void toggleStartingSetUp(StartupDialog&) { setting(K::StartingSetUp) = setting(K::StartingSetUp) ? 0 : 1; }
+void toggleResolutionWindow(StartupDialog&) { render::toggleWindowFitsResolution(); }
+void toggleStartingSetUp(StartupDialog&) { render::setStartupDialogWanted(!render::startupDialogWanted()); }
 void pressSettingsTool(StartupDialog& d) { d.flags = kClose | kSettingsTool; }
 void pressStart(StartupDialog& d) { d.flags = kClose; }
 
@@ -164,10 +166,10 @@ void pressEnd(StartupDialog& d) {
 void closeDialog(StartupDialog& d) {
   if (quitRequest) {
     for (size_t i = 0; i < 5; ++i) setting(kSavedKeys[i]) = d.saved[i];
-  } else if (setting(K::ResolutionWindow)) {
-    setting(K::WindowWidth) = setting(K::Resolution);
+  } else if (render::windowFitsResolution()) {
+    render::setWindowWidth(render::resolution());
   }
-  setting(K::WindowHeight) = windowHeightFor(d, setting(K::WindowWidth));
+  render::setWindowHeight(windowHeightFor(d, render::windowWidth()));
 }
 
 }  // namespace velmora::setup

@@ -23,6 +23,7 @@ struct TableState {
   MotionHooks motion;
   SpriteHooks hooks;
   bool jump = false;
+  bool anyPending = false;  // some sprite may hold marks since the last commitAll
   TableState() { registeredIn.fill(-1); }
 };
 TableState& table();

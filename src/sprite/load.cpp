@@ -206,7 +206,12 @@ bool loadMadePicture(int n, image::Image* picture, int resolution, uint32_t flag
 }
 
 // Text pictures are drawn at device size: logical units.
-bool loadTextPicture(int n, image::Image* picture, uint32_t flags) { return loadMadePicture(n, picture, 1, flags); }
+bool loadTextPicture(int n, image::Image* picture, uint32_t flags) {
+  if (!loadMadePicture(n, picture, 1, flags)) return false;
+  Slot* back = backSlot(n);
+  back->showsText = !back->placeholder;
+  return true;
+}
 
 bool replaceFrontPicture(int n, image::Image* picture) {
   Slot* s = validNumber(n) ? frontSlot(n) : nullptr;
@@ -219,6 +224,7 @@ bool replaceFrontPicture(int n, image::Image* picture) {
   if (!attachPicture(*s, picture, 1, 1)) return false;
   buildVertices(*s);
   s->dirty = true;
+  s->showsText = true;
   return true;
 }
 

@@ -20,6 +20,7 @@
 #include "base/sjis.h"
 #include "base/state.h"
 #include "image/image.h"
+#include "platform/threads.h"
 #include "resource/resource.h"
 #include "script/control.h"
 #include "script/interp.h"
@@ -27,6 +28,7 @@
 #include "sprite/internal.h"
 #include "sprite/picture.h"
 #include "sprite/picture_internal.h"
+#include "sprite/sprite_settings.h"
 
 namespace velmora::sprite {
 
@@ -59,7 +61,7 @@ int lookaheadStartLine() {
   return script::registers().currentLine + 1;
 }
 
-bool lookaheadAllowed() { return !lookaheadState.restoring && setting(SettingKey::LookaHead) != 0; }
+bool lookaheadAllowed() { return !lookaheadState.restoring && sprite::lookaheadOn(); }
 
 std::vector<uint64_t> keysOf(const std::vector<std::string>& paths) {
   std::vector<uint64_t> keys;
@@ -139,7 +141,7 @@ void startLookahead() {
   lookaheadState.budget = cacheBudget();
   lookaheadState.deferred.clear();
   lookaheadState.done.store(0, std::memory_order_release);
-  lookaheadState.worker = std::thread([] {
+  lookaheadState.worker = platform::startThread([] {
     preloadAll(lookaheadState.paths, lookaheadState.budget, lookaheadState.workerBuffer, &lookaheadState.deferred);
     lookaheadState.done.store(-1, std::memory_order_release);
   });
@@ -173,7 +175,7 @@ void waitForLookaheadWorker() {
 }
 
 void runVoiceLookahead() {
-  if (setting(SettingKey::LookaHead) == 0) return;
+  if (!sprite::lookaheadOn()) return;
   const script::LineArray& lines = script::slotLines(1);
   const std::string& open = sj("【");
   const std::string& close = sj("】");

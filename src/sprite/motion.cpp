@@ -11,6 +11,7 @@
 #include "sprite/easing.h"
 #include "sprite/messages.h"
 #include "sprite/motion_internal.h"
+#include "base/setting_words.h"
 
 namespace velmora::sprite {
 
@@ -289,7 +290,7 @@ bool anyTrack() {
 }
 
 void motionFrameStep() {
-  if (setting(SettingKey::SystemActive) == 1) return;
+  if (pausedWhileInactive()) return;
   const uint32_t now = platform::nowMs();
   stepQuakes(now);
   stepTracks(now);

@@ -22,6 +22,7 @@
 #include "sprite/messages.h"
 #include "sprite/picture_internal.h"
 #include "sprite/sprite.h"
+#include "sprite/sprite_settings.h"
 
 namespace velmora::sprite {
 
@@ -120,7 +121,7 @@ size_t directoryLength(std::string_view path) {
 
 }  // namespace
 
-uint64_t cacheBudget() { return static_cast<uint32_t>(setting(SettingKey::CacheMaxSize)); }
+uint64_t cacheBudget() { return static_cast<uint32_t>(sprite::cacheMaxBytes()); }
 
 std::string normalisePath(std::string_view path) {
   std::string out(path);
@@ -386,7 +387,7 @@ uint64_t cacheSizeForMemory(uint64_t available) {
 }
 
 void applyCacheAutoSize() {
-  if (!setting(SettingKey::CacheAutoSize)) return;
+  if (!sprite::cacheSizedForMemory()) return;
   uint64_t available = 0;
   if (std::FILE* f = std::fopen("/proc/meminfo", "r")) {
     char line[256];
@@ -395,7 +396,7 @@ void applyCacheAutoSize() {
       if (std::sscanf(line, "MemAvailable: %llu kB", &kb) == 1) available = uint64_t(kb) * 1024;
     std::fclose(f);
   }
-  setting(SettingKey::CacheMaxSize) = static_cast<int32_t>(cacheSizeForMemory(available));
+  sprite::setCacheMaxBytes(static_cast<int32_t>(cacheSizeForMemory(available)));
 }
 
 }  // namespace velmora::sprite

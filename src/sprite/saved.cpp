@@ -91,7 +91,9 @@ bool rebuildPicture(int n, Slot& s) {
                                      : kind == kKindImageLog ? hooks.rebuildImageLog
                                                              : nullptr;
     image::Image* made = build ? build(n) : nullptr;
-    return made && attachPicture(s, made, 1, 1);
+    if (!made || !attachPicture(s, made, 1, 1)) return false;
+    s.showsText = isTextSprite(r);
+    return true;
   }
   if (name.empty()) return false;
   int resolution = 1;

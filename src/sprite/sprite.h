@@ -15,7 +15,7 @@
 //                         colourMode/colour, x/y, scaleW/scaleH, rotX/Y/Z,
 //                         originX/Y, resolution, loadFlags (window layer),
 //                         mask*, renderTarget/imageWidth/imageHeight, dirty,
-//                         world/view/projection;
+//                         world/view/projection, showsText;
 //   Sprite::linked        the picture cross-fade progress (1-257, 0 = none).
 // The renderer writes only Slot::gpu (textures it creates on Slot::upload and
 // clears upload) and is the releaseGpu hook, so freed slots release them.
@@ -133,14 +133,37 @@ struct Slot {
   int32_t maskTileColumns, maskTileRows;    // mask tiling (same rules)
   bool dirty;                               // placement must be recomputed
   bool placeholder;                         // loaded in jump mode: the picture is still to be read
+  // The picture is a string sprite's text as rendered, unwritten since: a
+  // larger output may show the text rendered again at its own pixels.
+  bool showsText;
 };
 
 struct TrackKey;  // motion keys, owned by the motion tracks
 
+void notePendingSprite();
+
+// A sprite's uncommitted changes (kPending* bits). Marking any tells the
+// table, so a frame with nothing to commit does not walk all its sprites.
+struct PendingMarks {
+  uint32_t bits;
+  operator uint32_t() const { return bits; }
+  PendingMarks& operator=(uint32_t b) {
+    bits = b;
+    if (b) notePendingSprite();
+    return *this;
+  }
+  PendingMarks& operator=(const PendingMarks& other) { return *this = other.bits; }
+  PendingMarks& operator|=(uint32_t b) { return *this = bits | b; }
+  PendingMarks& operator&=(uint32_t b) {
+    bits &= b;
+    return *this;
+  }
+};
+
 // Field order as saved; everything before `negative` is cleared on deletion.
 struct Sprite {
   int32_t front;
-  uint32_t pending;
+  PendingMarks pending;
   char name[128];
   char maskName[128];
   char fontFace[32];  // fontFace[0] is the KindMark of a non-text sprite

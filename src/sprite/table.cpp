@@ -110,7 +110,11 @@ bool ownPicture(Slot& s) {
   return true;
 }
 
-image::Image* writablePicture(Slot& s) { return s.picture && ownPicture(s) ? s.picture : nullptr; }
+image::Image* writablePicture(Slot& s) {
+  if (!s.picture || !ownPicture(s)) return nullptr;
+  s.showsText = false;  // what is written is no part of the text
+  return s.picture;
+}
 
 void releasePicture(Slot& s) {
   if (tableState.hooks.releaseGpu) tableState.hooks.releaseGpu(s);
@@ -119,6 +123,7 @@ void releasePicture(Slot& s) {
   image::freeImage(s.mask);
   s.upload = 0;
   s.placeholder = false;
+  s.showsText = false;
 }
 
 void freeSlot(Slot*& s) {
@@ -231,7 +236,11 @@ void commitSprite(int n) {
   r.pending = 0;
 }
 
+void notePendingSprite() { tableState.anyPending = true; }
+
 void commitAll() {
+  if (!tableState.anyPending) return;
+  tableState.anyPending = false;  // a commit that marks another sprite raises it again
   for (int n = 0; n < kSpriteCount; ++n) commitSprite(n);
 }
 

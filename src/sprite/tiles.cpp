@@ -134,6 +134,7 @@ void attachTiled(Slot& s, image::Image* picture, std::shared_ptr<const image::Im
   s.shared = std::move(shared);
   s.renderTarget = false;
   s.placeholder = false;
+  s.showsText = false;
   s.resolution = resolution;
   s.upload |= kUploadPixels;
 }

@@ -21,6 +21,7 @@
 #include "text/message.h"
 #include "text/messages.h"
 #include "text/stream.h"
+#include "text/text_settings.h"
 
 namespace velmora::text {
 namespace {
@@ -80,7 +81,7 @@ void closeEntry() {
   Backlog& b = backlog();
   streamPage(entryName(currentEntry()), entryText(currentEntry()));
   recordImages(currentEntry());
-  if (setting(SettingKey::VoiceCancel) && g_hooks.stopVoices) g_hooks.stopVoices();
+  if (pageEndsVoices() && g_hooks.stopVoices) g_hooks.stopVoices();
   b.count = std::min(b.count + 1, kBacklogEntries);
   b.position = (b.position + 1) % kBacklogEntries;
   BacklogEntry& e = currentEntry();

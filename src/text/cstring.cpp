@@ -20,6 +20,7 @@
 #include "render/geometry.h"
 #include "render/render.h"
 #include "text/fonts.h"
+#include "text/text_settings.h"
 
 namespace velmora::text {
 
@@ -84,16 +85,20 @@ uint32_t channelMix(uint32_t base, uint32_t top, int weight) {
   return out;
 }
 
+// Bold strokes grow by 37/64 of a pixel (26.6 fixed point).
+constexpr FT_Pos kEmbolden = 37;
+
 // Shadow and outline offsets per mode (bit 2 x 2 + bit 1).
+using Offset = std::array<int, 2>;
 struct Offsets {
-  const int (*d)[2];
+  const Offset* d;
   size_t n;
 };
-constexpr int kAaShadow[][2] = {{2, 1}, {1, 2}, {2, 2}};
-constexpr int kNeighbours[][2] = {{-1, -1}, {0, -1}, {1, -1}, {-1, 0}, {1, 0}, {-1, 1}, {0, 1}, {1, 1}};
-constexpr int kAaBoth[][2] = {{-1, -1}, {0, -1}, {1, -1}, {-1, 0}, {2, 0}, {-1, 1}, {2, 1}, {0, 2}, {1, 2}, {2, 2}};
-constexpr int kMonoShadow[][2] = {{1, 0}, {2, 0}, {0, 1}, {1, 1}, {2, 1}, {0, 2}, {1, 2}, {2, 2}};
-constexpr int kMonoBoth[][2] = {{-1, -1}, {0, -1}, {1, -1}, {-1, 0}, {1, 0}, {-1, 1}, {0, 1}, {1, 1},
+constexpr Offset kAaShadow[] = {{2, 1}, {1, 2}, {2, 2}};
+constexpr Offset kNeighbours[] = {{-1, -1}, {0, -1}, {1, -1}, {-1, 0}, {1, 0}, {-1, 1}, {0, 1}, {1, 1}};
+constexpr Offset kAaBoth[] = {{-1, -1}, {0, -1}, {1, -1}, {-1, 0}, {2, 0}, {-1, 1}, {2, 1}, {0, 2}, {1, 2}, {2, 2}};
+constexpr Offset kMonoShadow[] = {{1, 0}, {2, 0}, {0, 1}, {1, 1}, {2, 1}, {0, 2}, {1, 2}, {2, 2}};
+constexpr Offset kMonoBoth[] = {{-1, -1}, {0, -1}, {1, -1}, {-1, 0}, {1, 0}, {-1, 1}, {0, 1}, {1, 1},
                                 {2, 0},   {2, 1},  {2, 2},  {0, 2},  {1, 2}};
 
 Offsets offsetsFor(int mode, bool antiAlias) {
@@ -103,6 +108,22 @@ Offsets offsetsFor(int mode, bool antiAlias) {
     case 3: return antiAlias ? Offsets{kAaBoth, 10} : Offsets{kMonoBoth, 13};
     default: return {nullptr, 0};
   }
+}
+
+// The offsets of glyphs drawn `scale` times larger: each pixel step becomes
+// `scale` steps, so an outline ring of one pixel becomes one of `scale`.
+Offsets scaledOffsets(Offsets base, int scale, std::vector<Offset>& room) {
+  if (scale <= 1) return base;
+  auto span = [scale](int v) {
+    return v > 0 ? Offset{(v - 1) * scale + 1, v * scale} : v < 0 ? Offset{v * scale, (v + 1) * scale - 1} : Offset{0, 0};
+  };
+  room.clear();
+  for (size_t k = 0; k < base.n; ++k) {
+    const Offset sx = span(base.d[k][0]), sy = span(base.d[k][1]);
+    for (int x = sx[0]; x <= sx[1]; ++x)
+      for (int y = sy[0]; y <= sy[1]; ++y) room.push_back({x, y});
+  }
+  return {room.data(), room.size()};
 }
 
 // 32-bit texels: A8R8G8B8 with colours as 0xRRGGBB.
@@ -193,6 +214,12 @@ void writeTexels(typename Tx::T* buf, int pitch, int width, int height, const Gl
     }
 }
 
+// The shadow and outline of a style at an edge scale.
+Offsets edgeOffsets(int style, int scale, std::vector<Offset>& room) {
+  const Offsets base = offsetsFor(((style & kOutline) ? 2 : 0) + ((style & kShadow) ? 1 : 0), (style & kAntiAlias) != 0);
+  return scaledOffsets(base, scale, room);
+}
+
 }  // namespace
 
 uint8_t overAlpha(int a, int b) { return tables().over[size_t((a & 255) * 256 + (b & 255))]; }
@@ -201,8 +228,8 @@ uint8_t colourShare(int a, int b) { return tables().share[size_t((a & 255) * 256
 uint8_t overAlpha4(int a, int b) { return tables4().over[size_t((a & 15) * 16 + (b & 15))]; }
 uint8_t colourShare4(int a, int b) { return tables4().share[size_t((a & 15) * 16 + (b & 15))]; }
 
-int cellEdgeFor(int pixelSize, bool bold) {
-  const int need = pixelSize + (bold ? 1 : 0) + 4;
+int cellEdgeFor(int pixelSize, bool bold, int edgeScale) {
+  const int need = pixelSize + ((bold ? 1 : 0) + 4) * std::max(edgeScale, 1);
   int edge = 1;
   while (edge < need) edge <<= 1;
   return edge;
@@ -306,6 +333,13 @@ void CString::SetFont(std::string_view font, int pixelSize, int style) {
   }
 }
 
+void CString::setEdgeScale(int scale) {
+  scale = std::max(scale, 1);
+  if (scale == edgeScale_) return;
+  edgeScale_ = scale;
+  advances_.clear();  // bold widens the advance by its edge
+}
+
 void CString::SetColor(uint32_t c1, uint32_t c2, uint32_t c3) {
   colours_[0] = c1 & 0xFFFFFF;
   colours_[1] = c2 & 0xFFFFFF;
@@ -383,10 +417,11 @@ FT_GlyphSlotRec_* CString::loadGlyph(unsigned code, int x, int y, int& left, int
   const bool aa = (style_ & kAntiAlias) != 0;
   if (FT_Load_Glyph(face, index, aa ? FT_LOAD_NO_BITMAP : (FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO)) != 0) return nullptr;
   FT_GlyphSlot g = face->glyph;
-  if (bold_ && g->format == FT_GLYPH_FORMAT_OUTLINE) FT_Outline_Embolden(&g->outline, 37);
+  if (bold_ && g->format == FT_GLYPH_FORMAT_OUTLINE) FT_Outline_Embolden(&g->outline, kEmbolden * edgeScale_);
   if (FT_Render_Glyph(g, aa ? FT_RENDER_MODE_NORMAL : FT_RENDER_MODE_MONO) != 0) return nullptr;
-  left = x + bold_ + g->bitmap_left + outline_;
-  top = baseline_ + y + bold_ + outline_ - g->bitmap_top;
+  const int pad = (bold_ + outline_) * edgeScale_;
+  left = x + pad + g->bitmap_left;
+  top = baseline_ + y + pad - g->bitmap_top;
   if (left < 0 || top < 0) showErrorBox(std::to_string(left) + "," + std::to_string(top));
   return g;
 }
@@ -398,7 +433,7 @@ float CString::advance(char32_t u) {
   FT_Face face = faceFor(unicodeGlyph(u), index);
   float a = float(pixelSize_) / 2;
   if (index != 0 && FT_Load_Glyph(face, index, FT_LOAD_DEFAULT) == 0) a = float(face->glyph->advance.x) / 64.0f;
-  a += float(bold_);
+  a += float(bold_ * edgeScale_);
   advances_.emplace(u, a);
   return a;
 }
@@ -409,8 +444,7 @@ void CString::WriteGlyph(uint32_t* buf, int pitch, int width, int height, int x,
   if (!g) return;
   const bool gradient = (style_ & kGradient) && colours_[0] != colours_[1];
   const GlyphJob job{&g->bitmap, left, top, y,
-                     offsetsFor((outline_ ? 2 : 0) + ((style_ & kShadow) ? 1 : 0), (style_ & kAntiAlias) != 0),
-                     gradient ? gradient_ : nullptr, colours_[0], colours_[2]};
+                     edgeOffsets(style_, edgeScale_, edgeRoom_), gradient ? gradient_ : nullptr, colours_[0], colours_[2]};
   writeTexels<Texel32>(buf, pitch, width, height, job);
 }
 
@@ -420,8 +454,7 @@ void CString::WriteGlyph16(uint16_t* buf, int pitch, int width, int height, int 
   if (!g) return;
   const bool gradient = (style_ & kGradient) && colours_[0] != colours_[1];
   const GlyphJob job{&g->bitmap, left, top, y,
-                     offsetsFor((outline_ ? 2 : 0) + ((style_ & kShadow) ? 1 : 0), (style_ & kAntiAlias) != 0),
-                     gradient ? gradient4_ : nullptr, toRgb12(colours_[0]), toRgb12(colours_[2])};
+                     edgeOffsets(style_, edgeScale_, edgeRoom_), gradient ? gradient4_ : nullptr, toRgb12(colours_[0]), toRgb12(colours_[2])};
   writeTexels<Texel16>(buf, pitch, width, height, job);
 }
 
@@ -474,7 +507,7 @@ void CString::placeGlyph(float x, float y, unsigned code) {
   s.code = code;
   if (code == 0 || code == 0x8140 || code == unicodeGlyph(U'\u3000')) return;
   if (code == 0x8141 || code == 0x8142 || code == unicodeGlyph(U'\u3001') || code == unicodeGlyph(U'\u3002'))
-    for (int i = 0; i < setting(SettingKey::PointWait); ++i) pauses.push_back(k + 1);
+    for (int i = 0; i < pausesAtPunctuation(); ++i) pauses.push_back(k + 1);
   const float rate = screenRate();
   s.x = static_cast<int>(x * rate);
   s.y = static_cast<int>(y * rate) + verticalShift_;

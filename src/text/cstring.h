@@ -3,6 +3,7 @@
 // per character slot a square glyph cell (of one atlas texture) and a quad;
 // the message window lays characters out into it and reveals them, and the
 // string sprites render whole strings into pictures with it. Main thread only.
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -80,7 +81,11 @@ class CString {
   int cellEdge() const { return cellEdge_; }
   int baseline() const { return baseline_; }
   int capacity() const { return static_cast<int>(slots_.size()); }
-  int outlineWidth() const { return (style_ & kOutline) ? 1 : 0; }
+  int outlineWidth() const { return (style_ & kOutline) ? edgeScale_ : 0; }
+  // Glyphs drawn `scale` times their game size take their bold, outline and
+  // shadow that many pixels wide (1 at the game's size).
+  void setEdgeScale(int scale);
+  int edgeScale() const { return edgeScale_; }
   const std::string& fontName() const { return fontName_; }
   uint32_t colour(int i) const { return colours_[i & 3]; }
   const uint32_t* gradient() const { return gradient_; }
@@ -112,13 +117,14 @@ class CString {
   // The text layer at the output's pixels (sharp_glyphs.cpp): the same cells
   // rasterized again at the output's size into a second atlas.
   void drawSharp(const render::GlyphScale& scale);
-  bool prepareSharp(int pixelSize);
-  void rasterizeSharp(int pixelSize);
+  bool prepareSharp(int pixelSize, int edgeScale);
+  void rasterizeSharp(int pixelSize, int edgeScale);
   void releaseSharp();
 
   std::string fontName_;
   int pixelSize_ = 0, style_ = 0, cellEdge_ = 0, baseline_ = 0, colourMode_ = 0;
-  int bold_ = 0, outline_ = 0, verticalShift_ = 0;
+  int bold_ = 0, outline_ = 0, verticalShift_ = 0, edgeScale_ = 1;
+  std::vector<std::array<int, 2>> edgeRoom_;  // the scaled shadow and outline offsets
   uint32_t colours_[4] = {0xFFFFFF, 0xFFFFFF, 0, 0};
   uint32_t gradient_[256] = {}, gradient4_[256] = {};
   std::unique_ptr<FontFace> face_;
@@ -133,12 +139,12 @@ class CString {
   int atlasColumns_ = 0, atlasWidth_ = 0, atlasHeight_ = 0;
   struct SharpAtlas {
     void* texture = nullptr;
-    int pixelSize = 0, edge = 0, width = 0, height = 0;
+    int pixelSize = 0, edgeScale = 1, edge = 0, width = 0, height = 0;
   } sharp_;
 };
 
-// Smallest power of two at least pixel size + bold + 4.
-int cellEdgeFor(int pixelSize, bool bold);
+// Smallest power of two at least pixel size + (bold + 4) x edge scale.
+int cellEdgeFor(int pixelSize, bool bold, int edgeScale = 1);
 
 // Over-compositing of two 8-bit alphas (a + b - a*b/255) and the colour
 // share of the newer one (255 * a / b), from tables built once.

@@ -9,6 +9,7 @@
 #include "text/commands.h"
 #include "text/fonts.h"
 #include "text/message.h"
+#include "text/text_settings.h"
 
 namespace velmora::text {
 namespace {
@@ -46,16 +47,15 @@ void cmd_setFontFile(CommandContext c) {
 void cmd_getFontFile(CommandContext c) { bindings::stringResult(c, 1, settingText(K::FontFile)); }
 
 void cmd_setFontStyle(CommandContext c) {
-  applyCurrentDefault(currentText().fontStyle, setting(K::FontStyle), intArg(c, 1), intArg(c, 2));
+  applyCurrentDefault(currentText().fontStyle, SettingKey::FontStyle, intArg(c, 1), intArg(c, 2));
   applyFontToMessage();
 }
 
-void cmd_getFontStyle(CommandContext c) { intResult(c, 1, setting(K::FontStyle)); }
+void cmd_getFontStyle(CommandContext c) { intResult(c, 1, playerFontStyle()); }
 
 template <int I>
 void cmd_setFontColor(CommandContext c) {
-  static constexpr K kKeys[] = {K::FontColor1, K::FontColor2, K::FontColor3};
-  applyCurrentDefault(currentText().fontColor[I], setting(kKeys[I]), intArg(c, 1), intArg(c, 2));
+  applyCurrentDefault(currentText().fontColor[I], fontColourKey(I), intArg(c, 1), intArg(c, 2));
   applyColoursToMessage();
 }
 

@@ -10,14 +10,17 @@
 
 #include <algorithm>
 #include <bitset>
+#include <cstdio>
 #include <filesystem>
 #include <mutex>
 #include <unordered_map>
 
+#include "base/report.h"
 #include "base/sjis.h"
 #include "base/textconv.h"
 #include "platform/platform.h"
 #include "resource/resource.h"
+#include "text/messages.h"
 
 namespace velmora::text {
 namespace {
@@ -251,6 +254,14 @@ FallbackCache& fallbackCache() {
   return c;
 }
 
+// Once per character (the cache remembers it): the author learns which
+// font to install before a player meets an empty box.
+void reportMissingGlyph(char32_t u) {
+  char code[16];
+  std::snprintf(code, sizeof code, "U+%04X", unsigned(u));
+  printError(messageText(Message::NoGlyph) + code);
+}
+
 }  // namespace
 
 bool fallbackFont(char32_t u, FontSource& out) {
@@ -266,7 +277,7 @@ bool fallbackFont(char32_t u, FontSource& out) {
   auto single = c.singles.find(u);
   if (single == c.singles.end()) {
     FallbackBlock b;
-    if (!findFallback(u, b.source, b.covers) || !b.covers[slot]) b.covers.reset();
+    if (!findFallback(u, b.source, b.covers) || !b.covers[slot]) b.covers.reset(), reportMissingGlyph(u);
     single = c.singles.emplace(u, std::move(b)).first;
   }
   if (!single->second.covers[slot]) return false;

@@ -17,6 +17,7 @@
 #include "text/message.h"
 #include "text/messages.h"
 #include "text/ruby.h"
+#include "text/text_settings.h"
 
 namespace velmora::text {
 namespace {
@@ -288,7 +289,7 @@ void spreadRuby(const Pass& p, int before) {
 enum class Step { Continue, LeaveLoop, Return };
 
 // A wait requested by a mark or the end-of-line rule.
-Step requestWait(Pass& p, int kind, bool lineEnd) {
+Step requestWait(Pass& p, WaitKind kind, bool lineEnd) {
   MessageWindow& w = window();
   MessageFlow& f = w.flow;
   currentEntry().rows = f.row + 1;
@@ -308,13 +309,13 @@ Step requestWait(Pass& p, int kind, bool lineEnd) {
   return Step::Return;
 }
 
-int endOfLineWait(size_t nextLength, size_t afterNextLength) {
+WaitKind endOfLineWait(size_t nextLength, size_t afterNextLength) {
   const MessageFlow& f = window().flow;
   if (f.paragraphWait != 0 && nextLength == 0) {
-    if (f.paragraphWait & 4) return afterNextLength == 0 ? 2 : 1;
-    return f.paragraphWait;
+    if (f.paragraphWait & 4) return afterNextLength == 0 ? kPageWait : kClickWait;
+    return static_cast<WaitKind>(f.paragraphWait);
   }
-  return f.lineEndWait;
+  return static_cast<WaitKind>(f.lineEndWait);
 }
 
 }  // namespace
@@ -368,7 +369,7 @@ int showTextLine(std::string_view text, size_t textStart, size_t nextLength, siz
     if (!atEnd && unicodeGame()) {
       if (!layUnicodeCharacter(p, code)) continue;
       p.k += p.line.width(p.k);
-      addAutoTime(uint32_t(setting(SettingKey::AutoChar)) + uint32_t(currentText().textSpeed));
+      addAutoTime(uint32_t(autoWaitPerChar()) + uint32_t(currentText().textSpeed));
       if (p.inRuby) ++p.inRuby;
       continue;
     }
@@ -386,14 +387,14 @@ int showTextLine(std::string_view text, size_t textStart, size_t nextLength, siz
       if (!script::readingModes().jump) placeCharacter(w.main, f.column, f.row, code);
       f.column += code > 0xFF ? 2 : 1;
       p.k += p.line.width(p.k);
-      addAutoTime(uint32_t(setting(SettingKey::AutoChar)) + uint32_t(currentText().textSpeed));
+      addAutoTime(uint32_t(autoWaitPerChar()) + uint32_t(currentText().textSpeed));
       if (p.inRuby) ++p.inRuby;
       continue;
     }
     appendPending(p, p.line.length);
     f.resumeOffset = int(p.line.length);
-    const int kind = endOfLineWait(nextLength, afterNextLength);
-    if (kind == 0) break;
+    const WaitKind kind = endOfLineWait(nextLength, afterNextLength);
+    if (kind == kNoWait) break;
     ++p.k;
     if (requestWait(p, kind, true) == Step::Return) return 1;
     break;

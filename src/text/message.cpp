@@ -18,16 +18,14 @@
 #include "text/backlog.h"
 #include "text/fonts.h"
 #include "text/voicing.h"
+#include "text/text_settings.h"
+#include "script/reading_settings.h"
 
 namespace velmora::text {
 namespace {
 
-using K = SettingKey;
-
 constexpr uint32_t kOpaque = 0xFFFFFFFF;
 constexpr uint32_t kClear = 0x00FFFFFF;
-
-bool fading() { return setting(K::MessageFade) != 0; }
 
 // With fade, each character revealed at or after `from` fades in over 256 ms.
 void fadeCharacters(CString& s, int e, uint32_t now) {
@@ -69,7 +67,7 @@ void formatMessDraw() {
   MessageWindow& w = window();
   w.reveal.startTime = platform::nowMs();
   for (CString* s : {&w.main, &w.ruby}) {
-    if (fading()) s->SetAlpha(s->startCount, kClear);
+    if (messageFades()) s->SetAlpha(s->startCount, kClear);
     s->visible = s->firstFading = s->startCount;
   }
 }
@@ -80,20 +78,20 @@ int setMessDraw() {
   const script::ReadingModes& rm = script::readingModes();
   if (m.firstFading >= m.laidOut && w.ruby.firstFading >= w.ruby.laidOut) return 0;
   const int speed = currentText().textSpeed;
-  if (speed <= 0 || (rm.currentBlockRead && setting(K::AlreadyReadMoment))) {
+  if (speed <= 0 || (rm.currentBlockRead && script::readTextAtOnce())) {
     showAll(m);
     showAll(w.ruby);
     return 0;
   }
   const uint32_t now = platform::nowMs();
   int e = std::min(m.startCount + int((now - w.reveal.startTime) / uint32_t(speed)), m.laidOut);
-  if (setting(K::PointWait) != 0 && !m.pauses.empty() && m.pauses.front() < e) {
+  if (pausesAtPunctuation() != 0 && !m.pauses.empty() && m.pauses.front() < e) {
     e = m.pauses.front();
     m.pauses.erase(m.pauses.begin());
     w.reveal.startTime += uint32_t(speed);
   }
   const int rubyE = rubyShown(e);
-  if (fading()) {
+  if (messageFades()) {
     fadeCharacters(m, e, now);
     fadeCharacters(w.ruby, rubyE, now);
   } else {
@@ -105,7 +103,7 @@ int setMessDraw() {
 
 void endMessDraw() {
   MessageWindow& w = window();
-  const bool keep = w.flow.waitKind % 2 == 1;
+  const bool keep = isClickWait(w.flow.waitKind);
   for (CString* s : {&w.main, &w.ruby}) {
     showAll(*s);
     s->startCount = keep ? s->laidOut : 0;

@@ -23,13 +23,17 @@ struct MessageLayout {
   std::array<int, 6> logValues{};  // setMessLog: a1 + 2, a2 ... a6
 };
 
+// What the text waits for at a mark or a line's end. The end-of-line rule
+// takes the script's own numbers (setMessWait), so any value can occur: odd
+// ones wait for a click with the text kept, even ones for a new page. Not a
+// scoped enum: the backlog, the saves and pageState() carry it as a number.
 enum WaitKind : int { kNoWait = 0, kClickWait = 1, kPageWait = 2 };
 
 struct MessageFlow {
   int column = 0, row = 0, wrapIndent = 0, rowFresh = 0;
   int penX = -1;  // Unicode games: logical pixels from the origin; -1 follows column
   int resumeOffset = 0;
-  int waitKind = kNoWait;
+  WaitKind waitKind = kNoWait;
   int pageWaits = 0;
   int lineEndWait = 0, paragraphWait = 0;
   int bracketIndent = 0, rowIndent = 0;
@@ -62,6 +66,10 @@ SpriteFont& spriteFont();
 // A text sprite's picture rendered again from its recorded text and font
 // (a placeholder's rebuild); null when it cannot be made.
 image::Image* renderTextSprite(int n);
+// The same at kx, ky times the game's pixels onto a width x height canvas
+// (the shown picture's size times the scale): a string sprite's text at a
+// larger output's pixels.
+image::Image* renderTextSpriteAt(int n, int width, int height, float kx, float ky);
 
 // Adds the message and backlog lines to saved games (base/snapshot.h).
 void registerTextSections();
@@ -83,6 +91,8 @@ int setMessDraw();
 void endMessDraw();
 // A wait that asks for a new page is even.
 inline bool isPageWait(int kind) { return kind != 0 && kind % 2 == 0; }
+// One that keeps the page and goes on after it is odd.
+inline bool isClickWait(int kind) { return kind % 2 == 1; }
 
 // Row pitch and character pitch of the grid.
 int characterPitch();

@@ -18,6 +18,8 @@
 #include "text/commands.h"
 #include "text/message.h"
 #include "text/messages.h"
+#include "text/text_settings.h"
+#include "render/display_settings.h"
 
 namespace velmora::text {
 namespace {
@@ -25,8 +27,6 @@ namespace {
 using bindings::CommandContext;
 using bindings::intArg;
 using bindings::intResult;
-using K = SettingKey;
-
 float displayRate() {
   const float r = render::geometry().displayRate;
   return r > 0 ? r : 1.0f;
@@ -36,7 +36,7 @@ void cmd_setMessCreate(CommandContext c) {
   MessageWindow& w = window();
   const CurrentTextState& t = currentText();
   const int size = int(float(w.layout.fontSize) * displayRate());
-  const int mode = setting(K::ColorMode);
+  const int mode = render::colourDepthValue();
   w.main.Create(t.fontFile, size, t.fontStyle, intArg(c, 1), mode);
   w.ruby.Create(t.fontFile, size / 2, t.fontStyle & 15, intArg(c, 2), mode);
   w.stringMain.Create(t.fontFile, size, t.fontStyle, 0, mode);
@@ -83,16 +83,16 @@ void cmd_setMessLog(CommandContext c) {
 }
 
 void cmd_setMessSpeed(CommandContext c) {
-  applyCurrentDefault(currentText().textSpeed, setting(K::TextSpeed), intArg(c, 1), intArg(c, 2));
+  applyCurrentDefault(currentText().textSpeed, SettingKey::TextSpeed, intArg(c, 1), intArg(c, 2));
 }
 
-void cmd_getMessSpeed(CommandContext c) { intResult(c, 1, setting(K::TextSpeed)); }
+void cmd_getMessSpeed(CommandContext c) { intResult(c, 1, playerTextSpeed()); }
 
 void cmd_setAutoWait(CommandContext c) {
-  applyCurrentDefault(currentText().autoWait, setting(K::AutoWait), intArg(c, 1), intArg(c, 2));
+  applyCurrentDefault(currentText().autoWait, SettingKey::AutoWait, intArg(c, 1), intArg(c, 2));
 }
 
-void cmd_getAutoWait(CommandContext c) { intResult(c, 1, setting(K::AutoWait)); }
+void cmd_getAutoWait(CommandContext c) { intResult(c, 1, playerAutoWait()); }
 
 void cmd_getMessLast(CommandContext c) {
   const CString& m = window().main;
@@ -228,7 +228,9 @@ const bindings::CoreBinding kMessageCores[] = {
 
 }  // namespace
 
-void applyCurrentDefault(int32_t& current, int32_t& defaultValue, int32_t first, int32_t second) {
+// Shared by four commands, so it writes the player's default by key.
+void applyCurrentDefault(int32_t& current, SettingKey defaultKey, int32_t first, int32_t second) {
+  int32_t& defaultValue = setting(defaultKey);
   if (second >= 0) defaultValue = second;
   current = first < 0 ? defaultValue : first;
 }

@@ -21,6 +21,7 @@ constexpr const char* kMessages[] = {
     "読み上げができません: ",  // NoSpeech
     "読み上げ オン",  // VoicingOn
     "読み上げ オフ",  // VoicingOff
+    "この文字を持つフォントがありません: ",  // NoGlyph
 };
 static_assert(std::size(kMessages) == static_cast<size_t>(Message::Count), "one text per message");
 
@@ -36,6 +37,7 @@ constexpr const char* kEnglish[] = {
     "Speech output is not available.",  // NoSpeech
     "Read aloud on",  // VoicingOn
     "Read aloud off",  // VoicingOff
+    "No installed font has this character.",  // NoGlyph
 };
 static_assert(std::size(kEnglish) == std::size(kMessages), "one English line per message");
 static_assert(plainAscii(kEnglish), "English texts are plain ASCII");

@@ -15,6 +15,7 @@ enum class Message {
   NoSpeech,
   VoicingOn,
   VoicingOff,
+  NoGlyph,
   Count
 };
 

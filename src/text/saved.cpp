@@ -14,11 +14,10 @@
 #include "sprite/saved.h"
 #include "text/backlog.h"
 #include "text/message.h"
+#include "text/text_settings.h"
 
 namespace velmora::text {
 namespace {
-
-using K = SettingKey;
 
 // Values equal to their setting are written as these marks.
 constexpr int32_t kSettingMark = 0x10000;
@@ -217,19 +216,18 @@ void writeFlow(std::string& out, const SnapshotMoment&) {
   const CurrentTextState& t = currentText();
   const MessageFlow& f = window().flow;
   char buf[160];
-  std::snprintf(buf, sizeof buf, "Massage=%d,%d,%d,%d,%d,%d,%d,%d,%d\n", marked(t.textSpeed, setting(K::TextSpeed)),
-                marked(t.autoWait, setting(K::AutoWait)), f.lineEndWait, f.paragraphWait, f.bracketIndent,
+  std::snprintf(buf, sizeof buf, "Massage=%d,%d,%d,%d,%d,%d,%d,%d,%d\n", marked(t.textSpeed, playerTextSpeed()),
+                marked(t.autoWait, playerAutoWait()), f.lineEndWait, f.paragraphWait, f.bracketIndent,
                 f.rowIndent, backlog().position, backlog().count, snapshotHistoryCount());
   out += buf;
 }
 
 void writeFont(std::string& out, const SnapshotMoment&) {
   const CurrentTextState& t = currentText();
-  const std::string& file = t.fontFile == settingText(K::FontFile) ? std::string() : t.fontFile;
-  constexpr K kColours[] = {K::FontColor1, K::FontColor2, K::FontColor3};
+  const std::string& file = t.fontFile == playerFontFile() ? std::string() : t.fontFile;
   out += "Font=" + file + "," + hex(kColourMark);
   for (int i = 0; i < 3; ++i)
-    out += "," + hex(t.fontColor[size_t(i)] == setting(kColours[i]) ? kColourMark : uint32_t(t.fontColor[size_t(i)]));
+    out += "," + hex(t.fontColor[size_t(i)] == playerFontColour(size_t(i)) ? kColourMark : uint32_t(t.fontColor[size_t(i)]));
   const SpriteFont& s = spriteFont();
   out += "," + s.face;
   for (int a : s.attr) out += "," + hex(uint32_t(a));
@@ -277,8 +275,8 @@ bool prepareMessage(const SnapshotEntries& entries, std::string& problem) {
 void applyFlow() {
   const int32_t* v = pendingText.flowValues;
   CurrentTextState& t = currentText();
-  t.textSpeed = v[0] == kSettingMark ? setting(K::TextSpeed) : v[0];
-  t.autoWait = v[1] == kSettingMark ? setting(K::AutoWait) : v[1];
+  t.textSpeed = v[0] == kSettingMark ? playerTextSpeed() : v[0];
+  t.autoWait = v[1] == kSettingMark ? playerAutoWait() : v[1];
   MessageFlow& f = window().flow;
   f.lineEndWait = v[2], f.paragraphWait = v[3], f.bracketIndent = v[4], f.rowIndent = v[5];
   backlog().position = std::clamp(v[6], 0, kBacklogEntries - 1);
@@ -288,10 +286,9 @@ void applyFlow() {
 
 void applyFont() {
   CurrentTextState& t = currentText();
-  t.fontFile = pendingText.fontFile.empty() ? settingText(K::FontFile) : pendingText.fontFile;
-  constexpr K kColours[] = {K::FontColor1, K::FontColor2, K::FontColor3};
+  t.fontFile = pendingText.fontFile.empty() ? playerFontFile() : pendingText.fontFile;
   for (int i = 0; i < 3; ++i)
-    t.fontColor[size_t(i)] = pendingText.colours[i] == kColourMark ? setting(kColours[i]) : int32_t(pendingText.colours[i]);
+    t.fontColor[size_t(i)] = pendingText.colours[i] == kColourMark ? playerFontColour(size_t(i)) : int32_t(pendingText.colours[i]);
   SpriteFont& s = spriteFont();
   s.face = pendingText.spriteFace.substr(0, 31);
   std::copy(std::begin(pendingText.spriteAttr), std::end(pendingText.spriteAttr), s.attr);

@@ -15,23 +15,24 @@ void CString::releaseSharp() {
   for (GlyphSlot& s : slots_) s.sharp = false;
 }
 
-bool CString::prepareSharp(int pixelSize) {
-  if (sharp_.texture && sharp_.pixelSize == pixelSize) return true;
+bool CString::prepareSharp(int pixelSize, int edgeScale) {
+  if (sharp_.texture && sharp_.pixelSize == pixelSize && sharp_.edgeScale == edgeScale) return true;
   releaseSharp();
-  const int edge = cellEdgeFor(pixelSize, bold_ != 0);
+  const int edge = cellEdgeFor(pixelSize, bold_ != 0, edgeScale);
   const int rows = (capacity() + atlasColumns_ - 1) / std::max(atlasColumns_, 1);
   sharp_.texture = render::createTexture(atlasColumns_ * edge, std::max(rows, 1) * edge, 1);
   if (!sharp_.texture) return false;
   sharp_.pixelSize = pixelSize;
+  sharp_.edgeScale = edgeScale;
   sharp_.edge = edge;
   sharp_.width = atlasColumns_ * edge;
   sharp_.height = std::max(rows, 1) * edge;
   return true;
 }
 
-// The face goes to the output's size for the glyphs not yet drawn there,
-// and back.
-void CString::rasterizeSharp(int pixelSize) {
+// The face goes to the output's size, and the edges to their width there,
+// for the glyphs not yet drawn there, and back.
+void CString::rasterizeSharp(int pixelSize, int edgeScale) {
   bool pending = false;
   for (int i = 0; i < visible && !pending; ++i) pending = slots_[size_t(i)].rasterized && !slots_[size_t(i)].sharp;
   if (!pending) return;
@@ -39,6 +40,7 @@ void CString::rasterizeSharp(int pixelSize) {
   pixelSize_ = pixelSize;
   setPixelSize();
   buildGradient();
+  setEdgeScale(edgeScale);
   const int edge = sharp_.edge;
   for (int i = 0; i < visible && face_; ++i) {
     GlyphSlot& s = slots_[size_t(i)];
@@ -48,6 +50,7 @@ void CString::rasterizeSharp(int pixelSize) {
     s.sharp = render::writeTextureRegion(sharp_.texture, (i % atlasColumns_) * edge, (i / atlasColumns_) * edge, edge, edge,
                                          cell_.data()) == 1;
   }
+  setEdgeScale(1);
   pixelSize_ = gameSize;
   setPixelSize();
   buildGradient();
@@ -55,15 +58,16 @@ void CString::rasterizeSharp(int pixelSize) {
 
 void CString::drawSharp(const render::GlyphScale& k) {
   const int size = std::max(1, int(std::lround(float(pixelSize_) * k.y)));
-  const bool sharp = prepareSharp(size);
-  if (sharp) rasterizeSharp(size);
+  const int edges = std::max(1, int(std::lround(k.y)));
+  const bool sharp = prepareSharp(size, edges);
+  if (sharp) rasterizeSharp(size, edges);
   if (!face_) return;
   // Without the second atlas the game's cells are drawn enlarged.
   void* texture = sharp ? sharp_.texture : atlas_;
   const int cell = sharp ? sharp_.edge : cellEdge_;
   const int width = sharp ? sharp_.width : atlasWidth_, height = sharp ? sharp_.height : atlasHeight_;
   const int edge = sharp ? cell : int(std::lround(float(cellEdge_) * k.y));
-  const int pad = bold_ + outline_;
+  const int pad = sharp ? (bold_ + outline_) * edges : int(std::lround(float(bold_ + outline_) * k.y));
   const float du = float(cell) / float(width), dv = float(cell) / float(height);
   std::vector<render::GlyphQuad>& quads = quads_;
   quads.clear();

@@ -17,8 +17,8 @@ constexpr const char* kStandardOutput = "stdout";
 constexpr const char* kClipboard = "clipboard";
 
 struct TextStream {
-  std::string override;
-  std::string openPath;  // the file open now (engine text)
+  std::string override;  // UTF-8, as the command line gave it
+  std::string openPath;  // the file open now (UTF-8)
   std::FILE* file = nullptr;
 };
 TextStream textStream;
@@ -26,7 +26,7 @@ TextStream textStream;
 std::FILE* fileFor(const std::string& target) {
   if (textStream.file && textStream.openPath == target) return textStream.file;
   closeTextStream();
-  textStream.file = std::fopen(gameToUtf8(target).c_str(), "ab");
+  textStream.file = std::fopen(target.c_str(), "ab");
   if (textStream.file) textStream.openPath = target;
   return textStream.file;
 }
@@ -64,7 +64,9 @@ std::string streamLine(std::string_view name, std::string_view text) {
 }
 
 void streamPage(std::string_view name, std::string_view text) {
-  const std::string& target = textStream.override.empty() ? settingText(SettingKey::TextStream) : textStream.override;
+  // The command line's path is the host's; the setting's is game text.
+  const std::string target =
+      textStream.override.empty() ? gameToUtf8(settingText(SettingKey::TextStream)) : textStream.override;
   if (target.empty()) return;
   const std::string line = streamLine(name, text);
   if (line.empty()) return;

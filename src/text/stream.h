@@ -8,8 +8,9 @@
 
 namespace velmora::text {
 
-// The command line's target (engine text); it wins over the setting.
-void setTextStreamOverride(std::string_view target);
+// The command line's target (UTF-8: it comes before the game's encoding is
+// known); it wins over the setting.
+void setTextStreamOverride(std::string_view targetUtf8);
 // A page's text as it reads, rows joined (engine text): each ruby
 // "{base/reading}" as its base, or as its reading for speech.
 std::string plainPage(std::string_view text, bool readings = false);

@@ -1,6 +1,7 @@
 // Text sprites: ssp_set chooses their font, ssp and logsp render a text into a
 // sprite's picture, the resets render the recorded text again.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <map>
 
@@ -24,9 +25,16 @@ namespace {
 using bindings::CommandContext;
 using bindings::intArg;
 
+// A text as ssp or logsp rendered it: the record's name field holds only
+// short ones.
+struct RecordedText {
+  std::string text;
+  int lines = 0;
+  bool rows = false;  // logsp: rows of backlog text
+};
+
 struct TextSprites {
-  // logsp texts are longer than the sprite record's name field.
-  std::map<int, std::pair<std::string, int>> logTexts;
+  std::map<int, RecordedText> texts;
 };
 TextSprites& T() {
   static TextSprites t;
@@ -35,15 +43,25 @@ TextSprites& T() {
 
 int evenUp(int v) { return (v + 1) & ~1; }
 
-void applyFont(const SpriteFont& f) {
+int scaled(int v, float k) { return int(std::lround(float(v) * k)); }
+
+// The rendering of a text sprite at a larger output: k times the game's
+// pixels, onto the canvas the shown picture becomes there.
+struct Enlarged {
+  float kx = 1, ky = 1;
+  int width = 0, height = 0;  // 0: the text's own canvas
+};
+
+void applyFont(const SpriteFont& f, float k = 1) {
   MessageWindow& w = window();
   const std::string& face = f.face.empty() ? sj("ＭＳ ゴシック") : f.face;
   for (CString* s : {&w.stringMain, &w.stringRuby}) {
-    const int size = s == &w.stringMain ? f.size : f.size / 2;
+    const int size = scaled(s == &w.stringMain ? f.size : f.size / 2, k);
     const int style = s == &w.stringMain ? f.attr[0] : (f.attr[0] & 15);
     if (!s->usable() && s->capacity() == 0) s->Create(face, size, style, 0, 0);
     else s->SetFont(face, size, style);
     s->SetColor(uint32_t(f.attr[1]), uint32_t(f.attr[2]), uint32_t(f.attr[3]));
+    s->setEdgeScale(std::max(1, scaled(1, k)));
   }
 }
 
@@ -82,26 +100,44 @@ bool replaceText(int n, image::Image* picture, const char* wrapper) {
   return false;
 }
 
-image::Image* renderLine(std::string_view text) {
+image::Image* renderLine(std::string_view text, const Enlarged& e = {}) {
   CString& s = window().stringMain;
   const int pad = 2 * s.outlineWidth();
   const int size = s.pixelSize();
-  const int width = unicodeGame() ? s.StringWidth(text) : int(text.size()) * size / 2;
-  image::Image* p = blankPicture(evenUp(width + 5 + pad), evenUp(size + 5 + pad), kLine);
+  int width = e.width, height = e.height;
+  if (!width) {
+    const int ink = unicodeGame() ? s.StringWidth(text) : int(text.size()) * size / 2;
+    width = evenUp(ink + 5 + pad), height = evenUp(size + 5 + pad);
+  }
+  image::Image* p = blankPicture(width, height, kLine);
   if (p) s.RenderString(p->pixels, p->width, text, size_t(p->count) * 4);
   return p;
 }
 
-image::Image* renderRows(std::string_view text, int lines) {
+image::Image* renderRows(std::string_view text, int lines, const Enlarged& e = {}) {
   MessageWindow& w = window();
   CString& s = w.stringMain;
   const auto& v = w.layout.logValues;  // columns, ..., character gap, row gap
-  const int size = s.pixelSize(), pitch = size + v[4];
-  const int width = evenUp(v[0] * pitch + 5 + 2 * s.outlineWidth());
-  const int height = evenUp(std::max(v[5], 0) + std::max(lines, 1) * (size + v[5]) + 5 + 2 * s.outlineWidth());
+  const int charGap = scaled(v[4], e.kx), rowGap = scaled(v[5], e.ky);
+  int width = e.width, height = e.height;
+  if (!width) {
+    const int size = s.pixelSize(), pitch = size + v[4];
+    width = evenUp(v[0] * pitch + 5 + 2 * s.outlineWidth());
+    height = evenUp(std::max(v[5], 0) + std::max(lines, 1) * (size + v[5]) + 5 + 2 * s.outlineWidth());
+  }
   image::Image* p = blankPicture(width, height, kRows);
-  if (p) s.RenderStringRows(p->pixels, p->width, text, size_t(p->count) * 4, v[4], v[5], &w.stringRuby);
+  if (p) s.RenderStringRows(p->pixels, p->width, text, size_t(p->count) * 4, charGap, rowGap, &w.stringRuby);
   return p;
+}
+
+// The text sprite n shows, when its recorded text is still the record's.
+const RecordedText* recordedText(int n) {
+  auto it = T().texts.find(n);
+  if (it == T().texts.end()) return nullptr;
+  const sprite::Sprite& r = sprite::record(n);
+  const std::string_view name{r.name, strnlen(r.name, sizeof r.name)};
+  const std::string& t = it->second.text;
+  return name == (t.size() < sizeof r.name ? std::string_view(t) : std::string_view()) ? &it->second : nullptr;
 }
 
 void recordFont(int n, std::string_view text) {
@@ -148,7 +184,9 @@ void cmd_ssp(CommandContext c) {
   const std::string_view text = bindings::stringArg(c, 2);
   if (!ready(n)) return;
   applyFont(spriteFont());
-  if (placeText(n, renderLine(text), uint32_t(intArg(c, 3)), kLine)) recordFont(n, text);
+  if (!placeText(n, renderLine(text), uint32_t(intArg(c, 3)), kLine)) return;
+  recordFont(n, text);
+  T().texts[n] = {std::string(text), 0, false};
 }
 
 void cmd_ssp_reset(CommandContext c) {
@@ -201,16 +239,16 @@ void cmd_logsp(CommandContext c) {
   applyFont(spriteFont());
   if (!placeText(n, renderRows(text, lines), uint32_t(intArg(c, 3)), kRows)) return;
   recordFont(n, text);
-  T().logTexts[n] = {text, lines};
+  T().texts[n] = {text, lines, true};
 }
 
 void cmd_logsp_reset(CommandContext c) {
   const int n = intArg(c, 1);
-  auto it = T().logTexts.find(n);
-  if (it == T().logTexts.end() || !sprite::frontSlot(n)) return;
+  const RecordedText* t = recordedText(n);
+  if (!t || !t->rows || !sprite::frontSlot(n)) return;
   const SpriteFont saved = spriteFont();
   applyFont(recordedFont(n));
-  replaceText(n, renderRows(it->second.first, it->second.second), kRows);
+  replaceText(n, renderRows(t->text, t->lines), kRows);
   applyFont(saved);
 }
 
@@ -221,14 +259,18 @@ const bindings::CoreBinding kTextSpriteCores[] = {
 
 }  // namespace
 
-image::Image* renderTextSprite(int n) {
+image::Image* renderTextSprite(int n) { return renderTextSpriteAt(n, 0, 0, 1, 1); }
+
+image::Image* renderTextSpriteAt(int n, int width, int height, float kx, float ky) {
   if (!sprite::validNumber(n)) return nullptr;
   const SpriteFont saved = spriteFont();
-  applyFont(recordedFont(n));
-  auto it = T().logTexts.find(n);
+  applyFont(recordedFont(n), ky);
+  const Enlarged e{kx, ky, width, height};
   const sprite::Sprite& r = sprite::record(n);
-  image::Image* p = it != T().logTexts.end() ? renderRows(it->second.first, it->second.second)
-                                             : renderLine({r.name, strnlen(r.name, sizeof r.name)});
+  const RecordedText* t = recordedText(n);
+  image::Image* p = t && t->rows ? renderRows(t->text, t->lines, e)
+                    : t          ? renderLine(t->text, e)
+                                 : renderLine({r.name, strnlen(r.name, sizeof r.name)}, e);
   applyFont(saved);
   return p;
 }

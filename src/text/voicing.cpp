@@ -35,7 +35,7 @@ struct Voicing {
 };
 Voicing voicing;
 
-bool on() { return setting(K::SelfVoicing) == kVoicingOn; }
+bool on() { return selfVoicing() == kVoicingOn; }
 
 void setDucked(bool ducked) {
   if (voicing.ducked == ducked) return;
@@ -109,7 +109,7 @@ std::string buttonLabel(int button) {
 void followSelfVoicing(bool announced) {
   if (!on()) {
     if (voicing.backend) voicing.backend->stop();
-    if (announced && setting(K::SelfVoicing) == kVoicingOff && backendReady())
+    if (announced && selfVoicing() == kVoicingOff && backendReady())
       voicing.backend->speak(gameToUtf8(spokenText(Message::VoicingOff)), true);
     setDucked(false);
     return;
@@ -143,11 +143,11 @@ void voiceButton(int button) {
 }
 
 bool voicingKey(int virtualKey, bool down) {
-  const int32_t mode = setting(K::SelfVoicing);
+  const int32_t mode = selfVoicing();
   if (mode == kVoicingWithheld) return false;
   if (virtualKey == kToggleKey) {
     if (!down) {
-      setting(K::SelfVoicing) = mode == kVoicingOn ? kVoicingOff : kVoicingOn;
+      setSelfVoicing(mode == kVoicingOn ? kVoicingOff : kVoicingOn);
       settingChanged(K::SelfVoicing, SettingSource::Command);
     }
     return true;

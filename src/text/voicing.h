@@ -7,11 +7,10 @@
 // the game's. The game's voices duck while the engine speaks.
 #include <memory>
 
+#include "base/setting_words.h"
 #include "platform/speech.h"
 
 namespace velmora::text {
-
-enum SelfVoicingMode : int { kVoicingOff = 0, kVoicingOn = 1, kVoicingWithheld = 2 };
 
 // The setting's effect; announced: the player switched it (say so aloud).
 void followSelfVoicing(bool announced);

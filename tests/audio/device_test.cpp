@@ -10,6 +10,8 @@
 #include "audio/sound_files.h"
 #include "base/settings.h"
 #include "base/textconv.h"
+#include "platform/platform.h"
+#include "platform/threads.h"
 #include "support/tempdir.h"
 
 namespace velmora::audio {
@@ -127,6 +129,44 @@ TEST_F(Threads, WithoutADeviceSoundsStillPlayOutSilently) {
   releaseSound();
   if (before) setenv("SDL_AUDIODRIVER", kept.c_str(), 1);
   else unsetenv("SDL_AUDIODRIVER");
+}
+
+// Without threads the engine's waits step the channels and the silent
+// output: the ring stays filled at the device's pace, and a sound with no
+// device still plays out in its own time; no thread is started.
+TEST_F(Threads, WithoutThreadsTheWaitsStepTheChannelsAndTheSilentOutput) {
+  platform::setSingleThread(true);
+  platform::installWorkerStepHooks({.step = stepWorkersWithoutThreads});
+  const uint64_t threadsBefore = platform::threadsStarted();
+  createChannels();
+  openSound(5, writeRamp("a.wav", 441000));
+  playSound(5, 0, 0, 0);
+  std::vector<int16_t> out;
+  for (int i = 0; i < 300; ++i) {  // three seconds: past both halves of the ring
+    std::vector<int16_t> block(882);
+    mix(block.data(), 441);
+    out.insert(out.end(), block.begin(), block.end());
+    platform::sleepMs(1);
+  }
+  long start = findRamp(out);
+  ASSERT_GE(start, 0);
+  for (size_t f = size_t(start); f < out.size() / 2; ++f) ASSERT_EQ(out[2 * f], int16_t((f - size_t(start)) & 0x7FFF)) << f;
+  releaseSound();
+
+  const char* before = std::getenv("SDL_AUDIODRIVER");
+  const std::string kept = before ? before : "";
+  setenv("SDL_AUDIODRIVER", "velmora-no-such-driver", 1);
+  createSoundDevice();
+  openSound(6, writeRamp("short.wav", 4410));  // 0.1 s, played once
+  playSound(6, 1, 0, 0);
+  for (int i = 0; i < 300 && channelSnapshot(6).state == kPlaying; ++i) platform::sleepMs(10);
+  EXPECT_EQ(channelSnapshot(6).state, kStopped);
+  releaseSound();
+  if (before) setenv("SDL_AUDIODRIVER", kept.c_str(), 1);
+  else unsetenv("SDL_AUDIODRIVER");
+  EXPECT_EQ(platform::threadsStarted(), threadsBefore);
+  platform::installWorkerStepHooks({});
+  platform::setSingleThread(false);
 }
 
 }  // namespace

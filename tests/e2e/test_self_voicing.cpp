@@ -1,6 +1,6 @@
 // Self-voicing in the demo, which knows nothing of it: V, the title button
 // the arrow key selects, the first page and R, as an espeak-ng stand-in on
-// PATH receives them.
+// PATH receives them; and on again at the next start.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -41,6 +41,14 @@ TEST(SelfVoicing, TheDemoIsReadAloud) {
   EXPECT_EQ(r.code, 0) << r.err;
   const std::string page = "ミナ: 「ねえ、見て。今夜はりゅうせいぐんが来るんだって」\n";
   EXPECT_EQ(test::readFile("spoken.txt"), "読み上げ オン\nはじめから\n" + page + page);
+
+  // The demo loads no settings file, yet the next start reads aloud.
+  test::writeFile("spoken.txt", "");
+  test::writeFile("scenario.txt", "wait-event\nmove 100 100\nwait 400\nkey Down\nwait 400\nquit\n");
+  const test::Run again = test::runEngine(
+      "--virtual-clock --frame-ms 50 --scenario-timeout 180000 --save-dir save --input scenario.txt demo", env, 300);
+  EXPECT_EQ(again.code, 0) << again.err;
+  EXPECT_EQ(test::readFile("spoken.txt"), "はじめから\n");
 }
 
 }  // namespace

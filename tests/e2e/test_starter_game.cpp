@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <string>
 
+#include "image/image.h"
 #include "support/engine.h"
+#include "support/pictures.h"
 
 namespace velmora {
 namespace {
@@ -23,6 +25,26 @@ size_t occurrences(const std::string& text, const std::string& what) {
 // Every error box but the notice that each display start reports.
 void expectNoErrorBoxes(const test::Run& run) {
   EXPECT_EQ(occurrences(run.err, "[Error]"), occurrences(run.err, "Software が使えないので")) << run.err;
+}
+
+// The rows of the message window (and their readings) in a screenshot
+// against a golden picture under tests/e2e/golden/; VELMORA_UPDATE_GOLDEN
+// writes it anew.
+void expectRowsAsGolden(const std::string& shot, const std::string& name) {
+  constexpr int kLeft = 110, kTop = 540, kWidth = 1060, kHeight = 90;
+  image::Image* screen = test::readPicture(shot);
+  ASSERT_TRUE(screen && screen->width >= kLeft + kWidth && screen->height >= kTop + kHeight) << shot;
+  image::Image* rows = image::createImage(kWidth, kHeight, 32);
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) rows->pixels[y * kWidth + x] = screen->pixels[(kTop + y) * screen->width + kLeft + x];
+  const std::string cropped = fs::absolute(name).string();
+  const bool saved = image::saveImage(cropped.c_str(), rows, image::kSavePng, 24, 9, 0) == 1;
+  image::freeImage(rows);
+  image::freeImage(screen);
+  ASSERT_TRUE(saved);
+  const std::string golden = std::string(VELMORA_SOURCE_DIR) + "/tests/e2e/golden/" + name;
+  if (std::getenv("VELMORA_UPDATE_GOLDEN")) fs::copy_file(cropped, golden, fs::copy_options::overwrite_existing);
+  EXPECT_EQ(test::comparePictures(golden, cropped, 8, 4, "/tmp/velmora-diff-" + name), "");
 }
 
 // Clicks go to the logical screen: the title's buttons at x 640, y 390 + 76 n;
@@ -106,6 +128,7 @@ wait-text
 click 640 300
 wait-text
 expect-text "The town below"
+screenshot english.png
 click 640 300
 wait-text
 click 640 300
@@ -139,25 +162,65 @@ expect-text "Thank you for playing"
 quit
 )";
 
+// The starter game with a sample's story, packed as a Unicode game whose
+// engine windows are English, into out/.
+void packUnicodeSample(const char* sample) {
+  ASSERT_EQ(test::runPack("new mygame").code, 0);
+  fs::copy_file(fs::path(VELMORA_SOURCE_DIR) / "samples" / sample / "story.txt", "mygame/script/story.txt",
+                fs::copy_options::overwrite_existing);
+  const test::Run packed = test::runPack("game mygame out --utf8 --ui en");
+  ASSERT_EQ(packed.code, 0) << packed.out << packed.err;
+}
+
 // The English sample: the same game with its story in plain English, packed
 // as a Unicode game with the engine's windows in English. Its narration lines,
 // word-wrapped pages, choice and saves play as the Japanese-encoded one does.
 TEST(StarterGame, TheEnglishSamplePlaysAsAUnicodeGame) {
   test::TempDir dir;
-  ASSERT_EQ(test::runPack("new mygame").code, 0);
-  fs::copy_file(fs::path(VELMORA_SOURCE_DIR) / "samples/english/story.txt", "mygame/script/story.txt",
-                fs::copy_options::overwrite_existing);
-  const test::Run packed = test::runPack("game mygame out --utf8 --ui en");
-  ASSERT_EQ(packed.code, 0) << packed.out << packed.err;
+  ASSERT_NO_FATAL_FAILURE(packUnicodeSample("english"));
 
   test::writeFile("first.txt", kEnglishFirstPlay);
   const test::Run first = test::runEngine("--virtual-clock --answer yes --input first.txt out", "", 600);
   EXPECT_EQ(first.code, 0) << first.err;
   expectNoErrorBoxes(first);
+  // Words wrapped at a space, readings over a kanji and over a Latin word.
+  expectRowsAsGolden("english.png", "english_page.png");
   test::writeFile("second.txt", kEnglishSecondPlay);
   const test::Run second = test::runEngine("--virtual-clock --answer yes --input second.txt out", "", 600);
   EXPECT_EQ(second.code, 0) << second.err;
   expectNoErrorBoxes(second);
+}
+
+// The Korean sample's first and third pages: Hangul with a reading over a
+// Latin word, then Hanja and kana among the Hangul.
+const char* const kKoreanPlay = R"play(wait 2500
+click 640 390
+wait-text
+expect-text "어서 와요"
+click 640 300
+wait-text
+click 640 300
+wait-text
+expect-text "황혼(黃昏)"
+screenshot korean.png
+quit
+)play";
+
+// The Korean sample packed as a Unicode game: every character has a glyph in
+// some installed face (none is reported missing), the page looks as its
+// golden picture, and the pages stream to a file whose name is Hangul.
+TEST(StarterGame, TheKoreanSampleShowsEveryGlyph) {
+  test::TempDir dir;
+  ASSERT_NO_FATAL_FAILURE(packUnicodeSample("korean"));
+
+  test::writeFile("play.txt", kKoreanPlay);
+  const test::Run run = test::runEngine("--virtual-clock --text-stream 읽은글.txt --input play.txt out", "", 600);
+  EXPECT_EQ(run.code, 0) << run.err;
+  expectNoErrorBoxes(run);
+  EXPECT_EQ(run.out.find("U+"), std::string::npos) << run.out;
+  expectRowsAsGolden("korean.png", "korean_page.png");
+  const std::string streamed = test::readFile("읽은글.txt");
+  EXPECT_EQ(streamed.rfind("아오이: 어서 와요! 이 게임은 Velmora가 만들어 준 작은 예제예요.\n", 0), 0u) << streamed;
 }
 
 // A folder that holds something already is left alone, and a game with

@@ -12,6 +12,7 @@
 #include "movie/movie.h"
 #include "movie_pack.h"
 #include "platform/platform.h"
+#include "platform/threads.h"
 #include "platform/vclock.h"
 #include "sprite/motion.h"
 #include "sprite/sprite_fixture.h"
@@ -96,10 +97,14 @@ int worstDifference(const image::Image* got, const Pixels& want) {
   return worst;
 }
 
-class Movies : public sprite::test::SpriteTest {
+// Each test runs with worker threads and, as in a browser page without
+// them, with the workers stepped by the frame step: the same frames, no thread.
+class Movies : public sprite::test::SpriteTest, public ::testing::WithParamInterface<bool> {
  protected:
   void SetUp() override {
     SpriteTest::SetUp();
+    platform::setSingleThread(GetParam());
+    threadsBefore = platform::threadsStarted();
     static bool bound = false;
     if (!bound) bindMovieCores(), audio::bindSoundCores(), bound = true;
     sprite::installSpriteHooks({.stopMovie = stopAndRemove, .moviePlaying = moviePlaying});
@@ -111,6 +116,8 @@ class Movies : public sprite::test::SpriteTest {
   void TearDown() override {
     releaseMovies();
     audio::releaseSound();
+    if (GetParam()) EXPECT_EQ(platform::threadsStarted(), threadsBefore);
+    platform::setSingleThread(false);
     platform::setVirtualClock(false);
     SpriteTest::TearDown();
   }
@@ -131,9 +138,10 @@ class Movies : public sprite::test::SpriteTest {
   }
   static inline std::string video;
   uint32_t origin = 0;
+  uint64_t threadsBefore = 0;
 };
 
-TEST_F(Movies, TheoraShowsTheFrameOfItsTime) {
+TEST_P(Movies, TheoraShowsTheFrameOfItsTime) {
   // 300 frames over 10000 ms: frame 150 five seconds in.
   velmora::test::writeFile("m.thor", theoraMovie(32, 24, 30, 300));
   std::vector<Pixels> ref = referenceDecode(video);
@@ -161,7 +169,7 @@ TEST_F(Movies, TheoraShowsTheFrameOfItsTime) {
   EXPECT_FALSE(movieInfo(5, info));
 }
 
-TEST_F(Movies, DelayedStartShowsNothingNewForASecond) {
+TEST_P(Movies, DelayedStartShowsNothingNewForASecond) {
   velmora::test::writeFile("m.thor", theoraMovie(32, 24, 10, 20));
   std::vector<Pixels> ref = referenceDecode(video);
   run("sp_ani", "7, \"m.thor\", 0, 1, 0, 1000");
@@ -176,7 +184,7 @@ TEST_F(Movies, DelayedStartShowsNothingNewForASecond) {
 
 // sp_alv counts a Theora movie until its duration has passed; then it holds
 // its last picture and a script waiting on sp_alv goes on.
-TEST_F(Movies, TheoraMovesUntilItsDurationAndThenHoldsItsLastFrame) {
+TEST_P(Movies, TheoraMovesUntilItsDurationAndThenHoldsItsLastFrame) {
   sprite::bindMotionCoresAndTracks();
   velmora::test::writeFile("m.thor", theoraMovie(32, 24, 10, 20));  // 2000 ms
   std::vector<Pixels> ref = referenceDecode(video);
@@ -197,7 +205,7 @@ TEST_F(Movies, TheoraMovesUntilItsDurationAndThenHoldsItsLastFrame) {
 
 // Text pictures replace a movie's picture like any load: ssp and logsp load
 // one, ssp_reset and logsp_reset replace the shown one.
-TEST_F(Movies, TextPicturesStopTheMovieTheyReplace) {
+TEST_P(Movies, TextPicturesStopTheMovieTheyReplace) {
   velmora::test::writeFile("m.thor", theoraMovie(32, 24, 10, 20));
   MovieInfo info;
   run("sp_ani", "5, \"m.thor\", 0, 1, 0, 0");
@@ -235,7 +243,7 @@ std::string mjpgMovie(std::vector<Pixels>& shown, const std::string& sound = {})
   return out;
 }
 
-TEST_F(Movies, MjpgEveryModeShowsTheDecodedFrames) {
+TEST_P(Movies, MjpgEveryModeShowsTheDecodedFrames) {
   std::vector<Pixels> shown;
   velmora::test::writeFile("m.mjpg", mjpgMovie(shown));
   // mode 0 decodes ahead, 1 decodes while playing from memory, 2 streams the file.
@@ -254,7 +262,7 @@ TEST_F(Movies, MjpgEveryModeShowsTheDecodedFrames) {
   }
 }
 
-TEST_F(Movies, MjpgPlaysRepeatAndEndlessKeepsRunning) {
+TEST_P(Movies, MjpgPlaysRepeatAndEndlessKeepsRunning) {
   std::vector<Pixels> shown;
   velmora::test::writeFile("m.mjpg", mjpgMovie(shown));
   run("sp_ani", "6, \"m.mjpg\", 0, 0, 1, 0");
@@ -269,7 +277,7 @@ TEST_F(Movies, MjpgPlaysRepeatAndEndlessKeepsRunning) {
   EXPECT_FALSE(movieInfo(6, info));
 }
 
-TEST_F(Movies, EmbeddedSoundPlaysOnChannelZero) {
+TEST_P(Movies, EmbeddedSoundPlaysOnChannelZero) {
   std::vector<int16_t> samples;
   for (int f = 0; f < 8000; ++f) samples.push_back(int16_t(f)), samples.push_back(int16_t(-f));
   velmora::test::writeFile("s.thor", theoraMovie(32, 24, 10, 10, velmora::test::waveBytes(samples, 2, 44100)));
@@ -294,7 +302,7 @@ TEST_F(Movies, EmbeddedSoundPlaysOnChannelZero) {
   EXPECT_EQ(audio::channelSnapshot(0).name, "a.wav");
 }
 
-TEST_F(Movies, BadFilesAreReportedAndNothingPlays) {
+TEST_P(Movies, BadFilesAreReportedAndNothingPlays) {
   takeLog();
   run("sp_ani", "5, \"missing.thor\", 0, 1, 0, 0");
   EXPECT_NE(takeLog().find("5 No such file or directory"), std::string::npos);
@@ -319,7 +327,7 @@ TEST_F(Movies, BadFilesAreReportedAndNothingPlays) {
   EXPECT_EQ(sprite::slot(5, 0), nullptr);
 }
 
-TEST_F(Movies, JumpModeLeavesAPlaceholder) {
+TEST_P(Movies, JumpModeLeavesAPlaceholder) {
   sprite::setJumpLoading(true);
   run("sp_ani", "8, \"m.thor\", 0, 1, 0, 0");  // not even opened
   sprite::setJumpLoading(false);
@@ -330,6 +338,9 @@ TEST_F(Movies, JumpModeLeavesAPlaceholder) {
   EXPECT_EQ(std::string(sprite::record(8).name), "m.thor");
   EXPECT_EQ(takeLog(), "");
 }
+
+INSTANTIATE_TEST_SUITE_P(Workers, Movies, ::testing::Values(false, true),
+                         [](const auto& p) { return p.param ? "SingleThread" : "Threads"; });
 
 }  // namespace
 }  // namespace velmora::movie

@@ -6,6 +6,7 @@
 
 #include <SDL.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -117,6 +118,17 @@ class InputTest : public ::testing::Test {
     for (int i = 0; i < n; ++i) {
       InputEvent e = pollEvent(WaitMode::Plain);
       if (!(e == kNone)) return e;
+    }
+    return kNone;
+  }
+  // Polls until an event comes or the time (real) has passed: what a timer
+  // thread sends.
+  static InputEvent nextWithin(std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+      InputEvent e = pollEvent(WaitMode::Plain);
+      if (!(e == kNone)) return e;
+      SDL_Delay(1);
     }
     return kNone;
   }

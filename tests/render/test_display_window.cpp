@@ -3,6 +3,8 @@
 #include <SDL.h>
 
 #include "base/pump.h"
+#include "image/image.h"
+#include "platform/threads.h"
 #include "platform/input.h"
 #include "platform/window.h"
 #include "render/internal.h"
@@ -104,6 +106,15 @@ TEST_F(DisplayWindow, ZoomPanningMovesThePresentWithoutAFilter) {
     TearDown();
     SetUp();
   }
+}
+
+// Without threads the display chooses one worker: resizes run in one band
+// and the look-ahead loads where its result is needed.
+TEST_F(DisplayWindow, TheSingleThreadModeChoosesNoImageWorkers) {
+  platform::setSingleThread(true);
+  screen(64, 48);
+  EXPECT_EQ(image::workerThreads(), 1);
+  platform::setSingleThread(false);
 }
 
 }  // namespace

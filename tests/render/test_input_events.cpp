@@ -1,8 +1,14 @@
 // The event wait driven by synthetic SDL events.
+#include <SDL.h>
+
+#include <chrono>
+
 #include "render/input/find.h"
 #include "input_fixture.h"
 #include "platform/events.h"
 #include "platform/gamepad.h"
+#include "platform/glide.h"
+#include "platform/threads.h"
 
 namespace velmora::render::test {
 namespace {
@@ -102,6 +108,19 @@ TEST_F(InputTest, ArrowMoveGlidesTheCursorToTheNewButtonsCentre) {
   EXPECT_EQ(x, 300);
   EXPECT_EQ(y, 250);
   EXPECT_EQ(next(), kNone);  // the cursor now rests on the current button
+  // Without threads the wait for the glide steps it to the same end.
+  platform::setSingleThread(true);
+  const uint64_t threads = platform::threadsStarted();
+  spriteAt(21, 500, 400);
+  run("setBtn", "1, 21, 0");
+  pushKey(39, true);
+  EXPECT_EQ(next(), ev(1, 39, 0));
+  platform::joinCursorGlide();
+  platform::clientCursor(x, y);
+  EXPECT_EQ(x, 500);
+  EXPECT_EQ(y, 400);
+  EXPECT_EQ(platform::threadsStarted(), threads);
+  platform::setSingleThread(false);
 }
 
 TEST_F(InputTest, EnterAndKeysReportTheCurrentButton) {
@@ -300,6 +319,55 @@ TEST_F(InputTest, PadButtonsArriveAsArrowsEnterRightClickTabAndTheWheel) {
   EXPECT_FALSE(platform::pressVirtualPadButton("guide"));
   platform::enableGamepads(false);
   EXPECT_FALSE(platform::pressVirtualPadButton("a"));
+}
+
+// SDL reads no pad on its own: a press ends the engine's wait all the same.
+TEST_F(InputTest, APadPressEndsAWaitOfTheEngine) {
+  platform::enableGamepads(true);
+  ASSERT_TRUE(platform::pressVirtualPadButton("a"));  // attaches the pad
+  while (next() != kNone) {
+  }
+  SDL_Joystick* pad = nullptr;
+  for (int i = 0; i < SDL_NumJoysticks() && !pad; ++i)
+    if (SDL_JoystickIsVirtual(i)) pad = SDL_JoystickOpen(i);
+  ASSERT_NE(pad, nullptr);
+  SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, SDL_PRESSED);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(platform::waitForInput(5000));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, SDL_RELEASED);
+  SDL_JoystickClose(pad);
+  platform::enableGamepads(false);
+}
+
+// The right stick walks the pointer in steps from a timer: a button on the
+// way lights up, and the pointer stays once the stick is let go. The left
+// stick presses an arrow, and a swing across releases it before the other.
+TEST_F(InputTest, RightStickWalksThePointerAndTheLeftStickSwingsBetweenArrows) {
+  platform::enableGamepads(true);
+  spriteAt(21, 300, 500);  // 250..349 across
+  run("setBtn", "1, 21, 0");
+  pushMouseMove(200, 500);
+  EXPECT_EQ(next(), kNone);
+  ASSERT_TRUE(platform::tiltVirtualPadStick("right", 32767, 0));
+  EXPECT_EQ(nextWithin(std::chrono::seconds(20)), ev(1, 0, 1));
+  ASSERT_TRUE(platform::tiltVirtualPadStick("right", 0, 0));
+  EXPECT_EQ(nextWithin(std::chrono::milliseconds(300)), kNone);
+  int x = 0, y = 0;
+  platform::clientCursor(x, y);
+  EXPECT_TRUE(x >= 250 && x < 300 && y == 500) << x << ", " << y;
+
+  ASSERT_TRUE(platform::tiltVirtualPadStick("left", 0, 32767));
+  EXPECT_EQ(next().code, 40);  // Down
+  EXPECT_TRUE(platform::keyDown(40));
+  ASSERT_TRUE(platform::tiltVirtualPadStick("left", 0, -32768));
+  for (InputEvent e = next(); e.code == 40; e = next()) EXPECT_FALSE(platform::keyDown(40));
+  EXPECT_TRUE(platform::keyDown(38));  // Up
+  ASSERT_TRUE(platform::tiltVirtualPadStick("left", 0, 0));
+  next();
+  EXPECT_FALSE(platform::keyDown(38));
+  EXPECT_FALSE(platform::tiltVirtualPadStick("middle", 0, 0));
+  platform::enableGamepads(false);
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "platform/platform.h"
 #include "platform/vclock.h"
 #include "resource/resource.h"
+#include "save/player_file.h"
 #include "save/save_fixture.h"
 
 namespace velmora::save {
@@ -202,6 +204,32 @@ TEST_F(SettingsFile, ProtectionFlagsMissingFromAShortListReadAsZero) {
   EXPECT_EQ(saveProtect(50), 0);
   EXPECT_EQ(saveProtect(100), 0);
   EXPECT_EQ(saveProtect(-1), 0);
+}
+
+// A game that loads no settings file keeps the player's own keys in a file
+// of theirs: never the game's keys, rewritten only when one changed, and a
+// file too long to be the engine's is passed over.
+TEST_F(SettingsFile, ThePlayersOwnKeysAreKeptForAGameWithoutASettingsFile) {
+  std::filesystem::create_directories("save");
+  test::writeFile("save/player.txt", "SelfVoicing = 1\r\nFullScreen = 1\r\nLanguage = en\r\n");
+  readPlayerSettings();
+  EXPECT_EQ(setting(SettingKey::SelfVoicing), 1);
+  EXPECT_EQ(settingText(SettingKey::Language), "en");
+  EXPECT_EQ(setting(SettingKey::FullScreen), 0);
+
+  test::writeFile("save/player.txt", "as the player left it");
+  writePlayerSettingsAtExit();
+  EXPECT_EQ(test::readFile("save/player.txt"), "as the player left it");
+  setting(SettingKey::Gamepad) = 0;
+  setting(SettingKey::FullScreen) = 1;
+  writePlayerSettingsAtExit();
+  const std::string written = test::readFile("save/player.txt");
+  EXPECT_EQ(written, settingKeyLines(kFirstEngineKey));
+  EXPECT_TRUE(written.starts_with("Gamepad = 0\r\n") && written.find("FullScreen") == std::string::npos) << written;
+
+  test::writeFile("save/player.txt", "SelfVoicing = 0\r\n" + std::string(5000, ' '));
+  readPlayerSettings();
+  EXPECT_EQ(setting(SettingKey::SelfVoicing), 1);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <SDL.h>
 
+#include "base/encoding.h"
 #include "base/language.h"
 #include "base/settings.h"
 #include "base/state.h"
@@ -324,6 +325,27 @@ TEST(DialogFont, JapaneseFaceNamesDrawWithAnInstalledFont) {
   image::freeImage(im);
   EXPECT_GT(inked, 20);
   EXPECT_EQ(outside, 0);  // clipped to the rectangle
+}
+
+// A Unicode game's own text (menu titles, tooltips, the games to inherit
+// from) may hold what code page 932 cannot: Hangul comes from a fallback
+// face in full cells, a Latin letter with its accent in a half cell.
+TEST(DialogFont, AUnicodeGameDrawsCharactersOutsideCodePage932) {
+  setGameEncoding(GameEncoding::Utf8);
+  ASSERT_TRUE(openFace("ＭＳ ゴシック"));
+  EXPECT_EQ(textWidth("한국 ő", 12), 36);
+  EXPECT_EQ(textWidth("起動", 12), 24);  // as in a Shift_JIS game
+  image::Image* im = image::createImage(40, 16, 32);
+  for (int i = 0; i < im->count; ++i) im->pixels[i] = 0xFFFFFFFF;
+  testing::internal::CaptureStdout();
+  drawText(*im, 2, 2, "한국", 12, 0xFF000000, {0, 0, 40, 16});
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // no character went without a glyph
+  int inked = 0;
+  for (int i = 0; i < im->count; ++i) inked += im->pixels[i] != 0xFFFFFFFFu;
+  image::freeImage(im);
+  EXPECT_GT(inked, 40);
+  closeFace();
+  setGameEncoding(GameEncoding::ShiftJis);
 }
 
 }  // namespace

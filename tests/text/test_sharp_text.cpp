@@ -52,8 +52,8 @@ class SharpText : public render::test::Scene {
     platform::setVirtualClock(false);
     Scene::TearDown();
   }
-  // The page in a window of the given width (the game's aspect).
-  void showPage(int width, int sharp = 1) {
+  // A black screen in a window of the given width (the game's aspect).
+  void openScreen(int width, int sharp) {
     render::test::fakeRenderHook(&render::RenderHooks::drawOverlays, captureWindow);
     bindTextCores();
     // Whatever an earlier case of the process left in the window goes.
@@ -67,10 +67,15 @@ class SharpText : public render::test::Scene {
     screen(kW, kH);
     savePicture("bg.png", makePicture(kW, kH, [](int, int) { return 0xFF000000u; }));
     run("sp", "900,\"bg.png\",3,1");
+  }
+  // The page, white with the given edge colour (black by default).
+  void showPage(int width, int sharp = 1, int edgeColour = -1) {
+    openScreen(width, sharp);
     run("setMessXY", "20,190,0");
     run("setMessWH", "22,3,20,20,2,6");
     run("setMessCreate", "300,100");
     run("setMessSpeed", "0,-1");
+    if (edgeColour >= 0) run("setFontColor3", std::to_string(edgeColour) + ",-1");
     const std::string line = utf8_to_sjis("流星を見たよ、きれいだったね。Sharp text 123");
     showTextLine(line, 0, 0, 0);
     formatMessDraw();
@@ -79,6 +84,19 @@ class SharpText : public render::test::Scene {
     redraw();
     ASSERT_EQ(windowWidth, width);
   }
+  // A string sprite with a red bar over its end (a sprite nearer the front).
+  void showStringSprite(int width, int sharp = 1) {
+    openScreen(width, sharp);
+    run("ssp_set", utf8_to_sjis("\"ＭＳ ゴシック\",24,16,16777215,16777215,0"));
+    run("ssp", utf8_to_sjis("10,\"流星 Sharp sprite 123\",0"));
+    run("sp_xy", "10,150,70");  // sprites are placed by their centres
+    savePicture("bar.png", makePicture(kBar.width(), kBar.height(), [](int, int) { return 0xFFFF0000u; }));
+    run("sp", "5,\"bar.png\",3,1");
+    run("sp_xy", "5," + std::to_string((kBar.left + kBar.right) / 2) + "," + std::to_string((kBar.top + kBar.bottom) / 2));
+    redraw();
+    ASSERT_EQ(windowWidth, width);
+  }
+  static constexpr render::Rect kBar{240, 50, 280, 90};
   void redraw() {
     image::Image* shown = frame();
     image::freeImage(shown);
@@ -104,6 +122,12 @@ class SharpText : public render::test::Scene {
     }
     return lit ? double(grey) / lit : 1.0;
   }
+  // Against the golden picture (VELMORA_UPDATE_GOLDEN=1 rewrites it).
+  static void expectGolden(const std::string& name, const std::string& shot) {
+    const std::string golden = std::string(VELMORA_SOURCE_DIR) + "/tests/text/golden/" + name;
+    if (std::getenv("VELMORA_UPDATE_GOLDEN")) std::filesystem::copy_file(shot, golden, std::filesystem::copy_options::overwrite_existing);
+    EXPECT_EQ(velmora::test::comparePictures(golden, shot, 8, 4, std::string(VELMORA_BINARY_DIR) + "/" + name + "-diff.png"), "");
+  }
   std::string savedWindow(const std::string& name) {
     image::Image* img = image::createImage(windowWidth, windowHeight, 24);
     std::copy(windowPixels.begin(), windowPixels.end(), img->pixels);
@@ -126,7 +150,7 @@ TEST_F(SharpText, AtOneToOneTheWindowIsTheScene) {
 
 // The share of grey edge pixels stays that of 1:1 at 1.5x and 2x; the same
 // page scaled as a picture has far more of it. Both sizes against golden
-// pictures (VELMORA_UPDATE_GOLDEN=1 rewrites them).
+// pictures.
 class SharpTextSize : public SharpText, public ::testing::WithParamInterface<int> {};
 
 TEST_P(SharpTextSize, EdgesAsSharpAsAtOneToOne) {
@@ -142,12 +166,53 @@ TEST_P(SharpTextSize, EdgesAsSharpAsAtOneToOne) {
   const double scaled = greyShare();
   EXPECT_LT(sharp, oneToOne * 1.1) << "1:1 " << oneToOne << ", sharp " << sharp;
   EXPECT_GT(scaled, sharp * 1.3) << "scaled " << scaled << ", sharp " << sharp;
-  const std::string golden = std::string(VELMORA_SOURCE_DIR) + "/tests/text/golden/" + name;
-  if (std::getenv("VELMORA_UPDATE_GOLDEN")) std::filesystem::copy_file(shot, golden, std::filesystem::copy_options::overwrite_existing);
-  EXPECT_EQ(velmora::test::comparePictures(golden, shot, 8, 4, std::string(VELMORA_BINARY_DIR) + "/" + name + "-diff.png"), "");
+  expectGolden(name, shot);
 }
 
 INSTANTIATE_TEST_SUITE_P(TwoOutputSizes, SharpTextSize, ::testing::Values(720, 960));
+
+// A string sprite at 2x: as sharp as at 1:1 and under the sprite in front
+// of it, where the scaled one blurs.
+TEST_F(SharpText, StringSpritesAsSharpAsMessageText) {
+  showStringSprite(kW);
+  const double oneToOne = greyShare();
+  resize(2 * kW);
+  const double sharp = greyShare();
+  int overBar = 0;
+  for (int y = 2 * kBar.top; y < 2 * kBar.bottom; ++y)
+    for (int x = 2 * kBar.left; x < 2 * kBar.right; ++x) overBar += (windowPixels[size_t(y * windowWidth + x)] & 0xFFFFFF) != 0xFF0000;
+  const std::string shot = savedWindow("sharp-sprite-960.png");
+  setting(K::SharpText) = 0;
+  redraw();
+  const double scaled = greyShare();
+  EXPECT_EQ(overBar, 0);
+  EXPECT_LT(sharp, oneToOne * 1.1) << "1:1 " << oneToOne << ", sharp " << sharp;
+  EXPECT_GT(scaled, sharp * 1.3) << "scaled " << scaled << ", sharp " << sharp;
+  expectGolden("sharp-sprite-960.png", shot);
+}
+
+// Outline and shadow grow with the glyphs: at 2x their share of the ink is
+// that of 1:1, not half of it.
+TEST_F(SharpText, EdgesAsWideAsTheGlyphsAreLarger) {
+  constexpr int kRed = 0xFF0000;
+  const auto edgeShare = [] {
+    int edge = 0, glyph = 0;
+    for (uint32_t p : windowPixels) {
+      const int r = int((p >> 16) & 0xFF), g = int((p >> 8) & 0xFF);
+      edge += r >= 128 && g < 64;
+      glyph += g >= 128;
+    }
+    return glyph ? double(edge) / glyph : 0.0;
+  };
+  showPage(kW, 1, kRed);
+  const double oneToOne = edgeShare();
+  resize(2 * kW);
+  const double sharp = edgeShare();
+  const std::string shot = savedWindow("sharp-edges-960.png");
+  EXPECT_GT(oneToOne, 0.3);
+  EXPECT_NEAR(sharp, oneToOne, oneToOne * 0.25) << "1:1 " << oneToOne << ", sharp " << sharp;
+  expectGolden("sharp-edges-960.png", shot);
+}
 
 }  // namespace
 }  // namespace velmora::text

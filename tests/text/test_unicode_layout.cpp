@@ -155,6 +155,16 @@ TEST_F(UnicodeLayout, AGlyphTheFaceLacksComesFromAFallbackFace) {
   EXPECT_GT(inked(unicodeGlyph(U'ქ')), 20);  // Georgian: not in the Japanese face
   EXPECT_GT(inked(unicodeGlyph(U'ї')), 20);
   EXPECT_GT(window().main.advance(U'ქ'), 4.0f);
+  // A character no installed face has is reported once, by its code point.
+  testing::internal::CaptureStdout();
+  EXPECT_GT(inked(unicodeGlyph(U'한')), 20);  // Hangul, from fonts-nanum
+  inked(unicodeGlyph(U'\U0010FFFD'));
+  window().main.advance(U'\U0010FFFD');
+  const std::string reported = testing::internal::GetCapturedStdout();
+  // Once, whatever error location a report carries after it.
+  ASSERT_NE(reported.find("U+10FFFD"), std::string::npos) << reported;
+  EXPECT_EQ(reported.find("U+10FFFD"), reported.rfind("U+10FFFD"));
+  EXPECT_EQ(reported.find("U+D55C"), std::string::npos) << reported;
 }
 
 TEST_F(UnicodeLayout, StringPicturesMeasureByTheFontAndDrawRubyAndFallbacks) {

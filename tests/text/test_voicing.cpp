@@ -1,11 +1,17 @@
 // Self-voicing: what reaches the speech back end for pages, ruby, buttons and
-// the keys, and one real espeak-ng run into a wave file.
+// the keys, one real espeak-ng run into a wave file, and a speech server
+// that stops answering.
 #include <chrono>
 #include <cstring>
 #include <fstream>
 #include <thread>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include "base/settings.h"
+#include "platform/speech_dispatcher.h"
 #include "render/input/buttons.h"
 #include "render/window/menu.h"
 #include "sprite/sprite.h"
@@ -176,6 +182,72 @@ TEST(EspeakSpeech, ATextBecomesAnAudibleWaveFile) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   ASSERT_FALSE(espeak->speaking());
   EXPECT_GT(wavePeak(wave), 2000);
+}
+
+// A speech server on a socket of the test's: it answers every command, or
+// falls silent from the first text it is asked to speak, or never answers.
+class FakeSpeechServer {
+ public:
+  enum class Answers { UntilSpeak, Never };
+  FakeSpeechServer(const std::string& path, Answers answers) : answers_(answers) {
+    listener_ = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(listener_, 4);
+    ::setenv("SPEECHD_ADDRESS", ("unix_socket:" + path).c_str(), 1);
+    thread_ = std::thread([this] { serve(); });
+  }
+  // Left running: a client thread the engine gave up on may still read from it.
+  ~FakeSpeechServer() { thread_.detach(); }
+
+ private:
+  void serve() {
+    const int client = accept(listener_, nullptr, nullptr);
+    std::string line;
+    char c = 0;
+    while (answers_ == Answers::UntilSpeak && read(client, &c, 1) == 1) {
+      line += c;
+      if (c != '\n') continue;
+      if (line.rfind("speak", 0) == 0 || line.rfind("SPEAK", 0) == 0) return;
+      static const char kOk[] = "200 OK\r\n";
+      if (write(client, kOk, sizeof kOk - 1) < 0) return;
+      line.clear();
+    }
+  }
+  Answers answers_;
+  int listener_ = -1;
+  std::thread thread_;
+};
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A server that stops answering never holds the game: the start gives up on
+// one that never answers; with one that hangs on a text, speaking returns at
+// once, the speech counts as ended after a while, and closing does not wait.
+TEST(SpeechDispatcherSpeech, AServerThatStopsAnsweringNeverHoldsTheGame) {
+  velmora::test::TempDir dir;
+  {
+    FakeSpeechServer server((dir.path() / "hangs").string(), FakeSpeechServer::Answers::UntilSpeak);
+    std::unique_ptr<platform::SpeechBackend> speech = platform::openSpeechDispatcher();
+    if (!speech) GTEST_SKIP() << "no speech-dispatcher library";
+    auto start = std::chrono::steady_clock::now();
+    speech->speak("Welcome.", true);
+    EXPECT_LT(secondsSince(start), 1.0);
+    EXPECT_TRUE(speech->speaking());
+    while (speech->speaking() && secondsSince(start) < 20) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(speech->speaking());
+    start = std::chrono::steady_clock::now();
+    speech.reset();
+    EXPECT_LT(secondsSince(start), 2.0);
+  }
+  FakeSpeechServer silent((dir.path() / "silent").string(), FakeSpeechServer::Answers::Never);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(platform::openSpeechDispatcher(), nullptr);
+  EXPECT_LT(secondsSince(start), 5.0);
 }
 
 }  // namespace

@@ -36,10 +36,13 @@ SKIP = 77
 TITLE_TIMEOUT_S = 120
 SCREEN_TIMEOUT_S = 60
 FLUSH_TIMEOUT_S = 30
+# Between two looks at the canvas (each look takes a second or two to decode).
+POLL_S = 0.25
 PAGE_LOAD_TRIES = 3
 # The demo's buttons and pages, in its 1280 x 720 screen.
 START_BUTTON = (640, 380)
 PAGE_CLICK = (640, 360)
+STARTER_START_BUTTON = (640, 390)
 # The browser draws with SwiftShader, the desktop with llvmpipe: edges and
 # gradients differ by a few levels, the layout and colours must not.
 MEAN_TOLERANCE = 4.0
@@ -184,24 +187,56 @@ class Browser:
             self.proc.wait()
 
 
-def desktop_pictures(build, work):
-    """The desktop engine's title, first and second page, headless on the
-    virtual clock."""
-    game = os.path.join(work, "desktop-game")
-    shutil.copytree(os.path.join(build, "demo"), game)
+def desktop_pictures(build, work, game_dir=None, name="demo", start=None, title_wait=500):
+    """The desktop engine's title, first and second page of a game, headless
+    on the virtual clock."""
+    start = start or START_BUTTON
+    game = os.path.join(work, f"desktop-{name}")
+    shutil.copytree(game_dir or os.path.join(build, "demo"), game)
     shutil.rmtree(os.path.join(game, "save"), ignore_errors=True)
-    pictures_at = {name: os.path.join(work, f"desktop-{name}.png") for name in ("title", "page1", "page2")}
-    with open(os.path.join(work, "scenario.txt"), "w") as f:
-        f.write(f"wait-event\nwait 500\nscreenshot {pictures_at['title']}\n"
-                f"click {START_BUTTON[0]} {START_BUTTON[1]}\nwait-text\nwait 500\nscreenshot {pictures_at['page1']}\n"
+    pictures_at = {shot: os.path.join(work, f"desktop-{name}-{shot}.png") for shot in ("title", "page1", "page2")}
+    scenario = os.path.join(work, f"scenario-{name}.txt")
+    with open(scenario, "w") as f:
+        f.write(f"wait-event\nwait {title_wait}\nscreenshot {pictures_at['title']}\n"
+                f"click {start[0]} {start[1]}\nwait-text\nwait 500\nscreenshot {pictures_at['page1']}\n"
                 f"click {PAGE_CLICK[0]} {PAGE_CLICK[1]}\nwait-text\nwait 500\nscreenshot {pictures_at['page2']}\nquit\n")
     runtime = os.path.join(work, "runtime")
     os.makedirs(runtime, mode=0o700, exist_ok=True)
-    subprocess.run([os.path.join(build, "velmora"), "--headless", "--virtual-clock", "--scenario-timeout", "300000", "--input",
-                    os.path.join(work, "scenario.txt"), "--save-dir", os.path.join(work, "desktop-saves"), game],
+    subprocess.run([os.path.join(build, "velmora"), "--headless", "--virtual-clock", "--answer", "yes",
+                    "--scenario-timeout", "300000", "--input", scenario,
+                    "--save-dir", os.path.join(work, f"desktop-saves-{name}"), game],
                    check=True, timeout=300, env={**os.environ, "XDG_RUNTIME_DIR": runtime},
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return pictures_at
+
+
+def starter_bundle(build, web_build, work):
+    """The game velmora-pack new writes, packed, and its browser bundle."""
+    pack = os.path.join(build, "velmora-pack")
+    subprocess.run([pack, "new", "starter"], cwd=work, check=True, stdout=subprocess.DEVNULL)
+    subprocess.run([pack, "game", "starter", "starter-out"], cwd=work, check=True, stdout=subprocess.DEVNULL)
+    bundle = os.path.join(work, "starter-bundle")
+    subprocess.run([pack, "web", os.path.join(work, "starter-out"), bundle, "--engine", web_build],
+                   check=True, stdout=subprocess.DEVNULL)
+    return os.path.join(work, "starter-out"), bundle
+
+
+def starter_check(browser, build, web_build, work):
+    """A game made with velmora-pack new plays its title and first page."""
+    game, bundle = starter_bundle(build, web_build, work)
+    golden = desktop_pictures(build, work, game, "starter", STARTER_START_BUTTON, 2500)
+    server = serve(bundle)
+    try:
+        browser.url = f"http://127.0.0.1:{server.server_address[1]}/index.html"
+        browser.load_again()
+        failure = engine_started(browser) or screen_matches(browser, work, golden["title"], "starter title",
+                                                            TITLE_TIMEOUT_S)
+        if not failure:
+            browser.click(*STARTER_START_BUTTON)
+            failure = screen_matches(browser, work, golden["page1"], "starter page 1")
+        return failure and failure + " (the game velmora-pack new writes)"
+    finally:
+        server.shutdown()
 
 
 def tree_cpu_seconds(root):
@@ -276,8 +311,10 @@ def screen_matches(browser, work, golden, name, timeout=SCREEN_TIMEOUT_S):
     expected = pictures.read_png(golden)
     last = None
     while time.time() - started < timeout:
-        time.sleep(1)
+        time.sleep(POLL_S)
         try:
+            # The page's clock at the capture: the picture stood by then.
+            taken_at = browser.evaluate("performance.now()")
             browser.canvas_screenshot(shot)
         except (RuntimeError, TypeError) as e:  # the page between documents
             last = str(e)
@@ -290,6 +327,7 @@ def screen_matches(browser, work, golden, name, timeout=SCREEN_TIMEOUT_S):
         last = f"mean {mean:.2f}, {far:.2%} far"
         if mean <= MEAN_TOLERANCE and far <= FAR_SHARE_TOLERANCE:
             print(f"{name}: matches the desktop picture (mean difference {mean:.2f}, {far:.2%} far)")
+            browser.matched_at = taken_at / 1000.0
             return None
     return f"{name}: never matched the desktop picture (last: {last}; {shot})"
 
@@ -312,7 +350,7 @@ def play_through(browser, work, golden, measure):
     failure = screen_matches(browser, work, golden["title"], "title", TITLE_TIMEOUT_S)
     if failure:
         return failure
-    browser.measures["title"] = browser.evaluate("performance.now()") / 1000.0
+    browser.measures["title"] = browser.matched_at
     browser.measures["start"] = (browser.evaluate("Module.firstFrameAt || 0") or 0) / 1000.0
     print(f"title standing {browser.measures['title']:.1f} s, first frame {browser.measures['start']:.1f} s "
           "after the page's start")
@@ -349,20 +387,31 @@ def play_through(browser, work, golden, measure):
     return failure and failure + " (the save did not survive the reload)"
 
 
-def unisolated_check(browser, bundle):
-    """A host without the isolation headers gets the page's reason, not a
-    failing engine."""
+def unisolated_check(browser, bundle, work, golden):
+    """A host without the isolation headers gets the thread-free engine, which
+    plays the title and a page; without that engine, the page's reason and
+    no failing engine."""
     server = serve(bundle, PlainHandler)
     try:
         thrown = len([line for line in browser.console if line.startswith("exception:")])
         browser.url = f"http://127.0.0.1:{server.server_address[1]}/index.html"
         browser.load_again()
-        if not wait_for(browser, "document.getElementById('status').textContent.includes('cross-origin isolated')", 30):
-            return "a page without isolation headers gave no reason"
-        time.sleep(1)
+        if os.path.exists(os.path.join(bundle, "velmora-single.js")):
+            failure = engine_started(browser) or screen_matches(browser, work, golden["title"],
+                                                                "title without isolation", TITLE_TIMEOUT_S)
+            if not failure:
+                browser.click(*START_BUTTON)
+                failure = screen_matches(browser, work, golden["page1"], "page 1 without isolation")
+            if failure:
+                return failure + " (the thread-free engine)"
+            print("without isolation headers: the thread-free engine plays")
+        else:
+            if not wait_for(browser, "document.getElementById('status').textContent.includes('cross-origin isolated')", 30):
+                return "a page without isolation headers gave no reason"
+            time.sleep(1)
+            print("without isolation headers: the page says why the engine cannot start")
         if len([line for line in browser.console if line.startswith("exception:")]) > thrown:
             return "a page without isolation headers threw"
-        print("without isolation headers: the page says why the engine cannot start")
         return None
     finally:
         server.shutdown()
@@ -386,6 +435,7 @@ def main():
     parser.add_argument("--keep", help="leave the bundle and pictures in this folder")
     parser.add_argument("--json", action="store_true", help="print the measures as JSON")
     args = parser.parse_args()
+    args.build, args.web_build = os.path.abspath(args.build), os.path.abspath(args.web_build)
     if not (shutil.which("chromium") or shutil.which("chromium-browser")):
         print("browser test skipped: no chromium (scripts/setup-web.sh installs it)")
         return SKIP
@@ -405,7 +455,10 @@ def main():
         failure = play_through(browser, work, golden, args.json)
         if failure:
             failures.append(failure)
-        failure = unisolated_check(browser, bundle)
+        failure = unisolated_check(browser, bundle, work, golden)
+        if failure:
+            failures.append(failure)
+        failure = starter_check(browser, args.build, args.web_build, work)
         if failure:
             failures.append(failure)
         errors = [line for line in browser.console if line.startswith("exception:")]
@@ -420,6 +473,8 @@ def main():
         if not args.keep:
             shutil.rmtree(work, ignore_errors=True)
     if args.json:
+        for f in failures:
+            print("FAILED " + f, file=sys.stderr)
         print(json.dumps(browser.measures))
         return 1 if failures else 0
     for f in failures:

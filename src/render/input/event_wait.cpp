@@ -17,11 +17,11 @@
 #include "render/render.h"
 #include "render/input/internal.h"
 #include "render/window/window_events.h"
+#include "render/display_settings.h"
+#include "base/setting_words.h"
 
 namespace velmora::render {
 namespace {
-
-using K = SettingKey;
 
 constexpr uint32_t kPowerSaverPeriod = 30000;
 // The longest sleep of a game paused while its window is inactive; any
@@ -32,10 +32,8 @@ constexpr int kVkLeft = 37, kVkUp = 38, kVkDown = 40;
 InputEvent event(int button, int code, int phase) { return InputEvent{button, code, phase, {}}; }
 const InputEvent kSkip = {-1, 1, 3, {}};
 
-bool windowActive() { return (setting(K::SystemActive) & 2) != 0; }
-
 void cursorIdle(ButtonState& b, int x, int y) {
-  const int32_t clear = setting(K::CursorClear);
+  const int32_t clear = cursorHideDelay();
   if (clear == 0) {
     if (b.hidCursor) platform::showCursor(true), b.hidCursor = false;
     return;
@@ -83,7 +81,7 @@ bool hoverStep(ButtonState& b, int& hovered, InputEvent& out) {
 // While the window is inactive and SystemActive says so, the game pauses
 // here. False when a quit message ended the wait.
 bool waitWhileInactive() {
-  while (!windowActive() && (setting(K::SystemActive) & 1) && !quitRequest && !closeRequestPending()) {
+  while (!windowActive() && pausesWhenInactive() && !quitRequest && !closeRequestPending()) {
     WindowMessage& msg = messageRecord();
     msg.message = kMsgNone;
     if (drainWindowMessages(msg) == 0) {
@@ -97,7 +95,7 @@ bool waitWhileInactive() {
 }
 
 void powerSaverTick(ButtonState& b) {
-  if (setting(K::PowerSaver) == 0) return;
+  if (!keepScreenAwake()) return;
   const uint32_t now = platform::nowMs();
   if (b.nextPowerTick != 0 && static_cast<int32_t>(now - b.nextPowerTick) < 0) return;
   platform::inhibitScreenSaver(true);
@@ -143,7 +141,7 @@ bool arrowKey(ButtonState& b, int vk, InputEvent& out) {
   selectByKeys(next);
   hideTooltip();
   const ButtonRecord& r = b.records[static_cast<size_t>(next)];
-  if (const int32_t speed = setting(K::CursorMove)) platform::glideCursor(r.centreX, r.centreY, speed * 4, true);
+  if (const int32_t speed = cursorGlideSpeed()) platform::glideCursor(r.centreX, r.centreY, speed * 4, true);
   if (renderHooks().keySelection) renderHooks().keySelection(next);
   out = event(next, vk, 0);
   return true;
@@ -241,13 +239,13 @@ InputEvent pendingEvent(ButtonState& b, WaitMode mode, bool queueEmpty) {
   render::Geometry& g = render::geometry();
   if (g.aspectCounter != b.seenAspectCounter) {
     b.seenAspectCounter = g.aspectCounter;
-    return event(262, 262, setting(K::ScreenAspect));
+    return event(262, 262, screenAspectValue());
   }
   const script::ReadingModes& r = script::readingModes();
   if (r.skip || r.jump) return kSkip;
   if (g.fullScreenCounter != b.seenFullScreenCounter) {
     b.seenFullScreenCounter = g.fullScreenCounter;
-    return event(258, 258, setting(K::FullScreen));
+    return event(258, 258, fullScreenValue());
   }
   if (mode == WaitMode::PassThrough && windowActive() && platform::mouseButtonDown(2)) {
     script::holdFast();

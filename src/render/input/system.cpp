@@ -16,15 +16,14 @@
 #include "render/display.h"
 #include "render/input/find.h"
 #include "render/input/internal.h"
+#include "render/display_settings.h"
 
 namespace velmora::render {
 namespace {
 
 using namespace velmora::bindings;
-using K = SettingKey;
-
 void cmd_setCursorPos(CommandContext c) {
-  if (setting(K::CursorMove) == 0) return;
+  if (cursorGlideSpeed() == 0) return;
   platform::glideCursor(intArg(c, 1), intArg(c, 2), intArg(c, 3), true);
 }
 

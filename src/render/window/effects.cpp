@@ -3,13 +3,14 @@
 #include "render/display.h"
 #include "render/render.h"
 #include "render/window/window_events.h"
+#include "render/display_settings.h"
 
 namespace velmora::render {
 
 using K = SettingKey;
 
 void wallPaperSettingChanged(K, SettingSource) {
-  if (setting(K::FullScreen) != 0 && (setting(K::FullMode) == 2 || setting(K::FullMode) == 3)) {
+  if (fullScreen() && wallPaperMode()) {
     rebuildWallPaper();
     if (deviceCreated()) present(0, 0, 0, 0);
   }

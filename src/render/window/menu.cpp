@@ -8,12 +8,11 @@
 #include "render/internal.h"
 #include "render/messages.h"
 #include "render/window/menu_bar.h"
+#include "render/display_settings.h"
+#include "base/setting_words.h"
 
 namespace velmora::render {
 namespace {
-
-using K = SettingKey;
-constexpr int kVoicingOn = 1, kVoicingWithheld = 2;
 
 struct MenuState {
   MenuModel model;
@@ -34,9 +33,9 @@ Submenu radios(const std::string& title, int firstCommand, const std::vector<std
 
 Submenu screenModeMenu(const Geometry& g) {
   Submenu s = radios(uiText(UiText::ScreenMode), 1, {uiText(UiText::WindowMode), uiText(UiText::FullScreenMode)},
-                     setting(K::FullScreen) != 0);
+                     fullScreen());
   if (g.aspectChoice == 1) {
-    const int aspect = setting(K::ScreenAspect);
+    const int aspect = screenAspectValue();
     s.items.push_back({});
     s.items.push_back({3, uiText(UiText::Aspect169), aspect == 0, true, false});
     s.items.push_back({4, uiText(UiText::Aspect43), aspect == 1, true, false});
@@ -46,9 +45,9 @@ Submenu screenModeMenu(const Geometry& g) {
 
 Submenu windowSizeMenu(const Geometry& g) {
   Submenu s{uiText(UiText::WindowSize), {}};
-  const int w = setting(K::WindowWidth), h = setting(K::WindowHeight);
+  const int w = windowWidth(), h = windowHeight();
   s.items.push_back({10, uiText(UiText::FixedSize) + std::to_string(w) + "x" + std::to_string(h) + ")",
-                     setting(K::WindowChange) != 0, false, false});
+                     windowSizeFixed(), false, false});
   s.items.push_back({});
   for (int i = 0; i < kPresetCount; ++i) {
     const SizePreset& p = g.presets[static_cast<size_t>(i)];
@@ -61,9 +60,9 @@ Submenu windowSizeMenu(const Geometry& g) {
 
 Submenu windowPositionMenu() {
   Submenu s = radios(uiText(UiText::WindowPosition), 30, {uiText(UiText::CentreOfScreen), uiText(UiText::KeepPosition)},
-                     setting(K::WindowPos));
+                     startPositionIndex());
   s.items.push_back({});
-  s.items.push_back({32, uiText(UiText::AlwaysOnTop), setting(K::WindowMost) != 0, false, false});
+  s.items.push_back({32, uiText(UiText::AlwaysOnTop), alwaysOnTop(), false, false});
   return s;
 }
 
@@ -71,7 +70,7 @@ Submenu filterMenu(int shaderMajor) {
   std::vector<std::string> labels = {"Driver", "NearestNeighbor", "BiLinear"};
   if (shaderMajor >= 2) labels.insert(labels.end(), {"BiLinearSharp", "Lanczos1", "BiQuad", "BiCubic"});
   if (shaderMajor >= 3) labels.push_back("Lanczos2");
-  return radios(uiText(UiText::ScalingFilter), 50, labels, setting(K::Interpolation));
+  return radios(uiText(UiText::ScalingFilter), 50, labels, scalingFilterIndex());
 }
 
 // The player's language for the engine's own windows; the settings file keeps it.
@@ -96,14 +95,14 @@ MenuModel buildMenu(const Geometry& g, const MenuFacts& facts) {
   m.submenus.push_back(windowSizeMenu(g));
   m.submenus.push_back(windowPositionMenu());
   m.submenus.push_back(radios(uiText(UiText::FullScreenKind), 40, {"Full1", "Full2", "Original", "Normal", "Zoom"},
-                              setting(K::FullMode)));
+                              fullModeIndex()));
   m.submenus.push_back(filterMenu(facts.pixelShaderMajor));
-  Submenu vsync = radios(uiText(UiText::VSyncWait), 60, {uiText(UiText::VSyncOff), "Hardware", "Software"}, vsyncWait());
+  Submenu vsync = radios(uiText(UiText::VSyncWait), 60, {uiText(UiText::VSyncOff), "Hardware", "Software"}, static_cast<int>(vsyncWait()));
   vsync.items[2].greyed = !facts.rasterReadable;
   m.submenus.push_back(std::move(vsync));
   m.submenus.push_back(languageMenu());
-  m.lockItem = setting(K::FullScreen) == 0;
-  m.lockLabel = sj(setting(K::MenuLock1) ? "×" : "＋");
+  m.lockItem = !fullScreen();
+  m.lockLabel = sj(menuPinned() ? "×" : "＋");
   return m;
 }
 
@@ -112,18 +111,18 @@ void rebuildMenu() { menuState.model = buildMenu(geometry(), deviceFacts()); }
 
 SystemMenuState systemMenuState() {
   SystemMenuState s;
-  s.showChecked = setting(K::WindowMenu) != 0;
-  s.lockChecked = setting(K::MenuLock1) != 0;
-  s.lockGreyed = setting(K::WindowMenu) == 0;
-  s.voicingChecked = setting(K::SelfVoicing) == kVoicingOn;
-  s.voicingGreyed = setting(K::SelfVoicing) == kVoicingWithheld;
+  s.showChecked = menuOffered();
+  s.lockChecked = menuPinned();
+  s.lockGreyed = !menuOffered();
+  s.voicingChecked = selfVoicing() == kVoicingOn;
+  s.voicingGreyed = selfVoicing() == kVoicingWithheld;
   return s;
 }
 
 const MenuBarState& menuBar() { return menuState.bar; }
 
 bool menuBarAllowed() {
-  return setting(K::WindowMenu) != 0 && (setting(K::FullScreen) != 0 || setting(K::MenuLock1) == 0);
+  return menuOffered() && (fullScreen() || !menuPinned());
 }
 
 void hideMenuBar() {

@@ -7,11 +7,10 @@
 #include "base/textconv.h"
 #include "platform/window.h"
 #include "render/messages.h"
+#include "render/display_settings.h"
 
 namespace velmora::render {
 namespace {
-
-using K = SettingKey;
 
 MenuBarInteraction barInteraction;
 
@@ -35,8 +34,8 @@ void pick(const MenuItem& item) {
 const MenuBarInteraction& menuBarInteraction() { return barInteraction; }
 
 bool menuBarVisible() {
-  const bool attached = !platform::kWindowIsCanvas && setting(K::FullScreen) == 0 && setting(K::WindowMenu) != 0 &&
-                        setting(K::MenuLock1) != 0;
+  const bool attached = !platform::kWindowIsCanvas && !fullScreen() && menuOffered() &&
+                        menuPinned();
   return barInteraction.forced || menuBar().shown || attached;
 }
 

@@ -5,6 +5,7 @@
 #include "render/internal.h"
 #include "render/window/window_events.h"
 #include "sprite/picture.h"
+#include "render/display_settings.h"
 
 namespace velmora::render {
 namespace {
@@ -17,7 +18,6 @@ struct WallPaperState {
 };
 WallPaperState wallPaperState;
 
-bool shownNow() { return setting(K::FullScreen) != 0 && (setting(K::FullMode) == 2 || setting(K::FullMode) == 3); }
 
 }  // namespace
 
@@ -47,7 +47,7 @@ void rebuildWallPaper() {
 }
 
 void paintWallPaper(int w, int h) {
-  if (!wallPaperState.texture || !shownNow() || w <= 0 || h <= 0) return;
+  if (!wallPaperState.texture || !wallPaperShown() || w <= 0 || h <= 0) return;
   bindTarget(0, w, h);
   GpuVertex v[4];
   // The default target's rows run bottom-up: top and bottom swap so that the

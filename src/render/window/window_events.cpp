@@ -14,11 +14,11 @@
 #include "render/render.h"
 #include "render/window/menu.h"
 #include "render/window/menu_bar.h"
+#include "render/display_settings.h"
+#include "base/setting_words.h"
 
 namespace velmora::render {
 namespace {
-
-using K = SettingKey;
 
 // A second close within this time means the game is not answering the first.
 constexpr uint32_t kCloseRepeatMs = 5000;
@@ -31,16 +31,12 @@ struct CloseRepeat {
 CloseRepeat g_close;
 bool g_escapeTaken = false;  // the Esc press that closed a menu: its release is the menu's too
 
-bool wallPaperShown() {
-  return setting(K::FullScreen) != 0 && (setting(K::FullMode) == 2 || setting(K::FullMode) == 3);
-}
-
 void activated(bool active) {
   if (active) {
-    setting(K::SystemActive) |= 2;
+    setWindowActive(true);
     if (wallPaperShown()) rebuildWallPaper();
   } else {
-    setting(K::SystemActive) &= ~2;
+    setWindowActive(false);
   }
 }
 
@@ -123,14 +119,14 @@ void handleWindowEvent(WindowMessage& msg) {
     case kMsgSystemKeyDown:
       if (vk == kVkSpace) openSystemMenu(), msg.message = kMsgNone;
       if (vk != kVkEnter) break;
-      if (!(g_busy && g_busy())) switchFullScreen(setting(K::FullScreen) == 0, true);
+      if (!(g_busy && g_busy())) switchFullScreen(!fullScreen(), true);
       msg.message = kMsgNone;
       break;
     case kMsgSystemKeyUp:
       if (vk == kVkAlt) menuBarAlt();
       break;
     case kMsgMouseMove:
-      if (setting(K::SystemActive) != 0 && !menuBarInteraction().dropdown) menuBarPointer(msg.y);
+      if (systemActiveWord() != 0 && !menuBarInteraction().dropdown) menuBarPointer(msg.y);
       if (!menuBarVisible()) closeMenuDropdown();
       break;
     default: break;
