@@ -253,20 +253,31 @@ constexpr bool kBrowserPage = true;
 // The page's turn until the time is up or the player acts: the page hands
 // SDL its events only while the engine waits, and looking for them every
 // frame kept a waiting page busy. The wake comes a turn after the event so
-// that SDL's own listeners have queued it by then.
+// that SDL's own listeners have queued it by then. The listeners stay for
+// good, passive: adding and removing them every frame made the page redo its
+// event regions and hand the compositor a new frame each time.
 EM_ASYNC_JS(void, awaitPageInput, (int ms), {
-  await new Promise(resolve => {
+  if (!Module.pageInputWatch) {
+    Module.pageInputWatch = {wake: null};
     const kinds = ["mousedown", "mouseup", "mousemove", "wheel", "keydown", "keyup", "keypress", "touchstart",
                    "touchend", "touchmove", "touchcancel", "focus", "blur", "resize", "visibilitychange",
                    "fullscreenchange", "gamepadconnected", "gamepaddisconnected", "beforeunload"];
-    let timer = 0;
     const wake = () => {
+      const w = Module.pageInputWatch.wake;
+      Module.pageInputWatch.wake = null;
+      if (w) w();
+    };
+    for (const kind of kinds) window.addEventListener(kind, wake, {capture: true, passive: true});
+  }
+  await new Promise(resolve => {
+    const timer = setTimeout(() => {
+      Module.pageInputWatch.wake = null;
+      resolve();
+    }, ms);
+    Module.pageInputWatch.wake = () => {
       clearTimeout(timer);
-      for (const kind of kinds) window.removeEventListener(kind, wake, true);
       setTimeout(resolve, 0);
     };
-    timer = setTimeout(wake, ms);
-    for (const kind of kinds) window.addEventListener(kind, wake, true);
   });
 });
 #else

@@ -369,7 +369,6 @@ void present(int index, uint32_t elapsed, uint32_t duration, int easing) {
   DeviceState& d = device();
   if (!d.created || !d.resources) return;
   frameState.lastFrameCall = platform::nowMs();
-  takeGlError();
   const RenderHooks& h = renderHooks();
   for (void (*step)() : {h.motionStep, h.soundStep, h.movieStep, h.frameCounted})
     if (step) step();
@@ -379,6 +378,9 @@ void present(int index, uint32_t elapsed, uint32_t duration, int easing) {
     holdFrame();
     return;
   }
+  // Stale errors are cleared when the frame draws, not on a held one: a
+  // browser answers each look at them with a round trip to its GPU process.
+  takeGlError();
   const Geometry& g = geometry();
   if (!pass) planSharpText();
   bindTarget(sceneFbo(), g.screenWidth, g.screenHeight);
