@@ -21,6 +21,7 @@ struct ClockState {
   std::atomic<bool> isVirtual{false};
   std::atomic<uint32_t> virtualNow{0};
   std::chrono::steady_clock::time_point origin = std::chrono::steady_clock::now();
+  uint64_t pageTurns = 0;  // main thread only
 };
 ClockState clockState;
 }  // namespace
@@ -39,6 +40,7 @@ void sleepOnce(uint32_t ms) {
   // The browser's main thread must not block: the script loop gives the
   // page its turn instead (Asyncify unwinds and resumes it).
   if (emscripten_is_main_browser_thread()) {
+    notePageTurn();
     emscripten_sleep(ms);
     return;
   }
@@ -76,6 +78,9 @@ void setVirtualClock(bool on) {
   clockState.isVirtual.store(on);
 }
 bool virtualClock() { return clockState.isVirtual.load(); }
+uint64_t pageTurns() { return clockState.pageTurns; }
+void notePageTurn() { ++clockState.pageTurns; }
+
 void advanceVirtualClock(uint32_t ms) { clockState.virtualNow.fetch_add(ms ? ms : 1); }
 
 }  // namespace velmora::platform

@@ -304,6 +304,7 @@ bool waitForInput(uint32_t ms) {
     if (singleThread()) slice = std::max<uint32_t>(std::min(slice, stepWorkers()), 1);
     if (gamepadsOpen()) slice = std::min(slice, kPadReadMs);
     if (kBrowserPage) {
+      notePageTurn();
       awaitPageInput(static_cast<int>(slice));
       if (singleThread()) stepWorkers();
       SDL_PumpEvents();

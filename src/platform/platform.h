@@ -24,6 +24,12 @@ void fileCommitted();
 // font in the browser) has arrived; at once everywhere else.
 void awaitPageFile(const std::string& path);
 
+// How many turns the browser page has had while the engine waited (always 0
+// elsewhere). A page composites the canvas on its turn, so a frame drawn
+// across one was shown half-drawn.
+uint64_t pageTurns();
+void notePageTurn();
+
 // Folder of the running executable, with a trailing '/'; empty when unknown.
 std::string executableFolder();
 

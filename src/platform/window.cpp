@@ -1,5 +1,6 @@
 #include "platform/window.h"
 
+#include "platform/platform.h"
 #include "platform/sdl_windows.h"
 
 #include <SDL.h>
@@ -180,6 +181,7 @@ void swapMainWindow() {
     EM_ASM({ Module.firstFrameAt = performance.now(); });
   }
   // The page shows a frame only when the engine hands the browser its turn.
+  notePageTurn();
   emscripten_sleep(0);
 #endif
 }

@@ -102,10 +102,11 @@ void presentQuad() {
   drawScreenQuad(d.sceneTexture, d.present.quad, d.present.linear);
 }
 
-void presentCall() {
+namespace {
+
+// The scene and the overlays into the window's framebuffer.
+void drawWindow(const WindowPlacement& w) {
   DeviceState& d = device();
-  WindowPlacement w;
-  if (!windowPlacement(w)) return;
   const int dw = w.drawableWidth, dh = w.drawableHeight, x0 = w.x0, x1 = w.x1, y0 = w.y0, y1 = w.y1;
   const Rect& src = w.src;
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, windowFramebuffer());
@@ -127,6 +128,21 @@ void presentCall() {
     glBlitFramebuffer(src.left, src.top, src.right, src.bottom, x0, y0, x1, y1, GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
   if (renderHooks().drawOverlays) renderHooks().drawOverlays(dw, dh);
+}
+
+}  // namespace
+
+void presentCall() {
+  DeviceState& d = device();
+  WindowPlacement w;
+  if (!windowPlacement(w)) return;
+  // A browser page composites (and then clears) the canvas whenever it has
+  // its turn: an overlay that waited mid-frame for its font left the canvas
+  // shown with the overlay alone, and held frames kept it so. Drawn again
+  // whole, with the font there now.
+  const uint64_t turns = platform::pageTurns();
+  drawWindow(w);
+  if (platform::pageTurns() != turns) drawWindow(w);
   platform::swapMainWindow();
   noteSwap();
   if (takeGlError() == kGlContextLost) {
