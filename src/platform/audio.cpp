@@ -1,6 +1,9 @@
 #include "platform/audio.h"
 
 #include <SDL.h>
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -16,6 +19,15 @@ namespace {
 // A device's usual period: short enough that a sound's end is heard late by
 // no more than a frame or three.
 constexpr size_t kNullBlockFrames = 2048;
+
+// The device's period: a click's sound is heard within a frame or two. A
+// page runs the device's callback on its main thread, between the script
+// loop's turns: there fewer, longer periods cost a waiting page less.
+#ifdef __EMSCRIPTEN__
+constexpr int kDeviceFrames = 2048;
+#else
+constexpr int kDeviceFrames = 1024;
+#endif
 
 using Clock = std::chrono::steady_clock;
 
@@ -59,6 +71,29 @@ void callback(void*, Uint8* stream, int length) {
   audioDevice.pull(reinterpret_cast<int16_t*>(stream), size_t(length) / 4);
 }
 
+// SDL would make the page's audio context with the browser's defaults: the
+// shortest latency (the most wake-ups) and the output's own rate, which SDL
+// then resamples to on the page's main thread. A context at the mixer's rate,
+// made for playback, does neither.
+void preparePageAudio(int rate) {
+#ifdef __EMSCRIPTEN__
+  MAIN_THREAD_EM_ASM(
+      {
+        const sdl = Module.SDL2 = Module.SDL2 || {};
+        if (sdl.audioContext || typeof AudioContext === "undefined") return;
+        try {
+          sdl.audioContext = new AudioContext({latencyHint: "playback", sampleRate: $0});
+        } catch (e) {
+          return;  // a rate the browser refuses: SDL makes its own context
+        }
+        autoResumeAudioContext(sdl.audioContext);
+      },
+      rate);
+#else
+  (void)rate;
+#endif
+}
+
 }  // namespace
 
 bool openAudioDevice(int rate, AudioPull pull, std::string& error) {
@@ -67,11 +102,12 @@ bool openAudioDevice(int rate, AudioPull pull, std::string& error) {
     error = SDL_GetError();
     return false;
   }
+  preparePageAudio(rate);
   SDL_AudioSpec want{}, have{};
   want.freq = rate;
   want.format = AUDIO_S16LSB;
   want.channels = 2;
-  want.samples = 1024;
+  want.samples = kDeviceFrames;
   want.callback = callback;
   audioDevice.pull = pull;
   audioDevice.id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
