@@ -17,6 +17,11 @@ namespace velmora::platform {
 bool init() {
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");  // a close is a request the script answers
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
+#ifdef __EMSCRIPTEN__
+  // The engine gives the page its turn itself after a present, and counts
+  // it; SDL's own turn in the swap came on top, a second unwind a frame.
+  SDL_SetHint(SDL_HINT_EMSCRIPTEN_ASYNCIFY, "0");
+#endif
   return SDL_Init(SDL_INIT_EVENTS | SDL_INIT_TIMER) == 0;
 }
 
