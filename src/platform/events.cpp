@@ -255,26 +255,36 @@ constexpr bool kBrowserPage = true;
 // frame kept a waiting page busy. The wake comes a turn after the event so
 // that SDL's own listeners have queued it by then. The listeners stay for
 // good, passive: adding and removing them every frame made the page redo its
-// event regions and hand the compositor a new frame each time.
-EM_ASYNC_JS(void, awaitPageInput, (int ms), {
-  if (!Module.pageInputWatch) {
-    Module.pageInputWatch = {wake: null};
-    const kinds = ["mousedown", "mouseup", "mousemove", "wheel", "keydown", "keyup", "keypress", "touchstart",
-                   "touchend", "touchmove", "touchcancel", "focus", "blur", "resize", "visibilitychange",
-                   "fullscreenchange", "gamepadconnected", "gamepaddisconnected", "beforeunload"];
-    const wake = () => {
-      const w = Module.pageInputWatch.wake;
-      Module.pageInputWatch.wake = null;
+// event regions and hand the compositor a new frame each time. A page that
+// listens for pads has the browser poll them for as long as it listens, so
+// the pad listeners are there only while pads are enabled.
+EM_ASYNC_JS(void, awaitPageInput, (int ms, int pads), {
+  let watch = Module.pageInputWatch;
+  if (!watch) {
+    watch = Module.pageInputWatch = {wake: null, pads: false};
+    watch.onInput = () => {
+      const w = watch.wake;
+      watch.wake = null;
       if (w) w();
     };
-    for (const kind of kinds) window.addEventListener(kind, wake, {capture: true, passive: true});
+    const kinds = ["mousedown", "mouseup", "mousemove", "wheel", "keydown", "keyup", "keypress", "touchstart",
+                   "touchend", "touchmove", "touchcancel", "focus", "blur", "resize", "visibilitychange",
+                   "fullscreenchange", "beforeunload"];
+    for (const kind of kinds) window.addEventListener(kind, watch.onInput, {capture: true, passive: true});
+  }
+  if (watch.pads !== !!pads) {
+    watch.pads = !!pads;
+    for (const kind of ["gamepadconnected", "gamepaddisconnected"]) {
+      if (pads) window.addEventListener(kind, watch.onInput, {capture: true, passive: true});
+      else window.removeEventListener(kind, watch.onInput, {capture: true});
+    }
   }
   await new Promise(resolve => {
     const timer = setTimeout(() => {
-      Module.pageInputWatch.wake = null;
+      watch.wake = null;
       resolve();
     }, ms);
-    Module.pageInputWatch.wake = () => {
+    watch.wake = () => {
       clearTimeout(timer);
       setTimeout(resolve, 0);
     };
@@ -282,7 +292,7 @@ EM_ASYNC_JS(void, awaitPageInput, (int ms), {
 });
 #else
 constexpr bool kBrowserPage = false;
-void awaitPageInput(int) {}
+void awaitPageInput(int, int) {}
 #endif
 // How often a wait reads the pads while one is open.
 constexpr uint32_t kPadReadMs = 10;
@@ -305,7 +315,7 @@ bool waitForInput(uint32_t ms) {
     if (gamepadsOpen()) slice = std::min(slice, kPadReadMs);
     if (kBrowserPage) {
       notePageTurn();
-      awaitPageInput(static_cast<int>(slice));
+      awaitPageInput(static_cast<int>(slice), gamepadsEnabled());
       if (singleThread()) stepWorkers();
       SDL_PumpEvents();
     } else {
