@@ -81,6 +81,7 @@ struct FrameState {
   uint64_t shownSignature = 0;
   uint64_t presents = 0;
   uint32_t lastFrameCall = 0;
+  uint32_t settleRedrawAt = 0;  // 0: none due
 };
 FrameState frameState;
 
@@ -103,6 +104,9 @@ void presentQuad() {
 }
 
 namespace {
+
+// More than the faces a page carries: every one may arrive during a frame.
+constexpr int kWholeFrameTries = 8;
 
 // The scene and the overlays into the window's framebuffer.
 void drawWindow(const WindowPlacement& w) {
@@ -137,12 +141,15 @@ void presentCall() {
   WindowPlacement w;
   if (!windowPlacement(w)) return;
   // A browser page composites (and then clears) the canvas whenever it has
-  // its turn: an overlay that waited mid-frame for its font left the canvas
-  // shown with the overlay alone, and held frames kept it so. Drawn again
-  // whole, with the font there now.
-  const uint64_t turns = platform::pageTurns();
-  drawWindow(w);
-  if (platform::pageTurns() != turns) drawWindow(w);
+  // its turn: an overlay that waited mid-frame for a face still arriving
+  // left the canvas shown with the overlay alone, and held frames kept it
+  // so. Drawn again whole until no face was waited for; a text may need
+  // several faces, each arriving once.
+  for (int tries = 0; tries < kWholeFrameTries; ++tries) {
+    const uint64_t turns = platform::pageTurns();
+    drawWindow(w);
+    if (platform::pageTurns() == turns) break;
+  }
   platform::swapMainWindow();
   noteSwap();
   if (takeGlError() == kGlContextLost) {
@@ -375,6 +382,23 @@ void sign(const void* data, size_t size) { frameState.signer.bytes(data, size); 
 void noteTextureChange() { ++frameState.textureChanges; }
 uint64_t presentedFrames() { return frameState.presents; }
 
+namespace {
+
+// A browser page has been seen to keep a drawn frame on its canvas other
+// than it was drawn (black but for an overlay, until the next change): the
+// first frame held a while after a drawn one is drawn again whole, once.
+// Never on the desktop, where the page has no turns.
+constexpr uint32_t kSettleRedrawMs = 1000;
+
+bool settleRedrawDue() {
+  uint32_t& at = frameState.settleRedrawAt;
+  if (at == 0 || static_cast<int32_t>(platform::nowMs() - at) < 0) return false;
+  at = 0;
+  return true;
+}
+
+}  // namespace
+
 void eventWaitFoundNothing() {
   if (!platform::virtualClock() && platform::nowMs() - frameState.lastFrameCall > kPollsAloneMs) awaitInputForAFrame();
 }
@@ -390,7 +414,9 @@ void present(int index, uint32_t elapsed, uint32_t duration, int easing) {
     if (step) step();
   const ScenePass pass = index >= 0 && index < kScenePassCount ? frameState.passes[index] : nullptr;
   const uint64_t signature = pass ? 0 : signPlainFrame();
-  if (!pass && frameState.shown && signature == frameState.shownSignature) {
+  const bool held = !pass && frameState.shown && signature == frameState.shownSignature;
+  const bool settling = held && settleRedrawDue();
+  if (held && !settling) {
     holdFrame();
     return;
   }
@@ -409,6 +435,7 @@ void present(int index, uint32_t elapsed, uint32_t duration, int easing) {
   // A pass leaves the scene target as its own frame, never a plain one.
   frameState.shown = !pass;
   frameState.shownSignature = signature;
+  if (!settling) frameState.settleRedrawAt = platform::pageTurns() != 0 ? platform::nowMs() + kSettleRedrawMs : 0;
 }
 
 
