@@ -2,8 +2,8 @@
 """The browser test: packs the demo with velmora-pack web, serves it on
 127.0.0.1 with the isolation headers and drives headless Chromium over its
 DevTools protocol (a pipe, no extra modules): title, START, the first page,
-the next page, a quick save (Q), a reload of the page, START and a quick load
-(L). Each screen is compared with the desktop engine's own picture of it; the
+the page's settings panel (sound, full screen), the next page, a quick save
+(Q), a reload of the page, START and a quick load (L). Each screen is compared with the desktop engine's own picture of it; the
 loaded page proves the save survived the reload in IndexedDB.
 
 Usage: browser.py BUILD_DIR WEB_BUILD_DIR [--keep DIR] [--json]
@@ -345,6 +345,41 @@ def audio_state(browser):
     return browser.evaluate("(Module.SDL2 && Module.SDL2.audioContext) ? Module.SDL2.audioContext.state : 'none'")
 
 
+def page_click(browser, selector):
+    """A left click on an element of the page outside the canvas."""
+    at = browser.evaluate(f"(() => {{ const r = document.querySelector('{selector}').getBoundingClientRect();"
+                          " return [r.left + r.width / 2, r.top + r.height / 2]; })()")
+    for kind in ("mousePressed", "mouseReleased"):
+        browser.call("Input.dispatchMouseEvent", type=kind, button="left", clickCount=1, x=at[0], y=at[1])
+        time.sleep(0.05)
+
+
+def settings_panel_check(browser, work, golden):
+    """The page's settings in place of the start-up dialog: sound off and on
+    again, full screen with the game's shape kept, and back."""
+    page_click(browser, "#gear")
+    if browser.evaluate("document.getElementById('panel').hidden"):
+        return "the settings button opened no panel"
+    page_click(browser, "#sound")
+    if not wait_for(browser, "Module.SDL2.audioContext.state === 'suspended'", 5):
+        return f"sound off left the audio context {audio_state(browser)}"
+    page_click(browser, "#sound")
+    if not wait_for(browser, "Module.SDL2.audioContext.state === 'running'", 5):
+        return f"sound on left the audio context {audio_state(browser)}"
+    page_click(browser, "#fullscreen")
+    if not wait_for(browser, "!!document.fullscreenElement", 5):
+        return "full screen was not entered"
+    shape = browser.evaluate("(() => { const c = Module.canvas, r = c.getBoundingClientRect();"
+                             " return [r.width, r.height, innerWidth, innerHeight, c.width / c.height]; })()")
+    if abs(shape[0] / shape[1] - shape[4]) > 0.01 or (shape[0] < shape[2] - 1 and shape[1] < shape[3] - 1):
+        return f"full screen showed the canvas at {shape[0]}x{shape[1]} in {shape[2]}x{shape[3]}"
+    browser.evaluate("document.exitFullscreen()")
+    if not wait_for(browser, "!document.fullscreenElement && !Module.canvas.style.width", 5):
+        return "full screen was not left"
+    print("settings panel: sound off and on, full screen and back")
+    return screen_matches(browser, work, golden["page1"], "page 1 after full screen")
+
+
 def play_through(browser, work, golden, measure):
     """Title, START, two pages, a quick save, a reload, START and a quick
     load; the first failure ends it."""
@@ -369,6 +404,9 @@ def play_through(browser, work, golden, measure):
         return failure
     if measure:
         browser.measures["page"] = idle_share(browser)
+    failure = settings_panel_check(browser, work, golden)
+    if failure:
+        return failure
     browser.click(*PAGE_CLICK)
     failure = screen_matches(browser, work, golden["page2"], "page 2")
     if failure:
