@@ -81,7 +81,10 @@ struct FrameState {
   uint64_t shownSignature = 0;
   uint64_t presents = 0;
   uint32_t lastFrameCall = 0;
-  uint32_t settleRedrawAt = 0;  // 0: none due
+  // The last drawn frame, for the settle redraw below.
+  uint32_t drawnAt = 0;
+  uint64_t turnsAtDraw = 0;
+  bool settled = true;
 };
 FrameState frameState;
 
@@ -386,15 +389,15 @@ namespace {
 
 // A browser page has been seen to keep a drawn frame on its canvas other
 // than it was drawn (black but for an overlay, until the next change): the
-// first frame held a while after a drawn one is drawn again whole, once.
-// Never on the desktop, where the page has no turns.
+// first frame held a while after a drawn one, with page turns since, is
+// drawn again whole, once. Never on the desktop, where there are no turns.
 constexpr uint32_t kSettleRedrawMs = 1000;
 
 bool settleRedrawDue() {
-  uint32_t& at = frameState.settleRedrawAt;
-  if (at == 0 || static_cast<int32_t>(platform::nowMs() - at) < 0) return false;
-  at = 0;
-  return true;
+  FrameState& f = frameState;
+  if (f.settled || platform::nowMs() - f.drawnAt < kSettleRedrawMs) return false;
+  f.settled = true;
+  return platform::pageTurns() != f.turnsAtDraw;
 }
 
 }  // namespace
@@ -435,7 +438,11 @@ void present(int index, uint32_t elapsed, uint32_t duration, int easing) {
   // A pass leaves the scene target as its own frame, never a plain one.
   frameState.shown = !pass;
   frameState.shownSignature = signature;
-  if (!settling) frameState.settleRedrawAt = platform::pageTurns() != 0 ? platform::nowMs() + kSettleRedrawMs : 0;
+  if (!settling) {
+    frameState.drawnAt = platform::nowMs();
+    frameState.turnsAtDraw = platform::pageTurns();
+    frameState.settled = false;
+  }
 }
 
 

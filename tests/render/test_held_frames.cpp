@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "platform/platform.h"
 #include "platform/vclock.h"
 #include "render/input/buttons.h"
 #include "render/window/menu.h"
@@ -92,6 +93,25 @@ TEST_F(HeldFrames, AMotionTrackPresentsEveryFrameUntilItEnds) {
   const uint64_t ended = drawn();
   EXPECT_EQ(drawn(), ended);
   EXPECT_EQ(pixel(60, 20), kWhite);
+}
+
+// A browser page may keep a drawn frame otherwise than drawn: with page
+// turns since, the first frame held a second after a drawn one is drawn
+// again, once; without them (the desktop) never.
+TEST_F(HeldFrames, AFrameHeldASecondAfterPageTurnsIsDrawnAgainOnce) {
+  platform::setVirtualClock(true);
+  start();
+  const uint64_t shown = drawn();
+  platform::advanceVirtualClock(1500);
+  EXPECT_EQ(drawn(), shown) << "no page turns";
+  run("sp_xy", "5,30,20");
+  const uint64_t moved = drawn();
+  platform::notePageTurn();
+  EXPECT_EQ(drawn(), moved) << "within the second";
+  platform::advanceVirtualClock(1000);
+  EXPECT_EQ(drawn(), moved + 1);
+  platform::advanceVirtualClock(2000);
+  EXPECT_EQ(drawn(), moved + 1) << "once";
 }
 
 // The engine's overlays are known by their recipes: an unchanged one is
