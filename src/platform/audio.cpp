@@ -74,7 +74,8 @@ void callback(void*, Uint8* stream, int length) {
 // SDL would make the page's audio context with the browser's defaults: the
 // shortest latency (the most wake-ups) and the output's own rate, which SDL
 // then resamples to on the page's main thread. A context at the mixer's rate,
-// made for playback, does neither.
+// made for playback, does neither. The page starts it on the player's first
+// click or key, unless the player turned sound off there.
 void preparePageAudio(int rate) {
 #ifdef __EMSCRIPTEN__
   MAIN_THREAD_EM_ASM(
@@ -86,7 +87,6 @@ void preparePageAudio(int rate) {
         } catch (e) {
           return;  // a rate the browser refuses: SDL makes its own context
         }
-        autoResumeAudioContext(sdl.audioContext);
       },
       rate);
 #else

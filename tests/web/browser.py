@@ -354,18 +354,25 @@ def page_click(browser, selector):
         time.sleep(0.05)
 
 
-def settings_panel_check(browser, work, golden):
-    """The page's settings in place of the start-up dialog: sound off and on
-    again, full screen with the game's shape kept, and back."""
+def toggle_sound(browser, state):
+    """Sound off or on in the page's settings panel; None or what went wrong."""
     page_click(browser, "#gear")
     if browser.evaluate("document.getElementById('panel').hidden"):
         return "the settings button opened no panel"
     page_click(browser, "#sound")
-    if not wait_for(browser, "Module.SDL2.audioContext.state === 'suspended'", 5):
-        return f"sound off left the audio context {audio_state(browser)}"
-    page_click(browser, "#sound")
-    if not wait_for(browser, "Module.SDL2.audioContext.state === 'running'", 5):
-        return f"sound on left the audio context {audio_state(browser)}"
+    if not wait_for(browser, f"Module.SDL2.audioContext.state === '{state}'", 5):
+        return f"the sound switch left the audio context {audio_state(browser)}, not {state}"
+    page_click(browser, "#gear")
+    return None
+
+
+def settings_panel_check(browser, work, golden):
+    """The page's settings in place of the start-up dialog: sound off (kept
+    off, see play_through), full screen with the game's shape kept, and back."""
+    failure = toggle_sound(browser, "suspended")
+    if failure:
+        return failure
+    page_click(browser, "#gear")
     page_click(browser, "#fullscreen")
     if not wait_for(browser, "!!document.fullscreenElement", 5):
         return "full screen was not entered"
@@ -376,7 +383,7 @@ def settings_panel_check(browser, work, golden):
     browser.evaluate("document.exitFullscreen()")
     if not wait_for(browser, "!document.fullscreenElement && !Module.canvas.style.width", 5):
         return "full screen was not left"
-    print("settings panel: sound off and on, full screen and back")
+    print("settings panel: sound off, full screen and back")
     return screen_matches(browser, work, golden["page1"], "page 1 after full screen")
 
 
@@ -422,6 +429,11 @@ def play_through(browser, work, golden, measure):
         return failure
     browser.click(*START_BUTTON)
     failure = screen_matches(browser, work, golden["page1"], "page 1 after the reload")
+    if failure:
+        return failure
+    if audio_state(browser) != "suspended":
+        return f"sound turned off before the reload came back on the first click ({audio_state(browser)})"
+    failure = toggle_sound(browser, "running")
     if failure:
         return failure
     browser.letter("l")
